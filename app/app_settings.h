@@ -1,0 +1,92 @@
+#pragma once
+// The settings of ZELO.INI. Read once before any window exists; single keys
+// are written at the moment they change.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace zelo {
+
+class LangStrings;
+
+inline constexpr const char* kSettingsFileName = "ZELO.INI";
+inline constexpr int kListColumns = 10;
+inline constexpr std::size_t kBaseDirMax = 200;
+inline constexpr std::size_t kClockFormatMax = 63;
+
+// The main window's screen rectangle, in the order the file keeps it.
+struct WindowPosition {
+    int top = 0;
+    int bottom = 0;
+    int left = 0;
+    int right = 0;
+};
+
+struct AppSettings {
+    // `iniPath` is the full path of ZELO.INI (module directory + file name).
+    explicit AppSettings(std::string iniPath) : iniPath(std::move(iniPath)) {}
+
+    // Reads every key in the file's order; missing values take the defaults.
+    // `strings` supplies the clock format in the language just read.
+    void loadSettings(const LangStrings& strings);
+    // Writes the keys the options dialog owns, in their order. False when a
+    // write failed (the keys before it are written).
+    bool saveSettings() const;
+    // Re-reads ListOrder and ColumnWidth.
+    void loadListLayout();
+    // Writes `Position`.
+    bool savePosition(const WindowPosition& rect) const;
+    // Writes ListOrder and ColumnWidth (the device list does after a rebuild).
+    bool saveListLayout() const;
+
+    // A new group or device id: the counter plus one, saved at once. 0 (the
+    // root's id, never handed out) when the counter cannot be saved: an id
+    // that was not saved could be handed out again after a restart.
+    std::uint32_t newTreeId();
+    std::uint32_t newObjectId();
+
+    std::string iniPath;
+
+    // [ZELO]
+    WindowPosition position;
+    std::array<int, kListColumns> listOrder{};
+    std::array<int, kListColumns> columnWidth{};
+    int language = 0;  // active: what all code uses
+    int savedLanguage = 0;
+    int dateStyle = 0;  // active
+    int savedDateStyle = 0;
+    std::uint32_t uniqueTree = 0;
+    std::uint32_t uniqueObj = 0;
+    // [MessageBox]
+    bool confirmQuit = true;
+    bool confirmDisconnect = true;
+    bool confirmReconnect = true;
+    bool confirmPower = true;
+    bool confirmCancelAccept = true;
+    bool confirmDelete = true;
+    // [CtrlDlgMode], [ListViewMode]
+    bool autoJump = false;
+    bool taskTray = false;
+    bool lineMstPow = false;
+    // [Network]
+    bool msrpEnable = true;
+    std::uint16_t msrpPort = 5000;  // active: the port the listener binds
+    std::uint16_t savedMsrpPort = 5000;
+    // [Log]
+    bool logEnable = false;
+    std::string baseDir = "0";
+    bool fnameDate = false;
+    bool fnameHour = false;
+
+    // String 312 in the active language, for the device control window.
+    std::string clockFormat;
+
+private:
+    std::string read(const char* section, const char* key, const char* defaultValue) const;
+    bool write(const char* section, const char* key, const std::string& value) const;
+    bool readFlag(const char* section, const char* key, const char* defaultValue) const;
+    std::uint32_t takeId(std::uint32_t& counter, const char* key);
+};
+
+}  // namespace zelo
