@@ -1,0 +1,206 @@
+#include "app/main_window_win32.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <winsock.h>
+
+#include "app/monitor_app_win32.h"
+#include "resources/resource_ids.h"
+
+namespace zelo {
+namespace {
+
+constexpr DWORD kMainWindowStyle = 0x02CF0000;  // overlapped window, clip children
+constexpr int kDefaultWidth = 800, kDefaultHeight = 500;
+constexpr int kMinTrack = 300, kMaxTrack = 8192;
+constexpr UINT kTimerMilliseconds = 100;
+constexpr int kStatusParts[3] = {200, 350, -1};
+constexpr int kTextQuitQuestion = 196, kCaptionQuit = 197;
+
+}  // namespace
+
+MainWindow::~MainWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool MainWindow::registerClass(HINSTANCE instance, const std::string& className) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    wc.hIconSm = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON, 16, 16, 0));
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    wc.lpszClassName = className.c_str();
+    return RegisterClassExA(&wc) != 0;
+}
+
+bool MainWindow::create(const std::string& className, const std::string& title,
+                        int showCommand) {
+    const WindowPosition& pos = app_.settings().position;
+    int width = kDefaultWidth, height = kDefaultHeight;
+    if (pos.left != 0 && pos.right != 0) {
+        width = pos.right - pos.left;
+        height = pos.bottom - pos.top;
+    }
+    hwnd_ = CreateWindowExA(0, className.c_str(), title.c_str(), kMainWindowStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, width, height, nullptr, nullptr, app_.instance(), this);
+    if (!hwnd_) return false;
+    // The saved left and top edge, whether or not a rectangle was saved.
+    MoveWindow(hwnd_, pos.left, pos.top, width, height, FALSE);
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    if (app_.settings().taskTray) addTrayIcon();
+    SetFocus(hwnd_);
+    return true;
+}
+
+void MainWindow::focusTree() {
+    // The group tree takes the focus once it exists; until then the window.
+    SetFocus(hwnd_);
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    MainWindow* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    return self->handle(msg, wp, lp);
+}
+
+LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_CREATE: return onCreate() ? 0 : -1;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+            info->ptMinTrackSize = {kMinTrack, kMinTrack};
+            info->ptMaxTrackSize = {kMaxTrack, kMaxTrack};
+            return 0;
+        }
+        case WM_TIMER: onTimer(); return 0;
+        case WM_SIZE: onSize(wp, lp); return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            BeginPaint(hwnd_, &ps);
+            EndPaint(hwnd_, &ps);
+            return 0;
+        }
+        case WM_CLOSE: onClose(); return 0;
+        case WM_DESTROY: onDestroy(); return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+            hwnd_ = nullptr;
+            return 0;
+        case WM_KEYDOWN: onKeyDown(wp); return 0;
+        case WM_COMMAND: onCommand(LOWORD(wp)); return 0;
+        case WM_ZELO_TRAY: onTrayCallback(wp, lp); return 0;
+        default: return DefWindowProcA(hwnd_, msg, wp, lp);
+    }
+}
+
+HMENU MainWindow::loadMainMenu() const {
+    int id = IDR_MENU_JA;
+    if (app_.settings().language == 1) id = IDR_MENU_EN;
+    if (app_.settings().language == 2) id = IDR_MENU_EO;
+    return LoadMenuA(app_.instance(), MAKEINTRESOURCEA(id));
+}
+
+bool MainWindow::onCreate() {
+    SetTimer(hwnd_, IDT_MAIN_TIMER, kTimerMilliseconds, nullptr);
+    menu_ = loadMainMenu();
+    SetMenu(hwnd_, menu_);
+    statusBar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", 0x50000103, 0, 0, 0, 0, hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
+                                 app_.instance(), nullptr);
+    SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(kStatusParts));
+    // The splitter panes, group tree and device list are built here.
+    return true;
+}
+
+void MainWindow::onTimer() {
+    if (!app_.mayPollListener()) return;
+    // One non-blocking poll of the status listener per tick.
+}
+
+void MainWindow::onSize(WPARAM kind, LPARAM lp) {
+    if (statusBar_) SendMessageA(statusBar_, WM_SIZE, kind, lp);
+    if (kind == SIZE_MINIMIZED && app_.settings().taskTray) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void MainWindow::onClose() {
+    if (app_.settings().confirmQuit && !app_.askYesNo(hwnd_, kTextQuitQuestion, kCaptionQuit))
+        return;
+    DestroyWindow(hwnd_);
+}
+
+void MainWindow::onDestroy() {
+    KillTimer(hwnd_, IDT_MAIN_TIMER);
+    app_.listenerOpen = false;
+    WSACleanup();
+    removeTrayIcon();
+    // A minimised window reports the icon's parking place: keep the restored
+    // rectangle instead, so the next start opens on the screen.
+    RECT rect;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (IsIconic(hwnd_) && GetWindowPlacement(hwnd_, &placement))
+        rect = placement.rcNormalPosition;
+    else
+        GetWindowRect(hwnd_, &rect);
+    app_.settings().savePosition({rect.top, rect.bottom, rect.left, rect.right});
+    PostQuitMessage(0);
+}
+
+void MainWindow::onKeyDown(WPARAM key) {
+    if (key == VK_F8) SendMessageA(hwnd_, WM_COMMAND, IDM_OPTION, 0);
+}
+
+void MainWindow::onCommand(int id) {
+    switch (id) {
+        case IDM_QUIT: DestroyWindow(hwnd_); break;
+        case IDM_OPTION:  // the options dialog (resource 702) opens here
+        case IDM_ABOUT:   // the about box (resource 703) opens here
+        default: break;
+    }
+}
+
+void MainWindow::onTrayCallback(WPARAM iconId, LPARAM mouseEvent) {
+    if (iconId != IDI_PROGRAM || mouseEvent != WM_LBUTTONDOWN) return;
+    if (!IsIconic(hwnd_)) {
+        ShowWindow(hwnd_, SW_MINIMIZE);
+    } else {
+        ShowWindow(hwnd_, SW_SHOW);
+        ShowWindow(hwnd_, SW_RESTORE);
+        SetFocus(hwnd_);
+    }
+}
+
+void MainWindow::addTrayIcon() {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd_;
+    nid.uID = IDI_PROGRAM;
+    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nid.uCallbackMessage = WM_ZELO_TRAY;
+    nid.hIcon = LoadIconA(app_.instance(), MAKEINTRESOURCEA(IDI_PROGRAM));
+    lstrcpynA(nid.szTip, "ZELO", sizeof nid.szTip);
+    Shell_NotifyIconA(NIM_ADD, &nid);
+}
+
+void MainWindow::removeTrayIcon() {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd_;
+    nid.uID = IDI_PROGRAM;
+    Shell_NotifyIconA(NIM_DELETE, &nid);
+}
+
+}  // namespace zelo
