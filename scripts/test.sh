@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The whole check: install what is missing, build both builds, run the
+# native tests, then the Windows tests under Wine on a virtual display.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+cd "$here/.."
+
+"$here/install-deps.sh"
+"$here/build.sh"
+
+echo "== native tests"
+ctest --preset native --parallel 2
+
+echo "== Windows tests under Wine"
+exec xvfb-run -a -s "-screen 0 1024x768x24" "$here/wine-ctest.sh"
