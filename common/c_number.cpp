@@ -76,3 +76,32 @@ int scanInts(std::string_view text, std::int32_t* out, int count) noexcept {
 }
 
 }  // namespace zelo
+
+namespace zelo {
+
+std::uint32_t parseCHex(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
+        hexValue(text[i + 2]) >= 0)
+        i += 2;
+    std::uint64_t v = 0;
+    bool saturated = false;
+    for (; i < text.size() && hexValue(text[i]) >= 0; ++i) {
+        v = v * 16 + static_cast<std::uint64_t>(hexValue(text[i]));
+        if (v > 0xFFFF'FFFFULL) saturated = true, v = 0xFFFF'FFFFULL;
+    }
+    if (saturated) return 0xFFFF'FFFFu;
+    const auto value = static_cast<std::uint32_t>(v);
+    return negative ? static_cast<std::uint32_t>(0u - value) : value;
+}
+
+}  // namespace zelo

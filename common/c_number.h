@@ -23,3 +23,12 @@ std::uint32_t parseCUnsigned(std::string_view text) noexcept;
 int scanInts(std::string_view text, std::int32_t* out, int count) noexcept;
 
 }  // namespace zelo
+
+namespace zelo {
+
+// strtoul(text, nullptr, 16) with a 32-bit unsigned long: white space, sign
+// and an optional "0x" accepted, stops at the first non-hex character,
+// saturates at 4294967295.
+std::uint32_t parseCHex(std::string_view text) noexcept;
+
+}  // namespace zelo

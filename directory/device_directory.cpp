@@ -1,0 +1,79 @@
+#include "directory/device_directory.h"
+
+#include "app/app_settings.h"
+#include "app/lang_strings.h"
+#include "directory/item_file.h"
+#include "directory/model_table.h"
+
+namespace zelo {
+namespace {
+constexpr int kRootNameText = 169;
+}
+
+bool DeviceDirectory::reloadOutline() {
+    return loadDirectoryTree(dataDir_, strings_.text(kRootNameText), outline_);
+}
+
+bool DeviceDirectory::load() {
+    devices_.clear();
+    if (!reloadOutline()) return false;
+    for (const GroupEntry& group : outline_.entries)
+        for (const DeviceRecord& r : loadItemFile(dataDir_, group.id)) devices_.append(r);
+    return true;
+}
+
+std::uint32_t DeviceDirectory::addGroup(std::uint32_t parentId, const std::string& name) {
+    if (outline_.indexOf(parentId) < 0) return 0;
+    const std::uint32_t id = settings_.newTreeId();
+    if (id == 0 || !insertGroupEntry(dataDir_, parentId, id, cutText(name, field::kName)))
+        return 0;
+    reloadOutline();
+    return id;
+}
+
+bool DeviceDirectory::renameGroup(std::uint32_t id, const std::string& name) {
+    if (outline_.indexOf(id) < 0 || !renameGroupEntry(dataDir_, id, cutText(name, field::kName)))
+        return false;
+    return reloadOutline();
+}
+
+bool DeviceDirectory::deleteGroup(std::uint32_t id) {
+    if (outline_.indexOf(id) < 0 || !deleteGroupEntry(dataDir_, id)) return false;
+    return reloadOutline();
+}
+
+std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
+                                         const std::string& name) {
+    if (!isCreatableModel(modelCode) || outline_.indexOf(groupId) < 0) return 0;
+    const std::uint32_t id = settings_.newObjectId();
+    DeviceRecord created;
+    if (id == 0 || !createDeviceRecord(dataDir_, modelCode, groupId, id, name, created)) return 0;
+    devices_.append(created);
+    currentRecord = created;
+    return id;
+}
+
+bool DeviceDirectory::saveDevice(const DeviceRecord& record) {
+    DeviceRecord* node = devices_.find(record.deviceId);
+    if (!node) return false;
+    *node = record;
+    return saveDeviceRecord(dataDir_, record.groupId, record) >= 0;
+}
+
+bool DeviceDirectory::renameDevice(std::uint32_t deviceId, const std::string& name) {
+    const DeviceRecord* node = devices_.find(deviceId);
+    if (!node) return false;
+    DeviceRecord changed = *node;
+    changed.name = cutText(name, field::kName);
+    return saveDevice(changed);
+}
+
+bool DeviceDirectory::deleteDevice(std::uint32_t deviceId) {
+    const DeviceRecord* node = devices_.find(deviceId);
+    if (!node) return false;
+    const std::uint32_t groupId = node->groupId;
+    devices_.remove(deviceId);
+    return deleteDeviceRecord(dataDir_, groupId, deviceId);
+}
+
+}  // namespace zelo

@@ -1,0 +1,62 @@
+#pragma once
+// The directory as the program holds it: the outline of groups, every
+// device of every group, and the record copies the device operations work
+// on. Each change is made in memory and on disk together; the desktop
+// program's tree, list and property dialog and zeloctl all go through here.
+
+#include <cstdint>
+#include <string>
+
+#include "directory/device_list.h"
+#include "directory/device_record.h"
+#include "directory/group_outline.h"
+
+namespace zelo {
+
+struct AppSettings;
+class LangStrings;
+
+class DeviceDirectory {
+public:
+    // `dataDir` ends with a separator; ids come from `settings`, the root
+    // name of a new directory file from `strings`.
+    DeviceDirectory(std::string dataDir, AppSettings& settings, const LangStrings& strings)
+        : dataDir_(std::move(dataDir)), settings_(settings), strings_(strings) {}
+
+    // Reads ZELO_DIR.DAT (created when missing) and every group's item file.
+    bool load();
+    // Re-reads only the outline (after a change of the directory file).
+    bool reloadOutline();
+
+    // A new group as the parent's last child; its id, or 0 on failure.
+    std::uint32_t addGroup(std::uint32_t parentId, const std::string& name);
+    bool renameGroup(std::uint32_t id, const std::string& name);
+    // The group and its sub-groups leave the outline; its devices' records
+    // stay in memory until the program ends, as the list never shows them.
+    bool deleteGroup(std::uint32_t id);
+
+    // A new device with the model's defaults; its id, or 0 on failure. The
+    // new record is also left in currentRecord.
+    std::uint32_t addDevice(std::uint32_t groupId, int modelCode, const std::string& name);
+    // Writes `record` into its node and its group's item file.
+    bool saveDevice(const DeviceRecord& record);
+    bool renameDevice(std::uint32_t deviceId, const std::string& name);
+    bool deleteDevice(std::uint32_t deviceId);
+
+    const std::string& dataDir() const noexcept { return dataDir_; }
+    const GroupOutline& outline() const noexcept { return outline_; }
+    DeviceList& devices() noexcept { return devices_; }
+    const DeviceList& devices() const noexcept { return devices_; }
+
+    DeviceRecord currentRecord;  // the item being handled
+    DeviceRecord workRecord;     // scratch copy of the report decoder
+
+private:
+    std::string dataDir_;
+    AppSettings& settings_;
+    const LangStrings& strings_;
+    GroupOutline outline_;
+    DeviceList devices_;
+};
+
+}  // namespace zelo

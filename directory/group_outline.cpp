@@ -1,0 +1,174 @@
+#include "directory/group_outline.h"
+
+#include <cstdio>
+#include <functional>
+
+#include "common/c_number.h"
+#include "common/file_replace.h"
+#include "common/line_reader.h"
+#include "directory/item_file.h"
+
+namespace zelo {
+namespace {
+
+constexpr const char* kNonameLine = "0\tNoname\t0";
+
+std::string directoryPath(const std::string& dataDir) { return dataDir + kDirectoryFileName; }
+
+std::string cleanName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
+// The lines of the outline as the loader sees them: up to the first stop
+// line, an empty first line standing for the root "Noname".
+std::vector<std::string> outlineLines(const std::string& data) {
+    std::vector<std::string> lines;
+    LineReader reader(data);
+    std::string line;
+    if (!reader.next(line) || isStopLine(line)) line = kNonameLine;
+    lines.push_back(line);
+    while (reader.next(line) && !isStopLine(line)) lines.push_back(line);
+    return lines;
+}
+
+// Reads the directory file, lets `emit` write the new lines, and replaces
+// the file. `emit` gets each line and its parsed entry, and the output.
+bool rewriteDirectory(const std::string& dataDir,
+                      const std::function<void(const std::string&, const GroupEntry&,
+                                               std::string&)>& emit,
+                      const std::function<void(std::string&)>& atEnd) {
+    std::string data;
+    if (!readWholeFile(directoryPath(dataDir), data)) return false;
+    std::string out;
+    for (const std::string& line : outlineLines(data)) emit(line, parseDirectoryLine(line), out);
+    if (atEnd) atEnd(out);
+    return replaceFile(directoryPath(dataDir), out);
+}
+
+}  // namespace
+
+int GroupOutline::indexOf(std::uint32_t id) const noexcept {
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].id == id) return static_cast<int>(i);
+    return -1;
+}
+
+std::vector<int> GroupOutline::children(int index) const {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].parent == index) out.push_back(static_cast<int>(i));
+    return out;
+}
+
+int GroupOutline::depth(int index) const noexcept {
+    int d = 0;
+    while (index >= 0 && static_cast<std::size_t>(index) < entries.size() &&
+           entries[static_cast<std::size_t>(index)].parent >= 0) {
+        index = entries[static_cast<std::size_t>(index)].parent;
+        ++d;
+    }
+    return d;
+}
+
+GroupEntry parseDirectoryLine(const std::string& line) {
+    GroupEntry e;
+    const std::size_t tab1 = line.find('\t');
+    e.level = parseCInt(line.substr(0, tab1));
+    if (tab1 == std::string::npos) return e;
+    const std::size_t tab2 = line.find('\t', tab1 + 1);
+    e.name = line.substr(tab1 + 1, tab2 == std::string::npos ? std::string::npos : tab2 - tab1 - 1);
+    // Ids are written as signed 32-bit numbers ("%ld"); read them back alike.
+    if (tab2 != std::string::npos)
+        e.id = static_cast<std::uint32_t>(parseCInt(std::string_view(line).substr(tab2 + 1)));
+    return e;
+}
+
+std::string formatDirectoryLine(int level, const std::string& name, std::uint32_t id) {
+    return std::to_string(level) + "\t" + cleanName(name) + "\t" +
+           std::to_string(static_cast<std::int32_t>(id)) + "\r\n";
+}
+
+bool loadDirectoryTree(const std::string& dataDir, const std::string& rootName,
+                       GroupOutline& outline) {
+    outline.entries.clear();
+    std::string data;
+    if (!readWholeFile(directoryPath(dataDir), data)) {
+        data = formatDirectoryLine(0, rootName, 0);
+        if (!replaceFile(directoryPath(dataDir), data)) return false;
+    }
+    int prevLevel = 0, prevIndex = -1, parent = -1;
+    for (const std::string& line : outlineLines(data)) {
+        GroupEntry e = parseDirectoryLine(line);
+        if (prevIndex >= 0) {
+            if (e.level > prevLevel) {
+                parent = prevIndex;
+            } else if (e.level < prevLevel) {
+                for (int up = prevLevel - e.level; up > 0 && parent >= 0; --up)
+                    parent = outline.entries[static_cast<std::size_t>(parent)].parent;
+            }
+        }
+        e.parent = parent;
+        outline.entries.push_back(std::move(e));
+        prevLevel = outline.entries.back().level;
+        prevIndex = static_cast<int>(outline.entries.size()) - 1;
+    }
+    return true;
+}
+
+bool renameGroupEntry(const std::string& dataDir, std::uint32_t id, const std::string& name) {
+    return rewriteDirectory(
+        dataDir,
+        [&](const std::string& line, const GroupEntry& e, std::string& out) {
+            out += e.id == id ? formatDirectoryLine(e.level, name, e.id) : line + "\r\n";
+        },
+        nullptr);
+}
+
+bool insertGroupEntry(const std::string& dataDir, std::uint32_t parentId, std::uint32_t newId,
+                      const std::string& name) {
+    bool armed = false;
+    int insertLevel = 0;
+    return rewriteDirectory(
+        dataDir,
+        [&](const std::string& line, const GroupEntry& e, std::string& out) {
+            if (armed && e.level < insertLevel) {
+                out += formatDirectoryLine(insertLevel, name, newId);
+                armed = false;
+            }
+            out += line + "\r\n";
+            if (e.id == parentId && !armed) {
+                insertLevel = e.level + 1;
+                armed = true;
+            }
+        },
+        [&](std::string& out) {
+            if (armed) out += formatDirectoryLine(insertLevel, name, newId);
+        });
+}
+
+bool deleteGroupEntry(const std::string& dataDir, std::uint32_t id) {
+    enum { Copying, Dropping, Done } state = Copying;
+    int droppedLevel = 0;
+    const bool ok = rewriteDirectory(
+        dataDir,
+        [&](const std::string& line, const GroupEntry& e, std::string& out) {
+            if (state == Copying && e.id == id) {
+                state = Dropping;
+                droppedLevel = e.level;
+                return;
+            }
+            if (state == Dropping) {
+                if (e.level > droppedLevel) return;
+                state = Done;
+            }
+            out += line + "\r\n";
+        },
+        nullptr);
+    if (ok) std::remove(itemFilePath(dataDir, id).c_str());
+    return ok;
+}
+
+}  // namespace zelo
