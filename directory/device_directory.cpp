@@ -10,13 +10,13 @@ namespace {
 constexpr int kRootNameText = 169;
 }
 
-bool DeviceDirectory::reloadOutline() {
-    return loadDirectoryTree(dataDir_, strings_.text(kRootNameText), outline_);
+bool DeviceDirectory::reloadOutline(bool createMissing) {
+    return loadDirectoryTree(dataDir_, strings_.text(kRootNameText), outline_, createMissing);
 }
 
-bool DeviceDirectory::load() {
+bool DeviceDirectory::load(bool createMissing) {
     devices_.clear();
-    if (!reloadOutline()) return false;
+    if (!reloadOutline(createMissing)) return false;
     for (const GroupEntry& group : outline_.entries)
         for (const DeviceRecord& r : loadItemFile(dataDir_, group.id)) devices_.append(r);
     return true;

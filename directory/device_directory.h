@@ -23,10 +23,11 @@ public:
     DeviceDirectory(std::string dataDir, AppSettings& settings, const LangStrings& strings)
         : dataDir_(std::move(dataDir)), settings_(settings), strings_(strings) {}
 
-    // Reads ZELO_DIR.DAT (created when missing) and every group's item file.
-    bool load();
+    // Reads ZELO_DIR.DAT (created when missing, unless `createMissing` is
+    // false) and every group's item file.
+    bool load(bool createMissing = true);
     // Re-reads only the outline (after a change of the directory file).
-    bool reloadOutline();
+    bool reloadOutline(bool createMissing = true);
 
     // A new group as the parent's last child; its id, or 0 on failure.
     std::uint32_t addGroup(std::uint32_t parentId, const std::string& name);

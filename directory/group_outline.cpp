@@ -92,12 +92,12 @@ std::string formatDirectoryLine(int level, const std::string& name, std::uint32_
 }
 
 bool loadDirectoryTree(const std::string& dataDir, const std::string& rootName,
-                       GroupOutline& outline) {
+                       GroupOutline& outline, bool createMissing) {
     outline.entries.clear();
     std::string data;
     if (!readWholeFile(directoryPath(dataDir), data)) {
         data = formatDirectoryLine(0, rootName, 0);
-        if (!replaceFile(directoryPath(dataDir), data)) return false;
+        if (createMissing && !replaceFile(directoryPath(dataDir), data)) return false;
     }
     int prevLevel = 0, prevIndex = -1, parent = -1;
     for (const std::string& line : outlineLines(data)) {

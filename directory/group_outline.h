@@ -37,8 +37,9 @@ std::string formatDirectoryLine(int level, const std::string& name, std::uint32_
 // each group in the tree as the tree view shows it. A missing file is created
 // with the root line named `rootName`; an empty first line stands for
 // "0\tNoname\t0". False when the file can neither be read nor created.
+// With `createMissing` false a missing file is only assumed, not written.
 bool loadDirectoryTree(const std::string& dataDir, const std::string& rootName,
-                       GroupOutline& outline);
+                       GroupOutline& outline, bool createMissing = true);
 
 // The rewrites. Each is false, leaving the file unchanged, when it cannot be
 // read or rewritten.

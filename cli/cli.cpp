@@ -1,0 +1,122 @@
+#include "cli/cli.h"
+
+#include <ostream>
+
+#include "common/format.h"
+#include "common/text_encoding.h"
+
+namespace zelo::cli {
+
+Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
+    : out(o),
+      err(e),
+      dataDir(std::move(dir)),
+      json(j),
+      settings(dataDir + kSettingsFileName),
+      strings(settings),
+      directory(dataDir, settings, strings) {}
+
+int Session::usage(const std::string& message) const {
+    err << "zeloctl: " << message << "\n";
+    return kExitUsage;
+}
+
+int Session::fail(int textId, int code) const {
+    err << "zeloctl: " << cp932ToUtf8(strings.text(textId)) << "\n";
+    return code;
+}
+
+std::string jsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (unsigned char c : utf8) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+void printRow(Session& s, const std::vector<std::string>& fields) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i) s.out << '\t';
+        s.out << fields[i];
+    }
+    s.out << '\n';
+}
+
+std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, bool devices) {
+    std::string text = arg;
+    if (text.rfind("group:", 0) == 0 && groups) {
+        text = text.substr(6);
+        devices = false;
+    } else if (text.rfind("device:", 0) == 0 && devices) {
+        text = text.substr(7);
+        groups = false;
+    }
+    std::vector<Target> found;
+    std::vector<std::string> described;
+    auto add = [&](bool isGroup, std::uint32_t id, const std::string& name) {
+        found.push_back({isGroup, id});
+        described.push_back(std::string(isGroup ? "group " : "device ") + std::to_string(id) +
+                            " (" + cp932ToUtf8(name) + ")");
+    };
+    const std::int64_t number = ParseInt(text);
+    if (!text.empty() && number >= 0) {
+        const auto id = static_cast<std::uint32_t>(number);
+        if (groups) {
+            const int index = s.directory.outline().indexOf(id);
+            if (index >= 0) add(true, id, s.directory.outline().entries[std::size_t(index)].name);
+        }
+        if (devices) {
+            // Devices of deleted groups stay in memory; they are not addressable.
+            const DeviceRecord* r = s.directory.devices().find(id);
+            if (r && s.directory.outline().indexOf(r->groupId) >= 0) add(false, id, r->name);
+        }
+    }
+    if (found.empty()) {
+        const std::string stored = utf8ToCp932(text);
+        if (groups)
+            for (const GroupEntry& g : s.directory.outline().entries)
+                if (g.name == stored) add(true, g.id, g.name);
+        if (devices)
+            for (const DeviceRecord& r : s.directory.devices())
+                if (r.name == stored && s.directory.outline().indexOf(r.groupId) >= 0)
+                    add(false, r.deviceId, r.name);
+    }
+    const char* what = groups && devices ? "group or device" : groups ? "group" : "device";
+    if (found.empty()) {
+        s.usage(std::string("no ") + what + " named '" + arg + "'");
+        return std::nullopt;
+    }
+    if (found.size() > 1) {
+        std::string list;
+        for (const std::string& d : described) list += "\n  " + d;
+        s.usage("'" + arg + "' is ambiguous; candidates:" + list +
+                "\n  (name one by id, as group:ID or device:ID)");
+        return std::nullopt;
+    }
+    return found.front();
+}
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = [] {
+        std::vector<Command> all;
+        for (auto& c : directoryCommands()) all.push_back(std::move(c));
+        return all;
+    }();
+    return table;
+}
+
+}  // namespace zelo::cli

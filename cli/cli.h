@@ -1,0 +1,66 @@
+#pragma once
+// zeloctl's shared pieces: the session over one data directory, argument
+// resolution, and output in tab-separated lines or JSON.
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/app_settings.h"
+#include "app/lang_strings.h"
+#include "directory/device_directory.h"
+
+namespace zelo::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Session {
+    Session(std::ostream& out, std::ostream& err, std::string dataDir, bool json);
+
+    std::ostream& out;
+    std::ostream& err;
+    std::string dataDir;  // ends with a separator
+    bool json;
+    AppSettings settings;
+    LangStrings strings;
+    DeviceDirectory directory;
+
+    // Prints "zeloctl: MESSAGE" on stderr and returns the usage exit code.
+    int usage(const std::string& message) const;
+    // Prints a string-table text in the configured language (UTF-8) on
+    // stderr and returns `code`.
+    int fail(int textId, int code = kExitFailed) const;
+};
+
+// What a DEVICE, GROUP or TARGET argument names.
+struct Target {
+    bool isGroup = false;
+    std::uint32_t id = 0;
+};
+
+// Resolves a decimal id or an exact name (UTF-8); "group:ID" and "device:ID"
+// say which kind an id means. On failure prints the usage error (naming the
+// candidates of an ambiguous name) and returns nothing.
+std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, bool devices);
+
+// Output helpers.
+std::string jsonString(const std::string& utf8);
+void printRow(Session& s, const std::vector<std::string>& fields);  // TAB-separated, UTF-8
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* help;
+    bool writes;  // false: reads only, no file is written
+    std::function<int(Session&, const std::vector<std::string>&)> run;
+};
+
+// The command table (each subsystem's commands add their rows).
+const std::vector<Command>& commands();
+std::vector<Command> directoryCommands();
+
+}  // namespace zelo::cli

@@ -1,0 +1,243 @@
+// zeloctl commands over the directory: the outline, the list rows, stored
+// records, and the changes the tree, the list and the property dialog make.
+#include <ostream>
+
+#include "cli/cli.h"
+#include "common/format.h"
+#include "common/text_encoding.h"
+#include "directory/list_columns.h"
+#include "directory/model_table.h"
+#include "directory/property_edit.h"
+
+namespace zelo::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+int tree(Session& s, const Args& args) {
+    if (!args.empty()) return s.usage("tree takes no arguments");
+    const auto& entries = s.directory.outline().entries;
+    if (s.json) {
+        s.out << "[";
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            s.out << (i ? "," : "") << "{\"level\":" << entries[i].level
+                  << ",\"id\":" << entries[i].id
+                  << ",\"name\":" << jsonString(cp932ToUtf8(entries[i].name)) << "}";
+        s.out << "]\n";
+        return kExitOk;
+    }
+    for (const GroupEntry& g : entries)
+        printRow(s, {std::to_string(g.level), std::to_string(g.id), cp932ToUtf8(g.name)});
+    return kExitOk;
+}
+
+int list(Session& s, const Args& args) {
+    if (args.size() != 1) return s.usage("usage: list GROUP");
+    const auto target = resolve(s, args[0], true, false);
+    if (!target) return kExitUsage;
+    const GroupOutline& outline = s.directory.outline();
+    const int index = outline.indexOf(target->id);
+    bool first = true;
+    auto open = [&] { s.out << (first ? "" : ","); first = false; };
+    if (s.json) s.out << "[";
+    for (int child : outline.children(index)) {
+        const GroupEntry& g = outline.entries[static_cast<std::size_t>(child)];
+        if (s.json) {
+            open();
+            s.out << "{\"kind\":\"group\",\"id\":" << g.id
+                  << ",\"name\":" << jsonString(cp932ToUtf8(g.name)) << "}";
+        } else {
+            printRow(s, {"group", std::to_string(g.id), cp932ToUtf8(g.name)});
+        }
+    }
+    // The root lists only its groups.
+    if (target->id != 0) {
+        for (const DeviceRecord& r : s.directory.devices()) {
+            if (r.groupId != target->id) continue;
+            const auto columns = deviceColumnTexts(r, s.settings, s.strings);
+            if (s.json) {
+                open();
+                s.out << "{\"kind\":\"device\",\"id\":" << r.deviceId << ",\"columns\":[";
+                for (std::size_t i = 0; i < columns.size(); ++i)
+                    s.out << (i ? "," : "") << jsonString(cp932ToUtf8(columns[i]));
+                s.out << "]}";
+            } else {
+                Args row{"device", std::to_string(r.deviceId)};
+                for (const std::string& c : columns) row.push_back(cp932ToUtf8(c));
+                printRow(s, row);
+            }
+        }
+    }
+    if (s.json) s.out << "]\n";
+    return kExitOk;
+}
+
+int show(Session& s, const Args& args) {
+    bool showPassword = false;
+    Args rest;
+    for (const std::string& a : args) {
+        if (a == "--show-password") showPassword = true;
+        else rest.push_back(a);
+    }
+    if (rest.size() != 1) return s.usage("usage: show DEVICE [--show-password]");
+    const auto target = resolve(s, rest[0], false, true);
+    if (!target) return kExitUsage;
+    const DeviceRecord& r = *s.directory.devices().find(target->id);
+    const std::vector<std::pair<std::string, std::string>> keys = {
+        {"name", r.name},
+        {"modelName", r.modelName},
+        {"modelCode", std::to_string(r.modelCode)},
+        {"groupId", std::to_string(r.groupId)},
+        {"address", r.addressText},
+        {"port", std::to_string(r.port)},
+        {"power", r.powerText},
+        {"schedule", r.scheduleText},
+        {"updateTime", std::to_string(r.updateTime)},
+        {"mac", r.macText},
+        {"unitId", std::to_string(r.unitId)},
+        {"loginName", r.loginName},
+        {"prompt", r.prompt},
+        {"select", r.selectNumber},
+        {"systemName", r.systemName},
+        {"ping", r.pingText},
+        {"reboot", r.rebootText},
+        {"temperature", std::to_string(r.temperature)},
+        {"temperatureState", std::to_string(r.temperatureState)},
+        {"password", showPassword ? r.password : std::string("***")},
+    };
+    if (s.json) {
+        s.out << "{";
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            s.out << (i ? "," : "") << jsonString(keys[i].first) << ":"
+                  << jsonString(cp932ToUtf8(keys[i].second));
+        s.out << "}\n";
+    } else {
+        for (const auto& [key, value] : keys) s.out << key << "=" << cp932ToUtf8(value) << "\n";
+    }
+    return kExitOk;
+}
+
+void printId(Session& s, std::uint32_t id) {
+    if (s.json) s.out << "{\"id\":" << id << "}\n";
+    else s.out << id << "\n";
+}
+
+int addGroup(Session& s, const Args& args) {
+    if (args.size() != 2) return s.usage("usage: add-group PARENT NAME");
+    const auto parent = resolve(s, args[0], true, false);
+    if (!parent) return kExitUsage;
+    if (args[1].empty()) return s.usage("a group needs a name");
+    const std::uint32_t id = s.directory.addGroup(parent->id, utf8ToCp932(args[1]));
+    if (id == 0) {
+        s.err << "zeloctl: the directory could not be written\n";
+        return kExitFailed;
+    }
+    printId(s, id);
+    return kExitOk;
+}
+
+int addDevice(Session& s, const Args& args) {
+    if (args.size() != 3) return s.usage("usage: add-device GROUP MODEL NAME");
+    const auto group = resolve(s, args[0], true, false);
+    if (!group) return kExitUsage;
+    int model = modelCodeFromDisplayText(args[1]);
+    if (model == 0) {
+        const std::int64_t n = ParseInt(args[1]);
+        if (n > 0 && n <= 13) model = static_cast<int>(n);
+    }
+    if (!isCreatableModel(model))
+        return s.usage("unknown model '" + args[1] + "' (codes 3, 5, 6..13 or HX-7200 ... GV2208)");
+    if (group->id == 0) return s.usage("devices belong in a group below the root");
+    if (args[2].empty()) return s.usage("a device needs a name");
+    const std::uint32_t id = s.directory.addDevice(group->id, model, utf8ToCp932(args[2]));
+    if (id == 0) {
+        s.err << "zeloctl: the item file could not be written\n";
+        return kExitFailed;
+    }
+    printId(s, id);
+    return kExitOk;
+}
+
+int set(Session& s, const Args& args) {
+    if (args.size() < 2) return s.usage("usage: set DEVICE FIELD=VALUE...");
+    const auto target = resolve(s, args[0], false, true);
+    if (!target) return kExitUsage;
+    DeviceRecord r = *s.directory.devices().find(target->id);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::size_t eq = args[i].find('=');
+        if (eq == std::string::npos) return s.usage("expected FIELD=VALUE, got '" + args[i] + "'");
+        const std::string field = args[i].substr(0, eq);
+        switch (applyPropertyField(r, field, utf8ToCp932(args[i].substr(eq + 1)))) {
+            case EditResult::Ok: break;
+            case EditResult::UnknownField:
+                return s.usage("unknown field '" + field +
+                               "' (name, model, address, port, mac, unit, password, user, "
+                               "prompt, select)");
+            case EditResult::BadValue: return s.usage("bad value for " + field);
+        }
+    }
+    if (!s.directory.saveDevice(r)) {
+        s.err << "zeloctl: the item file could not be written\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int rename(Session& s, const Args& args) {
+    if (args.size() != 2) return s.usage("usage: rename TARGET NAME");
+    const auto target = resolve(s, args[0], true, true);
+    if (!target) return kExitUsage;
+    if (args[1].empty()) return s.usage("a name cannot be empty");
+    const std::string name = utf8ToCp932(args[1]);
+    const bool ok = target->isGroup ? s.directory.renameGroup(target->id, name)
+                                    : s.directory.renameDevice(target->id, name);
+    if (!ok) {
+        s.err << "zeloctl: the change could not be written\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int remove(Session& s, const Args& args) {
+    if (args.size() != 1) return s.usage("usage: delete TARGET");
+    const auto target = resolve(s, args[0], true, true);
+    if (!target) return kExitUsage;
+    if (target->isGroup && target->id == 0) return s.usage("the root group cannot be deleted");
+    const bool ok = target->isGroup ? s.directory.deleteGroup(target->id)
+                                    : s.directory.deleteDevice(target->id);
+    if (!ok) {
+        s.err << "zeloctl: the change could not be written\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+std::vector<Command> directoryCommands() {
+    return {
+        {"tree", "tree", "Prints the group outline: level, id, name per group.", false, tree},
+        {"list", "list GROUP",
+         "Prints the rows the device list shows for GROUP: sub-groups first\n"
+         "(group, id, name), then devices (device, id, the nine column texts).",
+         false, list},
+        {"show", "show DEVICE [--show-password]", "Prints the stored record as key=value lines.",
+         false, show},
+        {"add-group", "add-group PARENT NAME",
+         "Creates a group as the last child of PARENT; prints its id.", true, addGroup},
+        {"add-device", "add-device GROUP MODEL NAME",
+         "Creates a device with the model's defaults (MODEL: 3, 5, 6..13 or\n"
+         "HX-7200, JB-81K, SWD-6K, SWD-6ZK, SWD-7KA, SWD-7KB, SWD-8KBN, SWD-12K,\n"
+         "SWD-Q6M, GV2208); prints its id.",
+         true, addDevice},
+        {"set", "set DEVICE FIELD=VALUE...",
+         "Changes stored fields as the property dialog saves them. FIELDs: name,\n"
+         "model, address, port, mac, unit, password, user, prompt, select.",
+         true, set},
+        {"rename", "rename TARGET NAME", "Renames a group or a device.", true, rename},
+        {"delete", "delete TARGET", "Deletes a group with its sub-groups, or a device.", true,
+         remove},
+    };
+}
+
+}  // namespace zelo::cli

@@ -1,0 +1,118 @@
+// zeloctl over a data directory: a session of changes, then the files on
+// disk compared byte for byte with what the formats say they must hold.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/e2e/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+using test::readBytes;
+using test::RunResult;
+using test::TempDir;
+using test::writeBytes;
+
+class ZeloctlDirectory : public ::testing::Test {
+protected:
+    TempDir data;
+    TempDir scratch;
+
+    RunResult run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dir", data.path().string()});
+        return test::runProgram(ZELOCTL_PATH, args, scratch);
+    }
+    std::string file(const std::string& name) { return readBytes(data.file(name)); }
+    bool exists(const std::string& name) { return std::filesystem::exists(data.file(name)); }
+};
+
+TEST_F(ZeloctlDirectory, ASessionOfChangesLeavesExactlyTheseFiles) {
+    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    EXPECT_EQ(run({"add-group", "0", "Server Room"}).out, "1\n");
+    EXPECT_EQ(run({"add-group", "Server Room", "Rack A"}).out, "2\n");
+    EXPECT_EQ(run({"add-group", "0", "Office"}).out, "3\n");
+    EXPECT_EQ(run({"add-group", "1", "Rack B"}).out, "4\n");  // after Rack A's whole sub-tree
+    EXPECT_EQ(run({"add-device", "Rack A", "HX-7200", "hx one"}).out, "1\n");
+    EXPECT_EQ(run({"add-device", "2", "10", "swd"}).out, "2\n");
+    EXPECT_EQ(run({"add-device", "Office", "13", "gv"}).out, "3\n");
+    EXPECT_EQ(run({"set", "hx one", "address=192.168.1.20", "port=8023", "prompt=AB",
+                   "select=07", "password=1234"})
+                  .code,
+              0);
+    EXPECT_EQ(run({"set", "swd", "unit=77", "address=pdu.local", "user=root", "port=70000"}).code,
+              0);
+    EXPECT_EQ(run({"rename", "gv", "front desk"}).code, 0);
+    EXPECT_EQ(run({"rename", "Office", "Main Office"}).code, 0);
+    EXPECT_EQ(run({"add-device", "Rack B", "JB-81K", "temporary"}).out, "4\n");
+    EXPECT_EQ(run({"delete", "temporary"}).code, 0);
+    EXPECT_EQ(run({"delete", "Rack B"}).code, 0);
+
+    EXPECT_EQ(file("ZELO_DIR.DAT"),
+              "0\tRoot\t0\r\n1\tServer Room\t1\r\n2\tRack A\t2\r\n1\tMain Office\t3\r\n");
+    EXPECT_EQ(file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\nUniqueTree=4\r\nUniqueObj=4\r\n");
+    EXPECT_EQ(file("00000002.IDX"),
+              "#ZELO ITEM FILE#VER 2\r\n"
+              "hx one\r\nHX-7200\r\n1\r\n3\r\n#192.168.1.20 1F57\r\n1 1111\r\n1111\r\n"
+              "00000000 00000000\r\n000000000000\r\n1234\r\nAB 07\r\n\r\n\r\n\r\n0\r\n-1\r\n"
+              "swd\r\nSWD-8KB\r\n2\r\n10\r\n#pdu.local FFFF\r\n1111\r\n \r\n00000000 00000000\r\n"
+              "77\r\ntavik root\r\n4D \r\n\r\n\r\n\r\n0\r\n-1\r\n");
+    EXPECT_EQ(file("00000003.IDX"),
+              "#ZELO ITEM FILE#VER 2\r\n"
+              "front desk\r\nGV2208\r\n3\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
+              "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n");
+    EXPECT_FALSE(exists("00000004.IDX"));
+    EXPECT_FALSE(exists("ZELO_DIR.TMP"));
+}
+
+TEST_F(ZeloctlDirectory, ReadingCommandsWriteNoFile) {
+    EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n");  // Japanese root name
+    EXPECT_EQ(run({"list", "0"}).code, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(data.path()));
+}
+
+TEST_F(ZeloctlDirectory, ListShowsTheRowsOfAGroup) {
+    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n[ListViewMode]\r\nLineMstPow=1\r\n");
+    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tG\t5\r\n2\tSub\t6\r\n");
+    writeBytes(data.file("00000005.IDX"),
+               "#ZELO ITEM FILE#VER 2\r\n"
+               "a\r\nSWD-7KA\r\n1\r\n8\r\n#10.1.1.1 17\r\n1010\r\n1111\r\n00000000 00000000\r\n"
+               "\r\ntavik admin\r\n201 sys\r\n\r\nO-X\r\n1 0 \r\n2350\r\n0\r\n"
+               "b\r\nHX-7200\r\nB\r\n3\r\n#h 17\r\n1 10\r\n11\r\n00000000 00000000\r\n"
+               "0090CC0000FF\r\n7394\r\nHX 00\r\n\r\n\r\n\r\n0\r\n-1\r\n");
+    const RunResult r = run({"list", "G"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "group\t6\tSub\n"
+              "device\t1\ta\t10.1.1.1\t- O-O-\t\t513\tO-X\t1 0 \t23\tNormal\n"
+              "device\t11\tb\th\tO O-\t\t00:90:CC:00:00:FF\t\t\t\t\n");
+    EXPECT_EQ(run({"list", "0"}).out, "group\t5\tG\n");
+}
+
+TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
+    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tSame\t1\r\n1\tSame\t2\r\n");
+    const RunResult ambiguous = run({"list", "Same"});
+    EXPECT_EQ(ambiguous.code, 2);
+    EXPECT_NE(ambiguous.err.find("group 1"), std::string::npos);
+    EXPECT_NE(ambiguous.err.find("group 2"), std::string::npos);
+    EXPECT_EQ(run({"list", "nothing"}).code, 2);
+    EXPECT_EQ(run({"add-device", "1", "HX-7100", "x"}).code, 2);  // no new records of model 4
+    EXPECT_EQ(run({"frobnicate"}).code, 2);
+    EXPECT_EQ(run({"delete", "0"}).code, 2);
+    EXPECT_EQ(run({"add-device", "1", "3", "d"}).code, 0);
+    EXPECT_EQ(run({"set", "d", "colour=red"}).code, 2);
+    EXPECT_EQ(run({"set", "d", "port=abc"}).code, 2);
+    EXPECT_EQ(run({"show", "device:1"}).out.substr(0, 7), "name=d\n");
+    EXPECT_EQ(run({"--help"}).code, 0);
+}
+
+TEST_F(ZeloctlDirectory, JapaneseNamesAreStoredAsShiftJis) {
+    EXPECT_EQ(run({"add-group", "0", "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88"}).code, 0);  // テスト
+    EXPECT_EQ(file("ZELO_DIR.DAT"),
+              "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
+    EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
+}
+
+}  // namespace
+}  // namespace zelo
