@@ -17,6 +17,8 @@ public:
 
     // False at the end of the data.
     bool next(std::string& line);
+    // The same without a copy: the view points into the data.
+    bool next(std::string_view& line) noexcept;
     bool atEnd() const noexcept { return pos_ >= data_.size(); }
 
 private:

@@ -51,7 +51,7 @@ std::string lineText(std::string_view text) {
 // One record's lines as read (missing lines at the end of the file empty),
 // with its id and the number of lines that belong to it.
 struct RawRecord {
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines;  // views into the file's data
     std::uint32_t id = 0;
 };
 
@@ -63,10 +63,10 @@ struct ItemFileContents {
 ItemFileContents splitItemFile(std::string_view data) {
     ItemFileContents contents;
     LineReader reader(data);
-    std::string line;
+    std::string_view line;
     if (!reader.next(line)) return contents;
-    if (std::string_view(line).substr(0, kItemFilePrefix.size()) == kItemFilePrefix) {
-        contents.version = parseCInt(std::string_view(line).substr(kItemFilePrefix.size()));
+    if (line.substr(0, kItemFilePrefix.size()) == kItemFilePrefix) {
+        contents.version = parseCInt(line.substr(kItemFilePrefix.size()));
         if (!reader.next(line)) return contents;
     }
     const int count = contents.version >= kItemFileVersion ? kRecordLines : kOldRecordLines;
@@ -75,9 +75,9 @@ ItemFileContents splitItemFile(std::string_view data) {
         r.lines.reserve(kRecordLines);
         r.lines.push_back(line);
         for (int i = 1; i < count; ++i) {
-            std::string next;
+            std::string_view next;
             reader.next(next);  // missing lines read as empty
-            r.lines.push_back(std::move(next));
+            r.lines.push_back(next);
         }
         r.id = parseCHex(r.lines[2]);
         contents.records.push_back(std::move(r));
@@ -148,7 +148,10 @@ DeviceRecord recordFromLines(const RawRecord& raw, int version, std::uint32_t gr
 std::string copyRecord(const RawRecord& raw, int version) {
     std::string out = cutText(raw.lines[0], field::kName) + kCrLf +
                       cutText(raw.lines[1], field::kModelName) + kCrLf;
-    for (std::size_t i = 2; i < raw.lines.size(); ++i) out += raw.lines[i] + kCrLf;
+    for (std::size_t i = 2; i < raw.lines.size(); ++i) {
+        out += raw.lines[i];
+        out += kCrLf;
+    }
     if (version < kItemFileVersion) out += "\r\n\r\n\r\n\r\n";
     return out;
 }
