@@ -114,6 +114,8 @@ const std::vector<Command>& commands() {
     static const std::vector<Command> table = [] {
         std::vector<Command> all;
         for (auto& c : directoryCommands()) all.push_back(std::move(c));
+        for (auto& c : connectionCommands()) all.push_back(std::move(c));
+        for (auto& c : statusCommands()) all.push_back(std::move(c));
         return all;
     }();
     return table;

@@ -62,5 +62,7 @@ struct Command {
 // The command table (each subsystem's commands add their rows).
 const std::vector<Command>& commands();
 std::vector<Command> directoryCommands();
+std::vector<Command> connectionCommands();
+std::vector<Command> statusCommands();
 
 }  // namespace zelo::cli

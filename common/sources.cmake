@@ -1,0 +1,7 @@
+list(APPEND ZELO_CORE_SOURCES
+  common/clock.cpp
+  common/c_number.cpp
+  common/format.cpp
+  common/file_replace.cpp
+  common/line_reader.cpp
+)
