@@ -1,0 +1,153 @@
+#include "connection/device_connection.h"
+
+#include "common/c_number.h"
+
+namespace zelo {
+namespace {
+
+enum : int { kData = 0, kAfterIac = 1 };
+constexpr unsigned char kIac = 255;
+
+// Four decimal numbers separated by dots and nothing after them.
+std::uint32_t parseDotted(std::string_view text) {
+    std::uint32_t value = 0;
+    std::size_t pos = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (pos >= text.size() || text[pos] != '.') return 0;
+            ++pos;
+        }
+        const std::size_t start = pos;
+        std::uint32_t number = 0;
+        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+            number = number * 10 + static_cast<std::uint32_t>(text[pos++] - '0');
+        if (pos == start) return 0;
+        value = (value << 8) | (number & 0xFF);
+    }
+    return pos == text.size() ? value : 0;
+}
+
+}  // namespace
+
+std::string stripTelnetCommands(std::string_view chunk) {
+    std::string out;
+    out.reserve(chunk.size());
+    int state = kData;
+    for (char ch : chunk) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == 0) break;  // the chunk is a NUL-terminated text
+        if (state == kData) {
+            if (c == kIac) state = kAfterIac;
+            else out += ch;
+        } else if (state == kAfterIac) {
+            if (c == kIac || c <= 240) {
+                out += ch;
+                state = kData;
+            } else {
+                state = c;  // 241..254: a command, possibly with an option byte
+            }
+        } else if (state >= 251) {
+            state = kData;  // WILL, WONT, DO, DONT: the option code is dropped
+        }
+        // 241..250: everything up to the end of the chunk is dropped.
+    }
+    return out;
+}
+
+std::uint32_t resolveDeviceAddress(Network& network, const std::string& text) {
+    const std::uint32_t looked = network.lookupHost(text);
+    if (looked != 0 && looked != 0xFFFFFFFFu) return looked;
+    return parseDotted(text);
+}
+
+bool DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port) {
+    resetRing();
+    connected = false;
+    stream_.reset();
+    bool socketCreated = false;
+    stream_ = network_.connect(address, port, socketCreated);
+    if (socketCreated) connected = true;
+    return stream_ == nullptr;
+}
+
+void DeviceConnection::appendToRing(std::string_view text) {
+    for (char c : text) {
+        ring_[writePos_] = c;
+        writePos_ = (writePos_ + 1) % kRingSize;
+        // A full ring drops its oldest byte: the newest text (where a prompt
+        // would be) is what the dialogue still needs.
+        if (writePos_ == readPos_) readPos_ = (readPos_ + 1) % kRingSize;
+    }
+}
+
+int DeviceConnection::receiveChunk(std::int64_t waitMicros) {
+    if (!connected || !stream_) return 0;
+    const int ready = stream_->waitReadable(waitMicros);
+    if (ready == 0) return 0;
+    char raw[kChunkMax];
+    const int n = ready < 0 ? -1 : stream_->recv(raw, sizeof raw);
+    if (n <= 0) {
+        stream_.reset();
+        return -1;
+    }
+    appendToRing(stripTelnetCommands(std::string_view(raw, static_cast<std::size_t>(n))));
+    return n;
+}
+
+bool DeviceConnection::readLine(std::string& out, std::string_view prompt1,
+                                std::string_view prompt2, std::size_t maxLength) {
+    out.clear();
+    if (readPos_ == writePos_) return false;
+    std::size_t pos = readPos_;
+    while (pos != writePos_ && out.size() < maxLength) {
+        const char c = ring_[pos];
+        pos = (pos + 1) % kRingSize;
+        out += c;
+        if (c == '\n') break;
+    }
+    const std::size_t k = out.size();
+    bool deliver = false;
+    if (k >= 2 && out[k - 2] == '\r' && out[k - 1] == '\n') {
+        out.resize(k - 2);
+        deliver = true;
+    } else if (k >= 1 && (out[k - 1] == '\r' || out[k - 1] == '\n')) {
+        out.resize(k - 1);  // a lone LF is an empty line
+        deliver = true;
+    } else if (out == "*") {
+        deliver = true;
+    } else if ((!prompt1.empty() && out.find(prompt1) != std::string::npos) ||
+               (!prompt2.empty() && out.find(prompt2) != std::string::npos)) {
+        deliver = true;  // a prompt comes without a line end
+    }
+    if (deliver) readPos_ = pos;
+    return deliver;
+}
+
+void DeviceConnection::send(std::string_view text) {
+    if (stream_) stream_->send(text.data(), text.size());
+}
+
+bool DeviceConnection::sendAndWait(std::string_view text) {
+    send(text);
+    const std::int64_t deadline = clock_.micros() + kReplySeconds * 1'000'000;
+    for (;;) {
+        const int r = receiveChunk(deadline - clock_.micros());
+        if (r != 0) return r < 0;
+        if (clock_.micros() >= deadline) return true;
+    }
+}
+
+void DeviceConnection::closeConnection() {
+    if (stream_) {
+        stream_->shutdown(false);
+        const std::int64_t deadline = clock_.micros() + kReplySeconds * 1'000'000;
+        char discard[256];
+        int n = 1;
+        while (n > 0 && clock_.micros() < deadline && stream_->waitReadable(100) > 0)
+            n = stream_->recv(discard, sizeof discard);
+        stream_->shutdown(true);
+    }
+    stream_.reset();
+}
+
+}  // namespace zelo

@@ -1,0 +1,96 @@
+#include <winsock.h>
+
+#include "connection/network.h"
+
+namespace zelo {
+namespace {
+
+class WinsockStream final : public TcpStream {
+public:
+    explicit WinsockStream(SOCKET s) noexcept : s_(s) {}
+    ~WinsockStream() override { closesocket(s_); }
+
+    int send(const char* data, std::size_t size) noexcept override {
+        std::size_t done = 0;
+        while (done < size) {
+            const int n = ::send(s_, data + done, static_cast<int>(size - done), 0);
+            if (n <= 0) return -1;
+            done += static_cast<std::size_t>(n);
+        }
+        return static_cast<int>(done);
+    }
+
+    int waitReadable(std::int64_t timeoutMicros) noexcept override {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(s_, &set);
+        if (timeoutMicros < 0) timeoutMicros = 0;
+        timeval tv{static_cast<long>(timeoutMicros / 1000000),
+                   static_cast<long>(timeoutMicros % 1000000)};
+        const int r = ::select(0, &set, nullptr, nullptr, &tv);
+        if (r == SOCKET_ERROR) return -1;
+        return r > 0 ? 1 : 0;
+    }
+
+    int recv(char* buffer, std::size_t size) noexcept override {
+        const int n = ::recv(s_, buffer, static_cast<int>(size), 0);
+        return n == SOCKET_ERROR ? -1 : n;
+    }
+
+    void shutdown(bool both) noexcept override { ::shutdown(s_, both ? 2 : 1); }
+
+private:
+    SOCKET s_;
+};
+
+class WinsockNetwork final : public Network {
+public:
+    std::uint32_t lookupHost(const std::string& name) noexcept override {
+        const hostent* h = gethostbyname(name.c_str());
+        if (!h || h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0]) return 0;
+        const auto* b = reinterpret_cast<const unsigned char*>(h->h_addr_list[0]);
+        return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) |
+               (std::uint32_t(b[2]) << 8) | std::uint32_t(b[3]);
+    }
+
+    std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
+                                       bool& socketCreated) noexcept override {
+        socketCreated = false;
+        const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (s == INVALID_SOCKET) return nullptr;
+        socketCreated = true;
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(port);
+        sa.sin_addr.s_addr = htonl(address);
+        // A bounded connect: an address that never answers must not hang the
+        // dialogue.
+        u_long on = 1;
+        ioctlsocket(s, FIONBIO, &on);
+        int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval tv{kConnectTimeoutSeconds, 0};
+            r = ::select(0, nullptr, &writable, &failed, &tv) == 1 && FD_ISSET(s, &writable)
+                    ? 0
+                    : SOCKET_ERROR;
+        }
+        if (r != 0) {
+            closesocket(s);
+            return nullptr;
+        }
+        u_long off = 0;
+        ioctlsocket(s, FIONBIO, &off);
+        return std::make_unique<WinsockStream>(s);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Network> makeSystemNetwork() { return std::make_unique<WinsockNetwork>(); }
+
+}  // namespace zelo

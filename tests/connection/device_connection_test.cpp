@@ -1,0 +1,193 @@
+#include "connection/device_connection.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/connection/scripted_network.h"
+
+namespace zelo {
+namespace {
+
+using test::ScriptedNetwork;
+using test::ScriptedStream;
+
+TEST(StripTelnetCommands, NegotiationsVanish) {
+    EXPECT_EQ(stripTelnetCommands("\xFF\xFB\x01\xFF\xFB\x03login:"), "login:");
+    EXPECT_EQ(stripTelnetCommands("a\xFF\xFD\x18" "b\xFF\xFE\x01" "c"), "abc");
+}
+
+TEST(StripTelnetCommands, DoubledIacIsOneDataByte) {
+    EXPECT_EQ(stripTelnetCommands("x\xFF\xFFy"), "x\xFFy");
+    // Back in the data state: the next 255 starts a new sequence.
+    EXPECT_EQ(stripTelnetCommands("\xFF\xFF\xFF\xFB\x01z"), "\xFFz");
+}
+
+TEST(StripTelnetCommands, LowCommandBytesAreCopiedAndSubnegotiationDropsTheRest) {
+    EXPECT_EQ(stripTelnetCommands("a\xFF\x41" "b"), "aAb");
+    EXPECT_EQ(stripTelnetCommands("keep\xFF\xFA\x18\x01text after"), "keep");
+    EXPECT_EQ(stripTelnetCommands("keep\xFF\xF1more"), "keep");  // NOP
+}
+
+TEST(StripTelnetCommands, ASequenceSplitOverTwoChunksIsNotRecognised) {
+    EXPECT_EQ(stripTelnetCommands("abc\xFF"), "abc");
+    EXPECT_EQ(stripTelnetCommands("\xFB\x01" "def"), "\xFB\x01" "def");
+}
+
+TEST(StripTelnetCommands, ANulByteEndsTheChunk) {
+    EXPECT_EQ(stripTelnetCommands(std::string("ab\0cd", 5)), "ab");
+}
+
+TEST(ResolveDeviceAddress, NameLookupThenDottedText) {
+    ManualClock clock;
+    ScriptedNetwork net(clock);
+    net.hosts["pdu.local"] = 0x0A000001;
+    net.hosts["broken"] = 0xFFFFFFFF;
+    EXPECT_EQ(resolveDeviceAddress(net, "pdu.local"), 0x0A000001u);
+    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0.10"), 0xC0A8000Au);
+    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0"), 0u);
+    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0.10x"), 0u);
+    EXPECT_EQ(resolveDeviceAddress(net, "1..2.3"), 0u);
+    EXPECT_EQ(resolveDeviceAddress(net, "broken"), 0u);
+}
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    ManualClock clock{1000};
+    ScriptedNetwork net{clock};
+    DeviceConnection conn{net, clock};
+
+    ScriptedStream& open() {
+        EXPECT_FALSE(conn.connectToDevice(0x7F000001, 23));
+        return net.last();
+    }
+    void pump() {
+        while (conn.receiveChunk(0) > 0) {
+        }
+    }
+};
+
+TEST_F(ConnectionTest, LinesEndAtCrLfLoneLfOrACrAtTheEndOfWhatArrived) {
+    ScriptedStream& s = open();
+    s.deliver("zero\r");
+    pump();
+    std::string line;
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "zero");
+    s.deliver("one\r\ntwo\rthree\n\nrest");
+    pump();
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "one");
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "two\rthree");  // a CR inside the text is not a line end
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "");  // a lone LF is an empty line
+    EXPECT_FALSE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(conn.unreadBytes(), 4u);  // "rest" waits for its line end
+    s.deliver(" of it\r\n");
+    pump();
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "rest of it");
+}
+
+TEST_F(ConnectionTest, PromptsWithoutLineEndAreLinesOnlyWhenAsked) {
+    ScriptedStream& s = open();
+    s.deliver("00:HX>");
+    pump();
+    std::string line;
+    EXPECT_FALSE(conn.readLine(line, "", "", 120));
+    EXPECT_FALSE(conn.readLine(line, "login:", "", 120));
+    ASSERT_TRUE(conn.readLine(line, "login:", "00:HX>", 120));
+    EXPECT_EQ(line, "00:HX>");
+    EXPECT_EQ(conn.unreadBytes(), 0u);
+}
+
+TEST_F(ConnectionTest, ASingleStarIsALine) {
+    open().deliver("*");
+    pump();
+    std::string line;
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "*");
+}
+
+TEST_F(ConnectionTest, LongLinesComeInPiecesOnlyAtALineEnd) {
+    ScriptedStream& s = open();
+    s.deliver(std::string(150, 'x'));
+    pump();
+    std::string line;
+    EXPECT_FALSE(conn.readLine(line, "", "", 120));  // 120 bytes, no line end: kept
+    EXPECT_EQ(conn.unreadBytes(), 150u);
+    s.deliver("\r\n");
+    pump();
+    EXPECT_FALSE(conn.readLine(line, "", "", 120));  // still no end within 120
+    ASSERT_TRUE(conn.readLine(line, "", "", 200));
+    EXPECT_EQ(line, std::string(150, 'x'));
+}
+
+TEST_F(ConnectionTest, AFullChunkIsAcceptedWhole) {
+    ScriptedStream& s = open();
+    s.deliver(std::string(1600, 'a') + "tail");
+    EXPECT_EQ(conn.receiveChunk(0), 1600);
+    EXPECT_EQ(conn.unreadBytes(), 1600u);
+    EXPECT_EQ(conn.receiveChunk(0), 4);
+}
+
+TEST_F(ConnectionTest, PeerCloseReleasesTheSocketButKeepsTheFlag) {
+    ScriptedStream& s = open();
+    s.closeAfter();
+    EXPECT_EQ(conn.receiveChunk(0), -1);
+    EXPECT_FALSE(conn.isOpen());
+    EXPECT_TRUE(conn.connected);
+    EXPECT_EQ(conn.receiveChunk(0), 0);  // nothing to read from
+}
+
+TEST_F(ConnectionTest, AFloodNeverOutgrowsTheRingAndTheNewestTextSurvives) {
+    ScriptedStream& s = open();
+    for (int i = 0; i < 20; ++i) s.deliver(std::string(1600, 'f'));
+    s.deliver("\r\n00:HX>");
+    pump();
+    EXPECT_EQ(conn.unreadBytes(), kRingSize - 1);
+    std::string line;
+    ASSERT_TRUE(conn.readLine(line, "", "", 9000));
+    ASSERT_TRUE(conn.readLine(line, "00:HX>", "", 120));
+    EXPECT_EQ(line, "00:HX>");
+}
+
+TEST_F(ConnectionTest, SendAndWaitTimesOutAfterThreeSecondsWithoutSleeping) {
+    ScriptedStream& s = open();
+    const std::int64_t start = clock.micros();
+    EXPECT_TRUE(conn.sendAndWait("MPOS\r\n"));
+    EXPECT_EQ(s.sent, "MPOS\r\n");
+    EXPECT_EQ(clock.micros() - start, 3'000'000);
+}
+
+TEST_F(ConnectionTest, SendAndWaitReturnsWhenDataArrives) {
+    ScriptedStream& s = open();
+    s.onSend = [&](const std::string&) { s.deliver("reply\r\n", 1'500'000); };
+    EXPECT_FALSE(conn.sendAndWait("x\r\n"));
+    std::string line;
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "reply");
+}
+
+TEST_F(ConnectionTest, SendAndWaitReportsALoss) {
+    ScriptedStream& s = open();
+    s.closeAfter(200);
+    EXPECT_TRUE(conn.sendAndWait("x\r\n"));
+}
+
+TEST_F(ConnectionTest, CloseDrainsThenShutsDown) {
+    ScriptedStream& s = open();
+    s.deliver("bye\r\n");
+    conn.closeConnection();
+    EXPECT_TRUE(s.shutDown);
+    EXPECT_FALSE(conn.isOpen());
+}
+
+TEST_F(ConnectionTest, RefusedConnectFailsButSetsTheFlag) {
+    net.refuse = true;
+    EXPECT_TRUE(conn.connectToDevice(0x7F000001, 23));
+    EXPECT_TRUE(conn.connected);
+    EXPECT_FALSE(conn.isOpen());
+}
+
+}  // namespace
+}  // namespace zelo

@@ -1,0 +1,4 @@
+list(APPEND ZELO_CORE_TEST_SOURCES
+  connection/device_connection_test.cpp
+  connection/device_session_test.cpp
+)
