@@ -81,7 +81,9 @@ void DeviceConnection::appendToRing(std::string_view text) {
 }
 
 int DeviceConnection::receiveChunk(std::int64_t waitMicros) {
-    if (!connected || !stream_) return 0;
+    // Without a socket nothing can arrive: say so at once rather than let
+    // the caller wait out its time-out.
+    if (!stream_) return -1;
     const int ready = stream_->waitReadable(waitMicros);
     if (ready == 0) return 0;
     char raw[kChunkMax];

@@ -42,7 +42,7 @@ public:
     // Receives one chunk into the ring, waiting at most `waitMicros` for it:
     // the byte count (1..1600), 0 when nothing came, -1 when the peer closed
     // or the receive failed (the socket is then released; the connected flag
-    // stays as it is).
+    // stays as it is) or there is no socket.
     int receiveChunk(std::int64_t waitMicros = 0);
 
     // The next line from the ring (see the line rules in the source). False,

@@ -136,7 +136,8 @@ TEST_F(ConnectionTest, PeerCloseReleasesTheSocketButKeepsTheFlag) {
     EXPECT_EQ(conn.receiveChunk(0), -1);
     EXPECT_FALSE(conn.isOpen());
     EXPECT_TRUE(conn.connected);
-    EXPECT_EQ(conn.receiveChunk(0), 0);  // nothing to read from
+    EXPECT_EQ(conn.receiveChunk(1'000'000), -1);  // nothing to wait for
+    EXPECT_EQ(clock.micros(), 1000 * 1'000'000);
 }
 
 TEST_F(ConnectionTest, AFloodNeverOutgrowsTheRingAndTheNewestTextSurvives) {
