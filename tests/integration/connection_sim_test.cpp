@@ -43,7 +43,7 @@ model = 11
 faults = refuse-password
 [dropper]
 model = 3
-faults = close-at:cmd2
+faults = close-at:cmd3
 )";
 
 class SimFleetTest : public ::testing::Test {
@@ -159,7 +159,7 @@ TEST_F(SimFleetTest, ADeviceThatDropsMidDialogueIsNoticedAndReconnected) {
     ASSERT_FALSE(s->loginFramed(true));
     ASSERT_FALSE(s->sendFramedCommand("MPOS", true));
     EXPECT_FALSE(s->awaitFramedReply("MPOS"));
-    s->sendFramedCommand("SCS", true);  // the second command: the device hangs up
+    s->sendFramedCommand("SCS", true);  // the third command after "*": the device hangs up
     EXPECT_TRUE(s->awaitFramedReply("SCS"));
     EXPECT_EQ(frontend.losses, 1);
     EXPECT_FALSE(s->connection.connected);
