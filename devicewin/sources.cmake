@@ -1,0 +1,3 @@
+list(APPEND ZELO_CORE_SOURCES
+  devicewin/schedule.cpp
+)
