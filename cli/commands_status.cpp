@@ -1,8 +1,143 @@
 // zeloctl commands of the status station.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <ostream>
+
+#include "app/frontend.h"
 #include "cli/cli.h"
+#include "common/clock.h"
+#include "common/format.h"
+#include "common/text_encoding.h"
+#include "status/status_station.h"
 
 namespace zelo::cli {
+namespace {
 
-std::vector<Command> statusCommands() { return {}; }
+using Args = std::vector<std::string>;
+
+// Set by SIGINT/SIGTERM; the loop ends after the tick in progress, so every
+// file it writes is complete.
+volatile std::sig_atomic_t stopRequested = 0;
+extern "C" void requestStop(int) {
+    stopRequested = 1;
+}
+
+constexpr auto kTickPeriod = std::chrono::milliseconds(100);
+
+bool parseNumber(const std::string& text, std::int64_t max, std::int64_t& out) {
+    const std::int64_t v = ParseInt(text);
+    if (text.empty() || v < 0 || v > max) return false;
+    out = v;
+    return true;
+}
+
+int listen(Session& s, const Args& args) {
+    std::int64_t port = s.settings.msrpPort, count = -1, seconds = -1;
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--port" && hasValue) {
+            if (!parseNumber(args[++i], 65535, port)) return s.usage("--port takes 0..65535");
+        } else if (a == "--count" && hasValue) {
+            if (!parseNumber(args[++i], 0xFFFFFFFFLL, count) || count == 0)
+                return s.usage("--count takes a number above 0");
+        } else if (a == "--seconds" && hasValue) {
+            if (!parseNumber(args[++i], 0xFFFFFFFFLL, seconds))
+                return s.usage("--seconds takes a number of seconds");
+        } else if (a == "--bind" && hasValue) {
+            address = ParseIp(args[++i]);
+            if (address == 0) return s.usage("--bind takes a dotted IPv4 address");
+        } else {
+            return s.usage("usage: " + std::string("listen [--port P] [--count N] [--seconds S] "
+                                                   "[--bind ADDRESS]"));
+        }
+    }
+
+    ReportStatus currentStatus;
+    SilentFrontend frontend;
+    SystemClock clock;
+    AppState state;
+    StatusStation station(s.directory, currentStatus, s.settings, s.strings, frontend, clock,
+                          state);
+    if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
+        s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
+        return kExitFailed;
+    }
+    s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
+
+    std::vector<DeviceRecord> accepted;
+    station.setReportObserver([&accepted](const DeviceRecord& r) { accepted.push_back(r); });
+    std::size_t total = 0;
+    bool firstJson = true;
+    if (s.json) s.out << "[";
+    auto print = [&](const DeviceRecord& r) {
+        if (s.json) {
+            s.out << (firstJson ? "" : ",") << "{\"id\":" << r.deviceId
+                  << ",\"name\":" << jsonString(cp932ToUtf8(r.name))
+                  << ",\"power\":" << jsonString(cp932ToUtf8(r.powerText))
+                  << ",\"schedule\":" << jsonString(cp932ToUtf8(r.scheduleText))
+                  << ",\"ping\":" << jsonString(cp932ToUtf8(r.pingText))
+                  << ",\"temperature\":" << r.temperature
+                  << ",\"temperatureState\":" << r.temperatureState << "}";
+            firstJson = false;
+        } else {
+            printRow(s, {std::to_string(r.deviceId), cp932ToUtf8(r.name), cp932ToUtf8(r.powerText),
+                         cp932ToUtf8(r.scheduleText), cp932ToUtf8(r.pingText),
+                         std::to_string(r.temperature), std::to_string(r.temperatureState)});
+        }
+    };
+
+    stopRequested = 0;
+    auto previousInt = std::signal(SIGINT, requestStop);
+    auto previousTerm = std::signal(SIGTERM, requestStop);
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::seconds(seconds < 0 ? 0 : seconds);
+    while (!stopRequested) {
+        auto wait = kTickPeriod;
+        if (seconds >= 0) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) break;
+            wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - now + std::chrono::milliseconds(1)));
+        }
+        // Block until a report waits (or the tick period passes), then run
+        // the same tick as the desktop program's timer.
+        station.waitForReport(wait);
+        const std::size_t limit = count < 0 ? SIZE_MAX : static_cast<std::size_t>(count) - total;
+        accepted.clear();
+        station.tick(limit);
+        for (const DeviceRecord& r : accepted) print(r);
+        total += accepted.size();
+        if (!s.json) s.out.flush();
+        if (count >= 0 && total >= static_cast<std::size_t>(count)) break;
+    }
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+    station.closeStatusListener();
+    if (s.json) s.out << "]\n";
+    s.out.flush();
+    return kExitOk;
+}
+
+}  // namespace
+
+std::vector<Command> statusCommands() {
+    return {
+        {"listen", "listen [--port P] [--count N] [--seconds S] [--bind ADDRESS]",
+         "Runs the status station: receives the devices' status reports on UDP,\n"
+         "decodes them and commits each to the device's record, item file and\n"
+         "event log as the desktop program does. Default port: MSRPport of\n"
+         "ZELO.INI (MSRPenable is not consulted: the command asks for the\n"
+         "listener). Ends after N accepted reports, after S seconds, or on\n"
+         "SIGINT/SIGTERM, with every file complete. --bind limits the listener\n"
+         "to one local address.\n"
+         "Prints per accepted report: deviceId, name, power, schedule, ping,\n"
+         "temperature, temperature state (TAB-separated; with --json one array\n"
+         "at the end).",
+         true, listen},
+    };
+}
 
 }  // namespace zelo::cli

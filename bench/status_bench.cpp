@@ -1,0 +1,269 @@
+// Status reports: decode and match among 10,000 devices; sustained ingest
+// over loopback UDP with item files and event logs committed; and, for
+// comparison, how fast a bare loop receives the same datagrams.
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_settings.h"
+#include "app/frontend.h"
+#include "app/lang_strings.h"
+#include "common/clock.h"
+#include "directory/device_directory.h"
+#include "status/status_station.h"
+#include "status/udp_receiver.h"
+
+namespace {
+
+using namespace zelo;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kDevices = 10000;
+constexpr int kGroups = 10;  // 1,000 devices a group
+
+void put16(Bytes& b, unsigned v) {
+    b.push_back(std::uint8_t(v >> 8));
+    b.push_back(std::uint8_t(v));
+}
+
+std::string macOf(int i) {
+    char buf[13];
+    std::snprintf(buf, sizeof buf, "0010AA%06X", i);
+    return buf;
+}
+
+// An element report: MAC, master, four outlets, temperature, filler.
+Bytes report(int device, int variant) {
+    Bytes b;
+    put16(b, 0x0100);
+    put16(b, 0);
+    put16(b, 0);
+    put16(b, 0);
+    put16(b, 1);
+    put16(b, 12);
+    put16(b, 0);
+    const std::string mac = macOf(device);
+    for (int i = 0; i < 12; i += 2)
+        b.push_back(std::uint8_t(std::stoul(mac.substr(i, 2), nullptr, 16)));
+    put16(b, 0x100);
+    put16(b, 6);
+    put16(b, 1);
+    put16(b, 0x110);
+    put16(b, 30);
+    put16(b, 4);
+    for (int i = 0; i < 4; ++i) {
+        put16(b, (variant >> i) & 1);
+        put16(b, (variant >> i) & 1);
+        put16(b, 0);
+    }
+    put16(b, 0x802);
+    put16(b, 32);
+    Bytes block(28, 0);
+    block[0] = 1;
+    block[27] = std::uint8_t(variant);
+    b.insert(b.end(), block.begin(), block.end());
+    for (int i = 0; i < 4; ++i) put16(b, 0);
+    b[2] = std::uint8_t(b.size() >> 8);
+    b[3] = std::uint8_t(b.size());
+    const std::uint16_t sum = reportChecksum(b.data(), b.size());
+    b[6] = std::uint8_t(sum >> 8);
+    b[7] = std::uint8_t(sum);
+    return b;
+}
+
+struct Fixture {
+    std::string dir;
+    std::unique_ptr<AppSettings> settings;
+    std::unique_ptr<LangStrings> strings;
+    std::unique_ptr<DeviceDirectory> directory;
+    ReportStatus status;
+    SilentFrontend frontend;
+    SystemClock clock;
+    AppState state;
+    std::unique_ptr<StatusStation> station;
+
+    explicit Fixture(bool logs) {
+        dir = (std::filesystem::temp_directory_path() / "zelo-status-bench").string() + "/";
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir + "logs");
+        std::string outline = "0\tRoot\t0\r\n";
+        for (int g = 1; g <= kGroups; ++g) {
+            outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
+            std::string items = "#ZELO ITEM FILE#VER 2\r\n";
+            for (int i = (g - 1) * (kDevices / kGroups); i < g * (kDevices / kGroups); ++i) {
+                char id[16];
+                std::snprintf(id, sizeof id, "%X", i + 1);
+                items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
+                         "\r\n13\r\n#10.0.0.1 17\r\n1 1111\r\n \r\n00000000 00000000\r\n" +
+                         macOf(i) + "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
+            }
+            char name[16];
+            std::snprintf(name, sizeof name, "%08X.IDX", g);
+            std::FILE* f = std::fopen((dir + name).c_str(), "wb");
+            std::fwrite(items.data(), 1, items.size(), f);
+            std::fclose(f);
+        }
+        // Steady state: every device's event log exists already (creating
+        // 10,000 files is a one-time cost of the first reports).
+        if (logs) {
+            for (int i = 1; i <= kDevices; ++i) {
+                char name[24];
+                std::snprintf(name, sizeof name, "logs/%08X.LOG", i);
+                if (std::FILE* log = std::fopen((dir + name).c_str(), "wb")) std::fclose(log);
+            }
+        }
+        std::FILE* f = std::fopen((dir + "ZELO_DIR.DAT").c_str(), "wb");
+        std::fwrite(outline.data(), 1, outline.size(), f);
+        std::fclose(f);
+        settings = std::make_unique<AppSettings>(dir + "ZELO.INI");
+        settings->language = 1;
+        settings->logEnable = logs;
+        settings->baseDir = "logs";
+        strings = std::make_unique<LangStrings>(*settings);
+        directory = std::make_unique<DeviceDirectory>(dir, *settings, *strings);
+        directory->load(false);
+        station = std::make_unique<StatusStation>(*directory, status, *settings, *strings, frontend,
+                                                  clock, state);
+    }
+    ~Fixture() { std::filesystem::remove_all(dir); }
+};
+
+// Decode and match only: a report that carries master data alone is matched
+// and committed in memory but writes no file (nothing visible changes after
+// the first).
+void BM_DecodeAndMatchAmong10000(benchmark::State& st) {
+    Fixture fx(false);
+    std::vector<Bytes> reports;
+    for (int i = 0; i < 1000; ++i) {
+        Bytes b;
+        put16(b, 0x0100);
+        put16(b, 0);
+        put16(b, 0);
+        put16(b, 0);
+        put16(b, 1);
+        put16(b, 12);
+        put16(b, 0);
+        const std::string mac = macOf((i * 7919) % kDevices);
+        for (int k = 0; k < 12; k += 2)
+            b.push_back(std::uint8_t(std::stoul(mac.substr(k, 2), nullptr, 16)));
+        put16(b, 0x100);
+        put16(b, 6);
+        put16(b, 1);
+        put16(b, 0);
+        put16(b, 0);
+        b[3] = std::uint8_t(b.size());
+        const std::uint16_t sum = reportChecksum(b.data(), b.size());
+        b[6] = std::uint8_t(sum >> 8);
+        b[7] = std::uint8_t(sum);
+        reports.push_back(b);
+    }
+    std::size_t i = 0, accepted = 0;
+    for (auto _ : st) {
+        const Bytes& b = reports[i++ % reports.size()];
+        accepted += fx.station->decodeStatusReport(b.data(), b.size());
+    }
+    st.counters["accepted"] = double(accepted);
+    st.SetItemsProcessed(std::int64_t(st.iterations()));
+}
+BENCHMARK(BM_DecodeAndMatchAmong10000);
+
+// Decode, match and the full commit of a report whose outlets changed
+// (item file saved per report, log line): the cost without coalescing.
+void BM_DecodeCommitSaveEachAmong10000(benchmark::State& st) {
+    Fixture fx(true);
+    int n = 0;
+    for (auto _ : st) {
+        const Bytes b = report((n * 7919) % kDevices, n % 16);
+        ++n;
+        fx.station->decodeStatusReport(b.data(), b.size());
+        fx.station->commitPendingSaves();
+    }
+    st.SetItemsProcessed(std::int64_t(st.iterations()));
+}
+BENCHMARK(BM_DecodeCommitSaveEachAmong10000)->Unit(benchmark::kMicrosecond);
+
+int sender() {
+    return ::socket(AF_INET, SOCK_DGRAM, 0);
+}
+void sendTo(int fd, std::uint16_t port, const Bytes& b) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    ::sendto(fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+}
+
+// Sustained ingest: bursts of 2,000 changing reports (one 100 ms tick's worth
+// at 20,000 a second) sent over loopback, then drained by ticks with item
+// files and event logs committed.
+void BM_IngestOverLoopbackWithFilesAndLogs(benchmark::State& st) {
+    Fixture fx(true);
+    fx.station->openStatusListenerOn(0, 0x7F000001);
+    fx.station->setTickBudget(std::chrono::microseconds(1000000));
+    const std::uint16_t port = fx.station->listenerPort();
+    const int fd = sender();
+    constexpr int kBurst = 2000;
+    std::vector<Bytes> burst;
+    int n = 0;
+    std::size_t accepted = 0;
+    for (auto _ : st) {
+        st.PauseTiming();
+        burst.clear();
+        for (int i = 0; i < kBurst; ++i, ++n)
+            burst.push_back(report((n * 7919) % kDevices, n % 16));
+        st.ResumeTiming();
+        for (const Bytes& b : burst) sendTo(fd, port, b);
+        std::size_t got = 0;
+        while (got < kBurst) {
+            const TickResult r = fx.station->tick();
+            got += r.received;
+            accepted += r.accepted;
+            if (r.received == 0 && !fx.station->waitForReport(std::chrono::milliseconds(200)))
+                break;
+        }
+    }
+    ::close(fd);
+    st.counters["accepted"] = double(accepted);
+    st.counters["queue_bytes"] = fx.station->receiveQueueBytes();
+    st.SetItemsProcessed(std::int64_t(st.iterations()) * kBurst);
+}
+BENCHMARK(BM_IngestOverLoopbackWithFilesAndLogs)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same bursts received by a bare loop that only takes the datagrams.
+void BM_BareReceiveOverLoopback(benchmark::State& st) {
+    UdpReceiver receiver;
+    receiver.open(0, 0x7F000001);
+    const std::uint16_t port = receiver.localPort();
+    const int fd = sender();
+    constexpr int kBurst = 2000;
+    std::vector<Bytes> burst;
+    for (int i = 0; i < kBurst; ++i) burst.push_back(report(i % kDevices, i % 16));
+    std::uint8_t buf[1601];
+    for (auto _ : st) {
+        for (const Bytes& b : burst) sendTo(fd, port, b);
+        int got = 0;
+        std::size_t size = 0;
+        while (got < kBurst) {
+            const auto r = receiver.receive(buf, sizeof buf, size);
+            if (r == UdpReceiver::Result::Datagram)
+                ++got;
+            else if (!receiver.waitReadable(200))
+                break;
+        }
+    }
+    ::close(fd);
+    st.SetItemsProcessed(std::int64_t(st.iterations()) * kBurst);
+}
+BENCHMARK(BM_BareReceiveOverLoopback)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,119 @@
+#include "status/event_log.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "app/app_settings.h"
+#include "app/lang_strings.h"
+#include "common/format.h"
+#include "directory/device_record.h"
+
+namespace zelo {
+namespace {
+
+constexpr int kTextNormal = 338;
+constexpr int kTextAbnormal = 339;
+constexpr int kTextResult = 340;
+constexpr int kTextSendFileName = 341;
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool isAbsolute(const std::string& path) {
+    if (!path.empty() && isSeparator(path[0])) return true;
+    return path.size() >= 2 && path[1] == ':';  // a drive letter
+}
+
+std::tm localTime(std::int64_t seconds) {
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm out{};
+#ifdef _WIN32
+    localtime_s(&out, &t);
+#else
+    localtime_r(&t, &out);
+#endif
+    return out;
+}
+
+}  // namespace
+
+std::string eventLogDirectory(AppSettings& settings, const std::string& dataDir) {
+    std::string& base = settings.baseDir;
+    if (base.empty()) return dataDir;
+    if (!isSeparator(base.back())) base += kSeparator;
+    return isAbsolute(base) ? base : dataDir + base;
+}
+
+std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameHour,
+                             std::int64_t now) {
+    const std::tm t = localTime(now);
+    char buf[48];
+    int n = std::snprintf(buf, sizeof buf, "%08lX", static_cast<unsigned long>(deviceId));
+    if (fnameDate)
+        n += std::snprintf(buf + n, sizeof buf - std::size_t(n), "-%04d%02d%02d", t.tm_year + 1900,
+                           t.tm_mon + 1, t.tm_mday);
+    if (fnameHour) n += std::snprintf(buf + n, sizeof buf - std::size_t(n), "-%02d", t.tm_hour);
+    return std::string(buf, std::size_t(n)) + ".LOG";
+}
+
+std::string formatEventLine(const DeviceRecord& r, int dateStyle, int language, std::int64_t now) {
+    std::string line = FormatUpdateTime(now, dateStyle);
+    line += '\t';
+    line += r.powerText;
+    line += '\t';
+    line += FormatOutletStates(r.scheduleText, false, language, false);
+    line += '\t';
+    line += r.pingText;
+    line += '\t';
+    line += std::to_string(r.temperature);
+    line += '\t';
+    line += std::to_string(r.temperatureState);
+    line += "\r\n";
+    return line;
+}
+
+bool appendToFile(const std::string& path, std::string_view text) {
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && written;
+}
+
+bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
+                   std::int64_t now) {
+    const std::string path =
+        eventLogDirectory(settings, dataDir) +
+        eventLogFileName(record.deviceId, settings.fnameDate, settings.fnameHour, now);
+    return appendToFile(path, formatEventLine(record, settings.dateStyle, settings.language, now));
+}
+
+std::string formatDeliveryEntry(const DeviceRecord& r, std::string_view scheduleFileName,
+                                bool success, const LangStrings& strings, int dateStyle,
+                                std::int64_t now) {
+    std::string out = "------------------------------\r\n";
+    out += r.name + " " + r.addressText + " " + FormatUpdateTime(now, dateStyle) + "\r\n";
+    out += strings.text(kTextSendFileName);
+    out += scheduleFileName;
+    out += "\r\n";
+    out += strings.text(kTextResult);
+    out += strings.text(success ? kTextNormal : kTextAbnormal);
+    out += "\r\n\r\n";
+    return out;
+}
+
+bool writeDeliveryLog(const std::string& dataDir, const DeviceRecord& record,
+                      std::string_view scheduleFileName, bool success, const LangStrings& strings,
+                      int dateStyle, std::int64_t now) {
+    return appendToFile(
+        dataDir + kDeliveryLogName,
+        formatDeliveryEntry(record, scheduleFileName, success, strings, dateStyle, now));
+}
+
+}  // namespace zelo

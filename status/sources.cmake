@@ -1,0 +1,10 @@
+list(APPEND ZELO_CORE_SOURCES
+  status/event_log.cpp
+  status/group_save.cpp
+  status/status_station.cpp
+)
+if(WIN32)
+  list(APPEND ZELO_CORE_SOURCES status/udp_receiver_win32.cpp)
+else()
+  list(APPEND ZELO_CORE_SOURCES status/udp_receiver_posix.cpp)
+endif()
