@@ -11,5 +11,8 @@ cd "$here/.."
 echo "== native tests"
 ctest --preset native --parallel 2
 
+echo "== fuzz targets (clang, ASan + UBSan), a short run each"
+"$here/fuzz.sh" 20
+
 echo "== Windows tests under Wine"
 exec xvfb-run -a -s "-screen 0 1024x768x24" "$here/wine-ctest.sh"
