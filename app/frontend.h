@@ -18,6 +18,11 @@ public:
     // An error box: text and caption are string-table ids (caption 185
     // "Error" for the usual errors).
     virtual void showError(int textId, int captionId) = 0;
+    // An error box whose text holds one number (a "%03d" in the string).
+    virtual void showNumberedError(int textId, int captionId, int number) {
+        (void)number;
+        showError(textId, captionId);
+    }
     // A Yes/No question; true for Yes.
     virtual bool askYesNo(int textId, int captionId, Icon icon) = 0;
     // A device's record changed: refresh its list row when it is shown.

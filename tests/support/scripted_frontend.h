@@ -23,6 +23,10 @@ public:
         errors.push_back(textId);
         errorCaptions.push_back(captionId);
     }
+    void showNumberedError(int textId, int captionId, int number) override {
+        showError(textId, captionId);
+        numbers.push_back(number);
+    }
     bool askYesNo(int textId, int captionId, Icon icon) override {
         questions.push_back({textId, captionId, icon});
         if (answers.empty()) return defaultAnswer;
@@ -40,6 +44,7 @@ public:
     bool windowOpen = false;
     std::vector<int> errors;
     std::vector<int> errorCaptions;
+    std::vector<int> numbers;  // of numbered errors
     std::vector<Question> questions;
     std::vector<DeviceRecord> changedRecords;
     std::vector<int> redrawnOutlets;

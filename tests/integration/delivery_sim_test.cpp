@@ -1,0 +1,174 @@
+// Schedule delivery to simulated devices: what arrives in their schedule
+// memory, what the delivery log says, and which devices are left alone.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/app_settings.h"
+#include "app/lang_strings.h"
+#include "connection/device_session.h"
+#include "devicewin/delivery.h"
+#include "sim/fleet.h"
+#include "sim/server.h"
+#include "tests/support/scripted_frontend.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+// The outlet readout that precedes an upload: MPOS, then SCS.
+bool readOutlets(DeviceSession& s) {
+    if (s.sendFramedCommand("MPOS", true) || s.awaitFramedReply("MPOS")) {
+        s.showErrorAndClose(msg::kBadPassword);
+        return true;
+    }
+    if (s.sendFramedCommand("SCS", true) || s.awaitFramedReply("SCS")) {
+        s.showErrorAndClose(msg::kBadCommunication);
+        return true;
+    }
+    return false;
+}
+
+int countOf(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
+    return n;
+}
+
+class DeliveryTest : public ::testing::Test {
+protected:
+    void startFleet(const std::string& fleetText) {
+        sim::Fleet fleet;
+        std::string error;
+        ASSERT_TRUE(sim::ParseFleet(fleetText, fleet, error)) << error;
+        server = std::make_unique<sim::SimServer>(std::move(fleet));
+        ASSERT_TRUE(server->start(error)) << error;
+        server->startThread();
+    }
+    void TearDown() override {
+        if (server) server->stop();
+    }
+
+    DeviceRecord recordFor(const char* unit, int model, std::uint32_t id) {
+        DeviceRecord r;
+        r.deviceId = id;
+        r.name = unit;
+        r.modelCode = model;
+        r.addressText = "127.0.0.1";
+        r.port = static_cast<std::uint16_t>(server->consolePort(std::size_t(server->find(unit))));
+        r.selectNumber = "00";
+        r.prompt = model == 5 ? "JB" : "HX";
+        r.password = "7394";
+        return r;
+    }
+    const std::vector<sim::ScheduleEntry>& memoryOf(const char* unit) {
+        return server->device(std::size_t(server->find(unit))).schedule();
+    }
+    std::string log() { return test::readBytes(dir.file("ZELO.LOG")); }
+
+    test::TempDir dir;
+    std::unique_ptr<sim::SimServer> server;
+    std::unique_ptr<Network> network = makeSystemNetwork();
+    SystemClock clock;
+    AppSettings settings{"unused.ini"};
+    LangStrings strings{settings};
+    DeliveryContext context{*network, clock, settings, strings, dir.path().string() + "/",
+                            readOutlets, nullptr};
+    test::ScriptedFrontend frontend;
+    ScheduleTable table;
+};
+
+TEST_F(DeliveryTest, BothFramedModelsReceiveEveryEntry) {
+    settings.language = 1;
+    startFleet("[hx]\nmodel = 3\n[jb]\nmodel = 5\nlogin = login\n");
+    parseScheduleText("8:30,5/1,,PON1\n07:00,S,1-6,MPON\n23:15,2031/12/24,3,POF2\n", table);
+    table.fileName = "week.shx";
+    const auto hx = deliverToDevice(recordFor("hx", 3, 1), table, context, frontend);
+    const auto jb = deliverToDevice(recordFor("jb", 5, 2), table, context, frontend);
+    EXPECT_TRUE(hx.normal) << hx.failedStep;
+    EXPECT_TRUE(jb.normal) << jb.failedStep;
+    server->stop();
+    for (const char* unit : {"hx", "jb"}) {
+        const auto& memory = memoryOf(unit);
+        ASSERT_EQ(memory.size(), 3u) << unit;
+        EXPECT_EQ(memory[0].hour, 8);
+        EXPECT_EQ(memory[0].month, 5);
+        EXPECT_EQ(memory[0].weekday, 7);
+        EXPECT_EQ(memory[0].action, "PON1");
+        EXPECT_EQ(memory[1].month, 255);
+        EXPECT_EQ(memory[1].weekday, 9);
+        EXPECT_EQ(memory[2].year, 2031);
+        EXPECT_EQ(memory[2].weekday, 3);
+        EXPECT_EQ(memory[2].action, "POF2");
+    }
+    const std::string text = log();
+    EXPECT_EQ(countOf(text, "------------------------------\r\n"), 2);
+    EXPECT_EQ(countOf(text, "Send filename: week.shx\r\n"), 2);
+    EXPECT_EQ(countOf(text, "Result: Normal\r\n\r\n"), 2);
+    EXPECT_EQ(text.find("------------------------------\r\nhx 127.0.0.1 "), 0u);
+    EXPECT_TRUE(frontend.errors.empty());
+}
+
+TEST_F(DeliveryTest, ARefusedLineNamesItsTablePosition) {
+    settings.language = 1;
+    startFleet("[hx]\nmodel = 3\n");
+    // Position 2 repeats position 0: the device answers Doubled.
+    parseScheduleText("8:30,5/1,,PON1\n9:00,5/1,,PON2\n8:30,5/1,,PON1\n10:00,5/1,,PON3\n", table);
+    const auto r = deliverToDevice(recordFor("hx", 3, 1), table, context, frontend);
+    EXPECT_FALSE(r.normal);
+    EXPECT_EQ(r.failedStep, "upload line 2");
+    EXPECT_EQ(frontend.errors, std::vector<int>{kTextScheduleRefused});
+    EXPECT_EQ(frontend.errorCaptions, std::vector<int>{msg::kConfirm});
+    EXPECT_EQ(frontend.numbers, std::vector<int>{2});
+    server->stop();
+    EXPECT_EQ(memoryOf("hx").size(), 2u);  // the lines before the refused one stay
+    EXPECT_EQ(countOf(log(), "Result: Abnormal\r\n\r\n"), 1);
+}
+
+TEST_F(DeliveryTest, AWrongPasswordFailsTheReadout) {
+    startFleet("[hx]\nmodel = 3\n");
+    parseScheduleText("8:30,5/1,,PON1\n", table);
+    DeviceRecord r = recordFor("hx", 3, 1);
+    r.password = "0000";
+    const auto result = deliverToDevice(r, table, context, frontend);
+    EXPECT_EQ(result.failedStep, "readout");
+    EXPECT_EQ(frontend.errors, std::vector<int>{msg::kBadPassword});
+    EXPECT_EQ(countOf(log(), "------------------------------"), 1);
+}
+
+TEST_F(DeliveryTest, DevicesThatTakeNoScheduleAreSkippedWithoutALogEntry) {
+    startFleet("[hx]\nmodel = 3\n");
+    parseScheduleText("8:30,5/1,,PON1\n", table);
+    DeviceRecord plain = recordFor("hx", 3, 1);
+    plain.modelCode = 11;
+    DeviceRecord noAddress = recordFor("hx", 3, 2);
+    noAddress.addressText.clear();
+    DeviceRecord noPort = recordFor("hx", 3, 3);
+    noPort.port = 0;
+    for (const DeviceRecord& r : {plain, noAddress, noPort})
+        EXPECT_EQ(deliverToDevice(r, table, context, frontend).failedStep, "skipped");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
+}
+
+TEST_F(DeliveryTest, ParallelDeliveryReachesEveryDeviceOnce) {
+    settings.language = 1;
+    startFleet("[hx]\nmodel = 3\ncount = 6\n");
+    parseScheduleText("8:30,5/1,,PON1\n9:30,5/1,,POF1\n", table);
+    std::vector<DeviceRecord> targets;
+    for (int i = 1; i <= 6; ++i)
+        targets.push_back(recordFor(("hx-" + std::to_string(i)).c_str(), 3, std::uint32_t(i)));
+    std::vector<test::ScriptedFrontend> frontends(targets.size());
+    const auto results = deliverToAll(targets, table, context, 3,
+                                      [&](std::size_t i) -> Frontend& { return frontends[i]; });
+    ASSERT_EQ(results.size(), 6u);
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        EXPECT_TRUE(results[i].normal) << results[i].failedStep;
+        EXPECT_EQ(results[i].deviceId, targets[i].deviceId);  // in target order
+    }
+    server->stop();
+    for (int i = 1; i <= 6; ++i) EXPECT_EQ(memoryOf(("hx-" + std::to_string(i)).c_str()).size(), 2u);
+    EXPECT_EQ(countOf(log(), "Result: Normal\r\n\r\n"), 6);
+}
+
+}  // namespace
+}  // namespace zelo
