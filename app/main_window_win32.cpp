@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <winsock.h>
 
+#include "app/frontend.h"
 #include "app/monitor_app_win32.h"
 #include "resources/resource_ids.h"
 
@@ -126,8 +127,9 @@ bool MainWindow::onCreate() {
 }
 
 void MainWindow::onTimer() {
-    if (!app_.mayPollListener()) return;
-    // One non-blocking poll of the status listener per tick.
+    // Polls the status listener unless it is closed, the property dialog is
+    // open or a batch walk runs.
+    app_.station().tick();
 }
 
 void MainWindow::onSize(WPARAM kind, LPARAM lp) {
@@ -136,16 +138,19 @@ void MainWindow::onSize(WPARAM kind, LPARAM lp) {
 }
 
 void MainWindow::onClose() {
-    if (app_.settings().confirmQuit && !app_.askYesNo(hwnd_, kTextQuitQuestion, kCaptionQuit))
+    if (app_.settings().confirmQuit &&
+        !app_.frontend().askYesNo(kTextQuitQuestion, kCaptionQuit, Icon::Question))
         return;
     DestroyWindow(hwnd_);
 }
 
 void MainWindow::onDestroy() {
     KillTimer(hwnd_, IDT_MAIN_TIMER);
-    app_.listenerOpen = false;
+    app_.state.listenerOpen = false;
+    app_.station().closeStatusListener();
     WSACleanup();
     removeTrayIcon();
+    app_.directory().devices().clear();
     // A minimised window reports the icon's parking place: keep the restored
     // rectangle instead, so the next start opens on the screen.
     RECT rect;

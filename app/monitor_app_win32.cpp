@@ -23,7 +23,10 @@ MonitorApp::MonitorApp(HINSTANCE instance, int showCommand)
       showCommand_(showCommand),
       moduleDirectory_(findModuleDirectory()),
       settings_(moduleDirectory_ + kSettingsFileName),
-      strings_(settings_) {}
+      strings_(settings_),
+      frontend_(strings_, state),
+      directory_(moduleDirectory_, settings_, strings_),
+      station_(directory_, currentStatus_, settings_, strings_, frontend_, clock_, state) {}
 
 MonitorApp::~MonitorApp() { releaseShared(); }
 
@@ -64,21 +67,14 @@ bool MonitorApp::registerWindowClasses() {
     return MainWindow::registerClass(instance_, std::string(LangStrings::entry(101)));
 }
 
-void MonitorApp::showError(HWND owner, int textId) const {
-    const std::string text = strings_.text(textId), caption = strings_.text(185);
-    MessageBoxA(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
-}
-
-bool MonitorApp::askYesNo(HWND owner, int textId, int captionId) const {
-    const std::string text = strings_.text(textId), caption = strings_.text(captionId);
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
 int MonitorApp::run() {
     createBrushes();
     // Every file of the program lives beside the executable.
     SetCurrentDirectoryA(moduleDirectory_.c_str());
     settings_.loadSettings(strings_);
+    // The group outline and every group's devices (the tree and the list
+    // show them once they exist).
+    directory_.load();
 
     InitCommonControls();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES | ICC_INTERNET_CLASSES};
@@ -95,13 +91,15 @@ int MonitorApp::run() {
         releaseShared();
         return 0;
     }
+    frontend_.setOwner(mainWindow_->hwnd());
     HACCEL accelerators = LoadAcceleratorsA(instance_, MAKEINTRESOURCEA(IDR_ACCELERATORS));
 
     // Windows Sockets 1.1; a failure only means the listener will not open.
     WSADATA wsa;
     WSAStartup(0x0101, &wsa);
-    // The status listener opens here when MSRPenable is on; it arrives with
-    // the status subsystem.
+    // The status listener, when MSRPenable is on; the program runs on
+    // without it when the port cannot be bound.
+    station_.openStatusListener();
 
     mainWindow_->focusTree();
     const int code = messageLoop(accelerators);

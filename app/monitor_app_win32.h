@@ -10,15 +10,17 @@
 #include <string>
 
 #include "app/app_settings.h"
+#include "app/frontend.h"
+#include "app/gui_frontend_win32.h"
 #include "app/lang_strings.h"
+#include "common/clock.h"
+#include "directory/device_directory.h"
+#include "status/report_status.h"
+#include "status/status_station.h"
 
 namespace zelo {
 
 class MainWindow;
-
-// Which modal window is open; the main window timer does not poll the
-// status listener while the property dialog is.
-enum class OpenDialog { None = 0, ControlWindow = 1, Options = 2, Property = 3 };
 
 class MonitorApp {
 public:
@@ -35,21 +37,14 @@ public:
     AppSettings& settings() { return settings_; }
     const LangStrings& strings() const { return strings_; }
     HBRUSH brush(int index) const { return brushes_[static_cast<std::size_t>(index)]; }
+    DeviceDirectory& directory() { return directory_; }
+    StatusStation& station() { return station_; }
+    GuiFrontend& frontend() { return frontend_; }
 
-    // Flags of the background work, read by the main window timer.
-    bool listenerOpen = false;
-    bool busy = false;
-    OpenDialog openDialog = OpenDialog::None;
+    // Listener open, batch walk running, which modal window is open: what
+    // the timer tick looks at.
+    AppState state;
 
-    // Whether the timer tick may poll the status listener now.
-    bool mayPollListener() const {
-        return listenerOpen && openDialog != OpenDialog::Property && !busy;
-    }
-
-    // Error box with caption 185 and text `textId`; question box with caption
-    // `captionId`, Yes/No and the question icon: true for Yes.
-    void showError(HWND owner, int textId) const;
-    bool askYesNo(HWND owner, int textId, int captionId) const;
 
 private:
     static std::string findModuleDirectory();
@@ -63,6 +58,11 @@ private:
     std::string moduleDirectory_;  // ends with a backslash
     AppSettings settings_;
     LangStrings strings_;
+    SystemClock clock_;
+    GuiFrontend frontend_;
+    DeviceDirectory directory_;
+    ReportStatus currentStatus_;
+    StatusStation station_;
     std::array<HBRUSH, 9> brushes_{};
     std::unique_ptr<MainWindow> mainWindow_;
 };
