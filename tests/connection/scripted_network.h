@@ -63,7 +63,11 @@ public:
         return static_cast<int>(n);
     }
 
-    void shutdown(bool) noexcept override { shutDown = true; }
+    void shutdown(bool) noexcept override {
+        shutDown = true;
+        if (shutdownCount) ++*shutdownCount;
+    }
+    int* shutdownCount = nullptr;  // outlives the stream
 
 private:
     struct Event {
@@ -90,8 +94,9 @@ public:
     bool refuse = false;
     // Prepares each new connection (greeting, replies).
     std::function<void(ScriptedStream&)> onConnect;
-    std::vector<ScriptedStream*> streams;  // every connection made, oldest first
+    std::vector<ScriptedStream*> streams;  // every connection made, oldest first (closed ones dangle)
     int connects = 0;
+    int shutdowns = 0;  // shutdown calls on all streams
 
     std::uint32_t lookupHost(const std::string& name) noexcept override {
         auto it = hosts.find(name);
@@ -104,6 +109,7 @@ public:
         ++connects;
         if (refuse) return nullptr;
         auto stream = std::make_unique<ScriptedStream>(clock_);
+        stream->shutdownCount = &shutdowns;
         streams.push_back(stream.get());
         if (onConnect) onConnect(*stream);
         return stream;
