@@ -179,6 +179,7 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         else return why = "temp-form must be 32 or 34", false;
     } else if (key == "ping") {
         c.ping.clear();
+        c.pingGiven = true;
         if (trim(value) == "none") return true;
         for (const auto& item : splitList(value)) {
             PingEntry e;
@@ -252,7 +253,9 @@ bool finishDevice(DeviceConfig& c, size_t index, std::string& why) {
         c.outletNames.push_back("Outlet" + std::to_string(i + 1));
     }
     c.outletNames.resize(c.outlets);
-    if (c.ping.empty() && c.layout == ReportLayout::Element && IsPlainModel(c.model)) {
+    // Plain units of the element line watch four hosts unless the fleet says otherwise
+    // ("ping = none" included).
+    if (!c.pingGiven && c.layout == ReportLayout::Element && IsPlainModel(c.model)) {
         c.ping.assign(4, PingEntry{1, 0, 0x7F000001u});
     }
     return true;

@@ -65,6 +65,7 @@ struct DeviceConfig {
     int temperatureState = 0;
     bool temperatureShortForm = true;  // 32-byte element instead of 34
     std::vector<PingEntry> ping;
+    bool pingGiven = false;            // the fleet named the entries, or none
     bool pingCompactForm = true;       // 142-byte element when there are 4 entries
     std::string station;               // "host:port" of the monitoring station; empty: none
     int intervalSeconds = 60;          // 0: report only on changes
