@@ -116,6 +116,7 @@ const std::vector<Command>& commands() {
         for (auto& c : directoryCommands()) all.push_back(std::move(c));
         for (auto& c : connectionCommands()) all.push_back(std::move(c));
         for (auto& c : statusCommands()) all.push_back(std::move(c));
+        for (auto& c : scheduleCommands()) all.push_back(std::move(c));
         return all;
     }();
     return table;

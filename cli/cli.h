@@ -64,5 +64,6 @@ const std::vector<Command>& commands();
 std::vector<Command> directoryCommands();
 std::vector<Command> connectionCommands();
 std::vector<Command> statusCommands();
+std::vector<Command> scheduleCommands();
 
 }  // namespace zelo::cli

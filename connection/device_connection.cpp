@@ -107,6 +107,19 @@ bool DeviceConnection::readLine(std::string& out, std::string_view prompt1,
         out += c;
         if (c == '\n') break;
     }
+    // A prompt that is still in the ring when the next reply arrives (after
+    // a command sent without a wait) stands in front of that reply's first
+    // line: deliver the prompt alone, so that the line behind it is read as
+    // a line of its own.
+    for (std::string_view prompt : {prompt1, prompt2}) {
+        if (!prompt.empty() && out.size() > prompt.size() &&
+            out.compare(0, prompt.size(), prompt) == 0 && out[prompt.size()] != '\r' &&
+            out[prompt.size()] != '\n') {
+            out.resize(prompt.size());
+            readPos_ = (readPos_ + prompt.size()) % kRingSize;
+            return true;
+        }
+    }
     const std::size_t k = out.size();
     bool deliver = false;
     if (k >= 2 && out[k - 2] == '\r' && out[k - 1] == '\n') {

@@ -356,7 +356,9 @@ bool DeviceSession::awaitPlainPrompt() {
     const std::string prompt = plainPrompt();
     dialogueIdle = false;
     const std::int64_t deadline = clock_.micros() + kPlainPromptSeconds * kSecond;
-    bool failed = false, done = false;
+    // A rejected command still ends with the prompt: it is read too, so
+    // that the next command's wait does not end on it.
+    bool failed = false, rejected = false, done = false;
     std::string line;
     while (!done && !failed) {
         while (connection.readLine(line, prompt, "", kPlainLineLength)) {
@@ -364,12 +366,9 @@ bool DeviceSession::awaitPlainPrompt() {
                 done = true;
                 break;
             }
-            if (parsePlainReply(line)) {
-                failed = true;
-                break;
-            }
+            if (parsePlainReply(line)) rejected = true;
         }
-        if (done || failed) break;
+        if (done) break;
         const std::int64_t left = deadline - clock_.micros();
         if (left <= 0) {
             failed = true;
@@ -379,7 +378,7 @@ bool DeviceSession::awaitPlainPrompt() {
         }
     }
     dialogueIdle = true;
-    return failed;
+    return failed || rejected;
 }
 
 bool DeviceSession::writePlainSetting(std::string_view key, std::string_view value) {
@@ -393,6 +392,9 @@ bool DeviceSession::writePlainSetting(std::string_view key, std::string_view val
 bool DeviceSession::parsePlainReply(std::string_view line) {
     while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
     if (listMode == 1) {
+        // A rejected write answers with a 501 line; a value that merely
+        // contains the digits does not count.
+        if (startsWith(line, "501 ") || line == "501") return true;
         if (contains(line, plainPrompt())) {
             if (listEnded) listMode = 0;
         } else if (!startsWith(line, "-") && parsers) {

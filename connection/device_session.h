@@ -88,6 +88,11 @@ public:
     // Saves the record into its group and refreshes its row when saved.
     void saveRecord();
 
+    Frontend& frontend() noexcept { return frontend_; }
+    const AppSettings& settings() const noexcept { return settings_; }
+    const Clock& clock() const noexcept { return clock_; }
+    DeviceDirectory* directory() noexcept { return directory_; }
+
     DeviceRecord record;  // the device being handled
     DeviceStatus status;
     DeviceConnection connection;

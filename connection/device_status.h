@@ -4,7 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "directory/device_record.h"
 
@@ -27,6 +31,87 @@ struct DeviceClock {
     int daylight = 0;
 };
 
+// How a register's value text is read.
+enum class RegisterForm { Number, Flag, Tenths, Address, Text, Pair, Word, Mac };
+
+// One register as last read (or written): the converted value and the form
+// it was read in. Numbers, flags, tenths (ten times the value, -1 when
+// malformed), addresses (host order) and word indexes are in `number`; the
+// second number of a pair in `second`; texts and the MAC text in `text`.
+struct RegisterValue {
+    RegisterForm form = RegisterForm::Number;
+    std::int64_t number = 0;
+    std::int64_t second = 0;
+    std::string text;
+};
+
+// One line of a framed device's schedule list ("PLnn=" replies), as read.
+struct ListedScheduleEntry {
+    bool used = false;
+    std::string code;     // the first four characters ("WEEK", "DATE", "SPEC")
+    int dateField = 0;    // the number of the date part (week or day), 0 without one
+    int hour = 0;         // 255 with minute when the time part begins with "T"
+    int minute = 0;
+    int outlet = 0;
+    int action = 0;
+    int dayToken = 7;     // 0..6 Sun..Sat, 7 All, 8 M-F, 9 M-S (7 also when unknown)
+    int weekOfMonth = 0;  // 0 every week, 1..5, 6 the last
+};
+inline constexpr int kScheduleListEntries = 200;
+
+inline constexpr int kSettingOutlets = 4;     // per-outlet setting lists
+inline constexpr int kScheduleSlots = 20;     // slots of the plain dialect's schedule keys
+
+// The named settings of a plain-dialect device ("LIST", "?key" replies), a
+// few of them also fed by framed registers. Texts are stored unquoted.
+struct DeviceSettings {
+    std::uint32_t ipAdEntAddr = 0, ipAdEntNetMask = 0, ipRouteDest = 0, ipAdDnsServer = 0;
+    std::int64_t dhcpEnabled = 0;
+    std::string sysName;  // only written; the name a device reports comes from its greeting
+    std::string sysContact, sysLocation;
+    std::int64_t telnetEnabled = 0;
+    std::int64_t telnetPort = 0;          // -1: the entered text is not a port
+    std::int64_t debTcpInactiveTimer = 0; // tenths; -1 malformed
+    std::string ipAdNtpServer;
+    std::string mailUserName, mailPassword, mailAddr, mailSmtpServer, mailPopServer;
+    std::array<std::string, 8> extMailAddr{};
+    std::int64_t mailApopEnabled = 0;
+    bool msrpEnabled = false;
+    std::array<std::string, 3> ipAdCenter{};
+    std::array<std::int64_t, 3> centerPort{};
+    std::int64_t centerSendTimer = 0, centerChangeSendTimer = 0, centerChangeSendCount = 0;
+    std::int64_t rs232Port1Speed = 0, rs232Port1Parity = 0, rs232Port1Bits = 0,
+                 rs232Port1StopBits = 0;
+    // The serial values as last read: the apply writes those that differ.
+    std::array<std::int64_t, 4> rs232LastRead{};
+    std::array<std::string, kSettingOutlets> debOlName{};
+    std::array<std::int64_t, kSettingOutlets> debOlPowerOnTime{};   // -1 delay switched off
+    std::array<std::int64_t, kSettingOutlets> debOlShutdownTime{};  // -1 delay switched off
+    std::array<std::int64_t, kSettingOutlets> debOlRebootTime{};    // tenths
+    std::array<std::string, kSettingOutlets> debOlWdogAddr{};
+    int debOlWdogAddrCount = 0;
+    std::array<std::int64_t, kSettingOutlets> debOlWdogAction{}, debOlWdogSendMax{},
+        debOlWdogNoResMax{}, debOlWdogActCond{}, debOlRebootInterval{}, debOlRebootCount{};
+    std::int64_t debOlNoEchoInterval = 0, debOlPingInterval = 0;
+    std::array<std::string, kSettingOutlets> debWakeupPhysAddr{};
+    std::int64_t debWakeupMaxCount = 0, debWakeupInterval = 0;
+    std::array<std::int64_t, kScheduleSlots> schEnabled{}, schDay{}, schHour{}, schMinute{},
+        schOutletNo{}, schAction{};
+    // Each slot's command as the action list gives it ("POR2", "PON1", "POF3", or empty).
+    std::array<std::string, kScheduleSlots> schCommand{};
+    std::string model, version, serialNo;
+
+    // Edits waiting to be written: plain keys by name; framed registers
+    // 0x230..0x235 by their value text.
+    std::set<std::string, std::less<>> changed;
+    std::array<std::string, 6> centerRegisterEdit{};
+    std::array<bool, 6> centerRegisterChanged{};
+    bool scheduleEdited = false;
+    bool restartNeeded = false;
+    // What the last apply wrote: "key=value" (or "Rxxx=value") per write.
+    std::vector<std::string> written;
+};
+
 struct DeviceStatus {
     bool masterPresent = false;
     int masterState = -1;
@@ -44,6 +129,20 @@ struct DeviceStatus {
     int smtpPort = 0;
     int pop3Port = 0;
     bool fullReload = false;
+
+    // From SPEC: the outlet group count and the further digit and byte fields.
+    int outletGroups = 0;
+    int masterDigit = 0;
+    int modelByte = 0;
+    int sensorDigit = 0;
+    int pingDigit = 0;
+    // The record as it was before the last POS or MPOS update (the control
+    // window compares against it).
+    DeviceRecord previousRecord;
+    // Framed registers by number, as read.
+    std::map<std::uint16_t, RegisterValue> registers;
+    DeviceSettings settings;
+    std::array<ListedScheduleEntry, kScheduleListEntries> scheduleList{};
 };
 
 // Day of the week (0 = Sunday) of a date; year with four digits, month 1..12.

@@ -8,3 +8,9 @@ if(WIN32)
 else()
   list(APPEND ZELO_CORE_SOURCES connection/network_posix.cpp)
 endif()
+list(APPEND ZELO_CORE_SOURCES
+  connection/framed_readout.cpp
+  connection/device_settings.cpp
+  connection/power_control.cpp
+  connection/open_sequence.cpp
+)

@@ -8,6 +8,7 @@
 #include "app/app_settings.h"
 #include "app/lang_strings.h"
 #include "connection/device_session.h"
+#include "connection/framed_readout.h"
 #include "directory/device_directory.h"
 #include "directory/model_table.h"
 #include "status/event_log.h"
@@ -56,12 +57,13 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
     }
     DeviceSession session(context.network, context.clock, frontend, context.settings, nullptr);
     session.record = record;
-    if (context.makeParsers) session.parsers = context.makeParsers(session);
+    DeviceReplies replies(session);  // POS/MPOS replies update the record
 
     int refused = -1;
     if (session.loginFramed(true)) {
         result.failedStep = "login";
-    } else if (context.readOutletStates && context.readOutletStates(session)) {
+    } else if (context.readOutletStates ? context.readOutletStates(session)
+                                        : readOutletStates(session)) {
         result.failedStep = "readout";
     } else if (uploadSchedule(session, table, frontend, refused)) {
         result.failedStep = refused >= 0 ? "upload line " + std::to_string(refused) : "upload";

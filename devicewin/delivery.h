@@ -23,7 +23,6 @@ struct AppSettings;
 class DeviceDirectory;
 class DeviceSession;
 class LangStrings;
-class ReplyParsers;
 
 inline constexpr int kTextScheduleRefused = 203;
 
@@ -52,10 +51,9 @@ struct DeliveryContext {
     const AppSettings& settings;
     const LangStrings& strings;
     std::string dataDir;  // where ZELO.LOG is
-    // The outlet readout after the login (true on failure, message shown)
-    // and the parsers of the device's replies, from the readout code.
-    std::function<bool(DeviceSession&)> readOutletStates;
-    std::function<ReplyParsers*(DeviceSession&)> makeParsers;
+    // The outlet readout after the login (true on failure, message shown);
+    // the framed readout's own when not set.
+    std::function<bool(DeviceSession&)> readOutletStates = {};
 };
 
 // One device: login, readout, upload, close, log entry. A device that

@@ -764,9 +764,10 @@ CommandResult Device::addSchedule(const std::string& line, int& index) {
     return CommandResult::Ok;
 }
 
-// "WEEK HH:MM OO:AA DDD W" for an entry without a date, "DATE MMDD HH:MM
-// OO:AA DDD W" with one: OO the outlet (0 the whole unit), AA the action
-// (1 reboot, 2 on, 3 off), DDD the day token, W the week of month.
+// "WEEK HH:MM OO:AA DDDW" for an entry without a date, "DATE MMDD HH:MM
+// OO:AA DDDW" with one: OO the outlet (0 the whole unit), AA the action
+// (1 reboot, 2 on, 3 off), DDD the day token, W the week of month right
+// behind it (the client reads it at the time part's position 15).
 std::string Device::scheduleValue(const ScheduleEntry& e) {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu",
                                         "Fri", "Sat", "All", "M-F", "M-S"};
@@ -775,7 +776,7 @@ std::string Device::scheduleValue(const ScheduleEntry& e) {
     const int outlet = e.action[0] == 'M' ? 0 : e.action.back() - '0';
     const char week = e.week == 0 ? ' ' : e.week >= 6 ? 'L' : static_cast<char>('0' + e.week);
     char timePart[32];
-    std::snprintf(timePart, sizeof timePart, "%02d:%02d %02d:%02d %s %c", e.hour, e.minute, outlet,
+    std::snprintf(timePart, sizeof timePart, "%02d:%02d %02d:%02d %s%c", e.hour, e.minute, outlet,
                   action, kDays[std::min(e.weekday, 9)], week);
     char buf[64];
     if (e.month == 0 && e.day == 0) {

@@ -49,7 +49,8 @@ private:
             text.resize(text.size() - 2);
         frames.push_back(text);
         if (asksLogin && !loggedIn_) {
-            if (text == "admin") s.deliver("Password:");
+            if (text == "admin")
+                s.deliver("Password:");
             else if (text == "7394") {
                 loggedIn_ = true;
                 s.deliver("\r\n00:HX>");
@@ -66,8 +67,8 @@ private:
         commands.push_back(cmd);
         auto it = replies.find(cmd);
         const std::string reply = it != replies.end() ? it->second
-                                  : fallback           ? fallback(cmd)
-                                                       : framed("Err");
+                                  : fallback          ? fallback(cmd)
+                                                      : framed("Err");
         if (!reply.empty()) s.deliver(reply);
     }
 

@@ -62,7 +62,8 @@ protected:
             return "*00:RL=" + cmd.substr(2) + "\r\nR" + first + "=1\r\n----------\r\n00:HX>";
         }
         if (cmd.rfind("PL", 0) == 0)
-            return "*00:PLIST=" + cmd.substr(2) + "\r\nPL00=WEEK 12:30 01:02 Mon 1\r\n---\r\n00:HX>";
+            return "*00:PLIST=" + cmd.substr(2) +
+                   "\r\nPL00=WEEK 12:30 01:02 Mon 1\r\n---\r\n00:HX>";
         if (cmd.size() > 1 && cmd[0] == 'R') return S::framed(cmd + "=1");
         return S::framed("Err");
     }
@@ -182,8 +183,8 @@ TEST_F(ReadoutTest, SpecIsReadOnlyWithItsDashes) {
     EXPECT_EQ(st.sensorDigit, 1);
     EXPECT_EQ(st.pingDigit, 4);
     parse("*00:SPEC=7200-0100-4100-0300-2A19-0001-0000-4");
-    EXPECT_EQ(st.outletGroups, 0);  // digit 13 is "0"
-    EXPECT_EQ(st.specField, 0x2A);  // "192A", low 8 bits
+    EXPECT_EQ(st.outletGroups, 0);                           // digit 13 is "0"
+    EXPECT_EQ(st.specField, 0x2A);                           // "192A", low 8 bits
     parse("*00:SPEC=7200+0100-6101-0300-1400-0001-0000-4");  // a dash missing
     EXPECT_EQ(st.outletGroups, 0);
     parse("*00:SPEC=7200-0100-6101-0300-1400-0001-0000-");  // ends at its last dash
@@ -313,7 +314,7 @@ TEST_F(ReadoutTest, ScheduleEntriesWithAndWithoutDate) {
     parse("PL01=DATE 0401 07:05 00:03 M-FL");
     parse("PL150=SPEC 9999 T     02:01 All ");
     parse("PL205=WEEK 12:30 01:02 Mon1");  // beyond the table
-    parse("PL02=WEEK");                      // short: read as far as it goes
+    parse("PL02=WEEK");                    // short: read as far as it goes
     parse("PL03=WEEK 1x:30 01:02 Xyz9");
     const auto& e = session.status.scheduleList;
     EXPECT_TRUE(e[0].used);
@@ -339,7 +340,7 @@ TEST_F(ReadoutTest, ScheduleEntriesWithAndWithoutDate) {
     EXPECT_EQ(e[150].weekOfMonth, 0);
     EXPECT_TRUE(e[2].used);
     EXPECT_EQ(e[2].hour, 0);
-    EXPECT_EQ(e[3].hour, 1);  // "1x": the digits there
+    EXPECT_EQ(e[3].hour, 1);      // "1x": the digits there
     EXPECT_EQ(e[3].dayToken, 7);  // unknown token
     EXPECT_EQ(e[3].weekOfMonth, 0);
     parse("-----");
@@ -352,7 +353,7 @@ TEST_F(ReadoutTest, ScheduleEntriesWithAndWithoutDate) {
 TEST_F(ReadoutTest, Firmware31411ReadsRegistersOneByOne) {
     device.version = " 3.14.11";
     login();
-    ASSERT_FALSE(readFramedStatus(session)) << device.commands.back() << " " << device.commands.size() << " " << net.last().sent << frontend.errors.size() << (frontend.errors.empty() ? 0 : frontend.errors[0]);
+    ASSERT_FALSE(readFramedStatus(session));
     EXPECT_TRUE(device.received("R9165"));
     EXPECT_TRUE(device.received("R9919"));
     EXPECT_FALSE(device.received("R9801"));
@@ -377,9 +378,9 @@ TEST_F(ReadoutTest, Firmware31412UsesRangesInTheirOrder) {
     ASSERT_EQ(ranges.size(), 44u);
     EXPECT_EQ(ranges.back(), "RL41C0-41FF");
     const auto schedule = device.commandsStartingWith("PL");
-    EXPECT_EQ(schedule, (std::vector<std::string>{"PL-30", "PL31-60", "PL61-90", "PL91-110",
-                                                  "PL111-135", "PL136-160", "PL161-185",
-                                                  "PL186-"}));
+    EXPECT_EQ(schedule,
+              (std::vector<std::string>{"PL-30", "PL31-60", "PL61-90", "PL91-110", "PL111-135",
+                                        "PL136-160", "PL161-185", "PL186-"}));
     EXPECT_FALSE(device.received("R170"));
     EXPECT_FALSE(device.received("R9930"));
     EXPECT_FALSE(device.received("LOG0"));

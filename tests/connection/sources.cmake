@@ -4,4 +4,6 @@ list(APPEND ZELO_CORE_TEST_SOURCES
 )
 list(APPEND ZELO_CORE_TEST_SOURCES
   connection/framed_readout_test.cpp
+  connection/device_settings_test.cpp
+  connection/power_control_test.cpp
 )

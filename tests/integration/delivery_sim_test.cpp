@@ -16,19 +16,6 @@
 namespace zelo {
 namespace {
 
-// The outlet readout that precedes an upload: MPOS, then SCS.
-bool readOutlets(DeviceSession& s) {
-    if (s.sendFramedCommand("MPOS", true) || s.awaitFramedReply("MPOS")) {
-        s.showErrorAndClose(msg::kBadPassword);
-        return true;
-    }
-    if (s.sendFramedCommand("SCS", true) || s.awaitFramedReply("SCS")) {
-        s.showErrorAndClose(msg::kBadCommunication);
-        return true;
-    }
-    return false;
-}
-
 int countOf(const std::string& text, const std::string& part) {
     int n = 0;
     for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
@@ -72,8 +59,7 @@ protected:
     SystemClock clock;
     AppSettings settings{"unused.ini"};
     LangStrings strings{settings};
-    DeliveryContext context{*network, clock, settings, strings, dir.path().string() + "/",
-                            readOutlets, nullptr};
+    DeliveryContext context{*network, clock, settings, strings, dir.path().string() + "/"};
     test::ScriptedFrontend frontend;
     ScheduleTable table;
 };

@@ -1,0 +1,116 @@
+// zeloctl deliver: a schedule file to devices and groups, several
+// connections at a time when asked.
+#include <cstdio>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "common/format.h"
+#include "common/text_encoding.h"
+#include "connection/device_session.h"
+#include "devicewin/delivery.h"
+
+namespace zelo::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// Keeps one device's messages until its result is printed.
+class CollectingFrontend final : public SilentFrontend {
+public:
+    explicit CollectingFrontend(const LangStrings& strings) : SilentFrontend(true), strings_(strings) {}
+    void showError(int textId, int) override { messages.push_back(cp932ToUtf8(strings_.text(textId))); }
+    void showNumberedError(int textId, int, int number) override {
+        char text[512];
+        std::snprintf(text, sizeof text, strings_.text(textId).c_str(), number);
+        messages.push_back(cp932ToUtf8(text));
+    }
+    std::vector<std::string> messages;
+
+private:
+    const LangStrings& strings_;
+};
+
+int deliver(Session& s, const Args& args) {
+    int parallel = 1;
+    Args rest;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--parallel") {
+            if (i + 1 >= args.size()) return s.usage("--parallel needs a number");
+            const std::int64_t k = ParseInt(args[++i]);
+            if (k < 1 || k > 256) return s.usage("--parallel takes 1 to 256");
+            parallel = static_cast<int>(k);
+        } else {
+            rest.push_back(args[i]);
+        }
+    }
+    if (rest.size() < 2) return s.usage("usage: deliver FILE TARGET... [--parallel K]");
+
+    std::vector<std::pair<bool, std::uint32_t>> selection;
+    for (std::size_t i = 1; i < rest.size(); ++i) {
+        const auto target = resolve(s, rest[i], true, true);
+        if (!target) return kExitUsage;
+        selection.emplace_back(target->isGroup, target->id);
+    }
+    ScheduleTable table;
+    if (!loadScheduleFromPath(rest[0], table)) return s.usage("cannot read the schedule file " + rest[0]);
+
+    const std::vector<DeviceRecord> targets = deliveryTargets(s.directory, selection);
+    auto network = makeSystemNetwork();
+    SystemClock clock;
+    DeliveryContext context{*network, clock, s.settings, s.strings, s.dataDir};
+    std::vector<std::unique_ptr<CollectingFrontend>> frontends;
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        frontends.push_back(std::make_unique<CollectingFrontend>(s.strings));
+    const auto results = deliverToAll(targets, table, context, parallel,
+                                      [&](std::size_t i) -> Frontend& { return *frontends[i]; });
+
+    bool anyAbnormal = false;
+    if (s.json) s.out << "[";
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const DeliveryResult& r = results[i];
+        anyAbnormal = anyAbnormal || !r.normal;
+        // What the readout learnt of the device is kept, as the desktop program keeps it.
+        if (const DeviceRecord* node = s.directory.devices().find(r.deviceId);
+            node && node->powerText != r.record.powerText) {
+            DeviceRecord updated = *node;
+            updated.powerText = r.record.powerText;
+            updated.scheduleText = r.record.scheduleText;
+            updated.updateTime = r.record.updateTime;
+            s.directory.saveDevice(updated);
+        }
+        const std::string name = cp932ToUtf8(r.name);
+        for (const std::string& m : frontends[i]->messages)
+            s.err << "zeloctl: " << name << ": " << m << "\n";
+        if (s.json) {
+            s.out << (i ? "," : "") << "{\"id\":" << r.deviceId << ",\"name\":" << jsonString(name)
+                  << ",\"result\":" << jsonString(r.normal ? "Normal" : "Abnormal");
+            if (!r.normal) s.out << ",\"step\":" << jsonString(r.failedStep);
+            s.out << "}";
+        } else {
+            Args row{std::to_string(r.deviceId), name, r.normal ? "Normal" : "Abnormal"};
+            if (!r.normal) row.push_back(r.failedStep);
+            printRow(s, row);
+        }
+    }
+    if (s.json) s.out << "]\n";
+    return anyAbnormal ? kExitFailed : kExitOk;
+}
+
+}  // namespace
+
+std::vector<Command> scheduleCommands() {
+    return {
+        {"deliver", "deliver FILE TARGET... [--parallel K]",
+         "Loads a .shx schedule file and delivers it to the devices and groups named\n"
+         "(groups with their sub-groups; only HX-7200 and JB-81K devices with an\n"
+         "address and a port take schedules), each attempt logged in ZELO.LOG.\n"
+         "--parallel K keeps up to K connections at a time. Prints per device: id,\n"
+         "name, Normal or Abnormal and the step that failed (login, readout,\n"
+         "upload line N). Exit status 1 when any device is Abnormal.",
+         true, deliver},
+    };
+}
+
+}  // namespace zelo::cli

@@ -1,0 +1,588 @@
+#include "connection/device_settings.h"
+
+#include <cstdio>
+
+#include "common/c_number.h"
+#include "common/format.h"
+#include "connection/framed_readout.h"
+#include "directory/model_table.h"
+
+namespace zelo {
+namespace {
+
+enum class Kind {
+    Address,
+    Number,
+    Flag,
+    Tenths,
+    Text,
+    Quoted,
+    NumberList,
+    TenthsList,
+    TextList,
+    QuotedList,
+    Mac,      // ifPhysAddress: the record's MAC text
+    Model,    // quoted, and checked against the record's model
+    Ignored,  // accepted, not stored
+    WriteOnly,
+};
+
+// Where a key's value lives. Exactly one pointer is set; lists point at
+// their first element.
+struct FieldRef {
+    std::uint32_t* address = nullptr;
+    std::int64_t* numbers = nullptr;
+    bool* flag = nullptr;
+    std::string* texts = nullptr;
+};
+
+struct KeyEntry {
+    std::string_view key;
+    Kind kind;
+    std::size_t limit;  // characters a text keeps
+    int count;          // values of a list
+    bool writable;
+    bool restart;
+    FieldRef (*field)(DeviceSettings&);
+};
+
+#define FIELD(member) [](DeviceSettings& s) { return ref(s.member); }
+FieldRef ref(std::uint32_t& v) {
+    return FieldRef{&v, nullptr, nullptr, nullptr};
+}
+FieldRef ref(std::int64_t& v) {
+    return FieldRef{nullptr, &v, nullptr, nullptr};
+}
+FieldRef ref(bool& v) {
+    return FieldRef{nullptr, nullptr, &v, nullptr};
+}
+FieldRef ref(std::string& v) {
+    return FieldRef{nullptr, nullptr, nullptr, &v};
+}
+template <std::size_t N>
+FieldRef ref(std::array<std::int64_t, N>& v) {
+    return ref(v[0]);
+}
+template <std::size_t N>
+FieldRef ref(std::array<std::string, N>& v) {
+    return ref(v[0]);
+}
+FieldRef none(DeviceSettings&) {
+    return {};
+}
+
+constexpr int kOutlets = kSettingOutlets;
+constexpr int kSlots = kScheduleSlots;
+
+const KeyEntry kKeys[] = {
+    {"ipAdEntAddr", Kind::Address, 0, 1, true, true, FIELD(ipAdEntAddr)},
+    {"ifPhysAddress", Kind::Mac, 0, 1, false, false, none},
+    {"ipAdEntNetMask", Kind::Address, 0, 1, true, true, FIELD(ipAdEntNetMask)},
+    {"ipRouteDest", Kind::Address, 0, 1, true, false, FIELD(ipRouteDest)},
+    {"dhcpEnabled", Kind::Number, 0, 1, true, false, FIELD(dhcpEnabled)},
+    {"ipAdDnsServer", Kind::Address, 0, 1, true, false, FIELD(ipAdDnsServer)},
+    {"sysName", Kind::WriteOnly, 31, 1, true, false, FIELD(sysName)},
+    {"sysContact", Kind::Quoted, 127, 1, true, false, FIELD(sysContact)},
+    {"sysLocation", Kind::Quoted, 127, 1, true, false, FIELD(sysLocation)},
+    {"telnetEnabled", Kind::Number, 0, 1, false, false, FIELD(telnetEnabled)},
+    {"telnetPort", Kind::Number, 0, 1, true, true, FIELD(telnetPort)},
+    {"debTcpInactiveTimer", Kind::Tenths, 0, 1, true, false, FIELD(debTcpInactiveTimer)},
+    {"ipAdNtpServer", Kind::Text, 63, 1, false, false, FIELD(ipAdNtpServer)},
+    {"mailUserName", Kind::Quoted, 31, 1, true, false, FIELD(mailUserName)},
+    {"mailPassword", Kind::Quoted, 32, 1, true, false, FIELD(mailPassword)},
+    {"mailAddr", Kind::Quoted, 32, 1, false, false, FIELD(mailAddr)},
+    {"mailSmtpServer", Kind::Quoted, 63, 1, true, false, FIELD(mailSmtpServer)},
+    {"extMailAddr1", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[0])},
+    {"extMailAddr2", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[1])},
+    {"extMailAddr3", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[2])},
+    {"extMailAddr4", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[3])},
+    {"extMailAddr5", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[4])},
+    {"extMailAddr6", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[5])},
+    {"extMailAddr7", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[6])},
+    {"extMailAddr8", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[7])},
+    {"mailPopServer", Kind::Quoted, 63, 1, true, false, FIELD(mailPopServer)},
+    {"mailApopEnabled", Kind::Number, 0, 1, true, false, FIELD(mailApopEnabled)},
+    {"msrpEnabled", Kind::Flag, 0, 1, true, false, FIELD(msrpEnabled)},
+    {"ipAdCenter", Kind::TextList, 19, 3, true, false, FIELD(ipAdCenter)},
+    {"centerPort", Kind::NumberList, 0, 3, true, false, FIELD(centerPort)},
+    {"centerSendTimer", Kind::Number, 0, 1, true, false, FIELD(centerSendTimer)},
+    {"centerChangeSendTimer", Kind::Number, 0, 1, true, false, FIELD(centerChangeSendTimer)},
+    {"centerChangeSendCount", Kind::Number, 0, 1, true, false, FIELD(centerChangeSendCount)},
+    {"rs232Port1Speed", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Speed)},
+    {"rs232Port1Parity", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Parity)},
+    {"rs232Port1Bits", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Bits)},
+    {"rs232Port1StopBits", Kind::Number, 0, 1, true, true, FIELD(rs232Port1StopBits)},
+    {"debOlName", Kind::QuotedList, 31, kOutlets, true, false, FIELD(debOlName)},
+    {"debOlPowerOnTime", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlPowerOnTime)},
+    {"debOlShutdownTime", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlShutdownTime)},
+    {"debOlRebootTime", Kind::TenthsList, 0, kOutlets, true, false, FIELD(debOlRebootTime)},
+    {"mailLogDisp", Kind::Ignored, 0, 1, false, false, none},
+    {"debOlWdogAddr", Kind::TextList, 15, kOutlets, true, false, FIELD(debOlWdogAddr)},
+    {"debOlWdogAction", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogAction)},
+    {"debOlWdogSendMax", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogSendMax)},
+    {"debOlWdogNoResMax", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogNoResMax)},
+    {"debOlWdogActCond", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogActCond)},
+    {"debOlRebootInterval", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlRebootInterval)},
+    {"debOlRebootCount", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlRebootCount)},
+    {"debOlNoEchoInterval", Kind::Number, 0, 1, true, false, FIELD(debOlNoEchoInterval)},
+    {"debOlPingInterval", Kind::Number, 0, 1, true, false, FIELD(debOlPingInterval)},
+    {"debWakeupPhysAddr", Kind::TextList, 18, kOutlets, true, false, FIELD(debWakeupPhysAddr)},
+    {"debWakeupMaxCount", Kind::Number, 0, 1, true, false, FIELD(debWakeupMaxCount)},
+    {"debWakeupInterval", Kind::Number, 0, 1, true, false, FIELD(debWakeupInterval)},
+    {"schEnabled", Kind::NumberList, 0, kSlots, true, false, FIELD(schEnabled)},
+    {"schDay", Kind::NumberList, 0, kSlots, true, false, FIELD(schDay)},
+    {"schHour", Kind::NumberList, 0, kSlots, true, false, FIELD(schHour)},
+    {"schMinute", Kind::NumberList, 0, kSlots, true, false, FIELD(schMinute)},
+    {"schOutletNo", Kind::NumberList, 0, kSlots, true, false, FIELD(schOutletNo)},
+    {"schAction", Kind::NumberList, 0, kSlots, true, false, FIELD(schAction)},
+    {"model", Kind::Model, 31, 1, false, false, FIELD(model)},
+    {"version", Kind::Quoted, 31, 1, false, false, FIELD(version)},
+    {"serialNo", Kind::Quoted, 15, 1, false, false, FIELD(serialNo)},
+};
+#undef FIELD
+
+const KeyEntry* findKey(std::string_view key) {
+    // Older firmware writes these four with a capital first letter.
+    static const std::pair<std::string_view, std::string_view> kAliases[] = {
+        {"CenterPort", "centerPort"},
+        {"CenterSendTimer", "centerSendTimer"},
+        {"CenterChangeSendTimer", "centerChangeSendTimer"},
+        {"CenterChangeSendCount", "centerChangeSendCount"}};
+    for (const auto& [alias, name] : kAliases)
+        if (key == alias) key = name;
+    for (const KeyEntry& k : kKeys)
+        if (k.key == key) return &k;
+    return nullptr;
+}
+
+// The model name a reply must contain, by model code; empty: not checked.
+std::string_view requiredModelName(int code) {
+    switch (code) {
+        case 9:
+            return "SWD-7KB";
+        case 10:
+            return "SWD-8KBN";
+        case 11:
+            return "SWD-12K";
+        case 12:
+            return "SWD-Q6M";
+        case 13:
+            return "GV2208";
+        default:
+            return {};
+    }
+}
+
+// Splits a list at ","; values beyond `count` are dropped.
+std::vector<std::string_view> splitList(std::string_view v, int count) {
+    std::vector<std::string_view> items;
+    while (static_cast<int>(items.size()) < count) {
+        const std::size_t comma = v.find(',');
+        items.push_back(v.substr(0, comma));
+        if (comma == std::string_view::npos) break;
+        v.remove_prefix(comma + 1);
+    }
+    return items;
+}
+
+std::string quotedText(std::string_view v, std::size_t limit) {
+    return Unquote(v, limit + 1);
+}
+
+// Stores a reply value by its key's form.
+void storeValue(const KeyEntry& k, DeviceSettings& s, std::string_view v) {
+    const FieldRef f = k.field(s);
+    switch (k.kind) {
+        case Kind::Address:
+            *f.address = ParseIp(v);
+            break;
+        case Kind::Number:
+            *f.numbers = parseCInt(v);
+            break;
+        case Kind::Flag:
+            *f.flag = ParseFlag(v);
+            break;
+        case Kind::Tenths:
+            *f.numbers = ParseTenths(v);
+            break;
+        case Kind::Text:
+            *f.texts = cutText(v, k.limit);
+            break;
+        case Kind::Quoted:
+        case Kind::Model:
+        case Kind::WriteOnly:
+            *f.texts = quotedText(v, k.limit);
+            break;
+        case Kind::NumberList:
+        case Kind::TenthsList: {
+            const auto items = splitList(v, k.count);
+            for (std::size_t i = 0; i < items.size(); ++i)
+                f.numbers[i] =
+                    k.kind == Kind::TenthsList ? ParseTenths(items[i]) : parseCInt(items[i]);
+            break;
+        }
+        case Kind::TextList:
+        case Kind::QuotedList: {
+            const auto items = splitList(v, k.count);
+            for (std::size_t i = 0; i < items.size(); ++i)
+                f.texts[i] = k.kind == Kind::QuotedList ? quotedText(items[i], k.limit)
+                                                        : cutText(items[i], k.limit);
+            if (k.key == "debOlWdogAddr") s.debOlWdogAddrCount = static_cast<int>(items.size());
+            break;
+        }
+        case Kind::Mac:
+        case Kind::Ignored:
+            break;
+    }
+}
+
+// The schedule slots' commands follow their action and outlet numbers.
+void rebuildScheduleCommands(DeviceSettings& s) {
+    for (int i = 0; i < kSlots; ++i) {
+        const auto slot = static_cast<std::size_t>(i);
+        const char* verb = s.schAction[slot] == 1   ? "POR"
+                           : s.schAction[slot] == 2 ? "PON"
+                           : s.schAction[slot] == 3 ? "POF"
+                                                    : nullptr;
+        s.schCommand[slot] = verb ? verb + std::to_string(s.schOutletNo[slot]) : std::string();
+    }
+}
+
+std::string tenthsText(std::int64_t t) {
+    if (t < 0) return "-1";
+    return std::to_string(t / 10) + "." + std::to_string(t % 10);
+}
+
+int actionOfCommand(std::string_view c) {
+    if (c.substr(0, 3) == "POR" || c.substr(0, 4) == "MPOR") return 1;
+    if (c.substr(0, 3) == "PON" || c.substr(0, 4) == "MPON") return 2;
+    if (c.substr(0, 3) == "POF" || c.substr(0, 4) == "MPOF") return 3;
+    return 0;
+}
+
+}  // namespace
+
+bool parseSettingLine(DeviceSession& session, std::string_view line) {
+    if (!line.empty() && line.front() == '?') line.remove_prefix(1);
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return false;
+    const KeyEntry* k = findKey(line.substr(0, eq));
+    if (!k) return false;
+    const std::string_view value = line.substr(eq + 1);
+    DeviceSettings& s = session.status.settings;
+    switch (k->kind) {
+        case Kind::WriteOnly:
+        case Kind::Ignored:
+            return false;
+        case Kind::Mac: {
+            const std::string mac = readMacGroups(value);
+            if (mac.empty()) return false;
+            session.record.macText = cutText(mac, field::kMac);
+            session.saveRecord();
+            return false;
+        }
+        case Kind::Model: {
+            storeValue(*k, s, value);
+            const std::string_view required = requiredModelName(session.record.modelCode);
+            return !required.empty() && value.find(required) == std::string_view::npos;
+        }
+        default:
+            break;
+    }
+    storeValue(*k, s, value);
+    if (k->key == "rs232Port1Speed") s.rs232LastRead[0] = s.rs232Port1Speed;
+    if (k->key == "rs232Port1Parity") s.rs232LastRead[1] = s.rs232Port1Parity;
+    if (k->key == "rs232Port1Bits") s.rs232LastRead[2] = s.rs232Port1Bits;
+    if (k->key == "rs232Port1StopBits") s.rs232LastRead[3] = s.rs232Port1StopBits;
+    if (k->key == "schAction" || k->key == "schOutletNo") rebuildScheduleCommands(s);
+    return false;
+}
+
+const std::vector<std::string_view>& settingKeys() {
+    static const std::vector<std::string_view> keys = [] {
+        std::vector<std::string_view> v;
+        for (const KeyEntry& k : kKeys) v.push_back(k.key);
+        return v;
+    }();
+    return keys;
+}
+
+bool isWritableSetting(std::string_view key) {
+    const KeyEntry* k = findKey(key);
+    return k && k->writable;
+}
+
+std::string settingText(const DeviceSettings& constSettings, std::string_view key) {
+    const KeyEntry* k = findKey(key);
+    if (!k) return {};
+    // The field accessors take a mutable block; nothing is changed here.
+    auto& s = const_cast<DeviceSettings&>(constSettings);
+    const FieldRef f = k->field(s);
+    auto joinNumbers = [&](auto format) {
+        std::string out;
+        for (int i = 0; i < k->count; ++i) out += (i ? "," : "") + format(f.numbers[i]);
+        return out;
+    };
+    auto decimal = [](std::int64_t v) { return std::to_string(v); };
+    if (k->key == "debTcpInactiveTimer")  // the device takes whole seconds
+        return s.debTcpInactiveTimer < 0 ? "-1" : std::to_string(s.debTcpInactiveTimer / 10);
+    if (k->key == "schEnabled")
+        return joinNumbers([](std::int64_t v) { return std::string(v ? "1" : "0"); });
+    if (k->key == "schAction") {
+        std::string out;
+        for (int i = 0; i < kSlots; ++i)
+            out += (i ? "," : "") +
+                   std::to_string(actionOfCommand(s.schCommand[static_cast<std::size_t>(i)]));
+        return out;
+    }
+    switch (k->kind) {
+        case Kind::Address:
+            return FormatIp(*f.address);
+        case Kind::Number:
+            return decimal(*f.numbers);
+        case Kind::Flag:
+            return *f.flag ? "1" : "0";
+        case Kind::Tenths:
+            return tenthsText(*f.numbers);
+        case Kind::Text:
+        case Kind::Quoted:
+        case Kind::Model:
+        case Kind::WriteOnly:
+            return *f.texts;
+        case Kind::NumberList:
+            return joinNumbers(decimal);
+        case Kind::TenthsList:
+            return joinNumbers(tenthsText);
+        case Kind::TextList:
+        case Kind::QuotedList: {
+            int count = k->count;
+            if (k->key == "debOlWdogAddr" && s.debOlWdogAddrCount > 0) count = s.debOlWdogAddrCount;
+            std::string out;
+            for (int i = 0; i < count; ++i) out += (i ? "," : "") + f.texts[i];
+            return out;
+        }
+        case Kind::Mac:
+        case Kind::Ignored:
+            return {};
+    }
+    return {};
+}
+
+EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_view text) {
+    const KeyEntry* k = findKey(key);
+    if (!k) return EntryResult::UnknownKey;
+    if (!k->writable) return EntryResult::ReadOnly;
+    auto number = [](std::string_view t, bool allowSign) {
+        std::string_view digits = t;
+        if (allowSign && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
+        return !digits.empty() && ParseInt(digits) >= 0;
+    };
+    switch (k->kind) {
+        case Kind::Address:
+            if (ParseIp(text) == 0 && text != "0.0.0.0") return EntryResult::BadValue;
+            break;
+        case Kind::Number:
+        case Kind::Flag:
+            if (!number(text, false)) return EntryResult::BadValue;
+            break;
+        case Kind::Tenths:
+            if (ParseTenths(text) < 0) return EntryResult::BadValue;
+            break;
+        case Kind::NumberList:
+        case Kind::TenthsList:
+            for (std::string_view item : splitList(text, k->count))
+                if (k->kind == Kind::NumberList ? !number(item, true) : ParseTenths(item) < 0)
+                    return EntryResult::BadValue;
+            break;
+        default:
+            break;
+    }
+    std::string value(text);
+    const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    if ((k->kind == Kind::Quoted || k->kind == Kind::WriteOnly) && !quoted)
+        value = "\"" + value + "\"";
+    if (k->kind == Kind::QuotedList) {
+        std::string listed;
+        for (std::string_view item : splitList(text, k->count)) {
+            const bool q = item.size() >= 2 && item.front() == '"' && item.back() == '"';
+            listed += (listed.empty() ? "" : ",") +
+                      (q ? std::string(item) : "\"" + std::string(item) + "\"");
+        }
+        value = listed;
+    }
+    storeValue(*k, s, value);
+    if (k->key == "schAction" || k->key == "schOutletNo") rebuildScheduleCommands(s);
+    if (k->key.substr(0, 3) == "sch") s.scheduleEdited = true;
+    s.changed.insert(std::string(k->key));
+    return EntryResult::Ok;
+}
+
+EntryResult enterCenterRegister(DeviceSettings& s, std::uint32_t number, std::string_view text) {
+    if (number < kCenterRegisterFirst || number > kCenterRegisterLast) return EntryResult::ReadOnly;
+    const std::size_t i = number - kCenterRegisterFirst;
+    if (number != 0x231 && ParseInt(text) < 0 && ParseTenths(text) < 0)
+        return EntryResult::BadValue;
+    s.centerRegisterEdit[i] = std::string(text);
+    s.centerRegisterChanged[i] = true;
+    return EntryResult::Ok;
+}
+
+// ------------------------------------------------------------------- apply
+
+namespace {
+
+class PlainApply {
+public:
+    explicit PlainApply(DeviceSession& session) : session_(session), s_(session.status.settings) {}
+
+    // Writes the key when it is changed; true when the write failed.
+    bool write(std::string_view key) {
+        if (s_.changed.find(key) == s_.changed.end()) return false;
+        return writeNow(key);
+    }
+    bool writeNow(std::string_view key) {
+        const std::string value = settingText(s_, key);
+        if (session_.writePlainSetting(key, value)) return true;
+        s_.changed.erase(std::string(key));
+        s_.written.push_back(std::string(key) + "=" + value);
+        if (findKey(key)->restart) s_.restartNeeded = true;
+        return false;
+    }
+    bool writeAll(std::initializer_list<std::string_view> keys) {
+        for (std::string_view k : keys)
+            if (write(k)) return true;
+        return false;
+    }
+    bool changed(std::string_view key) const { return s_.changed.find(key) != s_.changed.end(); }
+
+    bool run() {
+        const int model = session_.record.modelCode;
+        s_.written.clear();
+
+        if (write("debOlPowerOnTime") || write("debOlRebootTime")) return true;
+        if (changed("debOlShutdownTime")) {
+            if (writeNow("debOlShutdownTime")) return true;
+            if (session_.sendPlainCommand("?debOlShutdownTime") || session_.awaitPlainPrompt())
+                return true;
+        }
+
+        if (changed("sysName")) {
+            // The device answers with its new name in the prompt.
+            session_.workingPromptName = s_.sysName;
+            session_.record.systemName = cutText(s_.sysName, field::kSystemName);
+            if (writeNow("sysName")) return true;
+            session_.saveRecord();
+        }
+        if (writeAll({"sysLocation", "sysContact", "debOlName"})) return true;
+
+        if (writeAll({"ipAdEntAddr", "ipAdEntNetMask", "ipRouteDest", "ipAdDnsServer"}))
+            return true;
+        bool telnetPortWritten = false;
+        if (changed("telnetPort")) {
+            if (s_.telnetPort < 0 || s_.telnetPort > 65535) return true;
+            if (writeNow("telnetPort")) return true;
+            telnetPortWritten = true;
+        }
+        if (changed("debTcpInactiveTimer")) {
+            if (s_.debTcpInactiveTimer < 0) return true;
+            if (writeNow("debTcpInactiveTimer")) return true;
+        }
+        if (write("dhcpEnabled")) return true;
+
+        const std::int64_t entered[4] = {s_.rs232Port1Speed, s_.rs232Port1Parity, s_.rs232Port1Bits,
+                                         s_.rs232Port1StopBits};
+        const std::string_view serialKeys[4] = {"rs232Port1Speed", "rs232Port1Parity",
+                                                "rs232Port1Bits", "rs232Port1StopBits"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (entered[i] == s_.rs232LastRead[i]) {
+                s_.changed.erase(std::string(serialKeys[i]));
+                continue;
+            }
+            if (writeNow(serialKeys[i])) return true;
+            s_.rs232LastRead[i] = entered[i];
+        }
+
+        if (writeAll({"mailSmtpServer", "mailApopEnabled", "mailPopServer", "mailUserName",
+                      "mailPassword", "debOlPingInterval"}))
+            return true;
+        if (isLatestModel(model)) {
+            if (writeAll({"ipAdCenter", "msrpEnabled", "centerPort", "centerSendTimer",
+                          "centerChangeSendCount", "centerChangeSendTimer"}))
+                return true;
+            if (writeAll({"debOlWdogAddr", "debOlWdogActCond", "debOlWdogSendMax",
+                          "debOlWdogNoResMax", "debOlNoEchoInterval", "debOlRebootInterval",
+                          "debOlRebootCount", "debOlWdogAction", "debWakeupPhysAddr",
+                          "debWakeupMaxCount", "debWakeupInterval"}))
+                return true;
+        }
+        if (s_.scheduleEdited) {
+            for (std::string_view k :
+                 {"schDay", "schHour", "schMinute", "schOutletNo", "schAction", "schEnabled"})
+                if (writeNow(k)) return true;
+            s_.scheduleEdited = false;
+        }
+        if (telnetPortWritten) {
+            session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
+            session_.saveRecord();
+        }
+        if (session_.sendPlainCommand("WRITE") || session_.awaitPlainPrompt()) return true;
+
+        if (s_.restartNeeded &&
+            session_.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
+            session_.sendPlainCommand("CPURESET");
+            s_.restartNeeded = false;
+            restarted(session_);
+        }
+        return false;
+    }
+
+    // The device restarts: the connection is gone until the next command
+    // logs in again.
+    static void restarted(DeviceSession& session) {
+        session.connection.closeConnection();
+        session.connection.connected = false;
+        session.frontend().connectionLost();
+    }
+
+private:
+    DeviceSession& session_;
+    DeviceSettings& s_;
+};
+
+}  // namespace
+
+bool applyPlainSettings(DeviceSession& session) {
+    return PlainApply(session).run();
+}
+
+bool applyFramedSettings(DeviceSession& session) {
+    DeviceSettings& s = session.status.settings;
+    s.written.clear();
+    for (std::uint32_t r = kCenterRegisterFirst; r <= kCenterRegisterLast; ++r) {
+        const std::size_t i = r - kCenterRegisterFirst;
+        if (!s.centerRegisterChanged[i]) continue;
+        const std::string value =
+            r == 0x230 ? (ParseFlag(s.centerRegisterEdit[i]) ? "1" : "0") : s.centerRegisterEdit[i];
+        char key[8];
+        std::snprintf(key, sizeof key, "R%x", static_cast<unsigned>(r));
+        // The reply tells whether the device took the value (a locked
+        // device answers "Locked").
+        if (session.writeRegister(static_cast<std::uint16_t>(r), value, true) ||
+            session.awaitFramedReply(std::string_view(key)))
+            return true;
+        s.centerRegisterChanged[i] = false;
+        dispatchRegister(session, r, value);
+        s.written.push_back(std::string(key) + "=" + value);
+        // The report target is read by the device when it starts.
+        s.restartNeeded = true;
+    }
+    if (s.restartNeeded &&
+        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
+        session.sendFramedCommand("CPURESET", true);
+        s.restartNeeded = false;
+        PlainApply::restarted(session);
+    }
+    return false;
+}
+
+}  // namespace zelo

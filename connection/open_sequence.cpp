@@ -1,0 +1,43 @@
+#include "connection/open_sequence.h"
+
+#include "connection/framed_readout.h"
+
+namespace zelo {
+
+OpenResult openDevice(DeviceSession& session, const OpenHooks& hooks) {
+    const DeviceRecord& r = session.record;
+    if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
+    const Dialect dialect = dialectOf(r.modelCode);
+    if (dialect == Dialect::None) {
+        session.frontend().showError(msg::kNotSupported, msg::kError);
+        return OpenResult::NotSupported;
+    }
+    auto closeConnecting = [&hooks]() {
+        if (hooks.closeConnecting) hooks.closeConnecting();
+    };
+    if (hooks.showConnecting) hooks.showConnecting(r);
+
+    if (dialect == Dialect::Framed) {
+        if (session.loginFramed(true)) {
+            closeConnecting();
+            return OpenResult::Failed;
+        }
+        const bool failed = readFramedStatus(session);
+        closeConnecting();
+        return failed ? OpenResult::Failed : OpenResult::Opened;
+    }
+
+    if (session.loginPlain(true)) {
+        closeConnecting();
+        return OpenResult::Failed;
+    }
+    const int message = session.startPlainQueries();
+    closeConnecting();
+    if (message != 0) {
+        session.showErrorAndClose(message);
+        return OpenResult::Failed;
+    }
+    return OpenResult::Opened;
+}
+
+}  // namespace zelo

@@ -1,0 +1,32 @@
+#pragma once
+// Opening a device from the list: login by the model's dialect, then the
+// framed readout or the plain start-up queries. What follows a successful
+// open is the front end's: the desktop program shows the device control
+// window (and closes the connection when it closes), zeloctl prints the
+// state.
+
+#include <functional>
+
+#include "connection/device_session.h"
+
+namespace zelo {
+
+enum class OpenResult {
+    Opened,           // logged in and read; the connection is open
+    NeedsProperties,  // no address or port: the property dialog opens instead
+    NotSupported,     // a model of neither dialect (message 193 shown)
+    Failed,           // the message is shown and the connection closed
+};
+
+// The modeless "Connecting" window shown while the device is logged in
+// and read; both may be empty.
+struct OpenHooks {
+    std::function<void(const DeviceRecord&)> showConnecting;
+    std::function<void()> closeConnecting;
+};
+
+// Runs the open sequence on `session.record`. The session's parsers should
+// be a DeviceReplies bound to it, so that the replies fill the status.
+OpenResult openDevice(DeviceSession& session, const OpenHooks& hooks = {});
+
+}  // namespace zelo

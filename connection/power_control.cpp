@@ -1,0 +1,47 @@
+#include "connection/power_control.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/app_settings.h"
+
+namespace zelo {
+
+const std::array<std::string_view, 29> kPowerButtonTexts = {
+    "MPON", "MPOF",                                  //
+    "PON1", "POF1", "POR1", "PON2", "POF2", "POR2",  //
+    "PON3", "POF3", "POR3", "PON4", "POF4", "POR4",  //
+    "PON5", "POF5", "POR5", "PON6", "POF6", "POR6",  //
+    "PON7", "POF7", "POR7", "PON8", "POF8", "POR8",  //
+    "PON0", "POF0", "POR0"};
+
+bool isPowerButtonText(std::string_view command) {
+    return std::find(kPowerButtonTexts.begin(), kPowerButtonTexts.end(), command) !=
+           kPowerButtonTexts.end();
+}
+
+bool confirmPowerControl(DeviceSession& session) {
+    if (!session.settings().confirmPower) return true;
+    return session.frontend().askYesNo(kPowerQuestion, msg::kConfirm, Icon::Question);
+}
+
+bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect) {
+    switch (dialectOf(session.record.modelCode)) {
+        case Dialect::Framed:
+            return session.sendFramedCommand(command, withSelect);
+        case Dialect::None:
+            return true;
+        case Dialect::Plain:
+            break;
+    }
+    std::string plain(command);
+    if (command == "PON0")
+        plain = "MPON";
+    else if (command == "POF0")
+        plain = "MPOF";
+    else if (command == "POR0")
+        plain = "MPOR";
+    return session.sendPlainCommand(plain) || session.awaitPlainPrompt();
+}
+
+}  // namespace zelo

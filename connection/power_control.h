@@ -1,0 +1,32 @@
+#pragma once
+// Power commands: the vocabulary of the control window's buttons, the
+// confirmation step, and how one command goes out in each dialect.
+//
+// Results follow the dialogue's convention: true means failure.
+
+#include <array>
+#include <string_view>
+
+#include "connection/device_session.h"
+
+namespace zelo {
+
+inline constexpr int kPowerQuestion = 200;
+
+// The 29 button texts: "MPON", "MPOF", then PON, POF, POR for outlets 1 to 8,
+// then "PON0", "POF0", "POR0".
+extern const std::array<std::string_view, 29> kPowerButtonTexts;
+bool isPowerButtonText(std::string_view command);
+
+// True when the command may be sent: at once with the Power confirmation
+// off, otherwise unless the user answers No.
+bool confirmPowerControl(DeviceSession& session);
+
+// Sends one power command in the device's dialect. Framed: framed as any
+// command; the device reports the new states with a POS line. Plain: the
+// unit-level commands go out as MPON/MPOF/MPOR, and the device's prompt is
+// awaited so that a following "XPOS" reads the new states. Models outside
+// both dialects get nothing (failure).
+bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect);
+
+}  // namespace zelo
