@@ -139,7 +139,9 @@ TEST_F(ReadoutSim, FullStateOfEveryModelAndFirmware) {
             EXPECT_EQ(st.clock.year + 1900 >= 1970, true);
             EXPECT_EQ(st.registers.count(0x194), st.firmwareVersion >= 0x31002 ? 1u : 0u);
             EXPECT_EQ(st.registers.count(0x9930), st.firmwareVersion >= 0x32905 ? 1u : 0u);
-            if (st.firmwareVersion >= 0x32905) EXPECT_EQ(st.lastLogText, "POWER ON");
+            if (st.firmwareVersion >= 0x32905) {
+                EXPECT_EQ(st.lastLogText, "POWER ON");
+            }
         } else {
             EXPECT_EQ(st.settings.model, sim::ModelName(u.model));
             EXPECT_EQ(st.settings.sysLocation, "Rack room");

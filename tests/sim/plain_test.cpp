@@ -120,7 +120,9 @@ TEST_F(SimPlain, XposDateAndTimeHaveTheirColumns) {
     std::string states;
     for (std::size_t i = 5; i < line.size(); i += 7) {
         states += line[i];
-        if (i + 6 < line.size()) EXPECT_EQ(line[i + 6], ',');
+        if (i + 6 < line.size()) {
+            EXPECT_EQ(line[i + 6], ',');
+        }
     }
     std::string expected;
     for (const auto& o : h.device("swd12k").outlets()) expected += static_cast<char>('0' + o.state);
