@@ -7,6 +7,7 @@
 #include "app/app_settings.h"
 #include "app/lang_strings.h"
 #include "connection/device_session.h"
+#include "connection/framed_readout.h"
 #include "devicewin/delivery.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
@@ -73,6 +74,26 @@ TEST_F(DeliveryTest, BothFramedModelsReceiveEveryEntry) {
     const auto jb = deliverToDevice(recordFor("jb", 5, 2), table, context, frontend);
     EXPECT_TRUE(hx.normal) << hx.failedStep;
     EXPECT_TRUE(jb.normal) << jb.failedStep;
+
+    // Read back through the schedule list of the full readout.
+    for (const auto& [unit, model] : {std::pair<const char*, int>{"hx", 3}, {"jb", 5}}) {
+        DeviceSession session(*network, clock, frontend, settings, nullptr);
+        DeviceReplies replies(session);
+        session.record = recordFor(unit, model, 9);
+        ASSERT_FALSE(session.loginFramed(true)) << unit;
+        ASSERT_FALSE(readFramedStatus(session)) << unit;
+        session.connection.closeConnection();
+        const auto& listed = session.status.scheduleList;
+        int used = 0;
+        for (const auto& e : listed) used += e.used;
+        ASSERT_EQ(used, 3) << unit;
+        for (int i = 0; i < 3; ++i) {
+            const ScheduleEntry& sent = table.entries[std::size_t(i)];
+            EXPECT_EQ(listed[std::size_t(i)].hour, sent.hour) << unit << " entry " << i;
+            EXPECT_EQ(listed[std::size_t(i)].minute, sent.minute) << unit << " entry " << i;
+            EXPECT_EQ(listed[std::size_t(i)].dayToken, sent.weekday) << unit << " entry " << i;
+        }
+    }
     server->stop();
     for (const char* unit : {"hx", "jb"}) {
         const auto& memory = memoryOf(unit);
