@@ -55,6 +55,16 @@ int listen(Session& s, const Args& args) {
         }
     }
 
+    // The handlers come first: a stop requested as soon as the port is
+    // announced must end the loop in order, not kill the process.
+    stopRequested = 0;
+    auto previousInt = std::signal(SIGINT, requestStop);
+    auto previousTerm = std::signal(SIGTERM, requestStop);
+    auto restoreSignals = [&] {
+        std::signal(SIGINT, previousInt);
+        std::signal(SIGTERM, previousTerm);
+    };
+
     ReportStatus currentStatus;
     SilentFrontend frontend;
     SystemClock clock;
@@ -63,6 +73,7 @@ int listen(Session& s, const Args& args) {
                           state);
     if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
         s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
+        restoreSignals();
         return kExitFailed;
     }
     s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
@@ -89,9 +100,6 @@ int listen(Session& s, const Args& args) {
         }
     };
 
-    stopRequested = 0;
-    auto previousInt = std::signal(SIGINT, requestStop);
-    auto previousTerm = std::signal(SIGTERM, requestStop);
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + std::chrono::seconds(seconds < 0 ? 0 : seconds);
     while (!stopRequested) {
@@ -113,8 +121,7 @@ int listen(Session& s, const Args& args) {
         if (!s.json) s.out.flush();
         if (count >= 0 && total >= static_cast<std::size_t>(count)) break;
     }
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
+    restoreSignals();
     station.closeStatusListener();
     if (s.json) s.out << "]\n";
     s.out.flush();
