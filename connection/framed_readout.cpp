@@ -38,7 +38,6 @@ const std::array<const char*, 8> kScheduleRanges = {
 namespace {
 
 constexpr std::size_t kLogTextMax = 31;
-constexpr std::size_t kSystemNameMax = 127;
 const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const kDayTokens[] = {"Sun", "Mon", "Tue", "Wed", "Thu",
                                   "Fri", "Sat", "All", "M-F", "M-S"};

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <unordered_map>
 
 #include "common/c_number.h"
 #include "common/file_replace.h"
@@ -210,24 +211,46 @@ std::vector<DeviceRecord> loadItemFile(const std::string& dataDir, std::uint32_t
     return parseItemFile(data, groupId);
 }
 
-long saveDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
-                      const DeviceRecord& record) {
-    const std::string path = itemFilePath(dataDir, groupId);
+// Rewrites the item file with every record whose id `replacement` knows
+// written anew and every other record carried over. The position of the last
+// replaced record (0 when none), or -1 when the file cannot be read or
+// rewritten.
+static long rewriteItemFile(const std::string& path,
+                            const std::function<const DeviceRecord*(std::uint32_t)>& replacement) {
     std::string data;
     if (!readWholeFile(path, data)) return -1;
     const ItemFileContents contents = splitItemFile(data);
     std::string out = header();
+    out.reserve(data.size() + 1024);
     long position = 0;
     for (std::size_t i = 0; i < contents.records.size(); ++i) {
         const RawRecord& raw = contents.records[i];
-        if (raw.id == record.deviceId) {
+        if (const DeviceRecord* r = replacement(raw.id)) {
             position = static_cast<long>(i);
-            out += formatRecordLines(record);
+            out += formatRecordLines(*r);
         } else {
             out += copyRecord(raw, contents.version);
         }
     }
     return replaceFile(path, out) ? position : -1;
+}
+
+long saveDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
+                      const DeviceRecord& record) {
+    return rewriteItemFile(itemFilePath(dataDir, groupId), [&record](std::uint32_t id) {
+        return id == record.deviceId ? &record : nullptr;
+    });
+}
+
+bool saveDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
+                       const std::vector<const DeviceRecord*>& records) {
+    std::unordered_map<std::uint32_t, const DeviceRecord*> byId;
+    byId.reserve(records.size());
+    for (const DeviceRecord* r : records) byId[r->deviceId] = r;
+    return rewriteItemFile(itemFilePath(dataDir, groupId), [&byId](std::uint32_t id) {
+               const auto hit = byId.find(id);
+               return hit == byId.end() ? nullptr : hit->second;
+           }) >= 0;
 }
 
 bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t groupId,

@@ -34,6 +34,13 @@ std::vector<DeviceRecord> loadItemFile(const std::string& dataDir, std::uint32_t
 long saveDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
                       const DeviceRecord& record);
 
+// Several records of one group in one rewrite: the file afterwards holds
+// exactly what saving each in turn would leave (the last record given for an
+// id wins), for one pass over the file instead of one per record. False when
+// the file cannot be read or rewritten; the old file is then unchanged.
+bool saveDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
+                       const std::vector<const DeviceRecord*>& records);
+
 // A new record with the model's defaults, added at the end of the group's
 // item file (created with its header when missing; an old file is upgraded
 // on the way). `created` receives the new record. False when the file

@@ -1,6 +1,5 @@
 list(APPEND ZELO_CORE_SOURCES
   status/event_log.cpp
-  status/group_save.cpp
   status/status_station.cpp
 )
 if(WIN32)

@@ -12,7 +12,7 @@
 #include "directory/device_directory.h"
 #include "directory/model_table.h"
 #include "status/event_log.h"
-#include "status/group_save.h"
+#include "directory/item_file.h"
 
 namespace zelo {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "directory/item_file.h"
-#include "status/group_save.h"
+#include "directory/item_file.h"
 #include "tests/status/station_fixture.h"
 
 namespace zelo {
