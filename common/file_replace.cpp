@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/file_ops.h"
+
 namespace zelo {
 
 std::string tempPathFor(const std::string& path) {
@@ -26,19 +28,36 @@ bool readWholeFile(const std::string& path, std::string& contents) {
 }
 
 bool replaceFile(const std::string& path, std::string_view contents) {
+    FileOps& ops = fileOps();
     const std::string temp = tempPathFor(path);
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    std::FILE* f = ops.open(temp, "wb");
     if (!f) return false;
-    const bool written = std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();
-    const bool closed = std::fclose(f) == 0;
-    std::error_code ec;
-    if (written && closed) {
-        // std::filesystem::rename replaces an existing target on Windows too.
-        std::filesystem::rename(temp, path, ec);
-        if (!ec) return true;
-    }
-    std::remove(temp.c_str());
+    const bool written = ops.write(f, contents.data(), contents.size()) == contents.size();
+    const bool closed = ops.close(f);
+    if (written && closed && ops.rename(temp, path)) return true;
+    ops.remove(temp);
     return false;
 }
+
+bool appendToFile(const std::string& path, std::string_view text) {
+    FileOps& ops = fileOps();
+    std::error_code ec;
+    const std::uintmax_t before = std::filesystem::file_size(path, ec);
+    const bool existed = !ec;
+    std::FILE* f = ops.open(path, "ab");
+    if (!f) return false;
+    const bool written = ops.write(f, text.data(), text.size()) == text.size();
+    const bool closed = ops.close(f);
+    if (written && closed) return true;
+    // Half an entry would run into the next one: the file goes back to what
+    // it was (or away, when this call made it).
+    if (existed)
+        ops.truncate(path, before);
+    else
+        ops.remove(path);
+    return false;
+}
+
+bool removeFile(const std::string& path) { return fileOps().remove(path); }
 
 }  // namespace zelo

@@ -5,6 +5,7 @@
 
 #include "app/app_settings.h"
 #include "app/lang_strings.h"
+#include "common/file_replace.h"
 #include "common/format.h"
 #include "directory/device_record.h"
 
@@ -77,13 +78,6 @@ std::string formatEventLine(const DeviceRecord& r, int dateStyle, int language, 
     line += std::to_string(r.temperatureState);
     line += "\r\n";
     return line;
-}
-
-bool appendToFile(const std::string& path, std::string_view text) {
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && written;
 }
 
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,

@@ -51,8 +51,4 @@ bool writeDeliveryLog(const std::string& dataDir, const DeviceRecord& record,
                       std::string_view scheduleFileName, bool success, const LangStrings& strings,
                       int dateStyle, std::int64_t now);
 
-// Appends `text` to the file in one write; false when it cannot be opened or
-// the write or close fails.
-bool appendToFile(const std::string& path, std::string_view text);
-
 }  // namespace zelo

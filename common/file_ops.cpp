@@ -1,0 +1,45 @@
+#include "common/file_ops.h"
+
+#include <atomic>
+#include <filesystem>
+#include <system_error>
+
+namespace zelo {
+namespace {
+FileOps plainOps;
+std::atomic<FileOps*> current{&plainOps};
+}  // namespace
+
+std::FILE* FileOps::open(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
+std::size_t FileOps::write(std::FILE* file, const char* data, std::size_t size) {
+    return std::fwrite(data, 1, size, file);
+}
+
+bool FileOps::close(std::FILE* file) { return std::fclose(file) == 0; }
+
+bool FileOps::rename(const std::string& from, const std::string& to) {
+    // std::filesystem::rename replaces an existing target on Windows too.
+    std::error_code ec;
+    std::filesystem::rename(from, to, ec);
+    return !ec;
+}
+
+bool FileOps::remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+bool FileOps::truncate(const std::string& path, std::uintmax_t size) {
+    std::error_code ec;
+    std::filesystem::resize_file(path, size, ec);
+    return !ec;
+}
+
+FileOps& fileOps() { return *current.load(std::memory_order_acquire); }
+
+FileOps* setFileOps(FileOps* ops) {
+    FileOps* previous = current.exchange(ops ? ops : &plainOps, std::memory_order_acq_rel);
+    return previous == &plainOps ? nullptr : previous;
+}
+
+}  // namespace zelo
