@@ -38,8 +38,11 @@ bool DeviceDirectory::renameGroup(std::uint32_t id, const std::string& name) {
 }
 
 bool DeviceDirectory::deleteGroup(std::uint32_t id) {
-    if (outline_.indexOf(id) < 0 || !deleteGroupEntry(dataDir_, id)) return false;
-    return reloadOutline();
+    if (outline_.indexOf(id) < 0) return false;
+    // Read back even on failure: the outline may be rewritten while the
+    // group's item file stayed.
+    const bool deleted = deleteGroupEntry(dataDir_, id);
+    return reloadOutline() && deleted;
 }
 
 std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
@@ -56,8 +59,11 @@ std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
 bool DeviceDirectory::saveDevice(const DeviceRecord& record) {
     DeviceRecord* node = devices_.find(record.deviceId);
     if (!node) return false;
+    // Memory follows the file: a record that could not be written is not
+    // shown as if it had been.
+    if (saveDeviceRecord(dataDir_, record.groupId, record) < 0) return false;
     *node = record;
-    return saveDeviceRecord(dataDir_, record.groupId, record) >= 0;
+    return true;
 }
 
 bool DeviceDirectory::renameDevice(std::uint32_t deviceId, const std::string& name) {
@@ -71,9 +77,11 @@ bool DeviceDirectory::renameDevice(std::uint32_t deviceId, const std::string& na
 bool DeviceDirectory::deleteDevice(std::uint32_t deviceId) {
     const DeviceRecord* node = devices_.find(deviceId);
     if (!node) return false;
-    const std::uint32_t groupId = node->groupId;
+    // Gone from the file first: a device whose record stays on disk would
+    // come back at the next start.
+    if (!deleteDeviceRecord(dataDir_, node->groupId, deviceId)) return false;
     devices_.remove(deviceId);
-    return deleteDeviceRecord(dataDir_, groupId, deviceId);
+    return true;
 }
 
 }  // namespace zelo

@@ -39,9 +39,12 @@ public:
     // A new device with the model's defaults; its id, or 0 on failure. The
     // new record is also left in currentRecord.
     std::uint32_t addDevice(std::uint32_t groupId, int modelCode, const std::string& name);
-    // Writes `record` into its node and its group's item file.
+    // Writes `record` into its group's item file and then into its node.
+    // False, with memory as before, when the file cannot be rewritten.
     bool saveDevice(const DeviceRecord& record);
     bool renameDevice(std::uint32_t deviceId, const std::string& name);
+    // The record leaves the item file, then memory; false, with both as
+    // before, when the file cannot be rewritten.
     bool deleteDevice(std::uint32_t deviceId);
 
     const std::string& dataDir() const noexcept { return dataDir_; }

@@ -1,6 +1,7 @@
 #include "directory/group_outline.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 #include "common/c_number.h"
@@ -167,8 +168,10 @@ bool deleteGroupEntry(const std::string& dataDir, std::uint32_t id) {
             out += line + "\r\n";
         },
         nullptr);
-    if (ok) std::remove(itemFilePath(dataDir, id).c_str());
-    return ok;
+    if (!ok) return false;
+    // A group without devices has no item file to delete.
+    const std::string items = itemFilePath(dataDir, id);
+    return removeFile(items) || !std::filesystem::exists(items);
 }
 
 }  // namespace zelo
