@@ -560,9 +560,25 @@ void StatusStation::commitPendingSaves() {
         std::vector<const DeviceRecord*> records;
         records.reserve(p.records.size());
         for (const DeviceRecord& r : p.records) records.push_back(&r);
-        if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) continue;
+        if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) {
+            // The states are in memory but not on disk: they go out again
+            // with the next commit, unless a newer report has queued the
+            // device meanwhile.
+            for (const DeviceRecord& r : p.records) queueSaveIfAbsent(r);
+            continue;
+        }
         for (const DeviceRecord& r : p.records) frontend_.deviceRecordChanged(r);
     }
+}
+
+void StatusStation::queueSaveIfAbsent(const DeviceRecord& record) {
+    // A device or group deleted meanwhile has no file left to write to.
+    if (!directory_.devices().find(record.deviceId) ||
+        directory_.outline().indexOf(record.groupId) < 0)
+        return;
+    const auto group = pendingGroup_.find(record.groupId);
+    if (group != pendingGroup_.end() && pending_[group->second].slot.count(record.deviceId)) return;
+    queueSave(record);
 }
 
 }  // namespace zelo

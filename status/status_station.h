@@ -86,7 +86,8 @@ public:
     bool decodeStatusReport(const std::uint8_t* data, std::size_t count);
     // Saves every record changed since the last call, one rewrite per group
     // with the same contents as saving each in turn; refreshes each saved
-    // device's list row.
+    // device's list row. A group whose file cannot be rewritten keeps its
+    // records queued for the next call.
     void commitPendingSaves();
 
     // The directory's devices changed outside a tick (added, removed, MAC or
@@ -122,6 +123,7 @@ private:
     DeviceRecord* findByMac(const std::uint8_t* mac, const std::string& text) const;
     DeviceRecord* findByUnit(std::uint32_t unitId) const;
     void queueSave(const DeviceRecord& record);
+    void queueSaveIfAbsent(const DeviceRecord& record);
     std::int64_t budgetNow() const;
 
     DeviceDirectory& directory_;
