@@ -145,7 +145,9 @@ DeviceRecord recordFromLines(const RawRecord& raw, int version, std::uint32_t gr
 }
 
 // A record carried over unchanged: names within their limits, the rest as
-// read, four empty lines added to an old record.
+// read. An old record gets the four lines it lacks as they read back for it:
+// no ping watch, no reboot list, and no temperature sensor (empty lines there
+// would read as a sensor in the normal state at 0 degrees).
 std::string copyRecord(const RawRecord& raw, int version) {
     std::string out = cutText(raw.lines[0], field::kName) + kCrLf +
                       cutText(raw.lines[1], field::kModelName) + kCrLf;
@@ -153,7 +155,7 @@ std::string copyRecord(const RawRecord& raw, int version) {
         out += raw.lines[i];
         out += kCrLf;
     }
-    if (version < kItemFileVersion) out += "\r\n\r\n\r\n\r\n";
+    if (version < kItemFileVersion) out += "\r\n\r\n0\r\n-1\r\n";
     return out;
 }
 
@@ -292,7 +294,7 @@ bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
         out += copyRecord(raw, contents.version);
         ++kept;
     }
-    if (kept == 0) return std::remove(path.c_str()) == 0;
+    if (kept == 0) return removeFile(path);
     return replaceFile(path, out);
 }
 

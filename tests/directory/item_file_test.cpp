@@ -119,13 +119,14 @@ TEST_F(ItemFileTest, SaveUpgradesAVersion0File) {
     EXPECT_EQ(readBytes(path),
               "#ZELO ITEM FILE#VER 2\r\n"
               "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
-              "1F\r\npw login\r\nHX 01\r\n\r\n\r\n\r\n\r\n\r\n"
+              "1F\r\npw login\r\nHX 01\r\n\r\n\r\n\r\n0\r\n-1\r\n"
               "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n0 101\r\n111\r\n00000000 00000002\r\n"
               "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n");
     const auto records = loadItemFile(dataDir, 0x1A);
     ASSERT_EQ(records.size(), 2u);
+    // An old record had no sensor, and still has none after the upgrade.
     EXPECT_EQ(records[0].temperature, 0);
-    EXPECT_EQ(records[0].temperatureState, 0);  // the appended empty lines read as 0
+    EXPECT_EQ(records[0].temperatureState, -1);
     EXPECT_EQ(records[1].powerText, "0 101");
 }
 
@@ -136,6 +137,7 @@ TEST_F(ItemFileTest, CreateUpgradesAVersion0FileBeforeAdding) {
     const auto records = loadItemFile(dataDir, 0x1A);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].name, "Old one");
+    EXPECT_EQ(records[0].temperatureState, -1);
     EXPECT_EQ(records[2].name, "new");
     EXPECT_EQ(records[2].loginName, "admin");
     EXPECT_EQ(readBytes(path).substr(0, 23), "#ZELO ITEM FILE#VER 2\r\n");
