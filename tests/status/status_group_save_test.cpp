@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "directory/item_file.h"
-#include "directory/item_file.h"
 #include "tests/status/station_fixture.h"
 
 namespace zelo {

@@ -1,0 +1,3 @@
+list(APPEND ZELO_CORE_TEST_SOURCES
+  reliability/write_faults_test.cpp
+)
