@@ -18,6 +18,12 @@ constexpr std::size_t kMaxLine = 1024;
 // Pause between the halves of a telnet sequence cut in two, so that they
 // travel in separate segments.
 constexpr int kSplitGapMs = 40;
+// A storm's sends leave this far apart, so that each arrives on its own.
+constexpr int kStormGapMs = 5;
+constexpr int kStormSendMax = 64;  // sequences in one send ahead of an answer
+constexpr char kSb = static_cast<char>(250);
+constexpr char kSe = static_cast<char>(240);
+constexpr char kTerminalType = 24;
 
 bool isHex(const std::string& s) {
     if (s.empty()) return false;
@@ -88,7 +94,7 @@ std::string ConsoleSession::dateTimeText() const {
 void ConsoleSession::send(std::string bytes, bool isAnswer) {
     const FaultConfig& f = device_.faults();
     if (close_ || f.muteAll) return;
-    if (isAnswer && f.muteCommands && state_ == State::Command) return;
+    if (isAnswer && f.muteCommands && state_ == State::Command && greeted_) return;
     if (isAnswer && f.garbageLines > 0 && state_ == State::Command) {
         std::string noise;
         for (int i = 0; i < f.garbageLines; ++i) {
@@ -105,8 +111,34 @@ void ConsoleSession::send(std::string bytes, bool isAnswer) {
         }
         bytes = noise + bytes;
     }
+    // What goes out as separate sends, `gap` milliseconds apart.
+    std::vector<std::string> sends;
+    int gap = 0;
+    if (isAnswer && f.iacStorm > 0) {
+        // An answer still on its way loses its closing subnegotiation: a
+        // client that read both answers in one go would drop this one's
+        // head behind it.
+        if (!out_.empty()) {
+            std::string& last = out_.back().bytes;
+            const std::string closing = stormClosing();
+            if (last.size() >= closing.size() &&
+                last.compare(last.size() - closing.size(), closing.size(), closing) == 0)
+                last.resize(last.size() - closing.size());
+        }
+        sends = stormSends(bytes, f.iacStorm);
+        gap = kStormGapMs;
+    } else if (isAnswer && f.splitIac) {
+        // An IAC WILL ECHO whose first byte ends one send and whose rest
+        // starts the next.
+        sends = {std::string(1, kIac), std::string{kWill, kEcho} + bytes};
+        gap = kSplitGapMs;
+    } else {
+        sends.push_back(std::move(bytes));
+    }
     const std::int64_t now = clock_.nowMs();
     std::int64_t due = std::max(lastDueMs_, now + f.slowMs);
+    // A storm's sends keep their distance from the previous answer's too.
+    if (isAnswer && f.iacStorm > 0 && lastDueMs_ > 0) due = std::max(due, lastDueMs_ + gap);
     auto queue = [&](std::string piece, std::int64_t when) {
         if (f.closeAfterBytes >= 0 && bytesQueued_ + static_cast<std::int64_t>(piece.size()) >= f.closeAfterBytes) {
             piece.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, f.closeAfterBytes - bytesQueued_)));
@@ -116,15 +148,92 @@ void ConsoleSession::send(std::string bytes, bool isAnswer) {
         lastDueMs_ = when;
         if (!piece.empty()) out_.push_back(Piece{std::move(piece), when});
     };
-    if (isAnswer && f.splitIac) {
-        // An IAC WILL ECHO whose first byte ends one send and whose rest
-        // starts the next.
-        queue(std::string(1, kIac), due);
+    bool first = true;
+    for (std::string& piece : sends) {
+        if (!first) due += gap;
+        first = false;
+        if (isAnswer && f.dripMs > 0) {
+            // One byte at a time: the first at once, each further one dripMs later.
+            for (std::size_t k = 0; k < piece.size() && !close_; ++k) {
+                if (k > 0) due += f.dripMs;
+                queue(std::string(1, piece[k]), due);
+            }
+        } else {
+            queue(std::move(piece), due);
+        }
         if (close_) return;
-        queue(std::string{kWill, kEcho} + bytes, due + kSplitGapMs);
-        return;
     }
-    queue(std::move(bytes), due);
+}
+
+std::vector<std::string> ConsoleSession::stormSends(const std::string& text, int count) {
+    auto next = [this](std::size_t range) {
+        noise_ = noise_ * 1103515245u + 12345u;
+        return static_cast<std::size_t>((noise_ >> 8) % range);
+    };
+    auto negotiation = [&]() {
+        // WILL, WONT, DO or DONT about an option a terminal might care for
+        // (1 to 39: never a NUL byte)
+        const char verb = static_cast<char>(251 + next(4));
+        const char option = static_cast<char>(1 + next(39));
+        return std::string{kIac, verb, option};
+    };
+    // Where a cut or an added sequence may go: never inside a sequence the
+    // answer carries itself (the framed greeting negotiates too).
+    std::vector<bool> safe(text.size() + 1, true);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != kIac) continue;
+        const std::size_t len =
+            i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 251 ? 3 : 2;
+        for (std::size_t k = 1; k < len && i + k <= text.size(); ++k) safe[i + k] = false;
+        i += len - 1;
+    }
+    // The text in up to four pieces. A cut never falls between CR and LF,
+    // nor right behind the '*' that starts a line: a client may take what
+    // it has at a send's end for a whole line there.
+    std::vector<std::size_t> bounds{0};
+    for (int i = 0; i < 3 && text.size() > 1; ++i) {
+        const std::size_t at = 1 + next(text.size() - 1);
+        const bool lineEnd = text[at - 1] == '\r' && text[at] == '\n';
+        const bool star = text[at - 1] == '*' && (at == 1 || text[at - 2] == '\n');
+        if (safe[at] && !lineEnd && !star) bounds.push_back(at);
+    }
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    bounds.push_back(text.size());
+
+    // One subnegotiation closes the answer; up to two sequences sit inside
+    // each piece; the rest go ahead of the text, at most 64 to a send.
+    int left = count;
+    const bool closing = left >= 2;
+    if (closing) --left;
+    std::vector<std::string> pieces;
+    for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
+        const std::size_t from = bounds[i], to = bounds[i + 1];
+        std::string piece = text.substr(from, to - from);
+        std::vector<std::size_t> offsets;
+        for (int k = 0; k < 2 && left > 0; ++k, --left) {
+            const std::size_t at = next(piece.size() + 1);
+            offsets.push_back(safe[from + at] ? at : 0);
+        }
+        // From the back, so that the offsets still to come stay where they were.
+        std::sort(offsets.rbegin(), offsets.rend());
+        for (std::size_t at : offsets) piece.insert(at, negotiation());
+        pieces.push_back(std::move(piece));
+    }
+    std::vector<std::string> sends;
+    while (left > 0) {
+        std::string lead;
+        for (int k = 0; k < kStormSendMax && left > 0; ++k, --left) lead += negotiation();
+        sends.push_back(std::move(lead));
+    }
+    for (std::string& p : pieces) sends.push_back(std::move(p));
+    if (closing) sends.back() += stormClosing();
+    return sends;
+}
+
+std::string ConsoleSession::stormClosing() {
+    // IAC SB TERMINAL-TYPE SEND IAC SE
+    return std::string{kIac, kSb, kTerminalType, 1, kIac, kSe};
 }
 
 bool ConsoleSession::closeAtStep(const char* step) {
@@ -159,6 +268,7 @@ void ConsoleSession::open() {
                  device_.config().firmware + " ready.\r\n",
              true);
     }
+    greeted_ = true;
     closeAtStep("greeting");
 }
 

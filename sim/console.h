@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "sim/device.h"
 #include "sim/sim_clock.h"
@@ -51,6 +52,9 @@ private:
     // telnet sequences go before it when those faults are on).
     void send(std::string bytes, bool answer = false);
     void answer(const std::string& text) { send(text, true); }
+    // An answer wrapped in a telnet storm: the sends it goes out in.
+    std::vector<std::string> stormSends(const std::string& text, int count);
+    static std::string stormClosing();
     void closeAfterOutput() { close_ = true; state_ = State::Closed; }
     bool closeAtStep(const char* step);
 
@@ -65,6 +69,7 @@ private:
     const SimClock& clock_;
     State state_ = State::Greeting;
     bool loginMode_ = false;
+    bool greeted_ = false;  // the greeting has gone out
     std::string lineBuffer_;
     int iacSkip_ = 0;  // bytes of an incoming telnet sequence still to drop
     std::deque<Piece> out_;

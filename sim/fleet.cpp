@@ -1,5 +1,6 @@
 #include "sim/fleet.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -335,6 +336,14 @@ bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error) {
             f.garbageLines = static_cast<int>(n);
         } else if (name == "split-iac") {
             f.splitIac = true;
+        } else if (name == "iac-storm") {
+            if (arg.empty()) n = 32;
+            else if (!number(1)) return false;
+            f.iacStorm = static_cast<int>(std::min<long>(n, 10'000'000));
+        } else if (name == "drip") {
+            if (arg.empty()) n = 1000;
+            else if (!number(1)) return false;
+            f.dripMs = static_cast<int>(std::min<long>(n, 3'600'000));
         } else if (name == "flood") {
             if (arg.empty()) n = 20000;
             else if (!number(1)) return false;

@@ -18,6 +18,8 @@ struct FaultConfig {
     bool muteCommands = false;          // log in normally, then never answer
     int garbageLines = 0;               // lines of noise before every answer
     bool splitIac = false;              // telnet sequences cut across separate sends
+    int iacStorm = 0;                   // telnet sequences around and inside every answer
+    int dripMs = 0;                     // every answer byte alone, this far apart
     int floodBytes = 0;                 // bytes without a line end, sent on connect
     bool refusePassword = false;        // every password is wrong
     std::string reportFault;            // bad-checksum, wrong-length, odd-length,

@@ -124,5 +124,23 @@ TEST(SimFleet, FaultListsParseAndRejectUnknownNames) {
     EXPECT_EQ(f.closeAfterBytes, -1);
 }
 
+TEST(SimFleet, StormAndDripFaultsTakeTheirNumbers) {
+    FaultConfig f;
+    std::string error;
+    ASSERT_TRUE(ParseFaults("iac-storm:500, drip:250", f, error)) << error;
+    EXPECT_EQ(f.iacStorm, 500);
+    EXPECT_EQ(f.dripMs, 250);
+    ASSERT_TRUE(ParseFaults("iac-storm, drip", f, error)) << error;
+    EXPECT_EQ(f.iacStorm, 32);
+    EXPECT_EQ(f.dripMs, 1000);  // a byte a second
+    for (const char* bad : {"iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"}) {
+        FaultConfig g;
+        EXPECT_FALSE(ParseFaults(bad, g, error)) << bad;
+    }
+    ASSERT_TRUE(ParseFaults("none", f, error));
+    EXPECT_EQ(f.iacStorm, 0);
+    EXPECT_EQ(f.dripMs, 0);
+}
+
 }  // namespace
 }  // namespace zelo::sim::test

@@ -287,6 +287,128 @@ TEST_F(SimServerFaults, RefusedPasswordsInBothDialects) {
     EXPECT_EQ(h.exchange(f, "*00:7394#MPOS\r\n", "00:HX>"), "*00:Err\r\n00:HX>");
 }
 
+// What a client's telnet stripping makes of one chunk read on its own.
+struct ChunkText {
+    std::string text;        // the bytes that are no telnet sequence
+    int negotiations = 0;    // IAC WILL/WONT/DO/DONT x
+    int subnegotiations = 0; // IAC SB ... IAC SE
+    bool whole = true;       // no sequence runs past the chunk's end
+};
+
+ChunkText stripChunk(const std::string& chunk) {
+    ChunkText out;
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        const auto c = static_cast<unsigned char>(chunk[i]);
+        if (c != 0xFF) {
+            out.text += chunk[i];
+            continue;
+        }
+        if (i + 1 >= chunk.size()) return out.whole = false, out;
+        const auto cmd = static_cast<unsigned char>(chunk[i + 1]);
+        if (cmd >= 251) {
+            if (i + 2 >= chunk.size()) return out.whole = false, out;
+            ++out.negotiations;
+            i += 2;
+        } else if (cmd == 250) {
+            const std::size_t se = chunk.find("\xFF\xF0", i + 2);
+            if (se == std::string::npos) return out.whole = false, out;
+            ++out.subnegotiations;
+            i = se + 1;
+        } else {
+            return out.whole = false, out;  // the storm sends nothing else
+        }
+    }
+    return out;
+}
+
+TEST_F(SimServerFaults, TelnetStormSurroundsEveryAnswerInWholeSequences) {
+    fault("hx", "iac-storm:150");
+    ASSERT_TRUE(c.connectTo(h.port("hx")));
+    // The sends leave 5 ms apart; each step of the clock lets one go.
+    auto collect = [&](std::size_t from, const std::string& tail) {
+        ChunkText all;
+        for (int i = 0; i < 100 && all.text.size() < tail.size() + 64; ++i) {
+            h.advance(5, &c);
+            if (c.chunkList().size() > from) {
+                const auto chunks = c.chunkList();
+                all = ChunkText{};
+                for (std::size_t k = from; k < chunks.size(); ++k) {
+                    const ChunkText t = stripChunk(chunks[k]);
+                    EXPECT_TRUE(t.whole) << "chunk " << k;
+                    all.text += t.text;
+                    all.negotiations += t.negotiations;
+                    all.subnegotiations += t.subnegotiations;
+                }
+                if (all.text.size() >= tail.size() &&
+                    all.text.compare(all.text.size() - tail.size(), tail.size(), tail) == 0 &&
+                    chunks.back().size() >= 2 &&
+                    chunks.back().compare(chunks.back().size() - 2, 2, "\xFF\xF0") == 0)
+                    break;
+            }
+        }
+        return all;
+    };
+    h.settle(&c);
+    ChunkText greeting = collect(0, "00:HX>");
+    EXPECT_EQ(greeting.text, "00:HX>");
+    EXPECT_EQ(greeting.negotiations, 149 + 2);  // and the unit's own WILL ECHO, WILL SGA
+    EXPECT_EQ(greeting.subnegotiations, 1);
+    const std::size_t greetingChunks = c.chunkList().size();
+    EXPECT_GE(greetingChunks, 4u);  // 64 to a send ahead of the text, then its pieces
+    EXPECT_EQ(c.chunkList().back().substr(c.chunkList().back().size() - 6),
+              std::string("\xFF\xFA\x18\x01\xFF\xF0", 6));
+
+    c.send("*\r\n");
+    h.settle(&c);
+    ChunkText ident = collect(greetingChunks, "00:HX>");
+    EXPECT_EQ(ident.text, "*00:HX-7200 Ver 3.14.12\r\n00:HX>");
+    EXPECT_EQ(ident.negotiations, 149);
+    EXPECT_EQ(ident.subnegotiations, 1);
+    EXPECT_GE(c.chunkList().size() - greetingChunks, 4u);
+    for (const std::string& chunk : c.chunkList())
+        EXPECT_EQ(chunk.find('\0'), std::string::npos);
+
+    // Two commands at once: the first answer is still on its way when the
+    // second queues up, so only the second keeps its subnegotiation.
+    const std::size_t before = c.chunkList().size();
+    c.send("*\r\n*\r\n");
+    h.settle(&c);
+    const std::string twice = "*00:HX-7200 Ver 3.14.12\r\n00:HX>*00:HX-7200 Ver 3.14.12\r\n00:HX>";
+    ChunkText both = collect(before, twice);
+    EXPECT_EQ(both.text, twice);
+    EXPECT_EQ(both.negotiations, 2 * 149);
+    EXPECT_EQ(both.subnegotiations, 1);
+}
+
+TEST_F(SimServerFaults, DripSendsEveryAnswerByteAloneAtItsPace) {
+    fault("sw", "drip:100");
+    ASSERT_TRUE(c.connectTo(h.port("sw")));
+    h.settle(&c);
+    EXPECT_EQ(c.take(), " ");  // the first byte at once
+    h.advance(99, &c);
+    EXPECT_EQ(c.take(), "");
+    h.advance(1, &c);
+    EXPECT_EQ(c.take(), "2");
+    std::string rest;
+    for (int i = 0; i < 100 && rest.find("\r\n") == std::string::npos; ++i) {
+        h.advance(100, &c);
+        const std::string got = c.take();
+        EXPECT_LE(got.size(), 1u);
+        rest += got;
+    }
+    EXPECT_EQ(" 2" + rest, " 220 SWD-12K (SW) Ver 2.01a.0012 ready.\r\n");
+}
+
+TEST_F(SimServerFaults, MuteCommandsStillGreetsOnTheFramedConsole) {
+    fault("hx", "mute-commands");
+    ASSERT_TRUE(c.connectTo(h.port("hx")));
+    EXPECT_EQ(h.until(c, "00:HX>"), "\xFF\xFB\x01\xFF\xFB\x03" "00:HX>");
+    c.send("*\r\n");
+    h.settle(&c, 20);
+    EXPECT_EQ(c.take(), "");
+    EXPECT_FALSE(c.peerClosed());
+}
+
 TEST(SimServerScale, TenThousandUnitsInOneProcess) {
     UdpStation st;
     const auto t0 = std::chrono::steady_clock::now();
