@@ -71,9 +71,21 @@ void DeviceSession::showErrorAndClose(int textId) {
 }
 
 void DeviceSession::noteLoss() {
-    // The next command logs in again before it is sent.
+    // The next command logs in again before it is sent. A loss is told once:
+    // the flag stays clear until the next connect.
+    if (!connection.connected) return;
     connection.connected = false;
     frontend_.connectionLost();
+}
+
+bool DeviceSession::sendCommandText(std::string_view text) {
+    // A device that hangs up instead of answering is as lost as one that
+    // hangs up in the middle of its reply.
+    const bool wasOpen = connection.isOpen();
+    const bool failed = connection.sendAndWait(text);
+    waitTimedOut = failed && wasOpen && connection.isOpen();
+    if (failed && wasOpen && !connection.isOpen()) noteLoss();
+    return failed;
 }
 
 void DeviceSession::saveRecord() {
@@ -216,7 +228,7 @@ bool DeviceSession::sendFramedCommand(std::string_view command, bool withSelect)
     if (loginMode == 1) frame = std::string(command);
     else if (withSelect) frame = "*" + record.selectNumber + ":" + record.password + "#" + std::string(command);
     else frame = "*" + record.password + "#" + std::string(command);
-    return connection.sendAndWait(frame + "\r\n");
+    return sendCommandText(frame + "\r\n");
 }
 
 bool DeviceSession::writeRegister(std::uint16_t number, std::string_view value, bool withSelect) {
@@ -233,6 +245,7 @@ bool DeviceSession::awaitFramedReply(std::optional<std::string_view> expectedKey
         "*" + record.selectNumber + ":Err", "*" + record.selectNumber + ":Doubled",
         "*" + record.selectNumber + ":Locked", "*" + record.selectNumber + ":FullMemory"};
     dialogueIdle = false;
+    waitTimedOut = false;
     bool seen = !expectedKey;
     bool failed = false, done = false;
     std::int64_t deadline = clock_.micros() + kReplySeconds * kSecond;
@@ -254,6 +267,7 @@ bool DeviceSession::awaitFramedReply(std::optional<std::string_view> expectedKey
         const std::int64_t left = deadline - clock_.micros();
         if (left <= 0) {
             failed = true;
+            waitTimedOut = true;
             break;
         }
         if (connection.receiveChunk(left) < 0) {
@@ -349,12 +363,13 @@ int DeviceSession::startPlainQueries() {
 
 bool DeviceSession::sendPlainCommand(std::string_view command) {
     if (reconnectIfNeeded()) return true;
-    return connection.sendAndWait(std::string(command) + "\r\n");
+    return sendCommandText(std::string(command) + "\r\n");
 }
 
 bool DeviceSession::awaitPlainPrompt() {
     const std::string prompt = plainPrompt();
     dialogueIdle = false;
+    waitTimedOut = false;
     const std::int64_t deadline = clock_.micros() + kPlainPromptSeconds * kSecond;
     // A rejected command still ends with the prompt: it is read too, so
     // that the next command's wait does not end on it.
@@ -372,6 +387,7 @@ bool DeviceSession::awaitPlainPrompt() {
         const std::int64_t left = deadline - clock_.micros();
         if (left <= 0) {
             failed = true;
+            waitTimedOut = true;
         } else if (connection.receiveChunk(left) < 0) {
             noteLoss();
             failed = true;
@@ -427,7 +443,10 @@ bool DeviceSession::parsePlainReply(std::string_view line) {
     if (startsWith(line, "DATE ")) {
         if (line.size() > 10 && line[7] == line[10] && (line[7] == '.' || line[7] == '/')) {
             int y, m, d;
-            if (threeNumbers(line.substr(5), line[7], y, m, d)) {
+            // Numbers that are no two-digit year, month and day are no date
+            // (and would overflow the clock's offsets and the weekday sum).
+            if (threeNumbers(line.substr(5), line[7], y, m, d) && y >= 0 && y <= 99 && m >= 1 &&
+                m <= 12 && d >= 1 && d <= 31) {
                 status.clock.year = y + 100;
                 status.clock.month = m - 1;
                 status.clock.day = d;

@@ -101,12 +101,19 @@ public:
     bool listStarted = false;
     bool listEnded = false;
     bool dialogueIdle = true;
+    // The last command's reply (or the start of it) did not come within its
+    // wait; a reply refused with an error marker or a lost connection does
+    // not count.
+    bool waitTimedOut = false;
     std::string workingPromptName;
     ReplyParsers* parsers = nullptr;
 
 private:
     bool connectRecord();
     void noteLoss();
+    // Sends a command line and waits for the start of its reply; true on
+    // time-out or loss (a loss is noted).
+    bool sendCommandText(std::string_view text);
     bool waitForLine(std::string& line, std::string_view prompt1, std::string_view prompt2,
                      std::int64_t deadline, std::size_t maxLength, bool* lost = nullptr);
     void parseIdentification(const std::string& line);

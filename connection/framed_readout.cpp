@@ -668,9 +668,12 @@ bool readFramedStatus(DeviceSession& session) {
     if (fw >= firmware::kRangeLists) {
         bool failed = false;
         for (const char* range : kRegisterRanges) {
-            // A lost connection would only log in again for every range.
+            // A lost connection would only log in again for every range, and
+            // a device that let one range's wait run out would cost every
+            // further range its whole wait.
             if (!session.connection.isOpen()) break;
             failed = session.sendFramedCommand(range, true) || session.awaitFramedReply("RL");
+            if (failed && session.waitTimedOut) break;
         }
         session.listMode = 0;
         if (failed || !session.connection.isOpen()) return fail();

@@ -273,6 +273,21 @@ TEST_F(SessionTest, ShortOrOddPlainLinesAreSafe) {
     EXPECT_LE(session.status.outletCount, 8);
 }
 
+TEST_F(SessionTest, DatesOutOfRangeChangeNothing) {
+    plainRecord();
+    ASSERT_FALSE(session.parsePlainReply("DATE 06.04.01"));
+    for (const char* line : {"DATE 06.04.99999999999", "DATE   .  .99999999999 -99999999999 1",
+                             "DATE 06.13.01", "DATE 06.04.00", "DATE 06.04.32", "DATE -1.04.01"})
+        EXPECT_FALSE(session.parsePlainReply(line));
+    EXPECT_EQ(session.status.clock.year, 106);
+    EXPECT_EQ(session.status.clock.month, 3);
+    EXPECT_EQ(session.status.clock.day, 1);
+    EXPECT_EQ(session.status.clock.weekday, 6);
+    EXPECT_FALSE(session.parsePlainReply("DATE 99/12/31"));
+    EXPECT_EQ(session.status.clock.year, 199);
+    EXPECT_EQ(session.status.clock.weekday, 4);  // 2099-12-31, a Thursday
+}
+
 TEST_F(SessionTest, WeekdayFormula) {
     EXPECT_EQ(weekdayOf(2006, 4, 1), 6);
     EXPECT_EQ(weekdayOf(2024, 1, 1), 1);   // Monday, January counts as month 13
