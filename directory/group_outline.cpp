@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "common/c_number.h"
 #include "common/file_replace.h"
@@ -107,7 +108,9 @@ bool loadDirectoryTree(const std::string& dataDir, const std::string& rootName,
             if (e.level > prevLevel) {
                 parent = prevIndex;
             } else if (e.level < prevLevel) {
-                for (int up = prevLevel - e.level; up > 0 && parent >= 0; --up)
+                // Levels are read as any 32-bit number: their difference may not fit.
+                for (std::int64_t up = std::int64_t{prevLevel} - e.level; up > 0 && parent >= 0;
+                     --up)
                     parent = outline.entries[static_cast<std::size_t>(parent)].parent;
             }
         }
@@ -141,7 +144,8 @@ bool insertGroupEntry(const std::string& dataDir, std::uint32_t parentId, std::u
             }
             out += line + "\r\n";
             if (e.id == parentId && !armed) {
-                insertLevel = e.level + 1;
+                // Below the largest level there is none: the group goes beside it.
+                insertLevel = e.level < std::numeric_limits<int>::max() ? e.level + 1 : e.level;
                 armed = true;
             }
         },

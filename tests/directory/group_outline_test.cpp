@@ -116,6 +116,21 @@ TEST_F(GroupOutlineTest, MalformedLinesAreReadSafely) {
     EXPECT_EQ(parseDirectoryLine("\t\t").level, 0);
 }
 
+TEST_F(GroupOutlineTest, ExtremeLevelsLoadAndTakeNewGroups) {
+    // Levels beyond 32 bits read as the largest and smallest numbers.
+    writeBytes(path, "0\tRoot\t0\r\n99999999999\tA\t1\r\n-5\tB\t2\r\n");
+    GroupOutline o;
+    ASSERT_TRUE(loadDirectoryTree(dataDir, "Root", o));
+    ASSERT_EQ(o.entries.size(), 3u);
+    EXPECT_EQ(o.entries[1].level, 2147483647);
+    EXPECT_EQ(o.entries[1].parent, 0);
+    EXPECT_EQ(o.entries[2].parent, -1);  // climbs past the root
+    // Nothing is deeper than A: a group made under it goes beside it.
+    ASSERT_TRUE(insertGroupEntry(dataDir, 1, 3, "C"));
+    EXPECT_EQ(readBytes(path),
+              "0\tRoot\t0\r\n99999999999\tA\t1\r\n2147483647\tC\t3\r\n-5\tB\t2\r\n");
+}
+
 TEST_F(GroupOutlineTest, FailedRewriteLeavesTheFileByteIdentical) {
     writeBytes(path, "0\tRoot\t0\r\n1\tA\t1\r\n");
     writeBytes(dataDir + "00000001.IDX", "keep");
