@@ -1,5 +1,7 @@
 // libFuzzer target: any bytes as one status report datagram, decoded and
-// committed over a small loaded directory (files, logs and all).
+// committed over a small loaded directory (files, logs and all). The
+// directory is the process's own scratch directory, in memory where it can
+// be; the event logs it grows are emptied now and then.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include "app/lang_strings.h"
 #include "common/clock.h"
 #include "directory/device_directory.h"
+#include "fuzz/scratch_dir.h"
 #include "status/status_station.h"
 
 namespace {
@@ -44,7 +47,7 @@ struct Station {
     std::unique_ptr<StatusStation> station;
 
     Station() {
-        dir = (std::filesystem::temp_directory_path() / "zelo-status-fuzz").string() + "/";
+        dir = fuzz::scratchDir("status-report");
         std::filesystem::create_directories(dir + "logs");
         writeFile(dir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tA\t1\r\n");
         writeFile(dir + "00000001.IDX", "#ZELO ITEM FILE#VER 2\r\n" +
@@ -73,5 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.station->decodeStatusReport(reinterpret_cast<const std::uint8_t*>(copy.data()), size);
     s.station->commitPendingSaves();
     s.clock.advance(1);
+    static unsigned runs = 0;
+    if (++runs % 4096 == 0) {
+        std::error_code ec;
+        for (const auto& log : std::filesystem::directory_iterator(s.dir + "logs", ec))
+            std::filesystem::remove(log.path(), ec);
+    }
     return 0;
 }
