@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # The whole check: install what is missing, build both builds, run the
-# native tests, then the Windows tests under Wine on a virtual display.
+# native tests, the same tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the reliability checks (fuzzing, crash trials,
+# write faults, hostile devices, a short endurance run), then the Windows
+# tests under Wine on a virtual display.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
@@ -11,8 +14,13 @@ cd "$here/.."
 echo "== native tests"
 ctest --preset native --parallel 2
 
-echo "== fuzz targets (clang, ASan + UBSan), a short run each"
-"$here/fuzz.sh" 20
+echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+[ -f build/asan/build.ninja ] || cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan --parallel 2
+
+echo "== reliability checks"
+"$here/reliability"
 
 echo "== Windows tests under Wine"
 exec xvfb-run -a -s "-screen 0 1024x768x24" "$here/wine-ctest.sh"
