@@ -11,8 +11,8 @@ cd "$here/.."
 "$here/install-deps.sh"
 "$here/build.sh"
 
-echo "== native tests"
-ctest --preset native --parallel 2
+echo "== native tests (the hostile-device cases run with the reliability checks)"
+ctest --preset native --parallel 2 -LE hostile
 
 echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 [ -f build/asan/build.ninja ] || cmake --preset asan >/dev/null
