@@ -1,4 +1,4 @@
-// Any bytes as ZELO_DIR.DAT: loaded into the outline; every second input by
+// Any bytes as ZELO_DIR.DAT: loaded into the outline; every third input by
 // length is then changed through one of the three rewrites (rename, insert,
 // delete: the length picks), the result loaded again and compared with what
 // the rewrite promises. A rewrite and its check cost more than the load, so
@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeBytes(dir + kDirectoryFileName,
                      std::string_view(reinterpret_cast<const char*>(data), size));
     const std::vector<Line> before = linesOf(load(dir));
-    if (size % 2 != 0) return 0;
+    if (size % 3 != 0) return 0;
 
-    switch (size / 2 % 3) {
+    switch (size / 3 % 3) {
         case 0: {
             // Rename the last entry's id: every line with that id gets the
             // new name (its TAB a blank), nothing else changes.

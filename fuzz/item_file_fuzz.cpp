@@ -1,9 +1,9 @@
-// Any bytes as an item file: parsed from memory, written back and read
-// again. Every fourth input by length is also put on disk and changed
-// through one of the record rewrites (save one record, delete one, add one:
-// the length picks), the result read back and compared with what the
-// rewrite promises. The file work costs twice what the rest does, so it is
-// kept to a share of the inputs.
+// Any bytes as an item file: parsed from memory, the first records written
+// back and read again. Every fourth input by length is also put on disk and
+// changed through one of the record rewrites (save one record, delete one,
+// add one: the length picks), the result read back and compared with what
+// the rewrite promises. The file work costs twice what the rest does, so it
+// is kept to a share of the inputs.
 //
 // What a write-back keeps: a record is rewritten from its fields, so
 //  - a line end inside a text field becomes a blank (a CR can stand inside a
@@ -11,7 +11,9 @@
 //  - the prompt models' login line holds the password only: a second word
 //    read there (older files) is not written again.
 // Everything else reads back as it was parsed, and the written text is a
-// fixed point: parsing and formatting it again gives the same bytes.
+// fixed point: parsing and formatting it again gives the same bytes. A record
+// is written alone, so the first eight show it as well as all would, and a
+// kilobyte of short records costs no more than a few full ones.
 // A record carried over by a rewrite keeps its lines (one from a file before
 // version 2 gets the four newer lines as a record without a sensor has them)
 // and reads back as it was parsed.
@@ -32,6 +34,7 @@ using namespace zelo;
 using fuzz::check;
 
 constexpr std::uint32_t kGroup = 0x1A;
+constexpr std::size_t kWrittenBack = 8;
 
 std::string header() {
     return std::string(kItemFilePrefix) + std::to_string(kItemFileVersion) + "\r\n";
@@ -72,15 +75,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::vector<DeviceRecord> records = parseItemFile(text, kGroup);
 
-    // In memory: written back and read again.
-    std::vector<DeviceRecord> expected;
+    // In memory: the first records written back and read again.
+    std::vector<DeviceRecord> first, expected;
     for (const DeviceRecord& r : records) {
         check(r.groupId == kGroup, "group id set");
         check(r.outletCount >= 1 && r.outletCount <= kMaxOutlets, "outlet count within 1..8");
         check(r.name.size() <= field::kName && !r.name.empty(), "name present and cut");
+        if (first.size() == kWrittenBack) continue;
+        first.push_back(r);
         expected.push_back(asWritten(r));
     }
-    const std::string written = formatAll(records);
+    const std::string written = formatAll(first);
     const std::vector<DeviceRecord> back = parseItemFile(written, kGroup);
     checkSame(back, expected, "written records read back as parsed");
     check(formatAll(back) == written, "written text is a fixed point");
