@@ -42,13 +42,7 @@ command -v python3 >/dev/null || die "python3 is needed"
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zelo-crash.XXXXXX") || die "no temporary directory"
 SIM_PID="" LISTEN_PID="" CHURN_PID="" KEEP=0
 
-stop_pid() {  # stop_pid PID SIGNAL: signal it and reap it, if it is still ours
-    local pid=$1
-    [[ -n $pid ]] || return 0
-    kill "-$2" "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
+source "$ROOT/scripts/reliability.d/common.sh"
 cleanup() {
     local rc=$?
     stop_pid "$LISTEN_PID" KILL
@@ -62,13 +56,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-free_udp_port() {
-    python3 -c 'import socket
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])'
-}
 
 # ---- the data directory and its fleet, made once ----
 PRISTINE=$WORK/pristine

@@ -58,13 +58,7 @@ WARMUP=$((SECONDS_RUN / 10 > 10 ? SECONDS_RUN / 10 : 10))
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/zelo-endurance.XXXXXX") || die "no temporary directory"
 SIM_PID="" LISTEN_PID="" CHURN_PID="" MON_PID="" FAILED=0
 
-stop_pid() {  # stop_pid PID SIGNAL: signal it and reap it, if it is still ours
-    local pid=$1
-    [[ -n $pid ]] || return 0
-    kill "-$2" "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    return 0
-}
+source "$ROOT/scripts/reliability.d/common.sh"
 cleanup() {
     local rc=$?
     stop_pid "$LISTEN_PID" KILL
@@ -129,10 +123,7 @@ DATA=$WORK/data
 python3 "$HELPERS/fleet.py" --zeloctl "$ZELOCTL" --dir "$PRISTINE" --fleet "$WORK/units.fleet" ||
     die "could not build the data directory"
 cp -a "$PRISTINE" "$DATA"
-PORT=$(python3 -c 'import socket
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])') || die "no free UDP port"
+PORT=$(free_udp_port) || die "no free UDP port"
 "$ZELO_SIM" "$WORK/units.fleet" --station "127.0.0.1:$PORT" --rate "$RATE" --bind 127.0.0.1 \
     --control 0 --port-base 30000 --quiet --ports-file "$WORK/ports" >"$WORK/sim.out" 2>&1 &
 SIM_PID=$!
