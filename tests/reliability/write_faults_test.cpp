@@ -136,6 +136,23 @@ Sweep sweep(const std::string& name, const Files& start, const Operation& op) {
     return result;
 }
 
+struct Case {
+    std::string name;
+    Files start;
+    Operation op;
+};
+
+// Every case swept; their counts summed.
+Sweep sweepAll(const std::vector<Case>& cases) {
+    Sweep total;
+    for (const Case& c : cases) {
+        const Sweep s = sweep(c.name, c.start, c.op);
+        total.cases += s.cases;
+        total.damaged += s.damaged;
+    }
+    return total;
+}
+
 // ---- starting directories ----
 
 const std::string kIni = "[ZELO]\r\nUniqueTree=3\r\nUniqueObj=32\r\nQuit=1\r\n";
@@ -212,46 +229,36 @@ TEST(WriteFaults, DirectoryFileCreatedOnFirstStart) {
 }
 
 TEST(WriteFaults, GroupsAddedRenamedAndDeleted) {
-    Sweep total;
-    for (const auto& [name, op] : std::vector<std::pair<std::string, Operation>>{
-             {"group-add", onDirectory([](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; })},
-             {"group-add-under-root",
+    const Sweep total = sweepAll({
+             {"group-add", populated(), onDirectory([](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; })},
+             {"group-add-under-root", populated(),
               onDirectory([](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; })},
-             {"group-rename", onDirectory([](DeviceDirectory& d) { return d.renameGroup(2, "Other"); })},
-             {"group-delete", onDirectory([](DeviceDirectory& d) { return d.deleteGroup(1); })},
-         }) {
-        const Sweep s = sweep(name, populated(), op);
-        total.cases += s.cases;
-        total.damaged += s.damaged;
-    }
+             {"group-rename", populated(), onDirectory([](DeviceDirectory& d) { return d.renameGroup(2, "Other"); })},
+             {"group-delete", populated(), onDirectory([](DeviceDirectory& d) { return d.deleteGroup(1); })},
+    });
     EXPECT_GT(total.cases, 20);
     EXPECT_EQ(total.damaged, 0);
 }
 
 TEST(WriteFaults, DevicesAddedSavedRenamedAndDeleted) {
-    Sweep total;
-    for (const auto& [name, op] : std::vector<std::pair<std::string, Operation>>{
-             {"device-add", onDirectory([](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; })},
-             {"device-add-new-file",
+    const Sweep total = sweepAll({
+             {"device-add", populated(), onDirectory([](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; })},
+             {"device-add-new-file", populated(),
               onDirectory([](DeviceDirectory& d) { return d.addDevice(2, 3, "first") != 0; })},
-             {"device-add-old-file",
+             {"device-add-old-file", populated(),
               onDirectory([](DeviceDirectory& d) { return d.addDevice(3, 8, "swd") != 0; })},
-             {"device-save", onDirectory([](DeviceDirectory& d) {
+             {"device-save", populated(), onDirectory([](DeviceDirectory& d) {
                   DeviceRecord r = *d.devices().find(0x11);
                   r.addressText = "10.1.2.3";
                   r.port = 2323;
                   r.powerText = "0101";
                   return d.saveDevice(r);
               })},
-             {"device-rename", onDirectory([](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); })},
-             {"device-delete", onDirectory([](DeviceDirectory& d) { return d.deleteDevice(0x11); })},
-             {"device-delete-last",
+             {"device-rename", populated(), onDirectory([](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); })},
+             {"device-delete", populated(), onDirectory([](DeviceDirectory& d) { return d.deleteDevice(0x11); })},
+             {"device-delete-last", populated(),
               onDirectory([](DeviceDirectory& d) { return d.deleteDevice(0x20); })},
-         }) {
-        const Sweep s = sweep(name, populated(), op);
-        total.cases += s.cases;
-        total.damaged += s.damaged;
-    }
+    });
     EXPECT_GT(total.cases, 40);
     EXPECT_EQ(total.damaged, 0);
 }
@@ -259,9 +266,7 @@ TEST(WriteFaults, DevicesAddedSavedRenamedAndDeleted) {
 // ---- the settings file ----
 
 TEST(WriteFaults, SettingsFileKeysAndIds) {
-    Sweep total;
-    for (const auto& [name, start, op] :
-         std::vector<std::tuple<std::string, Files, Operation>>{
+    const Sweep total = sweepAll({
              {"ini-change-key", {{"ZELO.INI", kIni}},
               [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
              {"ini-new-section", {{"ZELO.INI", kIni}},
@@ -286,11 +291,7 @@ TEST(WriteFaults, SettingsFileKeysAndIds) {
                   EXPECT_EQ(s.uniqueTree, id ? id : before);
                   return id != 0;
               }},
-         }) {
-        const Sweep s = sweep(name, start, op);
-        total.cases += s.cases;
-        total.damaged += s.damaged;
-    }
+    });
     EXPECT_EQ(total.damaged, 0);
 }
 
@@ -303,32 +304,23 @@ TEST(WriteFaults, LogEntriesAreWholeOrSkipped) {
     r.addressText = "10.0.0.1";
     r.powerText = "1 1011";
     r.scheduleText = "1111";
-    Sweep total;
-    for (const auto& [name, start, op] :
-         std::vector<std::tuple<std::string, Files, Operation>>{
+    const Operation eventLog = [r](const std::string& d) {
+        AppSettings s(d + "ZELO.INI");
+        s.baseDir = "";  // the logs beside the data
+        return writeEventLog(s, d, r, test::kNow);
+    };
+    const Sweep total = sweepAll({
              {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}},
-              [r](const std::string& d) {
-                  AppSettings s(d + "ZELO.INI");
-                  s.baseDir = "";  // the logs beside the data
-                  return writeEventLog(s, d, r, test::kNow);
-              }},
+              eventLog},
              {"event-log-new", {},
-              [r](const std::string& d) {
-                  AppSettings s(d + "ZELO.INI");
-                  s.baseDir = "";  // the logs beside the data
-                  return writeEventLog(s, d, r, test::kNow);
-              }},
+              eventLog},
              {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
               [r](const std::string& d) {
                   AppSettings s(d + "ZELO.INI");
                   LangStrings l(s);
                   return writeDeliveryLog(d, r, "week.shx", true, l, 0, test::kNow);
               }},
-         }) {
-        const Sweep s = sweep(name, start, op);
-        total.cases += s.cases;
-        total.damaged += s.damaged;
-    }
+    });
     EXPECT_EQ(total.damaged, 0);
 }
 
