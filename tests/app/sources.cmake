@@ -1,5 +1,4 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
-  app/profile_file_test.cpp
-  app/app_settings_test.cpp
-  app/lang_strings_test.cpp
+  app/main_layout_test.cpp
+  app/control_pages_test.cpp
 )

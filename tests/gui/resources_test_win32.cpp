@@ -7,7 +7,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/gui/zelo_process.h"
+#include "tests/gui/zelo_process_win32.h"
 
 namespace zelo {
 namespace {
@@ -80,13 +80,17 @@ TEST_F(ZeloResources, AltSlashAndAltQuestionMarkOpenTheAboutBox) {
     ASSERT_NE(table, nullptr);
     ACCEL entries[8];
     const int n = CopyAcceleratorTableA(table, entries, 8);
-    ASSERT_EQ(n, 2);
-    for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(n, 3);
+    for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(entries[i].cmd, IDM_ABOUT);
         EXPECT_EQ(entries[i].fVirt & (FALT | FVIRTKEY), FALT);  // a character, not a key
     }
     EXPECT_EQ(entries[0].key, '/');
     EXPECT_EQ(entries[1].key, '?');
+    // Ctrl+D (a virtual key) delivers a schedule to the selected rows.
+    EXPECT_EQ(entries[2].cmd, IDM_DELIVER_SCHEDULE);
+    EXPECT_EQ(entries[2].key, 'D');
+    EXPECT_EQ(entries[2].fVirt & (FCONTROL | FVIRTKEY | FALT), FCONTROL | FVIRTKEY);
 }
 
 }  // namespace

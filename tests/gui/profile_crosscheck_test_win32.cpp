@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/profile_file.h"
+#include "settings/profile_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/gui/zelo_process.h"
+#include "tests/gui/zelo_process_win32.h"
 #include "tests/status/report_builder.h"
 #include "tests/status/udp_sender.h"
 #include "tests/support/temp_dir.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
-#include "tests/gui/zelo_process.h"
+#include "tests/gui/zelo_process_win32.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Screenshots of the main window, the options dialog and the about box, in
+# Japanese and in English, into docs/screenshots/ (or OUT_DIR):
+#   scripts/screenshots.sh [OUT_DIR]
+# Needs the Windows build of ZELO and zelo_post_command
+# (ninja -C build/windows ZELO zelo_post_command). Runs its own Xvfb.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+out=${1:-$root/docs/screenshots}
+
+if [ -z "${ZELO_IN_XVFB:-}" ]; then
+    export ZELO_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+source "$here/wine-env.sh"
+zelo_wine_prepare
+bin=$root/build/windows/bin
+mkdir -p "$out"
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+cp "$bin/ZELO.exe" "$data/ZELO.exe"
+wineserver -p </dev/null >/dev/null 2>&1
+
+# Waits until a top-level window whose name matches $1 shows.
+wait_for() {
+    for _ in $(seq 1 100); do
+        if xwininfo -root -tree 2>/dev/null | grep -q "$1"; then return 0; fi
+        sleep 0.1
+    done
+    echo "screenshots: no window matching $1" >&2
+    return 1
+}
+
+# The number of top-level windows on the display.
+windows() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x' || true; }
+
+# Waits until there are more than $1 top-level windows.
+wait_for_more() {
+    for _ in $(seq 1 100); do
+        if [ "$(windows)" -gt "$1" ]; then return 0; fi
+        sleep 0.1
+    done
+    echo "screenshots: no new window" >&2
+    return 1
+}
+
+# shot LANGUAGE NAME [COMMAND]
+shot() {
+    local lang=$1 name=$2 command=${3:-}
+    # A fresh start each time: no saved rectangle, the listener off.
+    printf '[ZELO]\r\nLanguage=%s\r\n[Network]\r\nMSRPenable=0\r\n' "$lang" > "$data/ZELO.INI"
+    # Code page 932, so that the Japanese texts come out of the ANSI calls.
+    LC_ALL=ja_JP.UTF-8 wine "$data/ZELO.exe" </dev/null >/dev/null 2>&1 &
+    local app=$!
+    wait_for '"ZELO"'
+    if [ -n "$command" ]; then
+        sleep 0.5
+        local before
+        before=$(windows)
+        LC_ALL=ja_JP.UTF-8 wine "$bin/zelo_post_command.exe" "$command" </dev/null >/dev/null 2>&1
+        wait_for_more "$before"
+    fi
+    sleep 1
+    import -window root "$out/$name.png"
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+    echo "screenshot: $out/$name.png"
+}
+
+for lang in 0 1; do
+    suffix=$([ "$lang" = 0 ] && echo ja || echo en)
+    shot "$lang" "main-window-$suffix"
+    shot "$lang" "options-$suffix" 32782
+    shot "$lang" "about-$suffix" 32783
+done
+wineserver -k >/dev/null 2>&1 || true
