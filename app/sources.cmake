@@ -1,5 +1,6 @@
 list(APPEND ZELO_CORE_SOURCES
-  app/profile_file.cpp
-  app/app_settings.cpp
-  app/lang_strings.cpp
+  app/current_device.cpp
+  app/main_layout.cpp
+  app/options_rules.cpp
+  app/workspace.cpp
 )

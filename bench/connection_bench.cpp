@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/device_session.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
+
+#include "tests/support/test_workspace.h"
 
 namespace {
 
@@ -36,16 +38,14 @@ void run(const char* label, const char* fleetText, int model, bool plain) {
     }
     server.startThread();
 
-    auto network = makeSystemNetwork();
-    SystemClock clock;
-    SilentFrontend frontend;
-    AppSettings settings("unused.ini");
+    test::TestWorkspace w("unused/", test::Net::System, test::kWorkspaceNow, test::Time::System);
     constexpr int kLogins = 100;
     int failures = 0;
     const double cpu0 = cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < kLogins; ++i) {
-        DeviceSession s(*network, clock, frontend, settings, nullptr);
+        auto owned = w.ws.newSession(DeviceRecord{});
+        DeviceSession& s = *owned;
         s.record.modelCode = model;
         s.record.addressText = "127.0.0.1";
         s.record.port = static_cast<std::uint16_t>(server.consolePort(0));

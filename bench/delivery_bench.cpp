@@ -6,12 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
-#include "app/frontend.h"
-#include "app/lang_strings.h"
-#include "devicewin/delivery.h"
+#include "settings/app_settings.h"
+#include "common/frontend.h"
+#include "settings/lang_strings.h"
+#include "schedule/delivery.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
+
+#include "tests/support/test_workspace.h"
 
 namespace {
 
@@ -52,19 +54,19 @@ void run(const char* label, const std::string& fleetText) {
     }
     const auto dir = std::filesystem::temp_directory_path() / "zelo-delivery-bench";
     std::filesystem::create_directories(dir);
-    auto network = makeSystemNetwork();
-    SystemClock clock;
-    AppSettings settings("unused.ini");
-    LangStrings strings(settings);
-    DeliveryContext context{*network, clock, settings, strings, dir.string() + "/"};
-    SilentFrontend frontend;
+    test::TestWorkspace w(dir.string() + "/", test::Net::System, test::kWorkspaceNow,
+                          test::Time::System);
 
     double sequential = 0;
     for (int parallel : {1, 8, 32}) {
         std::filesystem::remove(dir / "ZELO.LOG");
         const auto t0 = std::chrono::steady_clock::now();
-        const auto results = deliverToAll(targets, table, context, parallel,
-                                          [&](std::size_t) -> Frontend& { return frontend; });
+        DeliveryWalk walk(targets, table,
+                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(),
+                                          w.ws.strings(), w.ws.dataDir()},
+                          w.ws.directory(), w.frontend);
+        walk.runToEnd(parallel);
+        const auto& results = walk.results();
         const double s =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         int normal = 0;

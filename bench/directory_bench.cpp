@@ -1,19 +1,23 @@
 // The directory at scale: loading 10,000 devices in 1,000 groups, and saving
 // one record in groups of 10, 100 and 1,000 devices. The load is compared
-// with the time it takes only to read the same bytes from disk.
+// with the time it takes only to read the same files from disk the way the
+// load reads them; a save through the directory is measured with and
+// without the syncs that put each rewrite on the disk.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "common/file_replace.h"
 #include "directory/device_directory.h"
 #include "directory/group_outline.h"
 #include "directory/item_file.h"
 #include "directory/model_table.h"
+#include "bench/file_sync.h"
+#include "bench/figure_reporter.h"
 
 namespace {
 
@@ -38,6 +42,7 @@ DeviceRecord sampleRecord(std::uint32_t id, std::uint32_t group) {
 
 // A data directory with `groups` groups of `perGroup` devices each.
 std::string makeDirectory(const std::string& name, int groups, int perGroup) {
+    const bench::SyncSwitch unsynced(false);  // laying out the files is not measured
     const fs::path dir = fs::temp_directory_path() / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
@@ -73,20 +78,24 @@ void BM_LoadDirectory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadDirectory)->Unit(benchmark::kMillisecond);
 
-// The same files, only read into memory.
+// The same files, only read into memory: the directory file, then the item
+// file of every group in the outline (the root's is looked for too and not
+// found, as the load looks for it), with the call the load reads them with.
 void BM_ReadSameBytes(benchmark::State& state) {
     const std::string& dataDir = bigDirectory();
+    GroupOutline outline;
+    loadDirectoryTree(dataDir, "Root", outline, false);
     std::string data;
     for (auto _ : state) {
         std::size_t total = 0;
         readWholeFile(dataDir + kDirectoryFileName, data);
         total += data.size();
-        for (std::uint32_t g = 1; g <= 1000; ++g) {
-            readWholeFile(itemFilePath(dataDir, g), data);
-            total += data.size();
+        for (const GroupEntry& group : outline.entries) {
+            if (readWholeFile(itemFilePath(dataDir, group.id), data)) total += data.size();
         }
         benchmark::DoNotOptimize(total);
     }
+    state.counters["files"] = static_cast<double>(outline.entries.size() + 1);
 }
 BENCHMARK(BM_ReadSameBytes)->Unit(benchmark::kMillisecond);
 
@@ -101,36 +110,56 @@ void BM_SaveOneRecord(benchmark::State& state) {
     }
     state.counters["devices in group"] = perGroup;
 }
-BENCHMARK(BM_SaveOneRecord)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SaveOneRecord)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
-// Prints the usual table, then the load time as a multiple of the read time.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            const std::string name = run.benchmark_name();
-            if (name == "BM_LoadDirectory") load_ = run.GetAdjustedRealTime();
-            if (name == "BM_ReadSameBytes") read_ = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
+// One device saved through the directory (its item file rewritten, then its
+// node), with the rewrite synced to the disk (sync:1, as the program runs)
+// and without the syncs (sync:0).
+void BM_SaveDevice(benchmark::State& state) {
+    const int perGroup = static_cast<int>(state.range(0));
+    const bench::SyncSwitch syncs(state.range(1) != 0);
+    const std::string dataDir =
+        makeDirectory("zelo-bench-save-device-" + std::to_string(perGroup), 1, perGroup);
+    AppSettings settings(dataDir + "ZELO.INI");
+    LangStrings strings(settings);
+    DeviceDirectory directory(dataDir, settings, strings);
+    directory.load(false);
+    DeviceRecord r = *directory.devices().find(static_cast<std::uint32_t>(perGroup / 2 + 1));
+    std::uint32_t t = 0;
+    for (auto _ : state) {
+        r.updateTime = ++t;
+        benchmark::DoNotOptimize(directory.saveDevice(r));
     }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        if (load_ > 0 && read_ > 0)
-            std::printf("load of 10,000 devices / reading the same bytes: %.2fx (goal: within 2x)\n",
-                        load_ / read_);
-    }
-
-private:
-    double load_ = 0, read_ = 0;
-};
+}
+BENCHMARK(BM_SaveDevice)
+    ->ArgNames({"devices", "sync"})
+    ->Args({100, 0})
+    ->Args({100, 1})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    // Below the table: the load as a multiple of the read, and what the
+    // syncs add to a save.
+    bench::FigureReporter reporter([](const bench::FigureReporter& r) {
+        const double load = r.micros("BM_LoadDirectory"), read = r.micros("BM_ReadSameBytes");
+        if (load > 0 && read > 0)
+            std::printf("load of 10,000 devices / reading the same bytes: %.2fx (goal: within 2x)\n",
+                        load / read);
+        const double synced = r.micros("BM_SaveDevice/devices:100/sync:1");
+        const double unsynced = r.micros("BM_SaveDevice/devices:100/sync:0");
+        if (synced > 0 && unsynced > 0)
+            std::printf(
+                "save of one device in a group of 100: %.0f us synced, %.0f us without the syncs"
+                " (the syncs add %.0f us)\n",
+                synced, unsynced, synced - unsynced);
+    });
+    return bench::runBenchmarks(argc, argv, reporter);
 }

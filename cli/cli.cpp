@@ -4,6 +4,7 @@
 
 #include "common/format.h"
 #include "common/text_encoding.h"
+#include "connection/device_settings.h"
 
 namespace zelo::cli {
 
@@ -12,9 +13,17 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
       err(e),
       dataDir(std::move(dir)),
       json(j),
-      settings(dataDir + kSettingsFileName),
-      strings(settings),
-      directory(dataDir, settings, strings) {}
+      network(makeSystemNetwork()),
+      workspace(dataDir, *network, clock, frontend, view),
+      settings(workspace.settings()),
+      strings(workspace.strings()),
+      directory(workspace.directory()) {}
+
+void CliFrontend::showError(int textId, int) { s_.fail(textId); }
+
+bool CliFrontend::askYesNo(int textId, int, Icon) {
+    return textId == kRestartQuestion ? restart : true;
+}
 
 int Session::usage(const std::string& message) const {
     err << "zeloctl: " << message << "\n";

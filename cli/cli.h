@@ -8,15 +8,42 @@
 #include <string>
 #include <vector>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
-#include "directory/device_directory.h"
+#include <memory>
+
+#include "app/workspace.h"
 
 namespace zelo::cli {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+
+struct Session;
+
+// The questions get zeloctl's fixed answers: reconnect yes, power yes (the
+// command is the confirmation), a device restart only when asked for.
+// Errors go to stderr in the configured language.
+class CliFrontend final : public Frontend {
+public:
+    explicit CliFrontend(Session& s) : s_(s) {}
+    void showError(int textId, int captionId) override;
+    bool askYesNo(int textId, int captionId, Icon icon) override;
+    bool restart = false;
+
+private:
+    Session& s_;
+};
+
+// zeloctl shows no rows; `listen` collects the accepted reports to print.
+class CliView final : public DeviceView {
+public:
+    void recordChanged(const DeviceRecord&) override {}
+    void outletsChanged(int) override {}
+    void reportAccepted(const DeviceRecord& record) override {
+        if (accepted) accepted->push_back(record);
+    }
+    std::vector<DeviceRecord>* accepted = nullptr;
+};
 
 struct Session {
     Session(std::ostream& out, std::ostream& err, std::string dataDir, bool json);
@@ -25,9 +52,14 @@ struct Session {
     std::ostream& err;
     std::string dataDir;  // ends with a separator
     bool json;
-    AppSettings settings;
-    LangStrings strings;
-    DeviceDirectory directory;
+    CliFrontend frontend{*this};
+    CliView view;
+    SystemClock clock;
+    std::unique_ptr<Network> network;
+    Workspace workspace;
+    AppSettings& settings;
+    LangStrings& strings;
+    DeviceDirectory& directory;
 
     // Prints "zeloctl: MESSAGE" on stderr and returns the usage exit code.
     int usage(const std::string& message) const;

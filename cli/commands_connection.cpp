@@ -23,62 +23,25 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// The questions get zeloctl's fixed answers: reconnect yes, power yes (the
-// command is the confirmation), a device restart only when asked for.
-class CliFrontend final : public Frontend {
-public:
-    CliFrontend(Session& s, bool restart) : s_(s), restart_(restart) {}
-    void showError(int textId, int) override { s_.fail(textId); }
-    bool askYesNo(int textId, int, Icon) override {
-        return textId == kRestartQuestion ? restart_ : true;
-    }
-    void deviceRecordChanged(const DeviceRecord&) override {}
-    void outletChanged(int) override {}
-    bool controlWindowOpen() const override { return false; }
-    void connectionLost() override {}
-
-private:
-    Session& s_;
-    bool restart_;
-};
-
-// One device's dialogue for the length of a command.
+// The device being handled for the length of a command: the Workspace's
+// current device, closed when the command ends.
 class DeviceLink {
 public:
     DeviceLink(Session& s, std::uint32_t deviceId, bool restart)
-        : s_(s),
-          frontend_(s, restart),
-          network_(makeSystemNetwork()),
-          session(*network_, clock_, frontend_, s.settings, &s.directory),
-          replies_(session) {
-        session.record = *s.directory.devices().find(deviceId);
-        s.directory.currentRecord = session.record;
+        : s_(s), current_(s.workspace.current()), session(current_.session()) {
+        s.frontend.restart = restart;
+        current_.select(*s.directory.devices().find(deviceId));
     }
-    ~DeviceLink() { session.connection.closeConnection(); }
+    ~DeviceLink() { current_.close(); }
 
     // The open sequence; an exit code other than 0 when it did not open.
-    int open() { return outcome(openDevice(session)); }
-
+    int open() { return outcome(current_.open()); }
     // The login alone (reset), as the control window's commands need it.
-    int login() {
-        switch (dialectOf(session.record.modelCode)) {
-            case Dialect::None:
-                session.frontend().showError(msg::kNotSupported, msg::kError);
-                return outcome(OpenResult::NotSupported);
-            case Dialect::Framed:
-                if (!hasAddress()) return outcome(OpenResult::NeedsProperties);
-                return session.loginFramed(true) ? kExitFailed : kExitOk;
-            case Dialect::Plain:
-                if (!hasAddress()) return outcome(OpenResult::NeedsProperties);
-                return session.loginPlain(true) ? kExitFailed : kExitOk;
-        }
-        return kExitFailed;
-    }
+    int login() { return outcome(current_.login()); }
 
     bool framed() const { return dialectOf(session.record.modelCode) == Dialect::Framed; }
 
 private:
-    bool hasAddress() const { return !session.record.addressText.empty() && session.record.port; }
     int outcome(OpenResult r) {
         switch (r) {
             case OpenResult::Opened:
@@ -93,25 +56,16 @@ private:
     }
 
     Session& s_;
-    CliFrontend frontend_;
-    SystemClock clock_;
-    std::unique_ptr<Network> network_;
+    CurrentDevice& current_;
 
 public:
-    DeviceSession session;
-
-private:
-    DeviceReplies replies_;
+    DeviceSession& session;
 };
 
 std::optional<std::uint32_t> deviceArgument(Session& s, const std::string& arg) {
     const auto t = resolve(s, arg, false, true);
     if (!t) return std::nullopt;
     return t->id;
-}
-
-bool countsAsOn(int state) {
-    return state == 1 || state == 2 || state == 4 || state == 6;
 }
 
 std::string masterText(const DeviceStatus& st) {
@@ -126,7 +80,7 @@ void printOutlets(Session& s, const DeviceStatus& st, bool asJsonMembers) {
         for (int i = 0; i < n; ++i) {
             const int state = st.outlets[static_cast<std::size_t>(i)].state;
             s.out << (i ? "," : "") << "{\"number\":" << i + 1 << ",\"state\":" << state
-                  << ",\"on\":" << (countsAsOn(state) ? "true" : "false") << "}";
+                  << ",\"on\":" << (outletCountsAsOn(state) ? "true" : "false") << "}";
         }
         const std::string master = masterText(st);
         s.out << "],\"master\":" << (master == "-" ? "null" : master);
@@ -135,7 +89,7 @@ void printOutlets(Session& s, const DeviceStatus& st, bool asJsonMembers) {
     for (int i = 0; i < n; ++i) {
         const int state = st.outlets[static_cast<std::size_t>(i)].state;
         printRow(s, {"outlet", std::to_string(i + 1), std::to_string(state),
-                     countsAsOn(state) ? "on" : "off"});
+                     outletCountsAsOn(state) ? "on" : "off"});
     }
     printRow(s, {"master", masterText(st)});
 }

@@ -9,7 +9,7 @@
 #include "common/format.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
-#include "devicewin/delivery.h"
+#include "schedule/delivery.h"
 
 namespace zelo::cli {
 namespace {
@@ -53,44 +53,32 @@ int deliver(Session& s, const Args& args) {
         if (!target) return kExitUsage;
         selection.emplace_back(target->isGroup, target->id);
     }
-    ScheduleTable table;
-    if (!loadScheduleFromPath(rest[0], table)) return s.usage("cannot read the schedule file " + rest[0]);
+    if (!loadScheduleFromPath(rest[0], s.workspace.schedule()))
+        return s.usage("cannot read the schedule file " + rest[0]);
 
-    const std::vector<DeviceRecord> targets = deliveryTargets(s.directory, selection);
-    auto network = makeSystemNetwork();
-    SystemClock clock;
-    DeliveryContext context{*network, clock, s.settings, s.strings, s.dataDir};
+    const auto walk = s.workspace.startDelivery(selection);
     std::vector<std::unique_ptr<CollectingFrontend>> frontends;
-    for (std::size_t i = 0; i < targets.size(); ++i)
+    for (std::size_t i = 0; i < walk->size(); ++i)
         frontends.push_back(std::make_unique<CollectingFrontend>(s.strings));
-    const auto results = deliverToAll(targets, table, context, parallel,
-                                      [&](std::size_t i) -> Frontend& { return *frontends[i]; });
+    walk->runToEnd(parallel, [&](std::size_t i) -> Frontend& { return *frontends[i]; });
+    const std::vector<DeliveryResult>& results = walk->results();
 
     bool anyAbnormal = false;
     if (s.json) s.out << "[";
     for (std::size_t i = 0; i < results.size(); ++i) {
         const DeliveryResult& r = results[i];
         anyAbnormal = anyAbnormal || !r.normal;
-        // What the readout learnt of the device is kept, as the desktop program keeps it.
-        if (const DeviceRecord* node = s.directory.devices().find(r.deviceId);
-            node && node->powerText != r.record.powerText) {
-            DeviceRecord updated = *node;
-            updated.powerText = r.record.powerText;
-            updated.scheduleText = r.record.scheduleText;
-            updated.updateTime = r.record.updateTime;
-            s.directory.saveDevice(updated);
-        }
         const std::string name = cp932ToUtf8(r.name);
         for (const std::string& m : frontends[i]->messages)
             s.err << "zeloctl: " << name << ": " << m << "\n";
         if (s.json) {
             s.out << (i ? "," : "") << "{\"id\":" << r.deviceId << ",\"name\":" << jsonString(name)
                   << ",\"result\":" << jsonString(r.normal ? "Normal" : "Abnormal");
-            if (!r.normal) s.out << ",\"step\":" << jsonString(r.failedStep);
+            if (!r.normal) s.out << ",\"step\":" << jsonString(failedStepText(r));
             s.out << "}";
         } else {
             Args row{std::to_string(r.deviceId), name, r.normal ? "Normal" : "Abnormal"};
-            if (!r.normal) row.push_back(r.failedStep);
+            if (!r.normal) row.push_back(failedStepText(r));
             printRow(s, row);
         }
     }

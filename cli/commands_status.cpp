@@ -4,7 +4,7 @@
 #include <csignal>
 #include <ostream>
 
-#include "app/frontend.h"
+#include "common/frontend.h"
 #include "cli/cli.h"
 #include "common/clock.h"
 #include "common/format.h"
@@ -65,12 +65,7 @@ int listen(Session& s, const Args& args) {
         std::signal(SIGTERM, previousTerm);
     };
 
-    ReportStatus currentStatus;
-    SilentFrontend frontend;
-    SystemClock clock;
-    AppState state;
-    StatusStation station(s.directory, currentStatus, s.settings, s.strings, frontend, clock,
-                          state);
+    StatusStation& station = s.workspace.station();
     if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
         s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
         restoreSignals();
@@ -79,7 +74,7 @@ int listen(Session& s, const Args& args) {
     s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
 
     std::vector<DeviceRecord> accepted;
-    station.setReportObserver([&accepted](const DeviceRecord& r) { accepted.push_back(r); });
+    s.view.accepted = &accepted;
     std::size_t total = 0;
     bool firstJson = true;
     if (s.json) s.out << "[";

@@ -63,9 +63,8 @@ int main(int argc, char** argv) {
     if (dir.back() != '/' && dir.back() != '\\') dir += '/';
 
     zelo::cli::Session session(std::cout, std::cerr, dir, json);
-    session.settings.loadSettings(session.strings);
     // Commands that only read leave every file as it is.
-    if (!session.directory.load(command->writes)) {
+    if (!session.workspace.load(command->writes)) {
         std::cerr << "zeloctl: cannot read or create the directory file in " << dir << "\n";
         return zelo::cli::kExitFailed;
     }

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "common/scan.h"
+
 namespace zelo {
 namespace {
 
@@ -10,8 +12,6 @@ constexpr std::uint64_t kSaturated = 0x1'0000'0000ULL;  // anything above 32 bit
 bool isCSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-
-bool isDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 // Reads [white space][sign]digits starting at `pos`. On success `pos` is
 // past the digits; the magnitude saturates at kSaturated.
@@ -24,9 +24,9 @@ bool readNumber(std::string_view text, std::size_t& pos, bool& negative,
         negative = text[i] == '-';
         ++i;
     }
-    if (i >= text.size() || !isDigit(text[i])) return false;
+    if (i >= text.size() || !isDecimalDigit(text[i])) return false;
     magnitude = 0;
-    while (i < text.size() && isDigit(text[i])) {
+    while (i < text.size() && isDecimalDigit(text[i])) {
         magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
         if (magnitude > kSaturated) magnitude = kSaturated;
         ++i;
@@ -84,19 +84,13 @@ std::uint32_t parseCHex(std::string_view text) noexcept {
     while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
     if (i + 2 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        hexValue(text[i + 2]) >= 0)
+        hexDigitValue(text[i + 2]) >= 0)
         i += 2;
     std::uint64_t v = 0;
     bool saturated = false;
-    for (; i < text.size() && hexValue(text[i]) >= 0; ++i) {
-        v = v * 16 + static_cast<std::uint64_t>(hexValue(text[i]));
+    for (; i < text.size() && hexDigitValue(text[i]) >= 0; ++i) {
+        v = v * 16 + static_cast<std::uint64_t>(hexDigitValue(text[i]));
         if (v > 0xFFFF'FFFFULL) saturated = true, v = 0xFFFF'FFFFULL;
     }
     if (saturated) return 0xFFFF'FFFFu;

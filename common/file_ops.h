@@ -1,9 +1,11 @@
 #pragma once
-// The steps by which the program changes files on disk: open, write, close,
-// rename, remove and cut back. Every data file and log is written through
-// these, so a test can put in a replacement that fails any one step (a
-// write that stops at byte N, a close or a rename that fails) and check that
-// the old file survives. The program itself uses the plain C library.
+// The steps by which the program changes files on disk: open, write, flush
+// to the disk, close, rename, flush a directory, remove and cut back. Every
+// data file and log is written through these, so a test can put in a
+// replacement that fails any one step (a write that stops at byte N, a
+// sync, close or rename that fails) and check that the old file survives.
+// The program itself uses the plain C library and, where that has no word
+// for it (syncs, a written-through rename), the system's own calls.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,10 +21,18 @@ public:
     virtual std::FILE* open(const std::string& path, const char* mode);
     // fwrite; the number of bytes written, short on failure.
     virtual std::size_t write(std::FILE* file, const char* data, std::size_t size);
+    // Empties the stream's buffer and has the system put the file's data on
+    // the disk (fsync; FlushFileBuffers on Windows). False on failure.
+    virtual bool sync(std::FILE* file);
     // fclose; false when it reports an error (the stream is gone either way).
     virtual bool close(std::FILE* file);
-    // Puts `from` in the place of `to`, replacing an existing `to`.
+    // Puts `from` in the place of `to`, replacing an existing `to` (on
+    // Windows written through to the disk before it returns).
     virtual bool rename(const std::string& from, const std::string& to);
+    // Puts the directory's entries on the disk, so that a rename in it
+    // survives a power cut (fsync of the directory; nothing to do on
+    // Windows, where the rename itself is written through).
+    virtual bool syncDirectory(const std::string& directory);
     virtual bool remove(const std::string& path);
     // Cuts the file back to `size` bytes.
     virtual bool truncate(const std::string& path, std::uintmax_t size);

@@ -27,16 +27,36 @@ bool readWholeFile(const std::string& path, std::string& contents) {
     return ok;
 }
 
+namespace {
+
+// The directory that holds `path`, as the system can open it.
+std::string directoryOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    return path.substr(0, slash + 1);
+}
+
+}  // namespace
+
 bool replaceFile(const std::string& path, std::string_view contents) {
     FileOps& ops = fileOps();
     const std::string temp = tempPathFor(path);
     std::FILE* f = ops.open(temp, "wb");
     if (!f) return false;
+    // The new contents are on the disk before they take the old file's
+    // place: a power cut after the rename must not leave an empty file.
     const bool written = ops.write(f, contents.data(), contents.size()) == contents.size();
+    const bool synced = written && ops.sync(f);
     const bool closed = ops.close(f);
-    if (written && closed && ops.rename(temp, path)) return true;
-    ops.remove(temp);
-    return false;
+    if (!synced || !closed || !ops.rename(temp, path)) {
+        ops.remove(temp);
+        return false;
+    }
+    // Without this a power cut may still bring back the old file; never a
+    // mix of both. The new file is in place and is what the caller's memory
+    // now holds, so a failure here does not undo the rewrite.
+    ops.syncDirectory(directoryOf(path));
+    return true;
 }
 
 bool appendToFile(const std::string& path, std::string_view text) {

@@ -1,8 +1,11 @@
 #pragma once
 // Whole-file reads and rewrites of the data files. A rewrite writes NAME.TMP
-// beside the file, closes it and then puts it in the file's place in one
-// step, so a failed write or close leaves the old file as it was. All of
-// it goes through the steps of file_ops.h.
+// beside the file, flushes it to the disk, closes it and then puts it in the
+// file's place in one step, and flushes the directory after that, so a
+// failed write, sync or close leaves the old file as it was and a power cut
+// leaves the old file or the new one. All of it goes through the steps of
+// file_ops.h. Appends to logs are not flushed: a lost last line is cheaper
+// than a sync for every line.
 
 #include <string>
 #include <string_view>
@@ -17,7 +20,10 @@ std::string tempPathFor(const std::string& path);
 bool readWholeFile(const std::string& path, std::string& contents);
 
 // Replaces the file's contents as described above. False, with the old file
-// untouched and no temporary file left, when any step fails.
+// untouched and no temporary file left, when any step up to the rename
+// fails. Once the rename is done the rewrite counts as done: a failed sync
+// of the directory after it is not reported (the new file is in place; a
+// power cut could at worst bring back the old one).
 bool replaceFile(const std::string& path, std::string_view contents);
 
 // Appends `text` in one write. False when the file cannot be opened or the

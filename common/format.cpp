@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/c_number.h"
+#include "common/scan.h"
 
 namespace zelo {
 namespace {
@@ -12,8 +13,6 @@ namespace {
 constexpr std::string_view kJaOn = "\x81\xA0";       // white square
 constexpr std::string_view kJaOff = "\x81\xA1";      // black square
 constexpr std::string_view kJaUnknown = "\x81\x7C";  // full-width hyphen-minus
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool localTime(std::int64_t seconds, std::tm& out) {
     const std::time_t t = static_cast<std::time_t>(seconds);
@@ -50,7 +49,7 @@ std::uint32_t ParseIp(std::string_view text) {
     std::size_t pos = 0;
     for (int part = 0; part < 4; ++part) {
         std::uint32_t number = 0;
-        while (pos < text.size() && isDigit(text[pos])) {
+        while (pos < text.size() && isDecimalDigit(text[pos])) {
             number = number * 10 + static_cast<std::uint32_t>(text[pos] - '0');
             ++pos;
         }
@@ -66,7 +65,7 @@ std::uint32_t ParseIp(std::string_view text) {
 std::int64_t ParseInt(std::string_view text) {
     std::int64_t value = 0;
     for (char c : text) {
-        if (!isDigit(c)) return -1;
+        if (!isDecimalDigit(c)) return -1;
         value = value * 10 + (c - '0');
         if (value > 0xFFFF'FFFFLL) value = 0xFFFF'FFFFLL;
     }

@@ -5,4 +5,5 @@ list(APPEND ZELO_CORE_SOURCES
   common/file_ops.cpp
   common/file_replace.cpp
   common/line_reader.cpp
+  common/scan.cpp
 )

@@ -1,6 +1,6 @@
 #include "connection/device_connection.h"
 
-#include "common/c_number.h"
+#include "common/scan.h"
 
 namespace zelo {
 namespace {
@@ -19,7 +19,7 @@ std::uint32_t parseDotted(std::string_view text) {
         }
         const std::size_t start = pos;
         std::uint32_t number = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9')
+        while (pos < text.size() && isDecimalDigit(text[pos]))
             number = number * 10 + static_cast<std::uint32_t>(text[pos++] - '0');
         if (pos == start) return 0;
         value = (value << 8) | (number & 0xFF);
@@ -29,28 +29,29 @@ std::uint32_t parseDotted(std::string_view text) {
 
 }  // namespace
 
-std::string stripTelnetCommands(std::string_view chunk) {
+std::string TelnetFilter::strip(std::string_view chunk) {
     std::string out;
     out.reserve(chunk.size());
-    int state = kData;
     for (char ch : chunk) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == 0) break;  // the chunk is a NUL-terminated text
-        if (state == kData) {
-            if (c == kIac) state = kAfterIac;
+        if (state_ == kData) {
+            if (c == kIac) state_ = kAfterIac;
             else out += ch;
-        } else if (state == kAfterIac) {
+        } else if (state_ == kAfterIac) {
             if (c == kIac || c <= 240) {
                 out += ch;
-                state = kData;
+                state_ = kData;
             } else {
-                state = c;  // 241..254: a command, possibly with an option byte
+                state_ = c;  // 241..254: a command, possibly with an option byte
             }
-        } else if (state >= 251) {
-            state = kData;  // WILL, WONT, DO, DONT: the option code is dropped
+        } else if (state_ >= 251) {
+            state_ = kData;  // WILL, WONT, DO, DONT: the option code is dropped
         }
         // 241..250: everything up to the end of the chunk is dropped.
     }
+    // Only a sequence still waiting for its next byte carries over.
+    if (state_ > kAfterIac && state_ < 251) state_ = kData;
     return out;
 }
 
@@ -62,6 +63,7 @@ std::uint32_t resolveDeviceAddress(Network& network, const std::string& text) {
 
 bool DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port) {
     resetRing();
+    telnet_.reset();
     connected = false;
     stream_.reset();
     bool socketCreated = false;
@@ -92,7 +94,7 @@ int DeviceConnection::receiveChunk(std::int64_t waitMicros) {
         stream_.reset();
         return -1;
     }
-    appendToRing(stripTelnetCommands(std::string_view(raw, static_cast<std::size_t>(n))));
+    appendToRing(telnet_.strip(std::string_view(raw, static_cast<std::size_t>(n))));
     return n;
 }
 
@@ -144,7 +146,7 @@ void DeviceConnection::send(std::string_view text) {
 
 bool DeviceConnection::sendAndWait(std::string_view text) {
     send(text);
-    const std::int64_t deadline = clock_.micros() + kReplySeconds * 1'000'000;
+    const std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
     for (;;) {
         const int r = receiveChunk(deadline - clock_.micros());
         if (r != 0) return r < 0;
@@ -155,7 +157,7 @@ bool DeviceConnection::sendAndWait(std::string_view text) {
 void DeviceConnection::closeConnection() {
     if (stream_) {
         stream_->shutdown(false);
-        const std::int64_t deadline = clock_.micros() + kReplySeconds * 1'000'000;
+        const std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
         char discard[256];
         int n = 1;
         while (n > 0 && clock_.micros() < deadline && stream_->waitReadable(100) > 0)

@@ -21,11 +21,20 @@ namespace zelo {
 inline constexpr std::size_t kChunkMax = 1600;
 inline constexpr std::size_t kRingSize = 8192;
 inline constexpr std::int64_t kReplySeconds = 3;
+inline constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
-// Drops telnet command sequences from one received chunk. The state starts
-// afresh with every chunk; the chunk ends at a NUL byte. Negotiations are
-// never answered.
-std::string stripTelnetCommands(std::string_view chunk);
+// Drops telnet command sequences from the received chunks. A sequence
+// split between two chunks is dropped whole, as if it had come in one
+// piece; a chunk's text ends at a NUL byte. Negotiations are never
+// answered.
+class TelnetFilter {
+public:
+    std::string strip(std::string_view chunk);
+    void reset() noexcept { state_ = 0; }
+
+private:
+    int state_ = 0;  // 0 data, 1 after IAC, else the command byte waiting for its option
+};
 
 // IPv4 address of a host name or dotted text, host byte order; 0 when
 // neither gives one.
@@ -76,6 +85,7 @@ private:
     Network& network_;
     const Clock& clock_;
     std::unique_ptr<TcpStream> stream_;
+    TelnetFilter telnet_;
     std::array<char, kRingSize> ring_{};
     std::size_t readPos_ = 0;
     std::size_t writePos_ = 0;

@@ -7,13 +7,17 @@
 // Results follow the dialogue's convention: true means failure.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "app/frontend.h"
+#include "common/app_state.h"
+#include "common/frontend.h"
+#include "directory/device_view.h"
 #include "connection/device_connection.h"
-#include "connection/device_status.h"
+#include "connection/reply_effects.h"
+#include "directory/device_status.h"
 #include "directory/device_record.h"
 
 namespace zelo {
@@ -38,17 +42,6 @@ inline constexpr std::size_t kLineLength = 120;
 inline constexpr std::size_t kPlainLineLength = 511;
 inline constexpr std::int64_t kPlainPromptSeconds = 5;
 
-// Where reply lines go that the readout and the settings code understand.
-class ReplyParsers {
-public:
-    virtual ~ReplyParsers() = default;
-    // One framed reply line; true when it reports an error.
-    virtual bool parseFramedReply(const std::string& line) = 0;
-    // One settings reply line (LIST lines, "?model=", "?debOlShutdownTime=");
-    // true on failure (an unsupported model).
-    virtual bool parseSettingLine(const std::string& line) = 0;
-};
-
 enum class Dialect { Framed, Plain, None };
 Dialect dialectOf(int modelCode);
 
@@ -56,12 +49,18 @@ class DeviceSession {
 public:
     // `directory` (may be null) is where the record is saved and its row
     // refreshed when the device reports new states.
-    DeviceSession(Network& network, const Clock& clock, Frontend& frontend,
-                  const AppSettings& settings, DeviceDirectory* directory);
+    DeviceSession(Network& network, const Clock& clock, Frontend& frontend, DeviceView& view,
+                  const AppState& state, const AppSettings& settings,
+                  DeviceDirectory* directory);
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
 
     // --- logins (the message is shown and the connection closed on failure)
     bool loginFramed(bool reset);
     bool loginPlain(bool reset);
+    // Shows the message and closes the connection. After a command whose
+    // reconnect failed nothing more is shown: the login has shown the
+    // message of the step that failed.
     void showErrorAndClose(int textId);
     // The plain dialect's start-up queries: 0 on success, else the message
     // id that the open sequence shows.
@@ -74,21 +73,40 @@ public:
     bool sendFramedCommand(std::string_view command, bool withSelect);
     bool awaitFramedReply(std::optional<std::string_view> expectedKey);
     bool writeRegister(std::uint16_t number, std::string_view value, bool withSelect);
-    // One plain reply line; true when the device rejected the command.
-    bool parsePlainReply(std::string_view line);
+
+    // One reply line read outside a wait (the control window reads what the
+    // device sends while the dialogue is idle): parsed, then acted on at
+    // once. True when the line reports an error (framed: "Err" behind the
+    // frame prefix; plain: a rejection or a wrong model).
+    bool takeFramedReply(std::string_view line);
+    bool takePlainReply(std::string_view line);
+    // Acts on what a parser reported outside a wait: saves the record and
+    // tells the view, then asks for master power when a POS line wants it.
+    void takeEffects(const ReplyEffects& effects);
+    // What the reply parsers read and fill: this session's record, status,
+    // prompt name and list state.
+    ReplyTarget replyTarget() noexcept {
+        return ReplyTarget{record, status, workingPromptName, listMode, listStarted, listEnded};
+    }
 
     // Runs the login again, without a reset, when the connection was marked
-    // lost. True on failure.
+    // lost. True on failure; the connection then stays marked lost, so that
+    // the next command tries again.
     bool reconnectIfNeeded();
+    // The last command failed because its reconnect failed (the login has
+    // shown its message).
+    bool reconnectFailed() const noexcept { return reconnectFailed_; }
 
-    std::string framedPrompt() const;  // "%s:%s>"
-    std::string framePrefix() const;   // "*%s:"
+    std::string framedPrompt() const { return framedPromptOf(record); }  // "%s:%s>"
+    std::string framePrefix() const { return framePrefixOf(record); }    // "*%s:"
     std::string plainPrompt() const { return workingPromptName + "> "; }
 
     // Saves the record into its group and refreshes its row when saved.
     void saveRecord();
 
     Frontend& frontend() noexcept { return frontend_; }
+    DeviceView& view() noexcept { return view_; }
+    const AppState& state() const noexcept { return state_; }
     const AppSettings& settings() const noexcept { return settings_; }
     const Clock& clock() const noexcept { return clock_; }
     DeviceDirectory* directory() noexcept { return directory_; }
@@ -106,9 +124,33 @@ public:
     // not count.
     bool waitTimedOut = false;
     std::string workingPromptName;
-    ReplyParsers* parsers = nullptr;
 
 private:
+    // What one line does to a reply wait.
+    enum class LineVerdict {
+        More,          // read on
+        EndAfterPass,  // the reply is complete; lines already received are still read
+        EndNow,        // the reply is complete; nothing more is read
+        Fail,          // the wait fails at once
+    };
+    struct ReplyWait {
+        std::string_view prompt;
+        std::size_t maxLength;
+        std::int64_t seconds;
+        bool restartOnLine;  // the time runs from the last line, not from the start
+    };
+    // Reads reply lines until `onLine` ends the wait, the time runs out or
+    // the connection is lost; then acts on what the lines did. True on
+    // failure.
+    bool awaitReply(const ReplyWait& wait,
+                    const std::function<LineVerdict(const std::string&)>& onLine);
+    // Notes a line's effects; the MPOS that a POS line wants goes out at once.
+    void collect(const ReplyEffects& effects);
+    // Saves the record and tells the view once for all lines since the last
+    // time.
+    void settle();
+    void askForMaster();
+
     bool connectRecord();
     void noteLoss();
     // Sends a command line and waits for the start of its reply; true on
@@ -117,11 +159,14 @@ private:
     bool waitForLine(std::string& line, std::string_view prompt1, std::string_view prompt2,
                      std::int64_t deadline, std::size_t maxLength, bool* lost = nullptr);
     void parseIdentification(const std::string& line);
-    void parsePlainVersion(std::string_view line);
 
+    ReplyEffects pending_;  // of the lines since the last settle
+    bool reconnectFailed_ = false;
     Network& network_;
     const Clock& clock_;
     Frontend& frontend_;
+    DeviceView& view_;
+    const AppState& state_;
     const AppSettings& settings_;
     DeviceDirectory* directory_;
 };

@@ -4,7 +4,7 @@
 
 #include "common/c_number.h"
 #include "common/format.h"
-#include "connection/framed_readout.h"
+#include "common/scan.h"
 #include "directory/model_table.h"
 
 namespace zelo {
@@ -254,37 +254,39 @@ std::string tenthsText(std::int64_t t) {
 }
 
 int actionOfCommand(std::string_view c) {
-    if (c.substr(0, 3) == "POR" || c.substr(0, 4) == "MPOR") return 1;
-    if (c.substr(0, 3) == "PON" || c.substr(0, 4) == "MPON") return 2;
-    if (c.substr(0, 3) == "POF" || c.substr(0, 4) == "MPOF") return 3;
+    if (startsWith(c, "POR") || startsWith(c, "MPOR")) return 1;
+    if (startsWith(c, "PON") || startsWith(c, "MPON")) return 2;
+    if (startsWith(c, "POF") || startsWith(c, "MPOF")) return 3;
     return 0;
 }
 
 }  // namespace
 
-bool parseSettingLine(DeviceSession& session, std::string_view line) {
+ReplyEffects parseSettingLine(ReplyTarget& target, std::string_view line) {
+    ReplyEffects effects;
     if (!line.empty() && line.front() == '?') line.remove_prefix(1);
     const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return false;
+    if (eq == std::string_view::npos) return effects;
     const KeyEntry* k = findKey(line.substr(0, eq));
-    if (!k) return false;
+    if (!k) return effects;
     const std::string_view value = line.substr(eq + 1);
-    DeviceSettings& s = session.status.settings;
+    DeviceSettings& s = target.status.settings;
     switch (k->kind) {
         case Kind::WriteOnly:
         case Kind::Ignored:
-            return false;
+            return effects;
         case Kind::Mac: {
             const std::string mac = readMacGroups(value);
-            if (mac.empty()) return false;
-            session.record.macText = cutText(mac, field::kMac);
-            session.saveRecord();
-            return false;
+            if (mac.empty()) return effects;
+            target.record.macText = cutText(mac, field::kMac);
+            effects.recordChanged = true;
+            return effects;
         }
         case Kind::Model: {
             storeValue(*k, s, value);
-            const std::string_view required = requiredModelName(session.record.modelCode);
-            return !required.empty() && value.find(required) == std::string_view::npos;
+            const std::string_view required = requiredModelName(target.record.modelCode);
+            effects.error = !required.empty() && !contains(value, required);
+            return effects;
         }
         default:
             break;
@@ -295,7 +297,7 @@ bool parseSettingLine(DeviceSession& session, std::string_view line) {
     if (k->key == "rs232Port1Bits") s.rs232LastRead[2] = s.rs232Port1Bits;
     if (k->key == "rs232Port1StopBits") s.rs232LastRead[3] = s.rs232Port1StopBits;
     if (k->key == "schAction" || k->key == "schOutletNo") rebuildScheduleCommands(s);
-    return false;
+    return effects;
 }
 
 const std::vector<std::string_view>& settingKeys() {
@@ -310,6 +312,11 @@ const std::vector<std::string_view>& settingKeys() {
 bool isWritableSetting(std::string_view key) {
     const KeyEntry* k = findKey(key);
     return k && k->writable;
+}
+
+bool settingRestartsDevice(std::string_view key) {
+    const KeyEntry* k = findKey(key);
+    return k && k->restart;
 }
 
 std::string settingText(const DeviceSettings& constSettings, std::string_view key) {
@@ -412,7 +419,7 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
     }
     storeValue(*k, s, value);
     if (k->key == "schAction" || k->key == "schOutletNo") rebuildScheduleCommands(s);
-    if (k->key.substr(0, 3) == "sch") s.scheduleEdited = true;
+    if (startsWith(k->key, "sch")) s.scheduleEdited = true;
     s.changed.insert(std::string(k->key));
     return EntryResult::Ok;
 }
@@ -425,164 +432,6 @@ EntryResult enterCenterRegister(DeviceSettings& s, std::uint32_t number, std::st
     s.centerRegisterEdit[i] = std::string(text);
     s.centerRegisterChanged[i] = true;
     return EntryResult::Ok;
-}
-
-// ------------------------------------------------------------------- apply
-
-namespace {
-
-class PlainApply {
-public:
-    explicit PlainApply(DeviceSession& session) : session_(session), s_(session.status.settings) {}
-
-    // Writes the key when it is changed; true when the write failed.
-    bool write(std::string_view key) {
-        if (s_.changed.find(key) == s_.changed.end()) return false;
-        return writeNow(key);
-    }
-    bool writeNow(std::string_view key) {
-        const std::string value = settingText(s_, key);
-        if (session_.writePlainSetting(key, value)) return true;
-        s_.changed.erase(std::string(key));
-        s_.written.push_back(std::string(key) + "=" + value);
-        if (findKey(key)->restart) s_.restartNeeded = true;
-        return false;
-    }
-    bool writeAll(std::initializer_list<std::string_view> keys) {
-        for (std::string_view k : keys)
-            if (write(k)) return true;
-        return false;
-    }
-    bool changed(std::string_view key) const { return s_.changed.find(key) != s_.changed.end(); }
-
-    bool run() {
-        const int model = session_.record.modelCode;
-        s_.written.clear();
-
-        if (write("debOlPowerOnTime") || write("debOlRebootTime")) return true;
-        if (changed("debOlShutdownTime")) {
-            if (writeNow("debOlShutdownTime")) return true;
-            if (session_.sendPlainCommand("?debOlShutdownTime") || session_.awaitPlainPrompt())
-                return true;
-        }
-
-        if (changed("sysName")) {
-            // The device answers with its new name in the prompt.
-            session_.workingPromptName = s_.sysName;
-            session_.record.systemName = cutText(s_.sysName, field::kSystemName);
-            if (writeNow("sysName")) return true;
-            session_.saveRecord();
-        }
-        if (writeAll({"sysLocation", "sysContact", "debOlName"})) return true;
-
-        if (writeAll({"ipAdEntAddr", "ipAdEntNetMask", "ipRouteDest", "ipAdDnsServer"}))
-            return true;
-        bool telnetPortWritten = false;
-        if (changed("telnetPort")) {
-            if (s_.telnetPort < 0 || s_.telnetPort > 65535) return true;
-            if (writeNow("telnetPort")) return true;
-            telnetPortWritten = true;
-        }
-        if (changed("debTcpInactiveTimer")) {
-            if (s_.debTcpInactiveTimer < 0) return true;
-            if (writeNow("debTcpInactiveTimer")) return true;
-        }
-        if (write("dhcpEnabled")) return true;
-
-        const std::int64_t entered[4] = {s_.rs232Port1Speed, s_.rs232Port1Parity, s_.rs232Port1Bits,
-                                         s_.rs232Port1StopBits};
-        const std::string_view serialKeys[4] = {"rs232Port1Speed", "rs232Port1Parity",
-                                                "rs232Port1Bits", "rs232Port1StopBits"};
-        for (std::size_t i = 0; i < 4; ++i) {
-            if (entered[i] == s_.rs232LastRead[i]) {
-                s_.changed.erase(std::string(serialKeys[i]));
-                continue;
-            }
-            if (writeNow(serialKeys[i])) return true;
-            s_.rs232LastRead[i] = entered[i];
-        }
-
-        if (writeAll({"mailSmtpServer", "mailApopEnabled", "mailPopServer", "mailUserName",
-                      "mailPassword", "debOlPingInterval"}))
-            return true;
-        if (isLatestModel(model)) {
-            if (writeAll({"ipAdCenter", "msrpEnabled", "centerPort", "centerSendTimer",
-                          "centerChangeSendCount", "centerChangeSendTimer"}))
-                return true;
-            if (writeAll({"debOlWdogAddr", "debOlWdogActCond", "debOlWdogSendMax",
-                          "debOlWdogNoResMax", "debOlNoEchoInterval", "debOlRebootInterval",
-                          "debOlRebootCount", "debOlWdogAction", "debWakeupPhysAddr",
-                          "debWakeupMaxCount", "debWakeupInterval"}))
-                return true;
-        }
-        if (s_.scheduleEdited) {
-            for (std::string_view k :
-                 {"schDay", "schHour", "schMinute", "schOutletNo", "schAction", "schEnabled"})
-                if (writeNow(k)) return true;
-            s_.scheduleEdited = false;
-        }
-        if (telnetPortWritten) {
-            session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
-            session_.saveRecord();
-        }
-        if (session_.sendPlainCommand("WRITE") || session_.awaitPlainPrompt()) return true;
-
-        if (s_.restartNeeded &&
-            session_.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
-            session_.sendPlainCommand("CPURESET");
-            s_.restartNeeded = false;
-            restarted(session_);
-        }
-        return false;
-    }
-
-    // The device restarts: the connection is gone until the next command
-    // logs in again.
-    static void restarted(DeviceSession& session) {
-        session.connection.closeConnection();
-        session.connection.connected = false;
-        session.frontend().connectionLost();
-    }
-
-private:
-    DeviceSession& session_;
-    DeviceSettings& s_;
-};
-
-}  // namespace
-
-bool applyPlainSettings(DeviceSession& session) {
-    return PlainApply(session).run();
-}
-
-bool applyFramedSettings(DeviceSession& session) {
-    DeviceSettings& s = session.status.settings;
-    s.written.clear();
-    for (std::uint32_t r = kCenterRegisterFirst; r <= kCenterRegisterLast; ++r) {
-        const std::size_t i = r - kCenterRegisterFirst;
-        if (!s.centerRegisterChanged[i]) continue;
-        const std::string value =
-            r == 0x230 ? (ParseFlag(s.centerRegisterEdit[i]) ? "1" : "0") : s.centerRegisterEdit[i];
-        char key[8];
-        std::snprintf(key, sizeof key, "R%x", static_cast<unsigned>(r));
-        // The reply tells whether the device took the value (a locked
-        // device answers "Locked").
-        if (session.writeRegister(static_cast<std::uint16_t>(r), value, true) ||
-            session.awaitFramedReply(std::string_view(key)))
-            return true;
-        s.centerRegisterChanged[i] = false;
-        dispatchRegister(session, r, value);
-        s.written.push_back(std::string(key) + "=" + value);
-        // The report target is read by the device when it starts.
-        s.restartNeeded = true;
-    }
-    if (s.restartNeeded &&
-        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
-        session.sendFramedCommand("CPURESET", true);
-        s.restartNeeded = false;
-        PlainApply::restarted(session);
-    }
-    return false;
 }
 
 }  // namespace zelo

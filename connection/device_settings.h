@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "connection/device_session.h"
+#include "connection/reply_effects.h"
 
 namespace zelo {
 
@@ -18,14 +19,17 @@ inline constexpr int kRestartQuestion = 342;
 inline constexpr std::uint16_t kCenterRegisterFirst = 0x230;
 inline constexpr std::uint16_t kCenterRegisterLast = 0x235;
 
-// One settings reply line ("key=value", optionally after one "?"). True
-// only when a "model" reply lacks the name the record's model requires.
-bool parseSettingLine(DeviceSession& session, std::string_view line);
+// One settings reply line ("key=value", optionally after one "?"). `error`
+// only when a "model" reply lacks the name the record's model requires;
+// `recordChanged` when it carried the MAC address.
+ReplyEffects parseSettingLine(ReplyTarget& target, std::string_view line);
 
 // Every key the parser knows, in table order (the Center* aliases not
 // included).
 const std::vector<std::string_view>& settingKeys();
 bool isWritableSetting(std::string_view key);
+// Whether writing the key needs a device restart to take effect.
+bool settingRestartsDevice(std::string_view key);
 
 // The text a key's value is written as (lists joined with ",").
 std::string settingText(const DeviceSettings& settings, std::string_view key);

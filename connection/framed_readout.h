@@ -1,7 +1,7 @@
 #pragma once
-// The framed dialect's status readout: the reply parser that digests every
-// framed reply line (also the unsolicited ones the control window reads),
-// the register dispatcher, and the readout that runs once per opening.
+// The framed dialect's status readout: the outlet states after a login or
+// a power command, and the whole readout that runs once per opening. The
+// replies are read by the framed reply parser (framed_replies.h).
 //
 // Results follow the dialogue's convention: true means failure.
 
@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "connection/device_session.h"
+#include "connection/framed_replies.h"
+#include "connection/register_table.h"
 
 namespace zelo {
 
@@ -31,42 +33,6 @@ extern const std::array<const char*, 44> kRegisterRanges;
 extern const std::array<const char*, 135> kSingleRegisters;
 // The schedule list in 8 ranges.
 extern const std::array<const char*, 8> kScheduleRanges;
-
-// Both reply parsers bound to one session; installs itself as the
-// session's parsers for its lifetime.
-class DeviceReplies final : public ReplyParsers {
-public:
-    explicit DeviceReplies(DeviceSession& session) : session_(session) { session_.parsers = this; }
-    ~DeviceReplies() override {
-        if (session_.parsers == this) session_.parsers = nullptr;
-    }
-    DeviceReplies(const DeviceReplies&) = delete;
-    DeviceReplies& operator=(const DeviceReplies&) = delete;
-
-    bool parseFramedReply(const std::string& line) override;
-    bool parseSettingLine(const std::string& line) override;
-
-private:
-    DeviceSession& session_;
-};
-
-// One framed reply line; true only when the frame prefix is followed by "Err".
-bool parseFramedReply(DeviceSession& session, std::string_view line);
-
-// Converts a register's value text by the register's form and stores it;
-// registers outside the table are ignored (false).
-bool dispatchRegister(DeviceSession& session, std::uint32_t number, std::string_view value);
-
-// A MAC address given as six groups "%2s:%2s:%2s:%2s:%2s:%2s", joined
-// without separators; empty unless all six groups are there.
-std::string readMacGroups(std::string_view text);
-
-// A register value as the device lists it ("192.168.0.1", "3.5", text).
-std::string formatRegisterValue(const RegisterValue& value);
-
-// Reads one schedule list value into an entry (fields past the end of a
-// short value stay as they were reset).
-void parseListedScheduleEntry(std::string_view value, ListedScheduleEntry& entry);
 
 // "MPOS" and, from firmware 0x31410 on, "SCS". On failure the message is
 // shown and the connection closed.

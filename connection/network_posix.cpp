@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -98,6 +99,11 @@ public:
             return nullptr;
         }
         ::fcntl(fd, F_SETFL, flags);
+        // Every command goes out in one write and is answered before the
+        // next: a small write held back for the acknowledgement of the one
+        // before (Nagle) would only add the device's delayed ACK to a wait.
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         return std::make_unique<PosixStream>(fd);
     }
 };

@@ -4,7 +4,7 @@
 
 namespace zelo {
 
-OpenResult openDevice(DeviceSession& session, const OpenHooks& hooks) {
+OpenResult openDevice(DeviceSession& session) {
     const DeviceRecord& r = session.record;
     if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
     const Dialect dialect = dialectOf(r.modelCode);
@@ -12,10 +12,8 @@ OpenResult openDevice(DeviceSession& session, const OpenHooks& hooks) {
         session.frontend().showError(msg::kNotSupported, msg::kError);
         return OpenResult::NotSupported;
     }
-    auto closeConnecting = [&hooks]() {
-        if (hooks.closeConnecting) hooks.closeConnecting();
-    };
-    if (hooks.showConnecting) hooks.showConnecting(r);
+    auto closeConnecting = [&session]() { session.view().connectingHidden(); };
+    session.view().connectingShown(r);
 
     if (dialect == Dialect::Framed) {
         if (session.loginFramed(true)) {

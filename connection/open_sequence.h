@@ -5,8 +5,6 @@
 // window (and closes the connection when it closes), zeloctl prints the
 // state.
 
-#include <functional>
-
 #include "connection/device_session.h"
 
 namespace zelo {
@@ -18,15 +16,9 @@ enum class OpenResult {
     Failed,           // the message is shown and the connection closed
 };
 
-// The modeless "Connecting" window shown while the device is logged in
-// and read; both may be empty.
-struct OpenHooks {
-    std::function<void(const DeviceRecord&)> showConnecting;
-    std::function<void()> closeConnecting;
-};
-
-// Runs the open sequence on `session.record`. The session's parsers should
-// be a DeviceReplies bound to it, so that the replies fill the status.
-OpenResult openDevice(DeviceSession& session, const OpenHooks& hooks = {});
+// Runs the open sequence on `session.record`, with the "Connecting" window
+// shown (through the session's view) while the device is logged in and
+// read.
+OpenResult openDevice(DeviceSession& session);
 
 }  // namespace zelo

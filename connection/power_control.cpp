@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 
 namespace zelo {
 

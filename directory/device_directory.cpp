@@ -1,7 +1,8 @@
 #include "directory/device_directory.h"
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "common/file_replace.h"
 #include "directory/item_file.h"
 #include "directory/model_table.h"
 
@@ -17,8 +18,13 @@ bool DeviceDirectory::reloadOutline(bool createMissing) {
 bool DeviceDirectory::load(bool createMissing) {
     devices_.clear();
     if (!reloadOutline(createMissing)) return false;
-    for (const GroupEntry& group : outline_.entries)
-        for (const DeviceRecord& r : loadItemFile(dataDir_, group.id)) devices_.append(r);
+    // One buffer for every item file, and the records moved, not copied,
+    // into the list.
+    std::string data;
+    for (const GroupEntry& group : outline_.entries) {
+        if (!readWholeFile(itemFilePath(dataDir_, group.id), data)) continue;
+        parseItemFile(data, group.id, [this](DeviceRecord&& r) { devices_.append(std::move(r)); });
+    }
     return true;
 }
 
@@ -52,7 +58,6 @@ std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
     DeviceRecord created;
     if (id == 0 || !createDeviceRecord(dataDir_, modelCode, groupId, id, name, created)) return 0;
     devices_.append(created);
-    currentRecord = created;
     return id;
 }
 

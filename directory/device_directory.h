@@ -36,8 +36,7 @@ public:
     // stay in memory until the program ends, as the list never shows them.
     bool deleteGroup(std::uint32_t id);
 
-    // A new device with the model's defaults; its id, or 0 on failure. The
-    // new record is also left in currentRecord.
+    // A new device with the model's defaults; its id, or 0 on failure.
     std::uint32_t addDevice(std::uint32_t groupId, int modelCode, const std::string& name);
     // Writes `record` into its group's item file and then into its node.
     // False, with memory as before, when the file cannot be rewritten.
@@ -51,9 +50,6 @@ public:
     const GroupOutline& outline() const noexcept { return outline_; }
     DeviceList& devices() noexcept { return devices_; }
     const DeviceList& devices() const noexcept { return devices_; }
-
-    DeviceRecord currentRecord;  // the item being handled
-    DeviceRecord workRecord;     // scratch copy of the report decoder
 
 private:
     std::string dataDir_;

@@ -7,8 +7,18 @@ namespace zelo {
 DeviceRecord& DeviceList::append(const DeviceRecord& record) {
     const bool cursorAtEnd = cursor_ == records_.end();
     records_.push_back(record);
+    return indexLast(cursorAtEnd);
+}
+
+DeviceRecord& DeviceList::append(DeviceRecord&& record) {
+    const bool cursorAtEnd = cursor_ == records_.end();
+    records_.push_back(std::move(record));
+    return indexLast(cursorAtEnd);
+}
+
+DeviceRecord& DeviceList::indexLast(bool cursorAtEnd) {
     auto it = std::prev(records_.end());
-    byId_[record.deviceId].push_back(it);
+    byId_[it->deviceId].push_back(it);
     // A cursor that had run off the end stays there.
     if (cursorAtEnd) cursor_ = records_.end();
     return *it;

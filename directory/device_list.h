@@ -18,8 +18,9 @@ class DeviceList {
 public:
     using Container = std::list<DeviceRecord>;
 
-    // Copies the record in after the last one.
+    // Copies (or moves) the record in after the last one.
     DeviceRecord& append(const DeviceRecord& record);
+    DeviceRecord& append(DeviceRecord&& record);
     // The first record with this id, or nullptr.
     DeviceRecord* find(std::uint32_t deviceId) noexcept;
     const DeviceRecord* find(std::uint32_t deviceId) const noexcept;
@@ -44,6 +45,8 @@ public:
     Container::const_iterator end() const noexcept { return records_.end(); }
 
 private:
+    // Indexes the record just put at the end.
+    DeviceRecord& indexLast(bool cursorAtEnd);
     void unindex(Container::iterator it);
 
     Container records_;

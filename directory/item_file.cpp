@@ -1,5 +1,7 @@
 #include "directory/item_file.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <unordered_map>
@@ -17,21 +19,31 @@ constexpr int kOldRecordLines = 12;
 constexpr int kRecordLines = 16;
 constexpr const char* kCrLf = "\r\n";
 
-std::vector<std::string_view> words(std::string_view line) {
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
+// The first two blank-separated words of a line (empty where there are
+// fewer); a record line never holds more that is read.
+struct TwoWords {
+    std::string_view first, second;
+};
+
+TwoWords words(std::string_view line) {
     auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    while (i < line.size()) {
+    std::size_t i = 0;
+    auto nextWord = [&]() {
         while (i < line.size() && space(line[i])) ++i;
         const std::size_t start = i;
         while (i < line.size() && !space(line[i])) ++i;
-        if (i > start) out.push_back(line.substr(start, i - start));
-    }
-    return out;
+        return line.substr(start, i - start);
+    };
+    TwoWords w;
+    w.first = nextWord();
+    w.second = nextWord();
+    return w;
 }
 
-std::string_view word(const std::vector<std::string_view>& w, std::size_t i) {
-    return i < w.size() ? w[i] : std::string_view();
+// A field filled from a file: the first `max` bytes of the text, assigned
+// in place.
+void setCut(std::string& field, std::string_view text, std::size_t max) {
+    field.assign(text.data(), std::min(text.size(), max));
 }
 
 std::string hexUpper(std::uint32_t v, int width = 0) {
@@ -52,8 +64,45 @@ std::string lineText(std::string_view text) {
 // One record's lines as read (missing lines at the end of the file empty),
 // with its id and the number of lines that belong to it.
 struct RawRecord {
-    std::vector<std::string_view> lines;  // views into the file's data
+    std::array<std::string_view, kRecordLines> lines;  // views into the file's data
+    int count = 0;
     std::uint32_t id = 0;
+};
+
+// The records of an item file's data, one after the other, without copying
+// any of it.
+class RecordReader {
+public:
+    explicit RecordReader(std::string_view data) noexcept : reader_(data) {
+        if (!reader_.next(line_)) return;
+        if (line_.substr(0, kItemFilePrefix.size()) == kItemFilePrefix) {
+            version_ = parseCInt(line_.substr(kItemFilePrefix.size()));
+            if (!reader_.next(line_)) return;
+        }
+        more_ = true;
+    }
+    int version() const noexcept { return version_; }
+
+    // The next record; false after the last one (at the end of the data or
+    // at a stop line).
+    bool next(RawRecord& r) noexcept {
+        if (!more_ || isStopLine(line_)) return false;
+        r.count = version_ >= kItemFileVersion ? kRecordLines : kOldRecordLines;
+        r.lines[0] = line_;
+        for (int i = 1; i < r.count; ++i) {
+            std::string_view& next = r.lines[static_cast<std::size_t>(i)];
+            if (!reader_.next(next)) next = std::string_view();  // missing lines read as empty
+        }
+        r.id = parseCHex(r.lines[2]);
+        more_ = reader_.next(line_);
+        return true;
+    }
+
+private:
+    LineReader reader_;
+    std::string_view line_;
+    int version_ = 0;
+    bool more_ = false;
 };
 
 struct ItemFileContents {
@@ -63,74 +112,56 @@ struct ItemFileContents {
 
 ItemFileContents splitItemFile(std::string_view data) {
     ItemFileContents contents;
-    LineReader reader(data);
-    std::string_view line;
-    if (!reader.next(line)) return contents;
-    if (line.substr(0, kItemFilePrefix.size()) == kItemFilePrefix) {
-        contents.version = parseCInt(line.substr(kItemFilePrefix.size()));
-        if (!reader.next(line)) return contents;
-    }
-    const int count = contents.version >= kItemFileVersion ? kRecordLines : kOldRecordLines;
-    while (!isStopLine(line)) {
-        RawRecord r;
-        r.lines.reserve(kRecordLines);
-        r.lines.push_back(line);
-        for (int i = 1; i < count; ++i) {
-            std::string_view next;
-            reader.next(next);  // missing lines read as empty
-            r.lines.push_back(next);
-        }
-        r.id = parseCHex(r.lines[2]);
-        contents.records.push_back(std::move(r));
-        if (!reader.next(line)) break;
-    }
+    RecordReader reader(data);
+    contents.version = reader.version();
+    RawRecord r;
+    while (reader.next(r)) contents.records.push_back(r);
     return contents;
 }
 
-DeviceRecord recordFromLines(const RawRecord& raw, int version, std::uint32_t groupId) {
+void fillRecord(DeviceRecord& r, const RawRecord& raw, int version, std::uint32_t groupId) {
     const auto& l = raw.lines;
-    DeviceRecord r;
-    r.name = cutText(l[0], field::kName);
-    r.modelName = cutText(l[1], field::kModelName);
+    setCut(r.name, l[0], field::kName);
+    setCut(r.modelName, l[1], field::kModelName);
     r.deviceId = raw.id;
     r.modelCode = parseCInt(l[3]);
 
-    const auto address = words(l[4]);
-    const std::string_view first = word(address, 0);
+    const TwoWords address = words(l[4]);
+    const std::string_view first = address.first;
     if (!first.empty() && first[0] == '#') {
-        r.addressText = cutText(first.substr(1), field::kAddress);
+        setCut(r.addressText, first.substr(1), field::kAddress);
     } else if (!first.empty()) {
         r.addressText = FormatIp(parseCHex(first));  // older files: the address in hex
     }
-    r.port = static_cast<std::uint16_t>(parseCHex(word(address, 1)));
+    r.port = static_cast<std::uint16_t>(parseCHex(address.second));
 
-    r.powerText = cutText(l[5], field::kStateText);
-    r.scheduleText = cutText(l[6], field::kStateText);
-    const auto times = words(l[7]);
-    r.updateTime = parseCHex(word(times, 0)) + parseCHex(word(times, 1));
-    r.macText = cutText(l[8], field::kMac);
+    setCut(r.powerText, l[5], field::kStateText);
+    setCut(r.scheduleText, l[6], field::kStateText);
+    const TwoWords times = words(l[7]);
+    r.updateTime = parseCHex(times.first) + parseCHex(times.second);
+    setCut(r.macText, l[8], field::kMac);
     if (l[8].size() < 5) r.unitId = parseCHex(l[8]);  // older files kept the unit here
 
-    const auto login = words(l[9]);
-    const auto extra = words(l[10]);
+    const TwoWords login = words(l[9]);
+    const TwoWords extra = words(l[10]);
     if (isPromptModel(r.modelCode)) {
-        r.password = cutText(word(login, 0), field::kPromptLogin);
-        r.loginName = cutText(word(login, 1), field::kPromptLogin);
-        r.prompt = cutText(word(extra, 0), field::kPrompt);
-        r.selectNumber = cutText(word(extra, 1), field::kSelect);
+        setCut(r.password, login.first, field::kPromptLogin);
+        setCut(r.loginName, login.second, field::kPromptLogin);
+        setCut(r.prompt, extra.first, field::kPrompt);
+        setCut(r.selectNumber, extra.second, field::kSelect);
     } else if (isUserLoginModel(r.modelCode)) {
-        r.password = cutText(word(login, 0), field::kPassword);
-        r.loginName = cutText(word(login, 1), field::kLoginName);
-        r.unitId = parseCHex(word(extra, 0));
-        r.systemName = cutText(word(extra, 1), field::kSystemName);
+        setCut(r.password, login.first, field::kPassword);
+        setCut(r.loginName, login.second, field::kLoginName);
+        r.unitId = parseCHex(extra.first);
+        setCut(r.systemName, extra.second, field::kSystemName);
     } else {
         // Every model writes its password; keep it for the others too.
-        r.password = cutText(word(login, 0), field::kPassword);
+        setCut(r.password, login.first, field::kPassword);
     }
 
     if (version >= kItemFileVersion) {
-        r.pingText = cutText(l[12], field::kPingText);
-        r.rebootText = cutText(l[13], field::kRebootText);
+        setCut(r.pingText, l[12], field::kPingText);
+        setCut(r.rebootText, l[13], field::kRebootText);
         r.temperature = static_cast<std::int16_t>(parseCInt(l[14]));
         r.temperatureState = static_cast<std::int16_t>(parseCInt(l[15]));
     } else {
@@ -141,22 +172,18 @@ DeviceRecord recordFromLines(const RawRecord& raw, int version, std::uint32_t gr
     copyToLastLogged(r);
     r.lastMasterState = 0;
     r.groupId = groupId;
-    return r;
 }
 
 // A record carried over unchanged: names within their limits, the rest as
 // read. An old record gets the four lines it lacks as they read back for it:
 // no ping watch, no reboot list, and no temperature sensor (empty lines there
 // would read as a sensor in the normal state at 0 degrees).
-std::string copyRecord(const RawRecord& raw, int version) {
-    std::string out = cutText(raw.lines[0], field::kName) + kCrLf +
-                      cutText(raw.lines[1], field::kModelName) + kCrLf;
-    for (std::size_t i = 2; i < raw.lines.size(); ++i) {
-        out += raw.lines[i];
-        out += kCrLf;
-    }
+void copyRecord(std::string& out, const RawRecord& raw, int version) {
+    const auto& l = raw.lines;
+    out.append(l[0].data(), std::min(l[0].size(), field::kName)).append(kCrLf);
+    out.append(l[1].data(), std::min(l[1].size(), field::kModelName)).append(kCrLf);
+    for (int i = 2; i < raw.count; ++i) out.append(l[static_cast<std::size_t>(i)]).append(kCrLf);
     if (version < kItemFileVersion) out += "\r\n\r\n0\r\n-1\r\n";
-    return out;
 }
 
 std::string header() { return std::string(kItemFilePrefix) + std::to_string(kItemFileVersion) + kCrLf; }
@@ -168,12 +195,20 @@ std::string itemFilePath(const std::string& dataDir, std::uint32_t groupId) {
 }
 
 std::vector<DeviceRecord> parseItemFile(std::string_view data, std::uint32_t groupId) {
-    const ItemFileContents contents = splitItemFile(data);
     std::vector<DeviceRecord> out;
-    out.reserve(contents.records.size());
-    for (const RawRecord& raw : contents.records)
-        out.push_back(recordFromLines(raw, contents.version, groupId));
+    parseItemFile(data, groupId, [&out](DeviceRecord&& r) { out.push_back(std::move(r)); });
     return out;
+}
+
+void parseItemFile(std::string_view data, std::uint32_t groupId,
+                   const std::function<void(DeviceRecord&&)>& take) {
+    RecordReader reader(data);
+    RawRecord raw;
+    while (reader.next(raw)) {
+        DeviceRecord r;
+        fillRecord(r, raw, reader.version(), groupId);
+        take(std::move(r));
+    }
 }
 
 std::string formatRecordLines(const DeviceRecord& r) {
@@ -231,7 +266,7 @@ static long rewriteItemFile(const std::string& path,
             position = static_cast<long>(i);
             out += formatRecordLines(*r);
         } else {
-            out += copyRecord(raw, contents.version);
+            copyRecord(out, raw, contents.version);
         }
     }
     return replaceFile(path, out) ? position : -1;
@@ -273,7 +308,7 @@ bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t
     std::string out = header();
     if (readWholeFile(path, data)) {
         const ItemFileContents contents = splitItemFile(data);
-        for (const RawRecord& raw : contents.records) out += copyRecord(raw, contents.version);
+        for (const RawRecord& raw : contents.records) copyRecord(out, raw, contents.version);
     }
     out += formatRecordLines(r);
     if (!replaceFile(path, out)) return false;
@@ -291,7 +326,7 @@ bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
     std::size_t kept = 0;
     for (const RawRecord& raw : contents.records) {
         if (raw.id == deviceId) continue;
-        out += copyRecord(raw, contents.version);
+        copyRecord(out, raw, contents.version);
         ++kept;
     }
     if (kept == 0) return removeFile(path);

@@ -5,6 +5,7 @@
 // rewritten.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@ std::string itemFilePath(const std::string& dataDir, std::uint32_t groupId);
 // The records of an item file's contents, in file order, with groupId set,
 // outletCount derived and the last-logged copies equal to their fields.
 std::vector<DeviceRecord> parseItemFile(std::string_view data, std::uint32_t groupId);
+// The same records handed to `take` one by one, for a caller that keeps
+// them elsewhere.
+void parseItemFile(std::string_view data, std::uint32_t groupId,
+                   const std::function<void(DeviceRecord&&)>& take);
 // The 16 lines of a record, CR LF ended.
 std::string formatRecordLines(const DeviceRecord& record);
 

@@ -1,7 +1,7 @@
 #include "directory/list_columns.h"
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "common/format.h"
 #include "directory/model_table.h"
 

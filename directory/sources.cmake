@@ -1,5 +1,6 @@
 list(APPEND ZELO_CORE_SOURCES
   directory/device_record.cpp
+  directory/device_status.cpp
   directory/model_table.cpp
   directory/device_list.cpp
   directory/group_outline.cpp

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/device_session.h"
+
+#include "tests/support/test_workspace.h"
 
 namespace {
 
@@ -67,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ManualClock clock(1'700'000'000);
     FuzzNetwork network(chunks, clock);
-    SilentFrontend frontend;
-    AppSettings settings("unused.ini");
-    DeviceSession s(network, clock, frontend, settings, nullptr);
+    test::TestWorkspace w("unused/", network, clock);
+    auto session = w.ws.newSession(DeviceRecord{});
+    DeviceSession& s = *session;
     s.record.addressText = "127.0.0.1";
     s.record.port = 23;
     s.record.selectNumber = "00";
@@ -91,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.connection.connectToDevice(0x7F000001, 23);
         std::string line;
         while (s.connection.receiveChunk(0) > 0) {
-            while (s.connection.readLine(line, "pdu> ", "login:", 120)) s.parsePlainReply(line);
+            while (s.connection.readLine(line, "pdu> ", "login:", 120)) s.takePlainReply(line);
         }
     }
     return 0;

@@ -20,8 +20,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/app_settings.h"
-#include "app/profile_file.h"
+#include "settings/app_settings.h"
+#include "settings/profile_file.h"
 #include "common/file_replace.h"
 #include "fuzz/scratch_dir.h"
 

@@ -7,25 +7,27 @@
 // First byte: bits 0-1 where the lines go (0 framed parser, 1 plain parser,
 // 2 settings parser, 3 framed then plain), bits 2-4 the record's model,
 // bit 5 a register or settings list already running, bit 6 a schedule list
-// running instead, bit 7 no parsers installed behind the plain parser.
+// running instead; bit 7 is not used.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/device_session.h"
 #include "connection/device_settings.h"
 #include "connection/framed_readout.h"
 #include "fuzz/scratch_dir.h"
 
+#include "tests/support/test_workspace.h"
+
 namespace {
 
 using namespace zelo;
 
-// No device is ever reached: a command sent from inside a parser (the MPOS
-// that a POS line asks for) goes nowhere and finds no reply.
+// No device is ever reached: a command the session sends for a line (the
+// MPOS that a POS line asks for) goes nowhere and finds no reply.
 class NoNetwork : public Network {
 public:
     std::uint32_t lookupHost(const std::string&) noexcept override { return 0; }
@@ -75,9 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ManualClock clock(1'700'000'000);
     NoNetwork network;
-    SilentFrontend frontend;
-    static const AppSettings settings("unused.ini");
-    DeviceSession s(network, clock, frontend, settings, nullptr);
+    test::TestWorkspace w("unused/", network, clock);
+    auto session = w.ws.newSession(DeviceRecord{});
+    DeviceSession& s = *session;
     s.record.modelCode = kModels[(scene >> 2) & 7];
     s.record.selectNumber = "00";
     s.record.prompt = "HX";
@@ -94,8 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.listMode = 2;
         s.listStarted = true;
     }
-    std::unique_ptr<DeviceReplies> replies;
-    if (!(scene & 0x80) || route != 1) replies = std::make_unique<DeviceReplies>(s);
+    ReplyTarget target = s.replyTarget();
 
     std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
     while (!rest.empty()) {
@@ -105,19 +106,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!line.empty() && line.back() == '\r') line.pop_back();
         switch (route) {
             case 0:
-                replies->parseFramedReply(line);
+                s.takeFramedReply(line);
                 break;
             case 1:
-                s.parsePlainReply(line);
+                s.takePlainReply(line);
                 readBack(s, line);
                 break;
             case 2:
-                parseSettingLine(s, line);
+                parseSettingLine(target, line);
                 readBack(s, line);
                 break;
             default:
-                replies->parseFramedReply(line);
-                s.parsePlainReply(line);
+                s.takeFramedReply(line);
+                s.takePlainReply(line);
                 readBack(s, line);
                 break;
         }

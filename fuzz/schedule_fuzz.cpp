@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "devicewin/schedule.h"
+#include "schedule/schedule.h"
 #include "fuzz/scratch_dir.h"
 
 namespace {

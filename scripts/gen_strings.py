@@ -68,7 +68,7 @@ def main():
                 sys.exit(f"{where}: not representable in CP932: {e}")
     lines = [
         '// Generated from resources/strings.txt by scripts/gen_strings.py; do not edit.',
-        '#include "app/string_table.h"',
+        '#include "settings/string_table.h"',
         '',
         'namespace zelo {',
         '',

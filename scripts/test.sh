@@ -9,6 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
 
 "$here/install-deps.sh"
+echo "== folders as floors"
+"$here/check-layers"
 "$here/build.sh"
 
 echo "== native tests (the hostile-device cases run with the reliability checks)"

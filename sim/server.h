@@ -65,6 +65,21 @@ public:
     int controlPort() const { return controlPort_; }
     int reportPort() const { return reportPort_; }
     std::uint64_t reportsSent() const { return reportsSent_.load(); }
+
+    // How the unit's latest console connection (the open one, or the last
+    // one closed) was answered, for benchmarks that set a client's time
+    // against the simulator's own. An answer runs from the read that
+    // brought the bytes it answers (from the accept, for the greeting) to
+    // the moment the end of the answer is handed to the kernel; bytes that
+    // arrive while an answer still goes out belong to it, bytes that ask
+    // for nothing are no answer. Readable from any thread; consistent once
+    // the client has read the end of the last answer.
+    struct ConsoleStats {
+        std::uint64_t connection = 0;    // the unit's consoles accepted so far
+        std::uint64_t answers = 0;       // greeting and commands answered
+        std::uint64_t serverMicros = 0;  // the answers' times added up
+    };
+    ConsoleStats consoleStats(std::size_t i) const;
     // Index of the unit with that name (or "#N"), -1 when none.
     int find(const std::string& nameOrIndex) const;
 
@@ -91,6 +106,8 @@ private:
     void onAccept(std::size_t unit);
     void onConsoleReadable(Connection* c);
     void flush(Connection* c);
+    // The end of the answer under way goes out now: counts it.
+    void countAnswer(Connection* c);
     void closeConnection(Connection* c);
     void processUnit(std::size_t i);
     void schedule(std::size_t i, std::int64_t due);

@@ -39,6 +39,9 @@ struct SimServer::Connection {
     bool closeWhenSent = false;
     bool wantWrite = false;
     std::string input;  // control connections: the partial line
+    // The answer under way: since when (steady clock, microseconds) the
+    // bytes it answers were read, or the console accepted; -1 when none is.
+    std::int64_t answerSince = -1;
 };
 
 struct SimServer::Unit {
@@ -57,9 +60,19 @@ struct SimServer::Unit {
     std::string stationText;
     sockaddr_in station{};
     bool stationValid = false;
+    // consoleStats(): the latest console connection's answers.
+    std::atomic<std::uint64_t> statConnection{0};
+    std::atomic<std::uint64_t> statAnswers{0};
+    std::atomic<std::uint64_t> statMicros{0};
 };
 
 namespace {
+
+std::int64_t steadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool resolveV4(const std::string& host, in_addr& out) {
     if (inet_pton(AF_INET, host.c_str(), &out) == 1) return true;
@@ -411,6 +424,10 @@ void SimServer::onAccept(std::size_t i) {
         }
         u.device->setClockWall(clock_->wallSeconds());
         c->session = std::make_unique<ConsoleSession>(*u.device, *clock_);
+        c->answerSince = steadyMicros();  // the greeting answers the connect
+        u.statAnswers.store(0);
+        u.statMicros.store(0);
+        u.statConnection.fetch_add(1);
         Connection* raw = c.get();
         u.console = std::move(c);
         watch(fd, Watch{Kind::Console, i, raw}, EPOLLIN);
@@ -426,6 +443,10 @@ void SimServer::onConsoleReadable(Connection* c) {
     for (;;) {
         ssize_t got = recv(c->fd, buf, sizeof buf, 0);
         if (got > 0) {
+            // Bytes that arrive while an answer still goes out belong to it.
+            if (c->session && c->answerSince < 0 && c->pending.empty() &&
+                !c->session->hasOutput())
+                c->answerSince = steadyMicros();
             if (c->session) {
                 u.device->setClockWall(clock_->wallSeconds());
                 c->session->receive(buf, static_cast<std::size_t>(got));
@@ -462,6 +483,9 @@ void SimServer::flush(Connection* c) {
             // Pieces due at different times go out in separate sends.
             c->pending += out.front().bytes;
             out.pop_front();
+            // Counted before the send: a client that has read the end of
+            // the answer finds it counted.
+            if (out.empty()) countAnswer(c);
             if (!writeOut()) {
                 closeConnection(c);
                 return;
@@ -469,6 +493,8 @@ void SimServer::flush(Connection* c) {
             if (!c->pending.empty()) break;
         }
         if (c->session->closeRequested() && out.empty()) c->closeWhenSent = true;
+        // Bytes that asked for nothing (part of a line) are no answer.
+        if (out.empty() && c->pending.empty()) c->answerSince = -1;
     }
     if (!writeOut()) {
         closeConnection(c);
@@ -483,6 +509,21 @@ void SimServer::flush(Connection* c) {
         c->wantWrite = blocked;
         watch(c->fd, Watch{Kind::Console, c->unit, c}, EPOLLIN | (blocked ? EPOLLOUT : 0u));
     }
+}
+
+void SimServer::countAnswer(Connection* c) {
+    if (c->answerSince < 0) return;
+    Unit& u = *units_[c->unit];
+    if (u.console.get() == c) {
+        u.statAnswers.fetch_add(1);
+        u.statMicros.fetch_add(static_cast<std::uint64_t>(steadyMicros() - c->answerSince));
+    }
+    c->answerSince = -1;
+}
+
+SimServer::ConsoleStats SimServer::consoleStats(std::size_t i) const {
+    const Unit& u = *units_[i];
+    return ConsoleStats{u.statConnection.load(), u.statAnswers.load(), u.statMicros.load()};
 }
 
 void SimServer::closeConnection(Connection* c) {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "common/file_replace.h"
 #include "common/format.h"
 #include "directory/device_record.h"

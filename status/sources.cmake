@@ -1,5 +1,8 @@
 list(APPEND ZELO_CORE_SOURCES
   status/event_log.cpp
+  status/report_commit.cpp
+  status/report_decoder.cpp
+  status/report_lookup.cpp
   status/status_station.cpp
 )
 if(WIN32)

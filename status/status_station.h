@@ -1,21 +1,17 @@
 #pragma once
-// The monitoring station: the UDP listener, the decoder of the three status
-// report layouts with its change detection, and the commit of each report to
-// the device's list record, item file, list row, control window and event
-// log. One object per station; the desktop program's timer and zeloctl's
-// loop both drive it through tick().
+// The monitoring station: the UDP listener and its timer tick. Each datagram
+// is decoded (report_decoder.h) and committed to the device that sent it
+// (report_commit.h). One object per station; the desktop program's timer and
+// zeloctl's loop both drive it through tick().
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <string>
-#include <unordered_map>
-#include <vector>
 
-#include "directory/device_record.h"
-#include "status/report_status.h"
+#include "status/report_commit.h"
+#include "status/report_decoder.h"
 #include "status/udp_receiver.h"
 
 namespace zelo {
@@ -24,20 +20,13 @@ struct AppSettings;
 struct AppState;
 class Clock;
 class DeviceDirectory;
-class Frontend;
+class DeviceView;
 class LangStrings;
+struct DeviceRecord;
+struct DeviceStatus;
 
-// Longest datagram taken; longer ones are dropped whole.
-inline constexpr std::size_t kMaxReportBytes = 1600;
-// Shortest datagram looked at.
-inline constexpr std::size_t kMinReportBytes = 10;
 // How long one tick may spend draining the receive queue.
 inline constexpr std::chrono::microseconds kDefaultTickBudget{20000};
-
-// The 16-bit one's-complement sum of the element report: every big-endian
-// word (a last odd byte counts as its value times 256) is added as 0xFFFF
-// minus the word, the carry folded back after each addition.
-std::uint16_t reportChecksum(const std::uint8_t* data, std::size_t length) noexcept;
 
 struct TickResult {
     bool polled = false;       // the conditions allowed polling
@@ -47,11 +36,11 @@ struct TickResult {
 
 class StatusStation {
 public:
-    // `currentStatus` is the status block that goes with the directory's
-    // currentRecord (the device control window's device).
-    StatusStation(DeviceDirectory& directory, ReportStatus& currentStatus, AppSettings& settings,
-                  const LangStrings& strings, Frontend& frontend, const Clock& clock,
-                  AppState& state);
+    // `currentRecord` and `currentStatus` are the device being handled (the
+    // control window's device while it is open).
+    StatusStation(DeviceDirectory& directory, DeviceRecord& currentRecord,
+                  DeviceStatus& currentStatus, AppSettings& settings, const LangStrings& strings,
+                  DeviceView& view, const Clock& clock, AppState& state);
     ~StatusStation();
     StatusStation(const StatusStation&) = delete;
     StatusStation& operator=(const StatusStation&) = delete;
@@ -84,76 +73,33 @@ public:
     // matched a device and was well formed). The item file saves wait for
     // commitPendingSaves(), which tick() calls at its end.
     bool decodeStatusReport(const std::uint8_t* data, std::size_t count);
+    // The second half of that: commits a report decoded already.
+    bool commitReport(const DecodedReport& report) { return commit_.commit(report); }
     // Saves every record changed since the last call, one rewrite per group
-    // with the same contents as saving each in turn; refreshes each saved
-    // device's list row. A group whose file cannot be rewritten keeps its
-    // records queued for the next call.
-    void commitPendingSaves();
+    // (ReportCommit::savePending).
+    void commitPendingSaves() { commit_.savePending(); }
 
     // The directory's devices changed outside a tick (added, removed, MAC or
     // unit number edited): the lookup index is checked again before the next
     // report. tick() checks it by itself.
-    void directoryChanged() noexcept { indexChecked_ = false; }
+    void directoryChanged() noexcept { commit_.directoryChanged(); }
 
-    // Called with the committed record of every accepted report.
-    void setReportObserver(std::function<void(const DeviceRecord&)> observer) {
-        observer_ = std::move(observer);
-    }
     // The tick's time budget and the clock that measures it (microseconds,
     // any epoch; the steady clock by default).
     void setTickBudget(std::chrono::microseconds budget) noexcept { budget_ = budget; }
     void setBudgetClock(std::function<std::int64_t()> micros) { budgetClock_ = std::move(micros); }
 
 private:
-    struct Pending {
-        std::uint32_t groupId;
-        std::vector<DeviceRecord> records;  // latest copy per device, first-report order
-        std::unordered_map<std::uint32_t, std::size_t> slot;  // deviceId -> index
-    };
-    struct IndexKey {
-        const DeviceRecord* record;
-        std::int32_t modelCode;
-        std::uint32_t unitId;
-        std::string macText;
-    };
-
-    void ensureIndex();
-    bool indexMatchesDirectory() const;
-    void rebuildIndex();
-    DeviceRecord* findByMac(const std::uint8_t* mac, const std::string& text) const;
-    DeviceRecord* findByUnit(std::uint32_t unitId) const;
-    void queueSave(const DeviceRecord& record);
-    void queueSaveIfAbsent(const DeviceRecord& record);
     std::int64_t budgetNow() const;
 
-    DeviceDirectory& directory_;
-    ReportStatus& currentStatus_;
     AppSettings& settings_;
-    const LangStrings& strings_;
-    Frontend& frontend_;
-    const Clock& clock_;
     AppState& state_;
+    ReportCommit commit_;
 
     UdpReceiver receiver_;
     std::array<std::uint8_t, kMaxReportBytes + 2>
         buffer_{};  // one byte to see overlong ones, one terminator
-    std::array<std::uint8_t, kMaxReportBytes> checksumCopy_{};
 
-    // Scratch pair of one datagram.
-    DeviceRecord work_;
-    ReportStatus workStatus_;
-
-    // Lookup of reporting devices; first record in list order per key.
-    bool indexChecked_ = false;
-    std::vector<IndexKey> indexKeys_;
-    std::unordered_map<std::uint64_t, std::pair<std::size_t, DeviceRecord*>> byMac_;
-    std::vector<std::pair<std::size_t, DeviceRecord*>> longMacs_;  // macText over 12 characters
-    std::unordered_map<std::uint32_t, DeviceRecord*> byUnit_;
-
-    std::vector<Pending> pending_;
-    std::unordered_map<std::uint32_t, std::size_t> pendingGroup_;  // groupId -> index
-
-    std::function<void(const DeviceRecord&)> observer_;
     std::chrono::microseconds budget_ = kDefaultTickBudget;
     std::function<std::int64_t()> budgetClock_;
 };

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/connection/scripted_network.h"
+#include <string>
+#include <vector>
+
+#include "tests/support/scripted_network.h"
 
 namespace zelo {
 namespace {
@@ -10,30 +13,47 @@ namespace {
 using test::ScriptedNetwork;
 using test::ScriptedStream;
 
-TEST(StripTelnetCommands, NegotiationsVanish) {
-    EXPECT_EQ(stripTelnetCommands("\xFF\xFB\x01\xFF\xFB\x03login:"), "login:");
-    EXPECT_EQ(stripTelnetCommands("a\xFF\xFD\x18" "b\xFF\xFE\x01" "c"), "abc");
+// The chunks one after the other through one filter.
+std::string strip(const std::vector<std::string>& chunks) {
+    TelnetFilter filter;
+    std::string out;
+    for (const std::string& c : chunks) out += filter.strip(c);
+    return out;
 }
 
-TEST(StripTelnetCommands, DoubledIacIsOneDataByte) {
-    EXPECT_EQ(stripTelnetCommands("x\xFF\xFFy"), "x\xFFy");
-    // Back in the data state: the next 255 starts a new sequence.
-    EXPECT_EQ(stripTelnetCommands("\xFF\xFF\xFF\xFB\x01z"), "\xFFz");
-}
-
-TEST(StripTelnetCommands, LowCommandBytesAreCopiedAndSubnegotiationDropsTheRest) {
-    EXPECT_EQ(stripTelnetCommands("a\xFF\x41" "b"), "aAb");
-    EXPECT_EQ(stripTelnetCommands("keep\xFF\xFA\x18\x01text after"), "keep");
-    EXPECT_EQ(stripTelnetCommands("keep\xFF\xF1more"), "keep");  // NOP
-}
-
-TEST(StripTelnetCommands, ASequenceSplitOverTwoChunksIsNotRecognised) {
-    EXPECT_EQ(stripTelnetCommands("abc\xFF"), "abc");
-    EXPECT_EQ(stripTelnetCommands("\xFB\x01" "def"), "\xFB\x01" "def");
-}
-
-TEST(StripTelnetCommands, ANulByteEndsTheChunk) {
-    EXPECT_EQ(stripTelnetCommands(std::string("ab\0cd", 5)), "ab");
+TEST(TelnetFilter, CommandSequencesVanishWhereverTheChunksSplitThem) {
+    struct Case {
+        std::vector<std::string> chunks;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{"\xFF\xFB\x01\xFF\xFB\x03login:"}, "login:"},
+        {{"a\xFF\xFD\x18" "b\xFF\xFE\x01" "c"}, "abc"},
+        // A doubled IAC is one data byte; back in the data state the next
+        // 255 starts a new sequence.
+        {{"x\xFF\xFFy"}, "x\xFFy"},
+        {{"\xFF\xFF\xFF\xFB\x01z"}, "\xFFz"},
+        // Command bytes up to 240 are copied; the others drop the rest of
+        // the chunk, and only of that chunk.
+        {{"a\xFF\x41" "b"}, "aAb"},
+        {{"keep\xFF\xFA\x18\x01text after"}, "keep"},
+        {{"keep\xFF\xF1more"}, "keep"},  // NOP
+        {{"keep\xFF\xF1more", "next"}, "keepnext"},
+        // Split between two chunks: removed whole, as if in one piece.
+        {{"abc\xFF", "\xFB\x01" "def"}, "abcdef"},
+        {{"abc\xFF\xFB", "\x01" "def"}, "abcdef"},
+        {{"x\xFF", "\xFFy"}, "x\xFFy"},
+        {{"keep\xFF", "\xF1more", "next"}, "keepnext"},
+        {{"\xFF", "", "\xFD", "\x18ok"}, "ok"},
+        // A NUL byte ends the chunk's text.
+        {{std::string("ab\0cd", 5)}, "ab"},
+        {{std::string("ab\0cd", 5), "ef"}, "abef"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& chunk : c.chunks) shown += "[" + chunk + "]";
+        EXPECT_EQ(strip(c.chunks), c.expected) << shown;
+    }
 }
 
 TEST(ResolveDeviceAddress, NameLookupThenDottedText) {
@@ -120,6 +140,25 @@ TEST_F(ConnectionTest, LongLinesComeInPiecesOnlyAtALineEnd) {
     EXPECT_FALSE(conn.readLine(line, "", "", 120));  // still no end within 120
     ASSERT_TRUE(conn.readLine(line, "", "", 200));
     EXPECT_EQ(line, std::string(150, 'x'));
+}
+
+TEST_F(ConnectionTest, ATelnetSequenceSplitBetweenTwoSegmentsIsRemovedWhole) {
+    ScriptedStream& s = open();
+    s.deliver("\xFF\xFB\x01\xFF");
+    s.deliver("\xFB\x03login:");
+    EXPECT_EQ(conn.receiveChunk(0), 4);
+    EXPECT_EQ(conn.receiveChunk(0), 8);
+    std::string line;
+    ASSERT_TRUE(conn.readLine(line, "login:", "", 120));
+    EXPECT_EQ(line, "login:");
+    // A new connection starts in the data state.
+    s.deliver("\xFF");
+    pump();
+    ScriptedStream& next = open();
+    next.deliver("\xFB" "ok\r\n");
+    pump();
+    ASSERT_TRUE(conn.readLine(line, "", "", 120));
+    EXPECT_EQ(line, "\xFB" "ok");
 }
 
 TEST_F(ConnectionTest, AFullChunkIsAcceptedWhole) {

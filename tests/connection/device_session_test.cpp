@@ -1,10 +1,13 @@
 #include "connection/device_session.h"
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
-#include "app/app_settings.h"
-#include "tests/connection/scripted_network.h"
-#include "tests/support/scripted_frontend.h"
+#include "connection/framed_readout.h"
+#include "settings/app_settings.h"
+#include "tests/support/scripted_network.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
@@ -17,11 +20,13 @@ constexpr const char* kNegotiation = "\xFF\xFB\x01\xFF\xFB\x03\xFF\xFD\x18";
 
 class SessionTest : public ::testing::Test {
 protected:
-    ManualClock clock{1'700'000'000};
-    ScriptedNetwork net{clock};
-    ScriptedFrontend frontend;
-    AppSettings settings{"unused.ini"};
-    DeviceSession session{net, clock, frontend, settings, nullptr};
+    test::TestWorkspace w{"unused/", test::Net::Scripted, 1'700'000'000};
+    ManualClock& clock = w.clock;
+    ScriptedNetwork& net = w.net;
+    ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    AppSettings& settings = w.ws.settings();
+    DeviceSession& session = w.session();
 
     void framedRecord() {
         session.record.modelCode = 3;
@@ -238,29 +243,29 @@ TEST_F(SessionTest, PlainRepliesFillTheStatus) {
     plainRecord();
     plainDevice();
     ASSERT_FALSE(session.loginPlain(true));
-    EXPECT_FALSE(session.parsePlainReply("XPOS 1,,,,,,0,,,,,"));
+    EXPECT_FALSE(session.takePlainReply("XPOS 1,,,,,,0,,,,,"));
     EXPECT_EQ(session.status.outletCount, 2);
     EXPECT_EQ(session.status.outlets[0].state, 1);
     EXPECT_EQ(session.status.outlets[1].state, 0);
     EXPECT_EQ(session.record.powerText, "10");
-    EXPECT_FALSE(session.parsePlainReply("DATE 06.04.01"));
+    EXPECT_FALSE(session.takePlainReply("DATE 06.04.01"));
     EXPECT_EQ(session.status.clock.year, 106);
     EXPECT_EQ(session.status.clock.month, 3);
     EXPECT_EQ(session.status.clock.day, 1);
     EXPECT_EQ(session.status.clock.weekday, 6);  // Saturday
-    EXPECT_FALSE(session.parsePlainReply("DATE 07-05-02"));
+    EXPECT_FALSE(session.takePlainReply("DATE 07-05-02"));
     EXPECT_EQ(session.status.clock.year, 106);  // another separator changes nothing
-    EXPECT_FALSE(session.parsePlainReply("DATE 07/05/02"));
+    EXPECT_FALSE(session.takePlainReply("DATE 07/05/02"));
     EXPECT_EQ(session.status.clock.year, 107);
-    EXPECT_FALSE(session.parsePlainReply("TIME 13:05:09"));
+    EXPECT_FALSE(session.takePlainReply("TIME 13:05:09"));
     EXPECT_EQ(session.status.clock.hour, 13);
     EXPECT_EQ(session.status.clock.second, 9);
-    EXPECT_TRUE(session.parsePlainReply("501 Syntax error"));
-    EXPECT_FALSE(session.parsePlainReply("version 1.23a.0012 /061231"));
+    EXPECT_TRUE(session.takePlainReply("501 Syntax error"));
+    EXPECT_FALSE(session.takePlainReply("version 1.23a.0012 /061231"));
     EXPECT_EQ(session.status.firmwareVersion, (0x1u << 16) + (0x23u << 8) + 'a');
     EXPECT_EQ(session.status.firmwareBuild, 0x12u);
     EXPECT_EQ(session.status.firmwareDate, "061231");
-    EXPECT_FALSE(session.parsePlainReply("version 2.10 /0612"));
+    EXPECT_FALSE(session.takePlainReply("version 2.10 /0612"));
     EXPECT_EQ(session.status.firmwareVersion, (0x2u << 16) + (0x10u << 8) + ' ');
     EXPECT_EQ(session.status.firmwareDate, "061231");  // too few digits: unchanged
 }
@@ -269,21 +274,21 @@ TEST_F(SessionTest, ShortOrOddPlainLinesAreSafe) {
     plainRecord();
     for (const char* line : {"XPOS ", "XPOS", "DATE ", "DATE 1", "TIME 1:", "ver", "ver ", "ver 1.",
                              "XPOS 9,,,,,,", "XPOS 1,,,,,,1,,,,,,1,,,,,,1,,,,,,1,,,,,,1,,,,,,1,,,,,,1,,,,,,1,,,,,,1"})
-        session.parsePlainReply(line);
+        session.takePlainReply(line);
     EXPECT_LE(session.status.outletCount, 8);
 }
 
 TEST_F(SessionTest, DatesOutOfRangeChangeNothing) {
     plainRecord();
-    ASSERT_FALSE(session.parsePlainReply("DATE 06.04.01"));
+    ASSERT_FALSE(session.takePlainReply("DATE 06.04.01"));
     for (const char* line : {"DATE 06.04.99999999999", "DATE   .  .99999999999 -99999999999 1",
                              "DATE 06.13.01", "DATE 06.04.00", "DATE 06.04.32", "DATE -1.04.01"})
-        EXPECT_FALSE(session.parsePlainReply(line));
+        EXPECT_FALSE(session.takePlainReply(line));
     EXPECT_EQ(session.status.clock.year, 106);
     EXPECT_EQ(session.status.clock.month, 3);
     EXPECT_EQ(session.status.clock.day, 1);
     EXPECT_EQ(session.status.clock.weekday, 6);
-    EXPECT_FALSE(session.parsePlainReply("DATE 99/12/31"));
+    EXPECT_FALSE(session.takePlainReply("DATE 99/12/31"));
     EXPECT_EQ(session.status.clock.year, 199);
     EXPECT_EQ(session.status.clock.weekday, 4);  // 2099-12-31, a Thursday
 }
@@ -298,7 +303,7 @@ TEST_F(SessionTest, ReconnectAsksAndNoSendsNothing) {
     framedRecord();
     framedDevice(false);
     ASSERT_FALSE(session.loginFramed(true));
-    frontend.windowOpen = true;
+    w.ws.state().openDialog = OpenDialog::Control;
     session.connection.connected = false;
     frontend.answers = {false};
     EXPECT_TRUE(session.sendFramedCommand("MPOS", true));  // nothing goes out, nothing comes
@@ -312,7 +317,7 @@ TEST_F(SessionTest, ReconnectAsksAndNoSendsNothing) {
     session.sendFramedCommand("MPOS", true);
     EXPECT_EQ(net.connects, 2);
     EXPECT_EQ(net.last().sent, "*\r\n*00:7394#MPOS\r\n");
-    EXPECT_EQ(frontend.redrawnOutlets.back(), -1);  // the window refreshes its controls
+    EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the window refreshes its controls
 }
 
 TEST_F(SessionTest, ALostConnectionIsNoticedAndTheNextCommandLogsInAgain) {
@@ -321,10 +326,51 @@ TEST_F(SessionTest, ALostConnectionIsNoticedAndTheNextCommandLogsInAgain) {
     ASSERT_FALSE(session.loginFramed(true));
     net.last().closeAfter();
     EXPECT_TRUE(session.awaitFramedReply("MPOS"));
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
     session.sendFramedCommand("MPOS", true);  // no window open: no question
     EXPECT_EQ(net.connects, 2);
     EXPECT_TRUE(frontend.questions.empty());
+}
+
+// The reconnect of a command fails at one of its steps: the message of that
+// step is the only one, and the connection stays lost for the next command.
+TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgain) {
+    struct Case {
+        const char* step;
+        std::function<void()> breakDevice;
+        int message;
+    };
+    const Case cases[] = {
+        {"connect", [&] { net.refuse = true; }, msg::kCannotConnect},
+        {"greeting", [&] { net.onConnect = nullptr; }, msg::kDisconnected},
+        {"password",
+         [&] {
+             session.record.password = "bad";
+             framedDevice(true);
+         },
+         msg::kBadPassword},
+    };
+    for (const Case& c : cases) {
+        framedRecord();
+        framedDevice(false);
+        net.refuse = false;
+        ASSERT_FALSE(session.loginFramed(true)) << c.step;
+        session.connection.connected = false;  // lost
+        c.breakDevice();
+        frontend.errors.clear();
+        EXPECT_TRUE(readOutletStates(session)) << c.step;
+        EXPECT_EQ(frontend.errors, std::vector<int>{c.message}) << c.step;
+        EXPECT_FALSE(session.connection.connected) << c.step;
+
+        framedRecord();
+        framedDevice(false);
+        net.refuse = false;
+        const int connects = net.connects;
+        session.sendFramedCommand("MPOS", true);  // unanswered: only the login counts here
+        EXPECT_EQ(net.connects, connects + 1) << c.step;
+        EXPECT_TRUE(session.connection.connected) << c.step;
+        EXPECT_EQ(frontend.errors.size(), 1u) << c.step;
+    }
 }
 
 }  // namespace

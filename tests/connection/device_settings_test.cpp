@@ -6,10 +6,10 @@
 
 #include <map>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/framed_readout.h"
 #include "tests/connection/framed_device_script.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
@@ -18,12 +18,13 @@ using test::ScriptedStream;
 
 class SettingsTest : public ::testing::Test {
 protected:
-    ManualClock clock{1'700'000'000};
-    test::ScriptedNetwork net{clock};
-    test::ScriptedFrontend frontend;
-    AppSettings settings{"unused.ini"};
-    DeviceSession session{net, clock, frontend, settings, nullptr};
-    DeviceReplies replies{session};
+    test::TestWorkspace w{"unused/", test::Net::Scripted, 1'700'000'000};
+    ManualClock& clock = w.clock;
+    test::ScriptedNetwork& net = w.net;
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    AppSettings& settings = w.ws.settings();
+    DeviceSession& session = w.session();
     std::string name = "pdu";
     std::vector<std::string> commands;           // plain commands as received
     std::map<std::string, std::string> rejects;  // command -> reply before the prompt
@@ -66,7 +67,10 @@ protected:
     bool loggedIn = false;
 
     void login() { ASSERT_FALSE(session.loginPlain(true)); }
-    bool parse(const std::string& line) { return parseSettingLine(session, line); }
+    bool parse(const std::string& line) {
+        ReplyTarget target = session.replyTarget();
+        return parseSettingLine(target, line).error;
+    }
     DeviceSettings& values() { return session.status.settings; }
     std::vector<std::string> writes() const {
         std::vector<std::string> out;
@@ -308,7 +312,7 @@ TEST_F(SettingsTest, NewPortIsSavedAndTheRestartClosesTheConnection) {
     EXPECT_FALSE(values().restartNeeded);
     EXPECT_FALSE(session.connection.isOpen());
     EXPECT_FALSE(session.connection.connected);
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
 }
 
 TEST_F(SettingsTest, EnteredValuesAreChecked) {
@@ -326,12 +330,13 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
 
 class FramedSettingsTest : public ::testing::Test {
 protected:
-    ManualClock clock{1'700'000'000};
-    test::ScriptedNetwork net{clock};
-    test::ScriptedFrontend frontend;
-    AppSettings settings{"unused.ini"};
-    DeviceSession session{net, clock, frontend, settings, nullptr};
-    DeviceReplies replies{session};
+    test::TestWorkspace w{"unused/", test::Net::Scripted, 1'700'000'000};
+    ManualClock& clock = w.clock;
+    test::ScriptedNetwork& net = w.net;
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    AppSettings& settings = w.ws.settings();
+    DeviceSession& session = w.session();
     test::FramedDeviceScript device;
 
     void SetUp() override {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/connection/scripted_network.h"
+#include "tests/support/scripted_network.h"
 
 namespace zelo::test {
 

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "directory/device_directory.h"
 #include "directory/item_file.h"
 #include "tests/connection/framed_device_script.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
@@ -21,14 +21,14 @@ class ReadoutTest : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
-    AppSettings settings{dataDir + "ZELO.INI"};
-    LangStrings strings{settings};
-    DeviceDirectory directory{dataDir, settings, strings};
-    ManualClock clock{1'700'000'000};
-    test::ScriptedNetwork net{clock};
-    test::ScriptedFrontend frontend;
-    DeviceSession session{net, clock, frontend, settings, &directory};
-    DeviceReplies replies{session};
+    test::TestWorkspace w{dataDir, test::Net::Scripted, 1'700'000'000};
+    AppSettings& settings = w.ws.settings();
+    DeviceDirectory& directory = w.ws.directory();
+    ManualClock& clock = w.clock;
+    test::ScriptedNetwork& net = w.net;
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    DeviceSession& session = w.session();
     FramedDeviceScript device;
     std::uint32_t group = 0;
 
@@ -69,7 +69,7 @@ protected:
     }
 
     void login() { ASSERT_FALSE(session.loginFramed(true)); }
-    bool parse(const std::string& line) { return parseFramedReply(session, line); }
+    bool parse(const std::string& line) { return session.takeFramedReply(line); }
     const RegisterValue* reg(std::uint16_t n) const {
         auto it = session.status.registers.find(n);
         return it == session.status.registers.end() ? nullptr : &it->second;
@@ -93,10 +93,65 @@ TEST_F(ReadoutTest, PosLineSetsStatesSavesTheRecordAndAsksForMpos) {
     // Master state not yet known: no master digit.
     EXPECT_EQ(session.record.powerText, "1010");
     EXPECT_EQ(stored().powerText, "1010");
-    ASSERT_FALSE(frontend.changedRecords.empty());
-    EXPECT_EQ(frontend.changedRecords.back().powerText, "1010");
-    EXPECT_EQ(frontend.redrawnOutlets, (std::vector<int>{0, 2}));  // the states that changed
+    ASSERT_FALSE(view.changedRecords.empty());
+    EXPECT_EQ(view.changedRecords.back().powerText, "1010");
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{0, 2}));  // the states that changed
     EXPECT_EQ(device.commands, std::vector<std::string>{"MPOS"});
+}
+
+TEST_F(ReadoutTest, TheParserOnlyComputesWhatALineDid) {
+    login();
+    session.record.powerText = "0 0000";
+    device.commands.clear();
+    const DeviceRecord before = stored();
+    ReplyTarget target = session.replyTarget();
+    const ReplyEffects pos = parseFramedReply(target, "*00:POS=1:0,0:0,1:0,", 1'717'000'000);
+    EXPECT_TRUE(pos.recordChanged);
+    EXPECT_TRUE(pos.masterWanted);
+    EXPECT_FALSE(pos.masterChanged);
+    EXPECT_FALSE(pos.error);
+    EXPECT_EQ(pos.outletsChanged, 0b101);  // outlets 0 and 2 were 0
+    EXPECT_EQ(session.record.powerText, "101");
+    // Nothing sent, saved or told.
+    EXPECT_TRUE(device.commands.empty());
+    EXPECT_TRUE(view.changedRecords.empty());
+    EXPECT_TRUE(view.redrawnOutlets.empty());
+    EXPECT_EQ(stored().powerText, before.powerText);
+
+    const ReplyEffects mpos = parseFramedReply(target, "*00:MPOS=0,1:0,0:0,1:0,", 1'717'000'000);
+    EXPECT_TRUE(mpos.masterChanged);
+    EXPECT_FALSE(mpos.masterWanted);
+    EXPECT_EQ(mpos.outletsChanged, 0);
+    EXPECT_EQ(session.record.updateTime, 1'717'000'000u);
+    EXPECT_TRUE(parseFramedReply(target, "*00:Err", 0).error);
+    EXPECT_FALSE(parseFramedReply(target, "*00:DT=2006/04/01 Sat 12:34:56", 0).recordChanged);
+    EXPECT_TRUE(parseFramedReply(target, "*00:R9900=00:80:87:0A:0B:0C", 0).recordChanged);
+    EXPECT_FALSE(parseFramedReply(target, "*00:R9900=00:80", 0).recordChanged);
+
+    parseFramedReply(target, "*00:RL=170-1FF", 0);
+    EXPECT_FALSE(parseFramedReply(target, "00:HX>", 0).listEnded);  // before the dashes
+    parseFramedReply(target, "-----", 0);
+    EXPECT_TRUE(parseFramedReply(target, "00:HX>", 0).listEnded);
+    EXPECT_EQ(session.listMode, 0);
+    EXPECT_TRUE(view.changedRecords.empty());
+}
+
+TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce) {
+    login();
+    device.replies["POF1"] = "*00:POS=0:0,0:0,0:0,\r\n*00:SCS=1:0,0:0,1:0,\r\n00:HX>";
+    ASSERT_FALSE(session.sendFramedCommand("POF1", true));
+    view.changedRecords.clear();
+    view.redrawnOutlets.clear();
+    // The POS line asks for MPOS at once; its answer is read in the same pass.
+    ASSERT_FALSE(session.awaitFramedReply(std::nullopt));
+    EXPECT_EQ(device.commands.back(), "MPOS");
+    EXPECT_EQ(view.changedRecords.size(), 1u);
+    EXPECT_EQ(view.changedRecords.back().powerText, "1 1011");
+    EXPECT_EQ(view.changedRecords.back().scheduleText, "101");
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 2, 3}));
+    const DeviceRecord saved = stored();
+    EXPECT_EQ(saved.powerText, "1 1011");
+    EXPECT_EQ(saved.scheduleText, "101");
 }
 
 TEST_F(ReadoutTest, PosLineWithMoreThanEightFieldsStoresEight) {
@@ -127,13 +182,13 @@ TEST_F(ReadoutTest, MposLineSetsMasterOutletsAndUpdateTime) {
     EXPECT_EQ(session.record.powerText, "0 101");  // 5 counts as off, 2 as on
     EXPECT_EQ(session.record.updateTime, 1'717'000'000u);
     EXPECT_EQ(stored().updateTime, 1'717'000'000u);
-    EXPECT_EQ(frontend.redrawnOutlets.front(), -1);  // the master lamp
+    EXPECT_EQ(view.redrawnOutlets.front(), -1);  // the master lamp
 }
 
 TEST_F(ReadoutTest, ScsMarksTheScheduleKnown) {
     login();
     parse("*00:MPOS=1,1:0,1:0,1:0,1:0,");
-    EXPECT_EQ(buildScheduleText(session.status), "----");
+    EXPECT_EQ(scheduleText(session.status), "----");
     parse("*00:SCS=1:0,0:0,1:0,0:0,1:0,");  // a fifth flag beyond the outlet count
     EXPECT_TRUE(session.status.scheduleKnown);
     EXPECT_EQ(session.record.scheduleText, "1010");
@@ -271,7 +326,7 @@ TEST_F(ReadoutTest, MacRegisterIsSavedInTheRecord) {
     parse("*00:R9900=00:80:87:0A:0B:0C");
     EXPECT_EQ(session.record.macText, "0080870A0B0C");
     EXPECT_EQ(stored().macText, "0080870A0B0C");
-    ASSERT_FALSE(frontend.changedRecords.empty());
+    ASSERT_FALSE(view.changedRecords.empty());
     parse("*00:R9900=00:80:87");  // incomplete: the record keeps its MAC
     EXPECT_EQ(session.record.macText, "0080870A0B0C");
 }

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/framed_readout.h"
 #include "tests/connection/framed_device_script.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
@@ -16,12 +16,13 @@ using test::ScriptedStream;
 
 class PowerTest : public ::testing::Test {
 protected:
-    ManualClock clock{1'700'000'000};
-    test::ScriptedNetwork net{clock};
-    test::ScriptedFrontend frontend;
-    AppSettings settings{"unused.ini"};
-    DeviceSession session{net, clock, frontend, settings, nullptr};
-    DeviceReplies replies{session};
+    test::TestWorkspace w{"unused/", test::Net::Scripted, 1'700'000'000};
+    ManualClock& clock = w.clock;
+    test::ScriptedNetwork& net = w.net;
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    AppSettings& settings = w.ws.settings();
+    DeviceSession& session = w.session();
 
     void framed(bool asksLogin) {
         DeviceRecord& r = session.record;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
-#include "app/profile_file.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "settings/profile_file.h"
 #include "directory/item_file.h"
 #include "directory/list_columns.h"
 #include "directory/model_table.h"
@@ -71,7 +71,6 @@ TEST_F(DeviceDirectoryTest, NewDeviceIdIsTheCounterPlusOneWrittenAtOnce) {
     const std::uint32_t id = directory.addDevice(0, 13, "NewGV2208");
     EXPECT_EQ(id, 42u);
     EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""), "42");
-    EXPECT_EQ(directory.currentRecord.deviceId, 42u);
     EXPECT_EQ(directory.devices().find(42)->name, "NewGV2208");
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "directory/device_status.h"
+
 namespace zelo {
 namespace {
 
@@ -95,6 +97,31 @@ TEST(DeviceList, ManyDevicesStayInOrderAndFindable) {
     list.clear();
     EXPECT_EQ(list.find(9999), nullptr);
     EXPECT_TRUE(list.empty());
+}
+
+// The power column that reports and readouts both write: the master state's
+// own digit for 0..9 (a larger value still means "on": "1", never a byte
+// that is not a digit), nothing for an unknown or absent master, then one
+// digit per reported outlet (codes 0, 3, 5 off; 1, 2, 4, 6 on; others none).
+TEST(PowerColumn, MasterDigitAndOutletCodes) {
+    PowerState s;
+    s.outletCount = 8;
+    const int codes[8] = {0, 1, 2, 3, 4, 5, 6, kOutletNotReported};
+    for (int i = 0; i < 8; ++i) s.outlets[std::size_t(i)].state = codes[i];
+    const struct {
+        bool present;
+        int master;
+        const char* text;
+    } rows[] = {{false, 1, "0110101"}, {true, -1, "0110101"}, {true, 0, "0 0110101"},
+                {true, 1, "1 0110101"}, {true, 9, "9 0110101"}, {true, 10, "1 0110101"},
+                {true, 65535, "1 0110101"}};
+    for (const auto& row : rows) {
+        s.masterPresent = row.present;
+        s.masterState = row.master;
+        EXPECT_EQ(powerText(s), row.text) << "master " << row.present << "/" << row.master;
+    }
+    s.scheduleKnown = false;
+    EXPECT_EQ(scheduleText(s), "--------");
 }
 
 }  // namespace

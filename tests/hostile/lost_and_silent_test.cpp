@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "connection/framed_readout.h"
 #include "directory/device_directory.h"
 #include "tests/connection/framed_device_script.h"
-#include "tests/connection/scripted_network.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/scripted_network.h"
+#include "tests/support/test_workspace.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
@@ -27,14 +27,14 @@ class LostAndSilent : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
-    AppSettings settings{dataDir + "ZELO.INI"};
-    LangStrings strings{settings};
-    DeviceDirectory directory{dataDir, settings, strings};
-    ManualClock clock{1'700'000'000};
-    test::ScriptedNetwork net{clock};
-    test::ScriptedFrontend frontend;
-    DeviceSession session{net, clock, frontend, settings, &directory};
-    DeviceReplies replies{session};
+    test::TestWorkspace w{dataDir, test::Net::Scripted, 1'700'000'000};
+    AppSettings& settings = w.ws.settings();
+    DeviceDirectory& directory = w.ws.directory();
+    ManualClock& clock = w.clock;
+    test::ScriptedNetwork& net = w.net;
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
+    DeviceSession& session = w.session();
     FramedDeviceScript device;
     std::string hangUpOn;  // the device closes its console when this command comes
 
@@ -83,12 +83,12 @@ TEST_F(LostAndSilent, FramedDeviceHangingUpInsteadOfAnsweringIsLostOnceAndReconn
     ASSERT_FALSE(session.loginFramed(true));
     hangUpOn = "SCS";
     EXPECT_TRUE(session.sendFramedCommand("SCS", true));
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
     EXPECT_FALSE(session.connection.connected);
     EXPECT_FALSE(session.connection.isOpen());
     // A wait after the loss tells it no second time.
     EXPECT_TRUE(session.awaitFramedReply("SCS"));
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
     // The next command logs in again.
     hangUpOn.clear();
     ASSERT_FALSE(session.sendFramedCommand("MPOS", true));
@@ -103,7 +103,7 @@ TEST_F(LostAndSilent, ReadoutDroppedOnARangeCommandLeavesTheSessionToReconnect) 
     hangUpOn = "RL300-31F";
     EXPECT_TRUE(readFramedStatus(session));
     EXPECT_EQ(frontend.errors, std::vector<int>{msg::kBadCommunication});
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
     EXPECT_FALSE(session.connection.connected);
     hangUpOn.clear();
     EXPECT_FALSE(readOutletStates(session));
@@ -125,7 +125,7 @@ TEST_F(LostAndSilent, PlainDeviceHangingUpInsteadOfAnsweringIsLostAndReconnected
     ASSERT_FALSE(session.loginPlain(true));
     hangUpOn = "LIST";
     EXPECT_TRUE(session.sendPlainCommand("LIST"));
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(view.losses, 1);
     EXPECT_FALSE(session.connection.connected);
     hangUpOn.clear();
     ASSERT_FALSE(session.sendPlainCommand("XPOS"));

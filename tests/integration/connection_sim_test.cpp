@@ -3,11 +3,11 @@
 
 #include <memory>
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "connection/device_session.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
@@ -62,7 +62,7 @@ protected:
     }
 
     std::unique_ptr<DeviceSession> sessionFor(const char* name, int model) {
-        auto s = std::make_unique<DeviceSession>(*network, clock, frontend, settings, nullptr);
+        auto s = w.ws.newSession(DeviceRecord{}, nullptr, &w.view);
         DeviceRecord& r = s->record;
         r.modelCode = model;
         r.addressText = "127.0.0.1";
@@ -74,10 +74,9 @@ protected:
     }
 
     static std::unique_ptr<sim::SimServer> server;
-    std::unique_ptr<Network> network = makeSystemNetwork();
-    SystemClock clock;
-    test::ScriptedFrontend frontend;
-    AppSettings settings{"unused.ini"};
+    test::TestWorkspace w{"unused/", test::Net::System, test::kWorkspaceNow, test::Time::System};
+    test::ScriptedFrontend& frontend = w.frontend;
+    AppSettings& settings = w.ws.settings();
 };
 
 std::unique_ptr<sim::SimServer> SimFleetTest::server;
@@ -161,7 +160,7 @@ TEST_F(SimFleetTest, ADeviceThatDropsMidDialogueIsNoticedAndReconnected) {
     EXPECT_FALSE(s->awaitFramedReply("MPOS"));
     s->sendFramedCommand("SCS", true);  // the third command after "*": the device hangs up
     EXPECT_TRUE(s->awaitFramedReply("SCS"));
-    EXPECT_EQ(frontend.losses, 1);
+    EXPECT_EQ(w.view.losses, 1);
     EXPECT_FALSE(s->connection.connected);
     // The next command logs in again before it goes out.
     EXPECT_FALSE(s->reconnectIfNeeded());

@@ -4,14 +4,14 @@
 
 #include <memory>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "connection/device_session.h"
 #include "connection/framed_readout.h"
-#include "devicewin/delivery.h"
+#include "schedule/delivery.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
@@ -56,13 +56,25 @@ protected:
 
     test::TempDir dir;
     std::unique_ptr<sim::SimServer> server;
-    std::unique_ptr<Network> network = makeSystemNetwork();
-    SystemClock clock;
-    AppSettings settings{"unused.ini"};
-    LangStrings strings{settings};
-    DeliveryContext context{*network, clock, settings, strings, dir.path().string() + "/"};
-    test::ScriptedFrontend frontend;
-    ScheduleTable table;
+    test::TestWorkspace w{dir.path().string() + "/", test::Net::System, test::kWorkspaceNow,
+                          test::Time::System};
+    AppSettings& settings = w.ws.settings();
+    test::ScriptedFrontend& frontend = w.frontend;
+    ScheduleTable& table = w.ws.schedule();
+
+    // A walk over `targets` as the progress window steps it (the records
+    // need not be in the directory).
+    std::unique_ptr<DeliveryWalk> walkOver(std::vector<DeviceRecord> targets) {
+        return std::make_unique<DeliveryWalk>(
+            std::move(targets), table,
+            DeliveryContext{w.ws.network(), w.ws.clock(), settings, w.ws.strings(), w.ws.dataDir()},
+            w.ws.directory(), frontend);
+    }
+    DeliveryResult deliver(const DeviceRecord& r) {
+        auto walk = walkOver({r});
+        walk->next();
+        return walk->results().at(0);
+    }
 };
 
 TEST_F(DeliveryTest, BothFramedModelsReceiveEveryEntry) {
@@ -70,16 +82,16 @@ TEST_F(DeliveryTest, BothFramedModelsReceiveEveryEntry) {
     startFleet("[hx]\nmodel = 3\n[jb]\nmodel = 5\nlogin = login\n");
     parseScheduleText("8:30,5/1,,PON1\n07:00,S,1-6,MPON\n23:15,2031/12/24,3,POF2\n", table);
     table.fileName = "week.shx";
-    const auto hx = deliverToDevice(recordFor("hx", 3, 1), table, context, frontend);
-    const auto jb = deliverToDevice(recordFor("jb", 5, 2), table, context, frontend);
-    EXPECT_TRUE(hx.normal) << hx.failedStep;
-    EXPECT_TRUE(jb.normal) << jb.failedStep;
+    const auto hx = deliver(recordFor("hx", 3, 1));
+    const auto jb = deliver(recordFor("jb", 5, 2));
+    EXPECT_TRUE(hx.normal) << failedStepText(hx);
+    EXPECT_TRUE(jb.normal) << failedStepText(jb);
 
     // Read back through the schedule list of the full readout.
     for (const auto& [unit, model] : {std::pair<const char*, int>{"hx", 3}, {"jb", 5}}) {
-        DeviceSession session(*network, clock, frontend, settings, nullptr);
-        DeviceReplies replies(session);
-        session.record = recordFor(unit, model, 9);
+        test::TestWorkspace w("unused/", test::Net::System, test::kWorkspaceNow, test::Time::System);
+        w.ws.current().select(recordFor(unit, model, 9));
+        DeviceSession& session = w.session();
         ASSERT_FALSE(session.loginFramed(true)) << unit;
         ASSERT_FALSE(readFramedStatus(session)) << unit;
         session.connection.closeConnection();
@@ -121,9 +133,9 @@ TEST_F(DeliveryTest, ARefusedLineNamesItsTablePosition) {
     startFleet("[hx]\nmodel = 3\n");
     // Position 2 repeats position 0: the device answers Doubled.
     parseScheduleText("8:30,5/1,,PON1\n9:00,5/1,,PON2\n8:30,5/1,,PON1\n10:00,5/1,,PON3\n", table);
-    const auto r = deliverToDevice(recordFor("hx", 3, 1), table, context, frontend);
+    const auto r = deliver(recordFor("hx", 3, 1));
     EXPECT_FALSE(r.normal);
-    EXPECT_EQ(r.failedStep, "upload line 2");
+    EXPECT_EQ(failedStepText(r), "upload line 2");
     EXPECT_EQ(frontend.errors, std::vector<int>{kTextScheduleRefused});
     EXPECT_EQ(frontend.errorCaptions, std::vector<int>{msg::kConfirm});
     EXPECT_EQ(frontend.numbers, std::vector<int>{2});
@@ -137,8 +149,8 @@ TEST_F(DeliveryTest, AWrongPasswordFailsTheReadout) {
     parseScheduleText("8:30,5/1,,PON1\n", table);
     DeviceRecord r = recordFor("hx", 3, 1);
     r.password = "0000";
-    const auto result = deliverToDevice(r, table, context, frontend);
-    EXPECT_EQ(result.failedStep, "readout");
+    const auto result = deliver(r);
+    EXPECT_EQ(failedStepText(result), "readout");
     EXPECT_EQ(frontend.errors, std::vector<int>{msg::kBadPassword});
     EXPECT_EQ(countOf(log(), "------------------------------"), 1);
 }
@@ -153,7 +165,7 @@ TEST_F(DeliveryTest, DevicesThatTakeNoScheduleAreSkippedWithoutALogEntry) {
     DeviceRecord noPort = recordFor("hx", 3, 3);
     noPort.port = 0;
     for (const DeviceRecord& r : {plain, noAddress, noPort})
-        EXPECT_EQ(deliverToDevice(r, table, context, frontend).failedStep, "skipped");
+        EXPECT_EQ(deliver(r).failedStep, DeliveryStep::Skipped);
     EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
 }
 
@@ -165,16 +177,37 @@ TEST_F(DeliveryTest, ParallelDeliveryReachesEveryDeviceOnce) {
     for (int i = 1; i <= 6; ++i)
         targets.push_back(recordFor(("hx-" + std::to_string(i)).c_str(), 3, std::uint32_t(i)));
     std::vector<test::ScriptedFrontend> frontends(targets.size());
-    const auto results = deliverToAll(targets, table, context, 3,
-                                      [&](std::size_t i) -> Frontend& { return frontends[i]; });
+    auto walk = walkOver(targets);
+    walk->runToEnd(3, [&](std::size_t i) -> Frontend& { return frontends[i]; });
+    const auto& results = walk->results();
     ASSERT_EQ(results.size(), 6u);
     for (std::size_t i = 0; i < results.size(); ++i) {
-        EXPECT_TRUE(results[i].normal) << results[i].failedStep;
+        EXPECT_TRUE(results[i].normal) << failedStepText(results[i]);
         EXPECT_EQ(results[i].deviceId, targets[i].deviceId);  // in target order
     }
     server->stop();
     for (int i = 1; i <= 6; ++i) EXPECT_EQ(memoryOf(("hx-" + std::to_string(i)).c_str()).size(), 2u);
     EXPECT_EQ(countOf(log(), "Result: Normal\r\n\r\n"), 6);
+}
+
+TEST_F(DeliveryTest, ACancelledWalkStopsAfterTheDeviceInHand) {
+    startFleet("[hx]\nmodel = 3\ncount = 3\n");
+    parseScheduleText("8:30,5/1,,PON1\n", table);
+    std::vector<DeviceRecord> targets;
+    for (int i = 1; i <= 3; ++i)
+        targets.push_back(recordFor(("hx-" + std::to_string(i)).c_str(), 3, std::uint32_t(i)));
+    auto walk = walkOver(targets);
+    ASSERT_NE(walk->next(), nullptr);
+    walk->cancel();
+    EXPECT_EQ(walk->next(), nullptr);
+    EXPECT_TRUE(walk->done());
+    EXPECT_EQ(walk->results().size(), 1u);
+    ASSERT_EQ(frontend.progress.size(), 1u);  // before the first device
+    EXPECT_EQ(frontend.progress[0].name, "hx-1");
+    EXPECT_EQ(frontend.progress[0].total, 3u);
+    server->stop();
+    EXPECT_EQ(memoryOf("hx-2").size(), 0u);
+    EXPECT_EQ(countOf(log(), "------------------------------"), 1);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "connection/device_settings.h"
 #include "connection/framed_readout.h"
 #include "connection/open_sequence.h"
@@ -15,7 +15,7 @@
 #include "directory/item_file.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-#include "tests/support/scripted_frontend.h"
+#include "tests/support/test_workspace.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
@@ -74,12 +74,11 @@ protected:
 
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
-    AppSettings settings{dataDir + "ZELO.INI"};
-    LangStrings strings{settings};
-    DeviceDirectory directory{dataDir, settings, strings};
-    std::unique_ptr<Network> network = makeSystemNetwork();
-    SystemClock clock;
-    test::ScriptedFrontend frontend;
+    test::TestWorkspace w{dataDir, test::Net::System, test::kWorkspaceNow, test::Time::System};
+    AppSettings& settings = w.ws.settings();
+    DeviceDirectory& directory = w.ws.directory();
+    test::ScriptedFrontend& frontend = w.frontend;
+    test::ScriptedView& view = w.view;
     std::uint32_t group = 0;
 
     void SetUp() override {
@@ -97,8 +96,7 @@ protected:
         r.port = static_cast<std::uint16_t>(
             server->consolePort(static_cast<std::size_t>(server->find(unit))));
         EXPECT_TRUE(directory.saveDevice(r));
-        auto s = std::make_unique<DeviceSession>(*network, clock, frontend, settings, &directory);
-        s->record = r;
+        auto s = w.ws.newSession(r, nullptr, &w.view, true);
         return s;
     }
     DeviceRecord stored(std::uint32_t id) {
@@ -121,7 +119,6 @@ TEST_F(ReadoutSim, FullStateOfEveryModelAndFirmware) {
     for (const auto& u : units) {
         SCOPED_TRACE(u.unit);
         auto s = sessionFor(u.unit, u.model);
-        DeviceReplies replies(*s);
         ASSERT_EQ(openDevice(*s), OpenResult::Opened);
         EXPECT_TRUE(frontend.errors.empty());
         const DeviceStatus& st = s->status;
@@ -155,7 +152,6 @@ TEST_F(ReadoutSim, FullStateOfEveryModelAndFirmware) {
 
 TEST_F(ReadoutSim, PlainSettingsChangedAndReadBack) {
     auto s = sessionFor("swdq6m", 12);
-    DeviceReplies replies(*s);
     ASSERT_EQ(openDevice(*s), OpenResult::Opened);
     DeviceSettings& v = s->status.settings;
     ASSERT_EQ(enterSetting(v, "sysContact", "ops@example.com"), EntryResult::Ok);
@@ -166,7 +162,6 @@ TEST_F(ReadoutSim, PlainSettingsChangedAndReadBack) {
     s->connection.closeConnection();
 
     auto again = sessionFor("swdq6m", 12);
-    DeviceReplies replies2(*again);
     ASSERT_EQ(openDevice(*again), OpenResult::Opened);
     EXPECT_EQ(again->status.settings.sysContact, "ops@example.com");
     EXPECT_EQ(again->status.settings.debOlPowerOnTime[0], 3);
@@ -177,7 +172,6 @@ TEST_F(ReadoutSim, PlainSettingsChangedAndReadBack) {
 
 TEST_F(ReadoutSim, FramedCentreRegistersChangedAndReadBack) {
     auto s = sessionFor("hx-32905", 3);
-    DeviceReplies replies(*s);
     ASSERT_EQ(openDevice(*s), OpenResult::Opened);
     enterCenterRegister(s->status.settings, 0x232, "5123");
     frontend.answers = {false};  // no restart
@@ -189,25 +183,23 @@ TEST_F(ReadoutSim, FramedCentreRegistersChangedAndReadBack) {
 
 TEST_F(ReadoutSim, FramedSwitchingUpdatesRecordItemFileAndRow) {
     auto s = sessionFor("hx", 3);
-    DeviceReplies replies(*s);
     ASSERT_EQ(openDevice(*s), OpenResult::Opened);
     EXPECT_EQ(s->record.powerText, "1 1011");
-    frontend.changedRecords.clear();
+    view.changedRecords.clear();
     ASSERT_TRUE(confirmPowerControl(*s));
     ASSERT_FALSE(sendPowerCommand(*s, "PON2", true));
     // The POS reply (and the MPOS it asks for) as the window's timer reads them.
     ASSERT_FALSE(s->awaitFramedReply(std::nullopt));
     EXPECT_EQ(s->record.powerText, "1 1111");
     EXPECT_EQ(stored(s->record.deviceId).powerText, "1 1111");
-    ASSERT_GE(frontend.changedRecords.size(), 2u);  // POS, then MPOS
-    EXPECT_EQ(frontend.changedRecords.back().powerText, "1 1111");
+    ASSERT_EQ(view.changedRecords.size(), 1u);  // POS and the MPOS it asks for: one save
+    EXPECT_EQ(view.changedRecords.back().powerText, "1 1111");
     EXPECT_EQ(s->status.previousRecord.powerText, "1 1111");  // copied before MPOS
     s->connection.closeConnection();
 }
 
 TEST_F(ReadoutSim, PlainSwitchingThenXposReadsTheNewStates) {
     auto s = sessionFor("gv2208", 13);
-    DeviceReplies replies(*s);
     ASSERT_EQ(openDevice(*s), OpenResult::Opened);
     EXPECT_EQ(s->record.powerText, "1100");
     ASSERT_FALSE(sendPowerCommand(*s, "PON0", true));  // goes out as MPON

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
-#include "app/profile_file.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "settings/profile_file.h"
 #include "common/file_replace.h"
 #include "directory/device_directory.h"
 #include "directory/item_file.h"
@@ -28,6 +28,7 @@
 #include "status/status_station.h"
 #include "tests/status/station_fixture.h"
 #include "tests/support/faulty_file_ops.h"
+#include "tests/support/test_workspace.h"
 #include "tests/support/scripted_frontend.h"
 #include "tests/support/temp_dir.h"
 
@@ -328,18 +329,13 @@ TEST(WriteFaults, LogEntriesAreWholeOrSkipped) {
 
 // One report that changes a device's outlets, committed in one tick.
 bool stationCommit(const std::string& dataDir, bool retryAfterwards, Files* afterFault = nullptr) {
-    AppSettings settings(dataDir + "ZELO.INI");
-    LangStrings strings(settings);
-    settings.loadSettings(strings);
+    test::TestWorkspace w(dataDir, test::Net::Scripted, test::kNow);
+    EXPECT_TRUE(w.load(false));
+    AppSettings& settings = w.ws.settings();
     settings.logEnable = true;
     settings.baseDir = "";
-    DeviceDirectory directory(dataDir, settings, strings);
-    EXPECT_TRUE(directory.load(false));
-    ReportStatus current;
-    test::ScriptedFrontend frontend;
-    ManualClock clock(test::kNow);
-    AppState state;
-    StatusStation station(directory, current, settings, strings, frontend, clock, state);
+    DeviceDirectory& directory = w.ws.directory();
+    StatusStation& station = w.ws.station();
     const test::Bytes report = test::ElementReport()
                                    .mac("0000AABBCC02")
                                    .outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}})

@@ -6,8 +6,8 @@
 #include <ctime>
 #include <filesystem>
 
-#include "app/app_settings.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "common/format.h"
 #include "directory/device_record.h"
 #include "tests/support/temp_dir.h"

@@ -46,11 +46,11 @@ TEST_F(ListenerTick, DisabledListenerOpensNothingAndTicksDoNothing) {
 
 TEST_F(ListenerTick, BindFailureLeavesTheListenerClosed) {
     open();
-    test::ScriptedFrontend other;
-    AppState otherState;
-    StatusStation rival(*directory, currentStatus, settings, strings, other, clock, otherState);
-    EXPECT_FALSE(rival.openStatusListenerOn(port, kLoopback));
-    EXPECT_FALSE(otherState.listenerOpen);
+    // A second Workspace over the same directory, as a second program would be.
+    test::TestWorkspace other(dataDir, test::Net::System);
+    ASSERT_TRUE(other.load(false));
+    EXPECT_FALSE(other.ws.station().openStatusListenerOn(port, kLoopback));
+    EXPECT_FALSE(other.ws.state().listenerOpen);
 }
 
 TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTick) {
@@ -67,8 +67,8 @@ TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTick) {
     EXPECT_EQ(logFile(0x11),
               t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
     // One save for the group, one row refresh with the last state.
-    ASSERT_EQ(frontend.changedRecords.size(), 1u);
-    EXPECT_EQ(frontend.changedRecords[0].powerText, "1");
+    ASSERT_EQ(view.changedRecords.size(), 1u);
+    EXPECT_EQ(view.changedRecords[0].powerText, "1");
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].powerText, "1");
 }
 
@@ -76,14 +76,14 @@ TEST_F(ListenerTick, ReportsWaitWhileThePropertyDialogIsOpenOrABatchRuns) {
     open();
     send(outlets({{0, 0}}));
     arrived();
-    state.openDialog = 3;
+    state.openDialog = OpenDialog::Property;
     EXPECT_FALSE(station->tick().polled);
-    state.openDialog = 0;
+    state.openDialog = OpenDialog::None;
     state.busy = true;
     EXPECT_FALSE(station->tick().polled);
     EXPECT_EQ(device(0x11).powerText, "1111");
     state.busy = false;
-    state.openDialog = 1;  // the control window does not stop polling
+    state.openDialog = OpenDialog::Control;  // the control window does not stop polling
     EXPECT_EQ(station->tick().accepted, 1u);
     EXPECT_EQ(device(0x11).powerText, "0");
 }

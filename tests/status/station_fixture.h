@@ -9,15 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "app/app_settings.h"
-#include "app/frontend.h"
-#include "app/lang_strings.h"
-#include "common/clock.h"
-#include "directory/device_directory.h"
-#include "status/status_station.h"
 #include "tests/status/report_builder.h"
-#include "tests/support/scripted_frontend.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo::test {
 
@@ -56,14 +50,16 @@ class StationTest : public ::testing::Test {
 protected:
     TempDir dir;
     std::string dataDir = dir.path().string() + "/";
-    AppSettings settings{dataDir + "ZELO.INI"};
-    LangStrings strings{settings};
-    std::unique_ptr<DeviceDirectory> directory;
-    ReportStatus currentStatus;
-    ScriptedFrontend frontend;
-    ManualClock clock{kNow};
-    AppState state;
-    std::unique_ptr<StatusStation> station;
+    TestWorkspace w{dataDir, Net::System, kNow};
+    AppSettings& settings = w.ws.settings();
+    DeviceDirectory* directory = &w.ws.directory();
+    StatusStation* station = &w.ws.station();
+    DeviceRecord& currentRecord = w.ws.current().record();
+    DeviceStatus& currentStatus = w.ws.current().status();
+    AppState& state = w.ws.state();
+    ScriptedFrontend& frontend = w.frontend;
+    ScriptedView& view = w.view;
+    ManualClock& clock = w.clock;
 
     void SetUp() override {
         writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n1\tSpare\t2\r\n");
@@ -77,14 +73,11 @@ protected:
         load();
     }
 
+    // Reads the directory again from the files (the settings stay).
     void load() {
-        station.reset();
-        directory = std::make_unique<DeviceDirectory>(dataDir, settings, strings);
         ASSERT_TRUE(directory->load(false));
-        station = std::make_unique<StatusStation>(*directory, currentStatus, settings, strings,
-                                                  frontend, clock, state);
+        station->directoryChanged();
     }
-
     bool decode(const Bytes& b) { return station->decodeStatusReport(b.data(), b.size()); }
     // A report as one tick handles it: decoded, then saved.
     bool receive(const Bytes& b) {

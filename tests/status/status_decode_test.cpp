@@ -6,6 +6,7 @@
 
 #include "common/format.h"
 #include "directory/item_file.h"
+#include "status/report_decoder.h"
 #include "tests/status/station_fixture.h"
 
 namespace zelo {
@@ -72,12 +73,12 @@ TEST_F(DecodeElementReport, FullReportUpdatesRecordItemFileRowAndLog) {
                   "00000000 4598421C\r\n0000AABBCC01\r\n7394\r\nHX 00\r\n\r\n"
                   "O-RX\r\n0 1 2 65535 \r\n2350\r\n0\r\n" +
                   test::kGvRecord + test::kSwdRecord + test::kOldHxRecord + test::kSwd6Record);
-    ASSERT_EQ(frontend.changedRecords.size(), 1u);
-    EXPECT_EQ(frontend.changedRecords[0].deviceId, 0x10u);
-    EXPECT_EQ(frontend.changedRecords[0].powerText, "1 1011");
+    ASSERT_EQ(view.changedRecords.size(), 1u);
+    EXPECT_EQ(view.changedRecords[0].deviceId, 0x10u);
+    EXPECT_EQ(view.changedRecords[0].powerText, "1 1011");
     EXPECT_EQ(logFile(0x10), FormatUpdateTime(kNow, 0) + "\t1 1011\tO-OO\tO-RX\t2350\t0\r\n");
     // No window open: the current record takes the work copy.
-    EXPECT_EQ(directory->currentRecord.deviceId, 0x10u);
+    EXPECT_EQ(currentRecord.deviceId, 0x10u);
     EXPECT_EQ(currentStatus.masterState, 1);
     EXPECT_EQ(currentStatus.outlets[1].state, 0);
 }
@@ -206,7 +207,7 @@ TEST_F(DecodeElementReport, PingOnlyReportLogsButSavesNothing) {
     ASSERT_TRUE(receive(
         ElementReport().mac("0000AABBCC02").pingCompact({{1, 0}, {1, 0}, {1, 0}, {1, 0}}).build()));
     EXPECT_EQ(file("00000001.IDX"), before);
-    EXPECT_TRUE(frontend.changedRecords.empty());
+    EXPECT_TRUE(view.changedRecords.empty());
     EXPECT_EQ(logFile(0x11), FormatUpdateTime(kNow, 0) + "\t1111\t \tOOOO\t0\t-1\r\n");
 }
 
@@ -220,7 +221,7 @@ TEST_F(DecodeElementReport, RepeatedValuesWriteNoLogLineButStampTheFile) {
     EXPECT_EQ(logFile(0x11), log);
     EXPECT_EQ(device(0x11).updateTime, std::uint32_t(kNow + 3600));
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].updateTime, std::uint32_t(kNow + 3600));
-    EXPECT_EQ(frontend.changedRecords.size(), 2u);
+    EXPECT_EQ(view.changedRecords.size(), 2u);
 }
 
 TEST_F(DecodeElementReport, ScheduleOnlyChangeUpdatesTheFileWithoutALogLine) {
@@ -273,31 +274,31 @@ TEST_F(DecodeElementReport, TheWalkStopsWhereTheRemainingCountRunsOut) {
 class DecodeControlWindow : public StationTest {};
 
 TEST_F(DecodeControlWindow, OpenWindowOfTheReportingDeviceIsRedrawn) {
-    directory->currentRecord = device(0x11);
-    frontend.windowOpen = true;
+    currentRecord = device(0x11);
+    state.openDialog = OpenDialog::Control;
     ASSERT_TRUE(receive(
         ElementReport().mac("0000AABBCC02").master(1).outlets({{1, 1}, {0, 0}, {1, 1}}).build()));
-    EXPECT_EQ(frontend.redrawnOutlets, (std::vector<int>{-1, 0, 1, 2}));
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 1, 2}));
     EXPECT_EQ(currentStatus.outlets[1].state, 0);
-    EXPECT_EQ(directory->currentRecord.outletCount, 3);
+    EXPECT_EQ(currentRecord.outletCount, 3);
 }
 
 TEST_F(DecodeControlWindow, OpenWindowOfAnotherDeviceIsLeftAlone) {
-    directory->currentRecord = device(0x10);
-    const DeviceRecord before = directory->currentRecord;
-    frontend.windowOpen = true;
+    currentRecord = device(0x10);
+    const DeviceRecord before = currentRecord;
+    state.openDialog = OpenDialog::Control;
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC02").master(1).outlets({{1, 1}}).build()));
-    EXPECT_TRUE(frontend.redrawnOutlets.empty());
-    EXPECT_EQ(directory->currentRecord.macText, before.macText);
-    EXPECT_EQ(directory->currentRecord.powerText, before.powerText);
-    EXPECT_EQ(currentStatus.masterKnown, false);
+    EXPECT_TRUE(view.redrawnOutlets.empty());
+    EXPECT_EQ(currentRecord.macText, before.macText);
+    EXPECT_EQ(currentRecord.powerText, before.powerText);
+    EXPECT_FALSE(currentStatus.masterPresent);
 }
 
 TEST_F(DecodeControlWindow, CurrentDevicesStatusCarriesOverIntoTheReport) {
-    directory->currentRecord = device(0x11);
-    currentStatus.masterKnown = true;
+    currentRecord = device(0x11);
+    currentStatus.masterPresent = true;
     currentStatus.masterState = 0;
-    frontend.windowOpen = true;
+    state.openDialog = OpenDialog::Control;
     // No master element: the master digit comes from the current status.
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC02").outlets({{1, 1}, {1, 1}}).build()));
     EXPECT_EQ(device(0x11).powerText, "0 11");
@@ -330,10 +331,10 @@ TEST_F(DecodeOlderLayouts, ShortReportOutputAndPendingFlags) {
 }
 
 TEST_F(DecodeOlderLayouts, CurrentDeviceIsTheOneWithTheSameUnitNumber) {
-    directory->currentRecord = device(0x14);
-    frontend.windowOpen = true;
+    currentRecord = device(0x14);
+    state.openDialog = OpenDialog::Control;
     ASSERT_TRUE(receive(test::shortReport(5, {{1, 0}, {1, 0}, {1, 0}, {1, 0}})));
-    EXPECT_EQ(frontend.redrawnOutlets, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST_F(DecodeOlderLayouts, UnknownUnitChangesNothing) {
@@ -342,77 +343,130 @@ TEST_F(DecodeOlderLayouts, UnknownUnitChangesNothing) {
     EXPECT_EQ(snapshot(), before);
 }
 
-// ---- datagrams that leave no trace ----
+// ---- the pure decoder ----
 
-class DecodeMalformed : public StationTest {
-protected:
-    void expectNoTrace(const Bytes& b) {
-        const auto files = snapshot();
-        std::vector<DeviceRecord> records(directory->devices().begin(), directory->devices().end());
-        const DeviceRecord current = directory->currentRecord;
-        EXPECT_FALSE(receive(b));
-        EXPECT_EQ(snapshot(), files);
-        EXPECT_TRUE(std::equal(records.begin(), records.end(), directory->devices().begin(),
-                               directory->devices().end()));
-        EXPECT_EQ(directory->currentRecord, current);
-        EXPECT_TRUE(frontend.changedRecords.empty());
-        EXPECT_TRUE(frontend.redrawnOutlets.empty());
-        EXPECT_EQ(currentStatus.masterKnown, false);
-    }
-    Bytes good() {
+TEST(ReportDecoder, KeepsTheKnownElementsInOrderOfArrivalWithTheirFields) {
+    const Bytes b = ElementReport()
+                        .master(3)  // before the MAC: kept in its place
+                        .mac("0000AABBCC02")
+                        .unknown(0x0999, 6)
+                        .outlets({{5, 1}, {2, 0}, {7, 0}})
+                        .schedule({0, 1})
+                        .pingFull(1, {{3, 9}, {0, 65535}})
+                        .temperature(false, 4, -250, false)
+                        .build();
+    const auto r = decodeReport(b.data(), b.size());
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->layout, ReportLayout::Element);
+    ASSERT_EQ(r->elements.size(), 6u);
+    EXPECT_EQ(std::get<MasterElement>(r->elements[0]).state, 3);
+    EXPECT_EQ(std::get<MacElement>(r->elements[1]).mac,
+              (std::array<std::uint8_t, 6>{0x00, 0x00, 0xAA, 0xBB, 0xCC, 0x02}));
+    const auto& o = std::get<OutletsElement>(r->elements[2]);
+    ASSERT_EQ(o.count, 3);
+    EXPECT_EQ(o.outlets[0].code, 5);
+    EXPECT_EQ(o.outlets[0].state(), 1);
+    EXPECT_EQ(o.outlets[1].state(), 0);
+    EXPECT_EQ(o.outlets[2].state(), 7);
+    const auto& s = std::get<ScheduleElement>(r->elements[3]);
+    EXPECT_EQ(s.count, 2);
+    EXPECT_EQ(s.scheduled, (std::array<bool, 8>{false, true}));
+    const auto& p = std::get<PingElement>(r->elements[4]).entries;
+    ASSERT_EQ(p.size(), 2u);
+    EXPECT_EQ(p[0].state, 3);
+    EXPECT_EQ(p[0].reboots, 9);
+    EXPECT_EQ(p[1].reboots, 65535);
+    const auto& t = std::get<TemperatureElement>(r->elements[5]);
+    EXPECT_FALSE(t.sensor);
+    EXPECT_EQ(t.state, 4);
+    EXPECT_EQ(t.temperature, -250);
+
+    const Bytes older = test::shortReport(258, {{1, 1}, {1, 0}, {0, 1}, {0, 0}});
+    const auto u = decodeReport(older.data(), older.size());
+    ASSERT_TRUE(u);
+    EXPECT_EQ(u->layout, ReportLayout::Short);
+    EXPECT_EQ(u->unitId, 258);
+    EXPECT_EQ(u->unitOutlets, (std::array<int, 4>{2, 1, 5, 0}));
+}
+
+// Each row breaks one rule of a report the decoder otherwise takes.
+TEST(ReportDecoder, MalformedDatagramsAreNoReport) {
+    auto good = [] {
         return ElementReport()
             .mac("0000AABBCC02")
             .master(1)
             .outlets({{1, 1}, {1, 1}})
             .temperature(true, 0, 1)
             .build();
+    };
+    auto edited = [&](auto edit, Bytes b = {}) {
+        if (b.empty()) b = good();
+        edit(b);
+        return b;
+    };
+    auto resum = [](Bytes& b) { test::resum(b); };
+    const Bytes shortOne = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
+    const Bytes table = test::tableReport(258, {{1, 1}});
+    const std::vector<std::pair<const char*, Bytes>> rows = {
+        {"shorter than ten bytes", Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0}},
+        {"a byte more than the total length", edited([](Bytes& b) { b.push_back(0); })},
+        {"total length two more than the count", edited([&](Bytes& b) { b[3] += 2; resum(b); })},
+        {"odd length", edited([&](Bytes& b) { b.push_back(0); b[3] += 1; resum(b); })},
+        {"checksum word", edited([](Bytes& b) { b[7] ^= 1; })},
+        {"checksum of a payload byte", edited([](Bytes& b) { b[20] ^= 0x40; })},
+        {"first byte 0x02", edited([&](Bytes& b) { b[0] = 0x02; resum(b); })},
+        {"high byte 0, neither table nor short", Bytes(30, 0)},
+        {"table without its marker",
+         edited([](Bytes& b) { b[9] = 223; }, table)},
+        {"short report shorter than its layout", edited([](Bytes& b) { b.resize(28); }, shortOne)},
+        {"outlet length that does not fit its count",
+         ElementReport().mac("0000AABBCC02").outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build()},
+        {"schedule length that does not fit its count",
+         ElementReport().mac("0000AABBCC02").outlets({{1, 1}}).schedule({1, 1}, 16).build()},
+        {"MAC element near the end",
+         ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build()},
+        {"ping watch claiming more entries than it carries",
+         ElementReport().mac("0000AABBCC02").pingFull(0, {{1, 0}, {1, 0}}, 20).build()},
+        {"temperature block past the end", ElementReport()
+                                               .mac("0000AABBCC02")
+                                               .raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0})
+                                               .fillerWords(1)
+                                               .build()},
+        {"element length running past the datagram",
+         ElementReport().mac("0000AABBCC02").raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build()},
+        {"length word past the end", ElementReport().raw({0x00, 0x01}).fillerWords(0).build()},
+        {"longer than 1600 bytes", Bytes(1601, 0)},
+    };
+    for (const Bytes& base : {good(), shortOne, table})
+        ASSERT_TRUE(decodeReport(base.data(), base.size())) << base.size();
+    for (const auto& [name, b] : rows) EXPECT_FALSE(decodeReport(b.data(), b.size())) << name;
+}
+
+// ---- reports that leave no trace ----
+
+class DecodeMalformed : public StationTest {
+protected:
+    void expectNoTrace(const Bytes& b) {
+        const auto files = snapshot();
+        std::vector<DeviceRecord> records(directory->devices().begin(), directory->devices().end());
+        const DeviceRecord current = currentRecord;
+        EXPECT_FALSE(receive(b));
+        EXPECT_EQ(snapshot(), files);
+        EXPECT_TRUE(std::equal(records.begin(), records.end(), directory->devices().begin(),
+                               directory->devices().end()));
+        EXPECT_EQ(currentRecord, current);
+        EXPECT_TRUE(view.changedRecords.empty());
+        EXPECT_TRUE(view.redrawnOutlets.empty());
+        EXPECT_TRUE(view.acceptedReports.empty());
+        EXPECT_FALSE(currentStatus.masterPresent);
     }
 };
 
-TEST_F(DecodeMalformed, ShorterThanTenBytes) {
-    expectNoTrace(Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0});
-}
-
 TEST_F(DecodeMalformed, TenByteReportWithoutElementsIsRecognisedButMatchesNothing) {
-    expectNoTrace(ElementReport().build());  // 8 bytes of header and one filler word
-}
-
-TEST_F(DecodeMalformed, TotalLengthOffByOne) {
-    Bytes b = good();
-    b.push_back(0);
+    const Bytes b = ElementReport().raw({0, 0}).build();  // 8 bytes of header and one filler word
+    ASSERT_EQ(b.size(), 10u);
+    ASSERT_TRUE(decodeReport(b.data(), b.size()));
     expectNoTrace(b);
-    b = good();
-    b[3] += 2;
-    test::resum(b);
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, OddLength) {
-    Bytes b = good();
-    b.push_back(0);
-    b[3] += 1;
-    test::resum(b);
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, ChecksumMismatch) {
-    Bytes b = good();
-    b[7] ^= 1;
-    expectNoTrace(b);
-    b = good();
-    b[20] ^= 0x40;  // a payload byte
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, UnknownLayouts) {
-    Bytes b = good();
-    b[0] = 0x02;
-    test::resum(b);
-    expectNoTrace(b);
-    expectNoTrace(Bytes(30, 0));  // high byte 0 but neither table nor short
-    Bytes table = test::tableReport(258, {{1, 1}});
-    table[9] = 223;
-    expectNoTrace(table);
 }
 
 TEST_F(DecodeMalformed, UnknownMacEvenWithOutletData) {
@@ -423,66 +477,12 @@ TEST_F(DecodeMalformed, NoMacElement) {
     expectNoTrace(ElementReport().master(1).outlets({{1, 1}}).build());
 }
 
-TEST_F(DecodeMalformed, OutletLengthThatDoesNotFitItsCountDropsEverythingBeforeIt) {
+TEST_F(DecodeMalformed, AMalformedElementDropsEverythingBeforeIt) {
     expectNoTrace(ElementReport()
                       .mac("0000AABBCC02")
                       .temperature(true, 3, 999)
                       .outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3)
                       .build());
-}
-
-TEST_F(DecodeMalformed, ScheduleLengthThatDoesNotFitItsCount) {
-    expectNoTrace(
-        ElementReport().mac("0000AABBCC02").outlets({{1, 1}}).schedule({1, 1}, 16).build());
-}
-
-TEST_F(DecodeMalformed, ShortReportShorterThanItsLayout) {
-    Bytes b = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
-    b.resize(28);
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, MacElementNearTheEndReadsPastIt) {
-    Bytes b =
-        ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build();
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, PingWatchClaimingMoreEntriesThanItCarries) {
-    expectNoTrace(ElementReport()
-                      .mac("0000AABBCC02")
-                      .outlets({{1, 1}})
-                      .pingFull(0, {{1, 0}, {1, 0}}, 20)
-                      .build());
-}
-
-TEST_F(DecodeMalformed, TemperatureBlockPastTheEnd) {
-    Bytes b = ElementReport()
-                  .mac("0000AABBCC02")
-                  .outlets({{1, 1}})
-                  .raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0})
-                  .fillerWords(1)
-                  .build();
-    expectNoTrace(b);
-}
-
-TEST_F(DecodeMalformed, ElementLengthRunningPastTheDatagram) {
-    expectNoTrace(ElementReport()
-                      .mac("0000AABBCC02")
-                      .outlets({{1, 1}})
-                      .raw({0x09, 0x99, 0x01, 0x00, 0, 0})
-                      .fillerWords(2)
-                      .build());
-}
-
-TEST_F(DecodeMalformed, LengthWordPastTheEnd) {
-    // A non-zero type in the last two bytes: its length word is not there.
-    expectNoTrace(ElementReport().raw({0x00, 0x01}).fillerWords(0).build());
-}
-
-TEST_F(DecodeMalformed, LongerThan1600Bytes) {
-    Bytes b(1601, 0);
-    expectNoTrace(b);
 }
 
 }  // namespace

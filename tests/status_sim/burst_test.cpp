@@ -15,14 +15,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_settings.h"
-#include "app/frontend.h"
-#include "app/lang_strings.h"
+#include "settings/app_settings.h"
+#include "common/frontend.h"
+#include "settings/lang_strings.h"
 #include "common/clock.h"
 #include "directory/device_directory.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
 #include "status/status_station.h"
+#include "tests/support/test_workspace.h"
 #include "tests/status_sim/data_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -85,24 +86,15 @@ TEST(StationBurst, TenThousandReportsAreAllCommitted) {
         writeBytes(dataDir + test::hex8(g) + ".IDX", test::itemFile(records));
     std::filesystem::create_directories(dataDir + "logs");
 
-    AppSettings settings{dataDir + "ZELO.INI"};
+    test::TestWorkspace w(dataDir, test::Net::System, kNow);
+    AppSettings& settings = w.ws.settings();
     settings.language = 1;
     settings.dateStyle = 0;
     settings.logEnable = true;
     settings.baseDir = "logs";
-    LangStrings strings{settings};
-    DeviceDirectory directory(dataDir, settings, strings);
-    ASSERT_TRUE(directory.load(false));
-    ReportStatus currentStatus;
-    SilentFrontend frontend;
-    ManualClock clock{kNow};
-    AppState state;
-    StatusStation station(directory, currentStatus, settings, strings, frontend, clock, state);
+    ASSERT_TRUE(w.ws.directory().load(false));
+    StatusStation& station = w.ws.station();
     ASSERT_TRUE(station.openStatusListenerOn(0, 0x7F000001u));
-
-    std::map<std::uint32_t, std::vector<std::string>> seen;  // deviceId -> power texts
-    station.setReportObserver(
-        [&seen](const DeviceRecord& r) { seen[r.deviceId].push_back(r.powerText); });
 
     sim::Fleet fleet;
     std::string error;
@@ -170,6 +162,8 @@ TEST(StationBurst, TenThousandReportsAreAllCommitted) {
     // Each unit's reports, in the order it sent them.
     std::vector<std::string> powers;
     for (int round = 0; round < kRounds; ++round) powers.push_back(powerAfterRound(round));
+    std::map<std::uint32_t, std::vector<std::string>> seen;  // deviceId -> power texts
+    for (const DeviceRecord& r : w.view.acceptedReports) seen[r.deviceId].push_back(r.powerText);
     int unitsWrong = 0;
     for (int u = 0; u < kUnits; ++u)
         if (seen[idOf(u)] != powers && ++unitsWrong <= 3)

@@ -1,7 +1,7 @@
 #pragma once
 // File steps that record what the code under test does to the disk and can
-// fail one chosen step: an open, a write that stops after N bytes, a close,
-// a rename, a remove or a cut back.
+// fail one chosen step: an open, a write that stops after N bytes, a sync of
+// a file or a directory, a close, a rename, a remove or a cut back.
 
 #include <cstddef>
 #include <string>
@@ -12,13 +12,14 @@
 namespace zelo::test {
 
 struct FileStep {
-    enum Kind { Open, Write, Close, Rename, Remove, Truncate } kind;
+    enum Kind { Open, Write, Close, Rename, Remove, Truncate, Sync, SyncDirectory } kind;
     std::string path;
     std::size_t size = 0;  // bytes asked to be written
 };
 
 inline const char* kindName(FileStep::Kind k) {
-    static const char* const names[] = {"open", "write", "close", "rename", "remove", "truncate"};
+    static const char* const names[] = {"open",   "write",    "close", "rename",
+                                        "remove", "truncate", "sync",  "directory sync"};
     return names[k];
 }
 
@@ -42,6 +43,13 @@ public:
             return FileOps::write(file, data, keepBytes_ < size ? keepBytes_ : size);
         return FileOps::write(file, data, size);
     }
+    // The syncs go no further than the stream's buffer: the steps are what
+    // the tests look at, and the sweeps' thousands of real syncs would only
+    // make them slow.
+    bool sync(std::FILE* file) override {
+        if (record({FileStep::Sync, openPath_})) return false;
+        return std::fflush(file) == 0;
+    }
     bool close(std::FILE* file) override {
         const bool fail = record({FileStep::Close, openPath_});
         const bool closed = FileOps::close(file);  // the stream goes either way
@@ -50,6 +58,10 @@ public:
     bool rename(const std::string& from, const std::string& to) override {
         if (record({FileStep::Rename, from + " -> " + to})) return false;
         return FileOps::rename(from, to);
+    }
+    bool syncDirectory(const std::string& directory) override {
+        if (record({FileStep::SyncDirectory, directory})) return false;
+        return true;
     }
     bool remove(const std::string& path) override {
         if (record({FileStep::Remove, path})) return false;

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
-#include "directory/device_record.h"
+#include "common/frontend.h"
 
 namespace zelo::test {
 
@@ -34,21 +33,21 @@ public:
         answers.pop_front();
         return a;
     }
-    void deviceRecordChanged(const DeviceRecord& r) override { changedRecords.push_back(r); }
-    void outletChanged(int index) override { redrawnOutlets.push_back(index); }
-    bool controlWindowOpen() const override { return windowOpen; }
-    void connectionLost() override { ++losses; }
+    void batchProgress(std::size_t done, std::size_t total, const std::string& name) override {
+        progress.push_back({done, total, name});
+    }
 
     std::deque<bool> answers;
     bool defaultAnswer = true;
-    bool windowOpen = false;
     std::vector<int> errors;
     std::vector<int> errorCaptions;
     std::vector<int> numbers;  // of numbered errors
     std::vector<Question> questions;
-    std::vector<DeviceRecord> changedRecords;
-    std::vector<int> redrawnOutlets;
-    int losses = 0;
+    struct Progress {
+        std::size_t done, total;
+        std::string name;
+    };
+    std::vector<Progress> progress;
 };
 
 }  // namespace zelo::test

@@ -1,0 +1,35 @@
+// The file steps that the C library has no word for, on POSIX systems.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "common/file_ops.h"
+
+namespace zelo {
+
+bool FileOps::sync(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    int r;
+    do r = ::fsync(::fileno(file));
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+bool FileOps::rename(const std::string& from, const std::string& to) {
+    // rename(2) replaces an existing `to` in one step.
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileOps::syncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int r;
+    do r = ::fsync(fd);
+    while (r != 0 && errno == EINTR);
+    ::close(fd);
+    return r == 0;
+}
+
+}  // namespace zelo

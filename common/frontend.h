@@ -1,0 +1,46 @@
+#pragma once
+// How the core asks the user. The core never shows anything itself: where
+// an error box, a question or the progress of a batch is due it calls this
+// interface, which ZELO.exe, zeloctl and the tests each implement. Texts
+// are string-table ids.
+
+#include <cstddef>
+#include <string>
+
+namespace zelo {
+
+enum class Icon { Question, Information, Warning, Error };
+
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+
+    // An error box: text and caption are string-table ids (caption 185
+    // "Error" for the usual errors).
+    virtual void showError(int textId, int captionId) = 0;
+    // An error box whose text holds one number (a "%03d" in the string).
+    virtual void showNumberedError(int textId, int captionId, int number) {
+        (void)number;
+        showError(textId, captionId);
+    }
+    // A Yes/No question; true for Yes.
+    virtual bool askYesNo(int textId, int captionId, Icon icon) = 0;
+    // A batch walk reached item `done` of `total`; `name` is the device in
+    // hand (empty once the walk has ended).
+    virtual void batchProgress(std::size_t done, std::size_t total, const std::string& name) {
+        (void)done, (void)total, (void)name;
+    }
+};
+
+// A front end that shows nothing and answers every question with `answer`.
+class SilentFrontend : public Frontend {
+public:
+    explicit SilentFrontend(bool answer = true) : answer_(answer) {}
+    void showError(int, int) override {}
+    bool askYesNo(int, int, Icon) override { return answer_; }
+
+private:
+    bool answer_;
+};
+
+}  // namespace zelo

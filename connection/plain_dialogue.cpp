@@ -1,0 +1,124 @@
+// The plain dialect's side of the session: the greeting and password
+// login, the start-up queries, the commands and the prompt wait.
+#include "common/scan.h"
+#include "connection/device_session.h"
+#include "connection/plain_replies.h"
+
+namespace zelo {
+namespace {
+
+constexpr std::size_t kGreetingNameMax = 32;
+
+}  // namespace
+
+bool DeviceSession::loginPlain(bool reset) {
+    reconnectFailed_ = false;
+    if (reset) {
+        status = DeviceStatus{};
+        connection.connected = false;
+        status.firmwareVersion = 0;
+        status.firmwareBuild = 0;
+        status.firmwareDate.clear();
+        status.specField = 20;
+    }
+    workingPromptName = record.systemName;
+
+    if (connectRecord()) {
+        frontend_.showError(msg::kCannotConnect, msg::kError);
+        connection.closeConnection();
+        return true;
+    }
+
+    // The greeting: " 220 ... (NAME) ...".
+    std::string line;
+    std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
+    if (!waitForLine(line, "", "", deadline, kLineLength)) {
+        showErrorAndClose(msg::kDisconnected);
+        return true;
+    }
+    if (!startsWith(line, " 220 ")) {
+        showErrorAndClose(msg::kBadCommunication);
+        return true;
+    }
+    const std::size_t open = line.find(" (");
+    const std::size_t close = open == std::string::npos ? open : line.find(") ", open + 2);
+    if (close != std::string::npos) {
+        workingPromptName = line.substr(open + 2, close - open - 2).substr(0, kGreetingNameMax);
+        record.systemName = cutText(workingPromptName, field::kSystemName);
+        saveRecord();
+    }
+
+    connection.resetRing();
+    connection.send("\r\n");
+    const std::string prompt = plainPrompt();
+    deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
+    if (!waitForLine(line, "Password:", "", deadline, kLineLength) || line != "Password:") {
+        showErrorAndClose(msg::kBadCommunication);
+        return true;
+    }
+
+    connection.resetRing();
+    connection.sendAndWait(record.password + "\r\n");
+    deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
+    while (waitForLine(line, prompt, "", deadline, kLineLength)) {
+        if (line == prompt) return false;
+        if (startsWith(line, "Incorrect password")) {
+            showErrorAndClose(msg::kBadPassword);
+            return true;
+        }
+    }
+    showErrorAndClose(msg::kBadCommunication);
+    return true;
+}
+
+int DeviceSession::startPlainQueries() {
+    status.outletCount = 4;
+    status.masterState = -1;
+    status.smtpPort = 25;
+    status.pop3Port = 110;
+    for (OutletStatus& o : status.outlets) o = OutletStatus{};
+
+    auto query = [this](std::string_view command) {
+        return sendPlainCommand(command) || awaitPlainPrompt();
+    };
+    query("ver");  // an old firmware may not know it
+    if (query("?model")) return msg::kBadCommunication;
+    if (query("XPOS") || query("DATE") || query("TIME")) return msg::kError;
+    listMode = 1;
+    listStarted = listEnded = false;
+    const bool failed = sendPlainCommand("LIST") || awaitPlainPrompt() || awaitPlainPrompt();
+    listMode = 0;
+    return failed ? msg::kError : 0;
+}
+
+bool DeviceSession::sendPlainCommand(std::string_view command) {
+    if (reconnectIfNeeded()) return true;
+    return sendCommandText(std::string(command) + "\r\n");
+}
+
+bool DeviceSession::awaitPlainPrompt() {
+    const std::string prompt = plainPrompt();
+    // A rejected command still ends with the prompt: it is read too, so
+    // that the next command's wait does not end on it.
+    bool rejected = false;
+    const ReplyWait wait{prompt, kPlainLineLength, kPlainPromptSeconds, false};
+    const bool failed = awaitReply(wait, [&](const std::string& line) {
+        if (line == prompt) return LineVerdict::EndNow;
+        ReplyTarget target = replyTarget();
+        const ReplyEffects effects = parsePlainReply(target, line);
+        collect(effects);
+        rejected = rejected || effects.error;
+        return LineVerdict::More;
+    });
+    return failed || rejected;
+}
+
+bool DeviceSession::writePlainSetting(std::string_view key, std::string_view value) {
+    listMode = 1;
+    const bool failed =
+        sendPlainCommand("." + std::string(key) + "=" + std::string(value)) || awaitPlainPrompt();
+    listMode = 0;
+    return failed;
+}
+
+}  // namespace zelo

@@ -1,0 +1,167 @@
+#include <cstdio>
+
+#include "common/format.h"
+#include "connection/device_settings.h"
+#include "connection/register_table.h"
+#include "directory/model_table.h"
+
+namespace zelo {
+
+namespace {
+
+class PlainApply {
+public:
+    explicit PlainApply(DeviceSession& session) : session_(session), s_(session.status.settings) {}
+
+    // Writes the key when it is changed; true when the write failed.
+    bool write(std::string_view key) {
+        if (s_.changed.find(key) == s_.changed.end()) return false;
+        return writeNow(key);
+    }
+    bool writeNow(std::string_view key) {
+        const std::string value = settingText(s_, key);
+        if (session_.writePlainSetting(key, value)) return true;
+        s_.changed.erase(std::string(key));
+        s_.written.push_back(std::string(key) + "=" + value);
+        if (settingRestartsDevice(key)) s_.restartNeeded = true;
+        return false;
+    }
+    bool writeAll(std::initializer_list<std::string_view> keys) {
+        for (std::string_view k : keys)
+            if (write(k)) return true;
+        return false;
+    }
+    bool changed(std::string_view key) const { return s_.changed.find(key) != s_.changed.end(); }
+
+    bool run() {
+        const int model = session_.record.modelCode;
+        s_.written.clear();
+
+        if (write("debOlPowerOnTime") || write("debOlRebootTime")) return true;
+        if (changed("debOlShutdownTime")) {
+            if (writeNow("debOlShutdownTime")) return true;
+            if (session_.sendPlainCommand("?debOlShutdownTime") || session_.awaitPlainPrompt())
+                return true;
+        }
+
+        if (changed("sysName")) {
+            // The device answers with its new name in the prompt.
+            session_.workingPromptName = s_.sysName;
+            session_.record.systemName = cutText(s_.sysName, field::kSystemName);
+            if (writeNow("sysName")) return true;
+            session_.saveRecord();
+        }
+        if (writeAll({"sysLocation", "sysContact", "debOlName"})) return true;
+
+        if (writeAll({"ipAdEntAddr", "ipAdEntNetMask", "ipRouteDest", "ipAdDnsServer"}))
+            return true;
+        bool telnetPortWritten = false;
+        if (changed("telnetPort")) {
+            if (s_.telnetPort < 0 || s_.telnetPort > 65535) return true;
+            if (writeNow("telnetPort")) return true;
+            telnetPortWritten = true;
+        }
+        if (changed("debTcpInactiveTimer")) {
+            if (s_.debTcpInactiveTimer < 0) return true;
+            if (writeNow("debTcpInactiveTimer")) return true;
+        }
+        if (write("dhcpEnabled")) return true;
+
+        const std::int64_t entered[4] = {s_.rs232Port1Speed, s_.rs232Port1Parity, s_.rs232Port1Bits,
+                                         s_.rs232Port1StopBits};
+        const std::string_view serialKeys[4] = {"rs232Port1Speed", "rs232Port1Parity",
+                                                "rs232Port1Bits", "rs232Port1StopBits"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            if (entered[i] == s_.rs232LastRead[i]) {
+                s_.changed.erase(std::string(serialKeys[i]));
+                continue;
+            }
+            if (writeNow(serialKeys[i])) return true;
+            s_.rs232LastRead[i] = entered[i];
+        }
+
+        if (writeAll({"mailSmtpServer", "mailApopEnabled", "mailPopServer", "mailUserName",
+                      "mailPassword", "debOlPingInterval"}))
+            return true;
+        if (isLatestModel(model)) {
+            if (writeAll({"ipAdCenter", "msrpEnabled", "centerPort", "centerSendTimer",
+                          "centerChangeSendCount", "centerChangeSendTimer"}))
+                return true;
+            if (writeAll({"debOlWdogAddr", "debOlWdogActCond", "debOlWdogSendMax",
+                          "debOlWdogNoResMax", "debOlNoEchoInterval", "debOlRebootInterval",
+                          "debOlRebootCount", "debOlWdogAction", "debWakeupPhysAddr",
+                          "debWakeupMaxCount", "debWakeupInterval"}))
+                return true;
+        }
+        if (s_.scheduleEdited) {
+            for (std::string_view k :
+                 {"schDay", "schHour", "schMinute", "schOutletNo", "schAction", "schEnabled"})
+                if (writeNow(k)) return true;
+            s_.scheduleEdited = false;
+        }
+        if (telnetPortWritten) {
+            session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
+            session_.saveRecord();
+        }
+        if (session_.sendPlainCommand("WRITE") || session_.awaitPlainPrompt()) return true;
+
+        if (s_.restartNeeded &&
+            session_.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
+            session_.sendPlainCommand("CPURESET");
+            s_.restartNeeded = false;
+            restarted(session_);
+        }
+        return false;
+    }
+
+    // The device restarts: the connection is gone until the next command
+    // logs in again.
+    static void restarted(DeviceSession& session) {
+        session.connection.closeConnection();
+        session.connection.connected = false;
+        session.view().connectionLost();
+    }
+
+private:
+    DeviceSession& session_;
+    DeviceSettings& s_;
+};
+
+}  // namespace
+
+bool applyPlainSettings(DeviceSession& session) {
+    return PlainApply(session).run();
+}
+
+bool applyFramedSettings(DeviceSession& session) {
+    DeviceSettings& s = session.status.settings;
+    s.written.clear();
+    for (std::uint32_t r = kCenterRegisterFirst; r <= kCenterRegisterLast; ++r) {
+        const std::size_t i = r - kCenterRegisterFirst;
+        if (!s.centerRegisterChanged[i]) continue;
+        const std::string value =
+            r == 0x230 ? (ParseFlag(s.centerRegisterEdit[i]) ? "1" : "0") : s.centerRegisterEdit[i];
+        char key[8];
+        std::snprintf(key, sizeof key, "R%x", static_cast<unsigned>(r));
+        // The reply tells whether the device took the value (a locked
+        // device answers "Locked").
+        if (session.writeRegister(static_cast<std::uint16_t>(r), value, true) ||
+            session.awaitFramedReply(std::string_view(key)))
+            return true;
+        s.centerRegisterChanged[i] = false;
+        ReplyTarget target = session.replyTarget();
+        session.takeEffects(dispatchRegister(target, r, value));
+        s.written.push_back(std::string(key) + "=" + value);
+        // The report target is read by the device when it starts.
+        s.restartNeeded = true;
+    }
+    if (s.restartNeeded &&
+        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
+        session.sendFramedCommand("CPURESET", true);
+        s.restartNeeded = false;
+        PlainApply::restarted(session);
+    }
+    return false;
+}
+
+}  // namespace zelo

@@ -1,4 +1,0 @@
-list(APPEND ZELO_CORE_SOURCES
-  devicewin/schedule.cpp
-  devicewin/delivery.cpp
-)

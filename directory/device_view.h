@@ -1,0 +1,36 @@
+#pragma once
+// What happened to devices, told to whoever shows them: the list refreshes
+// a row, the control window redraws its lamps and title, the connecting
+// window shows and hides. ZELO.exe, zeloctl and the tests each implement it.
+
+namespace zelo {
+
+struct DeviceRecord;
+
+class DeviceView {
+public:
+    virtual ~DeviceView() = default;
+    // A device's record changed and was saved: refresh its row.
+    virtual void recordChanged(const DeviceRecord& record) = 0;
+    // A status report from this device was accepted (whether or not it
+    // carried anything that changes its row).
+    virtual void reportAccepted(const DeviceRecord& record) { (void)record; }
+    // The open device's outlet `index` (0-based) changed, or with -1 its
+    // master power (the lamps and the enabling rules).
+    virtual void outletsChanged(int index) = 0;
+    // The connection to the open device was lost, or is back after a
+    // reconnect.
+    virtual void connectionLost() {}
+    virtual void connectionBack() {}
+    // The "Connecting" window while a device is logged in and read.
+    virtual void connectingShown(const DeviceRecord& record) { (void)record; }
+    virtual void connectingHidden() {}
+};
+
+class NullDeviceView final : public DeviceView {
+public:
+    void recordChanged(const DeviceRecord&) override {}
+    void outletsChanged(int) override {}
+};
+
+}  // namespace zelo

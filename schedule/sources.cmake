@@ -1,0 +1,4 @@
+list(APPEND ZELO_CORE_SOURCES
+  schedule/schedule.cpp
+  schedule/delivery.cpp
+)

@@ -1,0 +1,258 @@
+#include "status/report_commit.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "directory/device_directory.h"
+#include "directory/device_view.h"
+#include "directory/item_file.h"
+#include "directory/model_table.h"
+#include "settings/app_settings.h"
+#include "status/event_log.h"
+
+namespace zelo {
+namespace {
+
+constexpr int kLanguageJapanese = 0;
+
+std::string macText(const std::array<std::uint8_t, 6>& mac) {
+    char buf[13];
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X%02X%02X", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
+    return std::string(buf, 12);
+}
+
+// The ping column's symbol for a watch state: Shift-JIS full-width signs in
+// Japanese, letters otherwise.
+const char* pingSymbol(std::uint16_t state, bool japanese) noexcept {
+    switch (state) {
+        case 0:
+            return japanese ? "\x81\x7C" : "-";  // full-width hyphen
+        case 1:
+            return japanese ? "\x81\x9B" : "O";  // white circle
+        case 3:
+            return japanese ? "\x81\xA2" : "R";  // white triangle
+        default:
+            return japanese ? "\x81\x7E" : "X";  // cross
+    }
+}
+
+}  // namespace
+
+ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentRecord,
+                           DeviceStatus& currentStatus, AppSettings& settings, DeviceView& view,
+                           const Clock& clock, AppState& state)
+    : directory_(directory),
+      currentRecord_(currentRecord),
+      currentStatus_(currentStatus),
+      settings_(settings),
+      view_(view),
+      clock_(clock),
+      state_(state),
+      lookup_(directory) {}
+
+bool ReportCommit::commit(const DecodedReport& report) {
+    work_ = currentRecord_;
+    workStatus_.resetForReport();
+    Pass pass;
+    if (report.layout != ReportLayout::Element) {
+        pass.node = lookup_.findByUnit(report.unitId);
+        if (!pass.node) return false;
+        work_ = *pass.node;
+        pass.outletsSeen = true;
+        for (std::size_t i = 0; i < report.unitOutlets.size(); ++i)
+            workStatus_.outlets[i].state = report.unitOutlets[i];
+        // No MAC to compare: the current device is the one with the unit number.
+        finish(pass, isUserLoginModel(currentRecord_.modelCode) &&
+                         currentRecord_.unitId == work_.unitId);
+        return true;
+    }
+    for (const ReportElement& element : report.elements)
+        if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
+    if (!pass.node) return false;  // no MAC element named a known device
+    finish(pass, pass.mac == currentRecord_.macText);
+    return true;
+}
+
+// Each element's replay: false drops the report.
+
+bool ReportCommit::replay(Pass& pass, const MacElement& e) {
+    // Elements before this one went into the previous work copy; the status
+    // they set stays unless the device is the current one.
+    pass.mac = macText(e.mac);
+    pass.node = lookup_.findByMac(e.mac, pass.mac);
+    if (!pass.node) return false;
+    work_ = *pass.node;
+    if (pass.mac == currentRecord_.macText)
+        workStatus_ = static_cast<const PowerState&>(currentStatus_);
+    return true;
+}
+
+bool ReportCommit::replay(Pass& pass, const MasterElement& e) {
+    pass.hasMaster = true;
+    pass.master = e.state;
+    workStatus_.masterPresent = true;
+    return true;
+}
+
+bool ReportCommit::replay(Pass& pass, const OutletsElement& e) {
+    work_.outletCount = static_cast<std::int32_t>(e.kept());
+    for (std::size_t i = 0; i < e.kept(); ++i) workStatus_.outlets[i].state = e.outlets[i].state();
+    pass.outletsSeen = true;
+    return true;
+}
+
+bool ReportCommit::replay(Pass&, const ScheduleElement& e) {
+    workStatus_.scheduleKnown = true;
+    for (std::size_t i = 0; i < e.kept(); ++i) workStatus_.outlets[i].schedule = e.scheduled[i];
+    return true;
+}
+
+bool ReportCommit::replay(Pass& pass, const PingElement& e) {
+    const bool japanese = settings_.language == kLanguageJapanese;
+    std::string ping, reboot;
+    for (const PingWatchEntry& entry : e.entries) {
+        if (ping.size() >= field::kPingText && reboot.size() >= field::kRebootText)
+            break;  // nothing more fits in either text
+        if (ping.size() < field::kPingText) ping += pingSymbol(entry.state, japanese);
+        if (reboot.size() < field::kRebootText) reboot += std::to_string(entry.reboots) + " ";
+    }
+    work_.pingText = cutText(ping, field::kPingText);
+    work_.rebootText = cutText(reboot, field::kRebootText);
+    if (work_.pingText != work_.lastPingText) {
+        pass.changed = true;
+        work_.lastPingText = work_.pingText;
+    }
+    return true;
+}
+
+bool ReportCommit::replay(Pass& pass, const TemperatureElement& e) {
+    pass.temperatureSeen = true;
+    workStatus_.temperatureKnown = true;
+    workStatus_.sensorPresent = e.sensor;
+    workStatus_.temperature = e.temperature;
+    workStatus_.temperatureState = e.state;
+    if (work_.lastTemperatureState != workStatus_.temperatureState) {
+        pass.changed = true;
+        work_.lastTemperatureState = static_cast<std::int16_t>(workStatus_.temperatureState);
+    }
+    return true;
+}
+
+// The commit proper, once the device is known.
+void ReportCommit::finish(Pass& pass, bool isCurrent) {
+    DeviceRecord& current = currentRecord_;
+    if (pass.hasMaster) {
+        workStatus_.masterState = pass.master;
+        if (pass.master != work_.lastMasterState) {
+            pass.changed = true;
+            work_.lastMasterState = pass.master;
+        }
+    }
+    if (workStatus_.outletCount == 0) workStatus_.outletCount = work_.outletCount;
+    if (pass.temperatureSeen) {
+        work_.temperature = static_cast<std::int16_t>(workStatus_.temperature);
+        work_.temperatureState = static_cast<std::int16_t>(workStatus_.temperatureState);
+        if (work_.temperature != work_.lastTemperature ||
+            work_.temperatureState != work_.lastTemperatureState) {
+            pass.changed = true;
+            work_.lastTemperature = work_.temperature;
+            work_.lastTemperatureState = work_.temperatureState;
+        }
+        if (!workStatus_.sensorPresent) work_.temperatureState = -1;
+    }
+    const bool windowOpen = state_.openDialog == OpenDialog::Control;
+    if (!windowOpen) {
+        // With no window open the current pair is only scratch: it takes
+        // every report, whatever device sent it.
+        if (work_.powerText != work_.lastPowerText) {
+            pass.changed = true;
+            work_.lastPowerText = work_.powerText;
+        }
+        current = work_;
+        static_cast<PowerState&>(currentStatus_) = workStatus_;
+    } else if (isCurrent) {
+        current = work_;
+        static_cast<PowerState&>(currentStatus_) = workStatus_;
+    }
+    if (isCurrent && windowOpen) {
+        // The window redraws outlet displays only while its power page shows.
+        if (pass.hasMaster) view_.outletsChanged(-1);
+        if (pass.outletsSeen) {
+            const int shown = std::clamp(work_.outletCount, 0, kMaxOutlets);
+            for (int i = 0; i < shown; ++i)
+                if (workStatus_.outlets[std::size_t(i)].state != kOutletNotReported)
+                    view_.outletsChanged(i);
+        }
+    }
+    if (pass.outletsSeen || pass.temperatureSeen) {
+        work_.powerText = powerText(workStatus_);
+        if (work_.powerText != work_.lastPowerText) {
+            pass.changed = true;
+            work_.lastPowerText = work_.powerText;
+        }
+        if (workStatus_.scheduleKnown) work_.scheduleText = scheduleText(workStatus_);
+        work_.updateTime = static_cast<std::uint32_t>(clock_.now());
+        queueSave(work_);  // written at the end of the tick; the row refreshes then
+        *pass.node = work_;
+    }
+    if (pass.changed) {
+        current.lastPowerText = work_.lastPowerText;
+        current.lastScheduleText = work_.lastScheduleText;
+        current.lastPingText = work_.lastPingText;
+        current.lastTemperature = work_.lastTemperature;
+        current.lastTemperatureState = work_.lastTemperatureState;
+        current.lastMasterState = work_.lastMasterState;
+        if (settings_.logEnable)
+            writeEventLog(settings_, directory_.dataDir(), work_, clock_.now());
+    }
+    view_.reportAccepted(work_);
+}
+
+// ---- coalesced saves ----
+
+void ReportCommit::queueSave(const DeviceRecord& record) {
+    auto [group, added] = pendingGroup_.try_emplace(record.groupId, pending_.size());
+    if (added) pending_.push_back({record.groupId, {}, {}});
+    Pending& p = pending_[group->second];
+    auto [slot, fresh] = p.slot.try_emplace(record.deviceId, p.records.size());
+    if (fresh)
+        p.records.push_back(record);
+    else
+        p.records[slot->second] = record;
+}
+
+void ReportCommit::savePending() {
+    if (pending_.empty()) return;
+    // Taken out first: a front end called below may not see them twice.
+    std::vector<Pending> batch;
+    batch.swap(pending_);
+    pendingGroup_.clear();
+    for (const Pending& p : batch) {
+        std::vector<const DeviceRecord*> records;
+        records.reserve(p.records.size());
+        for (const DeviceRecord& r : p.records) records.push_back(&r);
+        if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) {
+            // The states are in memory but not on disk: they go out again
+            // with the next commit, unless a newer report has queued the
+            // device meanwhile.
+            for (const DeviceRecord& r : p.records) queueSaveIfAbsent(r);
+            continue;
+        }
+        for (const DeviceRecord& r : p.records) view_.recordChanged(r);
+    }
+}
+
+void ReportCommit::queueSaveIfAbsent(const DeviceRecord& record) {
+    // A device or group deleted meanwhile has no file left to write to.
+    if (!directory_.devices().find(record.deviceId) ||
+        directory_.outline().indexOf(record.groupId) < 0)
+        return;
+    const auto group = pendingGroup_.find(record.groupId);
+    if (group != pendingGroup_.end() && pending_[group->second].slot.count(record.deviceId)) return;
+    queueSave(record);
+}
+
+}  // namespace zelo

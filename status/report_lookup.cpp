@@ -1,0 +1,94 @@
+#include "status/report_lookup.h"
+
+#include <optional>
+
+#include "directory/device_directory.h"
+#include "directory/model_table.h"
+
+namespace zelo {
+namespace {
+
+// 12 upper-case hex digits as a 48-bit number; nothing for any other text
+// (such a text can never equal a report's "%02X" form).
+std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
+    if (text.size() != 12) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return std::nullopt;
+        v = (v << 4) | static_cast<std::uint64_t>(d);
+    }
+    return v;
+}
+
+}  // namespace
+
+bool ReportLookup::matchesDirectory() const {
+    std::size_t i = 0;
+    for (const DeviceRecord& r : directory_.devices()) {
+        if (i >= keys_.size()) return false;
+        const Key& k = keys_[i++];
+        if (k.record != &r || k.modelCode != r.modelCode || k.unitId != r.unitId ||
+            k.macText != r.macText)
+            return false;
+    }
+    return i == keys_.size();
+}
+
+void ReportLookup::rebuild() {
+    keys_.clear();
+    byMac_.clear();
+    longMacs_.clear();
+    byUnit_.clear();
+    keys_.reserve(directory_.devices().size());
+    byMac_.reserve(directory_.devices().size());
+    std::size_t ordinal = 0;
+    for (DeviceRecord& r : directory_.devices()) {
+        keys_.push_back({&r, r.modelCode, r.unitId, r.macText});
+        if (const auto key = macKey(r.macText))
+            byMac_.try_emplace(*key, ordinal, &r);
+        else if (r.macText.size() > 12)
+            longMacs_.emplace_back(ordinal, &r);
+        if (isUserLoginModel(r.modelCode)) byUnit_.try_emplace(r.unitId, &r);
+        ++ordinal;
+    }
+}
+
+void ReportLookup::ensure() {
+    if (checked_) return;
+    if (!matchesDirectory()) rebuild();
+    checked_ = true;
+}
+
+DeviceRecord* ReportLookup::findByMac(const std::array<std::uint8_t, 6>& mac,
+                                      const std::string& text) {
+    ensure();
+    std::uint64_t key = 0;
+    for (std::uint8_t b : mac) key = (key << 8) | b;
+    std::size_t bestOrdinal = SIZE_MAX;
+    DeviceRecord* best = nullptr;
+    if (const auto hit = byMac_.find(key); hit != byMac_.end()) {
+        bestOrdinal = hit->second.first;
+        best = hit->second.second;
+    }
+    // Texts longer than a MAC address cannot come from the files; checked
+    // all the same, in case a front end stores one.
+    for (const auto& [ordinal, record] : longMacs_) {
+        if (ordinal >= bestOrdinal) break;
+        if (record->macText.find(text) != std::string::npos) return record;
+    }
+    return best;
+}
+
+DeviceRecord* ReportLookup::findByUnit(std::uint32_t unitId) {
+    ensure();
+    const auto hit = byUnit_.find(unitId);
+    return hit == byUnit_.end() ? nullptr : hit->second;
+}
+
+}  // namespace zelo

@@ -1,0 +1,53 @@
+#pragma once
+// Which device sent a status report: the first device in list order whose
+// MAC text contains the report's MAC, or the first of the older line (model
+// codes 6 to 13) with the report's unit number. Indexed, so that a station
+// with thousands of devices finds one without walking the list; the index
+// is checked against the directory before use after each change notice.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace zelo {
+
+struct DeviceRecord;
+class DeviceDirectory;
+
+class ReportLookup {
+public:
+    explicit ReportLookup(DeviceDirectory& directory) : directory_(directory) {}
+
+    // The directory may have changed: compare the index with it before the
+    // next lookup.
+    void recheck() noexcept { checked_ = false; }
+
+    // The device, or nullptr. `text` is the MAC in its "%02X" form.
+    DeviceRecord* findByMac(const std::array<std::uint8_t, 6>& mac, const std::string& text);
+    DeviceRecord* findByUnit(std::uint32_t unitId);
+
+private:
+    struct Key {
+        const DeviceRecord* record;
+        std::int32_t modelCode;
+        std::uint32_t unitId;
+        std::string macText;
+    };
+
+    void ensure();
+    bool matchesDirectory() const;
+    void rebuild();
+
+    DeviceDirectory& directory_;
+    bool checked_ = false;
+    std::vector<Key> keys_;
+    std::unordered_map<std::uint64_t, std::pair<std::size_t, DeviceRecord*>> byMac_;
+    std::vector<std::pair<std::size_t, DeviceRecord*>> longMacs_;  // macText over 12 characters
+    std::unordered_map<std::uint32_t, DeviceRecord*> byUnit_;
+};
+
+}  // namespace zelo
