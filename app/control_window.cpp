@@ -115,9 +115,11 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
 
 InfoPage infoPageOf(const DeviceRecord& record, const DeviceStatus& status) {
     InfoPage p;
-    p.productName = status.modelNameText;
+    // Framed devices name themselves in the identification, plain ones in
+    // their settings.
+    p.productName = status.modelNameText.empty() ? status.settings.model : status.modelNameText;
     p.macAddress = FormatMac(record.macText);
-    p.softwareVersion = status.firmwareText;
+    p.softwareVersion = status.firmwareText.empty() ? status.settings.version : status.firmwareText;
     const int n = status.outletCount < 0 ? 0 : status.outletCount > 8 ? 8 : status.outletCount;
     p.physicalOutlets = n;
     for (int i = 0; i < n; ++i)
@@ -285,15 +287,16 @@ bool ControlModel::applyReport() {
 void ControlModel::poll() {
     if (!s_.dialogueIdle) return;
     DeviceConnection& c = s_.connection;
-    const int got = c.receiveChunk(0);
-    if (got < 0) {
+    if (c.receiveChunk(0) < 0) {
         if (c.connected) {
             c.connected = false;
             s_.view().connectionLost();
         }
         return;
     }
-    if (got == 0) return;
+    // A command's send waits for the start of its reply and leaves it in
+    // the ring: the lines there are read whether or not this receive got
+    // more.
     const bool framed = dialectOf(s_.record.modelCode) == Dialect::Framed;
     const std::string prompt = framed ? s_.framedPrompt() : s_.plainPrompt();
     std::string line;

@@ -3,6 +3,8 @@
 // as read at login, and how an accepted property form lands in the record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/control_window.h"
 #include "app/property_dialog.h"
 #include "tests/support/test_workspace.h"
@@ -92,6 +94,33 @@ TEST_F(ControlModelTest, MasterOffDisablesTheOutletsAndLocksDisableOff) {
         const int ids[] = {3000, 3001, 3002, 3003, 3004, 3006, 3026, 3027};
         for (int i = 0; i < 8; ++i) EXPECT_EQ(on(ids[i]), r.expected[i]) << ids[i];
     }
+}
+
+TEST_F(ControlModelTest, TheTimerReadsWhatACommandLeftInTheRingAndTellsALossOnce) {
+    DeviceSession& s = tw.session();
+    s.record.selectNumber = "00";
+    s.record.prompt = "HX";
+    ASSERT_FALSE(s.connection.connectToDevice(0x0A000001, 23));
+    test::ScriptedStream& device = tw.net.last();
+    // A command's send has waited for its reply: the lines are in the ring.
+    device.deliver("*00:MPOS=0,1:0,0:0,\r\n00:HX>");
+    ASSERT_EQ(s.connection.receiveChunk(1'000'000) > 0, true);
+    s.status.masterState = 1;
+    model.poll();
+    EXPECT_EQ(s.status.masterState, 0);
+    EXPECT_FALSE(on(3002));
+    EXPECT_NE(std::find(tw.view.redrawnOutlets.begin(), tw.view.redrawnOutlets.end(), -1),
+              tw.view.redrawnOutlets.end());
+    // While a reply wait runs the timer leaves the connection alone.
+    device.closeAfter();
+    s.dialogueIdle = false;
+    model.poll();
+    EXPECT_EQ(tw.view.losses, 0);
+    s.dialogueIdle = true;
+    model.poll();
+    model.poll();
+    EXPECT_EQ(tw.view.losses, 1);
+    EXPECT_FALSE(s.connection.connected);
 }
 
 TEST_F(ControlModelTest, TitleAndMasterRowFollowTheDevice) {
