@@ -47,7 +47,7 @@ COLORREF colourOf(HBRUSH brush) {
     return lb.lbColor;
 }
 
-constexpr DWORD kFrame = SS_SUNKEN | SS_CENTERIMAGE | SS_NOPREFIX;
+constexpr DWORD kFrame = SS_SUNKEN | SS_CENTERIMAGE;
 
 }  // namespace
 
@@ -164,12 +164,20 @@ void ControlWindow::buildPage(int page) {
 }
 
 HWND ControlWindow::paint(HWND control, Paint how, int outlet, int lampState) {
-    if (control) painted_[control] = Painted{how, lampState, outlet};
+    if (!control) return control;
+    painted_[control] = Painted{how, lampState, outlet};
+    // A frame or lamp paints its own background: drawing it after its
+    // siblings, as a transparent window is drawn, costs a pass for nothing.
+    SetWindowLongA(control, GWL_EXSTYLE,
+                   GetWindowLongA(control, GWL_EXSTYLE) & ~WS_EX_TRANSPARENT);
     return control;
 }
 
 HWND ControlWindow::frame(const std::string& text, int x, int y, int w, int h, Paint how) {
-    return paint(builder_.staticText(page_, " " + text, x, y, w, h, kFrame), how);
+    // Names come from the device and are shown as they are; labels from the
+    // string table carry their mnemonics.
+    const DWORD style = how == Paint::Name ? kFrame | SS_NOPREFIX : kFrame;
+    return paint(builder_.staticText(page_, " " + text, x, y, w, h, style), how);
 }
 
 HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, int legendState) {
@@ -326,10 +334,9 @@ void ControlWindow::showDisconnected() {
 
 void ControlWindow::redrawOutlet(int outlet) {
     if (!dlg_ || page_ != kPowerPage || !pageBuilt_) return;
+    // Repainted with the colour of the state it now shows.
     const auto redraw = [](HWND lamp) {
-        if (!lamp) return;
-        ShowWindow(lamp, SW_HIDE);
-        ShowWindow(lamp, SW_SHOW);
+        if (lamp) InvalidateRect(lamp, nullptr, TRUE);
     };
     if (outlet >= 1 && outlet <= kMaxOutlets) {
         redraw(lamps_[static_cast<std::size_t>(outlet)]);

@@ -51,9 +51,17 @@ INT_PTR CALLBACK PropertyDialog::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARA
 }
 
 INT_PTR PropertyDialog::handle(UINT msg, WPARAM wp, LPARAM lp) {
-    (void)lp;
     switch (msg) {
         case WM_INITDIALOG: onInit(); return TRUE;
+        case WM_CTLCOLORSTATIC: {
+            // Labels and the check box show the tab's face beneath them;
+            // read-only and disabled edits keep their own.
+            char cls[16] = {};
+            GetClassNameA(reinterpret_cast<HWND>(lp), cls, sizeof cls);
+            if (lstrcmpiA(cls, "Edit") == 0) return FALSE;
+            SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+            return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+        }
         case WM_COMMAND: onCommand(LOWORD(wp), HIWORD(wp)); return TRUE;
         case WM_DESTROY: onDestroy(); return TRUE;
         default: return FALSE;
@@ -67,8 +75,14 @@ void PropertyDialog::onInit() {
     app_.setMessageOwner(dlg_);
     filling_ = true;
     font_ = makeFont(s.text(kFontFace).c_str(), s.number(kFontHeight), 0, s.number(kFontCharSet));
-    for (HWND c = GetWindow(dlg_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    for (HWND c = GetWindow(dlg_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        // Labels and the check box paint after the tab beneath them.
+        char cls[16] = {};
+        GetClassNameA(c, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0 || GetDlgCtrlID(c) == IDC_PROP_LOGIN)
+            SetWindowLongA(c, GWL_EXSTYLE, GetWindowLongA(c, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    }
     SetWindowTextA(dlg_, s.text(kCaption).c_str());
     std::string tabText = s.text(kTabMain);
     TCITEMA tab{};
@@ -102,6 +116,8 @@ void PropertyDialog::onInit() {
     for (const auto& [id, limit] : limits) SendDlgItemMessageA(dlg_, id, EM_LIMITTEXT, limit, 0);
 
     applyLayout();
+    // Rows moved or shown: paint the tab first, then what lies on it.
+    RedrawWindow(dlg_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     fill(propertyFormOf(row_));
     enableApply(false);
     filling_ = false;
