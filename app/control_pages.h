@@ -36,6 +36,12 @@ public:
     // A tabbed dialog opens: ids start again at the first of each kind.
     void resetIds() noexcept { counters_.fill(0); }
 
+    // The next `count` ids of `kind` are passed over, as if their controls
+    // had been made (a page whose ids are fixed whichever rows it has).
+    void skipIds(ControlKind kind, int count) noexcept {
+        if (firstControlId(kind) != kNoControlId) counters_[static_cast<std::size_t>(kind)] += count;
+    }
+
     // Whether page `page` exists and can take one more control.
     bool hasRoom(int page) const noexcept {
         return page >= 0 && page < kControlPages &&

@@ -23,6 +23,9 @@ public:
         (void)number;
         showError(textId, captionId);
     }
+    // A notice with the information icon (a lost connection); an error box
+    // where the front end has nothing else.
+    virtual void showNotice(int textId, int captionId) { showError(textId, captionId); }
     // A Yes/No question; true for Yes.
     virtual bool askYesNo(int textId, int captionId, Icon icon) = 0;
     // A batch walk reached item `done` of `total`; `name` is the device in

@@ -40,6 +40,10 @@ public:
     HWND editField(int page, int textLimit, int x, int y, int w, int h, DWORD style = 0,
                    DWORD exStyle = 0);
 
+    // Ids start again at the first of each kind, or pass over `count`.
+    void resetIds() noexcept { pages_.resetIds(); }
+    void skipIds(ControlKind kind, int count) noexcept { pages_.skipIds(kind, count); }
+
     // Shows every control of `page` and hides those of the others.
     void showPage(int page);
     // Destroys every control of every page.

@@ -33,6 +33,11 @@ void GuiFrontend::showNumberedError(int textId, int captionId, int number) {
     MessageBoxA(owner_, text, caption.c_str(), MB_OK | MB_ICONHAND);
 }
 
+void GuiFrontend::showNotice(int textId, int captionId) {
+    const std::string text = strings_->text(textId), caption = strings_->text(captionId);
+    MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
 bool GuiFrontend::askYesNo(int textId, int captionId, Icon icon) {
     const std::string text = strings_->text(textId), caption = strings_->text(captionId);
     return MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_YESNO | iconStyle(icon)) == IDYES;

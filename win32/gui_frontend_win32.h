@@ -16,9 +16,11 @@ public:
     void setStrings(const LangStrings& strings) noexcept { strings_ = &strings; }
 
     void setOwner(HWND owner) noexcept { owner_ = owner; }
+    HWND owner() const noexcept { return owner_; }
 
     void showError(int textId, int captionId) override;
     void showNumberedError(int textId, int captionId, int number) override;
+    void showNotice(int textId, int captionId) override;
     bool askYesNo(int textId, int captionId, Icon icon) override;
 
 private:

@@ -178,6 +178,7 @@ void MainWindow::onCommand(int id) {
         case IDM_QUIT: DestroyWindow(hwnd_); break;
         case IDM_OPTION: OptionsDialog(app_.workspace(), app_.instance()).run(hwnd_); break;
         case IDM_ABOUT: AboutDialog(app_.strings(), app_.instance()).run(hwnd_); break;
+        case IDM_DELIVER_SCHEDULE: app_.deliverSchedule(); break;
         default: break;
     }
 }

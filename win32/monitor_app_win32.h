@@ -12,6 +12,7 @@
 
 #include "app/workspace.h"
 #include "common/clock.h"
+#include "win32/device_view_win32.h"
 #include "win32/gui_frontend_win32.h"
 
 namespace zelo {
@@ -54,6 +55,26 @@ public:
     HIMAGELIST imageList() const { return imageList_; }
     void buildImageList();
 
+    // The device windows (device_windows_win32.cpp). Opens a device as the
+    // list's open command does: login and readout behind the connecting
+    // window, then the control window until it closes; a device without
+    // address or port opens its property dialog instead.
+    void openDevice(std::uint32_t deviceId);
+    // The property dialog of a list row: a device's record, or a group row
+    // (model code 2, the group's id in groupId). IDOK or IDCANCEL.
+    INT_PTR openProperties(const DeviceRecord& row);
+    // Command 32778: a schedule file, then its delivery to the selected rows.
+    void deliverSchedule();
+    // The delivery of an already chosen file; false when it cannot be read.
+    bool deliverScheduleFile(const std::string& path);
+    WindowDeviceView& deviceView() { return view_; }
+    // The tree and list panes, once they exist (null: the delivery goes to
+    // the group in `currentGroup`).
+    void setPanes(PaneLink* panes) { view_.setPanes(panes); }
+    std::uint32_t currentGroup = 0;
+    // Message boxes are owned by this window (null: the main window).
+    void setMessageOwner(HWND owner);
+
 private:
     MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir, Frontend* frontend,
                bool ownDirectory);
@@ -68,7 +89,7 @@ private:
     std::string moduleDirectory_;  // ends with a separator
     SystemClock clock_;
     std::unique_ptr<Network> network_;
-    NullDeviceView view_;  // the list and the control window redraw themselves for now
+    WindowDeviceView view_{*this};
     GuiFrontend guiFrontend_;
     Frontend& frontend_;
     Workspace workspace_;

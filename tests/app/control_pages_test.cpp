@@ -19,6 +19,10 @@ TEST(ControlPages, EachKindCountsItsOwnIdsFromItsFirst) {
     EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3000);
     EXPECT_EQ(pages.takeId(ControlKind::EditField), 3301);
     EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3001);
+    pages.skipIds(ControlKind::PushButton, 3);  // rows a page does not have
+    pages.skipIds(ControlKind::StaticText, 5);  // labels have no ids to pass over
+    EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3005);
+    EXPECT_EQ(pages.takeId(ControlKind::StaticText), kNoControlId);
     pages.resetIds();  // the next dialog starts again
     EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3000);
     EXPECT_EQ(pages.takeId(ControlKind::CheckBox), 3100);

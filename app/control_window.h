@@ -1,0 +1,152 @@
+#pragma once
+// The device control window's rules, apart from the window: the power
+// buttons of page 0 with their fixed ids and enabling, the lamp colours, the
+// caption, the report page's fields with their change flags and their write
+// per model group, what the idle timer reads, and the information page.
+// The window creates controls and forwards clicks; everything it decides
+// comes from here.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "connection/device_session.h"
+
+namespace zelo {
+
+class LangStrings;
+
+// ------------------------------------------------------------ page 0
+
+enum class PowerAction { On, Off, Reset };
+
+inline constexpr int kMasterOnButton = 3000;
+inline constexpr int kFirstOutletButton = 3002;  // outlet n: 3002 + 3(n-1) ON, +1 OFF, +2 RESET
+inline constexpr int kAllOutletsButton = 3026;   // ON; OFF 3027, RESET 3028
+inline constexpr int kLastPowerButton = 3028;
+
+struct PowerButton {
+    int id = 0;
+    int outlet = 0;  // 1..8; 0 every outlet; -1 the master power
+    PowerAction action = PowerAction::On;
+    std::string_view command;  // "MPON", "PON3", "POR0", ...
+};
+
+// The button of an id of the range 3000..3028, whichever rows exist.
+std::optional<PowerButton> powerButtonOf(int id);
+// The buttons page 0 has, top to bottom: the master pair when the device has
+// master power, three per outlet, three for all outlets. Their ids stay
+// fixed whichever rows are missing.
+std::vector<PowerButton> powerButtons(bool masterPresent, int outletCount);
+
+enum class Lamp { Grey, Green, Red, DarkGreen, Yellow };
+// 0, 3 grey; 1, 4 green; 2 red; 5 dark green; anything else (-1 too) yellow.
+Lamp lampOf(int stateCode) noexcept;
+// The legend's four lamps, left to right: Power ON, Power OFF, ON Delay,
+// Delay time.
+inline constexpr std::array<int, 4> kLegendStates = {1, 0, 5, 2};
+
+// ------------------------------------------------------------ page 1
+
+// The report page's seven edits in page order (ids 3415..3421), and its
+// check box.
+enum class ReportField { Address1, Port1, Address2, Port2, Address3, Port3, Interval };
+inline constexpr int kReportFields = 7;
+inline constexpr int kReportCheckBox = 3127;
+inline constexpr int kFirstReportEdit = 3415;
+// What an edit keeps of its text: addresses 18 characters, numbers 5.
+std::size_t reportFieldKeeps(ReportField field) noexcept;
+bool isAddressField(ReportField field) noexcept;
+
+struct ReportFields {
+    bool enabled = false;
+    std::array<std::string, kReportFields> text{};
+    bool enabledChanged = false;
+    std::array<bool, kReportFields> changed{};
+
+    bool anyChanged() const noexcept;
+};
+
+// The report fields as the device reported them at login: the framed
+// registers 0x230..0x233 (with the other centres from the settings), or the
+// plain settings. Numbers as decimal text; tenths as "%d.%d" when not whole.
+ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode);
+
+// ------------------------------------------------------------ page 2
+
+struct InfoIcon {
+    int iconResource = 0;
+    std::string line1, line2;
+};
+
+struct InfoPage {
+    std::string productName, macAddress, softwareVersion, htmlVersion;
+    int physicalOutlets = 0;               // 0..8
+    std::array<bool, 8> standardOutlet{};  // type 0x11: 100V 15A
+    std::string barText;                   // under the outlets; empty for one
+    std::vector<InfoIcon> ports;           // COM..., LAN, TEMP, AUX
+};
+InfoPage infoPageOf(const DeviceRecord& record, const DeviceStatus& status);
+
+// ------------------------------------------------------------ the window
+
+// The portable half of an open control window, over the open device's
+// session.
+class ControlModel {
+public:
+    explicit ControlModel(DeviceSession& session) : s_(session) {}
+
+    // The window opens: master row for the prompt models only, unit-wide
+    // off-locks cleared, report fields from the settings read at login.
+    void open();
+
+    // "%s - %s:%d - [%s]": name, address, port, Online or Offline.
+    std::string title(const LangStrings& strings) const;
+
+    bool masterPresent() const noexcept { return masterPresent_; }
+    int outletCount() const noexcept;
+    std::vector<PowerButton> buttons() const { return powerButtons(masterPresent_, outletCount()); }
+    // With master power off every outlet and all-outlet button is disabled;
+    // an outlet's OFF also by its off-lock; every OFF by a unit-wide lock.
+    bool enabled(const PowerButton& button) const;
+    // Outlet 1..8, or -1 for the master lamp.
+    Lamp lamp(int outlet) const;
+    // The names in the rows: outlet 1..8, and the device's system name.
+    std::string outletName(int outlet) const;
+    std::string systemName() const;
+    std::array<bool, 2> unitOffLock{};
+
+    // A button: asks (when the Power question is on), then sends. True when
+    // the command went out; the new states come with the device's reply.
+    bool press(int id);
+
+    // The report page.
+    int reportHeaderText() const;  // 490 MSRP report, 497 Center report
+    ReportFields& report() noexcept { return report_; }
+    void setReportEnabled(bool on);
+    void editReport(ReportField field, std::string_view text);
+    // Writes the changed fields in the model group's way, then asks about a
+    // restart. True when a write failed: its flag and those behind it stay.
+    bool applyReport();
+
+    // The 100 ms timer: while no reply wait runs, reads what the device sent
+    // by itself and acts on every complete line. A closed connection is a
+    // loss, told to the view once.
+    void poll();
+
+    // Cancel: true when the window may close (asks when edits were not
+    // applied and the CancelAccept question is on).
+    bool mayCancel(bool applyEnabled);
+
+    DeviceSession& session() noexcept { return s_; }
+
+private:
+    DeviceSession& s_;
+    bool masterPresent_ = false;
+    ReportFields report_;
+};
+
+}  // namespace zelo

@@ -1,0 +1,377 @@
+// The device control window and the property dialog over simulated devices
+// of both dialects (zelo-sim, started by tests/gui/sim_fixture.sh): the rows
+// and button ids, a press that switches an outlet and its lamp, the master
+// power's enabling rule, a status report's redraw, the report page's Apply,
+// a dropped connection; then the property dialog's save.
+#include <winsock.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "resources/resource_ids.h"
+#include "tests/gui/gui_fixture_win32.h"
+#include "tests/status/report_builder.h"
+#include "tests/status/udp_sender.h"
+#include "win32/control_window_win32.h"
+
+namespace zelo {
+namespace {
+
+// The simulator's ports file: "NAME PORT MODEL" per unit, "CONTROL PORT".
+std::map<std::string, int> simPorts() {
+    std::map<std::string, int> ports;
+    const char* file = std::getenv("ZELO_SIM_PORTS");
+    if (!file) return ports;
+    std::string path = file;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    std::ifstream in(path);
+    std::string name;
+    int port = 0;
+    std::string rest;
+    while (in >> name >> port) {
+        ports[name] = port;
+        std::getline(in, rest);
+    }
+    return ports;
+}
+
+// One command over the simulator's control socket; its reply up to OK/ERR.
+std::string simControl(int port, const std::string& command) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<u_short>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
+        const std::string line = command + "\nbye\n";
+        send(s, line.data(), static_cast<int>(line.size()), 0);
+        char buf[512];
+        int n;
+        while ((n = recv(s, buf, sizeof buf, 0)) > 0) reply.append(buf, static_cast<std::size_t>(n));
+    }
+    closesocket(s);
+    return reply;
+}
+
+std::uint16_t freeUdpPort() {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    int len = sizeof sa;
+    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
+    closesocket(s);
+    return ntohs(sa.sin_port);
+}
+
+std::string textOf(HWND w) {
+    char text[256] = {};
+    GetWindowTextA(w, text, sizeof text);
+    return text;
+}
+
+class DeviceWindows : public test::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        ports = simPorts();
+        if (ports.count("CONTROL") == 0) GTEST_SKIP() << "no zelo-sim (ZELO_SIM_PORTS)";
+        WSADATA wsa;
+        WSAStartup(0x0101, &wsa);
+    }
+    void TearDown() override {
+        GuiFixture::TearDown();
+        WSACleanup();
+    }
+
+    HWND startEnglish(const std::string& more = {}) {
+        return start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n" + more);
+    }
+    // A device of the directory's root group on the unit of that name.
+    std::uint32_t addUnit(const std::string& unit, int model, const std::string& mac = {}) {
+        const std::uint32_t id = app().directory().addDevice(0, model, unit);
+        DeviceRecord r = *app().directory().devices().find(id);
+        r.addressText = "127.0.0.1";
+        r.port = static_cast<std::uint16_t>(ports.at(unit));
+        if (!mac.empty()) r.macText = mac;
+        app().directory().saveDevice(r);
+        return id;
+    }
+    std::string sim(const std::string& command) { return simControl(ports.at("CONTROL"), command); }
+    std::string simStates(const std::string& unit) {
+        const std::string show = sim("show " + unit);
+        const std::size_t at = show.find("states=");
+        return at == std::string::npos ? "" : show.substr(at + 7, show.find('\n', at) - at - 7);
+    }
+
+    // Opens the device and runs `drive` inside its control window, which is
+    // then cancelled.
+    bool openAndDrive(std::uint32_t id, const std::function<void(HWND, ControlWindow&)>& drive) {
+        return withDialog([&] { app().openDevice(id); },
+                          [&](HWND dlg) {
+                              drive(dlg, *app().deviceView().controlWindow());
+                              SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+                          });
+    }
+    static bool waitFor(const std::function<bool()>& done, int milliseconds = 4000) {
+        for (int waited = 0; waited <= milliseconds; waited += 10) {
+            pump();
+            if (done()) return true;
+            Sleep(10);
+        }
+        return false;
+    }
+    static void click(HWND dlg, int id) {
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+    }
+    static bool enabled(HWND dlg, int id) { return IsWindowEnabled(GetDlgItem(dlg, id)) != FALSE; }
+    // The brush the window paints a lamp with.
+    HBRUSH lampBrush(HWND dlg, ControlWindow& w, int outlet) {
+        HDC dc = GetDC(dlg);
+        const auto b = reinterpret_cast<HBRUSH>(SendMessageA(
+            dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+            reinterpret_cast<LPARAM>(w.lampWindow(outlet))));
+        ReleaseDC(dlg, dc);
+        return b;
+    }
+    bool asked(int textId) const {
+        for (const auto& q : frontend.questions)
+            if (q.textId == textId) return true;
+        return false;
+    }
+    static constexpr int kGreen = 4, kGrey = 5;
+
+    std::map<std::string, int> ports;
+};
+
+TEST_F(DeviceWindows, RowsButtonIdsAndTitlePerModel) {
+    ASSERT_NE(startEnglish(), nullptr);
+    struct Row {
+        const char* unit;
+        int model, outlets;
+        bool master;
+    };
+    for (const Row& r : {Row{"hx-rows", 3, 4, true}, Row{"jb-rows", 5, 3, true},
+                         Row{"gv-rows", 13, 4, false}}) {
+        SCOPED_TRACE(r.unit);
+        const std::uint32_t id = addUnit(r.unit, r.model);
+        std::set<int> expected;
+        if (r.master) expected.insert({3000, 3001});
+        for (int o = 0; o < r.outlets; ++o) expected.insert({3002 + 3 * o, 3003 + 3 * o, 3004 + 3 * o});
+        expected.insert({3026, 3027, 3028});
+        EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow&) {
+            for (int b = 2990; b <= 3040; ++b)
+                EXPECT_EQ(GetDlgItem(dlg, b) != nullptr, expected.count(b) == 1) << b;
+            EXPECT_EQ(textOf(dlg), std::string(r.unit) + " - 127.0.0.1:" +
+                                       std::to_string(ports.at(r.unit)) + " - [Online]");
+            HWND tab = GetDlgItem(dlg, IDC_CONTROL_TAB);
+            EXPECT_EQ(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0), 3);
+            EXPECT_TRUE(GetWindowLongA(tab, GWL_STYLE) & TCS_BOTTOM);
+            // The info page shows the product name the device gave.
+            SendMessageA(tab, TCM_SETCURFOCUS, 2, 0);
+            EXPECT_EQ(GetDlgItem(dlg, 3002), nullptr);
+            EXPECT_NE(textOf(GetDlgItem(dlg, 3300)), "");
+        }));
+        EXPECT_EQ(app().state().openDialog, OpenDialog::None);
+    }
+}
+
+TEST_F(DeviceWindows, APressSwitchesTheOutletAndItsLamp) {
+    ASSERT_NE(startEnglish(), nullptr);
+    for (const auto& [unit, model] : {std::pair{"hx-press", 3}, std::pair{"gv-press", 13}}) {
+        SCOPED_TRACE(unit);
+        const std::uint32_t id = addUnit(unit, model);
+        frontend.questions.clear();
+        EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {
+            EXPECT_EQ(lampBrush(dlg, w, 2), app().brush(kGreen));
+            click(dlg, 3006);  // outlet 2 OFF
+            EXPECT_TRUE(asked(200));
+            EXPECT_TRUE(waitFor([&] { return lampBrush(dlg, w, 2) == app().brush(kGrey); }));
+            EXPECT_EQ(simStates(unit), "1011");
+        }));
+    }
+}
+
+TEST_F(DeviceWindows, MasterOffDisablesTheOutletButtonsAndOnEnablesThem) {
+    ASSERT_NE(startEnglish(), nullptr);
+    const std::uint32_t id = addUnit("jb-master", 5);
+    EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {
+        const int outletButtons[] = {3002, 3004, 3008, 3026, 3028};
+        for (int b : outletButtons) EXPECT_TRUE(enabled(dlg, b)) << b;
+        click(dlg, 3001);  // master OFF
+        EXPECT_TRUE(waitFor([&] { return !enabled(dlg, 3002); }));
+        for (int b : outletButtons) EXPECT_FALSE(enabled(dlg, b)) << b;
+        EXPECT_EQ(lampBrush(dlg, w, -1), app().brush(kGrey));
+        click(dlg, 3000);
+        EXPECT_TRUE(waitFor([&] { return enabled(dlg, 3002); }));
+        for (int b : outletButtons) EXPECT_TRUE(enabled(dlg, b)) << b;
+    }));
+}
+
+TEST_F(DeviceWindows, AStatusReportForTheOpenDeviceRedrawsIt) {
+    const std::uint16_t udp = freeUdpPort();
+    ASSERT_NE(startEnglish("[Network]\r\nMSRPenable=1\r\nMSRPport=" + std::to_string(udp) + "\r\n"),
+              nullptr);
+    const std::uint32_t id = addUnit("hx-report", 3, "0090CC0000A1");
+    test::UdpSender sender;
+    EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {
+        const auto report = [](unsigned master, unsigned third) {
+            return test::ElementReport().mac("0090CC0000A1").master(master)
+                .outlets({{1, 1}, {1, 1}, {third, third}, {1, 1}}).build();
+        };
+        sender.send(udp, report(0, 0));
+        EXPECT_TRUE(waitFor([&] { return !enabled(dlg, 3002); }));
+        EXPECT_EQ(lampBrush(dlg, w, 3), app().brush(kGrey));
+        sender.send(udp, report(1, 1));
+        EXPECT_TRUE(waitFor([&] { return enabled(dlg, 3002); }));
+        EXPECT_EQ(lampBrush(dlg, w, 3), app().brush(kGreen));
+    }));
+}
+
+TEST_F(DeviceWindows, ApplyWritesTheReportFields) {
+    ASSERT_NE(startEnglish(), nullptr);
+    for (const auto& [unit, model] : {std::pair{"hx-apply", 3}, std::pair{"gv-apply", 13}}) {
+        SCOPED_TRACE(unit);
+        const std::uint32_t id = addUnit(unit, model);
+        frontend.questions.clear();
+        frontend.answers = {false};  // no restart
+        EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow&) {
+            SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 1, 0);
+            ASSERT_NE(GetDlgItem(dlg, 3127), nullptr);
+            EXPECT_FALSE(enabled(dlg, IDC_APPLY));
+            if (SendDlgItemMessageA(dlg, 3127, BM_GETCHECK, 0, 0) != BST_CHECKED)
+                SendDlgItemMessageA(dlg, 3127, BM_CLICK, 0, 0);
+            SetDlgItemTextA(dlg, 3415, "10.9.8.7");
+            SetDlgItemTextA(dlg, 3416, "5123");
+            // An edit survives a change of tab.
+            SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 0, 0);
+            SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 1, 0);
+            EXPECT_EQ(textOf(GetDlgItem(dlg, 3415)), "10.9.8.7");
+            ASSERT_TRUE(enabled(dlg, IDC_APPLY));
+            click(dlg, IDC_APPLY);
+            EXPECT_FALSE(enabled(dlg, IDC_APPLY));
+            EXPECT_NE(sim("show " + std::string(unit)).find("station=10.9.8.7:5123"),
+                      std::string::npos);
+        }));
+        EXPECT_EQ(asked(342), model == 3);
+    }
+}
+
+TEST_F(DeviceWindows, ADroppedConnectionTurnsOfflineAndTheNextPressOffersReconnect) {
+    ASSERT_NE(startEnglish(), nullptr);
+    for (const auto& [unit, model] : {std::pair{"hx-drop", 3}, std::pair{"gv-drop", 13}}) {
+        SCOPED_TRACE(unit);
+        const std::uint32_t id = addUnit(unit, model);
+        frontend.questions.clear();
+        frontend.errors.clear();
+        frontend.answers = {true, false};  // power: yes; reconnect: no
+        EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow&) {
+            sim(std::string("offline ") + unit);
+            EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
+            EXPECT_EQ(frontend.errors, std::vector<int>{191});
+            click(dlg, 3002);
+            EXPECT_TRUE(asked(199));
+        }));
+        sim(std::string("online ") + unit);
+    }
+}
+
+TEST_F(DeviceWindows, CancelAsksBeforeDroppingEditsThatWereNotApplied) {
+    ASSERT_NE(startEnglish(), nullptr);
+    const std::uint32_t id = addUnit("hx-rows", 3);
+    frontend.answers = {false, true};
+    EXPECT_TRUE(withDialog([&] { app().openDevice(id); },
+                           [&](HWND dlg) {
+                               SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 1, 0);
+                               SetDlgItemTextA(dlg, 3421, "30");
+                               SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);  // No: stays
+                               EXPECT_TRUE(IsWindow(dlg));
+                               SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);  // Yes
+                           }));
+    EXPECT_EQ(frontend.questions.size(), 2u);
+    EXPECT_EQ(frontend.questions[0].textId, 198);
+}
+
+TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
+    ASSERT_NE(startEnglish(), nullptr);
+    addUnit("hx-deliver", 3);
+    const std::string file = dir.file("week.shx");
+    test::writeBytes(file, "08:30,05/01,,PON1\r\n07:00,S,1-6,POF2\r\n");
+    EXPECT_TRUE(app().deliverScheduleFile(file));
+    EXPECT_FALSE(app().state().busy);
+    EXPECT_NE(sim("show hx-deliver").find("schedule-entries=2"), std::string::npos);
+    const std::string log = test::readBytes(dir.file("ZELO.LOG"));
+    EXPECT_NE(log.find("hx-deliver"), std::string::npos) << log;
+    EXPECT_NE(log.find("week.shx"), std::string::npos) << log;
+    EXPECT_FALSE(app().deliverScheduleFile(dir.file("missing.shx")));
+}
+
+using PropertyDialogTest = test::GuiFixture;
+
+TEST_F(PropertyDialogTest, SavesADeviceRowByItsRules) {
+    ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n"), nullptr);
+    const std::uint32_t id = app().directory().addDevice(0, 13, "gv");
+    const std::string item = test::readBytes(dir.file("00000000.IDX"));
+    // OK without a change writes nothing.
+    EXPECT_TRUE(withDialog([&] { app().openProperties(*app().directory().devices().find(id)); },
+                           [&](HWND dlg) { SendMessageA(dlg, WM_COMMAND, IDOK, 0); }));
+    EXPECT_EQ(test::readBytes(dir.file("00000000.IDX")), item);
+
+    EXPECT_TRUE(withDialog([&] { app().openProperties(*app().directory().devices().find(id)); },
+                           [&](HWND dlg) {
+        EXPECT_EQ(app().state().openDialog, OpenDialog::Property);
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_PROP_USER)));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, IDC_PROP_PROMPT)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_PROP_LOGIN)));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)));
+        SetDlgItemTextA(dlg, IDC_PROP_NAME, std::string(70, 'n').c_str());
+        SetDlgItemTextA(dlg, IDC_PROP_PORT, "70000");
+        SetDlgItemTextA(dlg, IDC_PROP_MAC, "00-1a-2b-3c-4d-5e");
+        ASSERT_TRUE(IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)));
+        SendMessageA(dlg, WM_COMMAND, IDC_APPLY, 0);
+        EXPECT_EQ(textOf(GetDlgItem(dlg, IDC_PROP_PORT)), "65535");
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)));
+        SetDlgItemTextA(dlg, IDC_PROP_NAME, "");
+        SendMessageA(dlg, WM_COMMAND, IDOK, 0);  // refused: stays open
+        EXPECT_TRUE(IsWindow(dlg));
+        SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    }));
+    EXPECT_EQ(frontend.errors, std::vector<int>{143});
+    EXPECT_EQ(app().state().openDialog, OpenDialog::None);
+    const DeviceRecord& saved = *app().directory().devices().find(id);
+    EXPECT_EQ(saved.name, std::string(62, 'n'));
+    EXPECT_EQ(saved.port, 65535);
+    EXPECT_EQ(saved.macText, "001a2b3c4d5e");
+    EXPECT_NE(test::readBytes(dir.file("00000000.IDX")).find("001a2b3c4d5e"), std::string::npos);
+}
+
+TEST_F(PropertyDialogTest, AGroupRowKeepsOnlyItsNameAndRenamesTheGroup) {
+    ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n"), nullptr);
+    DeviceRecord row;
+    row.modelCode = 2;
+    row.name = "Rack";
+    row.groupId = app().directory().addGroup(0, "Rack");
+    EXPECT_TRUE(withDialog([&] { app().openProperties(row); }, [&](HWND dlg) {
+        for (int id : {IDC_PROP_MODEL, IDC_PROP_ADDRESS, IDC_PROP_PORT, IDC_PROP_LOGIN, IDC_PROP_MAC})
+            EXPECT_FALSE(IsWindowVisible(GetDlgItem(dlg, id))) << id;
+        EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_PROP_NAME)));
+        SetDlgItemTextA(dlg, IDC_PROP_NAME, "Shelf");
+        SendMessageA(dlg, WM_COMMAND, IDOK, 0);
+    }));
+    EXPECT_NE(test::readBytes(dir.file("ZELO_DIR.DAT")).find("\tShelf\t"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelo

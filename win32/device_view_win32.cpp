@@ -1,0 +1,39 @@
+#include "win32/device_view_win32.h"
+
+#include "directory/device_record.h"
+#include "win32/control_window_win32.h"
+#include "win32/main_window_win32.h"
+#include "win32/monitor_app_win32.h"
+
+namespace zelo {
+namespace {
+constexpr int kTextConnecting = 148;
+}  // namespace
+
+void WindowDeviceView::recordChanged(const DeviceRecord& record) {
+    if (panes_) panes_->recordChanged(record);
+}
+
+void WindowDeviceView::outletsChanged(int index) {
+    // The view counts outlets from 0; the window numbers them as its rows.
+    if (control_) control_->redrawOutlet(index < 0 ? -1 : index + 1);
+}
+
+void WindowDeviceView::connectionLost() {
+    if (control_) control_->showDisconnected();
+}
+
+void WindowDeviceView::connectionBack() {
+    if (control_) control_->updateControlTitle();
+}
+
+void WindowDeviceView::connectingShown(const DeviceRecord& record) {
+    const LangStrings& s = app_.strings();
+    const std::string connecting = s.text(kTextConnecting);
+    HWND owner = app_.mainWindow() ? app_.mainWindow()->hwnd() : nullptr;
+    connecting_.show(owner, app_.instance(), s, connecting, record.name + " " + connecting);
+}
+
+void WindowDeviceView::connectingHidden() { connecting_.hide(); }
+
+}  // namespace zelo
