@@ -1,16 +1,16 @@
 #pragma once
-// Programs the tests run as children, and raw TCP clients on loopback. A
+// Programs the tests run as children, and a raw TCP client on loopback. A
 // child's standard output and error go to files or to a pipe the test reads
 // lines from; the child goes when the test process goes.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,33 +23,25 @@
 namespace zelo::test {
 
 inline std::int64_t steadyMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-// Reads from `fd` into `buffer` until it holds `until` or the time is up.
-inline bool readUntil(int fd, std::string& buffer, const std::string& until, int timeoutMs) {
+// The next line (without its CR LF) from `fd`, read through `buffer`; false
+// when none is complete within the time or the peer closed.
+inline bool readLine(int fd, std::string& buffer, std::string& line, int timeoutMs) {
     const std::int64_t deadline = steadyMs() + timeoutMs;
-    while (buffer.find(until) == std::string::npos) {
-        const std::int64_t left = deadline - steadyMs();
+    std::size_t nl;
+    while ((nl = buffer.find('\n')) == std::string::npos) {
         pollfd p{fd, POLLIN, 0};
-        if (left <= 0 || fd < 0) return false;
-        const int r = ::poll(&p, 1, static_cast<int>(left));
+        const int r =
+            ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(0, deadline - steadyMs())));
         if (r < 0 && errno == EINTR) continue;
         char chunk[4096];
-        const ssize_t n = r > 0 ? ::read(fd, chunk, sizeof chunk) : -1;
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = r > 0 ? ::read(fd, chunk, sizeof chunk) : 0;
         if (n <= 0) return false;
         buffer.append(chunk, static_cast<std::size_t>(n));
     }
-    return true;
-}
-
-// The next line (without its CR LF) from `fd`, read through `buffer`.
-inline bool readLine(int fd, std::string& buffer, std::string& line, int timeoutMs) {
-    if (!readUntil(fd, buffer, "\n", timeoutMs)) return false;
-    const std::size_t nl = buffer.find('\n');
     line = buffer.substr(0, nl > 0 && buffer[nl - 1] == '\r' ? nl - 1 : nl);
     buffer.erase(0, nl + 1);
     return true;
@@ -57,9 +49,6 @@ inline bool readLine(int fd, std::string& buffer, std::string& line, int timeout
 
 class ChildProcess {
 public:
-    ChildProcess() = default;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
     ~ChildProcess() { stop(); }
 
     // Starts argv[0]. Each of `outFile` and `errFile` names a file, is "|"
@@ -73,11 +62,11 @@ public:
         if (pid_ == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::getppid() != parent) ::_exit(127);
-            const int in = ::open("/dev/null", O_RDONLY);
-            ::dup2(in, 0);
-            for (const auto& [target, name] : {std::pair{1, outFile}, std::pair{2, errFile}}) {
-                if (name == "|") ::dup2(fds[1], target);
-                else if (!name.empty()) ::dup2(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), target);
+            ::dup2(::open("/dev/null", O_RDONLY), 0);
+            for (const auto& [fd, name] : {std::pair{1, outFile}, std::pair{2, errFile}}) {
+                if (name == "|") ::dup2(fds[1], fd);
+                else if (!name.empty())
+                    ::dup2(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
             }
             ::close(fds[0]);
             ::close(fds[1]);
@@ -97,28 +86,20 @@ public:
     void signal(int sig) {
         if (pid_ > 0) ::kill(pid_, sig);
     }
-    // The exit code (-1 after a signal), waiting at most `timeoutMs`, then
-    // killing it.
+    // The exit code (-1 after a signal); killed when it has not ended in time.
     int wait(int timeoutMs = 30'000) {
         int status = 0;
-        const std::int64_t deadline = steadyMs() + timeoutMs;
-        while (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (steadyMs() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                break;
-            }
+        for (const std::int64_t deadline = steadyMs() + timeoutMs;
+             pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;) {
+            if (steadyMs() > deadline) ::kill(pid_, SIGKILL);
             ::poll(nullptr, 0, 5);
         }
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    // Ends it with SIGTERM (SIGKILL after 5 seconds).
     void stop() {
-        if (pid_ > 0) {
-            signal(SIGTERM);
-            wait(5000);
-        }
+        signal(SIGTERM);
+        wait(5000);
         if (pipe_ >= 0) ::close(pipe_);
         pipe_ = -1;
     }
@@ -132,9 +113,6 @@ private:
 // A TCP client of a loopback port.
 class LoopbackClient {
 public:
-    LoopbackClient() = default;
-    LoopbackClient(const LoopbackClient&) = delete;
-    LoopbackClient& operator=(const LoopbackClient&) = delete;
     ~LoopbackClient() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -147,10 +125,8 @@ public:
         return fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     }
     bool send(const std::string& text) {
-        return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
-    }
-    bool readUntil(const std::string& text, int timeoutMs) {
-        return test::readUntil(fd_, buffer_, text, timeoutMs);
+        return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(text.size());
     }
     bool readLine(std::string& line, int timeoutMs) {
         return test::readLine(fd_, buffer_, line, timeoutMs);

@@ -1,20 +1,28 @@
 #pragma once
-// Devices of both dialects on the scripted network. Each answers its login
-// and every command from a table that a test can fill, keeps the commands it
-// received, and hangs up instead of answering a command that contains
-// `hangUpOn`.
+// Devices of both dialects on the scripted network, and a fixture with a
+// device session on the manual clock whose record is stored in a directory
+// on disk. Each device answers its login and every command from a table a
+// test can fill, keeps the commands it received, and hangs up instead of
+// answering a command that contains `hangUpOn`.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "tests/support/scripted_network.h"
+#include "directory/item_file.h"
+#include "settings/app_settings.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo::test {
 
 // A framed device "00:HX>" (password 7394). Commands go into `commands`
-// without their frames; the raw texts into `frames`.
+// without their frames (the identification "*" or "ver" does not); the raw
+// texts into `frames`.
 class FramedDeviceScript {
 public:
     std::string version = " 3.14.12";
@@ -23,8 +31,7 @@ public:
     // Replies by command; a command not in the table gets `fallback(cmd)`.
     std::map<std::string, std::string> replies;
     std::function<std::string(const std::string&)> fallback = readoutReply;
-    std::vector<std::string> commands;
-    std::vector<std::string> frames;
+    std::vector<std::string> commands, frames;
 
     static std::string framed(const std::string& body) { return "*00:" + body + "\r\n00:HX>"; }
 
@@ -40,16 +47,14 @@ public:
             {"R9900", "R9900=00:80:87:0A:0B:0C"},
             {"R9930", "R9930=SN0042"}};
         if (auto it = fixed.find(cmd); it != fixed.end()) return framed(it->second);
-        if (cmd.rfind("RL", 0) == 0) {
-            const std::string first = cmd.substr(2, cmd.find('-') - 2);
-            return "*00:RL=" + cmd.substr(2) + "\r\nR" + first + "=1\r\n----------\r\n00:HX>";
-        }
+        const std::string range = cmd.substr(2);
+        if (cmd.rfind("RL", 0) == 0)
+            return "*00:RL=" + range + "\r\nR" + range.substr(0, range.find('-')) +
+                   "=1\r\n-----\r\n00:HX>";
         if (cmd.rfind("PL", 0) == 0)
-            return "*00:PLIST=" + cmd.substr(2) + "\r\nPL00=WEEK 12:30 01:02 Mon 1\r\n---\r\n00:HX>";
-        if (cmd.size() > 1 && cmd[0] == 'R') return framed(cmd + "=1");
-        return framed("Err");
+            return "*00:PLIST=" + range + "\r\nPL00=WEEK 12:30 01:02 Mon 1\r\n---\r\n00:HX>";
+        return framed(cmd.size() > 1 && cmd[0] == 'R' ? cmd + "=1" : "Err");
     }
-
     void attach(ScriptedNetwork& net) {
         net.onConnect = [this](ScriptedStream& s) {
             loggedIn_ = false;
@@ -64,38 +69,36 @@ public:
         return out;
     }
     bool received(const std::string& command) const {
-        for (const std::string& c : commands)
-            if (c == command) return true;
-        return false;
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
 private:
     void receive(ScriptedStream& s, std::string text) {
         if (!hangUpOn.empty() && text.find(hangUpOn) != std::string::npos) return s.closeAfter();
-        if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
-            text.resize(text.size() - 2);
+        text.resize(text.size() - 2);  // CR LF
         frames.push_back(text);
         if (asksLogin && !loggedIn_) {
             if (text == "admin") return s.deliver("Password:");
             loggedIn_ = text == "7394";
             return s.deliver(loggedIn_ ? "\r\n00:HX>" : "\r\nlogin:");
         }
-        if (text == "*" || text == "ver") return s.deliver("*00:HX-7200 Ver" + version + "\r\n00:HX>");
         std::string cmd = text;
         for (const std::string frame : {"*00:7394#", "*7394#"})
             if (cmd.rfind(frame, 0) == 0) cmd = cmd.substr(frame.size());
-        commands.push_back(cmd);
-        auto it = replies.find(cmd);
+        const auto it = replies.find(cmd);
+        const bool identify = cmd == "*" || cmd == "ver";
+        if (identify && it == replies.end())
+            return s.deliver("*00:HX-7200 Ver" + version + "\r\n00:HX>");
+        if (!identify) commands.push_back(cmd);
         const std::string reply = it != replies.end() ? it->second : fallback(cmd);
         if (!reply.empty()) s.deliver(reply);
     }
-
     bool loggedIn_ = false;
 };
 
 // A plain device: " 220 SWD-12K (name) ready", then "Password:" for the
 // empty line, then its prompt "name> " for the password "tavik". A write
-// ".key=value" is answered with "key=value" (and ".sysName" renames the
+// ".key=value" is answered with "key=value" (".sysName" renames the
 // device); CPURESET closes the console.
 class PlainDeviceScript {
 public:
@@ -104,8 +107,7 @@ public:
     std::string prompt;    // instead of "name> " when set
     std::string hangUpOn;
     bool mute = false;  // answers nothing after the login
-    // Lines before the prompt, by command.
-    std::map<std::string, std::string> replies;
+    std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
 
     void attach(ScriptedNetwork& net) {
@@ -119,7 +121,7 @@ public:
 private:
     void receive(ScriptedStream& s, std::string text) {
         if (!hangUpOn.empty() && text.find(hangUpOn) != std::string::npos) return s.closeAfter();
-        if (text.size() >= 2) text.resize(text.size() - 2);
+        text.resize(text.size() - 2);  // CR LF
         if (!loggedIn_) {
             if (text.empty()) return s.deliver("Password:");
             loggedIn_ = text == "tavik";
@@ -129,16 +131,55 @@ private:
         if (mute) return;
         if (auto it = replies.find(text); it != replies.end())
             return s.deliver(it->second + shownPrompt());
-        if (text == "CPURESET") {
-            s.deliver("Restarting...\r\n");
-            return s.closeAfter();
-        }
+        if (text == "CPURESET") return s.deliver("Restarting...\r\n"), s.closeAfter();
         if (text.rfind(".sysName=", 0) == 0) name = text.substr(9);
         s.deliver((text[0] == '.' ? text.substr(1) + "\r\n" : "") + shownPrompt());
     }
     std::string shownPrompt() const { return prompt.empty() ? name + "> " : prompt; }
-
     bool loggedIn_ = false;
+};
+
+class DeviceFixture : public ::testing::Test {
+protected:
+    // A stored record of the model (3 unless told), pointing at the scripted
+    // device of its dialect.
+    void SetUp() override { useModel(3); }
+    void useModel(int model) {
+        settings.language = 1;
+        if (group == 0) {
+            ASSERT_TRUE(directory.load());
+            group = directory.addGroup(0, "Lab");
+        }
+        session.record = *directory.devices().find(directory.addDevice(group, model, "dev"));
+        session.record.addressText = "127.0.0.1";
+        session.record.port = 23;
+        if (dialectOf(model) == Dialect::Framed) session.record.prompt = "HX";
+        dialectOf(model) == Dialect::Framed ? framed.attach(net) : plain.attach(net);
+        ASSERT_TRUE(directory.saveDevice(session.record));
+    }
+    bool login() {
+        return dialectOf(session.record.modelCode) == Dialect::Framed ? session.loginFramed(true)
+                                                                     : session.loginPlain(true);
+    }
+    DeviceRecord stored() const {
+        for (const DeviceRecord& r : loadItemFile(dataDir, group))
+            if (r.deviceId == session.record.deviceId) return r;
+        return {};
+    }
+
+    TempDir dir;
+    std::string dataDir = dir.path().string() + "/";
+    TestWorkspace w{dataDir, Net::Scripted, 1'700'000'000};
+    AppSettings& settings = w.ws.settings();
+    DeviceDirectory& directory = w.ws.directory();
+    ManualClock& clock = w.clock;
+    ScriptedNetwork& net = w.net;
+    ScriptedFrontend& frontend = w.frontend;
+    ScriptedView& view = w.view;
+    DeviceSession& session = w.session();
+    FramedDeviceScript framed;
+    PlainDeviceScript plain;
+    std::uint32_t group = 0;
 };
 
 }  // namespace zelo::test
