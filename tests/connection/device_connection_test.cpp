@@ -63,7 +63,8 @@ TEST(ResolveDeviceAddress, NameLookupThenDottedText) {
     const std::pair<const char*, std::uint32_t> cases[] = {
         {"pdu.local", 0x0A000001}, {"192.168.0.10", 0xC0A8000A}, {"192.168.0", 0},
         {"192.168.0.10x", 0},      {"1..2.3", 0},                {"broken", 0}};
-    for (const auto& [text, address] : cases) EXPECT_EQ(resolveDeviceAddress(net, text), address) << text;
+    for (const auto& [text, address] : cases)
+        EXPECT_EQ(resolveDeviceAddress(net, text), address) << text;
 }
 
 class ConnectionTest : public ::testing::Test {

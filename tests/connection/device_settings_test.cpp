@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/device_fixture.h"
+#include "tests/support/scripted_devices.h"
 
 namespace zelo {
 namespace {
@@ -34,8 +34,10 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
         const char* text;
         EntryResult result;
     } cases[] = {
-        {"model", "x", EntryResult::ReadOnly},         {"nope", "x", EntryResult::UnknownKey},
-        {"telnetPort", "23a", EntryResult::BadValue},  {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
+        {"model", "x", EntryResult::ReadOnly},
+        {"nope", "x", EntryResult::UnknownKey},
+        {"telnetPort", "23a", EntryResult::BadValue},
+        {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
         {"debOlPowerOnTime", "1,x", EntryResult::BadValue},
         {"sysContact", "\"quoted\"", EntryResult::Ok},
     };
@@ -44,63 +46,53 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
     EXPECT_EQ(values().changed, (std::set<std::string, std::less<>>{"sysContact"}));
 }
 
-TEST_F(SettingsTest, OnlySysLocationWritesThatKeyAndWriteAndAsksNothing) {
-    login();
-    ASSERT_EQ(enterSetting(values(), "sysLocation", "Rack 7"), EntryResult::Ok);
-    EXPECT_FALSE(applyPlainSettings(session));
-    EXPECT_EQ(plain.commands, (std::vector<std::string>{".sysLocation=Rack 7", "WRITE"}));
-    EXPECT_TRUE(frontend.questions.empty());
-    EXPECT_TRUE(values().changed.empty());
-    EXPECT_EQ(values().written, std::vector<std::string>{"sysLocation=Rack 7"});
-}
-
-TEST_F(SettingsTest, KeysGoOutInTheFixedOrder) {
-    login();
-    session.record.modelCode = 12;
-    for (const auto& [k, v] :
-         std::vector<std::pair<const char*, const char*>>{{"centerPort", "5000,5000,5000"},
-                                                          {"mailSmtpServer", "smtp.example.com"},
-                                                          {"debOlName", "A,B,C,D"},
-                                                          {"ipAdDnsServer", "10.0.0.53"},
-                                                          {"debOlShutdownTime", "5,-1,0,0"},
-                                                          {"sysName", "newname"},
-                                                          {"debOlWdogAction", "1,1,1,1"},
-                                                          {"debOlPowerOnTime", "1,2,3,4"},
-                                                          {"schHour", "1"},
-                                                          {"dhcpEnabled", "1"}})
-        ASSERT_EQ(enterSetting(values(), k, v), EntryResult::Ok) << k;
-    EXPECT_FALSE(applyPlainSettings(session));
-    EXPECT_EQ(writes(),
-              (std::vector<std::string>{
-                  ".debOlPowerOnTime", ".debOlShutdownTime", "?debOlShutdownTime", ".sysName",
-                  ".debOlName", ".ipAdDnsServer", ".dhcpEnabled", ".mailSmtpServer", ".centerPort",
-                  ".debOlWdogAction", ".schDay", ".schHour", ".schMinute", ".schOutletNo",
-                  ".schAction", ".schEnabled", "WRITE"}));
-    // The device's answer to the query refreshed the delays.
-    EXPECT_EQ(values().debOlShutdownTime[0], 7);
+// The changed keys go out in the fixed order, those the model knows, then
+// WRITE; nothing is asked when none of them needs a restart.
+TEST_F(SettingsTest, ChangedKeysGoOutInTheFixedOrder) {
+    const struct {
+        const char* name;
+        int model;
+        std::vector<std::pair<const char*, const char*>> entered;
+        std::vector<std::string> commands;  // the first two whole, then their keys
+    } cases[] = {
+        {"one key", 11, {{"sysLocation", "Rack 7"}}, {".sysLocation=Rack 7", "WRITE"}},
+        {"tenths written in whole seconds", 11, {{"debTcpInactiveTimer", "1.5"}},
+         {".debTcpInactiveTimer=1", "WRITE"}},
+        {"centre and watchdog keys only for the latest models", 8,
+         {{"msrpEnabled", "1"}, {"debOlNoEchoInterval", "5"}, {"debOlPingInterval", "5"}},
+         {".debOlPingInterval=5", "WRITE"}},
+        {"every group", 12,
+         {{"centerPort", "5000,5000,5000"}, {"mailSmtpServer", "smtp.example.com"},
+          {"debOlName", "A,B,C,D"}, {"ipAdDnsServer", "10.0.0.53"},
+          {"debOlShutdownTime", "5,-1,0,0"}, {"sysName", "newname"},
+          {"debOlWdogAction", "1,1,1,1"}, {"debOlPowerOnTime", "1,2,3,4"}, {"schHour", "1"},
+          {"dhcpEnabled", "1"}},
+         // The delays are asked for again after they are written.
+         {".debOlPowerOnTime=1,2,3,4", ".debOlShutdownTime=5,-1,0,0", "?debOlShutdownTime",
+          ".sysName", ".debOlName", ".ipAdDnsServer", ".dhcpEnabled", ".mailSmtpServer",
+          ".centerPort", ".debOlWdogAction", ".schDay", ".schHour", ".schMinute", ".schOutletNo",
+          ".schAction", ".schEnabled", "WRITE"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        useModel(c.model);
+        login();
+        plain.commands.clear();
+        for (const auto& [key, text] : c.entered)
+            ASSERT_EQ(enterSetting(values(), key, text), EntryResult::Ok) << key;
+        EXPECT_FALSE(applyPlainSettings(session));
+        std::vector<std::string> sent = writes();
+        sent[0] = plain.commands[0];
+        if (sent.size() > 1) sent[1] = plain.commands[1];
+        EXPECT_EQ(sent, c.commands);
+        EXPECT_TRUE(frontend.questions.empty());
+        EXPECT_EQ(values().changed.size(), c.model == 8 ? 2u : 0u);  // the others still wait
+    }
+    EXPECT_EQ(values().written[0], "debOlPowerOnTime=1,2,3,4");
+    EXPECT_EQ(values().debOlShutdownTime[0], 7);  // as the device answered the question
     // The new name is the prompt and the record's system name.
     EXPECT_EQ(session.workingPromptName, "newname");
     EXPECT_EQ(stored().systemName, "newname");
-    EXPECT_EQ(plain.commands[1], ".debOlShutdownTime=5,-1,0,0");
-}
-
-TEST_F(SettingsTest, CenterAndWatchdogKeysOnlyForTheLatestModels) {
-    session.record.modelCode = 8;
-    login();
-    enterSetting(values(), "msrpEnabled", "1");
-    enterSetting(values(), "debOlNoEchoInterval", "5");
-    enterSetting(values(), "debOlPingInterval", "5");
-    EXPECT_FALSE(applyPlainSettings(session));
-    EXPECT_EQ(writes(), (std::vector<std::string>{".debOlPingInterval", "WRITE"}));
-    EXPECT_EQ(values().changed.count("msrpEnabled"), 1u);  // still waiting
-}
-
-TEST_F(SettingsTest, TimerEnteredInTenthsIsWrittenInWholeSeconds) {
-    login();
-    ASSERT_EQ(enterSetting(values(), "debTcpInactiveTimer", "1.5"), EntryResult::Ok);
-    EXPECT_EQ(values().debTcpInactiveTimer, 15);
-    applyPlainSettings(session);
-    EXPECT_EQ(plain.commands.front(), ".debTcpInactiveTimer=1");
 }
 
 // A write the device refuses, or one it hangs up on, ends the apply
@@ -121,7 +113,8 @@ TEST_F(SettingsTest, AFailedWriteStopsSilentlyAndKeepsTheRestChanged) {
         EXPECT_TRUE(applyPlainSettings(session));
         EXPECT_EQ(plain.commands.front(), ".sysLocation=here");
         EXPECT_EQ(values().written, std::vector<std::string>{"sysLocation=here"});
-        EXPECT_EQ(values().changed, (std::set<std::string, std::less<>>{"sysContact", "ipAdDnsServer"}));
+        EXPECT_EQ(values().changed,
+                  (std::set<std::string, std::less<>>{"sysContact", "ipAdDnsServer"}));
         EXPECT_TRUE(frontend.errors.empty());
         EXPECT_EQ(view.losses, hangsUp ? 1 : 0);
         EXPECT_EQ(session.connection.connected, !hangsUp);
@@ -197,7 +190,8 @@ TEST_F(FramedSettingsTest, ChangedRegistersAreWrittenInOrderAndDispatched) {
     EXPECT_EQ(enterCenterRegister(s, 0x232, "x"), EntryResult::BadValue);
     frontend.answers = {false};
     EXPECT_FALSE(applyFramedSettings(session));
-    EXPECT_EQ(framed.commands, (std::vector<std::string>{"R230=1", "R231=192.168.0.9", "R233=60.0"}));
+    EXPECT_EQ(framed.commands,
+              (std::vector<std::string>{"R230=1", "R231=192.168.0.9", "R233=60.0"}));
     EXPECT_EQ(session.status.registers.at(0x233).number, 600);
     EXPECT_EQ(session.status.settings.ipAdCenter[0], "192.168.0.9");
     EXPECT_FALSE(s.centerRegisterChanged[0]);

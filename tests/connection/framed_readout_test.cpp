@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "connection/open_sequence.h"
-#include "tests/support/device_fixture.h"
+#include "tests/support/scripted_devices.h"
 
 namespace zelo {
 namespace {
@@ -164,10 +164,12 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         EXPECT_GE(clock.micros() - start, c.waits * kWait);
         EXPECT_LT(clock.micros() - start, (c.waits + 1) * kWait);
     }
-    EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss
     EXPECT_FALSE(session.connection.connected);
-    EXPECT_FALSE(readOutletStates(session));  // the next command logs in again
+    EXPECT_TRUE(session.awaitFramedReply("RL"));
+    EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss, and it is told once
+    EXPECT_FALSE(readOutletStates(session));  // the next command logs in again, unasked
     EXPECT_TRUE(session.connection.isOpen());
+    EXPECT_TRUE(frontend.questions.empty());
 }
 
 TEST_F(ReadoutTest, WhatARangeWithoutItsPromptBroughtIsKept) {
@@ -196,11 +198,13 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
     } cases[] = {
         {"framed", 3, [] {}, OpenResult::Opened, 0},
         {"plain", 11, [] {}, OpenResult::Opened, 0},
-        {"no address", 3, [&] { session.record.addressText.clear(); }, OpenResult::NeedsProperties, 0},
+        {"no address", 3, [&] { session.record.addressText.clear(); }, OpenResult::NeedsProperties,
+         0},
         {"no port", 11, [&] { session.record.port = 0; }, OpenResult::NeedsProperties, 0},
         {"neither dialect", 3, [&] { session.record.modelCode = 4; }, OpenResult::NotSupported,
          msg::kNotSupported},
-        {"framed login fails", 3, [&] { net.refuse = true; }, OpenResult::Failed, msg::kCannotConnect},
+        {"framed login fails", 3, [&] { net.refuse = true; }, OpenResult::Failed,
+         msg::kCannotConnect},
         {"framed readout fails", 3,
          [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, OpenResult::Failed,
          msg::kBadPassword},
