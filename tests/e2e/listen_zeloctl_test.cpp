@@ -23,10 +23,11 @@ protected:
     void SetUp() override {
         test::writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
         test::writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tRack\t1\r\n");
-        test::writeBytes(data.file("00000001.IDX"),
-                         kHeader +
-                             "web\r\nGV2208\r\nA\r\n13\r\n#10.0.0.5 17\r\n1111\r\n \r\n00000000 "
-                             "00000000\r\n0010AABB0001\r\ntavik admin\r\n0 web\r\n\r\n\r\n\r\n0\r\n-1\r\n");
+        test::writeBytes(
+            data.file("00000001.IDX"),
+            kHeader +
+                "web\r\nGV2208\r\nA\r\n13\r\n#10.0.0.5 17\r\n1111\r\n \r\n00000000 "
+                "00000000\r\n0010AABB0001\r\ntavik admin\r\n0 web\r\n\r\n\r\n\r\n0\r\n-1\r\n");
     }
     // Starts zeloctl listen on `port` (0: any) and reads the port it took
     // from its first line on stderr.
@@ -50,7 +51,8 @@ TEST_F(ListenZeloctl, TerminationLeavesEveryFileWhole) {
     ASSERT_NE(port, 0);
     test::UdpSender sender;
     for (unsigned i = 0; i < 200; ++i)
-        ASSERT_TRUE(sender.send(port, test::ElementReport().mac("0010AABB0001").outlets({{i % 2, 1}, {1, 1}}).build()));
+        ASSERT_TRUE(sender.send(
+            port, test::ElementReport().mac("0010AABB0001").outlets({{i % 2, 1}, {1, 1}}).build()));
     p.signal(SIGTERM);
     ASSERT_EQ(p.wait(), 0);
     // Whatever was taken before the signal: whole lines, and the item file

@@ -26,7 +26,10 @@ protected:
         for (const auto& [group, model, name] :
              {std::tuple{"Lab", "3", "hx"}, {"Shelf", "5", "jb"}, {"Shelf", "3", "bad"}}) {
             run({"add-device", group, model, name});
-            ASSERT_EQ(run({"set", name, "address=127.0.0.1", "port=" + std::to_string(sim.port(name))}).code, 0);
+            ASSERT_EQ(
+                run({"set", name, "address=127.0.0.1", "port=" + std::to_string(sim.port(name))})
+                    .code,
+                0);
         }
         run({"add-device", "Lab", "13", "plain"});  // takes no schedule
         run({"add-device", "Shelf", "3", "nowhere"});  // has no address
@@ -42,7 +45,8 @@ protected:
 };
 
 TEST_F(ZeloctlDeliver, EveryDeviceOfTheGroupsOnceWithItsResult) {
-    const test::RunResult r = run({"deliver", data.file("week.shx"), "Lab", "jb", "--parallel", "4"});
+    const test::RunResult r =
+        run({"deliver", data.file("week.shx"), "Lab", "jb", "--parallel", "4"});
     EXPECT_EQ(r.code, 1);  // one device refused the password
     EXPECT_EQ(r.out, "1\thx\tNormal\n2\tjb\tNormal\n3\tbad\tAbnormal\treadout\n");
     EXPECT_NE(r.err.find("bad: Bad password"), std::string::npos) << r.err;

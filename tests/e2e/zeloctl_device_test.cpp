@@ -27,10 +27,14 @@ const Unit kUnits[] = {
     {"hx-31411", 3, "HX-7200", "3.14.11", "firmware = 3.14.11\n"},
     {"hx-old", 3, "HX-7200", "3.10.2", "firmware = 3.10.2\n"},
     {"hx-32905", 3, "HX-7200", "3.29.05", "firmware = 3.29.05\n"},
-    {"swd6k", 6, "SWD-6K", "2.01a.0012", ""},     {"swd6zk", 7, "SWD-6ZK", "2.01a.0012", ""},
-    {"swd7ka", 8, "SWD-7KA", "2.01a.0012", ""},   {"swd7kb", 9, "SWD-7KB", "2.01a.0012", ""},
-    {"swd8kbn", 10, "SWD-8KBN", "2.01a.0012", ""}, {"swd12k", 11, "SWD-12K", "2.01a.0012", ""},
-    {"swdq6m", 12, "SWD-Q6M", "2.01a.0012", ""},  {"gv2208", 13, "GV2208", "2.01a.0012", "states = 0110\n"},
+    {"swd6k", 6, "SWD-6K", "2.01a.0012", ""},
+    {"swd6zk", 7, "SWD-6ZK", "2.01a.0012", ""},
+    {"swd7ka", 8, "SWD-7KA", "2.01a.0012", ""},
+    {"swd7kb", 9, "SWD-7KB", "2.01a.0012", ""},
+    {"swd8kbn", 10, "SWD-8KBN", "2.01a.0012", ""},
+    {"swd12k", 11, "SWD-12K", "2.01a.0012", ""},
+    {"swdq6m", 12, "SWD-Q6M", "2.01a.0012", ""},
+    {"gv2208", 13, "GV2208", "2.01a.0012", "states = 0110\n"},
     {"locked", 11, nullptr, nullptr, "locked = yes\n"},
     {"refuser", 3, nullptr, nullptr, "faults = refuse-password\n"},
     {"mover", 12, nullptr, nullptr, "restart-ms = 100\n"},
@@ -48,7 +52,8 @@ protected:
     static void SetUpTestSuite() {
         std::string fleet, error;
         for (const Unit& u : kUnits)
-            fleet += "[" + std::string(u.name) + "]\nmodel = " + std::to_string(u.model) + "\n" + u.fleet;
+            fleet += "[" + std::string(u.name) + "]\nmodel = " + std::to_string(u.model) + "\n" +
+                     u.fleet;
         sim = new test::SimFleet;
         ASSERT_TRUE(sim->start(fleet, error)) << error;
     }
@@ -65,7 +70,9 @@ protected:
     // A device in group 1 named after the unit, pointing at its console.
     void addDevice(const char* unit, int model) {
         ASSERT_EQ(run({"add-device", "Lab", std::to_string(model), unit}).code, 0);
-        ASSERT_EQ(run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim->port(unit))}).code, 0);
+        ASSERT_EQ(
+            run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim->port(unit))}).code,
+            0);
     }
     DeviceRecord stored(const std::string& name) {
         for (const DeviceRecord& r : loadItemFile(data.path().string() + "/", 1))

@@ -1,13 +1,11 @@
 // Misbehaving devices on real sockets: floods, telnet storms, sequences cut
-// across sends, noise, devices that drip a byte at a time and consoles that
-// drop inside a list. Each case runs zelo-sim as a child process with one
-// unit, must end within the console's own waits, show the right message,
-// leave the status and the stored record as the device really reported
-// them, and keep its memory bounded. (Silent, refusing and hanging-up
-// devices run on the manual clock with the core tests.)
-//
-// Each case prints one line for the report script:
-//   HOSTILE <case> <handled|FAILED> message=<ids or -> ms=<elapsed>
+// across sends, noise, dripping devices and consoles that drop inside a
+// list. Each case runs zelo-sim as a child process with one unit, must end
+// within the console's own waits with the right message, leave the status
+// and the stored record as the device really reported them, and keep its
+// memory bounded. (Silent, refusing and hanging-up devices run on the
+// manual clock with the core tests.) Each case prints one line for the
+// report script: HOSTILE <case> <handled|FAILED> message=<ids or -> ms=<elapsed>
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -99,50 +97,45 @@ long peakRssKb() {
     return u.ru_maxrss;
 }
 
-// The system's sockets with one hook: a simulator control command that runs
-// just before the client sends a given command, so that a device changes
-// its ways at an exact point of a dialogue.
+// The system's sockets; the simulator control command `armed` runs just
+// before the client sends the command `at`, so that a device changes its
+// ways at an exact point of a dialogue.
 class TriggerNetwork final : public Network {
 public:
     explicit TriggerNetwork(ExternalSim& sim) : sim_(sim) {}
-    void arm(std::string command, std::string controlLine) {
-        command_ = std::move(command);
-        controlLine_ = std::move(controlLine);
-    }
-    std::string reply;
+    std::string at, armed, reply;
 
     std::uint32_t lookupHost(const std::string& name) noexcept override {
         return inner_->lookupHost(name);
     }
     std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
-                                       bool& socketCreated) noexcept override {
-        auto stream = inner_->connect(address, port, socketCreated);
+                                       bool& created) noexcept override {
+        auto stream = inner_->connect(address, port, created);
         return stream ? std::make_unique<Stream>(*this, std::move(stream)) : nullptr;
     }
 
 private:
-    class Stream final : public TcpStream {
-    public:
+    struct Stream final : TcpStream {
         Stream(TriggerNetwork& net, std::unique_ptr<TcpStream> inner)
-            : net_(net), inner_(std::move(inner)) {}
+            : net(net), inner(std::move(inner)) {}
         int send(const char* data, std::size_t size) noexcept override {
-            const std::string_view text(data, size);
-            if (!net_.command_.empty() && net_.reply.empty() && text.find(net_.command_) != text.npos)
-                net_.reply = net_.sim_.control(net_.controlLine_) + " ";
-            return inner_->send(data, size);
+            if (!net.at.empty() && net.reply.empty() &&
+                std::string_view(data, size).find(net.at) != std::string_view::npos)
+                net.reply = net.sim_.control(net.armed) + " ";
+            return inner->send(data, size);
         }
-        int waitReadable(std::int64_t micros) noexcept override { return inner_->waitReadable(micros); }
-        int recv(char* buffer, std::size_t size) noexcept override { return inner_->recv(buffer, size); }
-        void shutdown(bool both) noexcept override { inner_->shutdown(both); }
-
-    private:
-        TriggerNetwork& net_;
-        std::unique_ptr<TcpStream> inner_;
+        int waitReadable(std::int64_t micros) noexcept override {
+            return inner->waitReadable(micros);
+        }
+        int recv(char* buffer, std::size_t size) noexcept override {
+            return inner->recv(buffer, size);
+        }
+        void shutdown(bool both) noexcept override { inner->shutdown(both); }
+        TriggerNetwork& net;
+        std::unique_ptr<TcpStream> inner;
     };
-
     ExternalSim& sim_;
     std::unique_ptr<Network> inner_ = makeSystemNetwork();
-    std::string command_, controlLine_;
 };
 
 // One case: a unit of the model, as it starts, with its faults.
@@ -163,7 +156,8 @@ protected:
         name_ = u.name;
         unit_ = u.unit;
         modelOf_ = u.model;
-        std::string fleet = "interval = 0\n[" + unit_ + "]\nmodel = " + std::to_string(u.model) + "\n";
+        std::string fleet =
+            "interval = 0\n[" + unit_ + "]\nmodel = " + std::to_string(u.model) + "\n";
         if (u.model == 5) fleet += "login = login\n";
         if (*u.states) fleet += "states = " + std::string(u.states) + "\n";
         if (*u.faults) fleet += "faults = " + std::string(u.faults) + "\n";
@@ -193,7 +187,8 @@ protected:
     std::string knownStates() const {
         std::string s;
         for (int i = 0; i < session->status.outletCount; ++i)
-            s += static_cast<char>('0' + session->status.outlets[static_cast<std::size_t>(i)].state);
+            s +=
+                static_cast<char>('0' + session->status.outlets[static_cast<std::size_t>(i)].state);
         return s;
     }
     void control(const std::string& line) { ASSERT_EQ(sim.control(line), "OK") << line; }
@@ -276,7 +271,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Unit{"flood-framed-login", "flood-jb", 5, "", "flood:5000000"},
                       Unit{"flood-plain", "flood-sw", 6, "", "flood:5000000"},
                       // These take the whole wait: nothing ends them earlier.
-                      Unit{"iac-storm-endless-framed", "gale-hx", 3, "", "iac-storm:400000", kFramedMs - 100},
+                      Unit{"iac-storm-endless-framed", "gale-hx", 3, "", "iac-storm:400000",
+                           kFramedMs - 100},
                       Unit{"iac-storm-endless-plain", "gale-sw", 7, "", "iac-storm:400000"},
                       Unit{"drip-framed-login", "drip-hx", 3, "", "drip:1000", kFramedMs - 100},
                       Unit{"drip-plain-login", "drip-sw", 8, "", "drip:1000", kFramedMs - 100}),
@@ -343,8 +339,9 @@ TEST_P(StartsDripping, AfterTheOpen) {
     ASSERT_EQ(knownStates(), d.unit.states);
     if (!d.fails) control("outlet " + std::string(d.unit.unit) + " 2 on");
     control("fault " + std::string(d.unit.unit) + " " + d.fault);
-    EXPECT_EQ(timed([&] { return framed() ? readOutletStates(s) : sendPowerCommand(s, "POF1", true); }),
-              d.fails);
+    EXPECT_EQ(
+        timed([&] { return framed() ? readOutletStates(s) : sendPowerCommand(s, "POF1", true); }),
+        d.fails);
     if (!framed() && !d.fails) refreshStates();
     EXPECT_EQ(errors, d.messages);
     EXPECT_GE(ms, d.unit.minMs);
@@ -387,7 +384,8 @@ class TroubleInAList : public Hostile, public ::testing::WithParamInterface<List
 
 TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     const ListCase& c = GetParam();
-    if (*c.trigger) network.arm(c.trigger, "fault " + std::string(c.unit.unit) + " drip:1000");
+    network.at = c.trigger;
+    network.armed = "fault " + std::string(c.unit.unit) + " drip:1000";
     DeviceSession& s = start(c.unit);
     EXPECT_EQ(timed([&] { return openDevice(s); }), OpenResult::Failed);
     EXPECT_EQ(network.reply, *c.trigger ? "OK " : "");
@@ -430,7 +428,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every register read before a drop holds what a whole readout reads.
 TEST_F(Hostile, RegistersReadBeforeADropAreThoseOfAWholeReadout) {
-    DeviceSession& cut = start({"drop-framed-registers-as-read", "cut-hx", 3, "1011", "close-after:1000"});
+    DeviceSession& cut =
+        start({"drop-framed-registers-as-read", "cut-hx", 3, "1011", "close-after:1000"});
     ASSERT_EQ(openDevice(cut), OpenResult::Failed);
     const auto partial = cut.status.registers;
     EXPECT_GT(partial.size(), 0u);
@@ -440,7 +439,8 @@ TEST_F(Hostile, RegistersReadBeforeADropAreThoseOfAWholeReadout) {
     ASSERT_EQ(openDevice(whole), OpenResult::Opened);
     for (const auto& [number, value] : partial) {
         ASSERT_EQ(whole.status.registers.count(number), 1u) << std::hex << number;
-        EXPECT_EQ(formatRegisterValue(value), formatRegisterValue(whole.status.registers.at(number)))
+        EXPECT_EQ(formatRegisterValue(value),
+                  formatRegisterValue(whole.status.registers.at(number)))
             << std::hex << number;
     }
 }
