@@ -164,12 +164,12 @@ const Row kRows[] = {
     {P, {"DATE 07/05/02", "TIME 13:05:09"}, "clock", "107-4-2 w3 13:5:9 dst0"},
     {P, {"DATE 99/12/31"}, "clock", "199-11-31 w4 0:0:0 dst0"},
     {P, {"DATE 06.04.01 (Sat)"}, "clock", "106-3-1 w6 0:0:0 dst0"},  // anything after the day
-    // Other separators, mixed ones, other characters between the numbers
-    // and numbers out of range change nothing.
+    // Other separators, mixed ones or ones off their columns, other
+    // characters between the numbers and numbers out of range change nothing.
     {P, {"DATE 07-05-02", "DATE 07.05/02", "DATE 07/05.02", "DATE 07.x5.02", "DATE 06.13.01",
          "DATE 06.04.99999999999", "DATE   .  .99999999999 -99999999999 1", "DATE 06.04.00",
-         "DATE 06.04.32", "DATE -1.04.01", "DATE 1", "DATE ", "TIME 13.05.09", "TIME 13:05",
-         "TIME 1:", "TIME 13:0x:09"},
+         "DATE 06.04.32", "DATE -1.04.01", "DATE 1", "DATE ", "DATE 07.5.002", "TIME 13:5:009",
+         "TIME 13.05.09", "TIME 13:05", "TIME 1:", "TIME 13:0x:09"},
      "clock", "0-0-0 w0 0:0:0 dst0"},
     // ---- SPEC: groups, master, model byte, spec field, sensor, ping
     {F, {"*00:SPEC=7200-0100-4101-0300-1400-0001-0000-4"}, "spec", "4 1 3 20 1 4"},  // field "0014"
