@@ -113,11 +113,11 @@ TEST_F(SessionTest, FramesForEachLoginModeAndPowerCommandsInEachDialect) {
     ASSERT_FALSE(session.loginFramed(true));
     ScriptedStream& s = net.last();
     s.sent.clear();
-    session.sendFramedCommand("MPOS", true);
+    EXPECT_FALSE(sendPowerCommand(session, "POF2", true));
     EXPECT_FALSE(sendPowerCommand(session, "PON1", false));
     session.writeRegister(0x9165, "1", true);
     session.writeRegister(0x2AB, "x", false);
-    EXPECT_EQ(s.sent, "*00:7394#MPOS\r\n*7394#PON1\r\n*00:7394#R9165=1\r\n*7394#R2ab=x\r\n");
+    EXPECT_EQ(s.sent, "*00:7394#POF2\r\n*7394#PON1\r\n*00:7394#R9165=1\r\n*7394#R2ab=x\r\n");
     session.loginMode = 1;
     s.sent.clear();
     EXPECT_FALSE(sendPowerCommand(session, "POR0", true));  // POR0 stays POR0 in this dialect

@@ -106,7 +106,7 @@ std::string observe(const Row& row) {
     if (p == "mirrors")
         return format("%ld %ld %ld %ld %lx ", s.rs232Port1Speed, s.debTcpInactiveTimer, st.smtpPort,
                       s.dhcpEnabled, s.ipAdEntAddr) +
-               s.ipAdCenter[0] + " " + s.sysLocation + " " + s.serialNo;
+               s.ipAdCenter[0] + " " + s.sysLocation + " " + s.serialNo + " " + s.debOlName[1];
     ADD_FAILURE() << "no probe " << p;
     return {};
 }
@@ -215,9 +215,9 @@ const Row kRows[] = {
     {F, {"*00:R4060=1.5"}, "R4060", "1"},   {F, {"*00:R4067=1.5"}, "R4067", "1"},
     // Registers that also fill settings, the prompt and the record.
     {F, {"*00:R190=9600", "*00:R282=30.5", "*00:R2002=25", "*00:R200=0.0.0.0", "*00:R231=10.0.0.9",
-         "*00:R871=\"Rack room\"", "*00:R9930=SN0042"},
-     "mirrors", "9600 305 25 1 0 10.0.0.9 \"Rack room\" SN0042"},  // no own address: DHCP
-    {F, {"*00:R200=0.0.0.0", "*00:R200=192.168.0.10"}, "mirrors", "0 0 0 0 c0a8000a   "},
+         "*00:R871=\"Rack room\"", "*00:R9930=SN0042", "*00:R881=" + k40},
+     "mirrors", "9600 305 25 1 0 10.0.0.9 \"Rack room\" SN0042 " + k40.substr(0, 30)},  // DHCP
+    {F, {"*00:R200=0.0.0.0", "*00:R200=192.168.0.10"}, "mirrors", "0 0 0 0 c0a8000a    "},
     {F, {"*00:R870=rack"}, "prompt", "rack"},
     {F, {"*00:R9900=00:80:87:0A:0B:0C"}, "effects", "record"},
     {F, {"*00:R9900=00:80:87:0A:0B:0C", "*00:R9900=00:80:87"}, "mac", "0080870A0B0C"},  // kept
@@ -247,6 +247,7 @@ const Row kRows[] = {
     {S, {"?ipAdEntNetMask=255.255.255.0"}, "set ipAdEntNetMask", "255.255.255.0"},
     {S, {"ipRouteDest=192.168.1"}, "set ipRouteDest", "0.0.0.0"},
     {S, {"telnetPort=2323"}, "set telnetPort", "2323"},
+    {S, {"dhcpEnabled=1"}, "set dhcpEnabled", "1"},
     {S, {"msrpEnabled=5"}, "set msrpEnabled", "1"},
     {S, {"sysContact=\"admin@example.com\""}, "set sysContact", "admin@example.com"},
     {S, {"mailUserName=\"" + k40 + "\""}, "set mailUserName", k40.substr(0, 31)},
