@@ -1,7 +1,11 @@
+// The byte layer: telnet stripping, address resolution, the line reader
+// over the ring, the send-then-wait step and the close, on the scripted
+// network and the manual clock.
 #include "connection/device_connection.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,14 +16,6 @@ namespace {
 
 using test::ScriptedNetwork;
 using test::ScriptedStream;
-
-// The chunks one after the other through one filter.
-std::string strip(const std::vector<std::string>& chunks) {
-    TelnetFilter filter;
-    std::string out;
-    for (const std::string& c : chunks) out += filter.strip(c);
-    return out;
-}
 
 TEST(TelnetFilter, CommandSequencesVanishWhereverTheChunksSplitThem) {
     struct Case {
@@ -50,23 +46,25 @@ TEST(TelnetFilter, CommandSequencesVanishWhereverTheChunksSplitThem) {
         {{std::string("ab\0cd", 5), "ef"}, "abef"},
     };
     for (const Case& c : cases) {
-        std::string shown;
-        for (const std::string& chunk : c.chunks) shown += "[" + chunk + "]";
-        EXPECT_EQ(strip(c.chunks), c.expected) << shown;
+        TelnetFilter filter;
+        std::string out, shown;
+        for (const std::string& chunk : c.chunks) {
+            out += filter.strip(chunk);
+            shown += "[" + chunk + "]";
+        }
+        EXPECT_EQ(out, c.expected) << shown;
     }
 }
 
 TEST(ResolveDeviceAddress, NameLookupThenDottedText) {
     ManualClock clock;
     ScriptedNetwork net(clock);
-    net.hosts["pdu.local"] = 0x0A000001;
-    net.hosts["broken"] = 0xFFFFFFFF;
-    EXPECT_EQ(resolveDeviceAddress(net, "pdu.local"), 0x0A000001u);
-    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0.10"), 0xC0A8000Au);
-    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0"), 0u);
-    EXPECT_EQ(resolveDeviceAddress(net, "192.168.0.10x"), 0u);
-    EXPECT_EQ(resolveDeviceAddress(net, "1..2.3"), 0u);
-    EXPECT_EQ(resolveDeviceAddress(net, "broken"), 0u);
+    net.hosts = {{"pdu.local", 0x0A000001}, {"broken", 0xFFFFFFFF}};
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"pdu.local", 0x0A000001}, {"192.168.0.10", 0xC0A8000A}, {"192.168.0", 0},
+        {"192.168.0.10x", 0},      {"1..2.3", 0},                {"broken", 0}};
+    for (const auto& [text, address] : cases)
+        EXPECT_EQ(resolveDeviceAddress(net, text), address) << text;
 }
 
 class ConnectionTest : public ::testing::Test {
@@ -85,64 +83,63 @@ protected:
     }
 };
 
-TEST_F(ConnectionTest, LinesEndAtCrLfLoneLfOrACrAtTheEndOfWhatArrived) {
-    ScriptedStream& s = open();
-    s.deliver("zero\r");
-    pump();
-    std::string line;
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "zero");
-    s.deliver("one\r\ntwo\rthree\n\nrest");
-    pump();
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "one");
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "two\rthree");  // a CR inside the text is not a line end
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "");  // a lone LF is an empty line
-    EXPECT_FALSE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(conn.unreadBytes(), 4u);  // "rest" waits for its line end
-    s.deliver(" of it\r\n");
-    pump();
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "rest of it");
+// Text that arrives, then a read with its prompts and length: the line it
+// gives (none: no complete line yet) and what stays unread.
+struct Step {
+    std::string arrives;
+    std::string prompt1, prompt2;
+    std::size_t maxLength;
+    std::optional<std::string> line;
+    std::size_t unread;
+};
+const std::optional<std::string> kNoLine;
+
+TEST_F(ConnectionTest, TheLineReaderCutsLinesAndPromptsOutOfTheRing) {
+    const std::string flood(20 * 1600, 'f');
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"line ends",
+         {{"zero\r", "", "", 120, "zero", 0},  // a CR at the end of what arrived
+          {"one\r\ntwo\rthree\n\nrest", "", "", 120, "one", 15},
+          {"", "", "", 120, "two\rthree", 5},  // a CR inside the text is no line end
+          {"", "", "", 120, "", 4},            // a lone LF is an empty line
+          {"", "", "", 120, kNoLine, 4},
+          {" of it\r\n", "", "", 120, "rest of it", 0}}},
+        {"prompts only when asked",
+         {{"00:HX>", "", "", 120, kNoLine, 6},
+          {"", "login:", "", 120, kNoLine, 6},
+          {"", "login:", "00:HX>", 120, "00:HX>", 0}}},
+        {"a prompt in front of a line comes alone",
+         {{"00:HX>*00:POS=1\r\n", "00:HX>", "", 120, "00:HX>", 11},
+          {"", "00:HX>", "", 120, "*00:POS=1", 0}}},
+        {"a single star", {{"*", "", "", 120, "*", 0}}},
+        {"long lines only at a line end",
+         {{std::string(150, 'x'), "", "", 120, kNoLine, 150},
+          {"\r\n", "", "", 120, kNoLine, 152},
+          {"", "", "", 200, std::string(150, 'x'), 0}}},
+        {"a flood keeps the newest text",
+         {{flood + "\r\n00:HX>", "", "", 9000, std::string(kRingSize - 9, 'f'), 6},
+          {"", "00:HX>", "", 120, "00:HX>", 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedStream& s = open();
+        for (const Step& step : c.steps) {
+            for (std::size_t at = 0; at < step.arrives.size(); at += kChunkMax)
+                s.deliver(step.arrives.substr(at, kChunkMax));
+            pump();
+            std::string line;
+            EXPECT_EQ(conn.readLine(line, step.prompt1, step.prompt2, step.maxLength),
+                      step.line.has_value());
+            EXPECT_EQ(line, step.line.value_or(line));
+            EXPECT_EQ(conn.unreadBytes(), step.unread);
+        }
+    }
 }
 
-TEST_F(ConnectionTest, PromptsWithoutLineEndAreLinesOnlyWhenAsked) {
-    ScriptedStream& s = open();
-    s.deliver("00:HX>");
-    pump();
-    std::string line;
-    EXPECT_FALSE(conn.readLine(line, "", "", 120));
-    EXPECT_FALSE(conn.readLine(line, "login:", "", 120));
-    ASSERT_TRUE(conn.readLine(line, "login:", "00:HX>", 120));
-    EXPECT_EQ(line, "00:HX>");
-    EXPECT_EQ(conn.unreadBytes(), 0u);
-}
-
-TEST_F(ConnectionTest, ASingleStarIsALine) {
-    open().deliver("*");
-    pump();
-    std::string line;
-    ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "*");
-}
-
-TEST_F(ConnectionTest, LongLinesComeInPiecesOnlyAtALineEnd) {
-    ScriptedStream& s = open();
-    s.deliver(std::string(150, 'x'));
-    pump();
-    std::string line;
-    EXPECT_FALSE(conn.readLine(line, "", "", 120));  // 120 bytes, no line end: kept
-    EXPECT_EQ(conn.unreadBytes(), 150u);
-    s.deliver("\r\n");
-    pump();
-    EXPECT_FALSE(conn.readLine(line, "", "", 120));  // still no end within 120
-    ASSERT_TRUE(conn.readLine(line, "", "", 200));
-    EXPECT_EQ(line, std::string(150, 'x'));
-}
-
-TEST_F(ConnectionTest, ATelnetSequenceSplitBetweenTwoSegmentsIsRemovedWhole) {
+TEST_F(ConnectionTest, ChunksAreTakenWholeAndATelnetStateLastsOneConnection) {
     ScriptedStream& s = open();
     s.deliver("\xFF\xFB\x01\xFF");
     s.deliver("\xFB\x03login:");
@@ -151,27 +148,18 @@ TEST_F(ConnectionTest, ATelnetSequenceSplitBetweenTwoSegmentsIsRemovedWhole) {
     std::string line;
     ASSERT_TRUE(conn.readLine(line, "login:", "", 120));
     EXPECT_EQ(line, "login:");
-    // A new connection starts in the data state.
-    s.deliver("\xFF");
+    s.deliver(std::string(kChunkMax, 'a') + "tail\xFF");
+    EXPECT_EQ(conn.receiveChunk(0), 1600);
+    EXPECT_EQ(conn.receiveChunk(0), 5);
     pump();
-    ScriptedStream& next = open();
-    next.deliver("\xFB" "ok\r\n");
+    open().deliver("\xFB" "ok\r\n");  // a new connection starts in the data state
     pump();
     ASSERT_TRUE(conn.readLine(line, "", "", 120));
     EXPECT_EQ(line, "\xFB" "ok");
 }
 
-TEST_F(ConnectionTest, AFullChunkIsAcceptedWhole) {
-    ScriptedStream& s = open();
-    s.deliver(std::string(1600, 'a') + "tail");
-    EXPECT_EQ(conn.receiveChunk(0), 1600);
-    EXPECT_EQ(conn.unreadBytes(), 1600u);
-    EXPECT_EQ(conn.receiveChunk(0), 4);
-}
-
 TEST_F(ConnectionTest, PeerCloseReleasesTheSocketButKeepsTheFlag) {
-    ScriptedStream& s = open();
-    s.closeAfter();
+    open().closeAfter();
     EXPECT_EQ(conn.receiveChunk(0), -1);
     EXPECT_FALSE(conn.isOpen());
     EXPECT_TRUE(conn.connected);
@@ -179,51 +167,29 @@ TEST_F(ConnectionTest, PeerCloseReleasesTheSocketButKeepsTheFlag) {
     EXPECT_EQ(clock.micros(), 1000 * 1'000'000);
 }
 
-TEST_F(ConnectionTest, AFloodNeverOutgrowsTheRingAndTheNewestTextSurvives) {
-    ScriptedStream& s = open();
-    for (int i = 0; i < 20; ++i) s.deliver(std::string(1600, 'f'));
-    s.deliver("\r\n00:HX>");
-    pump();
-    EXPECT_EQ(conn.unreadBytes(), kRingSize - 1);
-    std::string line;
-    ASSERT_TRUE(conn.readLine(line, "", "", 9000));
-    ASSERT_TRUE(conn.readLine(line, "00:HX>", "", 120));
-    EXPECT_EQ(line, "00:HX>");
-}
-
-TEST_F(ConnectionTest, SendAndWaitTimesOutAfterThreeSecondsWithoutSleeping) {
-    ScriptedStream& s = open();
-    const std::int64_t start = clock.micros();
-    EXPECT_TRUE(conn.sendAndWait("MPOS\r\n"));
-    EXPECT_EQ(s.sent, "MPOS\r\n");
-    EXPECT_EQ(clock.micros() - start, 3'000'000);
-}
-
-TEST_F(ConnectionTest, SendAndWaitReturnsWhenDataArrives) {
+TEST_F(ConnectionTest, SendAndWaitEndsWithDataAfterThreeSecondsOrOnALoss) {
     ScriptedStream& s = open();
     s.onSend = [&](const std::string&) { s.deliver("reply\r\n", 1'500'000); };
     EXPECT_FALSE(conn.sendAndWait("x\r\n"));
     std::string line;
     ASSERT_TRUE(conn.readLine(line, "", "", 120));
     EXPECT_EQ(line, "reply");
-}
-
-TEST_F(ConnectionTest, SendAndWaitReportsALoss) {
-    ScriptedStream& s = open();
+    s.onSend = nullptr;
+    const std::int64_t start = clock.micros();
+    EXPECT_TRUE(conn.sendAndWait("MPOS\r\n"));
+    EXPECT_EQ(s.sent, "x\r\nMPOS\r\n");
+    EXPECT_EQ(clock.micros() - start, 3'000'000);  // without sleeping
     s.closeAfter(200);
     EXPECT_TRUE(conn.sendAndWait("x\r\n"));
 }
 
-TEST_F(ConnectionTest, CloseDrainsThenShutsDown) {
-    ScriptedStream& s = open();
-    s.deliver("bye\r\n");
-    conn.closeConnection();  // the stream is gone after this
+TEST_F(ConnectionTest, CloseDrainsThenShutsDownAndARefusedConnectSetsTheFlag) {
+    open().deliver("bye\r\n");
+    conn.closeConnection();
     EXPECT_EQ(net.shutdowns, 2);  // sending first, then both ways
     EXPECT_FALSE(conn.isOpen());
-}
-
-TEST_F(ConnectionTest, RefusedConnectFailsButSetsTheFlag) {
     net.refuse = true;
+    conn.connected = false;
     EXPECT_TRUE(conn.connectToDevice(0x7F000001, 23));
     EXPECT_TRUE(conn.connected);
     EXPECT_FALSE(conn.isOpen());

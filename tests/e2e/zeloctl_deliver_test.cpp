@@ -1,13 +1,13 @@
-// zeloctl deliver against simulated devices: the output per device, the
-// exit status and the delivery log.
+// zeloctl deliver against simulated devices, several at a time: the output
+// per device, the exit status, the delivery log and what each device's
+// schedule memory holds afterwards.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <algorithm>
+#include <filesystem>
 
-#include "sim/fleet.h"
-#include "sim/server.h"
-#include "tests/e2e/run_program.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/child_process_posix.h"
+#include "tests/support/sim_fleet.h"
 
 namespace zelo {
 namespace {
@@ -15,39 +15,33 @@ namespace {
 class ZeloctlDeliver : public ::testing::Test {
 protected:
     void SetUp() override {
-        sim::Fleet fleet;
         std::string error;
-        ASSERT_TRUE(sim::ParseFleet("[hx]\nmodel = 3\n[jb]\nmodel = 5\nlogin = login\n"
-                                    "[bad]\nmodel = 3\nfaults = refuse-password\n",
-                                    fleet, error))
+        ASSERT_TRUE(sim.start("[hx]\nmodel = 3\n[jb]\nmodel = 5\nlogin = login\n"
+                              "[bad]\nmodel = 3\nfaults = refuse-password\n",
+                              error))
             << error;
-        server = std::make_unique<sim::SimServer>(std::move(fleet));
-        ASSERT_TRUE(server->start(error)) << error;
-        server->startThread();
         test::writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
         run({"add-group", "0", "Lab"});
         run({"add-group", "Lab", "Shelf"});
-        add("Lab", "3", "hx", "hx");
-        add("Shelf", "5", "jb", "jb");
-        add("Shelf", "3", "bad", "bad");
+        for (const auto& [group, model, name] :
+             {std::tuple{"Lab", "3", "hx"}, {"Shelf", "5", "jb"}, {"Shelf", "3", "bad"}}) {
+            run({"add-device", group, model, name});
+            ASSERT_EQ(
+                run({"set", name, "address=127.0.0.1", "port=" + std::to_string(sim.port(name))})
+                    .code,
+                0);
+        }
         run({"add-device", "Lab", "13", "plain"});  // takes no schedule
+        run({"add-device", "Shelf", "3", "nowhere"});  // has no address
         test::writeBytes(data.file("week.shx"), "8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n");
-    }
-    void TearDown() override {
-        if (server) server->stop();
     }
     test::RunResult run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--dir", data.path().string()});
         return test::runProgram(ZELOCTL_PATH, args, scratch);
     }
-    void add(const char* group, const char* model, const char* name, const char* unit) {
-        run({"add-device", group, model, name});
-        const int port = server->consolePort(std::size_t(server->find(unit)));
-        ASSERT_EQ(run({"set", name, "address=127.0.0.1", "port=" + std::to_string(port)}).code, 0);
-    }
 
     test::TempDir data, scratch;
-    std::unique_ptr<sim::SimServer> server;
+    test::SimFleet sim;
 };
 
 TEST_F(ZeloctlDeliver, EveryDeviceOfTheGroupsOnceWithItsResult) {
@@ -59,11 +53,15 @@ TEST_F(ZeloctlDeliver, EveryDeviceOfTheGroupsOnceWithItsResult) {
     const std::string log = test::readBytes(data.file("ZELO.LOG"));
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3 * 5);  // three blocks of five lines
     EXPECT_NE(log.find("Send filename: week.shx\r\nResult: Abnormal\r\n"), std::string::npos);
+    sim.stop();
+    EXPECT_EQ(sim.device("hx").schedule().size(), 2u);
+    EXPECT_EQ(sim.device("jb").schedule().size(), 2u);
+    EXPECT_EQ(sim.device("bad").schedule().size(), 0u);
 }
 
 TEST_F(ZeloctlDeliver, UsageErrors) {
     EXPECT_EQ(run({"deliver", data.file("missing.shx"), "Lab"}).code, 2);
-    EXPECT_EQ(run({"deliver", data.file("week.shx"), "nowhere"}).code, 2);
+    EXPECT_EQ(run({"deliver", data.file("week.shx"), "nowhere-group"}).code, 2);
     EXPECT_EQ(run({"deliver", data.file("week.shx"), "Lab", "--parallel", "0"}).code, 2);
     EXPECT_FALSE(std::filesystem::exists(data.file("ZELO.LOG")));
 }

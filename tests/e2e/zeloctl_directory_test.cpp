@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/e2e/run_program.h"
+#include "tests/support/child_process_posix.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {

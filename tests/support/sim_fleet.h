@@ -1,0 +1,41 @@
+#pragma once
+// zelo-sim's fleet running in the test process on loopback, on a thread of
+// its own, until it goes out of scope.
+
+#include <memory>
+#include <string>
+
+#include "sim/fleet.h"
+#include "sim/server.h"
+
+namespace zelo::test {
+
+class SimFleet {
+public:
+    ~SimFleet() { stop(); }
+
+    // False, with the reason in `error`, when the fleet text is wrong or
+    // the consoles cannot listen.
+    bool start(const std::string& fleetText, std::string& error) {
+        sim::Fleet fleet;
+        if (!sim::ParseFleet(fleetText, fleet, error)) return false;
+        server_ = std::make_unique<sim::SimServer>(std::move(fleet));
+        if (!server_->start(error)) return false;
+        server_->startThread();
+        return true;
+    }
+    void stop() {
+        if (server_) server_->stop();
+    }
+    int port(const std::string& unit) const { return server_->consolePort(index(unit)); }
+    // The unit's state (read it after stop()).
+    sim::Device& device(const std::string& unit) { return server_->device(index(unit)); }
+
+private:
+    std::size_t index(const std::string& unit) const {
+        return static_cast<std::size_t>(server_->find(unit));
+    }
+    std::unique_ptr<sim::SimServer> server_;
+};
+
+}  // namespace zelo::test
