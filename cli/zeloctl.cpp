@@ -1,8 +1,10 @@
 // zeloctl: the headless front end over the same core as ZELO.exe.
-#include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/cli.h"
+#include "cli/platform.h"
 
 namespace {
 
@@ -25,27 +27,34 @@ void printHelp(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!zelo::cli::startPlatform()) {
+        std::cerr << "zeloctl: cannot start the network sockets\n";
+        return zelo::cli::kExitFailed;
+    }
+    const std::vector<std::string> argument = zelo::cli::utf8Arguments(argc, argv);
     std::string dir = ".";
     bool json = false;
-    int i = 1;
-    for (; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
-            dir = argv[++i];
-        } else if (std::strcmp(argv[i], "--json") == 0) {
+    std::size_t i = 0;
+    for (; i < argument.size(); ++i) {
+        const std::string& a = argument[i];
+        if (a == "--dir" && i + 1 < argument.size()) {
+            dir = argument[++i];
+        } else if (a == "--json") {
             json = true;
-        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+        } else if (a == "--help" || a == "-h") {
             printHelp(std::cout);
             return kExitOk;
         } else {
             break;
         }
     }
-    if (i >= argc) {
+    if (i >= argument.size()) {
         printHelp(std::cerr);
         return kExitUsage;
     }
-    const std::string name = argv[i++];
-    std::vector<std::string> args(argv + i, argv + argc);
+    const std::string name = argument[i++];
+    std::vector<std::string> args(argument.begin() + static_cast<std::ptrdiff_t>(i),
+                                  argument.end());
     const zelo::cli::Command* command = nullptr;
     for (const auto& c : commands())
         if (name == c.name) command = &c;
@@ -62,7 +71,7 @@ int main(int argc, char** argv) {
     if (dir.empty()) dir = ".";
     if (dir.back() != '/' && dir.back() != '\\') dir += '/';
 
-    zelo::cli::Session session(std::cout, std::cerr, dir, json);
+    zelo::cli::Session session(std::cout, std::cerr, zelo::cli::filePath(dir), json);
     // Commands that only read leave every file as it is.
     if (!session.workspace.load(command->writes)) {
         std::cerr << "zeloctl: cannot read or create the directory file in " << dir << "\n";

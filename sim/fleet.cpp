@@ -217,6 +217,26 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         c.restartMs = static_cast<int>(n);
     } else if (key == "faults") {
         return ParseFaults(value, c.faults, why);
+    } else if (key == "ping-trip") {
+        // SECONDS or SECONDS:ENTRY
+        const auto parts = splitList(value, ':');
+        long seconds = 0, entry = 1;
+        if (parts.size() > 2 || !parseLong(parts[0], seconds) || seconds < 1 ||
+            seconds > 86400 || (parts.size() == 2 && (!parseLong(parts[1], entry) || entry < 1)))
+            return why = "ping-trip takes SECONDS or SECONDS:ENTRY", false;
+        c.pingTripSeconds = static_cast<int>(seconds);
+        c.pingTripEntry = static_cast<int>(entry);
+    } else if (key == "offline-cycle") {
+        // UP:DOWN or UP:DOWN:refuse|silent
+        const auto parts = splitList(value, ':');
+        long up = 0, down = 0;
+        if (parts.size() < 2 || parts.size() > 3 || !parseLong(parts[0], up) || up < 1 ||
+            up > 86400 || !parseLong(parts[1], down) || down < 1 || down > 86400 ||
+            (parts.size() == 3 && parts[2] != "refuse" && parts[2] != "silent"))
+            return why = "offline-cycle takes UP:DOWN seconds, then refuse or silent", false;
+        c.onlineSeconds = static_cast<int>(up);
+        c.offlineSeconds = static_cast<int>(down);
+        c.offlineSilent = parts.size() == 3 && parts[2] == "silent";
     } else {
         why = "unknown key " + key;
         return false;
@@ -258,6 +278,11 @@ bool finishDevice(DeviceConfig& c, size_t index, std::string& why) {
     // ("ping = none" included).
     if (!c.pingGiven && c.layout == ReportLayout::Element && IsPlainModel(c.model)) {
         c.ping.assign(4, PingEntry{1, 0, 0x7F000001u});
+    }
+    if (c.pingTripSeconds > 0 && c.pingTripEntry > static_cast<int>(c.ping.size())) {
+        return why = "ping-trip names watch entry " + std::to_string(c.pingTripEntry) +
+                     ", the unit has " + std::to_string(c.ping.size()),
+               false;
     }
     return true;
 }

@@ -75,6 +75,12 @@ struct DeviceConfig {
     bool locked = false;
     int restartMs = 2000;              // how long a CPURESET keeps the unit away
     FaultConfig faults;
+    // Events that come back on their own, for demos and long runs.
+    int pingTripSeconds = 0;           // a ping watch trips this often; 0: never
+    int pingTripEntry = 1;             // which watch entry trips (1-based)
+    int onlineSeconds = 0;             // on the network this long, then
+    int offlineSeconds = 0;            // off it this long, over and over; 0: always on
+    bool offlineSilent = false;        // off the network: connections taken, never answered
 };
 
 struct Fleet {

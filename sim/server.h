@@ -118,7 +118,11 @@ private:
     void onControlAccept();
     void onControlReadable(Connection* c);
     void goOffline(std::size_t i, bool silent);
+    // Back on the network; false when the unit was not off it.
+    bool rejoin(std::size_t i);
     void goOnline(std::size_t i);
+    // The fleet's recurring ping trips and network absences that are due.
+    void runRecurring(std::size_t i, std::int64_t t);
 
     Fleet fleet_;
     ServerOptions options_;

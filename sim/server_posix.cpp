@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -57,6 +58,10 @@ struct SimServer::Unit {
     std::int64_t nextReportMs = 0;
     std::uint64_t reportedGeneration = 0;
     std::int64_t scheduledMs = INT64_MAX;
+    // The fleet's recurring events: the next ping trip, the next turn on or
+    // off the network.
+    std::int64_t nextPingTripMs = INT64_MAX;
+    std::int64_t nextPresenceMs = INT64_MAX;
     std::string stationText;
     sockaddr_in station{};
     bool stationValid = false;
@@ -256,6 +261,9 @@ bool SimServer::start(std::string& error) {
         // The first reports of a large fleet spread over one second.
         u.nextReportMs = t + static_cast<std::int64_t>((i * 37) % 1000);
         u.reportedGeneration = u.device->reportGeneration();
+        const DeviceConfig& cfg = u.device->config();
+        if (cfg.pingTripSeconds > 0) u.nextPingTripMs = t + cfg.pingTripSeconds * 1000LL;
+        if (cfg.offlineSeconds > 0) u.nextPresenceMs = t + cfg.onlineSeconds * 1000LL;
         schedule(i, u.nextReportMs);
     }
     if (options_.controlPort >= 0) {
@@ -551,10 +559,27 @@ void SimServer::closeConnection(Connection* c) {
     }
 }
 
+void SimServer::runRecurring(std::size_t i, std::int64_t t) {
+    Unit& u = *units_[i];
+    const DeviceConfig& cfg = u.device->config();
+    if (t >= u.nextPingTripMs) {
+        u.nextPingTripMs = t + cfg.pingTripSeconds * 1000LL;
+        u.device->tripPing(cfg.pingTripEntry, t);
+    }
+    if (t >= u.nextPresenceMs) {
+        // Each turn flips the presence, also one an operator changed by hand.
+        const bool leave = !u.offline;
+        u.nextPresenceMs = t + (leave ? cfg.offlineSeconds : cfg.onlineSeconds) * 1000LL;
+        if (leave) goOffline(i, cfg.offlineSilent);
+        else rejoin(i);
+    }
+}
+
 void SimServer::processUnit(std::size_t i) {
     Unit& u = *units_[i];
     Device& d = *u.device;
     const std::int64_t t = now();
+    runRecurring(i, t);
     d.setClockWall(clock_->wallSeconds());
     d.tick(t);
     if (u.restarting && t >= u.restartUntilMs && !u.offline) {
@@ -582,6 +607,7 @@ void SimServer::processUnit(std::size_t i) {
     if (u.console && u.console->session) next = std::min(next, u.console->session->nextDueMs());
     if (u.restarting) next = std::min(next, u.restartUntilMs);
     if (reporting && rate_ == 0 && d.intervalSeconds() > 0) next = std::min(next, u.nextReportMs);
+    next = std::min({next, u.nextPingTripMs, u.nextPresenceMs});
     schedule(i, std::max(next, t));
 }
 
@@ -631,9 +657,9 @@ void SimServer::goOffline(std::size_t i, bool silent) {
     }
 }
 
-void SimServer::goOnline(std::size_t i) {
+bool SimServer::rejoin(std::size_t i) {
     Unit& u = *units_[i];
-    if (!u.offline) return;
+    if (!u.offline) return false;
     for (int fd : u.silentFds) close(fd);
     u.silentFds.clear();
     u.offline = false;
@@ -642,7 +668,11 @@ void SimServer::goOnline(std::size_t i) {
         u.restarting = true;  // retried by the timer
         u.restartUntilMs = now() + 1000;
     }
-    processUnit(i);
+    return true;
+}
+
+void SimServer::goOnline(std::size_t i) {
+    if (rejoin(i)) processUnit(i);
 }
 
 // ---------------------------------------------------------------- control channel

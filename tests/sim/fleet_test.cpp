@@ -64,6 +64,61 @@ TEST(SimFleet, TopLinesAreDefaultsThatSectionsOverride) {
     EXPECT_EQ(fleet.devices[1].station, "10.0.0.1:5000");
 }
 
+TEST(SimFleet, RecurringEventsTakeTheirPeriodsAndDefaults) {
+    Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(ParseFleet("[a]\nmodel = 11\nping-trip = 45\noffline-cycle = 40:15\n"
+                           "[b]\nmodel = 13\nping-trip = 30:3\noffline-cycle = 60:5:silent\n"
+                           "[c]\nmodel = 3\n",
+                           fleet, error))
+        << error;
+    const auto& a = fleet.devices[0];
+    EXPECT_EQ(a.pingTripSeconds, 45);
+    EXPECT_EQ(a.pingTripEntry, 1);
+    EXPECT_EQ(a.onlineSeconds, 40);
+    EXPECT_EQ(a.offlineSeconds, 15);
+    EXPECT_FALSE(a.offlineSilent);
+    const auto& b = fleet.devices[1];
+    EXPECT_EQ(b.pingTripEntry, 3);
+    EXPECT_EQ(b.onlineSeconds, 60);
+    EXPECT_EQ(b.offlineSeconds, 5);
+    EXPECT_TRUE(b.offlineSilent);
+    const auto& c = fleet.devices[2];
+    EXPECT_EQ(c.pingTripSeconds, 0);
+    EXPECT_EQ(c.offlineSeconds, 0);
+}
+
+// The fleet the live demo runs: every model, one temperature alarm, a ping
+// watch that trips, a unit that leaves the network now and then, and
+// reports every few seconds.
+TEST(SimFleet, DemoFleetShowsEveryModelAndEveryKindOfEvent) {
+    Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(LoadFleetFile(ZELO_SIM_DEMO_FLEET, fleet, error)) << error;
+    std::set<int> models;
+    std::set<std::string> macs;
+    std::set<int> units;
+    int alarms = 0, trips = 0, absences = 0;
+    for (const auto& d : fleet.devices) {
+        SCOPED_TRACE(d.name);
+        models.insert(d.model);
+        EXPECT_TRUE(macs.insert(d.mac).second) << "MAC shared: " << d.mac;
+        if (d.model >= 6 && d.model <= 10) EXPECT_TRUE(units.insert(d.unit).second);
+        EXPECT_EQ(d.port, 0);  // the demo takes free ports
+        EXPECT_GT(d.intervalSeconds, 0);
+        EXPECT_LE(d.intervalSeconds, 10);
+        EXPECT_NE(d.layout, ReportLayout::None);
+        EXPECT_TRUE(d.faults.reportFault.empty());
+        alarms += d.sensor && d.temperatureState == 2;
+        trips += d.pingTripSeconds > 0;
+        absences += d.offlineSeconds > 0;
+    }
+    EXPECT_EQ(models, (std::set<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(alarms, 1);
+    EXPECT_EQ(trips, 1);
+    EXPECT_EQ(absences, 1);
+}
+
 TEST(SimFleet, CountMakesNumberedCopiesWithTheirOwnPortsAndAddresses) {
     Fleet fleet;
     std::string error;
@@ -89,6 +144,14 @@ TEST(SimFleet, ErrorsNameTheirLine) {
         {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
         {"[a]\nmodel = 3\njust words\n", "line 3"},
         {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 0\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 30:x\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 30:2:1\n", "line 3"},
+        {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
+        {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
+        {"[a]\nmodel = 3\noffline-cycle = 40\n", "line 3"},
+        {"[a]\nmodel = 3\noffline-cycle = 40:0\n", "line 3"},
+        {"[a]\nmodel = 3\noffline-cycle = 40:15:gone\n", "line 3"},
     };
     for (const auto& [text, where] : bad) {
         Fleet fleet;

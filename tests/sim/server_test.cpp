@@ -177,6 +177,89 @@ TEST(SimServerPresence, OfflineUnitRefusesOrIgnoresAndStopsReporting) {
     EXPECT_FALSE(st.drain().empty());
 }
 
+// A ping watch entry's state and reboot count as the report carries them
+// (compact form); {999, 999} when the report has no ping element.
+std::pair<unsigned, unsigned> pingEntryOf(const std::vector<std::uint8_t>& d, std::size_t entry) {
+    ElementWalk w = WalkElementReport(d);
+    for (std::size_t i = 0; i < w.types.size(); ++i) {
+        if (w.types[i] != kElemPing) continue;
+        const std::size_t at = w.offsets[i] + 6 + 34 * entry;
+        return {be16(d, at + 2), be16(d, at + 16)};
+    }
+    return {999, 999};
+}
+
+using Ping = std::pair<unsigned, unsigned>;
+
+TEST(SimServerRecurring, PingWatchTripsEveryPeriodAndWatchesAgainOnceItsOutletIsBack) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[sw]\nmodel = 11\nreboot-time = 20\nping-trip = 30:2\n"));
+    h.settle();
+    auto got = st.drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(pingEntryOf(got[0], 1), Ping(1, 0));
+    h.advance(29000);
+    EXPECT_TRUE(st.drain().empty());
+    h.advance(1000);
+    got = st.drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(statesOf(got[0]), "1511");  // entry 2 reboots outlet 2
+    EXPECT_EQ(pingEntryOf(got[0], 1), Ping(3, 1));
+    EXPECT_EQ(pingEntryOf(got[0], 0), Ping(1, 0));
+    h.advance(2000);
+    got = st.drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(statesOf(got[0]), "1111");
+    EXPECT_EQ(pingEntryOf(got[0], 1), Ping(1, 1));
+    h.advance(27000);
+    EXPECT_TRUE(st.drain().empty());
+    h.advance(1000);  // thirty seconds after the first trip
+    got = st.drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(pingEntryOf(got[0], 1), Ping(3, 2));
+}
+
+TEST(SimServerRecurring, OfflineCycleLeavesAndRejoinsTheNetworkOnItsOwn) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[a]\nmodel = 3\noffline-cycle = 20:10\n"
+                              "[b]\nmodel = 3\noffline-cycle = 20:10:silent\n"));
+    h.advance(1000);  // the first reports of a fleet spread over a second
+    ASSERT_EQ(st.drain().size(), 2u);
+    const int port = h.port("a");
+    RawClient open;
+    LoginFramedPrompt(h, open, "a");
+    h.advance(18000);
+    EXPECT_FALSE(open.peerClosed());
+    h.advance(1000);
+    EXPECT_TRUE(h.untilClosed(open));
+    RawClient refused;
+    EXPECT_FALSE(refused.connectTo(port));
+    RawClient silent;
+    ASSERT_TRUE(silent.connectTo(h.port("b")));  // taken, never answered
+    h.settle(&silent, 20);
+    EXPECT_EQ(silent.take(), "");
+    // A change while away goes out as soon as the unit is back.
+    EXPECT_EQ(h.server().control("outlet a 1 off"), "OK");
+    h.settle();
+    EXPECT_TRUE(st.drain().empty());
+    h.advance(10000);
+    auto got = st.drain();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(statesOf(got[0]), "0111");
+    RawClient back;
+    ASSERT_TRUE(back.connectTo(port));
+    EXPECT_EQ(h.until(back, "00:HX>").substr(6), "00:HX>");
+    back.closeNow();
+    h.settle();
+    h.advance(20000);  // and away again
+    RawClient again;
+    EXPECT_FALSE(again.connectTo(port));
+    const std::string list = h.server().control("list");
+    const std::string first = list.substr(0, list.find('\n'));
+    EXPECT_EQ(first.compare(0, 11, "0 a model=3"), 0) << list;
+    EXPECT_TRUE(first.size() > 8 && first.substr(first.size() - 8) == " offline") << list;
+}
+
 class SimServerFaults : public ::testing::Test {
 protected:
     SimHarness h{"interval = 0\n[hx]\nmodel = 3\n[sw]\nmodel = 11\nsysname = SW\n"};

@@ -1,0 +1,154 @@
+// The unpacked Windows package run as an operator runs it: zeloctl.exe in
+// its own folder, names with Japanese letters through the command line,
+// and ZELO.exe started from the folder and quit again.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "tests/gui/zelo_process_win32.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path packageFolder() {
+    return fs::weakly_canonical(test::testProgramDirectory() / ZELO_PACKAGE_FOLDER);
+}
+
+std::set<std::string> filesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+std::wstring wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                      nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
+    return w;
+}
+
+std::string withoutCr(std::string text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
+struct Result {
+    long code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs zeloctl.exe from the package with the folder as its working
+// directory; the arguments go through the wide command line, as a console
+// passes them; stdout and stderr are caught in files.
+Result zeloctl(const std::vector<std::string>& args) {
+    const fs::path folder = packageFolder();
+    test::TempDir capture;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    auto open = [&](const char* name) {
+        return CreateFileA(capture.file(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE out = open("out.txt"), err = open("err.txt");
+    std::wstring command = L"\"" + (folder / "zeloctl.exe").wstring() + L"\"";
+    for (const std::string& a : args) command += L" \"" + wide(a) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = INVALID_HANDLE_VALUE;
+    si.hStdOutput = out;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    Result r;
+    const bool started = CreateProcessW((folder / "zeloctl.exe").wstring().c_str(), command.data(),
+                                        nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                        folder.wstring().c_str(), &si, &pi) != FALSE;
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) return r;
+    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        r.code = static_cast<long>(code);
+    } else {
+        TerminateProcess(pi.hProcess, 99);
+    }
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    r.out = withoutCr(test::readBytes(capture.file("out.txt")));
+    r.err = withoutCr(test::readBytes(capture.file("err.txt")));
+    return r;
+}
+
+TEST(Package, ZeloctlHelpNamesEveryCommand) {
+    const Result r = zeloctl({"--help"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("usage: zeloctl [--dir DIR] [--json] COMMAND ARGS...\n", 0), 0u) << r.out;
+    for (const char* command : {"tree", "list GROUP", "show DEVICE", "add-group PARENT NAME",
+                                "add-device GROUP MODEL NAME", "set DEVICE", "rename TARGET",
+                                "delete TARGET", "status DEVICE", "power DEVICE",
+                                "settings DEVICE", "listen ", "deliver FILE"}) {
+        SCOPED_TRACE(command);
+        EXPECT_NE(r.out.find(std::string("\n  ") + command), std::string::npos) << r.out;
+    }
+}
+
+TEST(Package, ZeloctlTreeReadsItsOwnFolderAndWritesNothing) {
+    const std::set<std::string> before = filesIn(packageFolder());
+    ASSERT_EQ(before.count("zeloctl.exe"), 1u);
+    const Result r = zeloctl({"tree"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    // The root group only: level 0, id 0, then its name.
+    EXPECT_EQ(r.out.rfind("0\t0\t", 0), 0u) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_EQ(filesIn(packageFolder()), before);
+}
+
+TEST(Package, ZeloctlTakesAndPrintsJapaneseNamesAsUtf8) {
+    test::TempDir data;
+    const std::string dir = data.path().string();
+    const std::string headOffice = "\xE6\x9C\xAC\xE7\xA4\xBE";  // UTF-8 of the name
+    Result r = zeloctl({"--dir", dir, "add-group", "0", headOffice});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "1\n");
+    // Stored in the directory file as the desktop program reads it (CP932).
+    EXPECT_NE(test::readBytes(data.file("ZELO_DIR.DAT")).find("\x96\x7B\x8E\xD0"),
+              std::string::npos);
+    r = zeloctl({"--dir", dir, "add-group", headOffice, "Lab"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = zeloctl({"--dir", dir, "tree"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\t1\t" + headOffice + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t2\tLab\n"), std::string::npos) << r.out;
+}
+
+TEST(Package, ZeloExeStartsFromTheFolderAndQuits) {
+    const fs::path folder = packageFolder();
+    test::TempDir elsewhere;
+    test::ZeloProcess zelo;
+    ASSERT_TRUE(zelo.start(folder / "ZELO.exe", elsewhere.path()));
+    HWND main = zelo.waitForWindow("ZELO");
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
+    EXPECT_EQ(zelo.waitForExit(), 0);
+    // Its settings land beside it, not in the working directory.
+    EXPECT_NE(test::readBytes((folder / "ZELO.INI").string()).find("Position="),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+}
+
+}  // namespace
+}  // namespace zelo
