@@ -18,6 +18,23 @@ namespace zelo {
 
 class MainWindow;
 
+// The Workspace is built before any window exists: its DeviceView passes
+// events on to the window that shows devices, once there is one.
+class DeviceViewRelay final : public DeviceView {
+public:
+    void setTarget(DeviceView* target) noexcept { target_ = target; }
+    void recordChanged(const DeviceRecord& r) override { if (target_) target_->recordChanged(r); }
+    void reportAccepted(const DeviceRecord& r) override { if (target_) target_->reportAccepted(r); }
+    void outletsChanged(int index) override { if (target_) target_->outletsChanged(index); }
+    void connectionLost() override { if (target_) target_->connectionLost(); }
+    void connectionBack() override { if (target_) target_->connectionBack(); }
+    void connectingShown(const DeviceRecord& r) override { if (target_) target_->connectingShown(r); }
+    void connectingHidden() override { if (target_) target_->connectingHidden(); }
+
+private:
+    DeviceView* target_ = nullptr;
+};
+
 class MonitorApp {
 public:
     // The program: its files live beside the executable (which becomes the
@@ -53,6 +70,8 @@ public:
     // The tree's and the list's icons; made by the main window's creation.
     HIMAGELIST imageList() const { return imageList_; }
     void buildImageList();
+    // Where device events go (null: nowhere).
+    void setDeviceView(DeviceView* view) noexcept { view_.setTarget(view); }
 
 private:
     MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir, Frontend* frontend,
@@ -68,7 +87,7 @@ private:
     std::string moduleDirectory_;  // ends with a separator
     SystemClock clock_;
     std::unique_ptr<Network> network_;
-    NullDeviceView view_;  // the list and the control window redraw themselves for now
+    DeviceViewRelay view_;
     GuiFrontend guiFrontend_;
     Frontend& frontend_;
     Workspace workspace_;
