@@ -90,6 +90,9 @@ void DeviceListView::rebuildColumns(std::uint32_t groupId) {
 }
 
 void DeviceListView::show(std::uint32_t groupId, std::vector<ListRow> rows) {
+    // Nothing is drawn until the columns and rows are all in place: every
+    // column change would otherwise lay out and draw the view again.
+    SendMessageA(list_, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
     rows_ = std::move(rows);
     rowIndex_.clear();
@@ -100,6 +103,8 @@ void DeviceListView::show(std::uint32_t groupId, std::vector<ListRow> rows) {
     rebuildColumns(groupId);
     SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images_));
     SendMessageA(list_, LVM_SETITEMCOUNT, rows_.size(), 0);
+    SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 int DeviceListView::findRow(const ListRow& row) const {
