@@ -6,12 +6,12 @@ group whose item file is of version 0 (12-line records), and Japanese names
 (CP932, as the program keeps them). The screenshots and the comparison of
 the device list with zeloctl's list use it.
 
-    scripts/sample_directory.py DIR [--english] [--language N] [--extra TEXT]
+    scripts/sample_directory.py DIR [--english] [--language N] [--zelo KEYS] [--extra TEXT]
 
 --english gives every group and device an English name. ZELO.INI gets the
-language (default 0), the id counters past the sample's ids, and TEXT after
-them (sections and keys, \\n between lines). Every file is written with CR LF
-line ends.
+language (default 0), the id counters past the sample's ids and KEYS in its
+[ZELO] section, and TEXT after it (sections and keys); \\n separates lines.
+Every file is written with CR LF line ends.
 """
 import argparse
 import os
@@ -103,6 +103,7 @@ def main():
     parser.add_argument("dir")
     parser.add_argument("--english", action="store_true")
     parser.add_argument("--language", type=int, default=0)
+    parser.add_argument("--zelo", default="")
     parser.add_argument("--extra", default="")
     args = parser.parse_args()
     os.makedirs(args.dir, exist_ok=True)
@@ -120,7 +121,8 @@ def main():
         write(os.path.join(args.dir, "%08X.IDX" % gid), lines)
     ini = ["[ZELO]", "Language=%d" % args.language, "UniqueTree=%d" % max(g[0] for g in GROUPS),
            "UniqueObj=%d" % max(d[1] for d in DEVICES)]
-    write(os.path.join(args.dir, "ZELO.INI"), ini + [l for l in args.extra.split("\\n") if l])
+    more = (args.zelo + "\\n" + args.extra).split("\\n")
+    write(os.path.join(args.dir, "ZELO.INI"), ini + [line for line in more if line])
 
 
 if __name__ == "__main__":
