@@ -1,11 +1,11 @@
 // The rules the group tree and the device list apply: rows and their order,
-// the saved column layout, the group box position, menu enabling and texts.
+// the group box position and the saved column layout. (The menus and texts
+// are checked where the windows show them, tests/gui.)
 #include "app/main_screen.h"
 
 #include <gtest/gtest.h>
 
 #include "directory/item_file.h"
-#include "resources/resource_ids.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
@@ -49,21 +49,6 @@ TEST(MainScreen, RowsAreSubGroupsInOutlineOrderThenTheGroupsOwnDevicesInLoadOrde
         EXPECT_EQ(groupComboPosition(o, id), position) << "group " << id;
 }
 
-TEST(MainScreen, ColumnsInsideAGroupAndAtTheRoot) {
-    const std::vector<ListColumn> group = listColumnsFor(4), root = listColumnsFor(0);
-    ASSERT_EQ(group.size(), 9u);
-    ASSERT_EQ(root.size(), 1u);
-    EXPECT_EQ(root[0].titleId, 110);
-    int width = 0;
-    for (const ListColumn& c : group) width += c.width;
-    EXPECT_EQ(width, 825);
-    EXPECT_EQ(group[4].titleId, 109);
-    EXPECT_TRUE(group[7].centred && group[8].centred && !group[6].centred);
-    EXPECT_FALSE(listLayoutPersists(1));
-    EXPECT_FALSE(listLayoutPersists(2));
-    EXPECT_TRUE(listLayoutPersists(3));
-}
-
 TEST(MainScreen, LayoutIsTakenForTheColumnsShownAndSurvivesTheFile) {
     test::TempDir dir;
     const std::string ini = dir.file("ZELO.INI");
@@ -104,46 +89,6 @@ TEST(MainScreen, AnOrderThatIsNotEachColumnOnceFallsBackToTheNaturalOrder) {
         EXPECT_EQ(l.order, c.expected);
         EXPECT_EQ(l.widths, (std::vector<int>{5, -1, 0, 80, 80, 80, 80, 80, 80}));
     }
-}
-
-TEST(MainScreen, TreeMenuAndPopupChoice) {
-    const struct {
-        bool root, children, expanded;
-        TreeMenuState expected;
-    } cases[] = {
-        {true, true, true, {144, true, false}},
-        {true, false, false, {145, false, false}},
-        {false, true, false, {145, true, true}},
-        {false, false, true, {144, false, true}},
-    };
-    for (const auto& c : cases) {
-        const TreeMenuState m = treeMenuState(c.root, c.children, c.expanded);
-        EXPECT_EQ(m.expandTextId, c.expected.expandTextId) << c.root << c.children << c.expanded;
-        EXPECT_EQ(m.expandEnabled, c.expected.expandEnabled) << c.root << c.children;
-        EXPECT_EQ(m.deleteEnabled, c.expected.deleteEnabled) << c.root << c.children;
-    }
-    EXPECT_EQ(treeMenuPopup(2), 2);
-    EXPECT_EQ(treeMenuPopup(7), 0);
-    EXPECT_EQ(listMenuPopup(1, ListMenu::Row), 3);
-    EXPECT_EQ(listMenuPopup(2, ListMenu::TopLevel), 8);
-    EXPECT_EQ(listMenuPopup(-1, ListMenu::Group), 1);
-}
-
-TEST(MainScreen, TextsOfTheSelectionCountAndOfNewItems) {
-    test::TempDir dir;
-    writeBytes(dir.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
-    test::TestWorkspace w(dir.path().string() + "/");
-    ASSERT_TRUE(w.load());
-    const LangStrings& s = w.ws.strings();
-    EXPECT_EQ(selectionCountText(0, s), "");
-    EXPECT_EQ(selectionCountText(1, s), "");
-    EXPECT_EQ(selectionCountText(3, s), "3 items selected.");
-    EXPECT_EQ(newDeviceName(13, s), "NewGV2208");
-    EXPECT_EQ(newDeviceName(10, s), "NewSWD-8KBN");
-    EXPECT_EQ(newGroupName(s), "New group");
-    EXPECT_EQ(newDeviceModel(IDM_NEW_SWD8KBN), 10);
-    EXPECT_EQ(newDeviceModel(IDM_NEW_GV2208), 13);
-    EXPECT_EQ(newDeviceModel(IDM_LIST_NEW_GROUP), 0);
 }
 
 }  // namespace

@@ -54,10 +54,7 @@ TEST_F(MainScreenTest, TreeComboAndListAreBuiltFromTheDirectory) {
     EXPECT_EQ(treeText(TreeView_GetParent(tree(), itemOf(3))), "Server room");
     EXPECT_TRUE(expanded(0));
     EXPECT_EQ(selectedGroup(), 0u);
-    ASSERT_EQ(SendMessageA(combo(), CB_GETCOUNT, 0, 0), 3);
-    char text[64] = {};
-    SendMessageA(combo(), CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, "Branch");
+    EXPECT_EQ(SendMessageA(combo(), CB_GETCOUNT, 0, 0), 3);  // the top-level groups
     EXPECT_EQ(SendMessageA(combo(), CB_GETCURSEL, 0, 0), 0);
 
     // The root lists its groups under one "Place" column.
@@ -74,10 +71,7 @@ TEST_F(MainScreenTest, TreeComboAndListAreBuiltFromTheDirectory) {
     EXPECT_EQ(SendMessageA(combo(), CB_GETCURSEL, 0, 0), 1);
     selectGroup(3);  // not a top-level group: no entry selected
     EXPECT_EQ(SendMessageA(combo(), CB_GETCURSEL, 0, 0), CB_ERR);
-    EXPECT_EQ(cell(4, 4), "00:90:CC:0A:1B:2C");  // GV2208: its MAC address in pairs
-    selectGroup(2);
-    EXPECT_EQ(cell(5, 4), "513");  // SWD-7KA: its terminal number
-    EXPECT_EQ(cell(1, 7) + cell(1, 8), "");  // no sensor
+    // (the cells of every model: ListMatchesZeloctlForEveryGroup)
 }
 
 TEST_F(MainScreenTest, ComboJumpSelectsAndExpandsOneTopLevelGroupAndFoldsTheOthers) {
@@ -149,7 +143,6 @@ TEST_F(MainScreenTest, DeletingAGroupTakesItsSubTreeFromTreeListAndDirectory) {
     EXPECT_EQ(frontend.questions[1].textId, 201);
     EXPECT_EQ(frontend.questions[1].captionId, 184);
     EXPECT_EQ(directoryFile(), "0\tRoot\t0\r\n1\tOffice\t4\r\n2\tSecond floor\t6\r\n1\tBranch\t5\r\n");
-    EXPECT_EQ(itemOf(1), nullptr);
     EXPECT_EQ(itemOf(3), nullptr);
     EXPECT_EQ(selectedGroup(), 0u);
     EXPECT_EQ(names(), (std::vector<std::string>{"Office", "Branch"}));
@@ -169,7 +162,6 @@ TEST_F(MainScreenTest, DeletingAGroupTakesItsSubTreeFromTreeListAndDirectory) {
     EXPECT_EQ(frontend.questions.size(), 3u);
     EXPECT_EQ(names(), (std::vector<std::string>{"meeting room"}));
     EXPECT_EQ(itemFile(4).find("reception"), std::string::npos);
-    EXPECT_NE(itemFile(4).find("meeting room"), std::string::npos);
 }
 
 TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
@@ -192,10 +184,10 @@ TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
     const struct {
         int command, model;
         const char* name;
-    } cases[] = {{IDM_NEW_GV2208, 13, "NewGV2208"}, {IDM_NEW_HX7200, 3, "NewHX-7200"},
-                 {IDM_NEW_JB81K, 5, "NewJB-81K"},   {IDM_NEW_SWD6ZK, 7, "NewSWD-6ZK"},
-                 {IDM_NEW_SWD8KBN, 10, "NewSWD-8KBN"}, {IDM_NEW_SWD7KA, 8, "NewSWD-7KA"},
-                 {IDM_NEW_SWD7KB, 9, "NewSWD-7KB"}, {IDM_NEW_SWD12K, 11, "NewSWD-12K"},
+    } cases[] = {{IDM_NEW_GV2208, 13, "NewGV2208"},     {IDM_NEW_HX7200, 3, "NewHX-7200"},
+                 {IDM_NEW_JB81K, 5, "NewJB-81K"},       {IDM_NEW_SWD6ZK, 7, "NewSWD-6ZK"},
+                 {IDM_NEW_SWD8KBN, 10, "NewSWD-8KBN"},  {IDM_NEW_SWD7KA, 8, "NewSWD-7KA"},
+                 {IDM_NEW_SWD7KB, 9, "NewSWD-7KB"},     {IDM_NEW_SWD12K, 11, "NewSWD-12K"},
                  {IDM_NEW_SWDQ6M, 12, "NewSWD-Q6M"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -256,6 +248,8 @@ TEST_F(MainScreenTest, KeysMoveTheFocusSelectAndCountTheSelection) {
     EXPECT_EQ(statusPart1(), "");
     key(list(), 'A', true);
     EXPECT_EQ(ListView_GetSelectedCount(list()), 6u);
+    for (HWND control : {tree(), list()})  // F8: the options dialog
+        EXPECT_TRUE(withDialog([&] { key(control, VK_F8); }, [](HWND d) { EndDialog(d, 0); }));
     selectGroup(1);  // Enter on a group row opens that group
     setRowState(1, LVIS_SELECTED | LVIS_FOCUSED);
     key(list(), VK_RETURN);
