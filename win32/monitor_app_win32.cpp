@@ -148,7 +148,9 @@ bool MonitorApp::start() {
 void MonitorApp::messageLoop() {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(msg.hwnd, accelerators_, &msg)) {
+        // The commands go to the main window, whichever control has the focus.
+        HWND main = mainWindow_ ? mainWindow_->hwnd() : nullptr;
+        if (!main || !TranslateAcceleratorA(main, accelerators_, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
