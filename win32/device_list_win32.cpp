@@ -152,8 +152,8 @@ int DeviceListView::selectedCount() const {
 int DeviceListView::rowAt(POINT client) const {
     LVHITTESTINFO hit{};
     hit.pt = client;
-    const int index =
-        static_cast<int>(SendMessageA(list_, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    const int index = static_cast<int>(
+        SendMessageA(list_, LVM_SUBITEMHITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     return index >= 0 && (hit.flags & LVHT_ONITEM) ? index : -1;
 }
 

@@ -23,7 +23,8 @@ POINT cursor() {
 
 }  // namespace
 
-MainScreen::MainScreen(MonitorApp& app) : app_(app), list_(app.workspace()), opener_(app.workspace()) {}
+MainScreen::MainScreen(MonitorApp& app)
+    : app_(app), list_(app.workspace()), opener_(app.workspace()) {}
 
 MainScreen::~MainScreen() {
     if (treeMenu_) DestroyMenu(treeMenu_);
@@ -319,11 +320,11 @@ void MainScreen::onListLabelEdited(const NMLVDISPINFOA& info) {
     DeviceDirectory& directory = app_.directory();
     if (row.isGroup) {
         if (directory.renameGroup(row.id, name)) {
-            if (HTREEITEM item = tree_.childWithId(tree_.selected(), row.id)) {
-                const GroupOutline& outline = directory.outline();
-                tree_.setText(item,
-                              outline.entries[static_cast<std::size_t>(outline.indexOf(row.id))].name);
-            }
+            const GroupOutline& outline = directory.outline();
+            const std::string& stored =
+                outline.entries[static_cast<std::size_t>(outline.indexOf(row.id))].name;
+            if (HTREEITEM item = tree_.childWithId(tree_.selected(), row.id))
+                tree_.setText(item, stored);
         }
         refillCombo(0);
     } else {

@@ -33,7 +33,7 @@ protected:
         SendMessageA(list(), LVM_GETCOLUMNORDERARRAY, o.size(), reinterpret_cast<LPARAM>(o.data()));
         return o;
     }
-    int width(int column) { return static_cast<int>(SendMessageA(list(), LVM_GETCOLUMNWIDTH, column, 0)); }
+    int width(int column) { return ListView_GetColumnWidth(list(), column); }
 };
 
 TEST_F(MainScreenTest, TreeComboAndListAreBuiltFromTheDirectory) {
@@ -142,7 +142,8 @@ TEST_F(MainScreenTest, DeletingAGroupTakesItsSubTreeFromTreeListAndDirectory) {
     ASSERT_EQ(frontend.questions.size(), 2u);
     EXPECT_EQ(frontend.questions[1].textId, 201);
     EXPECT_EQ(frontend.questions[1].captionId, 184);
-    EXPECT_EQ(directoryFile(), "0\tRoot\t0\r\n1\tOffice\t4\r\n2\tSecond floor\t6\r\n1\tBranch\t5\r\n");
+    EXPECT_EQ(directoryFile(),
+              "0\tRoot\t0\r\n1\tOffice\t4\r\n2\tSecond floor\t6\r\n1\tBranch\t5\r\n");
     EXPECT_EQ(itemOf(3), nullptr);
     EXPECT_EQ(selectedGroup(), 0u);
     EXPECT_EQ(names(), (std::vector<std::string>{"Office", "Branch"}));
@@ -262,7 +263,9 @@ TEST_F(MainScreenTest, ContextMenusFollowTheItem) {
         std::uint32_t id;
         const char* label;
         bool expandGrayed, deleteGrayed;
-    } trees[] = {{0, "&Fold", false, true}, {1, "&Expand", false, false}, {5, "&Expand", true, false}};
+    } trees[] = {{0, "&Fold", false, true},  // the root: expanded, not to be deleted
+                 {1, "&Expand", false, false},
+                 {5, "&Expand", true, false}};  // no sub-groups
     for (const auto& c : trees) {
         SCOPED_TRACE(c.id);
         const auto menu = popupMenu([&] { rightClickTree(c.id); });

@@ -34,7 +34,8 @@ protected:
             ADD_FAILURE() << "no sample at " << data.string() << " (ctest makes it first)";
             return nullptr;
         }
-        fs::copy(data, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        fs::copy(data, dir.path(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         const std::string ini = (data / "ZELO.INI").string();
         auto counter = [&](const char* key) {
             return std::string(key) + "=" +
