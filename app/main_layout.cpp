@@ -40,4 +40,13 @@ SplitResult dragSplit(int pointer, int grab, int span) {
     return {pane, pane, neighbour};
 }
 
+PaneControls paneControls(int leftWidth, int leftHeight, int rightWidth, int rightHeight,
+                          int comboHeight, int layoutHeight) {
+    const auto size = [](int v) { return std::max(0, v); };
+    const int treeTop = comboHeight + 3;
+    return {{0, 0, size(leftWidth - 7), size(layoutHeight / 2)},
+            {0, treeTop, size(leftWidth - 8), size(leftHeight - 4 - treeTop)},
+            {0, 0, size(rightWidth - 4), size(rightHeight - 4)}};
+}
+
 }  // namespace zelo

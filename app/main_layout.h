@@ -65,4 +65,18 @@ struct SplitResult {
 // the neighbour gets the bar's width and the pane the rest (at least the bar).
 SplitResult dragSplit(int pointer, int grab, int span);
 
+// The controls inside the panes, from the base panes' sizes: the list fills
+// the right pane less 4 pixels each way; the group box spans the left pane
+// less 7, its drop-down half of `layoutHeight` (what is being laid out: the
+// main client area or one pane); the tree sits 3 pixels below the closed
+// group box (`comboHeight`) and fills the rest less the 4-pixel bar. Never
+// a negative size.
+struct PaneControls {
+    PaneRect combo;
+    PaneRect tree;
+    PaneRect list;
+};
+PaneControls paneControls(int leftWidth, int leftHeight, int rightWidth, int rightHeight,
+                          int comboHeight, int layoutHeight);
+
 }  // namespace zelo

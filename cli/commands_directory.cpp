@@ -2,6 +2,7 @@
 // records, and the changes the tree, the list and the property dialog make.
 #include <ostream>
 
+#include "app/main_screen.h"
 #include "cli/cli.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
@@ -36,36 +37,32 @@ int list(Session& s, const Args& args) {
     const auto target = resolve(s, args[0], true, false);
     if (!target) return kExitUsage;
     const GroupOutline& outline = s.directory.outline();
-    const int index = outline.indexOf(target->id);
     bool first = true;
-    auto open = [&] { s.out << (first ? "" : ","); first = false; };
     if (s.json) s.out << "[";
-    for (int child : outline.children(index)) {
-        const GroupEntry& g = outline.entries[static_cast<std::size_t>(child)];
-        if (s.json) {
-            open();
-            s.out << "{\"kind\":\"group\",\"id\":" << g.id
-                  << ",\"name\":" << jsonString(cp932ToUtf8(g.name)) << "}";
-        } else {
-            printRow(s, {"group", std::to_string(g.id), cp932ToUtf8(g.name)});
+    // The rows the desktop program's list shows, in its order.
+    for (const ListRow& row : groupListRows(s.directory, target->id)) {
+        if (s.json) s.out << (first ? "" : ",");
+        first = false;
+        if (row.isGroup) {
+            const GroupEntry& g = outline.entries[static_cast<std::size_t>(outline.indexOf(row.id))];
+            if (s.json)
+                s.out << "{\"kind\":\"group\",\"id\":" << g.id
+                      << ",\"name\":" << jsonString(cp932ToUtf8(g.name)) << "}";
+            else
+                printRow(s, {"group", std::to_string(g.id), cp932ToUtf8(g.name)});
+            continue;
         }
-    }
-    // The root lists only its groups.
-    if (target->id != 0) {
-        for (const DeviceRecord& r : s.directory.devices()) {
-            if (r.groupId != target->id) continue;
-            const auto columns = deviceColumnTexts(r, s.settings, s.strings);
-            if (s.json) {
-                open();
-                s.out << "{\"kind\":\"device\",\"id\":" << r.deviceId << ",\"columns\":[";
-                for (std::size_t i = 0; i < columns.size(); ++i)
-                    s.out << (i ? "," : "") << jsonString(cp932ToUtf8(columns[i]));
-                s.out << "]}";
-            } else {
-                Args row{"device", std::to_string(r.deviceId)};
-                for (const std::string& c : columns) row.push_back(cp932ToUtf8(c));
-                printRow(s, row);
-            }
+        const DeviceRecord& r = *s.directory.devices().find(row.id);
+        const auto columns = deviceColumnTexts(r, s.settings, s.strings);
+        if (s.json) {
+            s.out << "{\"kind\":\"device\",\"id\":" << r.deviceId << ",\"columns\":[";
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                s.out << (i ? "," : "") << jsonString(cp932ToUtf8(columns[i]));
+            s.out << "]}";
+        } else {
+            Args line{"device", std::to_string(r.deviceId)};
+            for (const std::string& c : columns) line.push_back(cp932ToUtf8(c));
+            printRow(s, line);
         }
     }
     if (s.json) s.out << "]\n";

@@ -46,14 +46,15 @@ fi
 # timed events. ACTION, when given, opens a window before the shot:
 #   command:ID  the main window's menu command ID (resources/resource_ids.h),
 #               posted as the menu would post it.
-# A window that stays open (a dialog) covers the later shots: put it last.
-# The device control window goes here once the program has one, e.g.
-#   "control 2 command:ID_OF_THE_CONTROL_COMMAND"
+#   select:I,J  selects child J of child I of the root group in the tree.
+#   open:ROW    opens the list's row ROW (from 0) as the Enter key does.
+#   close       closes the window in front (its Cancel), back to the main one.
+# Several actions run in turn when joined by '+'.
 shots=(
-    "main 4"                  # the groups and devices, the first reports in
-    "main-later @27"          # swd12k-web's ping watch rebooting its outlet (25-30 s),
-                              # swd8kbn-branch off the network (20-30 s)
-    "options 1 command:32782" # Tool > Option: the listener's port
+    "main 4 select:0,0,0"     # Head office/Server room/Rack A, the first reports in
+    "main-later @27"          # swd12k-web's ping watch rebooting its outlet (25-30 s)
+    "control 1 open:0"        # hx7200-core's control window, read over its console
+    "options 1 close+command:32782"  # Tool > Option: the listener's port
 )
 
 sim=$root/build/native/sim/zelo-sim
@@ -234,16 +235,32 @@ for shot in "${shots[@]}"; do
         when=$(python3 -c "print(max(0.0, $fleet_start + ${when#@} - $(date +%s.%N)))")
     fi
     sleep "$when"
-    case ${action:-} in
-        "") ;;
-        command:*)
-            before=$(window_count)
-            LC_ALL=ja_JP.UTF-8 wine "$post_command" "${action#command:}" </dev/null >/dev/null 2>&1
-            wait_for_more_windows "$before" "$action"
-            sleep 1
-            ;;
-        *) echo "demo: unknown action $action" >&2; exit 1 ;;
-    esac
+    IFS=+ read -r -a steps <<<"${action:-}"
+    for step in "${steps[@]}"; do
+        case $step in
+            command:* | open:*)
+                before=$(window_count)
+                if [[ $step == open:* ]]; then
+                    args=(open "${step#open:}")
+                else
+                    args=("${step#command:}")
+                fi
+                LC_ALL=ja_JP.UTF-8 wine "$post_command" "${args[@]}" </dev/null >/dev/null 2>&1
+                wait_for_more_windows "$before" "$step"
+                sleep 1
+                ;;
+            select:*)
+                IFS=, read -r -a path <<<"${step#select:}"
+                LC_ALL=ja_JP.UTF-8 wine "$post_command" select "${path[@]}" </dev/null >/dev/null 2>&1
+                sleep 1
+                ;;
+            close)
+                LC_ALL=ja_JP.UTF-8 wine "$post_command" close </dev/null >/dev/null 2>&1
+                sleep 1
+                ;;
+            *) echo "demo: unknown action $step" >&2; exit 1 ;;
+        esac
+    done
     number=$((number + 1))
     import -window root "$root/out/demo-$number-$name.png"
     echo "   screenshot out/demo-$number-$name.png"

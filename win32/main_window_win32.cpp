@@ -43,8 +43,7 @@ bool MainWindow::create(const std::string& className, const std::string& title,
 }
 
 void MainWindow::focusTree() {
-    // The group tree takes the focus once it exists; until then the window.
-    SetFocus(hwnd_);
+    if (screen_) screen_->focusTree();
 }
 
 LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -105,9 +104,12 @@ bool MainWindow::onCreate() {
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_BAR)),
                                  app_.instance(), nullptr);
     SendMessageA(statusBar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(kStatusParts));
+    screen_ = std::make_unique<MainScreen>(app_);
     if (!createPanes()) return false;
     app_.buildImageList();
-    // The group tree and the device list are built into the panes here.
+    // The group tree with its group box, the device list, the root selected.
+    if (!screen_->create(left_.child(), right_.child(), statusBar_)) return false;
+    app_.setPanes(screen_.get());
     return true;
 }
 
@@ -119,8 +121,8 @@ bool MainWindow::createPanes() {
     if (!left_.create(hwnd_, app_.instance(), layout.left) ||
         !right_.create(hwnd_, app_.instance(), layout.right))
         return false;
-    return left_.createChild(app_.instance(), nullptr) &&
-           right_.createChild(app_.instance(), nullptr);
+    return left_.createChild(app_.instance(), screen_.get()) &&
+           right_.createChild(app_.instance(), screen_.get());
 }
 
 void MainWindow::onTimer() {
@@ -138,6 +140,7 @@ void MainWindow::onSize(WPARAM kind, LPARAM lp) {
             sizePanes(LOWORD(lp), HIWORD(lp), bar.bottom - bar.top, left_.size().cx);
         left_.place(layout.left);
         right_.place(layout.right);
+        if (screen_) screen_->layout(HIWORD(lp));
     }
     if (kind == SIZE_MINIMIZED && app_.settings().taskTray) ShowWindow(hwnd_, SW_HIDE);
 }
@@ -151,6 +154,10 @@ void MainWindow::onClose() {
 
 void MainWindow::onDestroy() {
     KillTimer(hwnd_, IDT_MAIN_TIMER);
+    // The column layout of the group shown, so that a change made since the
+    // last move between groups is not lost.
+    if (screen_) screen_->saveLayout();
+    app_.setPanes(nullptr);
     app_.state().listenerOpen = false;
     app_.station().closeStatusListener();
     WSACleanup();

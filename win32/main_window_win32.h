@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
+#include "win32/main_screen_win32.h"
 #include "win32/splitter_win32.h"
 
 namespace zelo {
@@ -30,6 +32,7 @@ public:
     HWND statusBar() const { return statusBar_; }
     const SplitterPane& leftPane() const { return left_; }
     const SplitterPane& rightPane() const { return right_; }
+    MainScreen& screen() { return *screen_; }
 
 private:
     LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -53,6 +56,7 @@ private:
     HMENU menu_ = nullptr;
     SplitterPane left_;   // the group tree's
     SplitterPane right_;  // the device list's
+    std::unique_ptr<MainScreen> screen_;  // the tree and the list in the panes
 };
 
 }  // namespace zelo

@@ -19,6 +19,8 @@ namespace zelo {
 
 class MainWindow;
 
+// The Workspace is built before any window exists: its DeviceView passes
+// events on to the window that shows devices, once there is one.
 class MonitorApp {
 public:
     // The program: its files live beside the executable (which becomes the

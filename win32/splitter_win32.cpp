@@ -31,7 +31,15 @@ LRESULT CALLBACK SplitterPane::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 }
 
 LRESULT CALLBACK SplitterPane::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    if (msg == WM_NCCREATE) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(
+                              reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+    }
+    auto* handler = reinterpret_cast<PaneHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    if (!handler) return DefWindowProcA(hwnd, msg, wp, lp);
+    return handler->paneMessage(hwnd, msg, wp, lp);
 }
 
 bool SplitterPane::create(HWND owner, HINSTANCE instance, const PaneRect& rect) {
@@ -41,11 +49,11 @@ bool SplitterPane::create(HWND owner, HINSTANCE instance, const PaneRect& rect) 
     return pane_ != nullptr;
 }
 
-bool SplitterPane::createChild(HINSTANCE instance, LPVOID createParam) {
+bool SplitterPane::createChild(HINSTANCE instance, PaneHandler* handler) {
     const SIZE s = size();
     const PaneRect r = childRect(s.cx, s.cy, right_ != nullptr, bottom_ != nullptr);
     child_ = CreateWindowExA(kChildExStyle, kSplitChildClass, "", kChildStyle, r.x, r.y, r.width,
-                             r.height, pane_, nullptr, instance, createParam);
+                             r.height, pane_, nullptr, instance, handler);
     return child_ != nullptr;
 }
 
@@ -101,8 +109,9 @@ bool SplitterPane::onSetCursor() {
 void SplitterPane::onSize(int width, int height) {
     if (!child_) return;
     const PaneRect r = childRect(width, height, right_ != nullptr, bottom_ != nullptr);
+    // The tree, the group box and the list follow when the child sees its
+    // new size.
     MoveWindow(child_, r.x, r.y, r.width, r.height, TRUE);
-    // The tree, the group box and the list inside the child follow here.
 }
 
 void SplitterPane::onButtonDown(int x, int y) {

@@ -12,6 +12,16 @@ namespace zelo {
 inline constexpr const char* kSplitBaseClass = "SplitBase Class";
 inline constexpr const char* kSplitChildClass = "SplitChid Class";
 
+// What a child pane does with its messages (the tree pane's and the list
+// pane's notifications and commands); given as the child's create parameter.
+class PaneHandler {
+public:
+    virtual LRESULT paneMessage(HWND pane, UINT msg, WPARAM wp, LPARAM lp) = 0;
+
+protected:
+    ~PaneHandler() = default;
+};
+
 class SplitterPane {
 public:
     SplitterPane() = default;
@@ -21,14 +31,16 @@ public:
 
     // The class procedure of "SplitBase Class".
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    // The class procedure of "SplitChid Class", the panes that will hold the
-    // group tree and the device list; empty panes until those exist.
+    // The class procedure of "SplitChid Class", the panes that hold the
+    // group tree and the device list: it hands every message to the pane's
+    // PaneHandler, when it has one.
     static LRESULT CALLBACK childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
     // Creates the pane in `owner`'s client area at `rect`. False on failure.
     bool create(HWND owner, HINSTANCE instance, const PaneRect& rect);
-    // Creates the child pane ("SplitChid Class") over the part the bar leaves.
-    bool createChild(HINSTANCE instance, LPVOID createParam);
+    // Creates the child pane ("SplitChid Class") over the part the bar
+    // leaves; `handler` (may be null) gets its messages.
+    bool createChild(HINSTANCE instance, PaneHandler* handler);
     void setRightNeighbour(SplitterPane* pane) noexcept { right_ = pane; }
     void setBottomNeighbour(SplitterPane* pane) noexcept { bottom_ = pane; }
 

@@ -1,5 +1,6 @@
 // ZELO.exe as a monitoring station: a status report sent to its UDP port
-// reaches the device's item file through the main window's timer.
+// reaches the device's item file through the main window's timer, and its
+// row in the device list.
 #include <winsock.h>
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
+#include "tests/gui/screen_fixture_win32.h"
 #include "tests/gui/zelo_process_win32.h"
 #include "tests/status/report_builder.h"
 #include "tests/status/udp_sender.h"
@@ -73,6 +75,54 @@ TEST(ZeloStation, AReportUpdatesTheItemFile) {
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(process.waitForExit(), 0);
+    WSACleanup();
+}
+
+class ListStation : public test::ScreenFixture {};
+
+TEST_F(ListStation, AReportRedrawsOnlyItsRowAndKeepsTheSelection) {
+    WSADATA wsa;
+    WSAStartup(0x0101, &wsa);
+    const std::uint16_t port = freeUdpPort();
+    ASSERT_NE(startSample(1, "[Network]\r\nMSRPport=" + std::to_string(port) + "\r\n"), nullptr);
+    selectGroup(3);
+    const int row = 4;
+    ASSERT_EQ(cell(row, 0), "gv unit");
+    setRowState(row, LVIS_SELECTED | LVIS_FOCUSED);
+    const std::string before = cell(row, 3);
+    pump();
+    UpdateWindow(list());
+
+    const test::Bytes report = test::ElementReport()
+                                   .mac("0090CC0A1B2C")
+                                   .master(1)
+                                   .outlets({{1, 1}, {0, 0}, {0, 0}, {1, 1}})
+                                   .temperature(true, 1, 3050)
+                                   .build();
+    test::UdpSender sender;
+    for (int waited = 0; waited < 5000 && cell(row, 7) != "30"; waited += 50) {
+        sender.send(port, report);
+        Sleep(50);
+        // Only the timer: what it leaves to be drawn is still to be seen.
+        MSG msg;
+        while (PeekMessageA(&msg, window().hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    EXPECT_EQ(cell(row, 2), "O O--O");
+    EXPECT_NE(cell(row, 3), before);
+    EXPECT_EQ(cell(row, 7), "30");
+    EXPECT_EQ(cell(row, 8), "UP Warning");
+    RECT dirty{}, bounds{};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageA(list(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+    EXPECT_TRUE(GetUpdateRect(list(), &dirty, FALSE));
+    EXPECT_EQ(dirty.top, bounds.top);
+    EXPECT_EQ(dirty.bottom, bounds.bottom);
+    EXPECT_EQ(ListView_GetItemState(list(), row, LVIS_SELECTED), static_cast<UINT>(LVIS_SELECTED));
+    EXPECT_NE(test::readBytes(dir.file("00000003.IDX"))
+                  .find("\r\ngv unit\r\nGV2208\r\nB\r\n13\r\n#10.0.2.25 17\r\n1 1001\r\n"),
+              std::string::npos);
+    stop();
     WSACleanup();
 }
 
