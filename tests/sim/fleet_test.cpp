@@ -18,77 +18,56 @@ TEST(SimFleet, SampleFleetHasOneUnitOfEveryModel) {
     for (const auto& d : fleet.devices) {
         models.insert(d.model);
         ports.insert(d.port);
-        EXPECT_FALSE(ModelName(d.model).empty());
         EXPECT_EQ(d.station, "127.0.0.1:5000");
         EXPECT_EQ(static_cast<int>(d.states.size()), d.outlets);
     }
-    for (int m : {3, 5, 6, 7, 8, 9, 10, 11, 12, 13}) EXPECT_EQ(models.count(m), 1u) << m;
-    EXPECT_EQ(fleet.devices.size(), 10u);
+    EXPECT_EQ(models, (std::multiset<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
     EXPECT_EQ(ports.size(), 10u);
 }
 
-TEST(SimFleet, ModelDefaultsAndFileValues) {
-    Fleet fleet;
-    std::string error;
-    ASSERT_TRUE(ParseFleet("[a]\nmodel = 3\n[b]\nmodel = 12\nstates = 10\noutlets = 2\n"
-                           "mac = 00-80-87-aa-bb-cc\nlogin = login\n",
-                           fleet, error))
-        << error;
-    const auto& a = fleet.devices[0];
-    EXPECT_EQ(a.password, "7394");
-    EXPECT_EQ(a.prompt, "HX");
-    EXPECT_EQ(a.selectNumber, "00");
-    EXPECT_TRUE(a.master);
-    EXPECT_EQ(a.layout, ReportLayout::Element);
-    const auto& b = fleet.devices[1];
-    EXPECT_EQ(b.password, "tavik");
-    EXPECT_EQ(b.mac, "008087AABBCC");
-    EXPECT_EQ(b.states, (std::vector<int>{1, 0}));
-    EXPECT_NE(a.mac, b.mac);
-    Fleet older;
-    ASSERT_TRUE(ParseFleet("[s]\nmodel = 6\n[t]\nmodel = 9\n", older, error));
-    EXPECT_EQ(older.devices[0].layout, ReportLayout::Short);
-    EXPECT_EQ(older.devices[1].layout, ReportLayout::Table);
-    EXPECT_NE(older.devices[0].unit, older.devices[1].unit);
+std::string describe(const DeviceConfig& d) {
+    std::string states, ping;
+    for (int s : d.states) states += std::to_string(s);
+    for (const PingEntry& p : d.ping) ping += std::to_string(p.state);
+    return d.name + " mac=" + d.mac + " unit=" + std::to_string(d.unit) + " port=" + std::to_string(d.port) +
+           " states=" + states + " ping=" + ping + " every=" + std::to_string(d.intervalSeconds) + " to=" + d.station;
 }
 
-TEST(SimFleet, TopLinesAreDefaultsThatSectionsOverride) {
-    Fleet fleet;
-    std::string error;
-    ASSERT_TRUE(ParseFleet("rate = 250\nstation = 10.0.0.1:5000\ninterval = 5\n"
-                           "[a]\nmodel = 5\n[b]\nmodel = 5\ninterval = 9\n",
-                           fleet, error));
-    EXPECT_EQ(fleet.ratePerSecond, 250);
-    EXPECT_EQ(fleet.devices[0].intervalSeconds, 5);
-    EXPECT_EQ(fleet.devices[1].intervalSeconds, 9);
-    EXPECT_EQ(fleet.devices[1].station, "10.0.0.1:5000");
-}
-
-TEST(SimFleet, CountMakesNumberedCopiesWithTheirOwnPortsAndAddresses) {
-    Fleet fleet;
-    std::string error;
-    ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\n"
-                           "mac = 00:80:87:00:00:FF\n",
-                           fleet, error));
-    ASSERT_EQ(fleet.devices.size(), 3u);
-    EXPECT_EQ(fleet.devices[0].name, "rack-1");
-    EXPECT_EQ(fleet.devices[2].name, "rack-3");
-    EXPECT_EQ(fleet.devices[2].port, 4002);
-    EXPECT_EQ(fleet.devices[1].mac, "008087000100");
-    EXPECT_EQ(fleet.devices[1].unit, 0);  // unit numbers wrap at 16 bits
-    EXPECT_EQ(fleet.devices[2].systemName, "rack-3");
+TEST(SimFleet, FileValuesTopLineDefaultsAndNumberedCopies) {
+    const struct {
+        const char* text;
+        std::vector<std::string> devices;
+    } rows[] = {
+        {"[b]\nmodel = 12\nstates = 10\noutlets = 2\nmac = 00-80-87-aa-bb-cc\nunit = 9\n",
+         {"b mac=008087AABBCC unit=9 port=0 states=10 ping=1111 every=60 to=", "rate=0"}},
+        // Top lines are defaults that sections override.
+        {"rate = 250\nstation = 10.0.0.1:5000\ninterval = 5\nping = none\n[a]\nmodel = 11\nmac = 0000AABBCC01\n"
+         "[b]\nmodel = 11\nmac = 0000AABBCC02\ninterval = 9\nping = 1:0\n",
+         {"a mac=0000AABBCC01 unit=0 port=0 states=1111 ping= every=5 to=10.0.0.1:5000",
+          "b mac=0000AABBCC02 unit=0 port=0 states=1111 ping=1 every=9 to=10.0.0.1:5000", "rate=250"}},
+        // Numbered copies with their own ports and addresses; unit numbers wrap at 16 bits.
+        {"[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00:80:87:00:00:FF\n",
+         {"rack-1 mac=0080870000FF unit=65535 port=4000 states=1111 ping= every=60 to=",
+          "rack-2 mac=008087000100 unit=0 port=4001 states=1111 ping= every=60 to=",
+          "rack-3 mac=008087000101 unit=1 port=4002 states=1111 ping= every=60 to=", "rate=0"}},
+    };
+    for (const auto& row : rows) {
+        Fleet fleet;
+        std::string error;
+        ASSERT_TRUE(ParseFleet(row.text, fleet, error)) << row.text << error;
+        std::vector<std::string> got;
+        for (const auto& d : fleet.devices) got.push_back(describe(d));
+        got.push_back("rate=" + std::to_string(fleet.ratePerSecond));
+        EXPECT_EQ(got, row.devices) << row.text;
+    }
 }
 
 TEST(SimFleet, ErrorsNameTheirLine) {
     const std::pair<const char*, const char*> bad[] = {
-        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},
-        {"[a]\nmodel = 4\n", "line 1"},
-        {"[a]\nmodel = 3\nstates = 101\n", "line 1"},
-        {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
-        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"},
-        {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
-        {"[a]\nmodel = 3\njust words\n", "line 3"},
-        {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
+        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},   {"[a]\nmodel = 4\n", "line 1"},
+        {"[a]\nmodel = 3\nstates = 101\n", "line 1"},   {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
+        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"}, {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
+        {"[a]\nmodel = 3\njust words\n", "line 3"},     {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
     };
     for (const auto& [text, where] : bad) {
         Fleet fleet;
@@ -98,48 +77,37 @@ TEST(SimFleet, ErrorsNameTheirLine) {
     }
 }
 
-TEST(SimFleet, FaultListsParseAndRejectUnknownNames) {
-    FaultConfig f;
-    std::string error;
-    ASSERT_TRUE(ParseFaults("close-after:120, slow:300, garbage:2, split-iac, flood, refuse-password, "
-                            "close-at:cmd3, report:truncated, mute-commands",
-                            f, error))
-        << error;
-    EXPECT_EQ(f.closeAfterBytes, 120);
-    EXPECT_EQ(f.slowMs, 300);
-    EXPECT_EQ(f.garbageLines, 2);
-    EXPECT_TRUE(f.splitIac);
-    EXPECT_GT(f.floodBytes, 8192);  // more than a client's receive ring
-    EXPECT_TRUE(f.refusePassword);
-    EXPECT_EQ(f.closeAt, "cmd3");
-    EXPECT_EQ(f.reportFault, "truncated");
-    EXPECT_TRUE(f.muteCommands);
-    EXPECT_FALSE(f.muteAll);
-    for (const char* bad : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0"}) {
-        FaultConfig g;
-        EXPECT_FALSE(ParseFaults(bad, g, error)) << bad;
-    }
-    ASSERT_TRUE(ParseFaults("none", f, error));
-    EXPECT_EQ(f.slowMs, 0);
-    EXPECT_EQ(f.closeAfterBytes, -1);
+std::string describe(const FaultConfig& f) {
+    return "after=" + std::to_string(f.closeAfterBytes) + " at=" + f.closeAt + " slow=" + std::to_string(f.slowMs) +
+           (f.muteAll ? " mute" : "") + (f.muteCommands ? " mute-commands" : "") +
+           " garbage=" + std::to_string(f.garbageLines) + (f.splitIac ? " split" : "") +
+           " storm=" + std::to_string(f.iacStorm) + " drip=" + std::to_string(f.dripMs) +
+           // a flood is more than a client's receive ring
+           " flood=" + (f.floodBytes > 8192 ? std::string("big") : std::to_string(f.floodBytes)) +
+           (f.refusePassword ? " refuse" : "") + " report=" + f.reportFault;
 }
 
-TEST(SimFleet, StormAndDripFaultsTakeTheirNumbers) {
-    FaultConfig f;
-    std::string error;
-    ASSERT_TRUE(ParseFaults("iac-storm:500, drip:250", f, error)) << error;
-    EXPECT_EQ(f.iacStorm, 500);
-    EXPECT_EQ(f.dripMs, 250);
-    ASSERT_TRUE(ParseFaults("iac-storm, drip", f, error)) << error;
-    EXPECT_EQ(f.iacStorm, 32);
-    EXPECT_EQ(f.dripMs, 1000);  // a byte a second
-    for (const char* bad : {"iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"}) {
-        FaultConfig g;
-        EXPECT_FALSE(ParseFaults(bad, g, error)) << bad;
+TEST(SimFleet, FaultListsTakeTheirNumbersAndRejectUnknownNames) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"close-after:120, slow:300, garbage:2, split-iac, flood, refuse-password, close-at:cmd3, "
+         "report:truncated, mute-commands",
+         "after=120 at=cmd3 slow=300 mute-commands garbage=2 split storm=0 drip=0 flood=big refuse report=truncated"},
+        {"mute, iac-storm:500, drip:250", "after=-1 at= slow=0 mute garbage=0 storm=500 drip=250 flood=0 report="},
+        {"iac-storm, drip", "after=-1 at= slow=0 garbage=0 storm=32 drip=1000 flood=0 report="},
+        {"none", "after=-1 at= slow=0 garbage=0 storm=0 drip=0 flood=0 report="},
+        {"explode", nullptr},        {"close-at:never", nullptr}, {"report:loud", nullptr}, {"close-after:-1", nullptr},
+        {"close-at:cmd0", nullptr},  {"iac-storm:0", nullptr},    {"iac-storm:x", nullptr}, {"drip:0", nullptr},
+        {"drip:-5", nullptr},
+    };
+    for (const auto& [text, expected] : rows) {
+        FaultConfig f;
+        std::string error;
+        ASSERT_TRUE(ParseFaults("slow:5, drip:7", f, error));
+        EXPECT_EQ(ParseFaults(text, f, error), expected != nullptr) << text;
+        if (expected) {
+            EXPECT_EQ(describe(f), expected) << text;  // nothing left of the earlier list
+        }
     }
-    ASSERT_TRUE(ParseFaults("none", f, error));
-    EXPECT_EQ(f.iacStorm, 0);
-    EXPECT_EQ(f.dripMs, 0);
 }
 
 }  // namespace

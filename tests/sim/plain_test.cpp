@@ -3,88 +3,81 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 
 #include "sim_test_support.h"
 
 namespace zelo::sim::test {
 namespace {
 
-const char kFleet[] = R"(
-interval = 0
-[swd6]
-model = 6
-[swd7]
-model = 7
-[swd8]
-model = 8
-[swd9]
-model = 9
-[swd10]
-model = 10
-[swd12k]
-model = 11
-sysname = RACK-12
-off-delay = 20,0,0,0
-[q6m]
-model = 12
-[gv]
-model = 13
-password = s3cret
-)";
+const std::string kPrompt = "RACK-12> ";
+const std::string kGreeting = " 220 SWD-12K (RACK-12) Ver 2.01a.0012 ready.\r\n";
+std::string answer(const std::string& line) { return line + "\r\n" + kPrompt; }
+const std::vector<Step> kLogin = {{"<", kGreeting}, {"", "Password:"}, {"tavik", "\r\n" + kPrompt}};
+std::vector<Step> loggedIn(std::vector<Step> steps) {
+    steps.insert(steps.begin(), kLogin.begin(), kLogin.end());
+    return steps;
+}
 
-// Every settings key a LIST must carry, in the reply forms the client reads.
-const char* const kListKeys[] = {
-    "ipAdEntAddr", "ifPhysAddress", "ipAdEntNetMask", "ipRouteDest", "dhcpEnabled",
-    "ipAdDnsServer", "sysName", "sysContact", "sysLocation", "telnetEnabled", "telnetPort",
-    "debTcpInactiveTimer", "ipAdNtpServer", "mailUserName", "mailPassword", "mailAddr",
-    "mailSmtpServer", "extMailAddr1", "extMailAddr2", "extMailAddr3", "extMailAddr4",
-    "extMailAddr5", "extMailAddr6", "extMailAddr7", "extMailAddr8", "mailPopServer",
-    "mailApopEnabled", "msrpEnabled", "ipAdCenter", "centerPort", "centerSendTimer",
-    "centerChangeSendTimer", "centerChangeSendCount", "rs232Port1Speed", "rs232Port1Parity",
-    "rs232Port1Bits", "rs232Port1StopBits", "debOlName", "debOlPowerOnTime",
-    "debOlShutdownTime", "debOlRebootTime", "mailLogDisp", "debOlWdogAddr", "debOlWdogAction",
-    "debOlWdogSendMax", "debOlWdogNoResMax", "debOlWdogActCond", "debOlRebootInterval",
-    "debOlRebootCount", "debOlNoEchoInterval", "debOlPingInterval", "debWakeupPhysAddr",
-    "debWakeupMaxCount", "debWakeupInterval", "schEnabled", "schDay", "schHour", "schMinute",
-    "schOutletNo", "schAction", "model", "version", "serialNo"};
-
-class SimPlain : public ::testing::Test {
-protected:
-    SimHarness h{kFleet};
-    RawClient c;
-    const std::string prompt = "RACK-12> ";
-    std::string cmd(const std::string& line) { return h.exchange(c, line + "\r\n", prompt); }
-    void login() { LoginPlain(h, c, "swd12k", "tavik"); }
+const Transcript kTranscripts[] = {
+    {"greeting, nothing until the empty line, password, prompt", "swd12k",
+     {{"<", kGreeting},
+      {"+0", ""},
+      {"", "Password:"},
+      {"tavik", "\r\n" + kPrompt},
+      {"", kPrompt},
+      {"ver", answer("version 2.01a.0012 /060401")},
+      {"?model", answer("?model=\"SWD-12K\"")},
+      {"XPOS", answer("XPOS 1:0000,1:0000,1:0000,1:0000")},
+      {"DATE", answer("DATE 06/04/01")},
+      {"TIME", answer("TIME 12:00:00")}}},
+    {"wrong passwords are told and the third ends the console", "gv",
+     {{"<", " 220 GV2208 (gv) Ver 2.01a.0012 ready.\r\n"},
+      {"", "Password:"},
+      {"tavik", "\r\nIncorrect password\r\nPassword:"},
+      {"x", "\r\nIncorrect password\r\nPassword:"},
+      {"y", "\r\nIncorrect password\r\n"},
+      {"~", ""}}},
+    {"setting writes answer with the stored value", "swd12k",
+     loggedIn({{".sysLocation=Lab 2", answer("sysLocation=\"Lab 2\"")},
+               {"?sysLocation", answer("?sysLocation=\"Lab 2\"")},
+               {".debOlShutdownTime=5,-1,0,2", answer("debOlShutdownTime=5,-1,0,2")},
+               {"?debOlShutdownTime", answer("?debOlShutdownTime=5,-1,0,2")},
+               {".ipAdEntAddr=10.0.0.300", answer("501 Invalid setting")},
+               {".telnetPort=abc", answer("501 Invalid setting")},
+               {".telnetPort=0", answer("501 Invalid setting")},
+               {".model=X", answer("501 Invalid setting")},  // read only
+               {".noSuchKey=1", answer("501 Invalid setting")},
+               {"WRITE", answer("WRITE OK")},
+               // a new system name is the new prompt at once
+               {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "}})},
+    {"power commands answer with the prompt and reject with 501", "swd12k",
+     loggedIn({{"POF3", kPrompt},
+               {"XPOS", answer("XPOS 1:0000,1:0000,0:0000,1:0000")},
+               {"PON3", kPrompt},
+               {"POF1", kPrompt},  // 2 s switch-off delay
+               {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")},
+               {"+2000", ""},
+               {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")},
+               {"MPON", kPrompt},  // no master switch: every outlet
+               {"XPOS", answer("XPOS 1:0000,1:0000,1:0000,1:0000")},
+               {"MPOF", kPrompt},
+               {"XPOS", answer("XPOS 2:0002,0:0000,0:0000,0:0000")},
+               {"+2000", ""},
+               {"XPOS", answer("XPOS 0:0000,0:0000,0:0000,0:0000")},
+               {"PON9", answer("501 Invalid outlet")},
+               {"FROB", answer("501 Unknown command")},
+               {"?nothing", answer("501 Unknown setting")},
+               {"!lock swd12k on", "OK"},
+               {"PON1", answer("501 Locked")}})},
 };
 
-TEST_F(SimPlain, GreetingPasswordAndPrompt) {
-    ASSERT_TRUE(c.connectTo(h.port("swd12k")));
-    std::string greeting = h.until(c, "\r\n");
-    EXPECT_EQ(greeting.compare(0, 5, " 220 "), 0) << greeting;
-    const auto open = greeting.find(" (");
-    ASSERT_NE(open, std::string::npos);
-    const auto close = greeting.find(") ", open);
-    ASSERT_NE(close, std::string::npos);
-    EXPECT_EQ(greeting.substr(open + 2, close - open - 2), "RACK-12");
-    // nothing more until the client sends its empty line
-    h.settle(&c, 10);
-    EXPECT_EQ(c.take(), "");
-    EXPECT_EQ(h.exchange(c, "\r\n", "Password:"), "Password:");
-    EXPECT_EQ(h.exchange(c, "tavik\r\n", prompt), "\r\n" + prompt);
-    EXPECT_EQ(cmd(""), prompt);
+TEST(SimPlain, Transcripts) {
+    for (const Transcript& t : kTranscripts) Play(t);
 }
 
-TEST_F(SimPlain, WrongPasswordIsToldAndTheThirdEndsTheConsole) {
-    ASSERT_TRUE(c.connectTo(h.port("gv")));
-    h.until(c, "\r\n");
-    h.exchange(c, "\r\n", "Password:");
-    EXPECT_EQ(h.exchange(c, "tavik\r\n", "Password:"), "\r\nIncorrect password\r\nPassword:");
-    EXPECT_EQ(h.exchange(c, "x\r\n", "Password:"), "\r\nIncorrect password\r\nPassword:");
-    EXPECT_EQ(h.exchange(c, "y\r\n", "\r\n\r\n"), "\r\nIncorrect password\r\n");
-    EXPECT_TRUE(h.untilClosed(c));
-}
-
-TEST_F(SimPlain, EveryModelNamesItselfInModelReplies) {
+TEST(SimPlain, EveryModelNamesItself) {
+    SimHarness h(kFleet);
     const std::pair<const char*, const char*> models[] = {
         {"swd6", "SWD-6K"},    {"swd7", "SWD-6ZK"},   {"swd8", "SWD-7KA"}, {"swd9", "SWD-7KB"},
         {"swd10", "SWD-8KBN"}, {"swd12k", "SWD-12K"}, {"q6m", "SWD-Q6M"},  {"gv", "GV2208"}};
@@ -96,127 +89,55 @@ TEST_F(SimPlain, EveryModelNamesItselfInModelReplies) {
     }
 }
 
-TEST_F(SimPlain, VersionLineCarriesNumbersBuildAndDate) {
-    login();
-    std::string reply = cmd("ver");
-    const std::string line = reply.substr(0, reply.find("\r\n"));
-    EXPECT_EQ(line, "version 2.01a.0012 /060401");
-    // the client's reading: from the first blank at or after the fifth character
-    const auto blank = line.find(' ', 4);
-    ASSERT_NE(blank, std::string::npos);
-    EXPECT_EQ(std::stoi(line.substr(blank + 1), nullptr, 16), 2);
-    const auto slash = line.find('/', 3);
-    ASSERT_NE(slash, std::string::npos);
-    EXPECT_EQ(line.substr(slash + 1).find_first_not_of("0123456789"), std::string::npos);
-    EXPECT_EQ(line.size() - slash - 1, 6u);
-}
+// Every settings key a LIST must carry, in the reply forms the client reads.
+const char kListKeys[] =
+    "ipAdEntAddr ifPhysAddress ipAdEntNetMask ipRouteDest dhcpEnabled ipAdDnsServer sysName sysContact "
+    "sysLocation telnetEnabled telnetPort debTcpInactiveTimer ipAdNtpServer mailUserName mailPassword mailAddr "
+    "mailSmtpServer extMailAddr1 extMailAddr2 extMailAddr3 extMailAddr4 extMailAddr5 extMailAddr6 extMailAddr7 "
+    "extMailAddr8 mailPopServer mailApopEnabled msrpEnabled ipAdCenter centerPort centerSendTimer "
+    "centerChangeSendTimer centerChangeSendCount rs232Port1Speed rs232Port1Parity rs232Port1Bits "
+    "rs232Port1StopBits debOlName debOlPowerOnTime debOlShutdownTime debOlRebootTime mailLogDisp debOlWdogAddr "
+    "debOlWdogAction debOlWdogSendMax debOlWdogNoResMax debOlWdogActCond debOlRebootInterval debOlRebootCount "
+    "debOlNoEchoInterval debOlPingInterval debWakeupPhysAddr debWakeupMaxCount debWakeupInterval schEnabled "
+    "schDay schHour schMinute schOutletNo schAction model version serialNo";
 
-TEST_F(SimPlain, XposDateAndTimeHaveTheirColumns) {
-    login();
-    std::string x = cmd("XPOS");
-    const std::string line = x.substr(0, x.find("\r\n"));
-    ASSERT_EQ(line.compare(0, 5, "XPOS "), 0);
-    // fields of six characters separated by commas, the state first
-    std::string states;
-    for (std::size_t i = 5; i < line.size(); i += 7) {
-        states += line[i];
-        if (i + 6 < line.size()) {
-            EXPECT_EQ(line[i + 6], ',');
-        }
-    }
-    std::string expected;
-    for (const auto& o : h.device("swd12k").outlets()) expected += static_cast<char>('0' + o.state);
-    EXPECT_EQ(states, expected);
-    EXPECT_EQ(line.size(), 5 + 7 * expected.size() - 1);
-
-    std::string date = cmd("DATE");
-    EXPECT_EQ(date.compare(0, 5, "DATE "), 0);
-    EXPECT_TRUE(date[7] == date[10] && (date[7] == '/' || date[7] == '.')) << date;
-    std::string time = cmd("TIME");
-    EXPECT_EQ(time.compare(0, 5, "TIME "), 0);
-    EXPECT_EQ(time[7], ':');
-    EXPECT_EQ(time[10], ':');
-}
-
-TEST_F(SimPlain, ListShowsEverySettingOnTwoPagesEachEndedByThePrompt) {
-    login();
-    c.take();
+TEST(SimPlain, ListShowsEverySettingOnceOnTwoPagesEachEndedByThePrompt) {
+    SimHarness h(kFleet);
+    RawClient c;
+    LoginPlain(h, c, "swd12k", "tavik");
     c.send("LIST\r\n");
-    // the second page ends with the prompt too
-    auto prompts = [&](const std::string& text) {
+    auto prompts = [](const std::string& text) {
         std::size_t n = 0;
-        for (std::size_t p = text.find(prompt); p != std::string::npos; p = text.find(prompt, p + 1)) ++n;
+        for (std::size_t p = text.find(kPrompt); p != std::string::npos; p = text.find(kPrompt, p + 1)) ++n;
         return n;
     };
-    std::string all = h.until(c, prompt);
-    if (prompts(all) < 2) all += h.until(c, prompt);
-    const std::size_t count = prompts(all);
-    EXPECT_EQ(count, 2u);
+    std::string all = h.until(c, kPrompt);
+    if (prompts(all) < 2) all += h.until(c, kPrompt);  // the second page
+    EXPECT_EQ(prompts(all), 2u);
     std::set<std::string> keys;
-    std::size_t start = 0, nl;
-    while ((nl = all.find("\r\n", start)) != std::string::npos) {
-        std::string line = all.substr(start, nl - start);
-        start = nl + 2;
-        if (line.empty() || line[0] == '-' || line == prompt) continue;
+    for (std::size_t start = 0, nl; (nl = all.find("\r\n", start)) != std::string::npos; start = nl + 2) {
+        const std::string line = all.substr(start, nl - start);
+        if (line.empty() || line[0] == '-' || line == kPrompt) continue;
         const auto eq = line.find('=');
         ASSERT_NE(eq, std::string::npos) << line;
         EXPECT_TRUE(keys.insert(line.substr(0, eq)).second) << "twice: " << line;
     }
-    for (const char* k : kListKeys) EXPECT_EQ(keys.count(k), 1u) << k;
+    std::istringstream wanted(kListKeys);
+    for (std::string k; wanted >> k;) EXPECT_EQ(keys.count(k), 1u) << k;
     EXPECT_NE(all.find("sysContact=\"admin@example.com\""), std::string::npos);
     EXPECT_NE(all.find("model=\"SWD-12K\""), std::string::npos);
 }
 
-TEST_F(SimPlain, SettingWritesAnswerWithTheStoredValue) {
-    login();
-    EXPECT_EQ(cmd(".sysLocation=Lab 2"), "sysLocation=\"Lab 2\"\r\n" + prompt);
-    EXPECT_EQ(cmd("?sysLocation"), "?sysLocation=\"Lab 2\"\r\n" + prompt);
-    EXPECT_EQ(cmd(".debOlShutdownTime=5,-1,0,2"), "debOlShutdownTime=5,-1,0,2\r\n" + prompt);
-    EXPECT_EQ(cmd("?debOlShutdownTime"), "?debOlShutdownTime=5,-1,0,2\r\n" + prompt);
-    EXPECT_EQ(cmd(".ipAdEntAddr=10.0.0.300"), "501 Invalid setting\r\n" + prompt);
-    EXPECT_EQ(cmd(".telnetPort=abc"), "501 Invalid setting\r\n" + prompt);
-    EXPECT_EQ(cmd(".model=X"), "501 Invalid setting\r\n" + prompt);  // read only
-    EXPECT_EQ(cmd(".noSuchKey=1"), "501 Invalid setting\r\n" + prompt);
-    EXPECT_EQ(cmd("WRITE"), "WRITE OK\r\n" + prompt);
-    // a new system name is the new prompt at once
-    EXPECT_EQ(h.exchange(c, ".sysName=LAB\r\n", "LAB> "), "sysName=\"LAB\"\r\nLAB> ");
-}
-
-TEST_F(SimPlain, PowerCommandsAnswerWithThePromptAndRejectWith501) {
-    login();
-    Device& d = h.device("swd12k");
-    EXPECT_EQ(cmd("POF3"), prompt);
-    EXPECT_EQ(d.outlets()[2].state, 0);
-    EXPECT_EQ(cmd("PON3"), prompt);
-    EXPECT_EQ(d.outlets()[2].state, 1);
-    EXPECT_EQ(cmd("POF1"), prompt);  // 2 s switch-off delay
-    std::string x = cmd("XPOS");
-    EXPECT_EQ(x.substr(5, 6), "2:0002");
-    h.advance(2000, &c);
-    EXPECT_EQ(cmd("XPOS").substr(5, 6), "0:0000");
-    EXPECT_EQ(cmd("MPON"), prompt);  // no master switch: every outlet
-    for (const auto& o : d.outlets()) EXPECT_EQ(o.state, 1);
-    EXPECT_EQ(cmd("MPOF"), prompt);
-    EXPECT_EQ(d.outlets()[0].state, 2);
-    h.advance(2000, &c);
-    for (const auto& o : d.outlets()) EXPECT_EQ(o.state, 0);
-    EXPECT_EQ(cmd("PON9"), "501 Invalid outlet\r\n" + prompt);
-    EXPECT_EQ(cmd("FROB"), "501 Unknown command\r\n" + prompt);
-    EXPECT_EQ(cmd("?nothing"), "501 Unknown setting\r\n" + prompt);
-    h.server().control("lock swd12k on");
-    EXPECT_EQ(cmd("PON1"), "501 Locked\r\n" + prompt);
-}
-
-TEST_F(SimPlain, CpuResetDropsTheConsoleAndComesBackOnTheNewPort) {
-    login();
-    const int oldPort = h.port("swd12k");
-    EXPECT_EQ(cmd(".telnetPort=0"), "501 Invalid setting\r\n" + prompt);
+TEST(SimPlain, CpuResetDropsTheConsoleAndComesBack) {
+    SimHarness h(kFleet);
+    RawClient c;
+    LoginPlain(h, c, "swd12k", "tavik");
     EXPECT_EQ(h.exchange(c, "CPURESET\r\n", "\r\n"), "Restarting...\r\n");
     EXPECT_TRUE(h.untilClosed(c));
     h.advance(h.device("swd12k").config().restartMs);
     RawClient again;
-    ASSERT_TRUE(again.connectTo(oldPort));
-    EXPECT_EQ(h.until(again, "\r\n").compare(0, 5, " 220 "), 0);
+    ASSERT_TRUE(again.connectTo(h.port("swd12k")));
+    EXPECT_EQ(h.until(again, "\r\n"), kGreeting);
 }
 
 }  // namespace

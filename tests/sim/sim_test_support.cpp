@@ -12,8 +12,22 @@
 #include <gtest/gtest.h>
 
 namespace zelo::sim::test {
+namespace {
 
-RawClient::~RawClient() { closeNow(); }
+sockaddr_in loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+std::int64_t realMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
 
 void RawClient::closeNow() {
     if (fd_ >= 0) close(fd_);
@@ -22,10 +36,7 @@ void RawClient::closeNow() {
 
 bool RawClient::connectTo(int port) {
     fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = loopback(port);
     // A loopback connect completes in the kernel's backlog without the
     // simulator's help, so a blocking connect is fine here.
     if (connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
@@ -45,29 +56,19 @@ bool RawClient::poll() {
     if (fd_ < 0 || closed_) return !closed_;
     char buf[65536];
     for (;;) {
-        ssize_t got = recv(fd_, buf, sizeof buf, 0);
-        if (got > 0) {
-            received_.append(buf, static_cast<std::size_t>(got));
-            ++chunks_;
-            chunkList_.emplace_back(buf, static_cast<std::size_t>(got));
-            continue;
+        const ssize_t got = recv(fd_, buf, sizeof buf, 0);
+        if (got <= 0) {
+            if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;
+            return !closed_;
         }
-        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;
-        return !closed_;
+        received_.append(buf, static_cast<std::size_t>(got));
+        chunkList_.emplace_back(buf, static_cast<std::size_t>(got));
     }
-}
-
-std::string RawClient::take() {
-    std::string out;
-    out.swap(received_);
-    return out;
 }
 
 UdpStation::UdpStation() {
     fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = loopback(0);
     bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
     socklen_t len = sizeof a;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
@@ -80,12 +81,10 @@ UdpStation::~UdpStation() { close(fd_); }
 
 std::vector<std::vector<std::uint8_t>> UdpStation::drain() {
     std::vector<std::vector<std::uint8_t>> out;
-    std::vector<std::uint8_t> buf(4096);
-    for (;;) {
-        ssize_t got = recv(fd_, buf.data(), buf.size(), 0);
-        if (got < 0) return out;
+    std::vector<std::uint8_t> buf(4096);  // room to spare: an oversized one shows its true size
+    for (ssize_t got; (got = recv(fd_, buf.data(), buf.size(), 0)) >= 0;)
         out.emplace_back(buf.begin(), buf.begin() + got);
-    }
+    return out;
 }
 
 SimHarness::SimHarness(const std::string& fleetText, ServerOptions options) {
@@ -96,32 +95,18 @@ SimHarness::SimHarness(const std::string& fleetText, ServerOptions options) {
     EXPECT_TRUE(server_->start(error)) << error;
 }
 
-namespace {
-std::int64_t realMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-bool endsWith(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-}  // namespace
-
-std::string SimHarness::until(RawClient& c, const std::string& tail, bool anywhere) {
-    const std::int64_t deadline = realMs() + 1000;
-    while (realMs() < deadline) {
+std::string SimHarness::until(RawClient& c, const std::string& tail) {
+    for (const std::int64_t deadline = realMs() + 1000; realMs() < deadline && !c.peerClosed();) {
         server_->step(1);
         c.poll();
         const std::string& r = c.received();
-        if (anywhere ? r.find(tail) != std::string::npos : endsWith(r, tail)) break;
-        if (c.peerClosed()) break;
+        if (r.size() >= tail.size() && r.compare(r.size() - tail.size(), tail.size(), tail) == 0) break;
     }
     return c.take();
 }
 
 bool SimHarness::untilClosed(RawClient& c) {
-    const std::int64_t deadline = realMs() + 1000;
-    while (realMs() < deadline && !c.peerClosed()) {
+    for (const std::int64_t deadline = realMs() + 1000; realMs() < deadline && !c.peerClosed();) {
         server_->step(1);
         c.poll();
     }
@@ -146,18 +131,49 @@ void SimHarness::advance(std::int64_t ms, RawClient* c) {
     settle(c, 3);
 }
 
+void Play(const Transcript& t) {
+    SCOPED_TRACE(t.name);
+    SimHarness h(kFleet);
+    RawClient c;
+    bool open = false;
+    for (const Step& s : t.steps) {
+        SCOPED_TRACE(s.send);
+        const char kind = s.send.empty() ? ' ' : s.send[0];
+        if (kind == '!') {
+            EXPECT_EQ(h.server().control(s.send.substr(1)), s.reply);
+            continue;
+        }
+        if (!open) {
+            ASSERT_TRUE(open = c.connectTo(h.port(t.unit)));
+            h.settle(&c);  // accepted before the clock moves
+        }
+        if (kind == '<') {
+            EXPECT_EQ(h.until(c, s.reply), s.reply);
+        } else if (kind == '+') {
+            h.advance(std::stoll(s.send.substr(1)), &c);
+            if (s.reply.empty()) h.settle(&c, 10);
+            EXPECT_EQ(s.reply.empty() ? c.take() : h.until(c, s.reply), s.reply);
+            EXPECT_FALSE(c.peerClosed());
+        } else if (kind == '~') {
+            EXPECT_TRUE(h.untilClosed(c));
+            EXPECT_EQ(c.take(), s.reply);
+        } else {
+            EXPECT_EQ(h.exchange(c, s.send + "\r\n", s.reply), s.reply);
+        }
+    }
+}
+
 void LoginFramedPrompt(SimHarness& h, RawClient& c, const std::string& name) {
     ASSERT_TRUE(c.connectTo(h.port(name)));
     const auto& cfg = h.device(name).config();
-    std::string hello = h.until(c, cfg.selectNumber + ":" + cfg.prompt + ">");
-    ASSERT_TRUE(hello.size() >= 6) << hello;
+    ASSERT_GE(h.until(c, cfg.selectNumber + ":" + cfg.prompt + ">").size(), 6u);
 }
 
 void LoginPlain(SimHarness& h, RawClient& c, const std::string& name, const std::string& password) {
     ASSERT_TRUE(c.connectTo(h.port(name)));
     h.until(c, "\r\n");
     EXPECT_EQ(h.exchange(c, "\r\n", "Password:"), "Password:");
-    std::string prompt = h.device(name).systemName() + "> ";
+    const std::string prompt = h.device(name).systemName() + "> ";
     EXPECT_EQ(h.exchange(c, password + "\r\n", prompt), "\r\n" + prompt);
 }
 
