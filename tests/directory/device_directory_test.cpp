@@ -1,90 +1,42 @@
+// The directory in memory and on disk, the list's column texts and the
+// property dialog's fields.
 #include "directory/device_directory.h"
 
 #include <gtest/gtest.h>
 
+#include "directory/item_file.h"
+#include "directory/list_columns.h"
+#include "directory/property_edit.h"
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
 #include "settings/profile_file.h"
-#include "directory/item_file.h"
-#include "directory/list_columns.h"
-#include "directory/model_table.h"
-#include "directory/property_edit.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
 namespace {
 
-using test::readBytes;
-using test::TempDir;
-using test::writeBytes;
-
-TEST(ModelTable, PredicatesByCode) {
-    for (int code = 0; code <= 14; ++code) {
-        EXPECT_EQ(isPromptModel(code), code == 3 || code == 5) << code;
-        EXPECT_EQ(isUserLoginModel(code), code >= 6 && code <= 13) << code;
-        EXPECT_EQ(isUnitIdModel(code), code >= 6 && code <= 10) << code;
-        EXPECT_EQ(isLatestModel(code), code >= 11 && code <= 13) << code;
-    }
-    EXPECT_EQ(modelInfo(10).displayText, "SWD-8KBN");
-    EXPECT_EQ(modelInfo(10).newModelName, "SWD-8KB");
-    EXPECT_EQ(modelInfo(12).iconResource, 739);
-    EXPECT_EQ(modelInfo(99).iconResource, 705);
-    EXPECT_EQ(modelCodeFromDisplayText("GV2208"), 13);
-    EXPECT_EQ(modelCodeFromDisplayText("gv2208"), 0);
-}
-
-TEST(ModelTable, DefaultsOfNewRecords) {
-    DeviceRecord hx, jb, swd;
-    applyModelDefaults(hx, 3);
-    applyModelDefaults(jb, 5);
-    applyModelDefaults(swd, 8);
-    EXPECT_EQ(hx.powerText, "1 1111");
-    EXPECT_EQ(hx.scheduleText, "1111");
-    EXPECT_EQ(hx.prompt, "HX");
-    EXPECT_EQ(hx.selectNumber, "00");
-    EXPECT_EQ(hx.password, "7394");
-    EXPECT_EQ(jb.powerText, "1 111");
-    EXPECT_EQ(jb.prompt, "JB");
-    EXPECT_EQ(swd.powerText, "1111");
-    EXPECT_EQ(swd.scheduleText, " ");
-    EXPECT_EQ(swd.password, "tavik");
-    EXPECT_EQ(swd.loginName, "admin");
-    EXPECT_EQ(swd.macText, "000000000000");
-    EXPECT_EQ(swd.prompt, "");
-}
-
 class DeviceDirectoryTest : public ::testing::Test {
 protected:
-    TempDir dir;
+    test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
     AppSettings settings{dataDir + "ZELO.INI"};
     LangStrings strings{settings};
     DeviceDirectory directory{dataDir, settings, strings};
-
-    void SetUp() override { settings.language = 1; }
 };
 
-TEST_F(DeviceDirectoryTest, NewDeviceIdIsTheCounterPlusOneWrittenAtOnce) {
-    writeBytes(dataDir + "ZELO.INI", "[ZELO]\r\nUniqueObj=41\r\n");
+TEST_F(DeviceDirectoryTest, LoadReadsEveryGroupInDirectoryOrderAndNewIdsAreWrittenAtOnce) {
+    test::writeBytes(dataDir + "ZELO.INI", "[ZELO]\r\nUniqueObj=41\r\n");
+    test::writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tB\t2\r\n1\tA\t1\r\n");
+    DeviceRecord r;
+    for (const auto& [group, id, name] : {std::tuple{1u, 10u, "in A"}, {2u, 20u, "in B"}, {2u, 21u, "in B too"}})
+        ASSERT_TRUE(createDeviceRecord(dataDir, 3, group, id, name, r));
     settings.loadSettings(strings);
     ASSERT_TRUE(directory.load());
-    const std::uint32_t id = directory.addDevice(0, 13, "NewGV2208");
-    EXPECT_EQ(id, 42u);
+    EXPECT_EQ(directory.addDevice(1, 13, "new"), 42u);
     EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""), "42");
-    EXPECT_EQ(directory.devices().find(42)->name, "NewGV2208");
-}
-
-TEST_F(DeviceDirectoryTest, LoadReadsEveryGroupInDirectoryOrder) {
-    writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tB\t2\r\n1\tA\t1\r\n");
-    DeviceRecord r;
-    ASSERT_TRUE(createDeviceRecord(dataDir, 3, 1, 10, "in A", r));
-    ASSERT_TRUE(createDeviceRecord(dataDir, 3, 2, 20, "in B", r));
-    ASSERT_TRUE(createDeviceRecord(dataDir, 3, 2, 21, "in B too", r));
-    ASSERT_TRUE(directory.load());
     std::vector<std::string> names;
-    for (const DeviceRecord& d : directory.devices()) names.push_back(d.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"in B", "in B too", "in A"}));
-    EXPECT_EQ(directory.devices().find(10)->groupId, 1u);
+    for (const DeviceRecord& d : directory.devices()) names.push_back(d.name + "@" + std::to_string(d.groupId));
+    EXPECT_EQ(names, (std::vector<std::string>{"in B@2", "in B too@2", "in A@1", "new@1"}));
 }
 
 TEST_F(DeviceDirectoryTest, ChangesReachMemoryAndDiskTogether) {
@@ -114,28 +66,18 @@ TEST(ListColumns, RowTextsAsTheListShowsThem) {
     r.name = "pdu";
     r.addressText = "10.0.0.9";
     r.powerText = "1 10";
-    r.modelCode = 13;
     r.macText = "0090CC123456";
-    r.temperature = 2350;
-    r.temperatureState = 0;
-    auto c = deviceColumnTexts(r, settings, strings);
-    EXPECT_EQ(c[2], "O O-");
-    EXPECT_EQ(c[3], "");
-    EXPECT_EQ(c[4], "00:90:CC:12:34:56");
-    EXPECT_EQ(c[7], "23");
-    EXPECT_EQ(c[8], "Normal");
-    r.modelCode = 8;
     r.unitId = 513;
-    r.temperatureState = -1;
-    c = deviceColumnTexts(r, settings, strings);
-    EXPECT_EQ(c[4], "513");
-    EXPECT_EQ(c[7], "");
-    EXPECT_EQ(c[8], "");
-    r.temperatureState = 7;
-    r.temperature = -150;
-    c = deviceColumnTexts(r, settings, strings);
-    EXPECT_EQ(c[7], "-1");
-    EXPECT_EQ(c[8], "-1");  // an unknown state repeats the temperature
+    auto row = [&](int model, int temperature, int state) {
+        r.modelCode = model;
+        r.temperature = temperature;
+        r.temperatureState = state;
+        const auto c = deviceColumnTexts(r, settings, strings);
+        return c[2] + "|" + c[3] + "|" + c[4] + "|" + c[7] + "|" + c[8];
+    };
+    EXPECT_EQ(row(13, 2350, 0), "O O-||00:90:CC:12:34:56|23|Normal");
+    EXPECT_EQ(row(8, 2350, -1), "O O-||513||");
+    EXPECT_EQ(row(8, -150, 7), "O O-||513|-1|-1");  // an unknown state repeats the temperature
     r.modelCode = 11;
     r.macText = "ABC";
     EXPECT_EQ(deviceIdColumnText(r), "ABC");
@@ -144,31 +86,25 @@ TEST(ListColumns, RowTextsAsTheListShowsThem) {
 TEST(PropertyEdit, FieldsTakeTheDialogsLimits) {
     DeviceRecord r;
     r.modelCode = 13;
-    EXPECT_EQ(applyPropertyField(r, "mac", "00-1a-2b-3c-4d-5e"), EditResult::Ok);
-    EXPECT_EQ(r.macText, "001a2b3c4d5e");
-    EXPECT_EQ(applyPropertyField(r, "port", "70000"), EditResult::Ok);
-    EXPECT_EQ(r.port, 65535);
-    EXPECT_EQ(applyPropertyField(r, "name", std::string(70, 'x')), EditResult::Ok);
-    EXPECT_EQ(r.name, std::string(62, 'x'));
-    EXPECT_EQ(applyPropertyField(r, "name", ""), EditResult::BadValue);
-    EXPECT_EQ(applyPropertyField(r, "password", std::string(20, 'p')), EditResult::Ok);
-    EXPECT_EQ(r.password.size(), 16u);
-    EXPECT_EQ(applyPropertyField(r, "port", "x"), EditResult::BadValue);
-    EXPECT_EQ(applyPropertyField(r, "colour", "red"), EditResult::UnknownField);
-    EXPECT_EQ(applyPropertyField(r, "model", "HX-7200"), EditResult::Ok);
+    auto set = [&r](const char* field, const std::string& text) { return applyPropertyField(r, field, text); };
+    EXPECT_EQ(set("mac", "00-1a-2b-3c-4d-5e"), EditResult::Ok);
+    EXPECT_EQ(set("port", "70000"), EditResult::Ok);
+    EXPECT_EQ(set("name", std::string(70, 'x')), EditResult::Ok);
+    EXPECT_EQ(set("password", std::string(20, 'p')), EditResult::Ok);
+    EXPECT_EQ(r.macText + " " + std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
+                  std::to_string(r.password.size()),
+              "001a2b3c4d5e 65535 62 16");
+    for (const auto& [field, text] : {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
+        EXPECT_EQ(set(field, text), EditResult::BadValue) << field << " " << text;
+    EXPECT_EQ(set("colour", "red"), EditResult::UnknownField);
+    EXPECT_EQ(set("model", "HX-7200"), EditResult::Ok);
     EXPECT_EQ(r.modelCode, 3);
-    EXPECT_EQ(applyPropertyField(r, "model", "2"), EditResult::BadValue);
-}
-
-TEST(PropertyEdit, TerminalIdModelsTakeUnitAndMacFromTheSameField) {
-    DeviceRecord r;
+    // Terminal-id models take unit and MAC from the same field.
     r.modelCode = 7;
-    EXPECT_EQ(applyPropertyField(r, "unit", "1234567"), EditResult::Ok);
-    EXPECT_EQ(r.unitId, 12345u);  // at most five digits are read
-    EXPECT_EQ(r.macText, "1234567");
-    EXPECT_EQ(applyPropertyField(r, "mac", "x12"), EditResult::Ok);
-    EXPECT_EQ(r.unitId, 0u);
-    EXPECT_EQ(r.macText, "x12");
+    EXPECT_EQ(set("unit", "1234567"), EditResult::Ok);
+    EXPECT_EQ(std::to_string(r.unitId) + " " + r.macText, "12345 1234567");  // at most five digits are read
+    EXPECT_EQ(set("mac", "x12"), EditResult::Ok);
+    EXPECT_EQ(std::to_string(r.unitId) + " " + r.macText, "0 x12");
 }
 
 }  // namespace
