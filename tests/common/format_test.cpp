@@ -1,3 +1,4 @@
+// Texts the list, the logs and the dialogs show, and the numbers they take.
 #include "common/format.h"
 
 #include <gtest/gtest.h>
@@ -7,121 +8,74 @@
 namespace zelo {
 namespace {
 
-TEST(FormatMac, GroupsTheFirstTwelveCharactersInPairs) {
-    EXPECT_EQ(FormatMac("0090CC112233"), "00:90:CC:11:22:33");
-    EXPECT_EQ(FormatMac("0090CC112233XYZ"), "00:90:CC:11:22:33");
-    EXPECT_EQ(FormatMac("0090CC11223"), "0090CC11223");  // too short: unchanged
-    EXPECT_EQ(FormatMac(""), "");
-}
-
-TEST(FormatIp, PrintsMostSignificantByteFirst) {
+TEST(Format, MacAndAddresses) {
+    const std::pair<const char*, const char*> macs[] = {
+        {"0090CC112233", "00:90:CC:11:22:33"}, {"0090CC112233XYZ", "00:90:CC:11:22:33"}, {"0090CC11223", "0090CC11223"}, {"", ""}};
+    for (const auto& [text, shown] : macs) EXPECT_EQ(FormatMac(text), shown) << text;
     EXPECT_EQ(FormatIp(0xC0A80001u), "192.168.0.1");
-    EXPECT_EQ(FormatIp(0), "0.0.0.0");
     EXPECT_EQ(FormatIp(0xFFFFFFFFu), "255.255.255.255");
+    // Empty parts count as zero, parts are not range checked (256 carries),
+    // a missing dot or trailing text gives zero.
+    const std::pair<const char*, std::uint32_t> ips[] = {
+        {"192.168.0.1", 0xC0A80001u}, {"10.0.0.254", 0x0A0000FEu}, {"192..0.1", 0xC0000001u}, {"...", 0u},
+        {"1.2.3.", 0x01020300u},      {"1.2.3.256", 0x01020400u},  {"192.168.0", 0u},         {"192.168.0.1 ", 0u},
+        {"192.168.0.1.5", 0u},        {"192.168.0.1x", 0u},        {"1.x.3.4", 0u},           {"", 0u}};
+    for (const auto& [text, value] : ips) EXPECT_EQ(ParseIp(text), value) << text;
 }
 
-TEST(ParseIp, ReadsFourDecimalParts) {
-    EXPECT_EQ(ParseIp("192.168.0.1"), 0xC0A80001u);
-    EXPECT_EQ(ParseIp("10.0.0.254"), 0x0A0000FEu);
-    EXPECT_EQ(FormatIp(ParseIp("172.16.5.9")), "172.16.5.9");
-}
-
-TEST(ParseIp, EmptyPartsCountAsZeroAndPartsAreNotRangeChecked) {
-    EXPECT_EQ(ParseIp("192..0.1"), 0xC0000001u);
-    EXPECT_EQ(ParseIp("..."), 0u);
-    EXPECT_EQ(ParseIp("1.2.3."), 0x01020300u);
-    // 256 in the last part carries into the third.
-    EXPECT_EQ(ParseIp("1.2.3.256"), 0x01020400u);
-}
-
-TEST(ParseIp, MissingDotOrTrailingTextGivesZero) {
-    EXPECT_EQ(ParseIp("192.168.0"), 0u);
-    EXPECT_EQ(ParseIp("192.168.0.1 "), 0u);
-    EXPECT_EQ(ParseIp("192.168.0.1.5"), 0u);
-    EXPECT_EQ(ParseIp("192.168.0.1x"), 0u);
-    EXPECT_EQ(ParseIp("1.x.3.4"), 0u);
-    EXPECT_EQ(ParseIp(""), 0u);
-}
-
-TEST(ParseInt, DigitsOnly) {
-    EXPECT_EQ(ParseInt("0"), 0);
-    EXPECT_EQ(ParseInt("65535"), 65535);
-    EXPECT_EQ(ParseInt(""), 0);
-    EXPECT_EQ(ParseInt("12a"), -1);
-    EXPECT_EQ(ParseInt("-5"), -1);
-    EXPECT_EQ(ParseInt(" 5"), -1);
-    EXPECT_EQ(ParseInt("99999999999999999999"), 4294967295LL);
-}
-
-TEST(ParseTenths, AddsTheFractionAsAWholeNumber) {
-    EXPECT_EQ(ParseTenths("1.5"), 15);
-    EXPECT_EQ(ParseTenths("1.25"), 35);
-    EXPECT_EQ(ParseTenths("12"), 120);
-    EXPECT_EQ(ParseTenths("0.0"), 0);
-    EXPECT_EQ(ParseTenths("1."), 10);
-    EXPECT_EQ(ParseTenths(""), 0);
-    EXPECT_EQ(ParseTenths("1.5x"), -1);
-    EXPECT_EQ(ParseTenths("1x"), -1);
-    EXPECT_EQ(ParseTenths("1.2.3"), -1);
-}
-
-TEST(ParseFlag, NonZeroNumberIsOn) {
-    EXPECT_TRUE(ParseFlag("1"));
-    EXPECT_TRUE(ParseFlag("7"));
-    EXPECT_TRUE(ParseFlag(" 2x"));
-    EXPECT_FALSE(ParseFlag("0"));
-    EXPECT_FALSE(ParseFlag("yes"));
-    EXPECT_FALSE(ParseFlag(""));
-}
-
-TEST(Unquote, DropsFirstAndLastCharacterWithinTheSize) {
+TEST(Format, NumbersTenthsFlagsAndQuotes) {
+    const std::pair<const char*, long long> ints[] = {{"0", 0},    {"65535", 65535}, {"", 0},  {"12a", -1},
+                                                      {"-5", -1},  {" 5", -1},       {"99999999999999999999", 4294967295LL}};
+    for (const auto& [text, value] : ints) EXPECT_EQ(ParseInt(text), value) << text;
+    // The fraction is added as a whole number.
+    const std::pair<const char*, long long> tenths[] = {{"1.5", 15}, {"1.25", 35},  {"12", 120},  {"0.0", 0},    {"1.", 10},
+                                                        {"", 0},     {"1.5x", -1},  {"1x", -1},   {"1.2.3", -1}};
+    for (const auto& [text, value] : tenths) EXPECT_EQ(ParseTenths(text), value) << text;
+    for (const char* on : {"1", "7", " 2x"}) EXPECT_TRUE(ParseFlag(on)) << on;
+    for (const char* off : {"0", "yes", ""}) EXPECT_FALSE(ParseFlag(off)) << off;
+    // The first and last character dropped, within the size.
     EXPECT_EQ(Unquote("\"name\"", 32), "name");
     EXPECT_EQ(Unquote("\"abcdef\"", 4), "abc");
-    EXPECT_EQ(Unquote("\"\"", 32), "");
-    EXPECT_EQ(Unquote("x", 32), "");
-    EXPECT_EQ(Unquote("", 32), "");
+    for (const char* empty : {"\"\"", "x", ""}) EXPECT_EQ(Unquote(empty, 32), "") << empty;
 }
 
-TEST(FormatOutletStates, EnglishSymbols) {
-    EXPECT_EQ(FormatOutletStates("1 0101-", false, 1, false), "O -O-O-");
-    EXPECT_EQ(FormatOutletStates("10?1", false, 2, false), "O-?O");
+TEST(Format, OutletStatesInTheirSymbols) {
+    const struct {
+        const char* power;
+        bool master;
+        int language;
+        bool lineMaster;
+        const char* shown;
+    } rows[] = {
+        {"1 0101-", false, 1, false, "O -O-O-"},
+        {"10?1", false, 2, false, "O-?O"},
+        {"10-", false, 0, false, "\x81\xA0\x81\xA1\x81\x7C"},  // CP932 squares
+        {"1 0", false, 0, false, "\x81\xA0 \x81\xA1"},
+        // The master prefix needs the flag, the setting, and no blank second.
+        {"1010", true, 1, true, "- O-O-"},
+        {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
+        {"1 010", true, 1, true, "O -O-"},  // the master shown already
+        {"1010", false, 1, true, "O-O-"},
+        {"1010", true, 1, false, "O-O-"},
+        {"-010", true, 1, true, "--O-"},
+        {"", true, 1, true, ""},
+    };
+    for (const auto& r : rows) EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown) << r.power;
 }
 
-TEST(FormatOutletStates, JapaneseUsesCp932Squares) {
-    EXPECT_EQ(FormatOutletStates("10-", false, 0, false), "\x81\xA0\x81\xA1\x81\x7C");
-    EXPECT_EQ(FormatOutletStates("1 0", false, 0, false), "\x81\xA0 \x81\xA1");
-}
-
-TEST(FormatOutletStates, MasterPrefixNeedsFlagSettingAndNoBlankSecond) {
-    EXPECT_EQ(FormatOutletStates("1010", true, 1, true), "- O-O-");
-    EXPECT_EQ(FormatOutletStates("1010", true, 0, true),
-              "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1");
-    EXPECT_EQ(FormatOutletStates("1 010", true, 1, true), "O -O-");  // master shown already
-    EXPECT_EQ(FormatOutletStates("1010", false, 1, true), "O-O-");
-    EXPECT_EQ(FormatOutletStates("1010", true, 1, false), "O-O-");
-    EXPECT_EQ(FormatOutletStates("-010", true, 1, true), "--O-");
-    EXPECT_EQ(FormatOutletStates("", true, 1, true), "");
-}
-
-TEST(FormatUpdateTime, ZeroIsEmpty) { EXPECT_EQ(FormatUpdateTime(0, 0), ""); }
-
-TEST(FormatUpdateTime, DateOrderFollowsTheStyle) {
-    const std::int64_t t = 1709876543;  // early March 2024
-    const std::time_t tt = static_cast<std::time_t>(t);
-    const std::tm tm = *std::localtime(&tt);
-    char ymd[64], mdy[64], dmy[64];
-    std::snprintf(ymd, sizeof ymd, "%04d/%02d/%02d %02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min);
-    std::snprintf(mdy, sizeof mdy, "%02d/%02d/%04d %02d:%02d", tm.tm_mon + 1, tm.tm_mday,
-                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min);
-    std::snprintf(dmy, sizeof dmy, "%02d/%02d/%04d %02d:%02d", tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year + 1900, tm.tm_hour, tm.tm_min);
-    EXPECT_EQ(FormatUpdateTime(t, 0), ymd);
-    EXPECT_EQ(FormatUpdateTime(t, 1), mdy);
-    EXPECT_EQ(FormatUpdateTime(t, 2), dmy);
-    EXPECT_EQ(FormatUpdateTime(t, -1), dmy);
-    EXPECT_EQ(FormatUpdateTime(t, 7), dmy);
-    EXPECT_EQ(std::string(ymd).substr(0, 8), "2024/03/");
+TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
+    std::tm t{};
+    t.tm_year = 2024 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 8;
+    t.tm_hour = 5;
+    t.tm_min = 42;
+    t.tm_isdst = -1;
+    const std::int64_t local = std::mktime(&t);  // 2024-03-08 05:42 local time
+    const std::pair<int, const char*> styles[] = {
+        {0, "2024/03/08 05:42"}, {1, "03/08/2024 05:42"}, {2, "08/03/2024 05:42"}, {-1, "08/03/2024 05:42"}, {7, "08/03/2024 05:42"}};
+    for (const auto& [style, text] : styles) EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
+    EXPECT_EQ(FormatUpdateTime(0, 0), "");  // never
 }
 
 }  // namespace
