@@ -1,7 +1,7 @@
 #pragma once
 // Item file records written by hand (the one writer the station tests
-// share), a loaded data directory with a few devices, and a station over it
-// with a scripted front end and a hand-driven clock.
+// share), and a loaded data directory with a few devices and a station over
+// it, with a scripted front end and a hand-driven clock.
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,9 @@ inline std::string hexText(std::uint32_t v, int width = 0) {
     return buf;
 }
 
-// One record of 16 CR LF lines as an item file holds it.
+// One record of 16 CR LF lines as an item file holds it. `login` is line
+// 10: the password, or password and user; `extra` line 11: prompt and select
+// number, or unit number (hex) and system name.
 struct ItemRecord {
     ItemRecord(std::string name, std::string modelName, std::uint32_t id, int code, std::string power,
                std::string schedule, std::string mac, std::string login, std::string extra)
@@ -32,20 +34,18 @@ struct ItemRecord {
     std::string name, modelName;
     std::uint32_t id = 0;
     int code = 0;
-    std::string power, schedule;
-    std::string mac;
-    std::string login;  // line 10: password, or password and user
-    std::string extra;  // line 11: prompt and select, or unit (hex) and system name
-    std::string ping, reboot;
+    std::string power, schedule, mac, login, extra, ping, reboot;
     int temperature = 0, temperatureState = -1;
     std::uint32_t updateTime = 0;
 
     std::string lines() const {
-        return name + "\r\n" + modelName + "\r\n" + hexText(id) + "\r\n" + std::to_string(code) +
-               "\r\n#10.0.0.1 17\r\n" + power + "\r\n" + schedule + "\r\n00000000 " +
-               hexText(updateTime, 8) + "\r\n" + mac + "\r\n" + login + "\r\n" + extra + "\r\n\r\n" +
-               ping + "\r\n" + reboot + "\r\n" + std::to_string(temperature) + "\r\n" +
-               std::to_string(temperatureState) + "\r\n";
+        std::string out;
+        for (const std::string& line : {name, modelName, hexText(id), std::to_string(code), std::string("#10.0.0.1 17"),
+                                        power, schedule, "00000000 " + hexText(updateTime, 8), mac, login, extra,
+                                        std::string(), ping, reboot, std::to_string(temperature),
+                                        std::to_string(temperatureState)})
+            out += line + "\r\n";
+        return out;
     }
 };
 
@@ -56,20 +56,15 @@ inline std::string itemFile(const std::vector<ItemRecord>& records) {
     return text;
 }
 
-inline const std::string kHxRecord =
-    ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
-inline const std::string kGvRecord =
-    ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
-inline const std::string kSwdRecord =
-    ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
+inline const std::string kHxRecord = ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kGvRecord = ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
+inline const std::string kSwdRecord = ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
 // A prompt model whose older MAC line also reads as unit number 5.
-inline const std::string kOldHxRecord =
-    ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
-inline const std::string kSwd6Record =
-    ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
+inline const std::string kOldHxRecord = ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
+inline const std::string kSwd6Record = ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
 // Group 2: a second device with the hx's MAC, later in list order.
-inline const std::string kDupRecord =
-    ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kDupRecord = ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kGroup1 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record;
 
 inline constexpr std::int64_t kNow = 1167606300;  // 2006-12-31 23:05 UTC
 
@@ -89,8 +84,7 @@ protected:
 
     void SetUp() override {
         writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n1\tSpare\t2\r\n");
-        writeBytes(dataDir + "00000001.IDX",
-                   kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record);
+        writeBytes(dataDir + "00000001.IDX", kGroup1);
         writeBytes(dataDir + "00000002.IDX", kHeader + kDupRecord);
         settings.language = 1;  // English
         settings.logEnable = true;
@@ -99,7 +93,6 @@ protected:
         ASSERT_TRUE(directory->load(false));
         station->directoryChanged();
     }
-
     // A report as one tick handles it: decoded, then saved.
     bool receive(const Bytes& b) {
         const bool accepted = station->decodeStatusReport(b.data(), b.size());
@@ -109,8 +102,7 @@ protected:
     const DeviceRecord& device(std::uint32_t id) { return *directory->devices().find(id); }
     std::string file(const std::string& name) { return readBytes(dataDir + name); }
     std::string logFile(std::uint32_t id) { return readBytes(dataDir + "logs/" + hexText(id, 8) + ".LOG"); }
-    // Every file under the data directory with its bytes.
-    std::map<std::string, std::string> snapshot() {
+    std::map<std::string, std::string> snapshot() {  // every file under the data directory with its bytes
         std::map<std::string, std::string> files;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
             if (e.is_regular_file()) files[e.path().string()] = readBytes(e.path().string());
