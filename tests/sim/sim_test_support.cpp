@@ -22,10 +22,8 @@ sockaddr_in loopback(int port) {
     return a;
 }
 
-std::int64_t realMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+// About a second of real time from now.
+std::chrono::steady_clock::time_point aSecond() { return std::chrono::steady_clock::now() + std::chrono::seconds(1); }
 
 }  // namespace
 
@@ -48,22 +46,20 @@ bool RawClient::connectTo(int port) {
 }
 
 void RawClient::send(const std::string& bytes) {
-    ASSERT_GE(fd_, 0);
     ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
 }
 
 bool RawClient::poll() {
-    if (fd_ < 0 || closed_) return !closed_;
     char buf[65536];
-    for (;;) {
-        const ssize_t got = recv(fd_, buf, sizeof buf, 0);
-        if (got <= 0) {
-            if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) closed_ = true;
-            return !closed_;
+    for (ssize_t got; fd_ >= 0 && !closed_;) {
+        if ((got = recv(fd_, buf, sizeof buf, 0)) <= 0) {
+            closed_ = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            break;
         }
-        received_.append(buf, static_cast<std::size_t>(got));
-        chunkList_.emplace_back(buf, static_cast<std::size_t>(got));
+        received_.append(buf, std::size_t(got));
+        chunks_.emplace_back(buf, std::size_t(got));
     }
+    return !closed_;
 }
 
 UdpStation::UdpStation() {
@@ -73,7 +69,7 @@ UdpStation::UdpStation() {
     socklen_t len = sizeof a;
     getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
-    int big = 4 << 20;
+    const int big = 4 << 20;
     setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &big, sizeof big);
 }
 
@@ -82,8 +78,7 @@ UdpStation::~UdpStation() { close(fd_); }
 std::vector<std::vector<std::uint8_t>> UdpStation::drain() {
     std::vector<std::vector<std::uint8_t>> out;
     std::vector<std::uint8_t> buf(4096);  // room to spare: an oversized one shows its true size
-    for (ssize_t got; (got = recv(fd_, buf.data(), buf.size(), 0)) >= 0;)
-        out.emplace_back(buf.begin(), buf.begin() + got);
+    for (ssize_t got; (got = recv(fd_, buf.data(), buf.size(), 0)) >= 0;) out.emplace_back(buf.begin(), buf.begin() + got);
     return out;
 }
 
@@ -96,7 +91,7 @@ SimHarness::SimHarness(const std::string& fleetText, ServerOptions options) {
 }
 
 std::string SimHarness::until(RawClient& c, const std::string& tail) {
-    for (const std::int64_t deadline = realMs() + 1000; realMs() < deadline && !c.peerClosed();) {
+    for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed();) {
         server_->step(1);
         c.poll();
         const std::string& r = c.received();
@@ -106,10 +101,7 @@ std::string SimHarness::until(RawClient& c, const std::string& tail) {
 }
 
 bool SimHarness::untilClosed(RawClient& c) {
-    for (const std::int64_t deadline = realMs() + 1000; realMs() < deadline && !c.peerClosed();) {
-        server_->step(1);
-        c.poll();
-    }
+    for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed(); c.poll()) server_->step(1);
     return c.peerClosed();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Loopback helpers for the simulator tests: a raw TCP client, a UDP
-// station, and a harness that steps an embedded simulator on a manual clock.
+// station, a harness that steps an embedded simulator on a manual clock,
+// and console transcripts played on it.
 
 #include <cstdint>
 #include <memory>
@@ -17,10 +18,8 @@ namespace zelo::sim::test {
 class RawClient {
 public:
     RawClient() = default;
-    ~RawClient() { closeNow(); }
     RawClient(const RawClient&) = delete;
-    RawClient& operator=(const RawClient&) = delete;
-
+    ~RawClient() { closeNow(); }
     bool connectTo(int port);
     void send(const std::string& bytes);
     // Reads what is there without waiting; false once the peer has closed.
@@ -30,14 +29,14 @@ public:
     const std::string& received() const { return received_; }
     bool peerClosed() const { return closed_; }
     // Every chunk a read returned, since the connection opened.
-    const std::vector<std::string>& chunkList() const { return chunkList_; }
+    const std::vector<std::string>& chunkList() const { return chunks_; }
     void closeNow();
 
 private:
     int fd_ = -1;
-    std::string received_;
     bool closed_ = false;
-    std::vector<std::string> chunkList_;
+    std::string received_;
+    std::vector<std::string> chunks_;
 };
 
 class UdpStation {
@@ -45,12 +44,10 @@ public:
     UdpStation();
     ~UdpStation();
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-    // Datagrams that arrived, oldest first.
-    std::vector<std::vector<std::uint8_t>> drain();
+    std::vector<std::vector<std::uint8_t>> drain();  // the datagrams that arrived, oldest first
 
 private:
-    int fd_ = -1;
-    int port_ = 0;
+    int fd_ = -1, port_ = 0;
 };
 
 // An embedded simulator on a manual clock, stepped by the test thread.
@@ -58,22 +55,17 @@ class SimHarness {
 public:
     explicit SimHarness(const std::string& fleetText, ServerOptions options = {});
     SimServer& server() { return *server_; }
-    ManualSimClock& clock() { return clock_; }
-    int port(const std::string& name) { return server_->consolePort(static_cast<std::size_t>(server_->find(name))); }
-    Device& device(const std::string& name) { return server_->device(static_cast<std::size_t>(server_->find(name))); }
-
+    int port(const std::string& name) { return server_->consolePort(std::size_t(server_->find(name))); }
+    Device& device(const std::string& name) { return server_->device(std::size_t(server_->find(name))); }
     // Steps the simulator and reads the client until its bytes end with
-    // `tail`, it is closed, or about a second of real time has passed.
-    // Returns what was received.
+    // `tail`, it is closed, or about a second of real time has passed;
+    // returns what was received.
     std::string until(RawClient& c, const std::string& tail);
-    // Steps until the client is closed by the peer.
-    bool untilClosed(RawClient& c);
-    // A few quick rounds with no expectation.
-    void settle(RawClient* c = nullptr, int rounds = 5);
+    bool untilClosed(RawClient& c);  // steps until the peer closes the client
+    void settle(RawClient* c = nullptr, int rounds = 5);  // a few quick rounds
     // Sends and waits for the bytes to end with tail.
     std::string exchange(RawClient& c, const std::string& send, const std::string& tail);
-    // Moves the clock and lets the simulator run what fell due.
-    void advance(std::int64_t ms, RawClient* c = nullptr);
+    void advance(std::int64_t ms, RawClient* c = nullptr);  // the clock moved on, what fell due run
 
 private:
     ManualSimClock clock_;
@@ -81,43 +73,14 @@ private:
 };
 
 // One unit of every model, and a few variants, for the console tests.
-inline const char kFleet[] = R"(interval = 0
-[hx]
-model = 3
-mac = 00:80:87:12:34:56
-schedule = 0110
-[hxlogin]
-model = 3
-login = login
-select = 07
-[hxdelay]
-model = 3
-off-delay = 30
-on-delay = 20
-reboot-time = 10
-[jbold]
-model = 5
-firmware = 3.10.01
-[swd6]
-model = 6
-[swd7]
-model = 7
-[swd8]
-model = 8
-[swd9]
-model = 9
-[swd10]
-model = 10
-[swd12k]
-model = 11
-sysname = RACK-12
-off-delay = 20,0,0,0
-[q6m]
-model = 12
-[gv]
-model = 13
-password = s3cret
-)";
+inline const std::string kFleet =
+    "interval = 0\n[hx]\nmodel = 3\nmac = 00:80:87:12:34:56\nschedule = 0110\n"
+    "[hxlogin]\nmodel = 3\nlogin = login\nselect = 07\n"
+    "[hxdelay]\nmodel = 3\noff-delay = 30\non-delay = 20\nreboot-time = 10\n"
+    "[jbold]\nmodel = 5\nfirmware = 3.10.01\n"
+    "[swd6]\nmodel = 6\n[swd7]\nmodel = 7\n[swd8]\nmodel = 8\n[swd9]\nmodel = 9\n[swd10]\nmodel = 10\n"
+    "[swd12k]\nmodel = 11\nsysname = RACK-12\noff-delay = 20,0,0,0\n"
+    "[q6m]\nmodel = 12\n[gv]\nmodel = 13\npassword = s3cret\n";
 inline const std::string kTelnetHello = "\xFF\xFB\x01\xFF\xFB\x03";  // WILL ECHO, WILL SUPPRESS-GO-AHEAD
 
 // One console conversation on a fresh simulator of kFleet, step by step.
