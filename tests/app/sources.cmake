@@ -1,4 +1,3 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
-  app/main_layout_test.cpp
-  app/control_pages_test.cpp
+  app/app_test.cpp
 )

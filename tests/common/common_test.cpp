@@ -1,12 +1,39 @@
-// Texts the list, the logs and the dialogs show, and the numbers they take.
-#include "common/format.h"
-
+// Numbers read by the C library's rules, and the texts the list, the logs and
+// the dialogs show.
 #include <gtest/gtest.h>
 
 #include <ctime>
 
+#include "common/c_number.h"
+#include "common/format.h"
+
 namespace zelo {
 namespace {
+
+TEST(CNumbers, ParseCIntAndParseCUnsigned) {
+    const std::pair<const char*, int> ints[] = {{"42", 42},  {"  -12abc", -12}, {"+7", 7},
+                                                {"abc", 0},  {"", 0},           {"-", 0},
+                                                {"99999999999", 2147483647},   {"-99999999999", -2147483647 - 1}};
+    for (const auto& [text, value] : ints) EXPECT_EQ(parseCInt(text), value) << text;
+    // Negation modulo 32 bits; saturation.
+    const std::pair<const char*, unsigned> unsigneds[] = {{"4294967295", 4294967295u}, {"4294967296", 4294967295u},
+                                                          {"-1", 4294967295u},         {"-2", 4294967294u},
+                                                          {" 17 ", 17u},               {"x", 0u}};
+    for (const auto& [text, value] : unsigneds) EXPECT_EQ(parseCUnsigned(text), value) << text;
+}
+
+TEST(CNumbers, ScanIntsStopsAtTheFirstMissingNumberAndKeepsTheRest) {
+    std::int32_t v[4] = {9, 9, 9, 9};
+    const struct {
+        const char* text;
+        int read;
+        std::vector<int> after;
+    } rows[] = {{"1 2", 2, {1, 2, 9, 9}}, {"5 x 7 8", 1, {5, 2, 9, 9}}, {"  -3\t4\r\n5 6 7", 4, {-3, 4, 5, 6}}, {"", 0, {-3, 4, 5, 6}}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(scanInts(row.text, v, 4), row.read) << row.text;
+        EXPECT_EQ(std::vector<int>(v, v + 4), row.after) << row.text;
+    }
+}
 
 TEST(Format, MacAndAddresses) {
     const std::pair<const char*, const char*> macs[] = {
@@ -47,17 +74,13 @@ TEST(Format, OutletStatesInTheirSymbols) {
         bool lineMaster;
         const char* shown;
     } rows[] = {
-        {"1 0101-", false, 1, false, "O -O-O-"},
-        {"10?1", false, 2, false, "O-?O"},
+        {"1 0101-", false, 1, false, "O -O-O-"}, {"10?1", false, 2, false, "O-?O"},
         {"10-", false, 0, false, "\x81\xA0\x81\xA1\x81\x7C"},  // CP932 squares
         {"1 0", false, 0, false, "\x81\xA0 \x81\xA1"},
         // The master prefix needs the flag, the setting, and no blank second.
-        {"1010", true, 1, true, "- O-O-"},
-        {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
+        {"1010", true, 1, true, "- O-O-"}, {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
         {"1 010", true, 1, true, "O -O-"},  // the master shown already
-        {"1010", false, 1, true, "O-O-"},
-        {"1010", true, 1, false, "O-O-"},
-        {"-010", true, 1, true, "--O-"},
+        {"1010", false, 1, true, "O-O-"}, {"1010", true, 1, false, "O-O-"}, {"-010", true, 1, true, "--O-"},
         {"", true, 1, true, ""},
     };
     for (const auto& r : rows) EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown) << r.power;
