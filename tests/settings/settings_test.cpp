@@ -20,36 +20,17 @@ TEST(ProfileFile, Reads) {
     test::TempDir dir;
     const std::string ini = dir.file("ZELO.INI");
     EXPECT_EQ(readProfileString(ini, "ZELO", "Language", "0"), "0");  // no file
-    const struct {
-        std::string file;
-        const char* section;
-        const char* key;
-        std::string expected;
-    } rows[] = {
-        {"[ZELO]\r\nLanguage=1\r\n", "Network", "MSRPport", "dflt"},
-        {"[ZELO]\r\nLanguage=1\r\n", "ZELO", "DateStyle", "dflt"},
-        {"[ZELO]\r\nLanguage=1\r\n", "ZELO", "Language", "1"},
-        // Names compare without case; blanks around them are ignored.
-        {"  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \n", "ZELO", "Language", "2"},
-        {"  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \n", "log", "BASEDIR", "C:\\logs \\"},
-        {"[Log]\r\nBaseDir=\r\n", "Log", "BaseDir", ""},  // an empty value is not the default
-        // Paired quotes are removed.
-        {"[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n", "S", "a", "x y"},
-        {"[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n", "S", "b", "z"},
-        {"[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n", "S", "c", "\"open"},
-        {"[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n", "S", "d", "\""},
-        // The first duplicate wins; keys stay in their section.
-        {"[A]\r\nk=1\r\nk=2\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\n", "A", "k", "1"},
-        {"[A]\r\nk=1\r\nk=2\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\n", "B", "k", "3"},
-        {"[A]\r\nk=1\r\nk=2\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\n", "C", "k", "dflt"},
-        // Comments and lines without '=' are not keys.
-        {"[A]\r\n;k=1\r\nk\r\nk=2\r\n", "A", "k", "2"}, {"[A]\r\n;k=1\r\nk\r\nk=2\r\n", "A", ";k", "dflt"},
-        {"[Log]\r\nBaseDir=" + std::string(300, 'v') + "\r\n", "Log", "BaseDir", std::string(255, 'v')},
-    };
-    for (const auto& row : rows) {
-        writeBytes(ini, row.file);
-        EXPECT_EQ(readProfileString(ini, row.section, row.key, "dflt"), row.expected) << row.file;
-    }
+    // Names compare without case and blanks around them are ignored; an
+    // empty value is not the default; paired quotes are removed; the first
+    // duplicate wins and keys stay in their section; comments and lines
+    // without '=' are not keys.
+    writeBytes(ini, "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" + std::string(300, 'v') +
+                    "\r\n[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"ZELO", "LANGUAGE", "2"}, {"log", "BASEDIR", "C:\\logs \\"}, {"Log", "Blank", ""}, {"S", "a", "x y"}, {"S", "b", "z"},
+        {"S", "c", "\"open"}, {"S", "d", "\""}, {"A", "k", "1"}, {"B", "k", "3"}, {"C", "k", "dflt"}, {"A", ";c", "dflt"},
+        {"A", "n", "dflt"}, {"Network", "MSRPport", "dflt"}, {"Log", "long", std::string(255, 'v')}};
+    for (const auto& [section, key, expected] : rows) EXPECT_EQ(readProfileString(ini, section, key, "dflt"), expected) << key;
     EXPECT_EQ(readProfileString(ini, "Log", "Other", std::string(300, 'v')), std::string(255, 'v'));  // the default too
 }
 
@@ -89,9 +70,6 @@ TEST(ProfileFile, Writes) {
     EXPECT_FALSE(writeProfileString(missingDir, "ZELO", "Position", "1 2 3 4"));
     EXPECT_FALSE(std::filesystem::exists(missingDir));
 }
-
-using test::readBytes;
-using test::writeBytes;
 
 class AppSettingsTest : public ::testing::Test {
 protected:

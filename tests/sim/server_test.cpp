@@ -1,6 +1,6 @@
-// The running simulator: reports over UDP, the control channel and the
-// console fault modes. (Units going offline and online are exercised by the
-// hostile-device tests.)
+// The running simulator: reports over UDP and the console fault modes. (The
+// control socket, units going offline, telnet storms, floods and noise
+// lines are exercised through the client by the hostile-device tests.)
 
 #include <gtest/gtest.h>
 
@@ -72,25 +72,6 @@ TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
     EXPECT_EQ(macs.size(), 50u);
 }
 
-TEST(SimServerControl, SocketTakesCommandsAndAnswersOkOrErr) {
-    ServerOptions options;
-    options.controlPort = 0;
-    SimHarness h("interval = 0\n[hx]\nmodel = 3\n[sw]\nmodel = 8\n", options);
-    RawClient ctl;
-    ASSERT_TRUE(ctl.connectTo(h.server().controlPort()));
-    const std::pair<const char*, const char*> rows[] = {
-        {"outlet hx 3 off\n", "OK\n"}, {"master #1 off\n", "ERR device has no master switch\n"},
-        {"outlet nobody 1 on\n", "ERR no device nobody\n"}, {"frobnicate hx\n", "ERR unknown command frobnicate\n"},
-    };
-    for (const auto& [command, reply] : rows) EXPECT_EQ(h.exchange(ctl, command, "\n"), reply);
-    EXPECT_NE(h.exchange(ctl, "show hx\n", "OK\n").find("states=1101"), std::string::npos);
-    const std::string list = h.exchange(ctl, "list\n", "OK\n");
-    EXPECT_NE(list.find("0 hx model=3"), std::string::npos) << list;
-    EXPECT_NE(list.find("1 sw model=8"), std::string::npos) << list;
-    EXPECT_EQ(h.exchange(ctl, "quit\n", "\n"), "OK\n");
-    EXPECT_TRUE(h.server().stopped());
-}
-
 const std::string kHx = kTelnetHello + "00:HX>";
 const std::string kIdent = "*00:HX-7200 Ver 3.14.12\r\n00:HX>";
 const std::string kGreeting = " 220 SWD-12K (RACK-12) Ver 2.01a.0012 ready.\r\n";
@@ -119,83 +100,6 @@ TEST(SimServerFaults, Transcripts) {
           {"+40", "\xFB\x01" + kIdent}}},
     };
     for (const Transcript& t : faults) Play(t);
-}
-
-class SimServerFaultModes : public ::testing::Test {
-protected:
-    SimHarness h{kFleet};
-    RawClient c;
-    void connect(const std::string& unit, const std::string& fault) {
-        ASSERT_EQ(h.server().control("fault " + unit + " " + fault), "OK");
-        ASSERT_TRUE(c.connectTo(h.port(unit)));
-    }
-};
-
-TEST_F(SimServerFaultModes, FloodWithoutLineEndsAndGarbageLines) {
-    connect("swd12k", "flood:20000");
-    const std::string got = h.until(c, "\r\n");
-    ASSERT_GT(got.size(), 20000u);
-    EXPECT_EQ(got.substr(0, 20000).find_first_of("\r\n"), std::string::npos);
-    EXPECT_EQ(got.substr(20000), kGreeting);
-    RawClient g;
-    ASSERT_EQ(h.server().control("fault hx garbage:2"), "OK");
-    LoginFramedPrompt(h, g, "hx");
-    const std::string answer = h.exchange(g, "*00:7394#MPOS\r\n", "00:HX>");
-    const auto second = answer.find("\r\n", answer.find("\r\n") + 2);  // two lines of noise before every answer
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_EQ(answer.substr(0, second).find_first_of("*>"), std::string::npos);
-    EXPECT_EQ(answer.substr(second + 2), "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>");
-}
-
-// The chunks from `from` on as a client's telnet stripping reads each on
-// its own: their text, and how many negotiations (IAC WILL/WONT/DO/DONT x)
-// and subnegotiations (IAC SB ... IAC SE); "cut" when a sequence runs past
-// a chunk's end.
-std::string stripped(const std::vector<std::string>& chunks, std::size_t from) {
-    std::string text;
-    int negotiations = 0, subnegotiations = 0;
-    for (std::size_t k = from; k < chunks.size(); ++k) {
-        const std::string& chunk = chunks[k];
-        for (std::size_t i = 0; i < chunk.size(); ++i) {
-            const auto cmd = i + 1 < chunk.size() ? static_cast<unsigned char>(chunk[i + 1]) : 0;
-            const std::size_t se = chunk.find("\xFF\xF0", i + 2);
-            if (static_cast<unsigned char>(chunk[i]) != 0xFF) text += chunk[i];
-            else if (cmd >= 251 && i + 2 < chunk.size()) ++negotiations, i += 2;
-            else if (cmd == 250 && se != std::string::npos) ++subnegotiations, i = se + 1;
-            else return "cut in chunk " + std::to_string(k);
-        }
-    }
-    return text + " " + std::to_string(negotiations) + "+" + std::to_string(subnegotiations);
-}
-
-TEST_F(SimServerFaultModes, TelnetStormSurroundsEveryAnswerInWholeSequences) {
-    connect("hx", "iac-storm:150");
-    // The sends leave 5 ms apart; each step of the clock lets one go, until
-    // the last chunk ends a subnegotiation after the text.
-    auto collect = [&](std::size_t from, const std::string& tail) {
-        h.settle(&c);
-        for (int i = 0; i < 100; ++i) {
-            h.advance(5, &c);
-            const auto& chunks = c.chunkList();
-            if (chunks.size() > from && stripped(chunks, from).find(tail + " ") != std::string::npos &&
-                chunks.back().size() >= 2 && chunks.back().substr(chunks.back().size() - 2) == "\xFF\xF0")
-                break;
-        }
-        return stripped(c.chunkList(), from);
-    };
-    EXPECT_EQ(collect(0, "00:HX>"), "00:HX> 151+1");  // and the unit's own WILL ECHO, WILL SGA
-    const std::size_t greeting = c.chunkList().size();
-    EXPECT_GE(greeting, 4u);  // 64 to a send ahead of the text, then its pieces
-    EXPECT_EQ(c.chunkList().back().substr(c.chunkList().back().size() - 6), std::string("\xFF\xFA\x18\x01\xFF\xF0", 6));
-    c.send("*\r\n");
-    EXPECT_EQ(collect(greeting, kIdent), kIdent + " 149+1");
-    EXPECT_GE(c.chunkList().size() - greeting, 4u);
-    // Two commands at once: the first answer is still on its way when the
-    // second queues up, so only the second keeps its subnegotiation.
-    const std::size_t before = c.chunkList().size();
-    c.send("*\r\n*\r\n");
-    EXPECT_EQ(collect(before, kIdent + kIdent), kIdent + kIdent + " 298+1");
-    for (const std::string& chunk : c.chunkList()) EXPECT_EQ(chunk.find('\0'), std::string::npos);
 }
 
 }  // namespace

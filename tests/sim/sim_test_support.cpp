@@ -57,7 +57,6 @@ bool RawClient::poll() {
             break;
         }
         received_.append(buf, std::size_t(got));
-        chunks_.emplace_back(buf, std::size_t(got));
     }
     return !closed_;
 }
@@ -159,14 +158,6 @@ void LoginFramedPrompt(SimHarness& h, RawClient& c, const std::string& name) {
     ASSERT_TRUE(c.connectTo(h.port(name)));
     const auto& cfg = h.device(name).config();
     ASSERT_GE(h.until(c, cfg.selectNumber + ":" + cfg.prompt + ">").size(), 6u);
-}
-
-void LoginPlain(SimHarness& h, RawClient& c, const std::string& name, const std::string& password) {
-    ASSERT_TRUE(c.connectTo(h.port(name)));
-    h.until(c, "\r\n");
-    EXPECT_EQ(h.exchange(c, "\r\n", "Password:"), "Password:");
-    const std::string prompt = h.device(name).systemName() + "> ";
-    EXPECT_EQ(h.exchange(c, password + "\r\n", prompt), "\r\n" + prompt);
 }
 
 }  // namespace zelo::sim::test

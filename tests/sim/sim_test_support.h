@@ -22,21 +22,16 @@ public:
     ~RawClient() { closeNow(); }
     bool connectTo(int port);
     void send(const std::string& bytes);
-    // Reads what is there without waiting; false once the peer has closed.
-    bool poll();
-    // Every byte received since the last take(), then forgets them.
-    std::string take() { return std::exchange(received_, std::string()); }
+    bool poll();  // reads what is there without waiting; false once the peer has closed
+    std::string take() { return std::exchange(received_, std::string()); }  // every byte since the last take
     const std::string& received() const { return received_; }
     bool peerClosed() const { return closed_; }
-    // Every chunk a read returned, since the connection opened.
-    const std::vector<std::string>& chunkList() const { return chunks_; }
     void closeNow();
 
 private:
     int fd_ = -1;
     bool closed_ = false;
     std::string received_;
-    std::vector<std::string> chunks_;
 };
 
 class UdpStation {
@@ -101,8 +96,7 @@ struct Transcript {
 };
 void Play(const Transcript& t);
 
-// Framed and plain login shortcuts; each asserts on the way.
+// A framed console in prompt mode; asserts on the way.
 void LoginFramedPrompt(SimHarness& h, RawClient& c, const std::string& name);
-void LoginPlain(SimHarness& h, RawClient& c, const std::string& name, const std::string& password);
 
 }  // namespace zelo::sim::test
