@@ -25,10 +25,7 @@ TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet
 TEST(MainLayout, PanesShareTheClientArea) {
     const PaneLayout created = createPanes(787, 400);  // the left pane 20 %, rounded down
     EXPECT_EQ(text(created.left) + " " + text(created.right), "0,0 157x300 157,0 630x300");
-    const struct {
-        int width, height, status, left;
-        const char* panes;
-    } rows[] = {
+    const struct { int width, height, status, left; const char* panes; } rows[] = {
         {1000, 600, 20, 150, "0,0 150x580 150,0 850x580"},  // the left width kept, the rest to the right
         {120, 600, 20, 150, "0,0 150x580 150,0 0x580"},     // right never below 0
         {500, 10, 20, 150, "0,0 150x0 150,0 350x0"},        // nor the height
@@ -45,10 +42,7 @@ TEST(MainLayout, PanesShareTheClientArea) {
 
 TEST(MainLayout, DragKeepsBothPanesAtLeastTheBarWide) {
     // span 800: the pane starts at 0 and the neighbour ends at 800.
-    const struct {
-        int pointer, grab, span;
-        SplitResult expected;
-    } rows[] = {
+    const struct { int pointer, grab, span; SplitResult expected; } rows[] = {
         {300, 2, 800, {302, 302, 498}},  // the pane ends where the pointer plus grab is
         {-50, 2, 800, {4, 4, 796}},      // far left: the pane keeps 4
         {0, 0, 800, {4, 4, 796}},        {5, 0, 800, {5, 5, 795}},

@@ -67,13 +67,7 @@ TEST(Format, NumbersTenthsFlagsAndQuotes) {
 }
 
 TEST(Format, OutletStatesInTheirSymbols) {
-    const struct {
-        const char* power;
-        bool master;
-        int language;
-        bool lineMaster;
-        const char* shown;
-    } rows[] = {
+    const struct { const char* power; bool master; int language; bool lineMaster; const char* shown; } rows[] = {
         {"1 0101-", false, 1, false, "O -O-O-"}, {"10?1", false, 2, false, "O-?O"},
         {"10-", false, 0, false, "\x81\xA0\x81\xA1\x81\x7C"},  // CP932 squares
         {"1 0", false, 0, false, "\x81\xA0 \x81\xA1"},

@@ -102,8 +102,7 @@ void sweep(const Case& c) {
 
 const std::string kIni = "[ZELO]\r\nUniqueTree=3\r\nUniqueObj=32\r\nQuit=1\r\n";
 const Files kPopulated = {
-    {"ZELO.INI", kIni},
-    {"ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n"},
+    {"ZELO.INI", kIni}, {"ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n"},
     {"00000001.IDX", test::kHeader + test::kHxRecord + test::kGvRecord + test::kSwdRecord},
     {"00000002.IDX", test::kHeader + test::kDupRecord},
     {"00000003.IDX", "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
@@ -215,8 +214,7 @@ const Case kCases[] = {
          EXPECT_EQ(s.uniqueTree, id ? id : before);  // an id not saved is neither handed out nor counted
          return id != 0;
      }},
-    {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog},
-    {"event-log-new", {}, eventLog},
+    {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog}, {"event-log-new", {}, eventLog},
     {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
      [](const std::string& d) {
          AppSettings s(d + "ZELO.INI");

@@ -195,11 +195,7 @@ TEST(LangStrings, ColumnFollowsTheActiveLanguage) {
     AppSettings settings("unused.ini");
     LangStrings strings(settings);
     settings.savedLanguage = 0;  // the active language counts, not the saved one
-    const struct {
-        int language, id;
-        const char* text;
-        int number;
-    } rows[] = {
+    const struct { int language, id; const char* text; int number; } rows[] = {
         {0, 184, "\x8a\x6d\x94\x46", 0},  // "確認" in CP932
         {1, 184, "Confirm", 0}, {2, 184, "Konstato", 0},
         {3, 185, "Eraro", 0},  // any other language: the rest after the second TAB
@@ -222,11 +218,7 @@ TEST(LangStrings, ColumnFollowsTheActiveLanguage) {
 
 TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
     const std::string ja(100, 'j'), en(100, 'e'), eo(100, 'o'), longFirst = std::string(260, 'j') + "\tEn\tEo";
-    const struct {
-        std::string entry;
-        int language;
-        std::string column;
-    } rows[] = {
+    const struct { std::string entry; int language; std::string column; } rows[] = {
         {ja + "\t" + en + "\t" + eo, 0, ja}, {ja + "\t" + en + "\t" + eo, 1, en},
         {ja + "\t" + en + "\t" + eo, 2, std::string(52, 'o')},  // 302 characters cut to 254
         {longFirst, 0, std::string(254, 'j')}, {longFirst, 1, ""}, {longFirst, 2, ""},

@@ -76,7 +76,8 @@ TEST(SimConsole, Transcripts) {
 TEST(SimConsole, ScheduleMemoryHoldsTwoHundredEntries) {
     SimHarness h(kFleet);
     RawClient c;
-    LoginFramedPrompt(h, c, "hx");
+    ASSERT_TRUE(c.connectTo(h.port("hx")));
+    ASSERT_EQ(h.until(c, "00:HX>"), kHx);
     char frame[64];
     for (int i = 0; i < 200; ++i) {
         std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60, i % 60);
