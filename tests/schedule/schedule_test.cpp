@@ -79,17 +79,6 @@ TEST(ScheduleFile, WeekOfTheMonthAndCodesAboveNine) {
     EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,,PON1");
 }
 
-TEST(ScheduleFile, FromAPathKeepsTheFileNameForTheLog) {
-    test::TempDir dir;
-    test::writeBytes(dir.file("night.shx"), "22:00,1/1,,POF1\r\n");
-    ScheduleTable t;
-    ASSERT_TRUE(loadScheduleFromPath(dir.file("night.shx"), t));
-    EXPECT_EQ(t.fileName, "night.shx");
-    EXPECT_EQ(t.count, 1);
-    EXPECT_FALSE(loadScheduleFromPath(dir.file("missing.shx"), t));
-    EXPECT_EQ(t.count, 1);
-}
-
 class DeliveryTargets : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -88,16 +88,10 @@ public:
         return raw(block);
     }
     ElementReport& unknown(unsigned type, unsigned length) { return words({type, length}).raw(Bytes(length - 4, 0xEE)); }
-    ElementReport& raw(const Bytes& bytes) {
-        body_.insert(body_.end(), bytes.begin(), bytes.end());
-        return *this;
-    }
+    ElementReport& raw(const Bytes& bytes) { body_.insert(body_.end(), bytes.begin(), bytes.end()); return *this; }
     // Zero filler words added by build(), per element (devices send at least
     // one word per element so that the walk reaches every element).
-    ElementReport& fillerWords(int perElement) {
-        filler_ = perElement;
-        return *this;
-    }
+    ElementReport& fillerWords(int perElement) { filler_ = perElement; return *this; }
     // The datagram: version word 0x01nn, total length, a word not examined,
     // checksum, the elements, the filler.
     Bytes build() const {

@@ -219,10 +219,7 @@ struct NoTraceRow {
     bool decodes;  // a well-formed report that matches no device
 };
 
-Bytes edited(Bytes b, void (*edit)(Bytes&)) {
-    edit(b);
-    return b;
-}
+Bytes edited(Bytes b, void (*edit)(Bytes&)) { edit(b); return b; }
 Bytes good() { return gv().master(1).outlets({{1, 1}, {1, 1}}).temperature(true, 0, 1).build(); }
 const Bytes kShort = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
 const Bytes kTable = test::tableReport(258, {{1, 1}});
