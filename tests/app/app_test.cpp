@@ -9,7 +9,8 @@ namespace zelo {
 namespace {
 
 std::string text(const PaneRect& r) {
-    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" + std::to_string(r.height);
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
 }
 
 TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet) {
@@ -19,7 +20,8 @@ TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet
         {{40, 440, 60, 0}, {60, 40, 800, 500}},      // right edge 0
         {{-8, 300, -8, 1000}, {-8, -8, 1008, 308}},  // a maximised window's edges
     };
-    for (const auto& [saved, expected] : rows) EXPECT_EQ(text(initialWindowRect(saved)), text(expected)) << text(expected);
+    for (const auto& [saved, expected] : rows)
+        EXPECT_EQ(text(initialWindowRect(saved)), text(expected)) << text(expected);
 }
 
 TEST(MainLayout, PanesShareTheClientArea) {
@@ -70,7 +72,8 @@ TEST(ControlPages, EachKindCountsItsOwnIdsFromItsFirst) {
         pages.resetIds();  // the next dialog starts again
     }
     const int n = kNoControlId;
-    EXPECT_EQ(ids, (std::vector<int>{3100, 3300, n, n, 3101, 3000, 3301, 3001, 3100, 3300, n, n, 3101, 3000, 3301, 3001}));
+    EXPECT_EQ(ids, (std::vector<int>{3100, 3300, n, n, 3101, 3000, 3301, 3001,  // and again after the reset
+                                     3100, 3300, n, n, 3101, 3000, 3301, 3001}));
 }
 
 TEST(ControlPages, ThirteenPagesOfAHundredAndSeventyControls) {

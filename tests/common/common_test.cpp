@@ -28,7 +28,8 @@ TEST(CNumbers, ScanIntsStopsAtTheFirstMissingNumberAndKeepsTheRest) {
         const char* text;
         int read;
         std::vector<int> after;
-    } rows[] = {{"1 2", 2, {1, 2, 9, 9}}, {"5 x 7 8", 1, {5, 2, 9, 9}}, {"  -3\t4\r\n5 6 7", 4, {-3, 4, 5, 6}}, {"", 0, {-3, 4, 5, 6}}};
+    } rows[] = {{"1 2", 2, {1, 2, 9, 9}}, {"5 x 7 8", 1, {5, 2, 9, 9}}, {"  -3\t4\r\n5 6 7", 4, {-3, 4, 5, 6}},
+                {"", 0, {-3, 4, 5, 6}}};
     for (const auto& row : rows) {
         EXPECT_EQ(scanInts(row.text, v, 4), row.read) << row.text;
         EXPECT_EQ(std::vector<int>(v, v + 4), row.after) << row.text;
@@ -37,7 +38,8 @@ TEST(CNumbers, ScanIntsStopsAtTheFirstMissingNumberAndKeepsTheRest) {
 
 TEST(Format, MacAndAddresses) {
     const std::pair<const char*, const char*> macs[] = {
-        {"0090CC112233", "00:90:CC:11:22:33"}, {"0090CC112233XYZ", "00:90:CC:11:22:33"}, {"0090CC11223", "0090CC11223"}, {"", ""}};
+        {"0090CC112233", "00:90:CC:11:22:33"}, {"0090CC112233XYZ", "00:90:CC:11:22:33"},
+        {"0090CC11223", "0090CC11223"}, {"", ""}};
     for (const auto& [text, shown] : macs) EXPECT_EQ(FormatMac(text), shown) << text;
     EXPECT_EQ(FormatIp(0xC0A80001u), "192.168.0.1");
     EXPECT_EQ(FormatIp(0xFFFFFFFFu), "255.255.255.255");
@@ -52,10 +54,12 @@ TEST(Format, MacAndAddresses) {
 
 TEST(Format, NumbersTenthsFlagsAndQuotes) {
     const std::pair<const char*, long long> ints[] = {{"0", 0},    {"65535", 65535}, {"", 0},  {"12a", -1},
-                                                      {"-5", -1},  {" 5", -1},       {"99999999999999999999", 4294967295LL}};
+                                                      {"-5", -1},  {" 5", -1},
+                                                      {"99999999999999999999", 4294967295LL}};
     for (const auto& [text, value] : ints) EXPECT_EQ(ParseInt(text), value) << text;
     // The fraction is added as a whole number.
-    const std::pair<const char*, long long> tenths[] = {{"1.5", 15}, {"1.25", 35},  {"12", 120},  {"0.0", 0},    {"1.", 10},
+    const std::pair<const char*, long long> tenths[] = {{"1.5", 15}, {"1.25", 35}, {"12", 120}, {"0.0", 0},
+                                                        {"1.", 10},
                                                         {"", 0},     {"1.5x", -1},  {"1x", -1},   {"1.2.3", -1}};
     for (const auto& [text, value] : tenths) EXPECT_EQ(ParseTenths(text), value) << text;
     for (const char* on : {"1", "7", " 2x"}) EXPECT_TRUE(ParseFlag(on)) << on;
@@ -77,7 +81,8 @@ TEST(Format, OutletStatesInTheirSymbols) {
         {"1010", false, 1, true, "O-O-"}, {"1010", true, 1, false, "O-O-"}, {"-010", true, 1, true, "--O-"},
         {"", true, 1, true, ""},
     };
-    for (const auto& r : rows) EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown) << r.power;
+    for (const auto& r : rows)
+        EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown) << r.power;
 }
 
 TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
@@ -90,7 +95,8 @@ TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
     t.tm_isdst = -1;
     const std::int64_t local = std::mktime(&t);  // 2024-03-08 05:42 local time
     const std::pair<int, const char*> styles[] = {
-        {0, "2024/03/08 05:42"}, {1, "03/08/2024 05:42"}, {2, "08/03/2024 05:42"}, {-1, "08/03/2024 05:42"}, {7, "08/03/2024 05:42"}};
+        {0, "2024/03/08 05:42"}, {1, "03/08/2024 05:42"}, {2, "08/03/2024 05:42"}, {-1, "08/03/2024 05:42"},
+        {7, "08/03/2024 05:42"}};
     for (const auto& [style, text] : styles) EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
     EXPECT_EQ(FormatUpdateTime(0, 0), "");  // never
 }

@@ -53,11 +53,13 @@ TEST(ItemFileRead, WhatEachTextReadsAs) {
          "#ZELO ITEM FILE#VER \r\nA\r\nHX-7200\r\n1\r\n3\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nB\r\nHX-7200\r\n2\r\n3\r\n",
          {"A|1||0||1|0||0||||||||0|-1|-1", "B|2||0||1|0||0||||||||0|-1|-1"}},
         {"a user-login model's line 11 wins over a short line 9",
-         kHeader + "X\r\nSWD-6K\r\n1\r\n6\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n1F\r\ntavik admin\r\n\r\n\r\n\r\n"
+         kHeader + "X\r\nSWD-6K\r\n1\r\n6\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n1F\r\ntavik admin\r\n"
+                   "\r\n\r\n\r\n"
                    "\r\n0\r\n-1\r\n",
          {"X|1||23|1111|4|0|1F|0|tavik|admin||||||0|-1|-1"}},
         {"reading stops at an empty line",
-         kHeader + "a\r\nHX-7200\r\n1\r\n3\r\n# 17\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n\r\nb\r\nHX-7200\r\n2\r\n3\r\n",
+         kHeader + "a\r\nHX-7200\r\n1\r\n3\r\n# 17\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n"
+                   "\r\nb\r\nHX-7200\r\n2\r\n3\r\n",
          {"a|1||23||1|0||0||||||||0|-1|-1"}},
         {"a record cut short", kHeader + "short\r\nSWD-12K\r\nA\r\n11\r\n#host 17\r\n1 11",
          {"short|10|host|23|1 11|2|0||0||||||||0|0|0"}},
@@ -73,7 +75,8 @@ TEST(ItemFileRead, WhatEachTextReadsAs) {
         for (const DeviceRecord& r : parseItemFile(row.text, 0x1A)) got.push_back(fields(r));
         EXPECT_EQ(got, row.records) << row.name;
     }
-    const std::pair<const char*, int> counts[] = {{"1 1111", 4}, {"1111", 4}, {"1 111", 3}, {"1 11111111111", 8}, {"", 1}, {"1 ", 1}};
+    const std::pair<const char*, int> counts[] = {
+        {"1 1111", 4}, {"1111", 4}, {"1 111", 3}, {"1 11111111111", 8}, {"", 1}, {"1 ", 1}};
     for (const auto& [power, count] : counts) EXPECT_EQ(outletCountFromPowerText(power), count) << power;
 }
 
@@ -94,7 +97,8 @@ TEST_F(ItemFileTest, NewRecordsCarryTheirModelsDefaults) {
     const DeviceRecord jb = create(5, 0x2C, "JB");
     EXPECT_EQ(readBytes(path), kHeader + "JB\r\nJB-81K\r\n2C\r\n5\r\n# 17\r\n1 111\r\n111\r\n00000000 00000000\r\n"
                                          "000000000000\r\n7394\r\nJB 00\r\n\r\n\r\n\r\n0\r\n-1\r\n");
-    EXPECT_EQ(fields(jb) + " " + std::to_string(jb.groupId), "JB|44||23|1 111|4|0|000000000000|0|7394||JB|00||||0|-1|-1 26");
+    EXPECT_EQ(fields(jb) + " " + std::to_string(jb.groupId),
+              "JB|44||23|1 111|4|0|000000000000|0|7394||JB|00||||0|-1|-1 26");
 }
 
 TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
@@ -102,7 +106,8 @@ TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
     r.password = "pass word";
     r.systemName = "system name";
     ASSERT_EQ(saveDeviceRecord(dataDir, 0x1A, r), 0);
-    EXPECT_EQ(fields(loadItemFile(dataDir, 0x1A)[0]), "My Device|3||23|1111|4|0|000000000000|0|pass|word|||system|||0|-1|-1");
+    EXPECT_EQ(fields(loadItemFile(dataDir, 0x1A)[0]),
+              "My Device|3||23|1111|4|0|000000000000|0|pass|word|||system|||0|-1|-1");
     r.modelCode = 4;  // neither prompt nor user login: an empty line 11
     r.prompt = "HX";
     r.password = "secret";
@@ -119,16 +124,20 @@ TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
     // An old record had no sensor, and still has none after the upgrade.
     const std::string upgraded =
         kHeader +
-        "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n1F\r\npw login\r\nHX 01\r\n"
+        "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n1F\r\n"
+        "pw login\r\nHX 01\r\n"
         "\r\n\r\n\r\n0\r\n-1\r\n"
-        "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n0 101\r\n111\r\n00000000 00000002\r\n0090CC000001\r\n7394\r\n"
+        "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n0 101\r\n111\r\n00000000 00000002\r\n"
+        "0090CC000001\r\n7394\r\n"
         "JB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n";
     EXPECT_EQ(readBytes(path), upgraded);
     writeBytes(path, kVersion0File);
     const DeviceRecord added = create(13, 9, "new");
     EXPECT_EQ(readBytes(path), upgraded.substr(0, upgraded.find("Old two")) +
-                                   "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n1 111\r\n111\r\n00000001 00000001\r\n"
-                                   "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n" + formatRecordLines(added));
+                                   "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n1 111\r\n111\r\n"
+                                   "00000001 00000001\r\n"
+                                   "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n" +
+                                   formatRecordLines(added));
 }
 
 TEST_F(ItemFileTest, SavingAnUnknownIdChangesNothingAndDeletingTheLastDeletesTheFile) {
@@ -210,7 +219,8 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     // Two levels up from A1x; a jump of two levels is one step deeper; one
     // level up from the previous parent B. Levels beyond 32 bits read as the
     // largest and smallest numbers; climbing past the root leaves the tree.
-    writeBytes(path, "0\tRoot\t0\n1\tA\t1\n2\tA1\t2\n3\tA1x\t5\n1\tB\t3\n3\tB-deep\t4\n2\tB2\t6\n99999999999\tBig\t7\n-5\tNeg\t8\n");
+    writeBytes(path, "0\tRoot\t0\n1\tA\t1\n2\tA1\t2\n3\tA1x\t5\n1\tB\t3\n3\tB-deep\t4\n2\tB2\t6\n"
+                     "99999999999\tBig\t7\n-5\tNeg\t8\n");
     EXPECT_EQ(tree(), "Root<-1 A<0 A1<1 A1x<2 B<0 B-deep<4 B2<0 Big<6 Neg<-1 ");
     GroupOutline o;
     ASSERT_TRUE(loadDirectoryTree(dataDir, "Root", o));
@@ -219,7 +229,8 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     EXPECT_EQ(o.entries[7].level, 2147483647);
     EXPECT_EQ(formatDirectoryLine(1, "G", 3000000000u), "1\tG\t-1294967296\r\n");  // ids above 2^31 as signed
     EXPECT_EQ(parseDirectoryLine("1\tG\t-1294967296").id, 3000000000u);
-    EXPECT_EQ(parseDirectoryLine("2\tonly name").name + "|" + std::to_string(parseDirectoryLine("2\tonly name").id), "only name|0");
+    const GroupEntry onlyName = parseDirectoryLine("2\tonly name");
+    EXPECT_EQ(onlyName.name + "|" + std::to_string(onlyName.id), "only name|0");
     EXPECT_EQ(parseDirectoryLine("garbage").name, "");
     EXPECT_EQ(parseDirectoryLine("\t\t").level, 0);
 }
@@ -227,17 +238,28 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
 TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
     const struct { const char* before; std::function<bool(const std::string&)> change; const char* after; } rows[] = {
         {"0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tOther\t2\r\n",  // names with blanks survive other groups' edits
-         [](const std::string& d) { return renameGroupEntry(d, 2, "Renamed one") && insertGroupEntry(d, 0, 3, "New group") && deleteGroupEntry(d, 3); },
+         [](const std::string& d) {
+             return renameGroupEntry(d, 2, "Renamed one") && insertGroupEntry(d, 0, 3, "New group") &&
+                    deleteGroupEntry(d, 3);
+         },
          "0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tRenamed one\t2\r\n"},
-        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n1\tB\t5\r\n",  // after the parent's whole sub-tree
-         [](const std::string& d) { return insertGroupEntry(d, 1, 6, "A3") && insertGroupEntry(d, 5, 7, "B1") && insertGroupEntry(d, 0, 8, "C"); },
-         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n2\tA3\t6\r\n1\tB\t5\r\n2\tB1\t7\r\n1\tC\t8\r\n"},
+        // after the parent's whole sub-tree
+        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n1\tB\t5\r\n",
+         [](const std::string& d) {
+             return insertGroupEntry(d, 1, 6, "A3") && insertGroupEntry(d, 5, 7, "B1") &&
+                    insertGroupEntry(d, 0, 8, "C");
+         },
+         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n2\tA3\t6\r\n1\tB\t5\r\n2\tB1\t7\r\n"
+         "1\tC\t8\r\n"},
         {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n1\tB\t4\r\n2\tB1\t5\r\n",  // the sub-tree goes too
          [](const std::string& d) { return deleteGroupEntry(d, 1); }, "0\tRoot\t0\r\n1\tB\t4\r\n2\tB1\t5\r\n"},
-        {"0\tRoot\t0\n1\tA\t1\n", [](const std::string& d) { return renameGroupEntry(d, 1, "New\tname"); },  // tabs cleaned
+        // tabs cleaned
+        {"0\tRoot\t0\n1\tA\t1\n", [](const std::string& d) { return renameGroupEntry(d, 1, "New\tname"); },
          "0\tRoot\t0\r\n1\tNew name\t1\r\n"},
-        {"0\tRoot\t0\r\n99999999999\tA\t1\r\n-5\tB\t2\r\n",  // nothing is deeper than A: a group made under it goes beside it
-         [](const std::string& d) { return insertGroupEntry(d, 1, 3, "C"); }, "0\tRoot\t0\r\n99999999999\tA\t1\r\n2147483647\tC\t3\r\n-5\tB\t2\r\n"},
+        // nothing is deeper than A: a group made under it goes beside it
+        {"0\tRoot\t0\r\n99999999999\tA\t1\r\n-5\tB\t2\r\n",
+         [](const std::string& d) { return insertGroupEntry(d, 1, 3, "C"); },
+         "0\tRoot\t0\r\n99999999999\tA\t1\r\n2147483647\tC\t3\r\n-5\tB\t2\r\n"},
     };
     for (const auto& row : rows) {
         writeBytes(path, row.before);
@@ -251,7 +273,8 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
     EXPECT_TRUE(std::filesystem::exists(dataDir + "00000002.IDX"));
     writeBytes(path, "0\tRoot\t0\r\n1\tA\t1\r\n");
     std::filesystem::create_directory(dataDir + "ZELO_DIR.TMP");  // every rewrite fails, the file byte-identical
-    EXPECT_FALSE(renameGroupEntry(dataDir, 1, "B") || insertGroupEntry(dataDir, 0, 2, "C") || deleteGroupEntry(dataDir, 1));
+    EXPECT_FALSE(renameGroupEntry(dataDir, 1, "B") || insertGroupEntry(dataDir, 0, 2, "C") ||
+                 deleteGroupEntry(dataDir, 1));
     EXPECT_EQ(readBytes(path), "0\tRoot\t0\r\n1\tA\t1\r\n");
 }
 
@@ -292,8 +315,10 @@ TEST(PropertyEdit, FieldsTakeTheDialogsLimits) {
     DeviceRecord r;
     r.modelCode = 13;
     auto set = [&r](const char* field, const std::string& text) { return applyPropertyField(r, field, text); };
-    for (const auto& [field, text] : {std::pair<const char*, std::string>{"mac", "00-1a-2b-3c-4d-5e"}, {"port", "70000"},
-                                      {"name", std::string(70, 'x')}, {"password", std::string(20, 'p')}, {"model", "HX-7200"}})
+    for (const auto& [field, text] : {std::pair<const char*, std::string>{"mac", "00-1a-2b-3c-4d-5e"},
+                                      {"port", "70000"},
+                                      {"name", std::string(70, 'x')}, {"password", std::string(20, 'p')},
+                                      {"model", "HX-7200"}})
         EXPECT_EQ(set(field, text), EditResult::Ok) << field;
     EXPECT_EQ(r.macText + " " + std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
                   std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "001a2b3c4d5e 65535 62 16 3");
@@ -357,7 +382,8 @@ TEST(PowerColumn, MasterDigitAndOutletCodes) {
     s.outletCount = 8;
     const int codes[8] = {0, 1, 2, 3, 4, 5, 6, kOutletNotReported};
     for (int i = 0; i < 8; ++i) s.outlets[std::size_t(i)].state = codes[i];
-    const std::tuple<bool, int, const char*> rows[] = {{false, 1, "0110101"},  {true, -1, "0110101"}, {true, 0, "0 0110101"},
+    const std::tuple<bool, int, const char*> rows[] = {
+        {false, 1, "0110101"}, {true, -1, "0110101"}, {true, 0, "0 0110101"},
         {true, 1, "1 0110101"}, {true, 9, "9 0110101"}, {true, 10, "1 0110101"}, {true, 65535, "1 0110101"}};
     for (const auto& [present, master, text] : rows) {
         s.masterPresent = present, s.masterState = master;

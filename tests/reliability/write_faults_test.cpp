@@ -48,7 +48,8 @@ std::pair<bool, Files> run(FaultyFileOps& ops, const Files& start, const Operati
     }
     Files files;
     for (const auto& e : fs::recursive_directory_iterator(dir.path()))
-        if (e.is_regular_file()) files[fs::relative(e.path(), dir.path()).generic_string()] = test::readBytes(e.path().string());
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), dir.path()).generic_string()] = test::readBytes(e.path().string());
     return {reported, files};
 }
 
@@ -159,11 +160,14 @@ bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterF
     EXPECT_TRUE(w.load(false));
     w.ws.settings().logEnable = true;
     w.ws.settings().baseDir = "";
-    const test::Bytes report = test::ElementReport().mac("0000AABBCC02").outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
+    const test::Bytes report =
+        test::ElementReport().mac("0000AABBCC02").outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
     StatusStation& station = w.ws.station();
     if (!station.decodeStatusReport(report.data(), report.size())) return false;
     station.commitPendingSaves();
-    auto saved = [&] { return loadItemFile(dataDir, 1).at(1).powerText == w.ws.directory().devices().find(0x11)->powerText; };
+    auto saved = [&] {
+        return loadItemFile(dataDir, 1).at(1).powerText == w.ws.directory().devices().find(0x11)->powerText;
+    };
     const bool done = saved() && fs::exists(dataDir + "00000011.LOG");  // a log line that cannot be written is skipped
     if (afterFault) *afterFault = {{"00000001.IDX", test::readBytes(dataDir + "00000001.IDX")}};
     if (!retry) return done;
@@ -200,11 +204,13 @@ const Case kCases[] = {
     onDirectory("device-rename", [](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); }),
     onDirectory("device-delete", [](DeviceDirectory& d) { return d.deleteDevice(0x11); }),
     onDirectory("device-delete-last", [](DeviceDirectory& d) { return d.deleteDevice(0x20); }),
-    {"ini-change-key", {{"ZELO.INI", kIni}}, [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
+    {"ini-change-key", {{"ZELO.INI", kIni}},
+     [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
     {"ini-new-section", {{"ZELO.INI", kIni}},
      [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "MessageBox", "Reconnect", "1"); }},
     {"ini-new-file", {}, [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Lang", "1"); }},
-    {"ini-position", {{"ZELO.INI", kIni}}, [](const std::string& d) { return AppSettings(d + "ZELO.INI").savePosition({10, 400, 20, 620}); }},
+    {"ini-position", {{"ZELO.INI", kIni}},
+     [](const std::string& d) { return AppSettings(d + "ZELO.INI").savePosition({10, 400, 20, 620}); }},
     {"ini-new-tree-id", {{"ZELO.INI", kIni}},
      [](const std::string& d) {
          AppSettings s(d + "ZELO.INI");
@@ -242,7 +248,8 @@ TEST(WriteFaultsStation, AFailedCommitIsWrittenWithTheNextOne) {
         FaultyFileOps faulty;
         faulty.failStep(step, 0);
         Files afterFault;
-        EXPECT_TRUE(run(faulty, kPopulated, [&](const std::string& d) { return stationCommit(d, true, &afterFault); }).first)
+        auto commitTwice = [&](const std::string& d) { return stationCommit(d, true, &afterFault); };
+        EXPECT_TRUE(run(faulty, kPopulated, commitTwice).first)
             << test::kindName(s.kind) << " of " << s.path;
         EXPECT_EQ(afterFault.at("00000001.IDX"), kPopulated.at("00000001.IDX"));
     }

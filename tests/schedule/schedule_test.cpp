@@ -121,7 +121,8 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderAndOneConnectionStaysOnTheCaller
     for (int parallel : {0, 1, 3}) {
         SCOPED_TRACE(parallel);
         DeliveryWalk walk(targets, table,
-                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(), w.ws.dataDir()},
+                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
+                                          w.ws.dataDir()},
                           directory, w.frontend);
         std::vector<std::thread::id> threads(targets.size());
         walk.runToEnd(parallel, [&](std::size_t i) -> Frontend& {

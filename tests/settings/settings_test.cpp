@@ -24,13 +24,18 @@ TEST(ProfileFile, Reads) {
     // empty value is not the default; paired quotes are removed; the first
     // duplicate wins and keys stay in their section; comments and lines
     // without '=' are not keys.
-    writeBytes(ini, "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" + std::string(300, 'v') +
-                    "\r\n[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
+    writeBytes(ini, "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" +
+                    std::string(300, 'v') +
+                    "\r\n[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n"
+                    "[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
     const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"ZELO", "LANGUAGE", "2"}, {"log", "BASEDIR", "C:\\logs \\"}, {"Log", "Blank", ""}, {"S", "a", "x y"}, {"S", "b", "z"},
-        {"S", "c", "\"open"}, {"S", "d", "\""}, {"A", "k", "1"}, {"B", "k", "3"}, {"C", "k", "dflt"}, {"A", ";c", "dflt"},
+        {"ZELO", "LANGUAGE", "2"}, {"log", "BASEDIR", "C:\\logs \\"}, {"Log", "Blank", ""}, {"S", "a", "x y"},
+        {"S", "b", "z"},
+        {"S", "c", "\"open"}, {"S", "d", "\""}, {"A", "k", "1"}, {"B", "k", "3"}, {"C", "k", "dflt"},
+        {"A", ";c", "dflt"},
         {"A", "n", "dflt"}, {"Network", "MSRPport", "dflt"}, {"Log", "long", std::string(255, 'v')}};
-    for (const auto& [section, key, expected] : rows) EXPECT_EQ(readProfileString(ini, section, key, "dflt"), expected) << key;
+    for (const auto& [section, key, expected] : rows)
+        EXPECT_EQ(readProfileString(ini, section, key, "dflt"), expected) << key;
     EXPECT_EQ(readProfileString(ini, "Log", "Other", std::string(300, 'v')), std::string(255, 'v'));  // the default too
 }
 
@@ -50,7 +55,8 @@ TEST(ProfileFile, Writes) {
         // One key changed in place, every other line kept.
         {"; operator notes\n[ZELO]\nLanguage=0\nposition = 9 9 9 9 \n\n[Log]\nLOGenable=1\nunknown line\n", "zelo",
          "Position", "1 2 3 4",
-         "; operator notes\r\n[ZELO]\r\nLanguage=0\r\nPosition=1 2 3 4\r\n\r\n[Log]\r\nLOGenable=1\r\nunknown line\r\n"},
+         "; operator notes\r\n[ZELO]\r\nLanguage=0\r\nPosition=1 2 3 4\r\n\r\n[Log]\r\nLOGenable=1\r\n"
+         "unknown line\r\n"},
         // A new key goes after the last line of its section.
         {"[ZELO]\r\nLanguage=0\r\n\r\n[Log]\r\nLOGenable=1\r\n", "ZELO", "UniqueObj", "1",
          "[ZELO]\r\nLanguage=0\r\nUniqueObj=1\r\n\r\n[Log]\r\nLOGenable=1\r\n"},
@@ -104,7 +110,8 @@ TEST_F(AppSettingsTest, WhatEachFileReadsAs) {
         {"[Network]\r\nMSRPport=-1\r\n", [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "65535"},
         // Values that are not numbers read as 0.
         {"[Network]\r\nMSRPenable=yes\r\n[MessageBox]\r\nQuit=x\r\nDelete= 2\r\n",
-         [](const AppSettings& s) { return std::to_string(s.msrpEnable + 2 * s.confirmQuit + 4 * s.confirmDelete); }, "4"},
+         [](const AppSettings& s) { return std::to_string(s.msrpEnable + 2 * s.confirmQuit + 4 * s.confirmDelete); },
+         "4"},
         // Short lists are filled up by the appended tails; numbers beyond the tenth are ignored.
         {"[ZELO]\r\nListOrder=2 1 0 3 4 5\r\nColumnWidth=100 120\r\n",
          [](const AppSettings& s) { return list(s.listOrder) + list(s.columnWidth); },

@@ -21,10 +21,13 @@ namespace {
 TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesAndTheSampleHasEveryModel) {
     Fleet fleet;
     std::string error;
-    ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n", fleet, error));
+    ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n",
+                           fleet, error));
     std::string got;
-    for (const auto& d : fleet.devices) got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) + ", ";
-    EXPECT_EQ(got, "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");  // units wrap at 16 bits
+    for (const auto& d : fleet.devices)
+        got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) + ", ";
+    // units wrap at 16 bits
+    EXPECT_EQ(got, "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");
     Fleet sample;  // the demonstration fleet: one unit of every model, each on its own port
     ASSERT_TRUE(LoadFleetFile(ZELO_SIM_SAMPLE_FLEET, sample, error)) << error;
     std::multiset<int> models;
@@ -53,11 +56,13 @@ TEST(SimFleet, FaultListsTakeTheirDefaultsAndRejectUnknownNames) {
     FaultConfig f;
     std::string error;
     ASSERT_TRUE(ParseFaults("slow:5, iac-storm, drip, flood", f, error)) << error;
-    EXPECT_EQ(std::to_string(f.slowMs) + " " + std::to_string(f.iacStorm) + " " + std::to_string(f.dripMs), "5 32 1000");
+    EXPECT_EQ(std::to_string(f.slowMs) + " " + std::to_string(f.iacStorm) + " " + std::to_string(f.dripMs),
+              "5 32 1000");
     EXPECT_GT(f.floodBytes, 8192);  // beyond a client's receive ring
     ASSERT_TRUE(ParseFaults("none", f, error));
     EXPECT_EQ(f.slowMs + f.iacStorm + f.dripMs + f.floodBytes, 0);
-    for (const char* bad : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0", "iac-storm:0",
+    for (const char* bad : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0",
+                            "iac-storm:0",
                             "iac-storm:x", "drip:0", "drip:-5"})
         EXPECT_FALSE(ParseFaults(bad, f, error)) << bad;
 }
@@ -97,7 +102,8 @@ TEST(SimReport, TheStationsDecoderReadsEveryLayoutAndForm) {
          "mac:00808712ABCD master:1 outlets:1025 schedule:1010 ping:1/0,0/2,3/1,2/7, temp:1/1/2350 "},
         {EncodeElementReport(longForms),
          "mac:00808712ABCD outlets:10251011 schedule:10101010 ping:1/0,0/2,3/1,2/7,1/9, temp:1/4/-425 "},
-        {EncodeElementReport(noSensor), "mac:00808712ABCD master:1 outlets:10 schedule:10 ping:1/0,0/2,3/1,2/7, temp:0/1/2350 "},
+        {EncodeElementReport(noSensor),
+         "mac:00808712ABCD master:1 outlets:10 schedule:10 ping:1/0,0/2,3/1,2/7, temp:0/1/2350 "},
         {EncodeElementReport(Device(fleet.devices.at(0), 0).reportState()),  // a unit without ping watch
          "mac:000000000001 outlets:1111 schedule:0000 temp:1/0/2350 "},
         {EncodeTableReport(sample(4)), "unit=258 outlets=1025"}, {EncodeShortReport(older), "unit=4660 outlets=1025"},
@@ -136,14 +142,17 @@ std::string answer(const std::string& line) { return line + "\r\n" + kPrompt; }
 TEST(SimConsole, Transcripts) {
     const Transcript transcripts[] = {
         {"prompt mode: frames with and without select number, and refused ones", "hx",
-         {{"<", kHx}, {"*", "*00:HX-7200 Ver 3.14.12\r\n00:HX>"}, {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"},
+         {{"<", kHx}, {"*", "*00:HX-7200 Ver 3.14.12\r\n00:HX>"},
+          {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"},
           {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"}, {"*00:1234#MPOS", kErr},
           {"MPOS", kErr},  // no login: the password must come along
           {"*00:7394#NOSUCH", kErr}, {"*01:7394#MPOS", "00:HX>"},  // another unit's select number
           {"!outlet hx 1 off", "OK"}, {"<", pos("0:0,1:0,1:0,1:0,")},  // a hand switch shows unasked
-          {"*00:7394#SCS", "*00:SCS=0:0,1:0,1:0,0:0,\r\n00:HX>"}, {"*00:7394#DT", "*00:DT=2006/04/01 Sat 12:00:00\r\n00:HX>"},
+          {"*00:7394#SCS", "*00:SCS=0:0,1:0,1:0,0:0,\r\n00:HX>"},
+          {"*00:7394#DT", "*00:DT=2006/04/01 Sat 12:00:00\r\n00:HX>"},
           {"*00:7394#SPEC", "*00:SPEC=7200-0100-4101-0300-1400-0001-0000-0\r\n00:HX>"},
-          {"*00:7394#TYPE", "*00:TYPE=11,11,11,11\r\n00:HX>"}, {"*00:7394#R9900", "*00:R9900=00:80:87:12:34:56\r\n00:HX>"},
+          {"*00:7394#TYPE", "*00:TYPE=11,11,11,11\r\n00:HX>"},
+          {"*00:7394#R9900", "*00:R9900=00:80:87:12:34:56\r\n00:HX>"},
           {"*00:7394#RL3000-300F", "*00:RL=3000-300F\r\n" + kEnd}}},
         {"register writes change what the unit does", "hx",
          {{"<", kHx}, {"*00:7394#R340=2.5", "*00:R340=2.5\r\n00:HX>"}, {"*00:7394#R340", "*00:R340=2.5\r\n00:HX>"},
@@ -152,7 +161,8 @@ TEST(SimConsole, Transcripts) {
           {"*00:7394#PON1", pos("5:0,1:0,1:0,1:0,") + "00:HX>"},  // on 2.5 s after the command
           {"+2499", ""}, {"+1", pos("1:0,1:0,1:0,1:0,")}}},
         {"power delays show states 2 and 5 while they run", "hxdelay",
-         {{"<", kHx}, {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"}, {"+2999", ""}, {"+1", pos("1:0,0:0,1:0,1:0,")},
+         {{"<", kHx}, {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"}, {"+2999", ""},
+          {"+1", pos("1:0,0:0,1:0,1:0,")},
           {"*00:7394#PON2", pos("1:0,5:0,1:0,1:0,") + "00:HX>"}, {"+2000", pos("1:0,1:0,1:0,1:0,")},
           // a reboot: off delay (2), then the reboot time (5), then on
           {"*00:7394#POR3", pos("1:0,1:0,2:0,1:0,") + "00:HX>"}, {"+3000", pos("1:0,1:0,5:0,1:0,")},
@@ -160,21 +170,25 @@ TEST(SimConsole, Transcripts) {
           {"*00:7394#MPOF", pos("0:0,0:0,0:0,0:0,") + "00:HX>"},  // the master: off at once, every outlet with it
           {"*00:7394#MPOS", "*00:MPOS=0,0:0,0:0,0:0,0:0,\r\n00:HX>"}, {"*00:7394#PON9", kErr}}},
         {"schedule upload lists and refuses doubles and junk", "hx",
-         {{"<", kHx}, {"*00:7394#PCLR", "*00:PCLR=OK\r\n00:HX>"}, {"*00:7394#PSET08:30,05/01,,PON1", "*00:PSET=000\r\n00:HX>"},
+         {{"<", kHx}, {"*00:7394#PCLR", "*00:PCLR=OK\r\n00:HX>"},
+          {"*00:7394#PSET08:30,05/01,,PON1", "*00:PSET=000\r\n00:HX>"},
           {"*00:7394#PSET07:00,00/00,1-5,MPOF", "*00:PSET=001\r\n00:HX>"},
           {"*00:7394#PSET08:30,05/01,,PON1", "*00:Doubled\r\n00:HX>"}, {"*00:7394#PSET25:00,05/01,,PON1", kErr},
           {"*00:7394#PSET08:30,05/01,,BOOM", kErr},
-          {"*00:7394#PL-30", "*00:PLIST=0-30\r\nPL00=DATE 0501 08:30 01:02 All \r\nPL01=WEEK 07:00 00:03 M-F \r\n" + kEnd},
+          {"*00:7394#PL-30",
+           "*00:PLIST=0-30\r\nPL00=DATE 0501 08:30 01:02 All \r\nPL01=WEEK 07:00 00:03 M-F \r\n" + kEnd},
           {"*00:7394#PL31-60", "*00:PLIST=31-60\r\n" + kEnd}}},
         {"a locked unit refuses changes but still reports", "hx",
          {{"!lock hx on", "OK"}, {"<", kHx}, {"*00:7394#POF1", kLocked}, {"*00:7394#PCLR", kLocked},
           {"*00:7394#R340=1", kLocked}, {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"}}},
         {"plain: nothing until the empty line, then password, prompt and fixed replies", "swd12k",
          {{"<", kGreeting}, {"+0", ""}, {"", "Password:"}, {"tavik", "\r\n" + kPrompt}, {"", kPrompt},
-          {"ver", answer("version 2.01a.0012 /060401")}, {"DATE", answer("DATE 06/04/01")}, {"TIME", answer("TIME 12:00:00")},
+          {"ver", answer("version 2.01a.0012 /060401")}, {"DATE", answer("DATE 06/04/01")},
+          {"TIME", answer("TIME 12:00:00")},
           {"POF1", kPrompt},  // a 2 s switch-off delay
           {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")}, {"+2000", ""},
-          {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")}, {".model=X", answer("501 Invalid setting")},  // read only
+          // read only
+          {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")}, {".model=X", answer("501 Invalid setting")},
           {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "},  // the new system name is the prompt at once
           {"!lock swd12k on", "OK"}, {"PON1", "501 Locked\r\nLAB> "}}},
         {"plain: the third wrong password ends the console", "gv",
@@ -271,15 +285,19 @@ TEST(SimServerFaults, Transcripts) {
         {"a mute unit accepts and says nothing", "hx", {{"!fault hx mute", "OK"}, {"*", ""}, {"+0", ""}}},
         {"mute commands, framed", "hx", {{"!fault hx mute-commands", "OK"}, {"<", kHx}, {"*", ""}, {"+0", ""}}},
         {"mute commands, plain", "swd12k",
-         {{"!fault swd12k mute-commands", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"XPOS", ""}, {"+0", ""}}},
+         {{"!fault swd12k mute-commands", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"XPOS", ""},
+          {"+0", ""}}},
         {"refused password, plain", "swd12k",
-         {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nIncorrect password\r\nPassword:"}}},
+         {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1],
+          {"tavik", "\r\nIncorrect password\r\nPassword:"}}},
         {"refused password, framed", "hx",
          {{"!fault hx refuse-password", "OK"}, {"<", kHx}, {"*00:7394#MPOS", "*00:Err\r\n00:HX>"}}},
         {"drip: every byte alone, a tenth of a second apart", "swd12k",
-         {{"!fault swd12k drip:100", "OK"}, {"+0", " "}, {"+99", ""}, {"+1", "2"}, {"+100", "2"}, {"+100", "0"}, {"+100", " "}}},
+         {{"!fault swd12k drip:100", "OK"}, {"+0", " "}, {"+99", ""}, {"+1", "2"}, {"+100", "2"}, {"+100", "0"},
+          {"+100", " "}}},
         {"split telnet sequences", "hx",
-         {{"!fault hx split-iac", "OK"}, {"+0", "\xFF"}, {"+40", "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03" "00:HX>"}, {"*", "\xFF"},
+         {{"!fault hx split-iac", "OK"}, {"+0", "\xFF"}, {"+40", "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03" "00:HX>"},
+          {"*", "\xFF"},
           {"+40", "\xFB\x01" + kIdent}}},
     };
     for (const Transcript& t : faults) Play(t);

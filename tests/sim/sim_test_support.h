@@ -47,7 +47,9 @@ public:
         fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) | O_NONBLOCK);
         return true;
     }
-    void send(const std::string& bytes) { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size())); }
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+    }
     bool poll() {  // reads what is there without waiting; false once the peer has closed
         char buf[65536];
         for (ssize_t got; fd_ >= 0 && !closed_; received_.append(buf, std::size_t(got)))
@@ -87,7 +89,8 @@ public:
     std::vector<std::vector<std::uint8_t>> drain() {  // the datagrams that arrived, oldest first
         std::vector<std::vector<std::uint8_t>> out;
         std::vector<std::uint8_t> buf(4096);  // room to spare: an oversized one shows its true size
-        for (ssize_t got; (got = recv(fd_, buf.data(), buf.size(), 0)) >= 0;) out.emplace_back(buf.begin(), buf.begin() + got);
+        for (ssize_t got; (got = recv(fd_, buf.data(), buf.size(), 0)) >= 0;)
+            out.emplace_back(buf.begin(), buf.begin() + got);
         return out;
     }
 
@@ -121,7 +124,8 @@ public:
         return c.take();
     }
     bool untilClosed(RawClient& c) {
-        for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed(); c.poll()) server_->step(1);
+        for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed(); c.poll())
+            server_->step(1);
         return c.peerClosed();
     }
     void settle(RawClient* c = nullptr, int rounds = 5) {  // a few quick rounds
@@ -139,7 +143,9 @@ public:
     }
 
 private:
-    static std::chrono::steady_clock::time_point aSecond() { return std::chrono::steady_clock::now() + std::chrono::seconds(1); }
+    static std::chrono::steady_clock::time_point aSecond() {
+        return std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    }
     ManualSimClock clock_;
     std::unique_ptr<SimServer> server_;
 };

@@ -47,7 +47,8 @@ class ElementReport {
 public:
     ElementReport& mac(const std::string& hex12) {
         words({0x0001, 12, 0});
-        for (std::size_t i = 0; i < 12; i += 2) body_.push_back(std::uint8_t(std::stoul(hex12.substr(i, 2), nullptr, 16)));
+        for (std::size_t i = 0; i < 12; i += 2)
+            body_.push_back(std::uint8_t(std::stoul(hex12.substr(i, 2), nullptr, 16)));
         return *this;
     }
     ElementReport& master(unsigned state) { return words({0x0100, 6, state}); }
@@ -87,7 +88,9 @@ public:
         block[27] = std::uint8_t(unsigned(hundredths) & 0xFF);
         return raw(block);
     }
-    ElementReport& unknown(unsigned type, unsigned length) { return words({type, length}).raw(Bytes(length - 4, 0xEE)); }
+    ElementReport& unknown(unsigned type, unsigned length) {
+        return words({type, length}).raw(Bytes(length - 4, 0xEE));
+    }
     ElementReport& raw(const Bytes& bytes) { body_.insert(body_.end(), bytes.begin(), bytes.end()); return *this; }
     // Zero filler words added by build(), per element (devices send at least
     // one word per element so that the walk reaches every element).
@@ -170,7 +173,8 @@ inline std::string describe(const Bytes& d) {
                 out += "ping:";
                 for (const auto& p : e.entries) out += std::to_string(p.state) + "/" + std::to_string(p.reboots) + ",";
             } else {
-                out += "temp:" + std::to_string(e.sensor) + "/" + std::to_string(e.state) + "/" + std::to_string(e.temperature);
+                out += "temp:" + std::to_string(e.sensor) + "/" + std::to_string(e.state) + "/" +
+                       std::to_string(e.temperature);
             }
             out += " ";
         }, element);

@@ -56,14 +56,20 @@ inline std::string itemFile(const std::vector<ItemRecord>& records) {
     return text;
 }
 
-inline const std::string kHxRecord = ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
-inline const std::string kGvRecord = ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
-inline const std::string kSwdRecord = ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
+inline const std::string kHxRecord =
+    ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kGvRecord =
+    ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
+inline const std::string kSwdRecord =
+    ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
 // A prompt model whose older MAC line also reads as unit number 5.
-inline const std::string kOldHxRecord = ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
-inline const std::string kSwd6Record = ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
+inline const std::string kOldHxRecord =
+    ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
+inline const std::string kSwd6Record =
+    ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
 // Group 2: a second device with the hx's MAC, later in list order.
-inline const std::string kDupRecord = ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kDupRecord =
+    ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
 inline const std::string kGroup1 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record;
 
 inline constexpr std::int64_t kNow = 1167606300;  // 2006-12-31 23:05 UTC

@@ -28,7 +28,8 @@ using test::kNow;
 ElementReport gv() { return ElementReport().mac("0000AABBCC02"); }
 
 TEST(StatusChecksum, FoldsTheComplementsOfBigEndianWords) {
-    const std::uint8_t header[] = {0x01, 0x00, 0x00, 0x0A, 0, 0, 0, 0, 0, 0}, odd[] = {0x12}, ones[] = {0xFF, 0xFF, 0xFF, 0xFF};
+    const std::uint8_t header[] = {0x01, 0x00, 0x00, 0x0A, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t odd[] = {0x12}, ones[] = {0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(reportChecksum(header, sizeof header), 0xFEF5);
     EXPECT_EQ(reportChecksum(odd, 1), 0xEDFF);  // a last odd byte counts as 0x1200
     EXPECT_EQ(reportChecksum(ones, 4), 0);
@@ -60,7 +61,8 @@ TEST(ReportDecoder, WhatEachDatagramReadsAs) {
         {"a four-byte unknown element as the last bytes", gv().unknown(0x0999, 4).fillerWords(0).build(),
          "mac:0000AABBCC02 "},
         {"the count reaching exactly zero reads one more element",
-         gv().outlets({{0, 0}}).unknown(0x0999, 4).master(0).fillerWords(0).build(), "mac:0000AABBCC02 outlets:0 master:0 "},
+         gv().outlets({{0, 0}}).unknown(0x0999, 4).master(0).fillerWords(0).build(),
+         "mac:0000AABBCC02 outlets:0 master:0 "},
         {"the count below zero ends the walk",
          gv().outlets({{0, 0}}).unknown(0x0999, 4).unknown(0x0999, 4).master(0).fillerWords(0).build(),
          "mac:0000AABBCC02 outlets:0 "},
@@ -71,7 +73,8 @@ TEST(ReportDecoder, WhatEachDatagramReadsAs) {
     };
     for (const auto& row : rows) EXPECT_EQ(test::describe(row.report), row.read) << row.name;
     const Bytes b = gv().outlets({{5, 1}}).build();
-    EXPECT_EQ(std::get<OutletsElement>(decodeReport(b.data(), b.size())->elements.at(1)).outlets[0].code, 5);  // as sent
+    // as sent
+    EXPECT_EQ(std::get<OutletsElement>(decodeReport(b.data(), b.size())->elements.at(1)).outlets[0].code, 5);
 }
 
 // ---- what a report leaves in the record of the device that sent it ----
@@ -140,8 +143,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, ReportToRecord, ::testing::ValuesIn(kRecordRows),
 TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     // A master value above 9 still reads as on, and is kept as sent.
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").master(208).outlets({{1, 1}, {0, 0}, {5, 0}, {2, 1}})
-                            .schedule({1, 0, 1, 1}).temperature(true, 0, 2350).pingCompact({{1, 0}, {0, 1}, {3, 2}, {2, 65535}}).build()));
-    EXPECT_EQ(summary(0x10) + " " + std::to_string(device(0x10).lastMasterState), "1 1001|4|1011|O-RX|0 1 2 65535 |2350|0 208");
+                            .schedule({1, 0, 1, 1}).temperature(true, 0, 2350)
+                            .pingCompact({{1, 0}, {0, 1}, {3, 2}, {2, 65535}}).build()));
+    EXPECT_EQ(summary(0x10) + " " + std::to_string(device(0x10).lastMasterState),
+              "1 1001|4|1011|O-RX|0 1 2 65535 |2350|0 208");
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
     ASSERT_EQ(view.changedRecords.size(), 1u);
     EXPECT_EQ(view.changedRecords[0].powerText, "1 1001");
@@ -299,7 +304,9 @@ protected:
         for (const Bytes& b : datagrams) ASSERT_TRUE(sender.send(port, b));
         ASSERT_TRUE(station->waitForReport(std::chrono::milliseconds(2000)));
     }
-    static Bytes outlet(unsigned code, unsigned output) { return ElementReport().mac("0000AABBCC02").outlets({{code, output}}).build(); }
+    static Bytes outlet(unsigned code, unsigned output) {
+        return ElementReport().mac("0000AABBCC02").outlets({{code, output}}).build();
+    }
     std::string power() { return device(0x11).powerText + "/" + parseItemFile(file("00000001.IDX"), 1)[1].powerText; }
     std::string ticked(std::size_t limit = SIZE_MAX) {  // received/accepted, or "-" when the tick did not poll
         const TickResult r = station->tick(limit);
@@ -373,7 +380,8 @@ using test::readBytes;
 
 std::int64_t local(int year, int month, int day, int hour, int minute) {
     std::tm t{};
-    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day, t.tm_hour = hour, t.tm_min = minute, t.tm_isdst = -1;
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_isdst = -1;
     return std::int64_t(std::mktime(&t));
 }
 
@@ -393,7 +401,8 @@ protected:
 };
 
 TEST_F(EventLog, FileNameAndDirectory) {
-    EXPECT_EQ(eventLogFileName(0x2A, false, false, newYearsEve), "0000002A.LOG");  // the id in hex, date and hour optional
+    // the id in hex, date and hour optional
+    EXPECT_EQ(eventLogFileName(0x2A, false, false, newYearsEve), "0000002A.LOG");
     EXPECT_EQ(eventLogFileName(0x2A, true, true, newYearsEve), "0000002A-20061231-23.LOG");
     EXPECT_EQ(eventLogFileName(0x2A, true, false, newYearsEve), "0000002A-20061231.LOG");
     EXPECT_EQ(eventLogFileName(0xDEADBEEF, false, true, local(2007, 3, 4, 7, 0)), "DEADBEEF-07.LOG");
@@ -403,7 +412,8 @@ TEST_F(EventLog, FileNameAndDirectory) {
     const std::string sep = "/";
 #endif
     // The base directory gains a separator, in memory, once.
-    const std::pair<std::string, std::string> rows[] = {{"logs", "logs" + sep}, {"logs" + sep, "logs" + sep}, {"logs\\", "logs\\"}, {"", ""}};
+    const std::pair<std::string, std::string> rows[] = {
+        {"logs", "logs" + sep}, {"logs" + sep, "logs" + sep}, {"logs\\", "logs\\"}, {"", ""}};
     for (const auto& [base, added] : rows) {
         settings.baseDir = base;
         EXPECT_EQ(eventLogDirectory(settings, dataDir), dataDir + added) << base;
@@ -463,14 +473,16 @@ std::string twelveLines(const std::string& record) {  // a version 0 record: no 
 TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
     using namespace test;
     const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
-    const std::string v0 = std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);  // a name cut
+    // a name cut
+    const std::string v0 = std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
     const std::string duplicates = kHeader + kGvRecord + kGvRecord + "\r\nafter the stop line\r\n";
     const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
     const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
         {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
         {v2, {changed(0x11, "1010"), changed(0x11, "0000")}},  // the same device twice: the later copy wins
         {v0, {changed(0x11, "1")}}, {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
-        {duplicates, {changed(0x11, "01")}}, {cut, {changed(0x10, "1 1")}}, {cut, {changed(0x11, "1"), changed(0x99, "1")}},
+        {duplicates, {changed(0x11, "01")}}, {cut, {changed(0x10, "1 1")}},
+        {cut, {changed(0x11, "1"), changed(0x99, "1")}},
     };
     for (const auto& [start, saves] : rows) {
         TempDir a, b;

@@ -36,9 +36,11 @@ TEST(StationWithSim, TenThousandReportsAreAllCommitted) {
     std::vector<std::vector<ItemRecord>> groups(4);
     for (int u = 0; u < kUnits; ++u) {
         const std::string name = "u-" + std::to_string(u + 1);
-        groups[u % 4].push_back(ItemRecord{name, "GV2208", 0x100u + unsigned(u), 13, "1111", " ", macOf(u), "tavik admin", "0 " + name});
+        groups[u % 4].push_back(
+            ItemRecord{name, "GV2208", 0x100u + unsigned(u), 13, "1111", " ", macOf(u), "tavik admin", "0 " + name});
     }
-    for (std::size_t g = 1; g <= groups.size(); ++g) test::writeBytes(dataDir + hexText(unsigned(g), 8) + ".IDX", test::itemFile(groups[g - 1]));
+    for (std::size_t g = 1; g <= groups.size(); ++g)
+        test::writeBytes(dataDir + hexText(unsigned(g), 8) + ".IDX", test::itemFile(groups[g - 1]));
     test::writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tA\t1\r\n1\tB\t2\r\n1\tC\t3\r\n1\tD\t4\r\n");
     std::filesystem::create_directories(dataDir + "logs");
     test::TestWorkspace w{dataDir, test::Net::System, kNow};
@@ -50,8 +52,11 @@ TEST(StationWithSim, TenThousandReportsAreAllCommitted) {
     ASSERT_TRUE(station.openStatusListenerOn(0, 0x7F000001u));
     sim::Fleet fleet;
     std::string error;
-    ASSERT_TRUE(sim::ParseFleet("station = 127.0.0.1:" + std::to_string(station.listenerPort()) + "\ninterval = 0\n[u]\nmodel = 13\n"
-                                "count = " + std::to_string(kUnits) + "\nmac = " + macOf(0) + "\n", fleet, error)) << error;
+    ASSERT_TRUE(sim::ParseFleet("station = 127.0.0.1:" + std::to_string(station.listenerPort()) +
+                                    "\ninterval = 0\n[u]\nmodel = 13\ncount = " + std::to_string(kUnits) +
+                                    "\nmac = " + macOf(0) + "\n",
+                                fleet, error))
+        << error;
     auto server = std::make_unique<sim::SimServer>(std::move(fleet));
     ASSERT_TRUE(server->start(error)) << error;
     auto log = [&](std::uint32_t id) { return readBytes(dataDir + "logs/" + hexText(id, 8) + ".LOG"); };
@@ -64,8 +69,10 @@ TEST(StationWithSim, TenThousandReportsAreAllCommitted) {
     for (int round = 0; round < kRounds; ++round) {
         for (int from = 0; from < kUnits; from += burst) {
             for (int u = from; u < std::min(from + burst, kUnits); ++u)
-                ASSERT_EQ(server->control("outlet u-" + std::to_string(u + 1) + (round % 2 ? " 1 on" : " 1 off")), "OK");
-            for (int i = 0; i < 100000 && server->reportsSent() < std::uint64_t(round * kUnits + std::min(from + burst, kUnits)); ++i)
+                ASSERT_EQ(server->control("outlet u-" + std::to_string(u + 1) + (round % 2 ? " 1 on" : " 1 off")),
+                          "OK");
+            const auto target = std::uint64_t(round * kUnits + std::min(from + burst, kUnits));
+            for (int i = 0; i < 100000 && server->reportsSent() < target; ++i)
                 server->step(1);
             for (int i = 0; i < 1000 && received < server->reportsSent(); ++i) {
                 station.waitForReport(std::chrono::milliseconds(5));
@@ -74,7 +81,8 @@ TEST(StationWithSim, TenThousandReportsAreAllCommitted) {
             }
         }
     }
-    station.waitForReport(std::chrono::milliseconds(20));  // a little longer for any report still on its way: none may come
+    // a little longer for any report still on its way: none may come
+    station.waitForReport(std::chrono::milliseconds(20));
     EXPECT_EQ(station.tick().received, 0u);
     EXPECT_EQ(server->reportsSent(), kReports);
     EXPECT_EQ(received, kReports);
@@ -105,7 +113,8 @@ TEST(StationWithSim, TenThousandReportsAreAllCommitted) {
             r.temperature = 2350;
             r.temperatureState = 0;
         }
-        EXPECT_EQ(readBytes(dataDir + hexText(unsigned(g + 1), 8) + ".IDX"), test::itemFile(groups[g])) << "group " << g + 1;
+        EXPECT_EQ(readBytes(dataDir + hexText(unsigned(g + 1), 8) + ".IDX"), test::itemFile(groups[g]))
+            << "group " << g + 1;
     }
 }
 
