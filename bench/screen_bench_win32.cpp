@@ -116,20 +116,23 @@ double switchTo(MainWindow& w, int topLevelPosition) {
     return msSince(t0);
 }
 
-// Counts the reports the station takes and passes every event on.
-class CountingView final : public DeviceView {
+// Counts the records the station saves on their way to the screen's rows
+// and passes every call on.
+class CountingView final : public PaneLink {
 public:
-    explicit CountingView(DeviceView& screen) : screen_(screen) {}
-    void recordChanged(const DeviceRecord& r) override { screen_.recordChanged(r); }
-    void reportAccepted(const DeviceRecord& r) override {
-        ++accepted;
-        screen_.reportAccepted(r);
+    explicit CountingView(PaneLink& screen) : screen_(screen) {}
+    std::vector<std::pair<bool, std::uint32_t>> deliverySelection() override {
+        return screen_.deliverySelection();
     }
-    void outletsChanged(int index) override { screen_.outletsChanged(index); }
+    void recordChanged(const DeviceRecord& r) override {
+        ++accepted;
+        screen_.recordChanged(r);
+    }
+    void groupRenamed(std::uint32_t id, const std::string& name) override { screen_.groupRenamed(id, name); }
     long accepted = 0;
 
 private:
-    DeviceView& screen_;
+    PaneLink& screen_;
 };
 
 double median(std::vector<double> v) {
@@ -228,7 +231,7 @@ int main(int argc, char** argv) {
     switchTo(w, 1);
     pump();
     CountingView counter(w.screen());
-    app.setDeviceView(&counter);
+    app.setPanes(&counter);
     std::atomic<bool> running{true};
     std::atomic<long> sent{0};
     const DWORD guiThread = GetCurrentThreadId();
@@ -285,13 +288,13 @@ int main(int argc, char** argv) {
     const auto at = [&](double q) {
         return latency.empty() ? 0.0 : latency[static_cast<std::size_t>(q * (latency.size() - 1))];
     };
-    std::printf("%ld reports sent in %d s to the shown group of %d, %ld taken in that time; "
+    std::printf("%ld reports sent in %d s to the shown group of %d, %ld rows refreshed in that time; "
                 "%d devices' rows updated\n",
                 sent.load(), seconds, kLarge, acceptedInTime, updated);
     std::printf("message answered after: median %.1f ms, 99th percentile %.1f ms, max %.1f ms "
                 "(%zu messages)\n",
                 at(0.5), at(0.99), latency.empty() ? 0.0 : latency.back(), latency.size());
-    app.setDeviceView(&w.screen());
+    app.setPanes(&w.screen());
     DestroyWindow(w.hwnd());
     pump();
     WSACleanup();

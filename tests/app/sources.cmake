@@ -1,6 +1,5 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
-  app/main_layout_test.cpp
-  app/control_pages_test.cpp
+  app/app_test.cpp
   app/device_windows_test.cpp
   app/main_screen_test.cpp
 )

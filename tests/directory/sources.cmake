@@ -1,6 +1,3 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
-  directory/item_file_test.cpp
-  directory/group_outline_test.cpp
-  directory/device_list_test.cpp
-  directory/device_directory_test.cpp
+  directory/directory_test.cpp
 )

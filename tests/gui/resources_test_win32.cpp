@@ -1,10 +1,13 @@
-// The resources built into ZELO.exe: the menus of the three languages and
-// the accelerator table, read from the program file.
+// The resources built into ZELO.exe, read from the program file: every
+// language's main menu carries the commands the main window dispatches, the
+// Japanese labels arrive as Japanese, and the accelerators open the About
+// box and deliver a schedule.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "resources/resource_ids.h"
 #include "tests/gui/zelo_process_win32.h"
@@ -15,82 +18,61 @@ namespace {
 class ZeloResources : public ::testing::Test {
 protected:
     void SetUp() override {
-        module = LoadLibraryExA((test::testProgramDirectory() / "ZELO.exe").string().c_str(),
-                                nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        module = LoadLibraryExA((test::testProgramDirectory() / "ZELO.exe").string().c_str(), nullptr,
+                                LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(module, nullptr);
     }
     void TearDown() override {
         if (module) FreeLibrary(module);
     }
-
-    // Labels as UTF-16, so the Japanese menu compares exactly under any code page.
-    static std::wstring label(HMENU menu, UINT item, UINT flag) {
-        wchar_t buf[128] = {};
-        GetMenuStringW(menu, item, buf, 128, flag);
-        return buf;
-    }
-
     HMODULE module = nullptr;
 };
 
-TEST_F(ZeloResources, EnglishMainMenu) {
-    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDR_MENU_EN));
-    ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 3);
-    EXPECT_EQ(label(menu, 0, MF_BYPOSITION), L"&File");
-    EXPECT_EQ(label(menu, 1, MF_BYPOSITION), L"&Tool");
-    EXPECT_EQ(label(menu, 2, MF_BYPOSITION), L"&Help");
-    EXPECT_EQ(label(menu, IDM_QUIT, MF_BYCOMMAND), L"&Quit");
-    EXPECT_EQ(label(menu, IDM_OPTION, MF_BYCOMMAND), L"&Option...\tF8");
-    EXPECT_EQ(label(menu, IDM_ABOUT, MF_BYCOMMAND), L"&About...");
-    DestroyMenu(menu);
+TEST_F(ZeloResources, EveryMainMenuCarriesTheCommandsTheWindowDispatches) {
+    const struct {
+        int menu;
+        std::vector<UINT> commands;
+    } menus[] = {
+        {IDR_MENU_EN, {IDM_QUIT, IDM_OPTION, IDM_ABOUT}},
+        {IDR_MENU_JA, {IDM_QUIT, IDM_OPTION, IDM_ABOUT}},
+        // The Esperanto menu keeps the older file entries.
+        {IDR_MENU_EO, {IDM_QUIT, IDM_OPTION, IDM_ABOUT, IDM_DELETE_KEY, IDM_RENAME_KEY, IDM_STATE, IDM_GROUP_NEW}},
+    };
+    for (const auto& m : menus) {
+        SCOPED_TRACE(m.menu);
+        HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(m.menu));
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(GetMenuItemCount(menu), 3);  // File, Tool, Help
+        for (UINT command : m.commands) EXPECT_NE(GetMenuState(menu, command, MF_BYCOMMAND), UINT(-1)) << command;
+        if (m.menu == IDR_MENU_JA) {  // read as UTF-16, so it compares exactly under any code page
+            wchar_t file[64] = {}, quit[64] = {};
+            GetMenuStringW(menu, 0, file, 64, MF_BYPOSITION);
+            GetMenuStringW(menu, IDM_QUIT, quit, 64, MF_BYCOMMAND);
+            EXPECT_EQ(std::wstring(file), L"\x30D5\x30A1\x30A4\x30EB(&F)");
+            EXPECT_EQ(std::wstring(quit), L"\x30A2\x30D7\x30EA\x30B1\x30FC\x30B7\x30E7\x30F3\x306E\x7D42\x4E86(&X)");
+        }
+        DestroyMenu(menu);
+    }
 }
 
-TEST_F(ZeloResources, JapaneseMainMenu) {
-    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDR_MENU_JA));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(label(menu, 0, MF_BYPOSITION), L"\x30D5\x30A1\x30A4\x30EB(&F)");
-    EXPECT_EQ(label(menu, 1, MF_BYPOSITION), L"\x30C4\x30FC\x30EB(&T)");
-    EXPECT_EQ(label(menu, 2, MF_BYPOSITION), L"\x30D8\x30EB\x30D7(&H)");
-    EXPECT_EQ(label(menu, IDM_OPTION, MF_BYCOMMAND),
-              L"\x30AA\x30D7\x30B7\x30E7\x30F3(&O)...\tF8");
-    EXPECT_EQ(label(menu, IDM_QUIT, MF_BYCOMMAND),
-              L"\x30A2\x30D7\x30EA\x30B1\x30FC\x30B7\x30E7\x30F3\x306E\x7D42\x4E86(&X)");
-    DestroyMenu(menu);
-}
-
-TEST_F(ZeloResources, EsperantoMainMenuCarriesTheOldFileEntries) {
-    HMENU menu = LoadMenuA(module, MAKEINTRESOURCEA(IDR_MENU_EO));
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(label(menu, 0, MF_BYPOSITION), L"&Dosiero");
-    EXPECT_EQ(label(menu, 1, MF_BYPOSITION), L"&Ilprogramo");
-    EXPECT_EQ(label(menu, 2, MF_BYPOSITION), L"&Savo");
-    EXPECT_EQ(label(menu, IDM_QUIT, MF_BYCOMMAND), L"Finig^o(&Q)");
-    EXPECT_EQ(label(menu, IDM_DELETE_KEY, MF_BYCOMMAND), L"Forstreko(&D)\tDelete");
-    EXPECT_EQ(label(menu, IDM_RENAME_KEY, MF_BYCOMMAND), L"Alinomig^o(&N)\tF2");
-    EXPECT_EQ(label(menu, IDM_STATE, MF_BYCOMMAND), L"Stato(&P)");
-    EXPECT_EQ(label(menu, IDM_GROUP_NEW, MF_BYCOMMAND), L"Grupo(&G)");
-    EXPECT_EQ(label(menu, IDM_OPTION, MF_BYCOMMAND), L"Elekto(&O)...\tF8");
-    EXPECT_EQ(label(menu, IDM_ABOUT, MF_BYCOMMAND), L"&Epitomo...");
-    DestroyMenu(menu);
-}
-
-TEST_F(ZeloResources, AltSlashAndAltQuestionMarkOpenTheAboutBox) {
+TEST_F(ZeloResources, AltSlashAndAltQuestionMarkOpenTheAboutBoxCtrlDDelivers) {
     HACCEL table = LoadAcceleratorsA(module, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ASSERT_NE(table, nullptr);
     ACCEL entries[8];
-    const int n = CopyAcceleratorTableA(table, entries, 8);
-    ASSERT_EQ(n, 3);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(entries[i].cmd, IDM_ABOUT);
-        EXPECT_EQ(entries[i].fVirt & (FALT | FVIRTKEY), FALT);  // a character, not a key
+    ASSERT_EQ(CopyAcceleratorTableA(table, entries, 8), 3);
+    const struct {
+        WORD key, command;
+        BYTE flags;  // of FALT, FCONTROL, FVIRTKEY
+    } rows[] = {
+        {'/', IDM_ABOUT, FALT},  // characters, not keys
+        {'?', IDM_ABOUT, FALT},
+        {'D', IDM_DELIVER_SCHEDULE, FCONTROL | FVIRTKEY},  // to the selected rows
+    };
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(entries[i].key, rows[i].key) << i;
+        EXPECT_EQ(entries[i].cmd, rows[i].command) << i;
+        EXPECT_EQ(entries[i].fVirt & (FALT | FCONTROL | FVIRTKEY), rows[i].flags) << i;
     }
-    EXPECT_EQ(entries[0].key, '/');
-    EXPECT_EQ(entries[1].key, '?');
-    // Ctrl+D (a virtual key) delivers a schedule to the selected rows.
-    EXPECT_EQ(entries[2].cmd, IDM_DELIVER_SCHEDULE);
-    EXPECT_EQ(entries[2].key, 'D');
-    EXPECT_EQ(entries[2].fVirt & (FCONTROL | FVIRTKEY | FALT), FCONTROL | FVIRTKEY);
 }
 
 }  // namespace

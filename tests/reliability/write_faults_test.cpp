@@ -5,32 +5,27 @@
 // failure never leaves half a file), a failure reported as success must not
 // occur, and the directory held in memory must match what is on disk.
 //
-// Each test prints "WRITEFAULT <name> cases=N damaged=M" for the
+// Each case prints "WRITEFAULT <name> cases=N damaged=M" for the
 // reliability report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
+#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
+#include "directory/device_directory.h"
+#include "directory/item_file.h"
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
 #include "settings/profile_file.h"
-#include "common/file_replace.h"
-#include "directory/device_directory.h"
-#include "directory/item_file.h"
 #include "status/event_log.h"
 #include "status/status_station.h"
 #include "tests/status/station_fixture.h"
 #include "tests/support/faulty_file_ops.h"
-#include "tests/support/test_workspace.h"
-#include "tests/support/scripted_frontend.h"
-#include "tests/support/temp_dir.h"
 
 namespace zelo {
 namespace {
@@ -38,353 +33,225 @@ namespace {
 namespace fs = std::filesystem;
 using test::FaultyFileOps;
 using test::FileStep;
-using test::ScopedFileOps;
-using test::TempDir;
-
 using Files = std::map<std::string, std::string>;  // name under the directory -> bytes
+using Operation = std::function<bool(const std::string& dataDir)>;  // run over "DIR/"
 
-Files snapshot(const fs::path& root) {
-    Files files;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file())
-            files[fs::relative(e.path(), root).generic_string()] =
-                test::readBytes(e.path().string());
-    return files;
-}
-
-void lay(const fs::path& root, const Files& files) {
-    for (const auto& [name, bytes] : files) {
-        fs::create_directories((root / name).parent_path());
-        test::writeBytes((root / name).string(), bytes);
-    }
-}
-
-// The operation under test, run over a data directory ("DIR/").
-using Operation = std::function<bool(const std::string& dataDir)>;
-
-struct Sweep {
-    int cases = 0;
-    int damaged = 0;
-};
-
-// Write counts to cut a write of `size` bytes at.
-std::set<std::size_t> cutsFor(std::size_t size) {
-    std::set<std::size_t> cuts;
-    for (std::size_t n : {std::size_t(0), std::size_t(1), size / 2, size - 1})
-        if (n < size) cuts.insert(n);
-    return cuts;
-}
-
-Sweep sweep(const std::string& name, const Files& start, const Operation& op) {
-    Sweep result;
-    TempDir clean;
-    lay(clean.path(), start);
-    FaultyFileOps watch;
-    bool ok;
+// `op` over a fresh directory holding `start`, with `ops` doing the disk
+// work: what it reported, and the files it left.
+std::pair<bool, Files> run(FaultyFileOps& ops, const Files& start, const Operation& op) {
+    test::TempDir dir;
+    for (const auto& [name, bytes] : start) test::writeBytes((dir.path() / name).string(), bytes);
+    bool reported;
     {
-        ScopedFileOps use(watch);
-        ok = op(clean.path().string() + "/");
+        test::ScopedFileOps use(ops);
+        reported = op(dir.path().string() + "/");
     }
-    EXPECT_TRUE(ok) << name << ": fails without any fault";
-    const Files after = snapshot(clean.path());
-    EXPECT_NE(after, start) << name << ": changes nothing";
-    EXPECT_FALSE(watch.trace().empty()) << name << ": writes nothing through the file steps";
+    Files files;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        if (e.is_regular_file())
+            files[fs::relative(e.path(), dir.path()).generic_string()] = test::readBytes(e.path().string());
+    return {reported, files};
+}
 
-    for (std::size_t step = 0; step < watch.trace().size(); ++step) {
-        const FileStep& s = watch.trace()[step];
-        std::set<std::size_t> cuts{0};
-        if (s.kind == FileStep::Write) cuts = cutsFor(s.size);
-        for (std::size_t cut : cuts) {
-            const std::string what = name + ": " + test::kindName(s.kind) + " of " + s.path +
-                                     (s.kind == FileStep::Write ? " cut at " + std::to_string(cut)
-                                                                : std::string(" fails"));
-            TempDir work;
-            lay(work.path(), start);
-            FaultyFileOps faulty;
-            faulty.failStep(step, cut);
-            bool reported;
-            {
-                ScopedFileOps use(faulty);
-                reported = op(work.path().string() + "/");
-            }
-            ++result.cases;
-            EXPECT_TRUE(faulty.fired()) << what << ": the run took another path";
-            const Files got = snapshot(work.path());
-            std::set<std::string> names;
-            for (const Files* f : {&start, &after, &got})
-                for (const auto& entry : *f) names.insert(entry.first);
-            for (const std::string& file : names) {
-                const auto g = got.find(file), b = start.find(file), a = after.find(file);
-                const bool asBefore =
-                    (g == got.end() && b == start.end()) ||
-                    (g != got.end() && b != start.end() && g->second == b->second);
-                const bool asAfter =
-                    (g == got.end() && a == after.end()) ||
-                    (g != got.end() && a != after.end() && g->second == a->second);
-                if (!asBefore && !asAfter) {
-                    ++result.damaged;
-                    ADD_FAILURE() << what << ": " << file << " is neither old nor new";
-                }
-            }
-            if (reported)
-                EXPECT_EQ(got, after) << what << ": reported success without doing it all";
-            else
-                EXPECT_NE(got, after) << what << ": did it all but reported failure";
-        }
-    }
-    std::printf("WRITEFAULT %s cases=%d damaged=%d\n", name.c_str(), result.cases,
-                result.damaged);
-    return result;
+std::optional<std::string> bytesOf(const Files& files, const std::string& name) {
+    const auto it = files.find(name);
+    return it == files.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
 struct Case {
-    std::string name;
+    const char* name;
     Files start;
     Operation op;
 };
 
-// Every case swept; their counts summed.
-Sweep sweepAll(const std::vector<Case>& cases) {
-    Sweep total;
-    for (const Case& c : cases) {
-        const Sweep s = sweep(c.name, c.start, c.op);
-        total.cases += s.cases;
-        total.damaged += s.damaged;
-    }
-    return total;
-}
-
-// ---- starting directories ----
-
-const std::string kIni = "[ZELO]\r\nUniqueTree=3\r\nUniqueObj=32\r\nQuit=1\r\n";
-const std::string kOutline = "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n";
-const char* kVersion0Items =
-    "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
-    "1F\r\npw login\r\nHX 01\r\n\r\n";
-
-Files populated() {
-    using test::kHeader;
-    return {
-        {"ZELO.INI", kIni},
-        {"ZELO_DIR.DAT", kOutline},
-        {"00000001.IDX", kHeader + test::kHxRecord + test::kGvRecord + test::kSwdRecord},
-        {"00000002.IDX", kHeader + test::kDupRecord},
-        {"00000003.IDX", kVersion0Items},
-    };
-}
-
-// The directory as a fresh start reads it, with its outline and records
-// checked against memory after the operation.
-struct Loaded {
-    explicit Loaded(const std::string& dataDir)
-        : settings(dataDir + "ZELO.INI"), strings(settings), directory(dataDir, settings, strings) {
-        settings.loadSettings(strings);
-        EXPECT_TRUE(directory.load(false));
-    }
-    // Memory and disk agree: the outline, and each listed group's records in
-    // list order.
-    void expectMatchesDisk(const std::string& what) const {
-        AppSettings s2(settings.iniPath);
-        LangStrings l2(s2);
-        DeviceDirectory fresh(directory.dataDir(), s2, l2);
-        ASSERT_TRUE(fresh.load(false)) << what;
-        ASSERT_EQ(fresh.outline().entries.size(), directory.outline().entries.size()) << what;
-        for (std::size_t i = 0; i < fresh.outline().entries.size(); ++i) {
-            const GroupEntry& g = directory.outline().entries[i];
-            EXPECT_EQ(fresh.outline().entries[i].id, g.id) << what;
-            EXPECT_EQ(fresh.outline().entries[i].name, g.name) << what;
-            // Compared as the lines they are stored as.
-            std::vector<std::string> inMemory, onDisk;
-            for (const DeviceRecord& r : directory.devices())
-                if (r.groupId == g.id) inMemory.push_back(formatRecordLines(r));
-            for (const DeviceRecord& r : loadItemFile(directory.dataDir(), g.id))
-                onDisk.push_back(formatRecordLines(r));
-            EXPECT_EQ(inMemory, onDisk) << what << ": group " << g.id;
+// The case with each of its file steps failing in turn (each write cut at
+// 0, 1, half and all but one of its bytes).
+void sweep(const Case& c) {
+    FaultyFileOps watch;
+    const auto [ok, after] = run(watch, c.start, c.op);
+    EXPECT_TRUE(ok) << "fails without any fault";
+    EXPECT_NE(after, c.start) << "changes nothing";
+    int cases = 0, damaged = 0;
+    for (std::size_t step = 0; step < watch.trace().size(); ++step) {
+        const FileStep& s = watch.trace()[step];
+        std::set<std::size_t> cuts{0};
+        for (std::size_t n : {std::size_t(1), s.size / 2, s.size - 1})
+            if (s.kind == FileStep::Write && n < s.size) cuts.insert(n);
+        for (std::size_t cut : cuts) {
+            SCOPED_TRACE(std::string(test::kindName(s.kind)) + " of " + s.path +
+                         (s.kind == FileStep::Write ? " cut at " + std::to_string(cut) : " fails"));
+            FaultyFileOps faulty;
+            faulty.failStep(step, cut);
+            const auto [reported, got] = run(faulty, c.start, c.op);
+            ++cases;
+            EXPECT_TRUE(faulty.fired()) << "the run took another path";
+            std::set<std::string> names;
+            for (const Files* f : {&c.start, &after, &got})
+                for (const auto& entry : *f) names.insert(entry.first);
+            for (const std::string& file : names) {
+                const auto g = bytesOf(got, file);
+                if (g != bytesOf(c.start, file) && g != bytesOf(after, file))
+                    ++damaged, ADD_FAILURE() << file << " is neither old nor new";
+            }
+            if (reported) EXPECT_EQ(got, after) << "reported success without doing it all";
+            else EXPECT_NE(got, after) << "did it all but reported failure";
         }
     }
-    AppSettings settings;
-    LangStrings strings;
-    DeviceDirectory directory;
+    EXPECT_GT(cases, 0);
+    std::printf("WRITEFAULT %s cases=%d damaged=%d\n", c.name, cases, damaged);
+}
+
+const std::string kIni = "[ZELO]\r\nUniqueTree=3\r\nUniqueObj=32\r\nQuit=1\r\n";
+const Files kPopulated = {
+    {"ZELO.INI", kIni}, {"ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n"},
+    {"00000001.IDX", test::kHeader + test::kHxRecord + test::kGvRecord + test::kSwdRecord},
+    {"00000002.IDX", test::kHeader + test::kDupRecord},
+    {"00000003.IDX", "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
+                     "1F\r\npw login\r\nHX 01\r\n\r\n"},  // version 0
 };
 
-// A directory operation whose in-memory result is checked too.
-Operation onDirectory(std::function<bool(DeviceDirectory&)> change) {
-    return [change](const std::string& dataDir) {
-        Loaded l(dataDir);
-        const bool ok = change(l.directory);
-        l.expectMatchesDisk(dataDir);
-        return ok;
-    };
+// A directory change over the directory as a fresh start reads it; then its
+// outline and each group's records, in list order, must be in memory what
+// they are on disk.
+Case onDirectory(const char* name, std::function<bool(DeviceDirectory&)> change) {
+    return {name, kPopulated, [change](const std::string& dataDir) {
+                AppSettings settings(dataDir + "ZELO.INI");
+                LangStrings strings(settings);
+                settings.loadSettings(strings);
+                DeviceDirectory directory(dataDir, settings, strings), fresh(dataDir, settings, strings);
+                EXPECT_TRUE(directory.load(false));
+                const bool ok = change(directory);
+                EXPECT_TRUE(fresh.load(false));
+                std::vector<std::string> inMemory, onDisk;  // compared as the lines they are stored as
+                for (const GroupEntry& g : directory.outline().entries) {
+                    inMemory.push_back(g.name + "\t" + std::to_string(g.id));
+                    for (const DeviceRecord& r : directory.devices())
+                        if (r.groupId == g.id) inMemory.push_back(formatRecordLines(r));
+                }
+                for (const GroupEntry& g : fresh.outline().entries) {
+                    onDisk.push_back(g.name + "\t" + std::to_string(g.id));
+                    for (const DeviceRecord& r : loadItemFile(dataDir, g.id)) onDisk.push_back(formatRecordLines(r));
+                }
+                EXPECT_EQ(inMemory, onDisk);
+                return ok;
+            }};
 }
 
-// ---- the directory file and the item files ----
-
-TEST(WriteFaults, DirectoryFileCreatedOnFirstStart) {
-    const Sweep s = sweep("directory-create", {{"ZELO.INI", kIni}}, [](const std::string& dir) {
-        AppSettings settings(dir + "ZELO.INI");
-        LangStrings strings(settings);
-        DeviceDirectory directory(dir, settings, strings);
-        return directory.load(true);
-    });
-    EXPECT_EQ(s.damaged, 0);
-}
-
-TEST(WriteFaults, GroupsAddedRenamedAndDeleted) {
-    const Sweep total = sweepAll({
-             {"group-add", populated(), onDirectory([](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; })},
-             {"group-add-under-root", populated(),
-              onDirectory([](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; })},
-             {"group-rename", populated(), onDirectory([](DeviceDirectory& d) { return d.renameGroup(2, "Other"); })},
-             {"group-delete", populated(), onDirectory([](DeviceDirectory& d) { return d.deleteGroup(1); })},
-    });
-    EXPECT_GT(total.cases, 20);
-    EXPECT_EQ(total.damaged, 0);
-}
-
-TEST(WriteFaults, DevicesAddedSavedRenamedAndDeleted) {
-    const Sweep total = sweepAll({
-             {"device-add", populated(), onDirectory([](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; })},
-             {"device-add-new-file", populated(),
-              onDirectory([](DeviceDirectory& d) { return d.addDevice(2, 3, "first") != 0; })},
-             {"device-add-old-file", populated(),
-              onDirectory([](DeviceDirectory& d) { return d.addDevice(3, 8, "swd") != 0; })},
-             {"device-save", populated(), onDirectory([](DeviceDirectory& d) {
-                  DeviceRecord r = *d.devices().find(0x11);
-                  r.addressText = "10.1.2.3";
-                  r.port = 2323;
-                  r.powerText = "0101";
-                  return d.saveDevice(r);
-              })},
-             {"device-rename", populated(), onDirectory([](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); })},
-             {"device-delete", populated(), onDirectory([](DeviceDirectory& d) { return d.deleteDevice(0x11); })},
-             {"device-delete-last", populated(),
-              onDirectory([](DeviceDirectory& d) { return d.deleteDevice(0x20); })},
-    });
-    EXPECT_GT(total.cases, 40);
-    EXPECT_EQ(total.damaged, 0);
-}
-
-// ---- the settings file ----
-
-TEST(WriteFaults, SettingsFileKeysAndIds) {
-    const Sweep total = sweepAll({
-             {"ini-change-key", {{"ZELO.INI", kIni}},
-              [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
-             {"ini-new-section", {{"ZELO.INI", kIni}},
-              [](const std::string& d) {
-                  return writeProfileString(d + "ZELO.INI", "MessageBox", "Reconnect", "1");
-              }},
-             {"ini-new-file", {},
-              [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Lang", "1"); }},
-             {"ini-position", {{"ZELO.INI", kIni}},
-              [](const std::string& d) {
-                  AppSettings s(d + "ZELO.INI");
-                  return s.savePosition({10, 400, 20, 620});
-              }},
-             {"ini-new-tree-id", {{"ZELO.INI", kIni}},
-              [](const std::string& d) {
-                  AppSettings s(d + "ZELO.INI");
-                  LangStrings l(s);
-                  s.loadSettings(l);
-                  const std::uint32_t before = s.uniqueTree;
-                  const std::uint32_t id = s.newTreeId();
-                  // An id that was not saved is neither handed out nor counted.
-                  EXPECT_EQ(s.uniqueTree, id ? id : before);
-                  return id != 0;
-              }},
-    });
-    EXPECT_EQ(total.damaged, 0);
-}
-
-// ---- the logs ----
-
-TEST(WriteFaults, LogEntriesAreWholeOrSkipped) {
+DeviceRecord logged() {
     DeviceRecord r;
     r.name = "hx";
     r.deviceId = 0x10;
     r.addressText = "10.0.0.1";
     r.powerText = "1 1011";
     r.scheduleText = "1111";
-    const Operation eventLog = [r](const std::string& d) {
-        AppSettings s(d + "ZELO.INI");
-        s.baseDir = "";  // the logs beside the data
-        return writeEventLog(s, d, r, test::kNow);
-    };
-    const Sweep total = sweepAll({
-             {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}},
-              eventLog},
-             {"event-log-new", {},
-              eventLog},
-             {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
-              [r](const std::string& d) {
-                  AppSettings s(d + "ZELO.INI");
-                  LangStrings l(s);
-                  return writeDeliveryLog(d, r, "week.shx", true, l, 0, test::kNow);
-              }},
-    });
-    EXPECT_EQ(total.damaged, 0);
+    return r;
 }
 
-// ---- the status station ----
+bool eventLog(const std::string& d) {
+    AppSettings s(d + "ZELO.INI");
+    s.baseDir = "";  // the logs beside the data
+    return writeEventLog(s, d, logged(), test::kNow);
+}
 
-// One report that changes a device's outlets, committed in one tick.
-bool stationCommit(const std::string& dataDir, bool retryAfterwards, Files* afterFault = nullptr) {
+// One report that changes a device's outlets, committed in one tick; with
+// `retry`, committed again once the disk is back.
+bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterFault = nullptr) {
     test::TestWorkspace w(dataDir, test::Net::Scripted, test::kNow);
     EXPECT_TRUE(w.load(false));
-    AppSettings& settings = w.ws.settings();
-    settings.logEnable = true;
-    settings.baseDir = "";
-    DeviceDirectory& directory = w.ws.directory();
+    w.ws.settings().logEnable = true;
+    w.ws.settings().baseDir = "";
+    const test::Bytes report =
+        test::ElementReport().mac("0000AABBCC02").outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
     StatusStation& station = w.ws.station();
-    const test::Bytes report = test::ElementReport()
-                                   .mac("0000AABBCC02")
-                                   .outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}})
-                                   .build();
     if (!station.decodeStatusReport(report.data(), report.size())) return false;
     station.commitPendingSaves();
-    // The event line is skipped silently when its log cannot be written.
-    const bool saved = loadItemFile(dataDir, 1).at(1).powerText ==
-                           directory.devices().find(0x11)->powerText &&
-                       fs::exists(dataDir + "00000011.LOG");
-    if (afterFault) *afterFault = snapshot(fs::path(dataDir));
-    if (!retryAfterwards) return saved;
+    auto saved = [&] {
+        return loadItemFile(dataDir, 1).at(1).powerText == w.ws.directory().devices().find(0x11)->powerText;
+    };
+    const bool done = saved() && fs::exists(dataDir + "00000011.LOG");  // a log line that cannot be written is skipped
+    if (afterFault) *afterFault = {{"00000001.IDX", test::readBytes(dataDir + "00000001.IDX")}};
+    if (!retry) return done;
     setFileOps(nullptr);  // the disk is back
     station.commitPendingSaves();
-    return loadItemFile(dataDir, 1).at(1).powerText == directory.devices().find(0x11)->powerText;
+    return saved();
 }
 
-TEST(WriteFaults, StationCommitOfAReport) {
-    const Sweep s = sweep("station-commit", populated(),
-                          [](const std::string& d) { return stationCommit(d, false); });
-    EXPECT_GT(s.cases, 8);
-    EXPECT_EQ(s.damaged, 0);
-}
+class WriteFaults : public ::testing::TestWithParam<Case> {};
+TEST_P(WriteFaults, EveryFileWholeOldOrNew) { sweep(GetParam()); }
 
-TEST(WriteFaults, StationWritesAFailedCommitWithTheNextOne) {
+const Case kCases[] = {
+    {"directory-create", {{"ZELO.INI", kIni}},
+     [](const std::string& d) {
+         AppSettings settings(d + "ZELO.INI");
+         LangStrings strings(settings);
+         return DeviceDirectory(d, settings, strings).load(true);
+     }},
+    onDirectory("group-add", [](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; }),
+    onDirectory("group-add-under-root", [](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; }),
+    onDirectory("group-rename", [](DeviceDirectory& d) { return d.renameGroup(2, "Other"); }),
+    onDirectory("group-delete", [](DeviceDirectory& d) { return d.deleteGroup(1); }),
+    onDirectory("device-add", [](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; }),
+    onDirectory("device-add-new-file", [](DeviceDirectory& d) { return d.addDevice(2, 3, "first") != 0; }),
+    onDirectory("device-add-old-file", [](DeviceDirectory& d) { return d.addDevice(3, 8, "swd") != 0; }),
+    onDirectory("device-save",
+                [](DeviceDirectory& d) {
+                    DeviceRecord r = *d.devices().find(0x11);
+                    r.addressText = "10.1.2.3";
+                    r.port = 2323;
+                    r.powerText = "0101";
+                    return d.saveDevice(r);
+                }),
+    onDirectory("device-rename", [](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); }),
+    onDirectory("device-delete", [](DeviceDirectory& d) { return d.deleteDevice(0x11); }),
+    onDirectory("device-delete-last", [](DeviceDirectory& d) { return d.deleteDevice(0x20); }),
+    {"ini-change-key", {{"ZELO.INI", kIni}},
+     [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
+    {"ini-new-section", {{"ZELO.INI", kIni}},
+     [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "MessageBox", "Reconnect", "1"); }},
+    {"ini-new-file", {}, [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Lang", "1"); }},
+    {"ini-position", {{"ZELO.INI", kIni}},
+     [](const std::string& d) { return AppSettings(d + "ZELO.INI").savePosition({10, 400, 20, 620}); }},
+    {"ini-new-tree-id", {{"ZELO.INI", kIni}},
+     [](const std::string& d) {
+         AppSettings s(d + "ZELO.INI");
+         LangStrings l(s);
+         s.loadSettings(l);
+         const std::uint32_t before = s.uniqueTree, id = s.newTreeId();
+         EXPECT_EQ(s.uniqueTree, id ? id : before);  // an id not saved is neither handed out nor counted
+         return id != 0;
+     }},
+    {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog}, {"event-log-new", {}, eventLog},
+    {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
+     [](const std::string& d) {
+         AppSettings s(d + "ZELO.INI");
+         LangStrings l(s);
+         return writeDeliveryLog(d, logged(), "week.shx", true, l, 0, test::kNow);
+     }},
+    {"station-commit", kPopulated, [](const std::string& d) { return stationCommit(d); }},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, WriteFaults, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.name;
+    name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+    return name;
+});
+
+TEST(WriteFaultsStation, AFailedCommitIsWrittenWithTheNextOne) {
     // Every single failure of the item file rewrite, followed by a commit on
     // a working disk: the states that stayed in memory reach the file.
     FaultyFileOps watch;
-    {
-        TempDir d;
-        lay(d.path(), populated());
-        ScopedFileOps use(watch);
-        ASSERT_TRUE(stationCommit(d.path().string() + "/", false));
-    }
+    ASSERT_TRUE(run(watch, kPopulated, [](const std::string& d) { return stationCommit(d); }).first);
     int itemSteps = 0;
     for (std::size_t step = 0; step < watch.trace().size(); ++step) {
-        if (watch.trace()[step].path.find(".IDX") == std::string::npos &&
-            watch.trace()[step].path.find(".TMP") == std::string::npos)
-            continue;
+        const FileStep& s = watch.trace()[step];
+        if (s.path.find(".IDX") == std::string::npos && s.path.find(".TMP") == std::string::npos) continue;
         ++itemSteps;
-        TempDir d;
-        lay(d.path(), populated());
         FaultyFileOps faulty;
         faulty.failStep(step, 0);
-        const ScopedFileOps use(faulty);
         Files afterFault;
-        EXPECT_TRUE(stationCommit(d.path().string() + "/", true, &afterFault))
-            << test::kindName(watch.trace()[step].kind) << " of " << watch.trace()[step].path;
-        EXPECT_EQ(afterFault.at("00000001.IDX"), populated().at("00000001.IDX"));
+        auto commitTwice = [&](const std::string& d) { return stationCommit(d, true, &afterFault); };
+        EXPECT_TRUE(run(faulty, kPopulated, commitTwice).first)
+            << test::kindName(s.kind) << " of " << s.path;
+        EXPECT_EQ(afterFault.at("00000001.IDX"), kPopulated.at("00000001.IDX"));
     }
     EXPECT_GE(itemSteps, 4);
 }

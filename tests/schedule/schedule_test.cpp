@@ -1,130 +1,144 @@
-#include "schedule/schedule.h"
-
+// Schedule files, the devices a delivery reaches, and a walk run to its end.
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "directory/device_directory.h"
+#include "schedule/delivery.h"
+#include "schedule/schedule.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
 
-ScheduleTable parse(std::string_view text) {
+std::string describe(const ScheduleEntry& e) {
+    return std::to_string(e.hour) + ":" + std::to_string(e.minute) + " " + std::to_string(e.year) + "/" +
+           std::to_string(e.month) + "/" + std::to_string(e.day) + " w" + std::to_string(e.weekday) + " " + e.action;
+}
+
+TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
+    const struct {
+        std::string line;
+        const char* entry;
+        const char* sent;  // nullptr: not in use
+    } rows[] = {
+        {"8:30,5/1,,PON1", "8:30 0/5/1 w7 PON1", "08:30,05/01,,PON1"},
+        {"07:00,S,,MPON", "7:0 0/255/255 w7 MPON", "07:00,S,,MPON"},
+        {"23:59,2006/12/31,1-5,POF2", "23:59 2006/12/31 w8 POF2", "23:59,2006/12/31,1-5,POF2"},
+        {"23:00,2031/1/2,1-6,POF8", "23:0 2031/1/2 w9 POF8", "23:00,2031/01/02,1-6,POF8"},
+        {"1:00,1/1,Mon 1-6 Sat,A", "1:0 0/1/1 w9 A", "01:00,01/01,1-6,A"},
+        {"0:00,12/24,0,POR1", "0:0 0/12/24 w0 POR1", "00:00,12/24,0,POR1"},
+        {"1:00,1/1,x,C", "1:0 0/1/1 w0 C", "01:00,01/01,0,C"},  // not a number: read as 0
+        {"1:00,1/1,,CPURESET", "1:0 0/1/1 w7 CPURES", "01:00,01/01,,CPURES"},  // six characters count
+        {"2:00,1/1,,POF", "2:0 0/1/1 w7 POF", "02:00,01/01,,POF"},  // nothing left of the longer one before
+        {"1:00,1/1,,PON1,extra,fields", "1:0 0/1/1 w7 PON1", "01:00,01/01,,PON1"},
+        // A field counts with its first 31 characters.
+        {"3:00,1/1," + std::string(28, ' ') + "1-5,B", "3:0 0/1/1 w8 B", "03:00,01/01,1-5,B"},
+        {"3:00,1/1," + std::string(29, ' ') + "1-5,B", "3:0 0/1/1 w1 B", "03:00,01/01,1,B"},
+        {"garbage", "0:0 0/0/0 w7 ", nullptr}, {std::string(300, ','), "0:0 0/0/0 w7 ", nullptr},
+        {"99:99:99,20,1-5", "99:99 20/0/0 w8 ", nullptr},
+    };
+    std::string text;
+    for (const auto& row : rows) text += row.line + "\r\n";
     ScheduleTable t;
-    parseScheduleText(text, t);
-    return t;
-}
-
-TEST(ScheduleFile, ReadsTheFourFields) {
-    const ScheduleTable t = parse("8:30,5/1,,PON1\r\n07:00,S,,MPON\r\n23:59,2006/12/31,1-5,POF2\r\n");
-    ASSERT_EQ(t.count, 3);
-    const ScheduleEntry& a = t.entries[0];
-    EXPECT_EQ(a.hour, 8);
-    EXPECT_EQ(a.minute, 30);
-    EXPECT_EQ(a.year, 0);
-    EXPECT_EQ(a.month, 5);
-    EXPECT_EQ(a.day, 1);
-    EXPECT_EQ(a.weekday, kEveryDay);
-    EXPECT_EQ(a.action, "PON1");
-    const ScheduleEntry& b = t.entries[1];
-    EXPECT_EQ(b.month, 255);
-    EXPECT_EQ(b.day, 255);
-    EXPECT_EQ(b.weekday, kEveryDay);
-    EXPECT_EQ(b.action, "MPON");
-    const ScheduleEntry& c = t.entries[2];
-    EXPECT_EQ(c.year, 2006);
-    EXPECT_EQ(c.month, 12);
-    EXPECT_EQ(c.day, 31);
-    EXPECT_EQ(c.weekday, kMondayToFriday);
-}
-
-TEST(ScheduleFile, WeekdayForms) {
-    const ScheduleTable t = parse("1:00,1/1,Mon 1-6 Sat,A\n1:00,1/1,3,B\n1:00,1/1,x,C\n");
-    EXPECT_EQ(t.entries[0].weekday, kMondayToSaturday);
-    EXPECT_EQ(t.entries[1].weekday, 3);
-    EXPECT_EQ(t.entries[2].weekday, 0);  // not a number: read as 0
-}
-
-TEST(ScheduleFile, AShorterActionAfterALongerOneKeepsOnlyItsOwnCharacters) {
-    const ScheduleTable t = parse("1:00,1/1,,CPURESET\n2:00,1/1,,POF\n");
-    EXPECT_EQ(t.entries[0].action, "CPURES");  // six characters count
-    EXPECT_EQ(t.entries[1].action, "POF");
-}
-
-TEST(ScheduleFile, AnEmptyLineEndsTheFile) {
-    const ScheduleTable t = parse("1:00,1/1,,A\n\n2:00,1/1,,B\n");
+    parseScheduleText(text + "\r\n2:00,1/1,,B\n", t);  // an empty line ends the file
+    ASSERT_EQ(t.count, int(std::size(rows)));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(describe(t.entries[i]), rows[i].entry) << rows[i].line;
+        EXPECT_EQ(t.entries[i].inUse(), rows[i].sent != nullptr) << rows[i].line;
+        if (rows[i].sent) {
+            EXPECT_EQ(formatScheduleLine(t.entries[i]), rows[i].sent) << rows[i].line;
+        }
+    }
+    EXPECT_FALSE(t.entries[std::size(rows)].inUse());
+    parseScheduleText("3:00,1/1,,C\n", t);  // loading again clears the table
     EXPECT_EQ(t.count, 1);
     EXPECT_FALSE(t.entries[1].inUse());
-}
-
-TEST(ScheduleFile, AtMost200EntriesAndExtraFieldsIgnored) {
-    std::string text;
-    for (int i = 0; i < 250; ++i) text += "1:00,1/1,,PON1,extra,fields\n";
-    const ScheduleTable t = parse(text);
+    std::string many;
+    for (int i = 0; i < 250; ++i) many += "1:00,1/1,,PON1\n";
+    parseScheduleText(many, t);
     EXPECT_EQ(t.count, 200);
     EXPECT_EQ(t.entries[199].action, "PON1");
 }
 
-TEST(ScheduleFile, OddLinesAreReadSafely) {
-    const ScheduleTable t = parse("garbage\n,,,\n" + std::string(300, ',') + "\n99:99:99,20,1-5\n");
-    EXPECT_EQ(t.count, 4);
-    EXPECT_EQ(t.entries[0].hour, 0);
-    EXPECT_FALSE(t.entries[0].inUse());
-    EXPECT_EQ(t.entries[3].hour, 99);
-    EXPECT_EQ(t.entries[3].year, 20);
-}
-
-TEST(ScheduleFile, LoadingAgainClearsTheTable) {
-    ScheduleTable t;
-    parseScheduleText("1:00,1/1,,A\n2:00,1/1,,B\n", t);
-    parseScheduleText("3:00,1/1,,C\n", t);
-    EXPECT_EQ(t.count, 1);
-    EXPECT_FALSE(t.entries[1].inUse());
-}
-
-TEST(ScheduleFile, FromAPathKeepsTheFileNameForTheLog) {
-    test::TempDir dir;
-    test::writeBytes(dir.file("night.shx"), "22:00,1/1,,POF1\r\n");
-    ScheduleTable t;
-    ASSERT_TRUE(loadScheduleFromPath(dir.file("night.shx"), t));
-    EXPECT_EQ(t.fileName, "night.shx");
-    EXPECT_EQ(t.count, 1);
-    EXPECT_FALSE(loadScheduleFromPath(dir.file("missing.shx"), t));
-    EXPECT_EQ(t.count, 1);
-}
-
-TEST(ScheduleLine, EveryFormOfDateAndWeekday) {
+TEST(ScheduleFile, WeekOfTheMonthAndCodesAboveNine) {
     ScheduleEntry e;
     e.hour = 8;
     e.minute = 30;
-    e.month = 5;
-    e.day = 1;
-    e.weekday = kEveryDay;
-    e.action = "PON1";
-    EXPECT_EQ(formatScheduleLine(e), "08:30,05/01,,PON1");
-    e.year = 2006;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,2006/05/01,,PON1");
-    e.year = 0;
-    e.month = e.day = 255;
-    e.weekday = kMondayToSaturday;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,S,1-6,PON1");
-    e.weekday = kMondayToFriday;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,S,1-5,PON1");
     e.month = 2;
     e.day = 9;
     e.weekday = 3;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,3,PON1");
-    e.week = 6;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,3/L,PON1");
-    e.week = 2;
-    EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,3/2,PON1");
+    e.action = "PON1";
+    const std::pair<int, const char*> rows[] = {{6, "08:30,02/09,3/L,PON1"}, {2, "08:30,02/09,3/2,PON1"}};
+    for (const auto& [week, line] : rows) {
+        e.week = static_cast<std::uint8_t>(week);
+        EXPECT_EQ(formatScheduleLine(e), line);
+    }
     e.weekday = 12;  // any code above 9 counts as every day
     EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,,PON1");
 }
 
-TEST(ScheduleLine, FileLinesRoundTrip) {
-    const ScheduleTable t = parse("7:05,S,,MPON\n23:00,2031/1/2,1-6,POF8\n0:00,12/24,0,POR1\n");
-    EXPECT_EQ(formatScheduleLine(t.entries[0]), "07:05,S,,MPON");
-    EXPECT_EQ(formatScheduleLine(t.entries[1]), "23:00,2031/01/02,1-6,POF8");
-    EXPECT_EQ(formatScheduleLine(t.entries[2]), "00:00,12/24,0,POR1");
+class DeliveryTargets : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Root > A (a1, a2) > A1 (x) ; Root > B (b, plain device, one without address)
+        test::writeBytes(dir.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n1\tB\t3\r\n");
+        ASSERT_TRUE(w.load());
+        for (const auto& [group, model, name] : {std::tuple{1u, 3, "a1"}, {1u, 5, "a2"}, {2u, 3, "x"}, {3u, 3, "b"},
+                                                 {3u, 11, "plain"}, {3u, 3, "no address"}}) {
+            DeviceRecord r = *directory.devices().find(directory.addDevice(group, model, name));
+            r.addressText = r.name == "no address" ? "" : "127.0.0.1";
+            ASSERT_TRUE(directory.saveDevice(r));
+        }
+    }
+    std::vector<std::string> names(const std::vector<std::pair<bool, std::uint32_t>>& selection) {
+        std::vector<std::string> out;
+        for (const DeviceRecord& r : deliveryTargets(directory, selection)) out.push_back(r.name);
+        return out;
+    }
+
+    test::TempDir dir;
+    test::TestWorkspace w{dir.path().string() + "/"};
+    DeviceDirectory& directory = w.ws.directory();
+};
+
+TEST_F(DeliveryTargets, GroupsWithTheirSubGroupsDepthFirstEachDeviceOnceOnlyDevicesThatTakeASchedule) {
+    EXPECT_EQ(names({{true, 1}}), (std::vector<std::string>{"a1", "a2", "x"}));
+    EXPECT_EQ(names({{true, 0}}), (std::vector<std::string>{"a1", "a2", "x", "b"}));
+    // A device named on its own and again through its group counts once.
+    EXPECT_EQ(names({{false, 3}, {true, 1}, {true, 2}}), (std::vector<std::string>{"x", "a1", "a2"}));
+    EXPECT_EQ(names({{true, 3}}), (std::vector<std::string>{"b"}));
+    EXPECT_TRUE(names({{false, 5}, {false, 99}, {true, 42}}).empty());
+}
+
+TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderAndOneConnectionStaysOnTheCallersThread) {
+    // Devices that take no schedule are skipped without a connection: the
+    // walk needs no device to answer.
+    std::vector<DeviceRecord> targets;
+    for (std::uint32_t id : {5u, 6u, 5u, 6u}) targets.push_back(*directory.devices().find(id));
+    ScheduleTable table;
+    for (int parallel : {0, 1, 3}) {
+        SCOPED_TRACE(parallel);
+        DeliveryWalk walk(targets, table,
+                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
+                                          w.ws.dataDir()},
+                          directory, w.frontend);
+        std::vector<std::thread::id> threads(targets.size());
+        walk.runToEnd(parallel, [&](std::size_t i) -> Frontend& {
+            threads[i] = std::this_thread::get_id();
+            return w.frontend;
+        });
+        ASSERT_EQ(walk.results().size(), targets.size());
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            EXPECT_EQ(walk.results()[i].deviceId, targets[i].deviceId);
+            EXPECT_EQ(failedStepText(walk.results()[i]), "skipped");
+            EXPECT_EQ(threads[i] == std::this_thread::get_id(), parallel <= 1) << i;
+        }
+        EXPECT_TRUE(walk.done());
+        EXPECT_EQ(w.frontend.progress.back().done, targets.size());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
 }
 
 }  // namespace

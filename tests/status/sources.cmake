@@ -1,8 +1,5 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
-  status/status_decode_test.cpp
-  status/status_group_save_test.cpp
-  status/event_log_test.cpp
-  status/listener_test.cpp
+  status/status_test.cpp
 )
 if(WIN32)
   list(APPEND ZELO_CORE_TEST_SOURCES status/udp_sender_win32.cpp)

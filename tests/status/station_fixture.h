@@ -1,13 +1,15 @@
 #pragma once
-// A loaded data directory with a few devices, and a station over it with a
-// scripted front end and a hand-driven clock.
+// Item file records written by hand (the one writer the station tests
+// share), and a loaded data directory with a few devices and a station over
+// it, with a scripted front end and a hand-driven clock.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/status/report_builder.h"
 #include "tests/support/temp_dir.h"
@@ -15,34 +17,60 @@
 
 namespace zelo::test {
 
-// One 16-line item file record.
-inline std::string recordLines(const std::string& name, const std::string& modelName,
-                               const std::string& idHex, int code, const std::string& power,
-                               const std::string& schedule, const std::string& mac,
-                               const std::string& login, const std::string& extra,
-                               const std::string& ping = "", const std::string& reboot = "",
-                               int temperature = 0, int temperatureState = -1) {
-    return name + "\r\n" + modelName + "\r\n" + idHex + "\r\n" + std::to_string(code) +
-           "\r\n#10.0.0.1 17\r\n" + power + "\r\n" + schedule + "\r\n00000000 00000000\r\n" + mac +
-           "\r\n" + login + "\r\n" + extra + "\r\n\r\n" + ping + "\r\n" + reboot + "\r\n" +
-           std::to_string(temperature) + "\r\n" + std::to_string(temperatureState) + "\r\n";
+inline std::string hexText(std::uint32_t v, int width = 0) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%0*X", width, static_cast<unsigned>(v));
+    return buf;
 }
 
+// One record of 16 CR LF lines as an item file holds it. `login` is line
+// 10: the password, or password and user; `extra` line 11: prompt and select
+// number, or unit number (hex) and system name.
+struct ItemRecord {
+    ItemRecord(std::string name, std::string modelName, std::uint32_t id, int code, std::string power,
+               std::string schedule, std::string mac, std::string login, std::string extra)
+        : name(std::move(name)), modelName(std::move(modelName)), id(id), code(code), power(std::move(power)),
+          schedule(std::move(schedule)), mac(std::move(mac)), login(std::move(login)), extra(std::move(extra)) {}
+    std::string name, modelName;
+    std::uint32_t id = 0;
+    int code = 0;
+    std::string power, schedule, mac, login, extra, ping, reboot;
+    int temperature = 0, temperatureState = -1;
+    std::uint32_t updateTime = 0;
+
+    std::string lines() const {
+        std::string out;
+        for (const std::string& line : {name, modelName, hexText(id), std::to_string(code), std::string("#10.0.0.1 17"),
+                                        power, schedule, "00000000 " + hexText(updateTime, 8), mac, login, extra,
+                                        std::string(), ping, reboot, std::to_string(temperature),
+                                        std::to_string(temperatureState)})
+            out += line + "\r\n";
+        return out;
+    }
+};
+
 inline const std::string kHeader = "#ZELO ITEM FILE#VER 2\r\n";
+inline std::string itemFile(const std::vector<ItemRecord>& records) {
+    std::string text = kHeader;
+    for (const ItemRecord& r : records) text += r.lines();
+    return text;
+}
+
 inline const std::string kHxRecord =
-    recordLines("hx", "HX-7200", "10", 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00");
+    ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
 inline const std::string kGvRecord =
-    recordLines("gv", "GV2208", "11", 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys");
+    ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
 inline const std::string kSwdRecord =
-    recordLines("swd", "SWD-8KB", "12", 10, "1111", " ", "000000000000", "tavik admin", "102 s");
+    ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
 // A prompt model whose older MAC line also reads as unit number 5.
 inline const std::string kOldHxRecord =
-    recordLines("oldhx", "HX-7200", "13", 3, "1 1111", "1111", "5", "7394", "HX 00");
+    ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
 inline const std::string kSwd6Record =
-    recordLines("swd6", "SWD-6K", "14", 6, "1111", " ", "000000000000", "tavik admin", "5 s6");
+    ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
 // Group 2: a second device with the hx's MAC, later in list order.
 inline const std::string kDupRecord =
-    recordLines("dup", "HX-7200", "20", 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00");
+    ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
+inline const std::string kGroup1 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record;
 
 inline constexpr std::int64_t kNow = 1167606300;  // 2006-12-31 23:05 UTC
 
@@ -57,45 +85,30 @@ protected:
     DeviceRecord& currentRecord = w.ws.current().record();
     DeviceStatus& currentStatus = w.ws.current().status();
     AppState& state = w.ws.state();
-    ScriptedFrontend& frontend = w.frontend;
     ScriptedView& view = w.view;
     ManualClock& clock = w.clock;
 
     void SetUp() override {
         writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n1\tSpare\t2\r\n");
-        writeBytes(dataDir + "00000001.IDX",
-                   kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record);
+        writeBytes(dataDir + "00000001.IDX", kGroup1);
         writeBytes(dataDir + "00000002.IDX", kHeader + kDupRecord);
         settings.language = 1;  // English
         settings.logEnable = true;
         settings.baseDir = "logs";
         std::filesystem::create_directories(dataDir + "logs");
-        load();
-    }
-
-    // Reads the directory again from the files (the settings stay).
-    void load() {
         ASSERT_TRUE(directory->load(false));
         station->directoryChanged();
     }
-    bool decode(const Bytes& b) { return station->decodeStatusReport(b.data(), b.size()); }
     // A report as one tick handles it: decoded, then saved.
     bool receive(const Bytes& b) {
-        const bool accepted = decode(b);
+        const bool accepted = station->decodeStatusReport(b.data(), b.size());
         station->commitPendingSaves();
         return accepted;
     }
-
     const DeviceRecord& device(std::uint32_t id) { return *directory->devices().find(id); }
     std::string file(const std::string& name) { return readBytes(dataDir + name); }
-    std::string logFile(std::uint32_t id) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%08X.LOG", id);
-        return readBytes(dataDir + "logs/" + name);
-    }
-
-    // Every file under the data directory with its bytes.
-    std::map<std::string, std::string> snapshot() {
+    std::string logFile(std::uint32_t id) { return readBytes(dataDir + "logs/" + hexText(id, 8) + ".LOG"); }
+    std::map<std::string, std::string> snapshot() {  // every file under the data directory with its bytes
         std::map<std::string, std::string> files;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
             if (e.is_regular_file()) files[e.path().string()] = readBytes(e.path().string());

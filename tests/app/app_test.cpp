@@ -1,0 +1,124 @@
+// The main window's geometry and the run-time pages of the tabbed dialogs.
+#include <gtest/gtest.h>
+
+#include "app/control_pages.h"
+#include "app/main_layout.h"
+#include "app/options_rules.h"
+
+namespace zelo {
+namespace {
+
+std::string text(const PaneRect& r) {
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
+}
+
+TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet) {
+    const std::pair<WindowPosition, PaneRect> rows[] = {  // saved top, bottom, left, right
+        {{0, 0, 0, 0}, {0, 0, 800, 500}}, {{40, 440, 60, 560}, {60, 40, 500, 400}},
+        {{40, 440, 0, 560}, {0, 40, 800, 500}},      // left edge 0: default size at that top
+        {{40, 440, 60, 0}, {60, 40, 800, 500}},      // right edge 0
+        {{-8, 300, -8, 1000}, {-8, -8, 1008, 308}},  // a maximised window's edges
+    };
+    for (const auto& [saved, expected] : rows)
+        EXPECT_EQ(text(initialWindowRect(saved)), text(expected)) << text(expected);
+}
+
+TEST(MainLayout, PanesShareTheClientArea) {
+    const PaneLayout created = createPanes(787, 400);  // the left pane 20 %, rounded down
+    EXPECT_EQ(text(created.left) + " " + text(created.right), "0,0 157x300 157,0 630x300");
+    const struct { int width, height, status, left; const char* panes; } rows[] = {
+        {1000, 600, 20, 150, "0,0 150x580 150,0 850x580"},  // the left width kept, the rest to the right
+        {120, 600, 20, 150, "0,0 150x580 150,0 0x580"},     // right never below 0
+        {500, 10, 20, 150, "0,0 150x0 150,0 350x0"},        // nor the height
+    };
+    for (const auto& r : rows) {
+        const PaneLayout l = sizePanes(r.width, r.height, r.status, r.left);
+        EXPECT_EQ(text(l.left) + " " + text(l.right), r.panes) << r.width;
+    }
+    // A child leaves out the bar on the neighbour's side.
+    EXPECT_EQ(text(childRect(200, 300, true, false)), "0,0 196x300");
+    EXPECT_EQ(text(childRect(200, 300, false, true)), "0,0 200x296");
+    EXPECT_EQ(text(childRect(200, 300, false, false)), "0,0 200x300");
+}
+
+TEST(MainLayout, DragKeepsBothPanesAtLeastTheBarWide) {
+    // span 800: the pane starts at 0 and the neighbour ends at 800.
+    const struct { int pointer, grab, span; SplitResult expected; } rows[] = {
+        {300, 2, 800, {302, 302, 498}},  // the pane ends where the pointer plus grab is
+        {-50, 2, 800, {4, 4, 796}},      // far left: the pane keeps 4
+        {0, 0, 800, {4, 4, 796}},        {5, 0, 800, {5, 5, 795}},
+        {796, 0, 800, {796, 796, 4}},    // exactly the neighbour's minimum
+        {797, 0, 800, {796, 796, 4}},    // one past: the neighbour keeps 4
+        {5000, 3, 800, {796, 796, 4}},   // far right
+        {3, 1, 6, {4, 4, 4}},            // no room for both: the pane still keeps 4
+    };
+    for (const auto& c : rows) {
+        const SplitResult r = dragSplit(c.pointer, c.grab, c.span);
+        EXPECT_EQ(std::vector<int>({r.paneSize, r.neighbourStart, r.neighbourSize}),
+                  std::vector<int>({c.expected.paneSize, c.expected.neighbourStart, c.expected.neighbourSize}))
+            << c.pointer << "+" << c.grab << "/" << c.span;
+    }
+}
+
+TEST(MainLayout, ControlsFillThePanesAndNeverGoNegative) {
+    const PaneControls c = paneControls(160, 400, 640, 400, 21, 460);
+    EXPECT_EQ(c.combo, (PaneRect{0, 0, 153, 230}));
+    EXPECT_EQ(c.tree, (PaneRect{0, 24, 152, 372}));
+    EXPECT_EQ(c.list, (PaneRect{0, 0, 636, 396}));
+    const PaneControls tiny = paneControls(4, 10, 3, 2, 21, 1);
+    EXPECT_EQ(tiny.combo, (PaneRect{0, 0, 0, 0}));
+    EXPECT_EQ(tiny.tree, (PaneRect{0, 24, 0, 0}));
+    EXPECT_EQ(tiny.list, (PaneRect{0, 0, 0, 0}));
+}
+
+TEST(ControlPages, EachKindCountsItsOwnIdsFromItsFirst) {
+    ControlPages<int> pages;
+    std::vector<int> ids;
+    for (int round = 0; round < 2; ++round) {
+        for (ControlKind kind : {ControlKind::CheckBox, ControlKind::EditField, ControlKind::StaticText,
+                                 ControlKind::GroupBox, ControlKind::CheckBox, ControlKind::PushButton,
+                                 ControlKind::EditField, ControlKind::PushButton})
+            ids.push_back(pages.takeId(kind));
+        pages.resetIds();  // the next dialog starts again
+    }
+    pages.skipIds(ControlKind::PushButton, 3);  // power rows a device does not have
+    pages.skipIds(ControlKind::StaticText, 5);  // labels have no ids to pass over
+    EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3003);
+    EXPECT_EQ(pages.takeId(ControlKind::StaticText), kNoControlId);
+    const int n = kNoControlId;
+    EXPECT_EQ(ids, (std::vector<int>{3100, 3300, n, n, 3101, 3000, 3301, 3001,  // and again after the reset
+                                     3100, 3300, n, n, 3101, 3000, 3301, 3001}));
+}
+
+TEST(ControlPages, ThirteenPagesOfAHundredAndSeventyControls) {
+    ControlPages<int> pages;
+    EXPECT_FALSE(pages.hasRoom(-1));
+    EXPECT_FALSE(pages.hasRoom(13));
+    for (int i = 0; i < 170; ++i) {
+        ASSERT_TRUE(pages.hasRoom(12)) << i;
+        pages.record(12, i);
+    }
+    EXPECT_FALSE(pages.hasRoom(12));
+    EXPECT_TRUE(pages.hasRoom(0));
+    pages.record(0, 1000);
+    EXPECT_EQ(pages.page(12).size(), 170u);
+    EXPECT_EQ(pages.page(0), std::vector<int>{1000});
+    EXPECT_EQ(pages.takeAll().size(), 171u);
+    EXPECT_TRUE(pages.page(12).empty() && pages.page(0).empty() && pages.hasRoom(12));
+    EXPECT_EQ(pages.currentPage(), -1);  // none shown until a tab is chosen
+}
+
+TEST(OptionsRules, PortFieldKeepsTheLeadingDigitsInSixteenBits) {
+    const std::pair<const char*, unsigned> rows[] = {
+        {"5000", 5000}, {"", 0},         {"abc", 0},     {"0", 0},     {"65535", 65535}, {"65536", 0},
+        {"70000", 4464}, {"99999", 34463}, {"12ab", 12},  {" 12", 12},  {"00080", 80},
+        {"0000000000000000000000000000001" "9", 1},  // only 31 characters are read: the 32nd digit is not
+    };
+    for (const auto& [text, port] : rows) EXPECT_EQ(portFromField(text), port) << text;
+    EXPECT_EQ(portFieldText(0), "0");
+    EXPECT_EQ(portFieldText(65535), "65535");
+}
+
+}  // namespace
+}  // namespace zelo

@@ -1,0 +1,249 @@
+// The settings file and ZELO.INI: what a read finds, what a write leaves,
+// and the texts of the active language.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "settings/profile_file.h"
+#include "settings/string_table.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+using test::readBytes;
+using test::writeBytes;
+
+TEST(ProfileFile, Reads) {
+    test::TempDir dir;
+    const std::string ini = dir.file("ZELO.INI");
+    EXPECT_EQ(readProfileString(ini, "ZELO", "Language", "0"), "0");  // no file
+    // Names compare without case and blanks around them are ignored; an
+    // empty value is not the default; paired quotes are removed; the first
+    // duplicate wins and keys stay in their section; comments and lines
+    // without '=' are not keys.
+    writeBytes(ini, "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" +
+                    std::string(300, 'v') +
+                    "\r\n[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n"
+                    "[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
+    const std::tuple<const char*, const char*, std::string> rows[] = {
+        {"ZELO", "LANGUAGE", "2"}, {"log", "BASEDIR", "C:\\logs \\"}, {"Log", "Blank", ""}, {"S", "a", "x y"},
+        {"S", "b", "z"},
+        {"S", "c", "\"open"}, {"S", "d", "\""}, {"A", "k", "1"}, {"B", "k", "3"}, {"C", "k", "dflt"},
+        {"A", ";c", "dflt"},
+        {"A", "n", "dflt"}, {"Network", "MSRPport", "dflt"}, {"Log", "long", std::string(255, 'v')}};
+    for (const auto& [section, key, expected] : rows)
+        EXPECT_EQ(readProfileString(ini, section, key, "dflt"), expected) << key;
+    EXPECT_EQ(readProfileString(ini, "Log", "Other", std::string(300, 'v')), std::string(255, 'v'));  // the default too
+}
+
+TEST(ProfileFile, Writes) {
+    test::TempDir dir;
+    const std::string ini = dir.file("ZELO.INI");
+    const struct {
+        const char* before;  // nullptr: no file
+        const char* section;
+        const char* key;
+        const char* value;
+        const char* after;
+    } rows[] = {
+        {nullptr, "ZELO", "Position", "1 2 3 4", "[ZELO]\r\nPosition=1 2 3 4\r\n"},
+        {"[ZELO]\r\nPosition=1 2 3 4\r\n", "Network", "MSRPport", "5001",
+         "[ZELO]\r\nPosition=1 2 3 4\r\n\r\n[Network]\r\nMSRPport=5001\r\n"},
+        // One key changed in place, every other line kept.
+        {"; operator notes\n[ZELO]\nLanguage=0\nposition = 9 9 9 9 \n\n[Log]\nLOGenable=1\nunknown line\n", "zelo",
+         "Position", "1 2 3 4",
+         "; operator notes\r\n[ZELO]\r\nLanguage=0\r\nPosition=1 2 3 4\r\n\r\n[Log]\r\nLOGenable=1\r\n"
+         "unknown line\r\n"},
+        // A new key goes after the last line of its section.
+        {"[ZELO]\r\nLanguage=0\r\n\r\n[Log]\r\nLOGenable=1\r\n", "ZELO", "UniqueObj", "1",
+         "[ZELO]\r\nLanguage=0\r\nUniqueObj=1\r\n\r\n[Log]\r\nLOGenable=1\r\n"},
+        // Line ends in a value cannot make new lines.
+        {nullptr, "Log", "BaseDir", "C:\\x\r\n[ZELO]\r\nLanguage=2", "[Log]\r\nBaseDir=C:\\x\r\n"},
+    };
+    for (const auto& row : rows) {
+        std::filesystem::remove(ini);
+        if (row.before) writeBytes(ini, row.before);
+        EXPECT_TRUE(writeProfileString(ini, row.section, row.key, row.value)) << row.after;
+        EXPECT_EQ(readBytes(ini), row.after);
+    }
+    ASSERT_TRUE(writeProfileString(ini, "Log", "BaseDir", std::string(300, 'v')));
+    EXPECT_EQ(readProfileString(ini, "Log", "BaseDir", ""), std::string(255, 'v'));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.TMP")));
+    const std::string missingDir = dir.file("no-such-dir") + "/ZELO.INI";  // a failed write leaves no file
+    EXPECT_FALSE(writeProfileString(missingDir, "ZELO", "Position", "1 2 3 4"));
+    EXPECT_FALSE(std::filesystem::exists(missingDir));
+}
+
+class AppSettingsTest : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::string ini = dir.file("ZELO.INI");
+    AppSettings settings{ini};
+    LangStrings strings{settings};
+    void load() { settings.loadSettings(strings); }
+    static std::string list(const std::array<int, kListColumns>& a) {
+        std::string t;
+        for (int v : a) t += std::to_string(v) + " ";
+        return t;
+    }
+};
+
+TEST_F(AppSettingsTest, WhatEachFileReadsAs) {
+    load();
+    EXPECT_FALSE(std::filesystem::exists(ini));  // no file: defaults, and nothing written
+    // Japanese clock format, "現在時刻 %02d時%02d分%02d秒" in CP932.
+    EXPECT_EQ(settings.clockFormat.substr(0, 8), "\x8c\xbb\x8d\xdd\x8e\x9e\x8d\x8f");
+    const auto position = [](const AppSettings& s) {
+        return std::to_string(s.position.top) + " " + std::to_string(s.position.bottom) + " " +
+               std::to_string(s.position.left) + " " + std::to_string(s.position.right);
+    };
+    const struct {
+        std::string file;
+        std::function<std::string(const AppSettings&)> read;
+        std::string expected;
+    } rows[] = {
+        {"[ZELO]\r\nLanguage=1\r\n", [](const AppSettings& s) { return s.clockFormat; }, "Present time %02d:%02d:%02d"},
+        {"[Network]\r\nMSRPport=70000\r\n", [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "4464"},
+        {"[Network]\r\nMSRPport=-1\r\n", [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "65535"},
+        // Values that are not numbers read as 0.
+        {"[Network]\r\nMSRPenable=yes\r\n[MessageBox]\r\nQuit=x\r\nDelete= 2\r\n",
+         [](const AppSettings& s) { return std::to_string(s.msrpEnable + 2 * s.confirmQuit + 4 * s.confirmDelete); },
+         "4"},
+        // Short lists are filled up by the appended tails; numbers beyond the tenth are ignored.
+        {"[ZELO]\r\nListOrder=2 1 0 3 4 5\r\nColumnWidth=100 120\r\n",
+         [](const AppSettings& s) { return list(s.listOrder) + list(s.columnWidth); },
+         "2 1 0 3 4 5 6 7 8 9 100 120 80 80 80 80 80 80 80 80 "},
+        {"[ZELO]\r\nListOrder=9 8 7 6 5 4 3 2 1 0 11 12\r\n", [](const AppSettings& s) { return list(s.listOrder); },
+         "9 8 7 6 5 4 3 2 1 0 "},
+        // Top, bottom, left, right; missing numbers keep what the row before read.
+        {"[ZELO]\r\nPosition=10 510 20 820\r\n", position, "10 510 20 820"},
+        {"[ZELO]\r\nPosition=1 2\r\n", position, "1 2 20 820"},
+        {"[Log]\r\nBaseDir=" + std::string(250, 'd') + "\r\n", [](const AppSettings& s) { return s.baseDir; },
+         std::string(200, 'd')},
+    };
+    for (const auto& row : rows) {
+        writeBytes(ini, row.file);
+        load();
+        EXPECT_EQ(row.read(settings), row.expected) << row.file;
+    }
+}
+
+TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
+    load();
+    ASSERT_TRUE(settings.saveSettings());
+    EXPECT_EQ(readBytes(ini),
+              "[MessageBox]\r\nQuit=1\r\nDisconnect=1\r\nReconnect=1\r\nPower=1\r\n"
+              "CancelAccept=1\r\nDelete=1\r\n\r\n[CtrlDlgMode]\r\nAutoJump=0\r\nTaskTray=0\r\n\r\n"
+              "[ListViewMode]\r\nLineMstPow=0\r\n\r\n[ZELO]\r\nLanguage=0\r\nDateStyle=0\r\n\r\n"
+              "[Log]\r\nLOGenable=0\r\nBaseDir=0\r\nFnameDate=0\r\nFnameHour=0\r\n\r\n"
+              "[Network]\r\nMSRPenable=1\r\nMSRPport=5000\r\n");
+    settings.language = 1;
+    settings.msrpPort = 6000;
+    settings.savedLanguage = 2;
+    settings.savedDateStyle = 1;
+    settings.savedMsrpPort = 65535;
+    settings.confirmQuit = settings.confirmPower = settings.msrpEnable = false;
+    settings.taskTray = settings.lineMstPow = settings.logEnable = settings.fnameHour = true;
+    settings.baseDir = "C:\\ZELO logs";
+    ASSERT_TRUE(settings.saveSettings());
+    EXPECT_EQ(settings.language, 1);  // the saved values take effect at the next start
+    AppSettings again(ini);
+    LangStrings againStrings(again);
+    again.loadSettings(againStrings);
+    EXPECT_EQ(std::to_string(again.language) + " " + std::to_string(again.dateStyle) + " " +
+                  std::to_string(again.msrpPort) + " " + again.baseDir,
+              "2 1 65535 C:\\ZELO logs");
+    const bool flags[] = {again.confirmQuit, again.confirmDisconnect, again.confirmPower, again.taskTray,
+                          again.lineMstPow, again.logEnable,        again.fnameDate,    again.fnameHour,
+                          again.msrpEnable};
+    EXPECT_EQ(std::vector<bool>(std::begin(flags), std::end(flags)),
+              (std::vector<bool>{false, true, false, true, true, true, false, true, false}));
+}
+
+TEST_F(AppSettingsTest, ListLayoutAndPositionRoundTrip) {
+    load();
+    settings.listOrder = {1, 0, 2, 3, 4, 5, 6, 7, 8, 9};
+    settings.columnWidth = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
+    ASSERT_TRUE(settings.saveListLayout());
+    ASSERT_TRUE(settings.savePosition({5, 505, -3, 797}));
+    EXPECT_EQ(readProfileString(ini, "ZELO", "ListOrder", ""), "1 0 2 3 4 5 6 7 8 9");
+    EXPECT_EQ(readProfileString(ini, "ZELO", "Position", ""), "5 505 -3 797");  // top, bottom, left, right
+    AppSettings again(ini);
+    again.loadListLayout();
+    EXPECT_EQ(again.listOrder, settings.listOrder);
+    EXPECT_EQ(again.columnWidth, settings.columnWidth);
+}
+
+TEST_F(AppSettingsTest, NewIdsAreWrittenAtOnceAndNeverHandedOutUnsaved) {
+    load();
+    EXPECT_EQ(settings.newTreeId(), 1u);
+    EXPECT_EQ(settings.newTreeId(), 2u);
+    EXPECT_EQ(settings.newObjectId(), 1u);
+    EXPECT_EQ(readBytes(ini), "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=1\r\n");
+    AppSettings again(ini);
+    LangStrings againStrings(again);
+    again.loadSettings(againStrings);
+    EXPECT_EQ(again.newTreeId(), 3u);
+    EXPECT_EQ(again.newObjectId(), 2u);
+    writeBytes(ini, "[ZELO]\r\nUniqueObj=3000000000\r\nUniqueTree=4294967295\r\n");
+    load();
+    EXPECT_EQ(settings.newObjectId(), 3000000001u);  // written unsigned
+    EXPECT_EQ(readProfileString(ini, "ZELO", "UniqueObj", ""), "3000000001");
+    EXPECT_EQ(settings.newTreeId(), 0u);  // the counter is used up; never wraps to the root
+    AppSettings unwritable(dir.file("missing") + "/ZELO.INI");
+    EXPECT_EQ(unwritable.newObjectId(), 0u);
+    EXPECT_EQ(unwritable.uniqueObj, 0u);
+}
+
+TEST(LangStrings, ColumnFollowsTheActiveLanguage) {
+    AppSettings settings("unused.ini");
+    LangStrings strings(settings);
+    settings.savedLanguage = 0;  // the active language counts, not the saved one
+    const struct { int language, id; const char* text; int number; } rows[] = {
+        {0, 184, "\x8a\x6d\x94\x46", 0},  // "確認" in CP932
+        {1, 184, "Confirm", 0}, {2, 184, "Konstato", 0},
+        {3, 185, "Eraro", 0},  // any other language: the rest after the second TAB
+        {-1, 185, "Eraro", 0},
+        {0, 134, "13", 13},  // font sizes and character sets
+        {1, 134, "15", 15}, {0, 136, "128", 128}, {1, 136, "0", 0}, {2, 136, "162", 162},
+        {1, 99, "", 0},  // unknown ids
+        {0, 555, "", 0},
+        {1, 101, "", 0},  // a one-column entry
+        {0, 101, "ZELO", 0},
+    };
+    for (const auto& row : rows) {
+        settings.language = row.language;
+        EXPECT_EQ(strings.text(row.id), row.text) << row.language << "/" << row.id;
+        EXPECT_EQ(strings.number(row.id), row.number) << row.language << "/" << row.id;
+    }
+    settings.language = 5;
+    EXPECT_NE(strings.text(182).find('\t'), std::string::npos);  // four columns: the rest keeps its TAB
+}
+
+TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
+    const std::string ja(100, 'j'), en(100, 'e'), eo(100, 'o'), longFirst = std::string(260, 'j') + "\tEn\tEo";
+    const struct { std::string entry; int language; std::string column; } rows[] = {
+        {ja + "\t" + en + "\t" + eo, 0, ja}, {ja + "\t" + en + "\t" + eo, 1, en},
+        {ja + "\t" + en + "\t" + eo, 2, std::string(52, 'o')},  // 302 characters cut to 254
+        {longFirst, 0, std::string(254, 'j')}, {longFirst, 1, ""}, {longFirst, 2, ""},
+        // The search for a column's end starts at its second character.
+        {"\tEn\tEo", 0, "\tEn"}, {"Ja\t\tEo", 1, "\tEo"}, {"Ja\tEn", 2, ""}, {"", 0, ""}, {"x", 1, ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(LangStrings::selectColumn(row.entry, row.language), row.column) << row.entry.substr(0, 12);
+}
+
+TEST(LangStrings, EnglishAndEsperantoColumnsArePlainAscii) {
+    for (std::size_t i = 0; i < kStringTableSize; ++i) {
+        const std::string_view entry = LangStrings::entry(kStringTable[i].id);
+        const std::size_t tab = entry.find('\t');
+        for (char c : entry.substr(tab == std::string_view::npos ? entry.size() : tab))
+            EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << "id " << kStringTable[i].id;
+    }
+}
+
+}  // namespace
+}  // namespace zelo

@@ -1,0 +1,414 @@
+// The simulator: its fleet description, its status reports as the station's
+// own decoder reads them, its consoles byte for byte, and its fault modes.
+// (Logins of every model and firmware, refused passwords, a second console,
+// readouts with their settings lists, settings and power commands, the
+// control socket, units going offline, telnet storms, floods and noise lines
+// are exercised through the client by its tests over the simulator.)
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+
+#include "sim/device.h"
+#include "sim/fleet.h"
+#include "sim/report.h"
+#include "sim_test_support.h"
+#include "tests/status/report_builder.h"
+
+namespace zelo::sim::test {
+namespace {
+
+TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesAndTheSampleHasEveryModel) {
+    Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n",
+                           fleet, error));
+    std::string got;
+    for (const auto& d : fleet.devices)
+        got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) + ", ";
+    // units wrap at 16 bits
+    EXPECT_EQ(got, "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");
+    Fleet sample;  // the demonstration fleet: one unit of every model, each on its own port
+    ASSERT_TRUE(LoadFleetFile(ZELO_SIM_SAMPLE_FLEET, sample, error)) << error;
+    std::multiset<int> models;
+    std::set<int> ports;
+    for (const auto& d : sample.devices) models.insert(d.model), ports.insert(d.port);
+    EXPECT_EQ(models, (std::multiset<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(ports.size(), 10u);
+}
+
+TEST(SimFleet, ErrorsNameTheirLine) {
+    const std::pair<const char*, const char*> bad[] = {
+        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},   {"[a]\nmodel = 4\n", "line 1"},
+        {"[a]\nmodel = 3\nstates = 101\n", "line 1"},   {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
+        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"}, {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
+        {"[a]\nmodel = 3\njust words\n", "line 3"},     {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 0\n", "line 3"},  {"[a]\nmodel = 11\nping-trip = 30:x\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 30:2:1\n", "line 3"},
+        {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
+        {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
+        {"[a]\nmodel = 3\noffline-cycle = 40\n", "line 3"}, {"[a]\nmodel = 3\noffline-cycle = 40:0\n", "line 3"},
+        {"[a]\nmodel = 3\noffline-cycle = 40:15:gone\n", "line 3"},
+    };
+    for (const auto& [text, where] : bad) {
+        Fleet fleet;
+        std::string error;
+        EXPECT_FALSE(ParseFleet(text, fleet, error)) << text;
+        EXPECT_EQ(error.compare(0, std::string(where).size(), where), 0) << text << " -> " << error;
+    }
+}
+
+// The fleet the live demo runs: every model, one temperature alarm, a ping
+// watch that trips now and then, a unit that leaves the network now and
+// then, reports every few seconds; and the periods those events take.
+TEST(SimFleet, DemoFleetShowsEveryModelAndEveryKindOfEvent) {
+    Fleet parsed;
+    std::string error;
+    ASSERT_TRUE(ParseFleet("[a]\nmodel = 11\nping-trip = 45\noffline-cycle = 40:15\n"
+                           "[b]\nmodel = 13\nping-trip = 30:3\noffline-cycle = 60:5:silent\n",
+                           parsed, error)) << error;
+    const auto& a = parsed.devices[0];
+    const auto& b = parsed.devices[1];
+    EXPECT_EQ(std::vector<int>({a.pingTripSeconds, a.pingTripEntry, a.onlineSeconds, a.offlineSeconds,
+                                a.offlineSilent, b.pingTripEntry, b.offlineSilent}),
+              std::vector<int>({45, 1, 40, 15, false, 3, true}));
+    Fleet fleet;
+    ASSERT_TRUE(LoadFleetFile(ZELO_SIM_DEMO_FLEET, fleet, error)) << error;
+    std::set<int> models, units;
+    std::set<std::string> macs;
+    int alarms = 0, trips = 0, absences = 0;
+    for (const auto& d : fleet.devices) {
+        SCOPED_TRACE(d.name);
+        models.insert(d.model);
+        EXPECT_TRUE(macs.insert(d.mac).second) << "MAC shared: " << d.mac;
+        if (d.model >= 6 && d.model <= 10) EXPECT_TRUE(units.insert(d.unit).second);
+        EXPECT_EQ(d.port, 0);  // the demo takes free ports
+        EXPECT_TRUE(d.intervalSeconds > 0 && d.intervalSeconds <= 10);
+        EXPECT_TRUE(d.faults.reportFault.empty());
+        alarms += d.sensor && d.temperatureState == 2;
+        trips += d.pingTripSeconds > 0;
+        absences += d.offlineSeconds > 0;
+    }
+    EXPECT_EQ(models, (std::set<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(std::vector<int>({alarms, trips, absences}), std::vector<int>({1, 1, 1}));
+}
+
+TEST(SimFleet, FaultListsTakeTheirDefaultsAndRejectUnknownNames) {
+    FaultConfig f;
+    std::string error;
+    ASSERT_TRUE(ParseFaults("slow:5, iac-storm, drip, flood", f, error)) << error;
+    EXPECT_EQ(std::to_string(f.slowMs) + " " + std::to_string(f.iacStorm) + " " + std::to_string(f.dripMs),
+              "5 32 1000");
+    EXPECT_GT(f.floodBytes, 8192);  // beyond a client's receive ring
+    ASSERT_TRUE(ParseFaults("none", f, error));
+    EXPECT_EQ(f.slowMs + f.iacStorm + f.dripMs + f.floodBytes, 0);
+    for (const char* bad : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0",
+                            "iac-storm:0",
+                            "iac-storm:x", "drip:0", "drip:-5"})
+        EXPECT_FALSE(ParseFaults(bad, f, error)) << bad;
+}
+
+using zelo::test::describe;
+
+ReportState sample(int outlets, bool master = true) {
+    ReportState s;
+    s.mac = "00808712ABCD";
+    s.unit = 258;
+    s.model = 3;
+    s.master = master;
+    s.masterState = 1;
+    for (int i = 0; i < outlets; ++i) {
+        s.outlets.push_back(OutletReport{"10251011"[i] - '0', 0});
+        s.schedule.push_back(i % 2 == 0);
+    }
+    s.ping = {PingEntry{1, 0, 0x7F000001}, PingEntry{0, 2, 0}, PingEntry{3, 1, 0}, PingEntry{2, 7, 0}};
+    s.temperature = 2350;
+    s.temperatureState = 1;
+    return s;
+}
+
+TEST(SimReport, TheStationsDecoderReadsEveryLayoutAndForm) {
+    ReportState longForms = sample(8, false), noSensor = sample(2), older = sample(4);
+    longForms.pingCompact = longForms.temperatureShortForm = false;
+    longForms.ping.push_back(PingEntry{1, 9, 0});
+    longForms.temperature = -425;
+    longForms.temperatureState = 4;
+    noSensor.sensor = false;
+    older.unit = 0x1234;
+    Fleet fleet;
+    std::string error;
+    ASSERT_TRUE(ParseFleet("[u]\nmodel = 13\nmac = 000000000001\nping = none\n", fleet, error)) << error;
+    const std::pair<std::vector<std::uint8_t>, const char*> rows[] = {
+        {EncodeElementReport(sample(4)),  // compact ping watch, short temperature
+         "mac:00808712ABCD master:1 outlets:1025 schedule:1010 ping:1/0,0/2,3/1,2/7, temp:1/1/2350 "},
+        {EncodeElementReport(longForms),
+         "mac:00808712ABCD outlets:10251011 schedule:10101010 ping:1/0,0/2,3/1,2/7,1/9, temp:1/4/-425 "},
+        {EncodeElementReport(noSensor),
+         "mac:00808712ABCD master:1 outlets:10 schedule:10 ping:1/0,0/2,3/1,2/7, temp:0/1/2350 "},
+        {EncodeElementReport(Device(fleet.devices.at(0), 0).reportState()),  // a unit without ping watch
+         "mac:000000000001 outlets:1111 schedule:0000 temp:1/0/2350 "},
+        {EncodeTableReport(sample(4)), "unit=258 outlets=1025"}, {EncodeShortReport(older), "unit=4660 outlets=1025"},
+    };
+    for (const auto& [datagram, read] : rows) EXPECT_EQ(describe(datagram), read);
+}
+
+TEST(SimReport, EverySpoiltDatagramIsRejected) {
+    for (ReportLayout layout : {ReportLayout::Element, ReportLayout::Table, ReportLayout::Short}) {
+        const bool element = layout == ReportLayout::Element;
+        for (const std::string fault : {"bad-checksum", "wrong-length", "odd-length", "truncated", "unknown-layout"}) {
+            if (!element && fault == "odd-length") continue;  // a fault of the element report only
+            std::vector<std::uint8_t> d = EncodeReport(layout, sample(4));
+            ApplyReportFault(d, layout, fault);
+            if (!element && fault == "bad-checksum")  // the older layouts carry no checksum
+                EXPECT_EQ(d, EncodeReport(layout, sample(4)));
+            else
+                EXPECT_EQ(describe(d), "rejected") << fault << " in layout " << int(layout);
+            if (element && fault == "odd-length") {
+                EXPECT_EQ(d.size() % 2, 1u);  // the length field agrees; only its oddness is wrong
+                EXPECT_EQ(d[2] * 256u + d[3], d.size());
+            }
+        }
+    }
+}
+
+const std::string kHx = kTelnetHello + "00:HX>";
+const std::string kErr = "*00:Err\r\n00:HX>";
+const std::string kLocked = "*00:Locked\r\n00:HX>";
+const std::string kEnd = "--------------------\r\n00:HX>";
+std::string pos(const std::string& fields) { return "*00:POS=" + fields + "\r\n"; }
+const std::string kPrompt = "RACK-12> ";
+const std::string kGreeting = " 220 SWD-12K (RACK-12) Ver 2.01a.0012 ready.\r\n";
+std::string answer(const std::string& line) { return line + "\r\n" + kPrompt; }
+
+TEST(SimConsole, Transcripts) {
+    const Transcript transcripts[] = {
+        {"prompt mode: frames with and without select number, and refused ones", "hx",
+         {{"<", kHx}, {"*", "*00:HX-7200 Ver 3.14.12\r\n00:HX>"},
+          {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"},
+          {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"}, {"*00:1234#MPOS", kErr},
+          {"MPOS", kErr},  // no login: the password must come along
+          {"*00:7394#NOSUCH", kErr}, {"*01:7394#MPOS", "00:HX>"},  // another unit's select number
+          {"!outlet hx 1 off", "OK"}, {"<", pos("0:0,1:0,1:0,1:0,")},  // a hand switch shows unasked
+          {"*00:7394#SCS", "*00:SCS=0:0,1:0,1:0,0:0,\r\n00:HX>"},
+          {"*00:7394#DT", "*00:DT=2006/04/01 Sat 12:00:00\r\n00:HX>"},
+          {"*00:7394#SPEC", "*00:SPEC=7200-0100-4101-0300-1400-0001-0000-0\r\n00:HX>"},
+          {"*00:7394#TYPE", "*00:TYPE=11,11,11,11\r\n00:HX>"},
+          {"*00:7394#R9900", "*00:R9900=00:80:87:12:34:56\r\n00:HX>"},
+          {"*00:7394#RL3000-300F", "*00:RL=3000-300F\r\n" + kEnd}}},
+        {"register writes change what the unit does", "hx",
+         {{"<", kHx}, {"*00:7394#R340=2.5", "*00:R340=2.5\r\n00:HX>"}, {"*00:7394#R340", "*00:R340=2.5\r\n00:HX>"},
+          {"*00:7394#R340=abc", kErr}, {"*00:7394#R9900=1", kErr},  // read only
+          {"*00:7394#POF1", pos("0:0,1:0,1:0,1:0,") + "00:HX>"},
+          {"*00:7394#PON1", pos("5:0,1:0,1:0,1:0,") + "00:HX>"},  // on 2.5 s after the command
+          {"+2499", ""}, {"+1", pos("1:0,1:0,1:0,1:0,")}}},
+        {"power delays show states 2 and 5 while they run", "hxdelay",
+         {{"<", kHx}, {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"}, {"+2999", ""},
+          {"+1", pos("1:0,0:0,1:0,1:0,")},
+          {"*00:7394#PON2", pos("1:0,5:0,1:0,1:0,") + "00:HX>"}, {"+2000", pos("1:0,1:0,1:0,1:0,")},
+          // a reboot: off delay (2), then the reboot time (5), then on
+          {"*00:7394#POR3", pos("1:0,1:0,2:0,1:0,") + "00:HX>"}, {"+3000", pos("1:0,1:0,5:0,1:0,")},
+          {"+1000", pos("1:0,1:0,1:0,1:0,")},
+          {"*00:7394#MPOF", pos("0:0,0:0,0:0,0:0,") + "00:HX>"},  // the master: off at once, every outlet with it
+          {"*00:7394#MPOS", "*00:MPOS=0,0:0,0:0,0:0,0:0,\r\n00:HX>"}, {"*00:7394#PON9", kErr}}},
+        {"schedule upload lists and refuses doubles and junk", "hx",
+         {{"<", kHx}, {"*00:7394#PCLR", "*00:PCLR=OK\r\n00:HX>"},
+          {"*00:7394#PSET08:30,05/01,,PON1", "*00:PSET=000\r\n00:HX>"},
+          {"*00:7394#PSET07:00,00/00,1-5,MPOF", "*00:PSET=001\r\n00:HX>"},
+          {"*00:7394#PSET08:30,05/01,,PON1", "*00:Doubled\r\n00:HX>"}, {"*00:7394#PSET25:00,05/01,,PON1", kErr},
+          {"*00:7394#PSET08:30,05/01,,BOOM", kErr},
+          {"*00:7394#PL-30",
+           "*00:PLIST=0-30\r\nPL00=DATE 0501 08:30 01:02 All \r\nPL01=WEEK 07:00 00:03 M-F \r\n" + kEnd},
+          {"*00:7394#PL31-60", "*00:PLIST=31-60\r\n" + kEnd}}},
+        {"a locked unit refuses changes but still reports", "hx",
+         {{"!lock hx on", "OK"}, {"<", kHx}, {"*00:7394#POF1", kLocked}, {"*00:7394#PCLR", kLocked},
+          {"*00:7394#R340=1", kLocked}, {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"}}},
+        {"plain: nothing until the empty line, then password, prompt and fixed replies", "swd12k",
+         {{"<", kGreeting}, {"+0", ""}, {"", "Password:"}, {"tavik", "\r\n" + kPrompt}, {"", kPrompt},
+          {"ver", answer("version 2.01a.0012 /060401")}, {"DATE", answer("DATE 06/04/01")},
+          {"TIME", answer("TIME 12:00:00")},
+          {"POF1", kPrompt},  // a 2 s switch-off delay
+          {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")}, {"+2000", ""},
+          // read only
+          {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")}, {".model=X", answer("501 Invalid setting")},
+          {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "},  // the new system name is the prompt at once
+          {"!lock swd12k on", "OK"}, {"PON1", "501 Locked\r\nLAB> "}}},
+        {"plain: the third wrong password ends the console", "gv",
+         {{"<", " 220 GV2208 (gv) Ver 2.01a.0012 ready.\r\n"}, {"", "Password:"},
+          {"tavik", "\r\nIncorrect password\r\nPassword:"}, {"x", "\r\nIncorrect password\r\nPassword:"},
+          {"y", "\r\nIncorrect password\r\n"}, {"~", ""}}},
+    };
+    for (const Transcript& t : transcripts) Play(t);
+}
+
+TEST(SimConsole, ScheduleMemoryHoldsTwoHundredEntries) {
+    SimHarness h(kFleet);
+    RawClient c;
+    ASSERT_TRUE(c.connectTo(h.port("hx")));
+    ASSERT_EQ(h.until(c, "00:HX>"), kHx);
+    char frame[64];
+    for (int i = 0; i < 200; ++i) {
+        std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60, i % 60);
+        ASSERT_EQ(h.exchange(c, frame, "00:HX>").compare(0, 9, "*00:PSET="), 0) << i;
+    }
+    EXPECT_EQ(h.exchange(c, "*00:7394#PSET23:59,01/01,,PON1\r\n", "00:HX>"), "*00:FullMemory\r\n00:HX>");
+}
+
+
+std::string fleetFor(const UdpStation& st, const std::string& body) {
+    return "station = " + st.address() + "\ninterval = 60\n" + body;
+}
+
+// What the station's decoder reads from each datagram that arrived.
+std::multiset<std::string> drained(UdpStation& st) {
+    std::multiset<std::string> out;
+    for (const auto& d : st.drain()) out.insert(describe(d));
+    return out;
+}
+
+TEST(SimServerReports, ChangesGoOutAtOnceAndIntervalsKeepTime) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[q]\nmodel = 12\nmac = 00:80:87:12:34:56\nstates = 1010\nping = 1:0\n"));
+    const std::string head = "mac:008087123456 outlets:", tail = " schedule:0000 ping:1/0, temp:1/";
+    h.settle();
+    EXPECT_EQ(drained(st), (std::multiset<std::string>{head + "1010" + tail + "0/2350 "}));
+    const std::pair<const char*, std::string> changes[] = {
+        {"outlet q 2 on", head + "1110" + tail + "0/2350 "}, {"temp q 41.5", head + "1110" + tail + "2/4150 "},
+        {"", head + "1110" + tail + "2/4150 "},  // the interval: a minute after the first
+        {"ping q 1 trip", head + "5110 schedule:0000 ping:3/1, temp:1/2/4150 "},  // the watch reboots outlet 1
+    };
+    for (const auto& [command, report] : changes) {
+        if (*command) {
+            EXPECT_EQ(h.server().control(command), "OK");
+            h.settle();
+        } else {
+            h.advance(59000);
+            EXPECT_TRUE(st.drain().empty());
+            h.advance(1000);
+        }
+        EXPECT_EQ(drained(st), (std::multiset<std::string>{report})) << command;
+    }
+}
+
+TEST(SimServerReports, OlderUnitsSendTableAndShortReportsAndFaultsSpoilEveryDatagram) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[t]\nmodel = 10\nunit = 258\nstates = 1011\n[s]\nmodel = 6\nunit = 7\n"
+                              "[a]\nmodel = 11\nfaults = report:bad-checksum\n"));
+    h.advance(1000);
+    EXPECT_EQ(drained(st), (std::multiset<std::string>{"unit=258 outlets=1011", "unit=7 outlets=1111", "rejected"}));
+    EXPECT_EQ(h.server().control("fault a none"), "OK");
+    EXPECT_EQ(h.server().control("report a"), "OK");
+    EXPECT_NE(describe(st.drain().at(0)), "rejected");
+}
+
+TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
+    UdpStation st;
+    SimHarness h("rate = 200\nstation = " + st.address() + "\ninterval = 0\n[u]\nmodel = 11\ncount = 50\n");
+    for (int i = 0; i < 100; ++i) h.advance(10);
+    const auto got = st.drain();
+    EXPECT_GE(got.size(), 195u);
+    EXPECT_LE(got.size(), 205u);
+    std::set<std::string> macs;
+    for (const auto& d : got) macs.insert(describe(d).substr(0, 16));
+    EXPECT_EQ(macs.size(), 50u);
+}
+
+const std::string kIdent = "*00:HX-7200 Ver 3.14.12\r\n00:HX>";
+const Step kSwdLogin[] = {{"<", kGreeting}, {"", "Password:"}};
+
+TEST(SimServerFaults, Transcripts) {
+    const Transcript faults[] = {
+        {"close after bytes cuts the stream", "hx", {{"!fault hx close-after:4", "OK"}, {"~", "\xFF\xFB\x01\xFF"}}},
+        {"close at the login", "swd12k",
+         {{"!fault swd12k close-at:login", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"~", ""}}},
+        {"close at the second command", "hx",
+         {{"!fault hx close-at:cmd2", "OK"}, {"<", kHx}, {"*", kIdent}, {"*00:7394#MPOS", ""}, {"~", ""}}},
+        {"slow answers wait for the clock", "hx", {{"!fault hx slow:800", "OK"}, {"+799", ""}, {"+1", kHx}}},
+        {"a mute unit accepts and says nothing", "hx", {{"!fault hx mute", "OK"}, {"*", ""}, {"+0", ""}}},
+        {"mute commands, framed", "hx", {{"!fault hx mute-commands", "OK"}, {"<", kHx}, {"*", ""}, {"+0", ""}}},
+        {"mute commands, plain", "swd12k",
+         {{"!fault swd12k mute-commands", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"XPOS", ""},
+          {"+0", ""}}},
+        {"refused password, plain", "swd12k",
+         {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1],
+          {"tavik", "\r\nIncorrect password\r\nPassword:"}}},
+        {"refused password, framed", "hx",
+         {{"!fault hx refuse-password", "OK"}, {"<", kHx}, {"*00:7394#MPOS", "*00:Err\r\n00:HX>"}}},
+        {"drip: every byte alone, a tenth of a second apart", "swd12k",
+         {{"!fault swd12k drip:100", "OK"}, {"+0", " "}, {"+99", ""}, {"+1", "2"}, {"+100", "2"}, {"+100", "0"},
+          {"+100", " "}}},
+        {"split telnet sequences", "hx",
+         {{"!fault hx split-iac", "OK"}, {"+0", "\xFF"}, {"+40", "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03" "00:HX>"},
+          {"*", "\xFF"},
+          {"+40", "\xFB\x01" + kIdent}}},
+    };
+    for (const Transcript& t : faults) Play(t);
+}
+
+// The ping field of what the decoder reads: "STATE/REBOOTS," per entry.
+std::string pingOf(const std::vector<std::uint8_t>& d) {
+    const std::string r = describe(d);
+    const auto at = r.find("ping:");
+    return at == std::string::npos ? "" : r.substr(at + 5, r.find(' ', at) - at - 5);
+}
+
+TEST(SimServerRecurring, PingWatchTripsEveryPeriodAndWatchesAgainOnceItsOutletIsBack) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[sw]\nmodel = 11\nreboot-time = 20\nping-trip = 30:2\n"));
+    h.settle();
+    ASSERT_EQ(pingOf(st.drain().at(0)).compare(0, 8, "1/0,1/0,"), 0);
+    const std::pair<std::int64_t, std::string> steps[] = {
+        {29000, ""},                                          // not yet
+        {1000, "outlets:1511 schedule:0000 ping:1/0,3/1,"},   // entry 2 reboots outlet 2
+        {2000, "outlets:1111 schedule:0000 ping:1/0,1/1,"},   // back on: watching again
+        {27000, ""},
+        {1000, "outlets:1511 schedule:0000 ping:1/0,3/2,"},   // thirty seconds after the first
+    };
+    for (const auto& [ms, report] : steps) {
+        h.advance(ms);
+        const auto got = st.drain();
+        SCOPED_TRACE(report);
+        if (report.empty()) {
+            EXPECT_TRUE(got.empty());
+        } else {
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_NE(describe(got[0]).find(report), std::string::npos) << describe(got[0]);
+        }
+    }
+}
+
+TEST(SimServerRecurring, OfflineCycleLeavesAndRejoinsTheNetworkOnItsOwn) {
+    UdpStation st;
+    SimHarness h(fleetFor(st, "[a]\nmodel = 3\noffline-cycle = 20:10\n"
+                              "[b]\nmodel = 3\noffline-cycle = 20:10:silent\n"));
+    h.advance(1000);  // the first reports of a fleet spread over a second
+    ASSERT_EQ(st.drain().size(), 2u);
+    const int port = h.port("a");
+    RawClient open;
+    ASSERT_TRUE(open.connectTo(port));
+    h.advance(18000, &open);
+    EXPECT_FALSE(open.peerClosed());
+    h.advance(1000, &open);
+    EXPECT_TRUE(h.untilClosed(open));  // gone: the console drops
+    RawClient refused, silent;
+    EXPECT_FALSE(refused.connectTo(port));
+    ASSERT_TRUE(silent.connectTo(h.port("b")));  // taken, never answered
+    h.settle(&silent, 20);
+    EXPECT_EQ(silent.take(), "");
+    // A change while away goes out as soon as the unit is back.
+    EXPECT_EQ(h.server().control("outlet a 1 off"), "OK");
+    h.settle();
+    EXPECT_TRUE(st.drain().empty());
+    h.advance(10000);
+    EXPECT_NE(describe(st.drain().at(0)).find("outlets:0111"), std::string::npos);
+    RawClient back;
+    EXPECT_TRUE(back.connectTo(port));
+    back.closeNow();
+    h.settle();
+    h.advance(20000);  // and away again
+    RawClient again;
+    EXPECT_FALSE(again.connectTo(port));
+    EXPECT_NE(h.server().control("list").find(" offline"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelo::sim::test

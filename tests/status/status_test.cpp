@@ -1,0 +1,506 @@
+// The status station: the report decoder and what each report leaves in the
+// records, files and logs; datagrams that leave no trace; the listener and
+// its timer tick over a real socket on 127.0.0.1; event and delivery log
+// lines; coalesced item file saves.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "common/format.h"
+#include "directory/device_record.h"
+#include "directory/item_file.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "status/event_log.h"
+#include "status/report_decoder.h"
+#include "tests/status/station_fixture.h"
+#include "tests/status/udp_sender.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+using test::Bytes;
+using test::ElementReport;
+using test::kNow;
+
+ElementReport gv() { return ElementReport().mac("0000AABBCC02"); }
+
+TEST(StatusChecksum, FoldsTheComplementsOfBigEndianWords) {
+    const std::uint8_t header[] = {0x01, 0x00, 0x00, 0x0A, 0, 0, 0, 0, 0, 0};
+    const std::uint8_t odd[] = {0x12}, ones[] = {0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(reportChecksum(header, sizeof header), 0xFEF5);
+    EXPECT_EQ(reportChecksum(odd, 1), 0xEDFF);  // a last odd byte counts as 0x1200
+    EXPECT_EQ(reportChecksum(ones, 4), 0);
+    EXPECT_EQ(reportChecksum(nullptr, 0), 0);
+    std::uint32_t seed = 12345;  // and as a fold at the end does it, over random data
+    for (int round = 0; round < 200; ++round) {
+        Bytes b(static_cast<std::size_t>(round * 7 % 1601));
+        for (auto& x : b) x = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+        EXPECT_EQ(reportChecksum(b.data(), b.size()), test::foldedChecksum(b)) << b.size();
+    }
+}
+
+// ---- the pure decoder ----
+
+// The walk over the elements: each takes its length plus 2 from the count
+// of bytes after the header, a filler word 2 without moving on, and the
+// position moves by the length rounded down to even; the walk goes on while
+// the count is not below zero.
+TEST(ReportDecoder, WhatEachDatagramReadsAs) {
+    const struct { const char* name; Bytes report; const char* read; } rows[] = {
+        {"every kind, in order of arrival", ElementReport().master(3).mac("0000AABBCC02").unknown(0x0999, 6)
+             .outlets({{5, 1}, {2, 0}, {7, 0}}).schedule({0, 1}).pingFull(1, {{3, 9}, {0, 65535}})
+             .temperature(false, 4, -250, false).build(),
+         "master:3 mac:0000AABBCC02 outlets:107 schedule:01 ping:3/9,0/65535, temp:0/4/-250 "},
+        {"short report", test::shortReport(258, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}), "unit=258 outlets=2150"},
+        {"table report", test::tableReport(258, {{1, 1}, {1, 7}, {0, 2}, {0, 3}}), "unit=258 outlets=1525"},
+        {"a MAC element ending at the datagram's last byte",
+         ElementReport().master(1).mac("0080871234AB").fillerWords(0).build(), "master:1 mac:0080871234AB "},
+        {"a four-byte unknown element as the last bytes", gv().unknown(0x0999, 4).fillerWords(0).build(),
+         "mac:0000AABBCC02 "},
+        {"the count reaching exactly zero reads one more element",
+         gv().outlets({{0, 0}}).unknown(0x0999, 4).master(0).fillerWords(0).build(),
+         "mac:0000AABBCC02 outlets:0 master:0 "},
+        {"the count below zero ends the walk",
+         gv().outlets({{0, 0}}).unknown(0x0999, 4).unknown(0x0999, 4).master(0).fillerWords(0).build(),
+         "mac:0000AABBCC02 outlets:0 "},
+        {"an odd length moves the walk on by one less",
+         gv().raw({0x09, 0x99, 0x00, 0x09, 0xEE, 0xEE, 0xEE, 0xEE}).outlets({{0, 0}, {1, 1}}).fillerWords(2).build(),
+         "mac:0000AABBCC02 outlets:01 "},
+        {"ten bytes: a header and a filler word", ElementReport().raw({0, 0}).build(), ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(test::describe(row.report), row.read) << row.name;
+    const Bytes b = gv().outlets({{5, 1}}).build();
+    // as sent
+    EXPECT_EQ(std::get<OutletsElement>(decodeReport(b.data(), b.size())->elements.at(1)).outlets[0].code, 5);
+}
+
+// ---- what a report leaves in the record of the device that sent it ----
+
+class DecodeReport : public test::StationTest {
+protected:
+    // power | outlet count | schedule | ping | reboots | temperature | its state
+    std::string summary(std::uint32_t id) {
+        const DeviceRecord& r = device(id);
+        return r.powerText + "|" + std::to_string(r.outletCount) + "|" + r.scheduleText + "|" + r.pingText + "|" +
+               r.rebootText + "|" + std::to_string(r.temperature) + "|" + std::to_string(r.temperatureState);
+    }
+};
+
+struct RecordRow {
+    const char* name;
+    Bytes report;
+    std::uint32_t id;
+    std::string record;  // its summary afterwards
+    int language = 1;
+};
+
+std::string fortyReboots() {
+    std::string s;
+    for (int i = 0; i < 40; ++i) s += "65535 ";
+    return s.substr(0, 64);
+}
+
+const RecordRow kRecordRows[] = {
+    {"Codes5And2FollowTheOutput", gv().outlets({{5, 1}, {2, 0}, {5, 0}, {2, 1}}).build(), 0x11, "1001|4| |||0|-1"},
+    {"ReadoutCodesCountAndUnknownCodesAddNothing", gv().outlets({{3, 0}, {4, 0}, {6, 0}, {9, 1}}).build(), 0x11,
+     "011|4| |||0|-1"},
+    {"ThreeOutletsAndAMaster", gv().master(0).outlets({{1, 1}, {0, 0}, {1, 1}}).build(), 0x11, "0 101|3| |||0|-1"},
+    {"MoreThanEightOutletsAreCutToEight",
+     gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {0, 0}}).build(), 0x11,
+     "11111111|8| |||0|-1"},
+    {"ScheduleFlags", gv().outlets({{1, 1}, {1, 1}, {1, 1}}).schedule({1, 0, 1}).build(), 0x11, "111|3|101|||0|-1"},
+    {"TemperatureBlockAtSixInTheLongForm", gv().outlets({{1, 1}}).temperature(true, 1, -250, false).build(), 0x11,
+     "1|1| |||-250|1"},
+    {"PingWatchEntriesOfEighteenPlusFourK", gv().pingFull(2, {{0, 7}, {1, 0}, {5, 12}}).outlets({{1, 1}}).build(),
+     0x11, "1|1| |-OX|7 0 12 |0|-1"},
+    {"PingSymbolsAreCp932InJapanese", gv().pingCompact({{0, 0}, {1, 0}, {3, 0}, {4, 0}}).outlets({{1, 1}}).build(),
+     0x11, "1|1| |\x81\x7C\x81\x9B\x81\xA2\x81\x7E|0 0 0 0 |0|-1", 0},
+    {"LongPingTextsAreCutToTheirFields",
+     gv().pingFull(0, std::vector<test::PingEntry>(40, {2, 65535})).outlets({{1, 1}}).build(), 0x11,
+     "1|1| |" + std::string(32, 'X') + "|" + fortyReboots() + "|0|-1"},
+    {"TableReportOutputAndMode", test::tableReport(258, {{1, 1}, {1, 7}, {0, 2}, {0, 3}}), 0x12, "1010|4| |||0|-1"},
+    {"TableModesWithoutOutput", test::tableReport(258, {{0, 0}, {0, 1}, {0, 9}, {1, 0}}), 0x12, "0000|4| |||0|-1"},
+    // Unit 5 of a user-login model, not the prompt model whose old MAC line reads 5.
+    {"ShortReportOutputAndPendingFlags", test::shortReport(5, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}), 0x14,
+     "1100|4| |||0|-1"},
+};
+
+class ReportToRecord : public DecodeReport, public ::testing::WithParamInterface<RecordRow> {};
+
+TEST_P(ReportToRecord, Fields) {
+    settings.language = GetParam().language;
+    const auto before = device(0x13);
+    ASSERT_TRUE(receive(GetParam().report));
+    EXPECT_EQ(summary(GetParam().id), GetParam().record);
+    EXPECT_EQ(device(0x13), before);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, ReportToRecord, ::testing::ValuesIn(kRecordRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
+    // A master value above 9 still reads as on, and is kept as sent.
+    ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").master(208).outlets({{1, 1}, {0, 0}, {5, 0}, {2, 1}})
+                            .schedule({1, 0, 1, 1}).temperature(true, 0, 2350)
+                            .pingCompact({{1, 0}, {0, 1}, {3, 2}, {2, 65535}}).build()));
+    EXPECT_EQ(summary(0x10) + " " + std::to_string(device(0x10).lastMasterState),
+              "1 1001|4|1011|O-RX|0 1 2 65535 |2350|0 208");
+    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
+    ASSERT_EQ(view.changedRecords.size(), 1u);
+    EXPECT_EQ(view.changedRecords[0].powerText, "1 1001");
+    EXPECT_EQ(logFile(0x10), FormatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
+    // No window open: the current pair takes the work copy, states as sent.
+    EXPECT_EQ(currentRecord.deviceId, 0x10u);
+    EXPECT_EQ(currentStatus.masterState, 208);
+    EXPECT_EQ(std::to_string(currentStatus.outlets[2].state) + std::to_string(currentStatus.outlets[3].state), "52");
+}
+
+TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirectory) {
+    ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").outlets({{0, 0}}).build()));
+    EXPECT_EQ(device(0x10).powerText, "0");
+    EXPECT_EQ(file("00000002.IDX"), test::kHeader + test::kDupRecord);
+    // The first hx goes away: the duplicate in group 2 is now the first.
+    ASSERT_TRUE(directory->deleteDevice(0x10));
+    station->directoryChanged();
+    ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").outlets({{1, 1}}).build()));
+    EXPECT_EQ(device(0x20).powerText, "1");
+    // A MAC edited in place is found after a change notice, and compared exactly.
+    const Bytes edited = ElementReport().mac("0000AABBCCEE").outlets({{0, 0}}).build();
+    for (const char* mac : {"0000AABBCCEE", "0000aabbccee"}) {
+        DeviceRecord g = device(0x11);
+        g.macText = mac;
+        ASSERT_TRUE(directory->saveDevice(g));
+        station->directoryChanged();
+        EXPECT_FALSE(receive(gv().outlets({{1, 1}}).build()));
+        EXPECT_EQ(receive(edited), mac[10] == 'E') << mac;
+    }
+}
+
+TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
+    const std::string t0 = FormatUpdateTime(kNow, 0);
+    // Ping only: logged, nothing kept or saved.
+    ASSERT_TRUE(receive(gv().pingCompact({{1, 0}, {1, 0}, {1, 0}, {1, 0}}).build()));
+    EXPECT_EQ(file("00000001.IDX"), test::kGroup1);
+    EXPECT_TRUE(view.changedRecords.empty());
+    EXPECT_EQ(logFile(0x11), t0 + "\t1111\t \tOOOO\t0\t-1\r\n");
+    // Outlets as stored, then the schedule alone: saved, nothing visible changed.
+    ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}}).build()));
+    ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}}).schedule({1, 0, 0, 1}).build()));
+    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].scheduleText, "1001");
+    // No sensor: temperature -1 stored, the state it reported logged once.
+    const Bytes noSensor = gv().temperature(false, 2, 1800).build();
+    for (int i = 0; i < 2; ++i) {
+        clock.advance(60 * i);
+        ASSERT_TRUE(receive(noSensor));
+    }
+    EXPECT_EQ(summary(0x11) + " " + std::to_string(device(0x11).lastTemperatureState), "1111|4|1001|||1800|-1 2");
+    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].updateTime, std::uint32_t(kNow + 60));  // stamped each time
+    EXPECT_EQ(logFile(0x11), t0 + "\t1111\t \tOOOO\t0\t-1\r\n" + t0 + "\t1111\tO--O\t\t1800\t-1\r\n");
+    EXPECT_EQ(view.changedRecords.size(), 4u);
+}
+
+TEST_F(DecodeReport, ControlWindowOfTheReportingDeviceIsRedrawnAnotherIsLeftAlone) {
+    currentRecord = device(0x11);
+    state.openDialog = OpenDialog::Control;
+    currentStatus.masterPresent = true;  // no master element: the master digit comes from the current status
+    currentStatus.masterState = 0;
+    ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}}).build()));
+    EXPECT_EQ(device(0x11).powerText, "0 11");
+    view.redrawnOutlets.clear();
+    ASSERT_TRUE(receive(gv().master(1).outlets({{1, 1}, {0, 0}, {1, 1}}).build()));
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 1, 2}));
+    EXPECT_EQ(currentStatus.outlets[1].state, 0);
+    EXPECT_EQ(currentRecord.outletCount, 3);
+    // The window of another device.
+    currentRecord = device(0x10);
+    currentStatus = DeviceStatus{};
+    view.redrawnOutlets.clear();
+    ASSERT_TRUE(receive(gv().master(1).outlets({{1, 1}}).build()));
+    EXPECT_TRUE(view.redrawnOutlets.empty());
+    EXPECT_EQ(currentRecord.macText + " " + currentRecord.powerText, "0000AABBCC01 1 1111");
+    EXPECT_FALSE(currentStatus.masterPresent);
+    // The older layouts' device is the one with the same unit number.
+    currentRecord = device(0x14);
+    ASSERT_TRUE(receive(test::shortReport(5, {{1, 0}, {1, 0}, {1, 0}, {1, 0}})));
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{0, 1, 2, 3}));
+}
+
+// ---- datagrams that leave no trace: each row breaks one rule, or names no device ----
+
+struct NoTraceRow {
+    const char* name;
+    Bytes report;
+    bool decodes;  // a well-formed report that matches no device
+};
+
+Bytes edited(Bytes b, void (*edit)(Bytes&)) { edit(b); return b; }
+Bytes good() { return gv().master(1).outlets({{1, 1}, {1, 1}}).temperature(true, 0, 1).build(); }
+const Bytes kShort = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
+const Bytes kTable = test::tableReport(258, {{1, 1}});
+
+const NoTraceRow kNoTraceRows[] = {
+    {"ShorterThanTenBytes", Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0}, false},
+    {"AByteMoreThanTheTotalLength", edited(good(), [](Bytes& b) { b.push_back(0); }), false},
+    {"TotalLengthTwoMoreThanTheCount", edited(good(), [](Bytes& b) { b[3] += 2, test::resum(b); }), false},
+    {"OddLength", edited(good(), [](Bytes& b) { b.push_back(0), b[3] += 1, test::resum(b); }), false},
+    {"ChecksumWord", edited(good(), [](Bytes& b) { b[7] ^= 1; }), false},
+    {"ChecksumOfAPayloadByte", edited(good(), [](Bytes& b) { b[20] ^= 0x40; }), false},
+    {"FirstByte2", edited(good(), [](Bytes& b) { b[0] = 0x02, test::resum(b); }), false},
+    {"HighByte0NeitherTableNorShort", Bytes(30, 0), false},
+    {"TableWithoutItsMarker", edited(kTable, [](Bytes& b) { b[9] = 223; }), false},
+    {"ShortReportShorterThanItsLayout", edited(kShort, [](Bytes& b) { b.resize(28); }), false},
+    {"OutletLengthNotFittingItsCount", gv().outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false},
+    {"ScheduleLengthNotFittingItsCount", gv().outlets({{1, 1}}).schedule({1, 1}, 16).build(), false},
+    {"MacElementNearTheEnd", ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build(),
+     false},
+    {"PingWatchClaimingMoreEntriesThanItCarries", gv().pingFull(0, {{1, 0}, {1, 0}}, 20).build(), false},
+    {"TemperatureBlockPastTheEnd", gv().raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0}).build(), false},
+    {"ElementLengthPastTheDatagram", gv().raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build(), false},
+    {"LengthWordPastTheEnd", ElementReport().raw({0x00, 0x01}).fillerWords(0).build(), false},
+    {"LongerThan1600Bytes", Bytes(1601, 0), false},
+    {"AMalformedElementAfterGoodOnes",
+     gv().temperature(true, 3, 999).outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false},
+    {"TenBytesWithoutElements", ElementReport().raw({0, 0}).build(), true},
+    {"UnknownMac", ElementReport().mac("0000AABBCC99").outlets({{1, 1}}).build(), true},
+    {"NoMacElement", ElementReport().master(1).outlets({{1, 1}}).build(), true},
+    {"UnknownUnitNumber", test::shortReport(77, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}), true},
+};
+
+class NoTrace : public test::StationTest, public ::testing::WithParamInterface<NoTraceRow> {};
+
+TEST_P(NoTrace, Row) {
+    for (const Bytes& base : {good(), kShort, kTable}) ASSERT_TRUE(decodeReport(base.data(), base.size()));
+    const Bytes& b = GetParam().report;
+    EXPECT_EQ(bool(decodeReport(b.data(), b.size())), GetParam().decodes);
+    const auto files = snapshot();
+    const std::vector<DeviceRecord> records(directory->devices().begin(), directory->devices().end());
+    const DeviceRecord current = currentRecord;
+    EXPECT_FALSE(receive(b));
+    EXPECT_EQ(snapshot(), files);
+    EXPECT_EQ(records, std::vector<DeviceRecord>(directory->devices().begin(), directory->devices().end()));
+    EXPECT_EQ(currentRecord, current);
+    EXPECT_TRUE(view.changedRecords.empty() && view.redrawnOutlets.empty() && view.acceptedReports.empty());
+    EXPECT_FALSE(currentStatus.masterPresent);
+}
+INSTANTIATE_TEST_SUITE_P(Rows, NoTrace, ::testing::ValuesIn(kNoTraceRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+
+class ListenerTick : public test::StationTest {
+protected:
+    test::UdpSender sender;
+    std::uint16_t port = 0;
+    void SetUp() override {
+        StationTest::SetUp();
+        ASSERT_TRUE(station->openStatusListenerOn(0, 0x7F000001));
+        ASSERT_NE(port = station->listenerPort(), 0);
+        EXPECT_TRUE(state.listenerOpen);
+    }
+    // Sends, then waits (bounded) until the socket has something; loopback
+    // delivery is normally done by the time send returns.
+    void send(const std::vector<Bytes>& datagrams) {
+        for (const Bytes& b : datagrams) ASSERT_TRUE(sender.send(port, b));
+        ASSERT_TRUE(station->waitForReport(std::chrono::milliseconds(2000)));
+    }
+    static Bytes outlet(unsigned code, unsigned output) {
+        return ElementReport().mac("0000AABBCC02").outlets({{code, output}}).build();
+    }
+    std::string power() { return device(0x11).powerText + "/" + parseItemFile(file("00000001.IDX"), 1)[1].powerText; }
+    std::string ticked(std::size_t limit = SIZE_MAX) {  // received/accepted, or "-" when the tick did not poll
+        const TickResult r = station->tick(limit);
+        return r.polled ? std::to_string(r.received) + "/" + std::to_string(r.accepted) : "-";
+    }
+};
+
+TEST_F(ListenerTick, DisabledOrClosedListenerTicksDoNothing) {
+    EXPECT_GT(station->receiveQueueBytes(), 200 * 1024);  // the receive queue is enlarged
+    station->closeStatusListener();
+    EXPECT_FALSE(state.listenerOpen);
+    EXPECT_EQ(ticked(), "-");
+    settings.msrpEnable = false;
+    EXPECT_FALSE(station->openStatusListener());
+    EXPECT_FALSE(state.listenerOpen);
+}
+
+TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTickAndSavedOnce) {
+    send({outlet(1, 1), outlet(0, 0), outlet(5, 1)});
+    EXPECT_EQ(ticked(), "3/3");
+    const std::string t = FormatUpdateTime(test::kNow, 0);
+    EXPECT_EQ(logFile(0x11), t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
+    ASSERT_EQ(view.changedRecords.size(), 1u);  // one save for the group, one row refresh with the last state
+    EXPECT_EQ(view.changedRecords[0].powerText, "1");
+    EXPECT_EQ(power(), "1/1");
+}
+
+TEST_F(ListenerTick, ReportsWaitWhileThePropertyDialogIsOpenOrABatchRuns) {
+    send({outlet(0, 0)});
+    state.openDialog = OpenDialog::Property;
+    EXPECT_EQ(ticked(), "-");
+    state.openDialog = OpenDialog::None, state.busy = true;
+    EXPECT_EQ(ticked(), "-");
+    EXPECT_EQ(power(), "1111/1111");
+    state.busy = false, state.openDialog = OpenDialog::Control;  // the control window does not stop polling
+    EXPECT_EQ(ticked(), "1/1");
+    EXPECT_EQ(power(), "0/0");
+}
+
+TEST_F(ListenerTick, BudgetAndAcceptLimitEndTheTickAndTheRestWaitsForTheNext) {
+    std::int64_t micros = 0;
+    station->setBudgetClock([&micros] { return micros += 25000; });  // 25 ms each: over the 20 ms budget
+    send({outlet(1, 1), outlet(1, 1), outlet(1, 1)});
+    for (const char* expected : {"1/1", "1/1", "1/1", "0/0"}) EXPECT_EQ(ticked(), expected);
+    station->setBudgetClock([] { return std::int64_t(0); });
+    send({outlet(1, 1), outlet(1, 1), outlet(1, 1)});
+    EXPECT_EQ(ticked(2), "2/2");
+    EXPECT_EQ(ticked(), "1/1");
+}
+
+TEST_F(ListenerTick, Exactly1600BytesAreTakenLongerAndEmptyDatagramsAreDropped) {
+    const Bytes big = ElementReport().mac("0000AABBCC02").outlets({{0, 0}}).fillerWords(392).build();
+    ASSERT_EQ(big.size(), 1600u);  // MAC, outlets, then filler words up to 1600 bytes
+    Bytes tooBig = ElementReport().mac("0000AABBCC02").outlets({{1, 1}}).fillerWords(393).build();
+    tooBig.resize(1602);
+    send({tooBig, Bytes{}, big});
+    EXPECT_EQ(ticked(), "3/1");
+    EXPECT_EQ(power(), "0/0");
+}
+
+TEST_F(ListenerTick, OnePollTakesOneDatagramAndSavesIt) {
+    send({outlet(0, 0), outlet(1, 1)});
+    EXPECT_GT(station->pollStatusListener(), 0u);
+    EXPECT_EQ(power(), "0/0");
+    EXPECT_GT(station->pollStatusListener(), 0u);
+    EXPECT_EQ(power(), "1/1");
+    EXPECT_EQ(station->pollStatusListener(), 0u);
+}
+
+using test::readBytes;
+
+std::int64_t local(int year, int month, int day, int hour, int minute) {
+    std::tm t{};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day;
+    t.tm_hour = hour, t.tm_min = minute, t.tm_isdst = -1;
+    return std::int64_t(std::mktime(&t));
+}
+
+class EventLog : public ::testing::Test {
+protected:
+    test::TempDir dir;
+    std::string dataDir = dir.path().string() + "/";
+    AppSettings settings{dataDir + "ZELO.INI"};
+    LangStrings strings{settings};
+    const std::int64_t newYearsEve = local(2006, 12, 31, 23, 5);
+    DeviceRecord r;
+    void SetUp() override {
+        settings.language = 1;
+        r.deviceId = 0x2A, r.name = "rack one", r.addressText = "10.1.2.3", r.powerText = "1 1011";
+        r.scheduleText = "10-1", r.pingText = "O-RX", r.temperature = -125, r.temperatureState = -1;
+    }
+};
+
+TEST_F(EventLog, FileNameAndDirectory) {
+    // the id in hex, date and hour optional
+    EXPECT_EQ(eventLogFileName(0x2A, false, false, newYearsEve), "0000002A.LOG");
+    EXPECT_EQ(eventLogFileName(0x2A, true, true, newYearsEve), "0000002A-20061231-23.LOG");
+    EXPECT_EQ(eventLogFileName(0x2A, true, false, newYearsEve), "0000002A-20061231.LOG");
+    EXPECT_EQ(eventLogFileName(0xDEADBEEF, false, true, local(2007, 3, 4, 7, 0)), "DEADBEEF-07.LOG");
+#ifdef _WIN32
+    const std::string sep = "\\";
+#else
+    const std::string sep = "/";
+#endif
+    // The base directory gains a separator, in memory, once.
+    const std::pair<std::string, std::string> rows[] = {
+        {"logs", "logs" + sep}, {"logs" + sep, "logs" + sep}, {"logs\\", "logs\\"}, {"", ""}};
+    for (const auto& [base, added] : rows) {
+        settings.baseDir = base;
+        EXPECT_EQ(eventLogDirectory(settings, dataDir), dataDir + added) << base;
+        EXPECT_EQ(settings.baseDir, added) << base;
+    }
+    settings.baseDir = dataDir + "abs";  // an absolute directory leaves the data directory out
+    EXPECT_EQ(eventLogDirectory(settings, "/elsewhere/"), dataDir + "abs" + sep);
+}
+
+TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
+    settings.baseDir = "";
+    ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
+    ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve + 60));
+    EXPECT_EQ(readBytes(dataDir + "0000002A.LOG"), "2006/12/31 23:05\t1 1011\tO--O\tO-RX\t-125\t-1\r\n"
+                                                   "2006/12/31 23:06\t1 1011\tO--O\tO-RX\t-125\t-1\r\n");
+    EXPECT_EQ(formatEventLine(r, 1, 0, newYearsEve),  // Japanese schedule symbols in CP932
+              "12/31/2006 23:05\t1 1011\t\x81\xA0\x81\xA1\x81\x7C\x81\xA0\tO-RX\t-125\t-1\r\n");
+    settings.dateStyle = 2, settings.language = 0, settings.fnameDate = true;
+    r.scheduleText = "";
+    ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
+    EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"), "31/12/2006 23:05\t1 1011\t\tO-RX\t-125\t-1\r\n");
+    settings.baseDir = "0";  // the default: a missing directory is not created, and nothing is written
+    EXPECT_FALSE(writeEventLog(settings, dataDir, r, newYearsEve));
+    EXPECT_FALSE(std::filesystem::exists(dataDir + "0"));
+    std::filesystem::create_directory(dataDir + "0");
+    EXPECT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
+    EXPECT_TRUE(std::filesystem::exists(dataDir + "0/0000002A-20061231.LOG"));
+}
+
+TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
+    settings.baseDir = "elsewhere";  // never used for ZELO.LOG
+    ASSERT_TRUE(writeDeliveryLog(dataDir, r, "week.shx", true, strings, 0, newYearsEve));
+    ASSERT_TRUE(writeDeliveryLog(dataDir, r, "week.shx", false, strings, 0, newYearsEve));
+    const std::string block =
+        "------------------------------\r\nrack one 10.1.2.3 2006/12/31 23:05\r\nSend filename: week.shx\r\nResult: ";
+    EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"), block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
+    settings.language = 0;
+    const std::string japanese = formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve);
+    EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(340) + strings.text(339) + "\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(japanese.find("Result"), std::string::npos);
+    EXPECT_FALSE(writeDeliveryLog(dataDir + "missing/", r, "a.shx", true, strings, 0, 0));  // skipped
+}
+
+DeviceRecord changed(std::uint32_t id, const std::string& power) {
+    DeviceRecord r;
+    r.name = "n" + std::to_string(id), r.modelName = "GV2208", r.deviceId = id, r.modelCode = 13, r.powerText = power;
+    r.updateTime = 77;
+    return r;
+}
+
+std::string twelveLines(const std::string& record) {  // a version 0 record: no header, twelve lines
+    std::size_t pos = 0;
+    for (int i = 0; i < 12; ++i) pos = record.find("\r\n", pos) + 2;
+    return record.substr(0, pos);
+}
+
+TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
+    using namespace test;
+    const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
+    // a name cut
+    const std::string v0 = std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
+    const std::string duplicates = kHeader + kGvRecord + kGvRecord + "\r\nafter the stop line\r\n";
+    const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
+    const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
+        {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
+        {v2, {changed(0x11, "1010"), changed(0x11, "0000")}},  // the same device twice: the later copy wins
+        {v0, {changed(0x11, "1")}}, {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
+        {duplicates, {changed(0x11, "01")}}, {cut, {changed(0x10, "1 1")}},
+        {cut, {changed(0x11, "1"), changed(0x99, "1")}},
+    };
+    for (const auto& [start, saves] : rows) {
+        TempDir a, b;
+        writeBytes(a.file("00000007.IDX"), start);
+        writeBytes(b.file("00000007.IDX"), start);
+        std::vector<const DeviceRecord*> all;
+        for (const DeviceRecord& r : saves) {
+            ASSERT_GE(saveDeviceRecord(a.path().string() + "/", 7, r), 0);
+            all.push_back(&r);
+        }
+        ASSERT_TRUE(saveDeviceRecords(b.path().string() + "/", 7, all));
+        EXPECT_EQ(readBytes(b.file("00000007.IDX")), readBytes(a.file("00000007.IDX"))) << start.substr(0, 30);
+    }
+    TempDir a;  // a missing file fails and creates nothing
+    const DeviceRecord r = changed(1, "1");
+    EXPECT_FALSE(saveDeviceRecords(a.path().string() + "/", 9, {&r}));
+    EXPECT_TRUE(std::filesystem::is_empty(a.path()));
+}
+
+}  // namespace
+}  // namespace zelo
