@@ -145,7 +145,7 @@ TEST(PropertyEdit, FieldsTakeTheDialogsLimits) {
     DeviceRecord r;
     r.modelCode = 13;
     EXPECT_EQ(applyPropertyField(r, "mac", "00-1a-2b-3c-4d-5e"), EditResult::Ok);
-    EXPECT_EQ(r.macText, "001a2b3c4d5e");
+    EXPECT_EQ(r.macText, "001A2B3C4D5E");
     EXPECT_EQ(applyPropertyField(r, "port", "70000"), EditResult::Ok);
     EXPECT_EQ(r.port, 65535);
     EXPECT_EQ(applyPropertyField(r, "name", std::string(70, 'x')), EditResult::Ok);

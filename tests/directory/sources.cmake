@@ -3,4 +3,5 @@ list(APPEND ZELO_CORE_TEST_SOURCES
   directory/group_outline_test.cpp
   directory/device_list_test.cpp
   directory/device_directory_test.cpp
+  directory/property_mac_test.cpp
 )

@@ -145,14 +145,6 @@ TEST_F(DecodeElementReport, IndexFollowsChangesOfTheDirectory) {
     EXPECT_TRUE(receive(ElementReport().mac("0000AABBCCEE").outlets({{1, 1}}).build()));
 }
 
-TEST_F(DecodeElementReport, ComparisonOfMacTextsIsExactAndCaseSensitive) {
-    DeviceRecord gv = device(0x11);
-    gv.macText = "0000aabbccdd";
-    ASSERT_TRUE(directory->saveDevice(gv));
-    station->directoryChanged();
-    EXPECT_FALSE(receive(ElementReport().mac("0000AABBCCDD").outlets({{1, 1}}).build()));
-}
-
 TEST_F(DecodeElementReport, TemperatureWithoutSensorStoresMinusOneAndLogsOnce) {
     const Bytes report = ElementReport().mac("0000AABBCC02").temperature(false, 2, 1800).build();
     ASSERT_TRUE(receive(report));
