@@ -217,10 +217,20 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
         current.lastTemperature = work_.lastTemperature;
         current.lastTemperatureState = work_.lastTemperatureState;
         current.lastMasterState = work_.lastMasterState;
-        if (settings_.logEnable)
-            writeEventLog(settings_, directory_.dataDir(), work_, clock_.now());
+        if (settings_.logEnable) writeLog(work_);
     }
     view_.reportAccepted(work_);
+}
+
+void ReportCommit::writeLog(const DeviceRecord& record) {
+    const std::int64_t now = clock_.now();
+    const std::string path = eventLogPath(settings_, directory_.dataDir(), record, now);
+    if (writeEventLog(settings_, directory_.dataDir(), record, now)) {
+        failedLogs_.erase(path);
+        return;
+    }
+    // Told once per file, not once per report.
+    if (failedLogs_.insert(path).second) view_.eventLogFailed(path);
 }
 
 // ---- coalesced saves ----

@@ -101,15 +101,6 @@ TEST_F(EventLog, DateStyleAndJapaneseScheduleSymbols) {
               "12/31/2006 23:05\t1 1011\t\x81\xA0\x81\xA1\x81\x7C\x81\xA0\tO-RX\t-125\t-1\r\n");
 }
 
-TEST_F(EventLog, MissingDirectoryIsNotCreatedAndNothingIsWritten) {
-    settings.baseDir = "0";  // the default
-    EXPECT_FALSE(writeEventLog(settings, dataDir, sample(), newYearsEve));
-    EXPECT_FALSE(std::filesystem::exists(dataDir + "0"));
-    std::filesystem::create_directory(dataDir + "0");
-    EXPECT_TRUE(writeEventLog(settings, dataDir, sample(), newYearsEve));
-    EXPECT_TRUE(std::filesystem::exists(dataDir + "0/0000002A.LOG"));
-}
-
 class EventLogDelivery : public EventLog {
 protected:
     LangStrings strings{settings};
