@@ -4,4 +4,5 @@ list(APPEND ZELO_CORE_TEST_SOURCES
   directory/device_list_test.cpp
   directory/device_directory_test.cpp
   directory/property_mac_test.cpp
+  directory/directory_ids_test.cpp
 )
