@@ -32,6 +32,7 @@ TEST_F(ReportMatch, TheOpenWindowsDeviceIsRecognisedWhateverTheCase) {
     test::writeBytes(dataDir + "00000001.IDX",
                      test::kHeader + test::recordLines("hx", "HX-7200", "10", 3, "1 1111", "1111",
                                                        "0000aabbcc01", "7394", "HX 00"));
+    test::writeBytes(dataDir + "00000002.IDX", test::kHeader);  // no upper-case twin
     load();
     currentRecord = device(0x10);
     currentStatus.masterState = 5;
