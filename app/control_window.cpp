@@ -78,6 +78,17 @@ bool isAddressField(ReportField field) noexcept {
            field == ReportField::Address3;
 }
 
+bool reportFieldWritable(int modelCode, ReportField field) noexcept {
+    if (isPromptModel(modelCode))
+        return field == ReportField::Address1 || field == ReportField::Port1 ||
+               field == ReportField::Interval;
+    return isLatestModel(modelCode);
+}
+
+bool reportEnableWritable(int modelCode) noexcept {
+    return isPromptModel(modelCode) || isLatestModel(modelCode);
+}
+
 bool ReportFields::anyChanged() const noexcept {
     if (enabledChanged) return true;
     for (bool c : changed)
@@ -218,8 +229,25 @@ bool ControlModel::applyReport() {
     ReportFields& f = report_;
     const auto at = [&f](ReportField x) -> std::string& { return f.text[static_cast<std::size_t>(x)]; };
     const auto changed = [&f](ReportField x) -> bool& { return f.changed[static_cast<std::size_t>(x)]; };
+    const int model = s_.record.modelCode;
 
-    if (isPromptModel(s_.record.modelCode)) {
+    // A change the device has no register or key for is never sent: the
+    // operator is told, and its flag stays so that it is not taken for
+    // written.
+    bool refused = f.enabledChanged && !reportEnableWritable(model);
+    bool toWrite = f.enabledChanged && !refused;
+    for (int i = 0; i < kReportFields; ++i) {
+        const auto x = static_cast<ReportField>(i);
+        if (!changed(x)) continue;
+        if (reportFieldWritable(model, x))
+            toWrite = true;
+        else
+            refused = true;
+    }
+    if (refused) s_.frontend().showError(msg::kNotSupported, msg::kError);
+    if (!toWrite) return refused;
+
+    if (isPromptModel(model)) {
         // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
         // interval. A value the register cannot take fails like a refused
         // write: the writing ends there.
@@ -246,7 +274,7 @@ bool ControlModel::applyReport() {
         for (std::size_t i = 0; i < 4; ++i)
             if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
                 *items[i].flag = false;
-        return failed || bad;
+        return failed || bad || refused;
     }
 
     // Plain devices: the settings keys, written with the rest of the
@@ -281,7 +309,7 @@ bool ControlModel::applyReport() {
     for (const Key& k : keys)
         if (k.entered && written(k.key))
             for (ReportField x : k.fields) changed(x) = false;
-    return failed || bad;
+    return failed || bad || refused;
 }
 
 void ControlModel::poll() {

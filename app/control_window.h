@@ -60,6 +60,13 @@ inline constexpr int kFirstReportEdit = 3415;
 // What an edit keeps of its text: addresses 18 characters, numbers 5.
 std::size_t reportFieldKeeps(ReportField field) noexcept;
 bool isAddressField(ReportField field) noexcept;
+// Whether a model's device takes a field of the report page. The framed
+// models (3, 5) have registers for the enabled flag, address 1, P1 and the
+// interval only; the plain models 6 to 10 are given no report keys by the
+// settings write; 11 to 13 take every field. A field the device does not
+// take is shown read-only.
+bool reportFieldWritable(int modelCode, ReportField field) noexcept;
+bool reportEnableWritable(int modelCode) noexcept;
 
 struct ReportFields {
     bool enabled = false;
@@ -128,8 +135,14 @@ public:
     ReportFields& report() noexcept { return report_; }
     void setReportEnabled(bool on);
     void editReport(ReportField field, std::string_view text);
+    bool reportEditable(ReportField field) const noexcept {
+        return reportFieldWritable(s_.record.modelCode, field);
+    }
+    bool reportEnableEditable() const noexcept { return reportEnableWritable(s_.record.modelCode); }
     // Writes the changed fields in the model group's way, then asks about a
     // restart. True when a write failed: its flag and those behind it stay.
+    // Changed fields the device does not take are not sent: the error
+    // "Not supported" says so and their flags stay set.
     bool applyReport();
 
     // The 100 ms timer: while no reply wait runs, reads what the device sent

@@ -79,8 +79,8 @@ PropertySave savePropertyForm(PropertyForm& f, DeviceRecord& r) {
     const std::string name = cutText(f.name, kNameRead);
     if (name.empty()) return PropertySave::EmptyName;
     r.name = cutText(name, kNameKept);
-    r.macText = macFromField(f.mac);
     r.modelCode = f.modelSelection >= 0 && f.modelSelection <= 10 ? f.modelSelection + 3 : kNoModel;
+    r.macText = macFromField(f.mac, r.modelCode);
     r.password.clear();
     r.loginName.clear();
     if (f.login) {

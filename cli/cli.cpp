@@ -21,6 +21,10 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
 
 void CliFrontend::showError(int textId, int) { s_.fail(textId); }
 
+void CliView::eventLogFailed(const std::string& path) {
+    s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path) << std::endl;
+}
+
 bool CliFrontend::askYesNo(int textId, int, Icon) {
     return textId == kRestartQuestion ? restart : true;
 }

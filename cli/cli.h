@@ -35,14 +35,20 @@ private:
 };
 
 // zeloctl shows no rows; `listen` collects the accepted reports to print.
+// An event log that cannot be written is told on stderr.
 class CliView final : public DeviceView {
 public:
+    explicit CliView(Session& s) : s_(s) {}
     void recordChanged(const DeviceRecord&) override {}
     void outletsChanged(int) override {}
     void reportAccepted(const DeviceRecord& record) override {
         if (accepted) accepted->push_back(record);
     }
+    void eventLogFailed(const std::string& path) override;
     std::vector<DeviceRecord>* accepted = nullptr;
+
+private:
+    Session& s_;
 };
 
 struct Session {
@@ -53,7 +59,7 @@ struct Session {
     std::string dataDir;  // ends with a separator
     bool json;
     CliFrontend frontend{*this};
-    CliView view;
+    CliView view{*this};
     SystemClock clock;
     std::unique_ptr<Network> network;
     Workspace workspace;

@@ -20,8 +20,8 @@ std::size_t FileOps::write(std::FILE* file, const char* data, std::size_t size) 
 
 bool FileOps::close(std::FILE* file) { return std::fclose(file) == 0; }
 
-// sync, rename and syncDirectory are the system's own: file_ops_posix.cpp
-// and file_ops_win32.cpp.
+// sync, rename, syncDirectory and makeDirectory are the system's own:
+// file_ops_posix.cpp and file_ops_win32.cpp.
 
 bool FileOps::remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The steps by which the program changes files on disk: open, write, flush
-// to the disk, close, rename, flush a directory, remove and cut back. Every
+// to the disk, close, rename, flush a directory, remove, cut back and make a
+// directory. Every
 // data file and log is written through these, so a test can put in a
 // replacement that fails any one step (a write that stops at byte N, a
 // sync, close or rename that fails) and check that the old file survives.
@@ -34,6 +35,9 @@ public:
     // Windows, where the rename itself is written through).
     virtual bool syncDirectory(const std::string& directory);
     virtual bool remove(const std::string& path);
+    // Creates one directory (its parent must exist). True only when this
+    // call created it: false when it was there already or could not be made.
+    virtual bool makeDirectory(const std::string& path);
     // Cuts the file back to `size` bytes.
     virtual bool truncate(const std::string& path, std::uintmax_t size);
 };

@@ -1,5 +1,6 @@
 // The file steps that the C library has no word for, on POSIX systems.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,10 @@ bool FileOps::syncDirectory(const std::string& directory) {
     while (r != 0 && errno == EINTR);
     ::close(fd);
     return r == 0;
+}
+
+bool FileOps::makeDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
 }
 
 }  // namespace zelo

@@ -27,4 +27,9 @@ bool FileOps::syncDirectory(const std::string&) {
     return true;
 }
 
+bool FileOps::makeDirectory(const std::string& path) {
+    // ANSI code page bytes, as fopen takes them.
+    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
 }  // namespace zelo

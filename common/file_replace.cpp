@@ -78,6 +78,20 @@ bool appendToFile(const std::string& path, std::string_view text) {
     return false;
 }
 
+bool makeDirectories(const std::string& path) {
+    const auto separator = [](char c) { return c == '/' || c == '\\'; };
+    std::size_t end = path.size();
+    while (end > 0 && separator(path[end - 1])) --end;
+    if (end == 0) return false;
+    FileOps& ops = fileOps();
+    // The levels above, from the top; one that exists already (or is a
+    // drive or a share) simply fails to be made again.
+    for (std::size_t i = 1; i < end; ++i)
+        if (separator(path[i]) && !separator(path[i - 1]) && path[i - 1] != ':')
+            ops.makeDirectory(path.substr(0, i));
+    return ops.makeDirectory(path.substr(0, end));
+}
+
 bool removeFile(const std::string& path) { return fileOps().remove(path); }
 
 }  // namespace zelo

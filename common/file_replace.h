@@ -31,6 +31,11 @@ bool replaceFile(const std::string& path, std::string_view contents);
 // removed again when this call created it), so no half entry stays behind.
 bool appendToFile(const std::string& path, std::string_view text);
 
+// Creates the directory `path` (with or without a trailing separator) and
+// every missing directory above it. True only when the last one was created
+// by this call; false when it was there already or could not be made.
+bool makeDirectories(const std::string& path);
+
 // Deletes the file; false when it could not be deleted.
 bool removeFile(const std::string& path);
 

@@ -1,5 +1,7 @@
 #include "directory/device_directory.h"
 
+#include <algorithm>
+
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
 #include "common/file_replace.h"
@@ -25,6 +27,14 @@ bool DeviceDirectory::load(bool createMissing) {
         if (!readWholeFile(itemFilePath(dataDir_, group.id), data)) continue;
         parseItemFile(data, group.id, [this](DeviceRecord&& r) { devices_.append(std::move(r)); });
     }
+    // A lost or older ZELO.INI must not hand out an id that is in use: the
+    // counters start above the highest ids of the directory. Only memory
+    // changes here; the counter is saved with the next id handed out.
+    std::uint32_t highestGroup = 0, highestDevice = 0;
+    for (const GroupEntry& group : outline_.entries) highestGroup = std::max(highestGroup, group.id);
+    for (const DeviceRecord& r : devices_) highestDevice = std::max(highestDevice, r.deviceId);
+    settings_.uniqueTree = std::max(settings_.uniqueTree, highestGroup);
+    settings_.uniqueObj = std::max(settings_.uniqueObj, highestDevice);
     return true;
 }
 

@@ -24,7 +24,9 @@ public:
         : dataDir_(std::move(dataDir)), settings_(settings), strings_(strings) {}
 
     // Reads ZELO_DIR.DAT (created when missing, unless `createMissing` is
-    // false) and every group's item file.
+    // false) and every group's item file. The settings' id counters are
+    // raised (in memory) to the highest group and device ids found, so no
+    // new id repeats one in use.
     bool load(bool createMissing = true);
     // Re-reads only the outline (after a change of the directory file).
     bool reloadOutline(bool createMissing = true);

@@ -1,7 +1,10 @@
 #pragma once
 // What happened to devices, told to whoever shows them: the list refreshes
 // a row, the control window redraws its lamps and title, the connecting
-// window shows and hides. ZELO.exe, zeloctl and the tests each implement it.
+// window shows and hides, a device's event log could not be written.
+// ZELO.exe, zeloctl and the tests each implement it.
+
+#include <string>
 
 namespace zelo {
 
@@ -25,6 +28,9 @@ public:
     // The "Connecting" window while a device is logged in and read.
     virtual void connectingShown(const DeviceRecord& record) { (void)record; }
     virtual void connectingHidden() {}
+    // A device's event log line could not be written to `path` (told once
+    // per file until a line goes there again).
+    virtual void eventLogFailed(const std::string& path) { (void)path; }
 };
 
 class NullDeviceView final : public DeviceView {

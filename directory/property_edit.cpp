@@ -26,10 +26,12 @@ std::uint32_t leadingNumber(std::string_view text) {
 
 }  // namespace
 
-std::string macFromField(std::string_view text) {
+std::string macFromField(std::string_view text, int modelCode) {
+    const bool mac = !isUnitIdModel(modelCode);
     std::string out;
     for (char c : text.substr(0, kMacFieldRead))
-        if (isAlnum(c) && out.size() < field::kMac) out += c;
+        if (isAlnum(c) && out.size() < field::kMac)
+            out += (mac && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     return out;
 }
 
@@ -54,9 +56,9 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
     } else if (name == "mac" || name == "unit") {
         if (isUnitIdModel(r.modelCode)) {
             r.unitId = leadingNumber(value);
-            r.macText = macFromField(value);
+            r.macText = macFromField(value, r.modelCode);
         } else if (name == "mac") {
-            r.macText = macFromField(value);
+            r.macText = macFromField(value, r.modelCode);
         } else {
             const std::int64_t n = ParseInt(value);
             if (value.empty() || n < 0) return EditResult::BadValue;

@@ -80,12 +80,22 @@ std::string formatEventLine(const DeviceRecord& r, int dateStyle, int language, 
     return line;
 }
 
+std::string eventLogPath(AppSettings& settings, const std::string& dataDir,
+                         const DeviceRecord& record, std::int64_t now) {
+    return eventLogDirectory(settings, dataDir) +
+           eventLogFileName(record.deviceId, settings.fnameDate, settings.fnameHour, now);
+}
+
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
                    std::int64_t now) {
-    const std::string path =
-        eventLogDirectory(settings, dataDir) +
-        eventLogFileName(record.deviceId, settings.fnameDate, settings.fnameHour, now);
-    return appendToFile(path, formatEventLine(record, settings.dateStyle, settings.language, now));
+    const std::string path = eventLogPath(settings, dataDir, record, now);
+    const std::string line = formatEventLine(record, settings.dateStyle, settings.language, now);
+    if (appendToFile(path, line)) return true;
+    // The log directory (BaseDir, "0" by default) is made when the first
+    // line finds it missing; the line is then tried once more.
+    if (settings.baseDir.empty() || !makeDirectories(eventLogDirectory(settings, dataDir)))
+        return false;
+    return appendToFile(path, line);
 }
 
 std::string formatDeliveryEntry(const DeviceRecord& r, std::string_view scheduleFileName,

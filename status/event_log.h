@@ -2,8 +2,10 @@
 // The two plain-text logs: per-device event logs (one line per status report
 // that changed something visible) and the delivery log ZELO.LOG (one block
 // per schedule delivery attempt). Every entry opens its file for appending,
-// writes and closes it again; an entry whose file cannot be opened is skipped
-// silently. Line ends are CR LF on every platform.
+// writes and closes it again. A missing event log directory is created with
+// the first line that goes there; an entry whose file still cannot be
+// written is skipped, and the caller tells why (writeEventLog's result).
+// Line ends are CR LF on every platform.
 
 #include <cstdint>
 #include <string>
@@ -34,9 +36,14 @@ std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameH
 std::string formatEventLine(const DeviceRecord& record, int dateStyle, int language,
                             std::int64_t now);
 
-// Appends the record's event line to its log file. `now` is the one clock
-// reading that serves both the file name and the line. False when the file
-// could not be opened or written (nothing else happens then).
+// The event log file of the record at `now`: directory and file name.
+std::string eventLogPath(AppSettings& settings, const std::string& dataDir,
+                         const DeviceRecord& record, std::int64_t now);
+
+// Appends the record's event line to its log file, creating the log
+// directory (and the ones above it) when it is missing. `now` is the one
+// clock reading that serves both the file name and the line. False when the
+// file could not be opened or written (nothing else happens then).
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
                    std::int64_t now);
 

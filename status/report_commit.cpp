@@ -24,6 +24,18 @@ std::string macText(const std::array<std::uint8_t, 6>& mac) {
     return std::string(buf, 12);
 }
 
+// Whether a record's MAC text is the report's upper-case one, whatever the
+// case of its letters.
+bool sameMac(const std::string& reportMac, const std::string& recordMac) noexcept {
+    if (reportMac.size() != recordMac.size()) return false;
+    for (std::size_t i = 0; i < reportMac.size(); ++i) {
+        char c = recordMac[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != reportMac[i]) return false;
+    }
+    return true;
+}
+
 // The ping column's symbol for a watch state: Shift-JIS full-width signs in
 // Japanese, letters otherwise.
 const char* pingSymbol(std::uint16_t state, bool japanese) noexcept {
@@ -72,7 +84,7 @@ bool ReportCommit::commit(const DecodedReport& report) {
     for (const ReportElement& element : report.elements)
         if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
     if (!pass.node) return false;  // no MAC element named a known device
-    finish(pass, pass.mac == currentRecord_.macText);
+    finish(pass, sameMac(pass.mac, currentRecord_.macText));
     return true;
 }
 
@@ -85,7 +97,7 @@ bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     pass.node = lookup_.findByMac(e.mac, pass.mac);
     if (!pass.node) return false;
     work_ = *pass.node;
-    if (pass.mac == currentRecord_.macText)
+    if (sameMac(pass.mac, currentRecord_.macText))
         workStatus_ = static_cast<const PowerState&>(currentStatus_);
     return true;
 }
@@ -205,10 +217,20 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
         current.lastTemperature = work_.lastTemperature;
         current.lastTemperatureState = work_.lastTemperatureState;
         current.lastMasterState = work_.lastMasterState;
-        if (settings_.logEnable)
-            writeEventLog(settings_, directory_.dataDir(), work_, clock_.now());
+        if (settings_.logEnable) writeLog(work_);
     }
     view_.reportAccepted(work_);
+}
+
+void ReportCommit::writeLog(const DeviceRecord& record) {
+    const std::int64_t now = clock_.now();
+    const std::string path = eventLogPath(settings_, directory_.dataDir(), record, now);
+    if (writeEventLog(settings_, directory_.dataDir(), record, now)) {
+        failedLogs_.erase(path);
+        return;
+    }
+    // Told once per file, not once per report.
+    if (failedLogs_.insert(path).second) view_.eventLogFailed(path);
 }
 
 // ---- coalesced saves ----

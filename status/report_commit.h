@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "directory/device_record.h"
@@ -67,6 +68,9 @@ private:
     void finish(Pass& pass, bool isCurrent);
     void queueSave(const DeviceRecord& record);
     void queueSaveIfAbsent(const DeviceRecord& record);
+    // Appends the event line; a file that cannot be written is told to the
+    // view.
+    void writeLog(const DeviceRecord& record);
 
     DeviceDirectory& directory_;
     DeviceRecord& currentRecord_;
@@ -76,6 +80,7 @@ private:
     const Clock& clock_;
     AppState& state_;
     ReportLookup lookup_;
+    std::unordered_set<std::string> failedLogs_;  // event logs told as failing
 
     // Scratch pair of one report.
     DeviceRecord work_;

