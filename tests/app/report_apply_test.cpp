@@ -5,7 +5,7 @@
 
 #include "app/control_window.h"
 #include "connection/device_settings.h"
-#include "tests/connection/framed_device_script.h"
+#include "tests/support/scripted_devices.h"
 #include "tests/support/test_workspace.h"
 
 namespace zelo {
