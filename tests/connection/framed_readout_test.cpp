@@ -145,12 +145,8 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        useModel(3);
+        nextRow(3);
         framed.version = c.version;
-        framed.replies.clear();
-        framed.hangUpOn.clear();
-        framed.commands.clear();
-        frontend.errors.clear();
         ASSERT_FALSE(session.loginFramed(true));
         c.breakDevice();
         const std::int64_t start = clock.micros();
@@ -217,17 +213,13 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         session.connection.closeConnection();
-        useModel(c.model);
-        net.refuse = false;
-        framed.replies.clear();
-        plain.hangUpOn.clear();
+        nextRow(c.model);
         plain.replies = {{"ver", "version 2.01a.0012 /061231\r\n"},
                          {"?model", "?model=\"SWD-12K\"\r\n"},
                          {"XPOS", "XPOS 1:0000,0:0000,1:0000,1:0000\r\n"},
                          {"DATE", "DATE 24/05/06\r\n"},
                          {"TIME", "TIME 07:08:09\r\n"},
                          {"LIST", "sysLocation=\"Rack room\"\r\npdu> rs232Port1Speed=9600\r\n"}};
-        frontend.errors.clear();
         view.connectingShows = view.connectingHides = 0;
         const int connects = net.connects;
         c.breakDevice();
