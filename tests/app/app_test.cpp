@@ -62,14 +62,12 @@ TEST(MainLayout, DragKeepsBothPanesAtLeastTheBarWide) {
 }
 
 TEST(MainLayout, ControlsFillThePanesAndNeverGoNegative) {
-    const PaneControls c = paneControls(160, 400, 640, 400, 21, 460);
-    EXPECT_EQ(c.combo, (PaneRect{0, 0, 153, 230}));
-    EXPECT_EQ(c.tree, (PaneRect{0, 24, 152, 372}));
-    EXPECT_EQ(c.list, (PaneRect{0, 0, 636, 396}));
-    const PaneControls tiny = paneControls(4, 10, 3, 2, 21, 1);
-    EXPECT_EQ(tiny.combo, (PaneRect{0, 0, 0, 0}));
-    EXPECT_EQ(tiny.tree, (PaneRect{0, 24, 0, 0}));
-    EXPECT_EQ(tiny.list, (PaneRect{0, 0, 0, 0}));
+    const auto all = [](const PaneControls& c) {  // combo, tree, list
+        return text(c.combo) + " " + text(c.tree) + " " + text(c.list);
+    };
+    EXPECT_EQ(all(paneControls(160, 400, 640, 400, 21, 460)),
+              "0,0 153x230 0,24 152x372 0,0 636x396");
+    EXPECT_EQ(all(paneControls(4, 10, 3, 2, 21, 1)), "0,0 0x0 0,24 0x0 0,0 0x0");
 }
 
 TEST(ControlPages, EachKindCountsItsOwnIdsFromItsFirst) {

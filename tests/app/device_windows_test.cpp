@@ -31,24 +31,16 @@ TEST(ControlButtons, IdsStayFixedWhicheverRowsExist) {
 }
 
 TEST(ControlButtons, EachIdSendsItsOutletsCommand) {
-    struct Row {
-        int id, outlet;
-        PowerAction action;
-        const char* command;
-    };
-    for (const Row& r : {Row{3000, -1, PowerAction::On, "MPON"},
-                         Row{3001, -1, PowerAction::Off, "MPOF"},
-                         Row{3002, 1, PowerAction::On, "PON1"},
-                         Row{3012, 4, PowerAction::Off, "POF4"},
-                         Row{3025, 8, PowerAction::Reset, "POR8"},
-                         Row{3027, 0, PowerAction::Off, "POF0"},
-                         Row{3028, 0, PowerAction::Reset, "POR0"}}) {
-        SCOPED_TRACE(r.id);
-        const auto b = powerButtonOf(r.id);
-        ASSERT_TRUE(b);
-        EXPECT_EQ(b->outlet, r.outlet);
-        EXPECT_EQ(b->action, r.action);
-        EXPECT_EQ(b->command, r.command);
+    // outlet, action (0 on, 1 off, 2 reset), command
+    const std::pair<int, const char*> rows[] = {
+        {3000, "-1 0 MPON"}, {3001, "-1 1 MPOF"}, {3002, "1 0 PON1"}, {3012, "4 1 POF4"},
+        {3025, "8 2 POR8"},  {3027, "0 1 POF0"},  {3028, "0 2 POR0"}};
+    for (const auto& [id, expected] : rows) {
+        const auto b = powerButtonOf(id);
+        ASSERT_TRUE(b) << id;
+        EXPECT_EQ(std::to_string(b->outlet) + " " + std::to_string(int(b->action)) + " " +
+                      std::string(b->command),
+                  expected);
     }
     EXPECT_FALSE(powerButtonOf(2999));
     EXPECT_FALSE(powerButtonOf(3029));
@@ -159,37 +151,28 @@ TEST(ReportFields, FramedFromRegistersPlainFromSettings) {
     st.registers[0x233] = {RegisterForm::Tenths, 305, 0, ""};
     const ReportFields framed = reportFieldsOf(st, 3);
     EXPECT_FALSE(framed.enabled);
-    EXPECT_EQ(framed.text[0], "192.168.0.7");
-    EXPECT_EQ(framed.text[1], "6000");
-    EXPECT_EQ(framed.text[6], "30.5");
+    EXPECT_EQ(framed.text[0] + " " + framed.text[1] + " " + framed.text[6],
+              "192.168.0.7 6000 30.5");
     st.registers[0x233].number = 600;
     EXPECT_EQ(reportFieldsOf(st, 5).text[6], "60");
 }
 
 TEST(PropertyLayout, PerModelGroup) {
-    struct Row {
-        int code;
-        bool prompt, promptOn, select, selectOn, login, user, sysName;
-        int macLabel, macLimit;
-    };
-    for (const Row& r : {Row{3, 1, 1, 1, 1, 0, 0, 0, 139, 17}, Row{4, 1, 1, 1, 0, 1, 0, 0, 139, 17},
-                         Row{5, 1, 1, 1, 1, 0, 0, 0, 139, 17}, Row{7, 0, 1, 0, 1, 0, 1, 1, 152, 5},
-                         Row{10, 0, 1, 0, 1, 0, 1, 1, 152, 5}, Row{11, 0, 1, 0, 1, 0, 1, 1, 139, 20},
-                         Row{13, 0, 1, 0, 1, 0, 1, 1, 139, 20}, Row{1, 1, 0, 1, 0, 1, 0, 0, 139, 17}}) {
-        SCOPED_TRACE(r.code);
-        const PropertyLayout l = propertyLayoutOf(r.code);
-        EXPECT_FALSE(l.groupRow);
-        EXPECT_EQ(l.showPrompt, r.prompt);
-        EXPECT_EQ(l.promptEnabled, r.promptOn);
-        EXPECT_EQ(l.showSelect, r.select);
-        EXPECT_EQ(l.selectEnabled, r.selectOn);
-        EXPECT_EQ(l.loginEnabled, r.login);
-        EXPECT_EQ(l.showUser, r.user);
-        EXPECT_EQ(l.showSystemName, r.sysName);
-        EXPECT_EQ(l.macLabel, r.macLabel);
-        EXPECT_EQ(l.macLimit, r.macLimit);
+    // group row, prompt shown/enabled, select shown/enabled, login, user, system name; MAC
+    // label and limit
+    const std::pair<int, const char*> rows[] = {
+        {3, "01111000 139/17"},  {4, "01110100 139/17"},  {5, "01111000 139/17"},
+        {7, "00101011 152/5"},   {10, "00101011 152/5"},  {11, "00101011 139/20"},
+        {13, "00101011 139/20"}, {1, "01010100 139/17"},  {2, "1"}};
+    for (const auto& [code, expected] : rows) {
+        const PropertyLayout l = propertyLayoutOf(code);
+        std::string got;
+        for (bool b : {l.groupRow, l.showPrompt, l.promptEnabled, l.showSelect, l.selectEnabled,
+                       l.loginEnabled, l.showUser, l.showSystemName})
+            got += b ? '1' : '0';
+        got += " " + std::to_string(l.macLabel) + "/" + std::to_string(l.macLimit);
+        EXPECT_EQ(got.substr(0, std::string(expected).size()), expected) << code;
     }
-    EXPECT_TRUE(propertyLayoutOf(2).groupRow);
 }
 
 DeviceRecord gv2208() {
@@ -226,55 +209,44 @@ TEST(PropertyForm, OpensWithTheRecordsFields) {
     EXPECT_EQ(propertyFormOf(swd).modelSelection, -1);
 }
 
+// What an accepted form leaves: name|MAC|unit|port and what its field shows|password|user|
+// model prompt select.
+std::string saved(const PropertyForm& f, const DeviceRecord& r) {
+    return r.name + "|" + r.macText + "|" + std::to_string(r.unitId) + "|" +
+           std::to_string(r.port) + "," + f.port + "|" + r.password + "|" + r.loginName + "|" +
+           std::to_string(r.modelCode) + " " + r.prompt + " " + r.selectNumber;
+}
+
 TEST(PropertyForm, SaveRules) {
-    struct Row {
+    const std::string n62(62, 'n');
+    const struct {
         const char* what;
         void (*edit)(PropertyForm&);
-        void (*check)(const PropertyForm&, const DeviceRecord&);
-    };
-    const Row rows[] = {
+        std::string expected;
+    } rows[] = {
         {"name cut to 62", [](PropertyForm& f) { f.name = std::string(70, 'n'); },
-         [](const PropertyForm&, const DeviceRecord& r) { EXPECT_EQ(r.name, std::string(62, 'n')); }},
+         n62 + "|0090CC000001|0|23,23|pw|admin|13 HX 07"},
+        // the unit is the number at the MAC's start, "00"
         {"MAC letters and digits", [](PropertyForm& f) { f.mac = "00-1a-2b-3c-4d-5e"; },
-         [](const PropertyForm&, const DeviceRecord& r) {
-             EXPECT_EQ(r.macText, "001A2B3C4D5E");
-             EXPECT_EQ(r.unitId, 0u);  // the number at its start, "00"
-         }},
+         "gv|001A2B3C4D5E|0|23,23|pw|admin|13 HX 07"},
         {"port clamped", [](PropertyForm& f) { f.port = "70000"; },
-         [](const PropertyForm& f, const DeviceRecord& r) {
-             EXPECT_EQ(r.port, 65535);
-             EXPECT_EQ(f.port, "65535");
-         }},
+         "gv|0090CC000001|0|65535,65535|pw|admin|13 HX 07"},
         {"login unchecked", [](PropertyForm& f) { f.login = false; },
-         [](const PropertyForm&, const DeviceRecord& r) {
-             EXPECT_EQ(r.password, "");
-             EXPECT_EQ(r.loginName, "");
-         }},
+         "gv|0090CC000001|0|23,23|||13 HX 07"},
+        // not a user-login model: no user; the unit stays
         {"HX-7200 chosen", [](PropertyForm& f) { f.modelSelection = 0; },
-         [](const PropertyForm&, const DeviceRecord& r) {
-             EXPECT_EQ(r.modelCode, 3);
-             EXPECT_EQ(r.prompt, "HX");
-             EXPECT_EQ(r.selectNumber, "07");
-             EXPECT_EQ(r.loginName, "");  // not a user-login model
-             EXPECT_EQ(r.password, "pw");
-             EXPECT_EQ(r.unitId, 4u);
-         }},
+         "gv|0090CC000001|4|23,23|pw||3 HX 07"},
         {"terminal id", [](PropertyForm& f) { f.modelSelection = 4, f.mac = "123456x"; },
-         [](const PropertyForm&, const DeviceRecord& r) {
-             EXPECT_EQ(r.modelCode, 7);
-             EXPECT_EQ(r.unitId, 12345u);
-             EXPECT_EQ(r.macText, "123456x");
-         }},
+         "gv|123456x|12345|23,23|pw|admin|7 HX 07"},
         {"no model", [](PropertyForm& f) { f.modelSelection = -1; },
-         [](const PropertyForm&, const DeviceRecord& r) { EXPECT_EQ(r.modelCode, 1); }},
+         "gv|0090CC000001|0|23,23|pw||1 HX 07"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& row : rows) {
         DeviceRecord r = gv2208();
         PropertyForm f = propertyFormOf(r);
         row.edit(f);
-        ASSERT_EQ(savePropertyForm(f, r), PropertySave::Saved);
-        row.check(f, r);
+        ASSERT_EQ(savePropertyForm(f, r), PropertySave::Saved) << row.what;
+        EXPECT_EQ(saved(f, r), row.expected) << row.what;
     }
     DeviceRecord r = gv2208();
     PropertyForm f = propertyFormOf(r);

@@ -149,10 +149,9 @@ TEST_F(SettingsTest, SerialKeysAreWrittenWhenTheyDifferFromWhatWasRead) {
     frontend.answers = {false};
     EXPECT_FALSE(applyPlainSettings(session));
     EXPECT_EQ(writes(), (std::vector<std::string>{".rs232Port1Bits", "WRITE"}));
-    ASSERT_EQ(frontend.questions.size(), 1u);  // a serial key needs a restart
-    EXPECT_EQ(frontend.questions[0].textId, kRestartQuestion);
-    EXPECT_EQ(frontend.questions[0].captionId, msg::kConfirm);
-    EXPECT_EQ(frontend.questions[0].icon, Icon::Warning);
+    // a serial key needs a restart
+    EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
+                                      {kRestartQuestion, msg::kConfirm, Icon::Warning}}));
     EXPECT_TRUE(values().restartNeeded);  // No: the flag stays
     EXPECT_TRUE(session.connection.isOpen());
 }
@@ -164,9 +163,8 @@ TEST_F(SettingsTest, NewPortIsSavedAndTheRestartClosesTheConnection) {
     EXPECT_FALSE(applyPlainSettings(session));
     EXPECT_EQ(writes(), (std::vector<std::string>{".telnetPort", "WRITE", "CPURESET"}));
     EXPECT_EQ(stored().port, 2323);
-    EXPECT_FALSE(values().restartNeeded);
-    EXPECT_FALSE(session.connection.isOpen());
-    EXPECT_FALSE(session.connection.connected);
+    EXPECT_FALSE(values().restartNeeded || session.connection.isOpen() ||
+                 session.connection.connected);
     EXPECT_EQ(view.losses, 1);
 }
 
@@ -195,8 +193,8 @@ TEST_F(FramedSettingsTest, ChangedRegistersAreWrittenInOrderAndDispatched) {
     EXPECT_EQ(session.status.registers.at(0x233).number, 600);
     EXPECT_EQ(session.status.settings.ipAdCenter[0], "192.168.0.9");
     EXPECT_FALSE(s.centerRegisterChanged[0]);
-    ASSERT_EQ(frontend.questions.size(), 1u);
-    EXPECT_EQ(frontend.questions[0].textId, kRestartQuestion);
+    EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
+                                      {kRestartQuestion, msg::kConfirm, Icon::Warning}}));
 }
 
 TEST_F(FramedSettingsTest, LockedDeviceEndsTheApplyAndTheRestartIsFramed) {
@@ -205,14 +203,12 @@ TEST_F(FramedSettingsTest, LockedDeviceEndsTheApplyAndTheRestartIsFramed) {
     enterCenterRegister(s, 0x232, "5001");
     enterCenterRegister(s, 0x234, "1");
     EXPECT_TRUE(applyFramedSettings(session));
-    EXPECT_TRUE(s.centerRegisterChanged[2]);
-    EXPECT_TRUE(s.centerRegisterChanged[4]);
+    EXPECT_TRUE(s.centerRegisterChanged[2] && s.centerRegisterChanged[4]);
     EXPECT_TRUE(frontend.questions.empty());
 
     framed.replies = {{"CPURESET", FramedDeviceScript::framed("CPURESET=OK")}};
     frontend.answers = {true};
     EXPECT_FALSE(applyFramedSettings(session));
-    EXPECT_EQ(framed.commands.back(), "CPURESET");
     EXPECT_EQ(framed.frames.back(), "*00:7394#CPURESET");
     EXPECT_FALSE(session.connection.isOpen());
 }

@@ -45,11 +45,9 @@ TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce)
     ASSERT_FALSE(session.awaitFramedReply(std::nullopt));
     EXPECT_EQ(framed.commands.back(), "MPOS");
     ASSERT_EQ(view.changedRecords.size(), 1u);
-    EXPECT_EQ(view.changedRecords.back().powerText, "1 1011");
-    EXPECT_EQ(view.changedRecords.back().scheduleText, "101");
+    for (const DeviceRecord& r : {view.changedRecords.back(), stored()})
+        EXPECT_EQ(r.powerText + "/" + r.scheduleText, "1 1011/101");
     EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 2, 3}));
-    EXPECT_EQ(stored().powerText, "1 1011");
-    EXPECT_EQ(stored().scheduleText, "101");
 }
 
 TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
@@ -103,11 +101,11 @@ TEST_F(ReadoutTest, TheRangeReadoutInItsOrderAndTheStateItLeaves) {
               (std::vector<std::string>{"PL-30", "PL31-60", "PL61-90", "PL91-110", "PL111-135",
                                         "PL136-160", "PL161-185", "PL186-"}));
     const DeviceStatus& st = session.status;
-    EXPECT_EQ(stored().powerText, "1 1011");
-    EXPECT_EQ(st.clock.weekday, 1);
-    EXPECT_EQ(st.outlets[2].type, 0x1A);
-    EXPECT_EQ(st.registers.count(0x4180), 1u);
-    EXPECT_TRUE(st.scheduleList[0].used);
+    EXPECT_EQ(stored().powerText + " " + std::to_string(st.clock.weekday) + " " +
+                  std::to_string(st.outlets[2].type) + " " +
+                  std::to_string(st.registers.count(0x4180)) +
+                  std::to_string(st.scheduleList[0].used),
+              "1 1011 1 26 11");
 }
 
 // A failure in the readout shows one message; a range that is refused
@@ -147,12 +145,8 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        useModel(3);
+        nextRow(3);
         framed.version = c.version;
-        framed.replies.clear();
-        framed.hangUpOn.clear();
-        framed.commands.clear();
-        frontend.errors.clear();
         ASSERT_FALSE(session.loginFramed(true));
         c.breakDevice();
         const std::int64_t start = clock.micros();
@@ -219,17 +213,13 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         session.connection.closeConnection();
-        useModel(c.model);
-        net.refuse = false;
-        framed.replies.clear();
-        plain.hangUpOn.clear();
+        nextRow(c.model);
         plain.replies = {{"ver", "version 2.01a.0012 /061231\r\n"},
                          {"?model", "?model=\"SWD-12K\"\r\n"},
                          {"XPOS", "XPOS 1:0000,0:0000,1:0000,1:0000\r\n"},
                          {"DATE", "DATE 24/05/06\r\n"},
                          {"TIME", "TIME 07:08:09\r\n"},
                          {"LIST", "sysLocation=\"Rack room\"\r\npdu> rs232Port1Speed=9600\r\n"}};
-        frontend.errors.clear();
         view.connectingShows = view.connectingHides = 0;
         const int connects = net.connects;
         c.breakDevice();
@@ -245,12 +235,11 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
     useModel(11);
     plain.hangUpOn.clear();
     ASSERT_EQ(openDevice(session), OpenResult::Opened);
-    EXPECT_EQ(stored().powerText, "1011");
-    EXPECT_EQ(session.status.firmwareDate, "061231");
-    EXPECT_EQ(session.status.clock.hour, 7);
-    EXPECT_EQ(session.status.settings.model, "SWD-12K");
-    EXPECT_EQ(session.status.settings.sysLocation, "Rack room");
-    EXPECT_EQ(session.status.settings.rs232Port1Speed, 9600);
+    const DeviceStatus& st = session.status;
+    EXPECT_EQ(stored().powerText + " " + st.firmwareDate + " " + std::to_string(st.clock.hour) +
+                  " " + st.settings.model + " " + st.settings.sysLocation + " " +
+                  std::to_string(st.settings.rs232Port1Speed),
+              "1011 061231 7 SWD-12K Rack room 9600");
 }
 
 }  // namespace

@@ -27,14 +27,10 @@ inline std::string hexText(std::uint32_t v, int width = 0) {
 // 10: the password, or password and user; `extra` line 11: prompt and select
 // number, or unit number (hex) and system name.
 struct ItemRecord {
-    ItemRecord(std::string name, std::string modelName, std::uint32_t id, int code, std::string power,
-               std::string schedule, std::string mac, std::string login, std::string extra)
-        : name(std::move(name)), modelName(std::move(modelName)), id(id), code(code), power(std::move(power)),
-          schedule(std::move(schedule)), mac(std::move(mac)), login(std::move(login)), extra(std::move(extra)) {}
     std::string name, modelName;
     std::uint32_t id = 0;
     int code = 0;
-    std::string power, schedule, mac, login, extra, ping, reboot;
+    std::string power, schedule, mac, login, extra, ping{}, reboot{};
     int temperature = 0, temperatureState = -1;
     std::uint32_t updateTime = 0;
 

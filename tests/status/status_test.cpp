@@ -34,12 +34,6 @@ TEST(StatusChecksum, FoldsTheComplementsOfBigEndianWords) {
     EXPECT_EQ(reportChecksum(odd, 1), 0xEDFF);  // a last odd byte counts as 0x1200
     EXPECT_EQ(reportChecksum(ones, 4), 0);
     EXPECT_EQ(reportChecksum(nullptr, 0), 0);
-    std::uint32_t seed = 12345;  // and as a fold at the end does it, over random data
-    for (int round = 0; round < 200; ++round) {
-        Bytes b(static_cast<std::size_t>(round * 7 % 1601));
-        for (auto& x : b) x = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
-        EXPECT_EQ(reportChecksum(b.data(), b.size()), test::foldedChecksum(b)) << b.size();
-    }
 }
 
 // ---- the pure decoder ----
@@ -72,9 +66,6 @@ TEST(ReportDecoder, WhatEachDatagramReadsAs) {
         {"ten bytes: a header and a filler word", ElementReport().raw({0, 0}).build(), ""},
     };
     for (const auto& row : rows) EXPECT_EQ(test::describe(row.report), row.read) << row.name;
-    const Bytes b = gv().outlets({{5, 1}}).build();
-    // as sent
-    EXPECT_EQ(std::get<OutletsElement>(decodeReport(b.data(), b.size())->elements.at(1)).outlets[0].code, 5);
 }
 
 // ---- what a report leaves in the record of the device that sent it ----

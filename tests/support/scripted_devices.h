@@ -157,6 +157,15 @@ protected:
         dialectOf(model) == Dialect::Framed ? framed.attach(net) : plain.attach(net);
         ASSERT_TRUE(directory.saveDevice(session.record));
     }
+    // The next row of a table: a fresh record of `model`, devices that behave again (the
+    // framed one keeps its version) and a front end that has shown nothing.
+    void nextRow(int model) {
+        useModel(model);
+        net.refuse = framed.asksLogin = false;
+        framed.replies.clear(), framed.hangUpOn.clear(), framed.commands.clear();
+        plain.replies.clear(), plain.hangUpOn.clear(), plain.commands.clear();
+        frontend.errors.clear(), frontend.errorCaptions.clear();
+    }
     bool login() {
         return dialectOf(session.record.modelCode) == Dialect::Framed ? session.loginFramed(true)
                                                                      : session.loginPlain(true);

@@ -16,6 +16,9 @@ public:
         int textId;
         int captionId;
         Icon icon;
+        bool operator==(const Question& o) const {
+            return textId == o.textId && captionId == o.captionId && icon == o.icon;
+        }
     };
 
     void showError(int textId, int captionId) override {
