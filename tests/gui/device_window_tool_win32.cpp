@@ -20,7 +20,6 @@
 #include "common/file_replace.h"
 #include "common/frontend.h"
 #include "resources/resource_ids.h"
-#include "win32/control_window_win32.h"
 #include "win32/main_window_win32.h"
 #include "win32/monitor_app_win32.h"
 
