@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "app/workspace.h"
+#include "common/file_replace.h"
 #include "common/frontend.h"
 #include "resources/resource_ids.h"
-#include "win32/control_window_win32.h"
 #include "win32/main_window_win32.h"
 #include "win32/monitor_app_win32.h"
 
@@ -27,10 +27,10 @@ namespace {
 
 using zelo::MonitorApp;
 
-LARGE_INTEGER frequency;
 double nowMs() {
-    LARGE_INTEGER t;
+    LARGE_INTEGER t, frequency;
     QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&frequency);
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
@@ -65,7 +65,6 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     const int port = std::atoi(argv[2]);
     const int model = std::atoi(argv[3]);
-    QueryPerformanceFrequency(&frequency);
 
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
@@ -73,12 +72,8 @@ int main(int argc, char** argv) {
     CreateDirectoryA(dir.c_str(), nullptr);
     const int language = mode == "show" && argc > 5 ? std::atoi(argv[5])
                          : mode == "property" && argc > 4 ? std::atoi(argv[4]) : 1;
-    const std::string ini = "[ZELO]\r\nLanguage=" + std::to_string(language) +
-                            "\r\n[Network]\r\nMSRPenable=0\r\n[MessageBox]\r\nQuit=0\r\n";
-    if (FILE* f = std::fopen((dir + "ZELO.INI").c_str(), "wb")) {
-        std::fwrite(ini.data(), 1, ini.size(), f);
-        std::fclose(f);
-    }
+    zelo::replaceFile(dir + "ZELO.INI", "[ZELO]\r\nLanguage=" + std::to_string(language) +
+                                            "\r\n[Network]\r\nMSRPenable=0\r\n[MessageBox]\r\nQuit=0\r\n");
     zelo::SilentFrontend frontend(true);
     MonitorApp app(GetModuleHandleA(nullptr), SW_SHOWNORMAL, dir, frontend);
     if (!app.start()) return 1;
@@ -113,24 +108,6 @@ int main(int argc, char** argv) {
             if (shownAt == 0) return 1;
             window.push_back(shownAt - t1);
         }
-        // Where the difference goes: the connecting window, and the control
-        // window over a device already read.
-        std::vector<double> connecting, dialog;
-        for (int i = 0; i < rounds; ++i) {
-            const double t0 = nowMs();
-            app.deviceView().connectingShown(record);
-            app.deviceView().connectingHidden();
-            connecting.push_back(nowMs() - t0);
-            current.select(record);
-            if (current.open() != zelo::OpenResult::Opened) return 1;
-            shownAt = 0;
-            const double t1 = nowMs();
-            zelo::ControlWindow(app).run(app.mainWindow()->hwnd());
-            dialog.push_back(shownAt - t1);
-            current.close();
-        }
-        std::printf("of which the connecting window: %.1f ms, the control window alone: %.1f ms\n",
-                    median(connecting), median(dialog));
         const double a = median(alone), w = median(window);
         std::printf("login and readout alone: %.1f ms (median of %d)\n", a, rounds);
         std::printf("control window shown and filled: %.1f ms (median of %d)\n", w, rounds);

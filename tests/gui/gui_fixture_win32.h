@@ -1,16 +1,24 @@
 #pragma once
 // The program's windows built in the test process: a MonitorApp over a
-// temporary data directory whose questions a scripted front end answers,
-// helpers that pump messages, and a driver for modal dialogs.
+// temporary data directory whose questions a scripted front end answers;
+// message pumps, a driver for modal dialogs, and readers of the tree and the
+// list over the sample directory that tests/gui/sample_listing.sh makes
+// beside the test program.
 
+#include <winsock.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "resources/resource_ids.h"
+#include "tests/gui/zelo_process_win32.h"
 #include "tests/support/scripted_frontend.h"
 #include "tests/support/temp_dir.h"
 #include "win32/main_window_win32.h"
@@ -18,15 +26,46 @@
 
 namespace zelo::test {
 
+inline std::filesystem::path sampleDirectory() {
+    return testProgramDirectory().parent_path() / "gui-sample";
+}
+
+// A UDP port of 127.0.0.1 nobody uses right now (WSAStartup first).
+inline std::uint16_t freeUdpPort() {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    int len = sizeof sa;
+    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
+    closesocket(s);
+    return ntohs(sa.sin_port);
+}
+
+inline std::string textOf(HWND w) {
+    char text[256] = {};
+    GetWindowTextA(w, text, sizeof text);
+    return text;
+}
+
 class GuiFixture : public ::testing::Test {
 protected:
-    void SetUp() override { drain(); }
-    void TearDown() override { stop(); }
+    void SetUp() override {
+        WSADATA wsa;
+        WSAStartup(0x0101, &wsa);
+        pump();  // a stray quit message would end the next modal loop
+    }
+    void TearDown() override {
+        stop();
+        WSACleanup();
+    }
 
-    // Writes ZELO.INI (`ini`, with the listener switched off unless it has
-    // a Network section of its own, so that no test binds a port) and builds
-    // the program; its main window, or null.
+    // Ends the running program (whose window saves its rectangle), writes
+    // ZELO.INI (`ini`, with the listener off unless it has a Network section
+    // of its own) and builds the program; its main window, or null.
     HWND start(const std::string& ini = {}) {
+        stop();
         const bool network = ini.find("[Network]") != std::string::npos;
         writeBytes(iniPath(), (network ? "" : "[Network]\r\nMSRPenable=0\r\n") + ini);
         return restart();
@@ -36,16 +75,32 @@ protected:
         stop();
         app_ = std::make_unique<MonitorApp>(GetModuleHandleA(nullptr), SW_SHOWNORMAL, dataDir(),
                                             frontend);
-        if (!app_->start()) return nullptr;
-        return app_->mainWindow()->hwnd();
+        return app_->start() ? app_->mainWindow()->hwnd() : nullptr;
     }
-    // Destroys the main window when it is still there and forgets the program.
     void stop() {
         if (!app_) return;
         if (app_->mainWindow() && app_->mainWindow()->hwnd())
             DestroyWindow(app_->mainWindow()->hwnd());
         app_.reset();
-        drain();
+        pump();
+    }
+    // The sample (English names unless `japanese`) copied here; ZELO.INI
+    // gives `language`, the sample's id counters and then `extra`.
+    HWND startSample(int language, const std::string& extra = {}, bool japanese = false) {
+        namespace fs = std::filesystem;
+        const fs::path data = sampleDirectory() / (japanese ? "data" : "data-en");
+        if (!fs::exists(data / "ZELO_DIR.DAT")) {
+            ADD_FAILURE() << "no sample at " << data.string() << " (ctest makes it first)";
+            return nullptr;
+        }
+        fs::copy(data, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        const std::string ini = (data / "ZELO.INI").string();
+        auto counter = [&](const char* key) {
+            return std::string(key) + "=" +
+                   std::to_string(GetPrivateProfileIntA("ZELO", key, 0, ini.c_str())) + "\r\n";
+        };
+        return start("[ZELO]\r\nLanguage=" + std::to_string(language) + "\r\n" +
+                     counter("UniqueTree") + counter("UniqueObj") + extra);
     }
 
     MonitorApp& app() { return *app_; }
@@ -58,87 +113,142 @@ protected:
         bool quit = false;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quit = true;
-                continue;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            if (msg.message == WM_QUIT) quit = true;
+            else TranslateMessage(&msg), DispatchMessageA(&msg);
         }
         return quit;
     }
     static bool pumpUntilQuit(int milliseconds = 2000) {
+        return waitFor([] { return pump(); }, milliseconds);
+    }
+    // Pumps until `done` holds; false when it did not within `milliseconds`.
+    static bool waitFor(const std::function<bool()>& done, int milliseconds = 4000) {
         for (int waited = 0; waited <= milliseconds; waited += 10) {
-            if (pump()) return true;
+            if (done()) return true;
+            pump();
             Sleep(10);
         }
         return false;
     }
-    // A stray quit message would end the next modal loop.
-    static void drain() { pump(); }
 
     // Calls `open`, which shows a modal dialog, and `drive` with the dialog
     // once it is up (inside the dialog's own loop). False when no dialog
     // showed or the dialog did not close within 5 s (it is then ended).
-    static bool withDialog(const std::function<void()>& open,
-                           const std::function<void(HWND)>& drive) {
-        Driver& d = driver();
-        d = Driver{};
-        d.drive = drive;
-        d.started = GetTickCount();
-        const UINT_PTR timer = SetTimer(nullptr, 0, 30, onTimer);
+    static bool withDialog(const std::function<void()>& open, const std::function<void(HWND)>& drive) {
+        static struct {
+            std::function<void(HWND)> drive;
+            DWORD started;
+            bool busy, driven, timedOut;
+        } d;
+        d = {drive, GetTickCount(), false, false, false};
+        const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+            HWND dlg = nullptr;
+            EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM lp) -> BOOL {
+                char cls[16] = {};
+                GetClassNameA(w, cls, sizeof cls);
+                if (lstrcmpA(cls, "#32770") || !IsWindowVisible(w)) return TRUE;
+                *reinterpret_cast<HWND*>(lp) = w;
+                return FALSE;
+            }, reinterpret_cast<LPARAM>(&dlg));
+            if (d.busy || !dlg) return;
+            if (!d.driven) {
+                d.busy = d.driven = true;
+                d.drive(dlg);
+                d.busy = false;
+            } else if (GetTickCount() - d.started > 5000) {
+                d.timedOut = true;
+                EndDialog(dlg, 0);
+            }
+        });
         open();
         KillTimer(nullptr, timer);
         return d.driven && !d.timedOut;
+    }
+
+    // The main screen's panes and what they show.
+    HWND treePane() { return window().leftPane().child(); }
+    HWND listPane() { return window().rightPane().child(); }
+    HWND tree() { return GetDlgItem(treePane(), IDC_GROUP_TREE); }
+    HWND combo() { return GetDlgItem(treePane(), IDC_GROUP_COMBO); }
+    HWND list() { return GetDlgItem(listPane(), IDC_DEVICE_LIST); }
+    // Tree items depth first, with their ids (item data).
+    std::vector<std::pair<HTREEITEM, std::uint32_t>> treeItems(HTREEITEM parent = nullptr) {
+        std::vector<std::pair<HTREEITEM, std::uint32_t>> out;
+        HTREEITEM i = parent ? TreeView_GetChild(tree(), parent) : TreeView_GetRoot(tree());
+        for (; i; i = TreeView_GetNextSibling(tree(), i)) {
+            out.emplace_back(i, static_cast<std::uint32_t>(treeItem(i).lParam));
+            for (const auto& below : treeItems(i)) out.push_back(below);
+        }
+        return out;
+    }
+    TVITEMA treeItem(HTREEITEM item, char* text = nullptr) {
+        TVITEMA it{};
+        it.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | (text ? TVIF_TEXT : 0);
+        it.hItem = item;
+        it.stateMask = TVIS_EXPANDED;
+        it.pszText = text;
+        it.cchTextMax = 256;
+        SendMessageA(tree(), TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+        return it;
+    }
+    std::string treeText(HTREEITEM item) {
+        char text[256] = {};
+        treeItem(item, text);
+        return text;
+    }
+    HTREEITEM itemOf(std::uint32_t id) {
+        for (const auto& [item, itemId] : treeItems())
+            if (itemId == id) return item;
+        return nullptr;
+    }
+    bool expanded(std::uint32_t id) { return treeItem(itemOf(id)).state & TVIS_EXPANDED; }
+    std::uint32_t selectedGroup() {
+        return static_cast<std::uint32_t>(treeItem(TreeView_GetSelection(tree())).lParam);
+    }
+    void selectGroup(std::uint32_t id) { TreeView_SelectItem(tree(), itemOf(id)); }
+    int rows() { return ListView_GetItemCount(list()); }
+    std::string cell(int row, int column) {
+        char text[256] = {};
+        ListView_GetItemText(list(), row, column, text, sizeof text);
+        return text;
+    }
+    int image(int row) {
+        LVITEMA it{};
+        it.mask = LVIF_IMAGE;
+        it.iItem = row;
+        SendMessageA(list(), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&it));
+        return it.iImage;
+    }
+    std::vector<std::string> names() {
+        std::vector<std::string> out;
+        for (int r = 0; r < rows(); ++r) out.push_back(cell(r, 0));
+        return out;
+    }
+    void setRowState(int row, UINT state) {
+        ListView_SetItemState(list(), row, state, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    void command(HWND pane, int id) { SendMessageA(pane, WM_COMMAND, id, 0); }
+    // A key pressed on a control, with Ctrl held when asked.
+    static void key(HWND control, WORD vk, bool ctrl = false) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageA(control, WM_KEYDOWN, vk, 1);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
+    }
+    // Ends a label edit as the user does: `text` and Enter, or (null) Escape.
+    static void finishEdit(HWND edit, const char* text) {
+        ASSERT_NE(edit, nullptr);
+        if (text) SetWindowTextA(edit, text);
+        SendMessageA(edit, WM_KEYDOWN, text ? VK_RETURN : VK_ESCAPE, 1);
     }
 
     TempDir dir;
     ScriptedFrontend frontend;
 
 private:
-    struct Driver {
-        std::function<void(HWND)> drive;
-        DWORD started = 0;
-        bool busy = false;
-        bool driven = false;
-        bool timedOut = false;
-    };
-    static Driver& driver() {
-        static thread_local Driver d;
-        return d;
-    }
-    static HWND findDialog() {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND w, LPARAM lp) -> BOOL {
-                char cls[16] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(w)) {
-                    *reinterpret_cast<HWND*>(lp) = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD) {
-        Driver& d = driver();
-        if (d.busy) return;
-        HWND dlg = findDialog();
-        if (!dlg) return;
-        if (!d.driven) {
-            d.busy = true;
-            d.driven = true;
-            d.drive(dlg);
-            d.busy = false;
-        } else if (GetTickCount() - d.started > 5000) {
-            d.timedOut = true;
-            EndDialog(dlg, 0);
-        }
-    }
-
     std::unique_ptr<MonitorApp> app_;
 };
 

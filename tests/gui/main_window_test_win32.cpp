@@ -1,178 +1,104 @@
-// The main window built in this process over a temporary data directory,
-// with questions answered by a scripted front end: what only the window can
-// get wrong (its menu, the splitter drags, sizes, the saved rectangle, the
-// close question, the tray), driven with messages.
-#include <windows.h>
-#include <commctrl.h>
-
+// The main window built in this process: what only the window can get wrong
+// (its menu per language, the splitter drags, sizes, the saved rectangle,
+// the close question, the tray), driven with messages; the options dialog
+// and the about box opened the way the operator opens them (F8, the Help
+// command) and driven inside their modal loops.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 
-#include "resources/resource_ids.h"
+#include "settings/app_settings.h"
 #include "tests/gui/gui_fixture_win32.h"
-#include "win32/image_list_win32.h"
 
 namespace zelo {
 namespace {
 
 using test::readBytes;
+using test::textOf;
 
-class MainWindowTest : public test::GuiFixture {};
+class MainWindowTest : public test::GuiFixture {
+protected:
+    RECT rectOf(HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        MapWindowPoints(HWND_DESKTOP, window().hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    static int widthOf(HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        return r.right - r.left;
+    }
+    HWND left() { return window().leftPane().hwnd(); }
+    HWND right() { return window().rightPane().hwnd(); }
+    // Both panes side by side over the client area above the status bar.
+    void expectPanesFill(int leftWidth) {
+        RECT client{};
+        GetClientRect(window().hwnd(), &client);
+        const RECT bar = rectOf(GetDlgItem(window().hwnd(), IDC_STATUS_BAR));
+        const int bottom = client.bottom - (bar.bottom - bar.top);
+        EXPECT_EQ(widthOf(left()), leftWidth);
+        EXPECT_EQ(rectOf(right()).left, leftWidth);
+        EXPECT_EQ(rectOf(right()).right, client.right);
+        EXPECT_EQ(rectOf(left()).bottom, bottom);
+        EXPECT_EQ(rectOf(right()).bottom, bottom);
+        EXPECT_EQ(bar.bottom, client.bottom);
+        // The left child leaves the 4-pixel bar free.
+        EXPECT_EQ(widthOf(window().leftPane().child()), leftWidth - 4);
+    }
+};
 
-RECT rectIn(HWND window, HWND parent) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-int widthOf(HWND w) {
-    RECT r{};
-    GetWindowRect(w, &r);
-    return r.right - r.left;
-}
-
-// Presses the left pane's bar, moves to `x` (relative to the pane) and lets go.
-void drag(HWND pane, int x) {
-    RECT r{};
-    GetClientRect(pane, &r);
-    const int y = r.bottom / 2;
-    SendMessageA(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right - 2, y));
-    SendMessageA(pane, WM_MOUSEMOVE, MK_LBUTTON,
-                 MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
-    SendMessageA(pane, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
-}
-
-TEST_F(MainWindowTest, CreatesItsFramePanesAndStatusBar) {
-    HWND main = start("[ZELO]\r\nLanguage=1\r\n");
-    ASSERT_NE(main, nullptr);
-    char text[64] = {};
-    GetClassNameA(main, text, sizeof text);
-    EXPECT_STREQ(text, "ZELO");
-    GetWindowTextA(main, text, sizeof text);
-    EXPECT_STREQ(text, "ZELO");
-    EXPECT_EQ(GetWindowLongA(main, GWL_STYLE) & 0x02CF0000, 0x02CF0000);
-
-    HWND bar = GetDlgItem(main, IDC_STATUS_BAR);
-    ASSERT_NE(bar, nullptr);
-    int parts[4] = {};
-    ASSERT_EQ(SendMessageA(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(parts)), 3);
-    EXPECT_EQ(parts[0], 200);
-    EXPECT_EQ(parts[1], 350);
-    EXPECT_EQ(parts[2], -1);
-
-    HWND left = window().leftPane().hwnd(), right = window().rightPane().hwnd();
-    GetClassNameA(left, text, sizeof text);
-    EXPECT_STREQ(text, "SplitBase Class");
-    GetClassNameA(window().leftPane().child(), text, sizeof text);
-    EXPECT_STREQ(text, "SplitChid Class");
-    RECT client{};
-    GetClientRect(main, &client);
-    RECT barRect{};
-    GetWindowRect(bar, &barRect);
-    const RECT l = rectIn(left, main), r = rectIn(right, main);
-    EXPECT_EQ(l.right - l.left, client.right * 20 / 100);
-    EXPECT_EQ(r.left, l.right);
-    EXPECT_EQ(r.right, client.right);
-    EXPECT_EQ(l.bottom, client.bottom - (barRect.bottom - barRect.top));
-    // The left child leaves the 4-pixel bar free; the right one fills its pane.
-    EXPECT_EQ(widthOf(window().leftPane().child()), l.right - l.left - 4);
-    EXPECT_EQ(widthOf(window().rightPane().child()), r.right - r.left);
-
-    EXPECT_EQ(ImageList_GetImageCount(app().imageList()), kImageCount);
-}
-
-TEST_F(MainWindowTest, TrackingLimitsHoldWhenTheWindowIsSized) {
-    HWND main = start();
-    ASSERT_NE(main, nullptr);
-    MINMAXINFO info{};
-    SendMessageA(main, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_EQ(info.ptMinTrackSize.x, 300);
-    EXPECT_EQ(info.ptMinTrackSize.y, 300);
-    EXPECT_EQ(info.ptMaxTrackSize.x, 8192);
-    EXPECT_EQ(info.ptMaxTrackSize.y, 8192);
-}
-
-TEST_F(MainWindowTest, MenuFollowsTheLanguage) {
-    struct Case {
+TEST_F(MainWindowTest, MenuFollowsTheLanguageAndCarriesTheWindowsCommands) {
+    const wchar_t *file = L"\x30D5\x30A1\x30A4\x30EB(&F)", *help = L"\x30D8\x30EB\x30D7(&H)";
+    const struct {
         const char* language;
-        const wchar_t* file;
-        const wchar_t* help;
-    } cases[] = {
-        {"0", L"\x30D5\x30A1\x30A4\x30EB(&F)", L"\x30D8\x30EB\x30D7(&H)"},
-        {"1", L"&File", L"&Help"},
-        {"2", L"&Dosiero", L"&Savo"},
-        {"7", L"\x30D5\x30A1\x30A4\x30EB(&F)", L"\x30D8\x30EB\x30D7(&H)"},  // unknown: Japanese
-        {"-1", L"\x30D5\x30A1\x30A4\x30EB(&F)", L"\x30D8\x30EB\x30D7(&H)"},
-    };
-    for (const Case& c : cases) {
-        HWND main = start(std::string("[ZELO]\r\nLanguage=") + c.language + "\r\n");
-        ASSERT_NE(main, nullptr) << c.language;
-        HMENU menu = GetMenu(main);
-        ASSERT_NE(menu, nullptr) << c.language;
+        const wchar_t* labels[2];
+    } cases[] = {{"0", {file, help}}, {"1", {L"&File", L"&Help"}}, {"2", {L"&Dosiero", L"&Savo"}},
+                 {"7", {file, help}}, {"-1", {file, help}}};  // unknown: Japanese
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        ASSERT_NE(start(std::string("[ZELO]\r\nLanguage=") + c.language + "\r\n"), nullptr);
+        HMENU menu = GetMenu(window().hwnd());
         wchar_t label[64] = {};
         GetMenuStringW(menu, 0, label, 64, MF_BYPOSITION);
-        EXPECT_STREQ(label, c.file) << c.language;
+        EXPECT_STREQ(label, c.labels[0]);
         GetMenuStringW(menu, 2, label, 64, MF_BYPOSITION);
-        EXPECT_STREQ(label, c.help) << c.language;
-        stop();
+        EXPECT_STREQ(label, c.labels[1]);
+        for (UINT command : {IDM_QUIT, IDM_OPTION, IDM_ABOUT})
+            EXPECT_NE(GetMenuState(menu, command, MF_BYCOMMAND), UINT(-1)) << command;
     }
 }
 
-TEST_F(MainWindowTest, SplitterDragsStopFourPixelsFromEitherEdge) {
-    HWND main = start();
-    ASSERT_NE(main, nullptr);
-    HWND left = window().leftPane().hwnd(), right = window().rightPane().hwnd();
+TEST_F(MainWindowTest, SplitterDragsStopFourPixelsFromEitherEdgeAndResizingKeepsTheLeftPane) {
+    ASSERT_NE(start(), nullptr);
     RECT client{};
-    GetClientRect(main, &client);
-    const int height = rectIn(left, main).bottom;
-
-    drag(left, -500);  // far left
-    EXPECT_EQ(widthOf(left), 4);
-    EXPECT_EQ(rectIn(right, main).left, 4);
-    EXPECT_EQ(rectIn(right, main).right, client.right);
-
-    drag(left, 5000);  // far right
-    EXPECT_EQ(widthOf(right), 4);
-    EXPECT_EQ(rectIn(right, main).left, client.right - 4);
-    EXPECT_EQ(widthOf(left), client.right - 4);
-
-    drag(left, 298);  // the pointer was 2 pixels inside the bar's right edge
-    EXPECT_EQ(widthOf(left), 300);
-    EXPECT_EQ(rectIn(right, main).left, 300);
-    EXPECT_EQ(rectIn(right, main).right, client.right);
-    EXPECT_EQ(widthOf(window().leftPane().child()), 296);  // the child follows its pane
-    EXPECT_EQ(rectIn(left, main).bottom, height);           // heights untouched
-    EXPECT_EQ(rectIn(right, main).bottom, height);
-
-    // A move without a press moves nothing.
-    SendMessageA(left, WM_MOUSEMOVE, 0, MAKELPARAM(100, 10));
-    EXPECT_EQ(widthOf(left), 300);
-}
-
-TEST_F(MainWindowTest, ResizingKeepsTheLeftPaneAndGivesTheRestToTheList) {
-    HWND main = start();
-    ASSERT_NE(main, nullptr);
-    HWND left = window().leftPane().hwnd(), right = window().rightPane().hwnd();
-    const int leftWidth = widthOf(left);
-
-    SetWindowPos(main, nullptr, 0, 0, 1000, 650, SWP_NOZORDER | SWP_NOMOVE);
-    RECT client{}, bar{};
-    GetClientRect(main, &client);
-    GetWindowRect(GetDlgItem(main, IDC_STATUS_BAR), &bar);
-    EXPECT_EQ(widthOf(left), leftWidth);
-    EXPECT_EQ(rectIn(right, main).left, leftWidth);
-    EXPECT_EQ(rectIn(right, main).right, client.right);
-    EXPECT_EQ(rectIn(right, main).bottom, client.bottom - (bar.bottom - bar.top));
-    EXPECT_EQ(rectIn(left, main).bottom, client.bottom - (bar.bottom - bar.top));
-    // The status bar was told: it lies along the new bottom edge.
-    EXPECT_EQ(rectIn(GetDlgItem(main, IDC_STATUS_BAR), main).bottom, client.bottom);
-    EXPECT_EQ(rectIn(GetDlgItem(main, IDC_STATUS_BAR), main).right, client.right);
-
-    SetWindowPos(main, nullptr, 0, 0, 400, 400, SWP_NOZORDER | SWP_NOMOVE);
-    EXPECT_EQ(widthOf(left), leftWidth);
-    GetClientRect(main, &client);
-    EXPECT_EQ(widthOf(right), client.right - leftWidth);
+    GetClientRect(window().hwnd(), &client);
+    expectPanesFill(client.right * 20 / 100);
+    // Presses the bar 2 pixels inside its right edge, moves to x and lets go.
+    const auto drag = [&](int x) {
+        const int y = rectOf(left()).bottom / 2, w = widthOf(left());
+        SendMessageA(left(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(w - 2, y));
+        SendMessageA(left(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
+        SendMessageA(left(), WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
+    };
+    const struct {
+        int x, width;
+    } drags[] = {{-500, 4}, {5000, static_cast<int>(client.right) - 4}, {298, 300}};
+    for (const auto& d : drags) {
+        SCOPED_TRACE(d.x);
+        drag(d.x);
+        expectPanesFill(d.width);
+    }
+    SendMessageA(left(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 10));  // no press: nothing moves
+    EXPECT_EQ(widthOf(left()), 300);
+    for (const SIZE s : {SIZE{1000, 650}, SIZE{400, 400}}) {
+        SCOPED_TRACE(s.cx);
+        SetWindowPos(window().hwnd(), nullptr, 0, 0, s.cx, s.cy, SWP_NOZORDER | SWP_NOMOVE);
+        expectPanesFill(300);
+    }
 }
 
 TEST_F(MainWindowTest, SavedRectangleRoundTripsAndDefaultIs800By500AtTheCorner) {
@@ -180,111 +106,170 @@ TEST_F(MainWindowTest, SavedRectangleRoundTripsAndDefaultIs800By500AtTheCorner) 
     ASSERT_NE(main, nullptr);
     RECT r{};
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.left, 60);
-    EXPECT_EQ(r.top, 40);
-    EXPECT_EQ(r.right, 560);
-    EXPECT_EQ(r.bottom, 440);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({60, 40, 560, 440}));
     MoveWindow(main, 100, 120, 640, 480, TRUE);
     SendMessageA(main, WM_COMMAND, IDM_QUIT, 0);
     EXPECT_TRUE(pumpUntilQuit());
-    EXPECT_NE(readBytes(iniPath()).find("Position=120 600 100 740\r\n"), std::string::npos)
-        << readBytes(iniPath());
-    stop();
-
-    // The next start opens where the last one ended.
-    main = restart();
-    ASSERT_NE(main, nullptr);
+    EXPECT_NE(readBytes(iniPath()).find("Position=120 600 100 740\r\n"), std::string::npos);
+    ASSERT_NE(main = restart(), nullptr);  // opens where the last run ended
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.left, 100);
-    EXPECT_EQ(r.top, 120);
-    EXPECT_EQ(r.right - r.left, 640);
-    stop();
-
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({100, 120, 740, 600}));
     // A left edge of 0: the default size at the saved top edge.
-    main = start("[ZELO]\r\nPosition=30 300 0 700\r\n");
-    ASSERT_NE(main, nullptr);
+    ASSERT_NE(main = start("[ZELO]\r\nPosition=30 300 0 700\r\n"), nullptr);
     GetWindowRect(main, &r);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 30);
-    EXPECT_EQ(r.right - r.left, 800);
-    EXPECT_EQ(r.bottom - r.top, 500);
+    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({0, 30, 800, 530}));
 }
 
-TEST_F(MainWindowTest, CloseAsksWhenQuitIsOnAndNoKeepsEverything) {
+TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
+    const struct {
+        const char* name;
+        const char* ini;
+        UINT message;
+        WPARAM command;
+        std::deque<bool> answers;
+        std::size_t questions;
+        bool closes;
+    } cases[] = {
+        {"close, Quit on, No", "", WM_CLOSE, 0, {false}, 1, false},
+        {"close, Quit on, Yes", "", WM_CLOSE, 0, {true}, 1, true},
+        {"close, Quit off", "[MessageBox]\r\nQuit=0\r\n", WM_CLOSE, 0, {}, 0, true},
+        {"quit command, Quit on", "", WM_COMMAND, IDM_QUIT, {}, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        frontend.questions.clear();
+        frontend.answers = c.answers;
+        HWND main = start(c.ini);
+        ASSERT_NE(main, nullptr);
+        const std::string before = readBytes(iniPath());
+        SendMessageA(main, c.message, c.command, 0);
+        ASSERT_EQ(frontend.questions.size(), c.questions);
+        if (c.questions) {
+            EXPECT_EQ(frontend.questions[0].textId, 196);
+            EXPECT_EQ(frontend.questions[0].icon, Icon::Question);
+        }
+        EXPECT_EQ(IsWindow(main) == FALSE, c.closes);
+        EXPECT_EQ(pumpUntilQuit(c.closes ? 2000 : 300), c.closes);
+        // Closing writes the position; staying writes nothing.
+        EXPECT_EQ(readBytes(iniPath()) != before, c.closes);
+        EXPECT_EQ(readBytes(iniPath()).find("Position=") != std::string::npos, c.closes);
+    }
+}
+
+TEST_F(MainWindowTest, TrayClicksRestoreAndMinimiseOnlyWhenTaskTrayIsOn) {
     HWND main = start();
     ASSERT_NE(main, nullptr);
-    const std::string before = readBytes(iniPath());
-    frontend.answers = {false};
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    ASSERT_EQ(frontend.questions.size(), 1u);
-    EXPECT_EQ(frontend.questions[0].textId, 196);
-    EXPECT_EQ(frontend.questions[0].captionId, 197);
-    EXPECT_EQ(frontend.questions[0].icon, Icon::Question);
-    EXPECT_TRUE(IsWindow(main));
-    EXPECT_FALSE(pumpUntilQuit(300));
-    EXPECT_EQ(readBytes(iniPath()), before);
+    ShowWindow(main, SW_MINIMIZE);  // TaskTray off: stays on the task bar
+    pump();
+    EXPECT_TRUE(IsIconic(main) && IsWindowVisible(main));
 
-    frontend.answers = {true};
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(frontend.questions.size(), 2u);
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_TRUE(pumpUntilQuit());
-    EXPECT_NE(readBytes(iniPath()).find("Position="), std::string::npos);
-}
-
-TEST_F(MainWindowTest, CloseWithQuitOffAndTheQuitCommandAskNothing) {
-    HWND main = start("[MessageBox]\r\nQuit=0\r\n");
-    ASSERT_NE(main, nullptr);
-    SendMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(frontend.questions.empty());
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_TRUE(pumpUntilQuit());
-    stop();
-
-    main = start();  // Quit on: the menu's quit command still asks nothing
-    ASSERT_NE(main, nullptr);
-    SendMessageA(main, WM_COMMAND, IDM_QUIT, 0);
-    EXPECT_TRUE(frontend.questions.empty());
-    EXPECT_FALSE(IsWindow(main));
-    EXPECT_TRUE(pumpUntilQuit());
-}
-
-TEST_F(MainWindowTest, TrayClicksRestoreAndMinimiseWhenTaskTrayIsOn) {
-    HWND main = start("[CtrlDlgMode]\r\nTaskTray=1\r\n");
-    ASSERT_NE(main, nullptr);
+    ASSERT_NE(main = start("[CtrlDlgMode]\r\nTaskTray=1\r\n"), nullptr);
     ShowWindow(main, SW_MINIMIZE);
     pump();
     EXPECT_TRUE(IsIconic(main));
-    EXPECT_FALSE(IsWindowVisible(main));  // hidden: only the tray icon is left
-
-    // Other icons and other mouse events do nothing.
-    SendMessageA(main, WM_ZELO_TRAY, IDI_GROUP, WM_LBUTTONDOWN);
-    SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_RBUTTONDOWN);
+    EXPECT_FALSE(IsWindowVisible(main));  // only the tray icon is left
+    SendMessageA(main, WM_ZELO_TRAY, IDI_GROUP, WM_LBUTTONDOWN);  // another icon
+    SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_RBUTTONDOWN);  // another button
     EXPECT_FALSE(IsWindowVisible(main));
-
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_LBUTTONDOWN);
     EXPECT_TRUE(IsWindowVisible(main));
     EXPECT_FALSE(IsIconic(main));
     // The display server confirms the focus change in its own time.
-    for (int waited = 0; waited < 1000 && GetFocus() != main; waited += 20) {
-        pump();
-        Sleep(20);
-    }
-    EXPECT_EQ(GetFocus(), main);
-
+    EXPECT_TRUE(waitFor([&] { return GetFocus() == main; }, 1000));
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_LBUTTONDOWN);
     pump();
     EXPECT_TRUE(IsIconic(main));
     EXPECT_FALSE(IsWindowVisible(main));
 }
 
-TEST_F(MainWindowTest, MinimisingWithTaskTrayOffKeepsTheWindowShown) {
-    HWND main = start();
-    ASSERT_NE(main, nullptr);
-    ShowWindow(main, SW_MINIMIZE);
-    pump();
-    EXPECT_TRUE(IsIconic(main));
-    EXPECT_TRUE(IsWindowVisible(main));
+constexpr int kUseListener = 3100, kPort = 3300;
+
+// "section/key" -> value of an INI file's bytes.
+std::map<std::string, std::string> parseIni(const std::string& bytes) {
+    std::map<std::string, std::string> ini;
+    std::istringstream in(bytes);
+    std::string line, section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() > 1 && line.front() == '[') section = line.substr(1, line.size() - 2);
+        else if (const auto eq = line.find('='); eq != std::string::npos)
+            ini[section + "/" + line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return ini;
+}
+std::set<std::string> keysOf(const std::string& bytes) {
+    std::set<std::string> keys;
+    for (const auto& kv : parseIni(bytes)) keys.insert(kv.first);
+    return keys;
+}
+
+class DialogTest : public test::GuiFixture {
+protected:
+    void openOptions(const std::function<void(HWND, HWND, HWND)>& drive) {
+        HWND main = window().hwnd();
+        EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_KEYDOWN, VK_F8, 0); }, [&](HWND dlg) {
+            EXPECT_EQ(app().state().openDialog, OpenDialog::Options);
+            drive(dlg, GetDlgItem(dlg, kUseListener), GetDlgItem(dlg, kPort));
+        }));
+        EXPECT_EQ(app().state().openDialog, OpenDialog::None);
+    }
+    static bool applyEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)); }
+    static void press(HWND dlg, int id) { SendMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+};
+
+TEST_F(DialogTest, OkOrCancelWithoutAnAppliedChangeWritesNothing) {
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change ? "changed, Cancel" : "unchanged, OK");
+        ASSERT_NE(start(), nullptr);
+        const std::string before = readBytes(iniPath());
+        openOptions([&](HWND dlg, HWND use, HWND port) {
+            EXPECT_EQ(SendMessageA(use, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // MSRPenable=0
+            EXPECT_FALSE(IsWindowEnabled(port));
+            EXPECT_EQ(textOf(port), "5000");
+            EXPECT_FALSE(applyEnabled(dlg));
+            if (change) press(dlg, kUseListener);
+            EXPECT_EQ(applyEnabled(dlg), change);
+            press(dlg, change ? IDCANCEL : IDOK);
+        });
+        EXPECT_EQ(readBytes(iniPath()), before);
+    }
+}
+
+TEST_F(DialogTest, ApplyAfterAChangeWritesExactlyTheSavedKeysAndKeepsTheDialogOpen) {
+    ASSERT_NE(start(), nullptr);
+    // The keys saveSettings writes, learnt from it over a file of its own.
+    AppSettings other(dir.file("OTHER.INI"));
+    other.saveSettings();
+    std::set<std::string> expected = keysOf(readBytes(dir.file("OTHER.INI")));
+    const std::set<std::string> before = keysOf(readBytes(iniPath()));
+    expected.insert(before.begin(), before.end());
+    std::string afterApply;
+    openOptions([&](HWND dlg, HWND, HWND port) {
+        press(dlg, kUseListener);
+        EXPECT_TRUE(IsWindowEnabled(port));
+        SetWindowTextA(port, "12345");
+        press(dlg, IDC_APPLY);
+        afterApply = readBytes(iniPath());
+        EXPECT_TRUE(IsWindow(dlg));
+        SetWindowTextA(port, "777");  // a later change that is cancelled is not written
+        press(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(keysOf(afterApply), expected);
+    EXPECT_EQ(parseIni(afterApply)["Network/MSRPenable"], "1");
+    EXPECT_EQ(parseIni(afterApply)["Network/MSRPport"], "12345");
+    EXPECT_EQ(readBytes(iniPath()), afterApply);
+}
+
+TEST_F(DialogTest, EscapeClosesTheAboutBox) {
+    ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n"), nullptr);
+    HWND main = window().hwnd();
+    std::string product;
+    EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_COMMAND, IDM_ABOUT, 0); }, [&](HWND dlg) {
+        product = textOf(GetDlgItem(dlg, IDC_ABOUT_PRODUCT));
+        HWND focus = GetFocus();
+        PostMessageA(focus ? focus : dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+    }));  // closed by Escape, not by the watchdog
+    EXPECT_EQ(product, "ZELO Ver 1.00");  // from the version block
 }
 
 }  // namespace

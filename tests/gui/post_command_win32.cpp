@@ -5,7 +5,9 @@
 //                                        the root group in the tree
 //   zelo_post_command.exe open ROW       opens row ROW (from 0) of the list
 //   zelo_post_command.exe close          cancels the window in front of it
-// Exit code 0 when the window was found and driven, 1 otherwise.
+// Exit code 0 when the window was found and driven, 1 otherwise. Item
+// handles, keys and these messages carry no pointers: they work from
+// another process.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -19,18 +21,14 @@ namespace {
 // A control of one of the main window's panes (the tree on the left, the
 // list on the right).
 HWND findPaneControl(HWND main, int id) {
-    HWND base = FindWindowExA(main, nullptr, "SplitBase Class", nullptr);
-    for (; base; base = FindWindowExA(main, base, "SplitBase Class", nullptr)) {
+    for (HWND base = nullptr; (base = FindWindowExA(main, base, "SplitBase Class", nullptr));) {
         HWND pane = FindWindowExA(base, nullptr, "SplitChid Class", nullptr);
         if (HWND control = pane ? GetDlgItem(pane, id) : nullptr) return control;
     }
     return nullptr;
 }
 
-HWND findTree(HWND main) { return findPaneControl(main, IDC_GROUP_TREE); }
-
-// Keys work from another process where item pointers do not: Home selects
-// the first row, Down moves on, Enter opens it as the operator's key does.
+// Home selects the first row, Down moves on, Enter opens it.
 int openRow(HWND main, int row) {
     HWND list = findPaneControl(main, IDC_DEVICE_LIST);
     if (!list) return 1;
@@ -41,18 +39,16 @@ int openRow(HWND main, int row) {
 }
 
 int selectPath(HWND main, int count, char** positions) {
-    HWND tree = findTree(main);
+    HWND tree = findPaneControl(main, IDC_GROUP_TREE);
     if (!tree) return 1;
-    // Item handles and these messages carry no pointers: they work from
-    // another process.
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    const auto next = [&](UINT how, HTREEITEM item) {
+        return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+    };
+    HTREEITEM item = next(TVGN_ROOT, nullptr);
     for (int i = 0; i < count && item; ++i) {
         SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item));
-        item = reinterpret_cast<HTREEITEM>(
-            SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
-        for (int k = std::atoi(positions[i]); k > 0 && item; --k)
-            item = reinterpret_cast<HTREEITEM>(
-                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)));
+        item = next(TVGN_CHILD, item);
+        for (int k = std::atoi(positions[i]); k > 0 && item; --k) item = next(TVGN_NEXT, item);
     }
     if (!item) return 1;
     SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
@@ -63,18 +59,14 @@ int selectPath(HWND main, int count, char** positions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return 1;
-    HWND main = FindWindowA("ZELO", nullptr);
+    HWND main = argc < 2 ? nullptr : FindWindowA("ZELO", nullptr);
     if (!main) return 1;
     if (std::strcmp(argv[1], "select") == 0) return selectPath(main, argc - 2, argv + 2);
-    if (std::strcmp(argv[1], "close") == 0) {
-        // The dialog the main window is disabled for: its Cancel.
-        HWND front = GetLastActivePopup(main);
-        if (!front || front == main) return 1;
-        return PostMessageA(front, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
-    }
     if (std::strcmp(argv[1], "open") == 0) return openRow(main, argc > 2 ? std::atoi(argv[2]) : 0);
+    if (std::strcmp(argv[1], "close") == 0) {  // the dialog the main window is disabled for
+        HWND front = GetLastActivePopup(main);
+        return front && front != main && PostMessageA(front, WM_COMMAND, IDCANCEL, 0) ? 0 : 1;
+    }
     const int id = std::atoi(argv[1]);
-    if (id <= 0) return 1;
-    return PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(id), 0) ? 0 : 1;
+    return id > 0 && PostMessageA(main, WM_COMMAND, static_cast<WPARAM>(id), 0) ? 0 : 1;
 }

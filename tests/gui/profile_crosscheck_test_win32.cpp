@@ -42,7 +42,7 @@ void expectSameReads(const std::string& path) {
             << "[" << section << "] " << key;
 }
 
-TEST(ProfileCrossCheck, WhatEitherWritesBothReadAlike) {
+TEST(ProfileCrossCheck, WhatEitherWritesOrAHandEditHasBothReadAlike) {
     const std::tuple<const char*, const char*, std::string> writes[] = {
         {"ZELO", "Position", "10 510 20 820"}, {"ZELO", "Language", "1"},    {"MessageBox", "Quit", "0"},
         {"Log", "BaseDir", "C:\\ZELO logs\\"}, {"Log", "Blank", ""},          {"Log", "Quoted", "\"quoted value\""},
@@ -66,16 +66,13 @@ TEST(ProfileCrossCheck, WhatEitherWritesBothReadAlike) {
             read += readProfileString(path, section, key, "") + "|";
         EXPECT_EQ(read, "2|5 6 7 8|padded value|");
     }
-}
-
-TEST(ProfileCrossCheck, HandEditedFileReadsAlike) {
+    SCOPED_TRACE("by hand");
     test::TempDir dir;
-    const std::string path = dir.file("ZELO.INI");
-    test::writeBytes(path,
+    test::writeBytes(dir.file("ZELO.INI"),
                      "; kept by hand\r\n [ZELO] \r\n Position = 7 8 9 10 \r\nLanguage=\"1\"\r\n"
                      "\r\n[Log]\r\nBaseDir='x'\r\nQuoted=\"a\r\nPadded=\t tabbed \t\r\nBlank=\r\n"
                      "[Network]\nMSRPport=5002\n");
-    expectSameReads(path);
+    expectSameReads(dir.file("ZELO.INI"));
 }
 
 }  // namespace

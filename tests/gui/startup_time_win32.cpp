@@ -26,9 +26,8 @@ using namespace zelo;
 
 DeviceRecord sampleRecord(std::uint32_t id, std::uint32_t group) {
     DeviceRecord r;
+    applyModelDefaults(r, r.modelCode = id % 2 ? 3 : 13);
     r.name = "device " + std::to_string(id);
-    r.modelCode = id % 2 ? 3 : 13;
-    applyModelDefaults(r, r.modelCode);
     r.deviceId = id;
     r.groupId = group;
     r.addressText = "10.0." + std::to_string(id / 250) + "." + std::to_string(id % 250);
@@ -64,10 +63,7 @@ double timeToWindow(const fs::path& dir) {
     const auto t0 = std::chrono::steady_clock::now();
     if (!process.start(dir / "ZELO.exe", dir)) return -1;
     HWND main = nullptr;
-    while (!main && process.running()) {
-        main = process.findWindow("ZELO");
-        if (!main) Sleep(1);
-    }
+    while (!(main = process.findWindow("ZELO")) && process.running()) Sleep(1);
     const auto t1 = std::chrono::steady_clock::now();
     if (!main) return -1;
     PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);

@@ -19,63 +19,49 @@ inline std::filesystem::path testProgramDirectory() {
 class ZeloProcess {
 public:
     ZeloProcess() = default;
-    ~ZeloProcess() {
-        if (process_.hProcess) {
-            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
-                TerminateProcess(process_.hProcess, 99);
-            CloseHandle(process_.hProcess);
-            CloseHandle(process_.hThread);
-        }
-    }
     ZeloProcess(const ZeloProcess&) = delete;
     ZeloProcess& operator=(const ZeloProcess&) = delete;
+    ~ZeloProcess() {
+        if (!process_.hProcess) return;
+        if (running()) TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
 
     bool start(const std::filesystem::path& exe, const std::filesystem::path& workingDir) {
         STARTUPINFOA si{};
         si.cb = sizeof si;
         std::string cmd = "\"" + exe.string() + "\"";
-        return CreateProcessA(exe.string().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, workingDir.string().c_str(), &si, &process_) != FALSE;
+        return CreateProcessA(exe.string().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              workingDir.string().c_str(), &si, &process_) != FALSE;
     }
-
-    // A top-level window of the process with the given class, waited for.
+    // A visible top-level window of the process with the given class, waited for.
     HWND waitForWindow(const char* className, int milliseconds = 20000) const {
-        for (int waited = 0; waited < milliseconds; waited += 50) {
+        for (int waited = 0; waited < milliseconds && running(); waited += 50, Sleep(50))
             if (HWND w = findWindow(className)) return w;
-            if (!running()) return nullptr;
-            Sleep(50);
-        }
         return nullptr;
     }
-
     HWND findWindow(const char* className) const {
         Search s{process_.dwProcessId, className, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                char cls[64] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (pid == s->pid && lstrcmpA(cls, s->className) == 0 && IsWindowVisible(w)) {
-                    s->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&s));
+        EnumWindows([](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (pid != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w)) return TRUE;
+            s->found = w;
+            return FALSE;
+        }, reinterpret_cast<LPARAM>(&s));
         return s.found;
     }
-
     bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
-
     // The exit code, or -1 when the process did not end in time.
     long waitForExit(int milliseconds = 20000) const {
-        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) !=
-            WAIT_OBJECT_0)
-            return -1;
         DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
+        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(process_.hProcess, &code))
+            return -1;
         return static_cast<long>(code);
     }
 
