@@ -9,6 +9,8 @@
 # Ctrl+C, to end the demo. Without one it runs on Xvfb, writes the
 # screenshot series below to out/demo-*.png and ends. Either way it stops
 # everything it started; the next run starts from a fresh data directory.
+# With ZELO_DEMO_DOCS=1 the series also goes to docs/screenshots/demo-*-LANG.png,
+# the pictures of the operator's guide (LANG: ja, en, eo).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -264,4 +266,8 @@ for shot in "${shots[@]}"; do
     number=$((number + 1))
     import -window root "$root/out/demo-$number-$name.png"
     echo "   screenshot out/demo-$number-$name.png"
+    if [ "${ZELO_DEMO_DOCS:-0}" = 1 ]; then
+        suffix=$(case $lang in 0) echo ja;; 1) echo en;; *) echo eo;; esac)
+        cp "$root/out/demo-$number-$name.png" "$root/docs/screenshots/demo-$number-$name-$suffix.png"
+    fi
 done
