@@ -31,10 +31,23 @@ wait_for() {
     return 1
 }
 
+# The previous shot's program can still be on screen for a moment after it
+# is ended; a shot waits until its windows are gone, so that it never
+# catches the last one's window.
+wait_gone() {
+    for _ in $(seq 1 100); do
+        if ! xwininfo -root -tree 2>/dev/null | grep -q '"ZELO"'; then return 0; fi
+        sleep 0.1
+    done
+    echo "screenshots: the previous window did not close" >&2
+    return 1
+}
+
 # shot NAME WINDOW-PATTERN ARGS...
 shot() {
     local name=$1 pattern=$2
     shift 2
+    wait_gone
     LC_ALL=ja_JP.UTF-8 wine "$tool" "$@" </dev/null >/dev/null 2>&1 &
     local app=$!
     wait_for "$pattern"
