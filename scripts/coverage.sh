@@ -17,4 +17,4 @@ cmake --build build/coverage
 ctest --test-dir build/coverage --parallel 2 --output-on-failure >/dev/null
 core='(common|settings|directory|connection|status|schedule|app)/'
 gcovr --root . --object-directory build/coverage --filter "$core" \
-    --exclude '.*_win32\.cpp' --exclude 'tests/' --print-summary -o /dev/null
+    --exclude '.*_win32\.cpp' --exclude 'tests/' --print-summary -o build/coverage/coverage.txt
