@@ -51,7 +51,7 @@ shot() {
     LC_ALL=ja_JP.UTF-8 wine "$tool" "$@" </dev/null >/dev/null 2>&1 &
     local app=$!
     wait_for "$pattern"
-    sleep 1
+    sleep 2  # drawn, on a busy machine too
     import -window root "$out/$name.png"
     kill "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true
