@@ -73,8 +73,8 @@ protected:
     // Builds the program again over the files as they are.
     HWND restart() {
         stop();
-        app_ = std::make_unique<MonitorApp>(GetModuleHandleA(nullptr), SW_SHOWNORMAL, dataDir(),
-                                            frontend);
+        app_ = std::make_unique<MonitorApp>(GetModuleHandleA(nullptr), SW_SHOWNORMAL,
+                                            dir.path().string() + "\\", frontend);
         return app_->start() ? app_->mainWindow()->hwnd() : nullptr;
     }
     void stop() {
@@ -94,18 +94,15 @@ protected:
             return nullptr;
         }
         fs::copy(data, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        const std::string ini = (data / "ZELO.INI").string();
-        auto counter = [&](const char* key) {
-            return std::string(key) + "=" +
-                   std::to_string(GetPrivateProfileIntA("ZELO", key, 0, ini.c_str())) + "\r\n";
-        };
-        return start("[ZELO]\r\nLanguage=" + std::to_string(language) + "\r\n" +
-                     counter("UniqueTree") + counter("UniqueObj") + extra);
+        std::string ini = "[ZELO]\r\nLanguage=" + std::to_string(language) + "\r\n";
+        for (const char* key : {"UniqueTree", "UniqueObj"})
+            ini += std::string(key) + "=" + std::to_string(GetPrivateProfileIntA(
+                       "ZELO", key, 0, (data / "ZELO.INI").string().c_str())) + "\r\n";
+        return start(ini + extra);
     }
 
     MonitorApp& app() { return *app_; }
     MainWindow& window() { return *app_->mainWindow(); }
-    std::string dataDir() const { return dir.path().string() + "\\"; }
     std::string iniPath() const { return dir.file("ZELO.INI"); }
 
     // Dispatches what is queued; true when the quit message was among it.
@@ -117,9 +114,6 @@ protected:
             else TranslateMessage(&msg), DispatchMessageA(&msg);
         }
         return quit;
-    }
-    static bool pumpUntilQuit(int milliseconds = 2000) {
-        return waitFor([] { return pump(); }, milliseconds);
     }
     // Pumps until `done` holds; false when it did not within `milliseconds`.
     static bool waitFor(const std::function<bool()>& done, int milliseconds = 4000) {
@@ -227,7 +221,6 @@ protected:
     void setRowState(int row, UINT state) {
         ListView_SetItemState(list(), row, state, LVIS_SELECTED | LVIS_FOCUSED);
     }
-    void command(HWND pane, int id) { SendMessageA(pane, WM_COMMAND, id, 0); }
     // A key pressed on a control, with Ctrl held when asked.
     static void key(HWND control, WORD vk, bool ctrl = false) {
         BYTE keys[256] = {};

@@ -42,29 +42,22 @@ protected:
     }
 };
 
-TEST_F(MainScreenTest, TreeComboAndListAreBuiltFromTheDirectory) {
+// The tree's order and the list's rows: ListMatchesZeloctlForEveryGroup.
+TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
     ASSERT_NE(startSample(1), nullptr);
-    // Depth first, each group under its parent, root expanded and selected.
-    std::vector<std::uint32_t> ids;
-    for (const auto& [item, id] : treeItems()) {
-        ids.push_back(id);
-        EXPECT_EQ(treeItem(item).iImage, id == 0 ? 1 : 2) << id;
-    }
-    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 6, 5}));
+    // Each group under its parent with the group icon; the root expanded and selected.
+    for (const auto& [item, id] : treeItems()) EXPECT_EQ(treeItem(item).iImage, id == 0 ? 1 : 2) << id;
     EXPECT_EQ(treeText(TreeView_GetParent(tree(), itemOf(3))), "Server room");
     EXPECT_TRUE(expanded(0));
     EXPECT_EQ(selectedGroup(), 0u);
     EXPECT_EQ(SendMessageA(combo(), CB_GETCOUNT, 0, 0), 3);  // the top-level groups
-    // The root lists its groups under one "Place" column, a group has nine;
-    // the rows themselves: ListMatchesZeloctlForEveryGroup.
+    // The root lists its groups under one "Place" column, a group has nine.
     EXPECT_EQ(columns(), 1);
     EXPECT_EQ(width(0), 200);
     selectGroup(4);
     EXPECT_EQ(columns(), 9);
-}
 
-TEST_F(MainScreenTest, ComboJumpSelectsAndExpandsOneTopLevelGroupAndFoldsTheOthers) {
-    ASSERT_NE(startSample(1), nullptr);
+    // A combo entry selects and expands its group and folds the others.
     for (std::uint32_t id : {1u, 4u}) TreeView_Expand(tree(), itemOf(id), TVE_EXPAND);
     const struct {
         int entry;
@@ -155,17 +148,17 @@ TEST_F(MainScreenTest, DeletingAGroupTakesItsSubTreeFromTreeListAndDirectory) {
 
 TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
     ASSERT_NE(startSample(1), nullptr);
-    command(listPane(), IDM_NEW_GV2208);  // at the root: no device
+    SendMessageA(listPane(), WM_COMMAND, IDM_NEW_GV2208, 0);  // at the root: no device
     EXPECT_EQ(rows(), 3);
     selectGroup(4);
-    command(listPane(), IDM_LIST_NEW_GROUP);
+    SendMessageA(listPane(), WM_COMMAND, IDM_LIST_NEW_GROUP, 0);
     EXPECT_EQ(test::textOf(ListView_GetEditControl(list())), "New group");
     finishEdit(ListView_GetEditControl(list()), "Lab");
     EXPECT_NE(directoryFile().find("\r\n2\tLab\t7\r\n"), std::string::npos) << directoryFile();
     EXPECT_EQ(treeText(itemOf(7)), "Lab");
     EXPECT_EQ(TreeView_GetParent(tree(), itemOf(7)), itemOf(4));
 
-    command(listPane(), IDM_NEW_GV2208);  // the model's default name, in English
+    SendMessageA(listPane(), WM_COMMAND, IDM_NEW_GV2208, 0);  // the model's default name, in English
     EXPECT_EQ(cell(rows() - 1, 0), "NewGV2208");
     EXPECT_EQ(image(rows() - 1), 13);
     finishEdit(ListView_GetEditControl(list()), nullptr);  // keeps the name
@@ -188,10 +181,8 @@ TEST_F(MainScreenTest, ColumnLayoutSurvivesMovesBetweenGroupsAndARestart) {
         EXPECT_EQ(width(5), 0);
         EXPECT_EQ(width(0), 80);
     }
-    const std::string ini = readBytes(iniPath());
-    EXPECT_NE(ini.find("ListOrder=2 0 1 3 4 5 6 7 8 9\r\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("ColumnWidth=80 150 80 80 80 0 80 80 80 0\r\n"), std::string::npos);
-    // A change made after the last move is kept at the end.
+    // The file's form is the core's; a change made after the last move is
+    // kept at the end.
     SendMessageA(list(), LVM_SETCOLUMNWIDTH, 0, 123);
     ASSERT_NE(restart(), nullptr);
     selectGroup(6);
@@ -219,7 +210,7 @@ TEST_F(MainScreenTest, TheStatusBarCountsTheSelection) {
 TEST_F(MainScreenTest, ListMatchesZeloctlForEveryGroup) {
     ASSERT_EQ(GetACP(), 932u) << "needs code page 932 (LC_ALL=ja_JP.UTF-8)";
     ASSERT_NE(startSample(0, "[ListViewMode]\r\nLineMstPow=1\r\n", true), nullptr);
-    int groups = 0;
+    std::vector<std::uint32_t> ids;  // depth first
     for (const auto& [item, id] : treeItems()) {
         SCOPED_TRACE("group " + std::to_string(id));
         std::ifstream in(test::sampleDirectory() / ("list-" + std::to_string(id) + ".txt"));
@@ -239,9 +230,9 @@ TEST_F(MainScreenTest, ListMatchesZeloctlForEveryGroup) {
             shown << "\n";
         }
         EXPECT_EQ(shown.str(), expected.str());
-        ++groups;
+        ids.push_back(id);
     }
-    EXPECT_EQ(groups, 7);
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 6, 5}));
 }
 
 // A status report sent to the UDP port reaches the device's row (only that
@@ -255,7 +246,6 @@ TEST_F(ListStation, AReportRedrawsOnlyItsRowKeepsTheSelectionAndWritesTheItemFil
     const int row = 4;
     ASSERT_EQ(cell(row, 0), "gv unit");
     setRowState(row, LVIS_SELECTED | LVIS_FOCUSED);
-    const std::string before = cell(row, 3);
     pump();
     UpdateWindow(list());
 
@@ -269,10 +259,8 @@ TEST_F(ListStation, AReportRedrawsOnlyItsRowKeepsTheSelectionAndWritesTheItemFil
         MSG msg;
         while (PeekMessageA(&msg, window().hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&msg);
     }
+    // The columns' texts are the core's (and zeloctl's): one stands for them.
     EXPECT_EQ(cell(row, 2), "O O--O");
-    EXPECT_NE(cell(row, 3), before);
-    EXPECT_EQ(cell(row, 7), "30");
-    EXPECT_EQ(cell(row, 8), "UP Warning");
     RECT dirty{}, bounds{LVIR_BOUNDS, 0, 0, 0};
     SendMessageA(list(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
     EXPECT_TRUE(GetUpdateRect(list(), &dirty, FALSE));

@@ -21,52 +21,41 @@ using test::textOf;
 
 class MainWindowTest : public test::GuiFixture {
 protected:
-    RECT rectOf(HWND w) {
+    // left, top, right, bottom in the main window's client coordinates.
+    std::vector<LONG> rectOf(HWND w) {
         RECT r{};
         GetWindowRect(w, &r);
         MapWindowPoints(HWND_DESKTOP, window().hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
-    static int widthOf(HWND w) {
-        RECT r{};
-        GetWindowRect(w, &r);
-        return r.right - r.left;
+        return {r.left, r.top, r.right, r.bottom};
     }
     HWND left() { return window().leftPane().hwnd(); }
-    HWND right() { return window().rightPane().hwnd(); }
-    // Both panes side by side over the client area above the status bar.
-    void expectPanesFill(int leftWidth) {
+    // Both panes side by side over the client area above the status bar; the
+    // left pane's child leaves the 4-pixel bar free.
+    void expectPanesFill(LONG leftWidth) {
         RECT client{};
         GetClientRect(window().hwnd(), &client);
-        const RECT bar = rectOf(GetDlgItem(window().hwnd(), IDC_STATUS_BAR));
-        const int bottom = client.bottom - (bar.bottom - bar.top);
-        EXPECT_EQ(widthOf(left()), leftWidth);
-        EXPECT_EQ(rectOf(right()).left, leftWidth);
-        EXPECT_EQ(rectOf(right()).right, client.right);
-        EXPECT_EQ(rectOf(left()).bottom, bottom);
-        EXPECT_EQ(rectOf(right()).bottom, bottom);
-        EXPECT_EQ(bar.bottom, client.bottom);
-        // The left child leaves the 4-pixel bar free.
-        EXPECT_EQ(widthOf(window().leftPane().child()), leftWidth - 4);
+        const std::vector<LONG> bar = rectOf(GetDlgItem(window().hwnd(), IDC_STATUS_BAR));
+        EXPECT_EQ(bar[3], client.bottom);
+        const LONG bottom = bar[1];
+        EXPECT_EQ(rectOf(left()), std::vector<LONG>({0, 0, leftWidth, bottom}));
+        EXPECT_EQ(rectOf(window().rightPane().hwnd()), std::vector<LONG>({leftWidth, 0, client.right, bottom}));
+        EXPECT_EQ(rectOf(window().leftPane().child())[2], leftWidth - 4);
     }
 };
 
 TEST_F(MainWindowTest, MenuFollowsTheLanguageAndCarriesTheWindowsCommands) {
-    const wchar_t *file = L"\x30D5\x30A1\x30A4\x30EB(&F)", *help = L"\x30D8\x30EB\x30D7(&H)";
-    const struct {
-        const char* language;
-        const wchar_t* labels[2];
-    } cases[] = {{"0", {file, help}}, {"1", {L"&File", L"&Help"}}, {"2", {L"&Dosiero", L"&Savo"}},
-                 {"7", {file, help}}, {"-1", {file, help}}};  // unknown: Japanese
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.language);
-        ASSERT_NE(start(std::string("[ZELO]\r\nLanguage=") + c.language + "\r\n"), nullptr);
+    // The first and third menus' labels per Language; an unknown one is Japanese.
+    const std::wstring japanese = L"\x30D5\x30A1\x30A4\x30EB(&F) \x30D8\x30EB\x30D7(&H)";
+    const std::pair<const char*, std::wstring> cases[] = {
+        {"0", japanese}, {"1", L"&File &Help"}, {"2", L"&Dosiero &Savo"}, {"7", japanese}, {"-1", japanese}};
+    for (const auto& [language, labels] : cases) {
+        SCOPED_TRACE(language);
+        ASSERT_NE(start(std::string("[ZELO]\r\nLanguage=") + language + "\r\n"), nullptr);
         HMENU menu = GetMenu(window().hwnd());
-        wchar_t label[64] = {};
-        GetMenuStringW(menu, 0, label, 64, MF_BYPOSITION);
-        EXPECT_STREQ(label, c.labels[0]);
-        GetMenuStringW(menu, 2, label, 64, MF_BYPOSITION);
-        EXPECT_STREQ(label, c.labels[1]);
+        wchar_t file[64] = {}, help[64] = {};
+        GetMenuStringW(menu, 0, file, 64, MF_BYPOSITION);
+        GetMenuStringW(menu, 2, help, 64, MF_BYPOSITION);
+        EXPECT_EQ(std::wstring(file) + L" " + help, labels);
         for (UINT command : {IDM_QUIT, IDM_OPTION, IDM_ABOUT})
             EXPECT_NE(GetMenuState(menu, command, MF_BYCOMMAND), UINT(-1)) << command;
     }
@@ -78,22 +67,17 @@ TEST_F(MainWindowTest, SplitterDragsStopFourPixelsFromEitherEdgeAndResizingKeeps
     GetClientRect(window().hwnd(), &client);
     expectPanesFill(client.right * 20 / 100);
     // Presses the bar 2 pixels inside its right edge, moves to x and lets go.
-    const auto drag = [&](int x) {
-        const int y = rectOf(left()).bottom / 2, w = widthOf(left());
-        SendMessageA(left(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(w - 2, y));
-        SendMessageA(left(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
-        SendMessageA(left(), WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), y));
-    };
-    const struct {
-        int x, width;
-    } drags[] = {{-500, 4}, {5000, static_cast<int>(client.right) - 4}, {298, 300}};
-    for (const auto& d : drags) {
-        SCOPED_TRACE(d.x);
-        drag(d.x);
-        expectPanesFill(d.width);
+    const std::pair<int, LONG> drags[] = {{-500, 4}, {5000, client.right - 4}, {298, 300}};
+    for (const auto& [x, width] : drags) {
+        SCOPED_TRACE(x);
+        const LPARAM to = MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), 100);
+        SendMessageA(left(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rectOf(left())[2] - 2, 100));
+        SendMessageA(left(), WM_MOUSEMOVE, MK_LBUTTON, to);
+        SendMessageA(left(), WM_LBUTTONUP, 0, to);
+        expectPanesFill(width);
     }
     SendMessageA(left(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 10));  // no press: nothing moves
-    EXPECT_EQ(widthOf(left()), 300);
+    EXPECT_EQ(rectOf(left())[2], 300);
     for (const SIZE s : {SIZE{1000, 650}, SIZE{400, 400}}) {
         SCOPED_TRACE(s.cx);
         SetWindowPos(window().hwnd(), nullptr, 0, 0, s.cx, s.cy, SWP_NOZORDER | SWP_NOMOVE);
@@ -101,29 +85,28 @@ TEST_F(MainWindowTest, SplitterDragsStopFourPixelsFromEitherEdgeAndResizingKeeps
     }
 }
 
-TEST_F(MainWindowTest, SavedRectangleRoundTripsAndDefaultIs800By500AtTheCorner) {
+// Where a saved rectangle leads (and the default) is the core's; the window
+// opens there and saves where it is.
+TEST_F(MainWindowTest, SavedRectangleRoundTrips) {
     HWND main = start("[ZELO]\r\nPosition=40 440 60 560\r\n");
     ASSERT_NE(main, nullptr);
-    RECT r{};
-    GetWindowRect(main, &r);
-    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({60, 40, 560, 440}));
+    const auto screenRect = [&] {
+        RECT r{};
+        GetWindowRect(window().hwnd(), &r);
+        return std::vector<LONG>({r.left, r.top, r.right, r.bottom});
+    };
+    EXPECT_EQ(screenRect(), std::vector<LONG>({60, 40, 560, 440}));
     MoveWindow(main, 100, 120, 640, 480, TRUE);
     SendMessageA(main, WM_COMMAND, IDM_QUIT, 0);
-    EXPECT_TRUE(pumpUntilQuit());
+    EXPECT_TRUE(waitFor(pump, 2000));
     EXPECT_NE(readBytes(iniPath()).find("Position=120 600 100 740\r\n"), std::string::npos);
-    ASSERT_NE(main = restart(), nullptr);  // opens where the last run ended
-    GetWindowRect(main, &r);
-    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({100, 120, 740, 600}));
-    // A left edge of 0: the default size at the saved top edge.
-    ASSERT_NE(main = start("[ZELO]\r\nPosition=30 300 0 700\r\n"), nullptr);
-    GetWindowRect(main, &r);
-    EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right, r.bottom}), std::vector<LONG>({0, 30, 800, 530}));
+    ASSERT_NE(restart(), nullptr);  // opens where the last run ended
+    EXPECT_EQ(screenRect(), std::vector<LONG>({100, 120, 740, 600}));
 }
 
 TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
     const struct {
-        const char* name;
-        const char* ini;
+        const char *name, *ini;
         UINT message;
         WPARAM command;
         std::deque<bool> answers;
@@ -144,12 +127,11 @@ TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
         const std::string before = readBytes(iniPath());
         SendMessageA(main, c.message, c.command, 0);
         ASSERT_EQ(frontend.questions.size(), c.questions);
-        if (c.questions) {
-            EXPECT_EQ(frontend.questions[0].textId, 196);
-            EXPECT_EQ(frontend.questions[0].icon, Icon::Question);
+        if (c.questions) {  // text, caption, icon
+            EXPECT_TRUE(frontend.questions[0] == (test::ScriptedFrontend::Question{196, 197, Icon::Question}));
         }
         EXPECT_EQ(IsWindow(main) == FALSE, c.closes);
-        EXPECT_EQ(pumpUntilQuit(c.closes ? 2000 : 300), c.closes);
+        EXPECT_EQ(waitFor(pump, c.closes ? 2000 : 300), c.closes);
         // Closing writes the position; staying writes nothing.
         EXPECT_EQ(readBytes(iniPath()) != before, c.closes);
         EXPECT_EQ(readBytes(iniPath()).find("Position=") != std::string::npos, c.closes);
@@ -157,29 +139,26 @@ TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
 }
 
 TEST_F(MainWindowTest, TrayClicksRestoreAndMinimiseOnlyWhenTaskTrayIsOn) {
-    HWND main = start();
-    ASSERT_NE(main, nullptr);
-    ShowWindow(main, SW_MINIMIZE);  // TaskTray off: stays on the task bar
-    pump();
-    EXPECT_TRUE(IsIconic(main) && IsWindowVisible(main));
-
-    ASSERT_NE(main = start("[CtrlDlgMode]\r\nTaskTray=1\r\n"), nullptr);
-    ShowWindow(main, SW_MINIMIZE);
-    pump();
-    EXPECT_TRUE(IsIconic(main));
-    EXPECT_FALSE(IsWindowVisible(main));  // only the tray icon is left
+    for (const bool tray : {false, true}) {
+        SCOPED_TRACE(tray ? "TaskTray on" : "TaskTray off");
+        ASSERT_NE(start(tray ? "[CtrlDlgMode]\r\nTaskTray=1\r\n" : ""), nullptr);
+        ShowWindow(window().hwnd(), SW_MINIMIZE);
+        pump();
+        EXPECT_TRUE(IsIconic(window().hwnd()));
+        EXPECT_EQ(IsWindowVisible(window().hwnd()) == FALSE, tray);  // on: only the tray icon is left
+    }
+    HWND main = window().hwnd();
+    const auto inTray = [&] { return IsIconic(main) && !IsWindowVisible(main); };
     SendMessageA(main, WM_ZELO_TRAY, IDI_GROUP, WM_LBUTTONDOWN);  // another icon
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_RBUTTONDOWN);  // another button
-    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(inTray());
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_LBUTTONDOWN);
-    EXPECT_TRUE(IsWindowVisible(main));
-    EXPECT_FALSE(IsIconic(main));
+    EXPECT_TRUE(IsWindowVisible(main) && !IsIconic(main));
     // The display server confirms the focus change in its own time.
     EXPECT_TRUE(waitFor([&] { return GetFocus() == main; }, 1000));
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_LBUTTONDOWN);
     pump();
-    EXPECT_TRUE(IsIconic(main));
-    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(inTray());
 }
 
 constexpr int kUseListener = 3100, kPort = 3300;
@@ -217,47 +196,41 @@ protected:
     static void press(HWND dlg, int id) { SendMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
 };
 
-TEST_F(DialogTest, OkOrCancelWithoutAnAppliedChangeWritesNothing) {
-    for (const bool change : {false, true}) {
-        SCOPED_TRACE(change ? "changed, Cancel" : "unchanged, OK");
+// OK without a change and Cancel after one write nothing; Apply writes the
+// change (exactly the keys saveSettings writes) and keeps the dialog open.
+TEST_F(DialogTest, OnlyApplyWritesAndItKeepsTheDialogOpen) {
+    for (const int last : {IDOK, IDCANCEL, IDC_APPLY}) {
+        SCOPED_TRACE(last == IDOK ? "unchanged, OK" : last == IDCANCEL ? "changed, Cancel" : "Apply");
         ASSERT_NE(start(), nullptr);
         const std::string before = readBytes(iniPath());
+        std::string afterApply = before;
         openOptions([&](HWND dlg, HWND use, HWND port) {
             EXPECT_EQ(SendMessageA(use, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // MSRPenable=0
-            EXPECT_FALSE(IsWindowEnabled(port));
             EXPECT_EQ(textOf(port), "5000");
             EXPECT_FALSE(applyEnabled(dlg));
-            if (change) press(dlg, kUseListener);
-            EXPECT_EQ(applyEnabled(dlg), change);
-            press(dlg, change ? IDCANCEL : IDOK);
+            if (last != IDOK) press(dlg, kUseListener);
+            EXPECT_EQ(applyEnabled(dlg), last != IDOK);
+            EXPECT_EQ(IsWindowEnabled(port) != FALSE, last != IDOK);
+            if (last == IDC_APPLY) {
+                SetWindowTextA(port, "12345");
+                press(dlg, IDC_APPLY);
+                afterApply = readBytes(iniPath());
+                EXPECT_TRUE(IsWindow(dlg));
+                SetWindowTextA(port, "777");  // a later change that is cancelled is not written
+            }
+            press(dlg, last == IDOK ? IDOK : IDCANCEL);
         });
-        EXPECT_EQ(readBytes(iniPath()), before);
+        EXPECT_EQ(readBytes(iniPath()), afterApply);
+        if (last != IDC_APPLY) continue;
+        // The keys saveSettings writes, learnt from it over a file of its own.
+        AppSettings other(dir.file("OTHER.INI"));
+        other.saveSettings();
+        std::set<std::string> expected = keysOf(readBytes(dir.file("OTHER.INI")));
+        for (const std::string& key : keysOf(before)) expected.insert(key);
+        EXPECT_EQ(keysOf(afterApply), expected);
+        EXPECT_EQ(parseIni(afterApply)["Network/MSRPenable"], "1");
+        EXPECT_EQ(parseIni(afterApply)["Network/MSRPport"], "12345");
     }
-}
-
-TEST_F(DialogTest, ApplyAfterAChangeWritesExactlyTheSavedKeysAndKeepsTheDialogOpen) {
-    ASSERT_NE(start(), nullptr);
-    // The keys saveSettings writes, learnt from it over a file of its own.
-    AppSettings other(dir.file("OTHER.INI"));
-    other.saveSettings();
-    std::set<std::string> expected = keysOf(readBytes(dir.file("OTHER.INI")));
-    const std::set<std::string> before = keysOf(readBytes(iniPath()));
-    expected.insert(before.begin(), before.end());
-    std::string afterApply;
-    openOptions([&](HWND dlg, HWND, HWND port) {
-        press(dlg, kUseListener);
-        EXPECT_TRUE(IsWindowEnabled(port));
-        SetWindowTextA(port, "12345");
-        press(dlg, IDC_APPLY);
-        afterApply = readBytes(iniPath());
-        EXPECT_TRUE(IsWindow(dlg));
-        SetWindowTextA(port, "777");  // a later change that is cancelled is not written
-        press(dlg, IDCANCEL);
-    });
-    EXPECT_EQ(keysOf(afterApply), expected);
-    EXPECT_EQ(parseIni(afterApply)["Network/MSRPenable"], "1");
-    EXPECT_EQ(parseIni(afterApply)["Network/MSRPport"], "12345");
-    EXPECT_EQ(readBytes(iniPath()), afterApply);
 }
 
 TEST_F(DialogTest, EscapeClosesTheAboutBox) {
