@@ -112,11 +112,7 @@ protected:
 
 TEST_F(DeviceWindows, RowsButtonIdsAndTitlePerModel) {
     ASSERT_NE(startEnglish(), nullptr);
-    struct Row {
-        const char* unit;
-        int model, outlets;
-        bool master;
-    };
+    struct Row { const char* unit; int model, outlets; bool master; };
     // Which ids a device's rows have is the core's; the window makes them.
     for (const Row& r : {Row{"jb-rows", 5, 3, true}, Row{"gv-rows", 13, 4, false}}) {
         SCOPED_TRACE(r.unit);
@@ -139,9 +135,14 @@ TEST_F(DeviceWindows, RowsButtonIdsAndTitlePerModel) {
     }
 }
 
-TEST_F(DeviceWindows, MasterOffDisablesTheOutletButtonsAndOnEnablesThem) {
-    ASSERT_NE(startEnglish(), nullptr);
-    const std::uint32_t id = addUnit("jb-master", 5);
+// The master power's buttons (whose enabling rule is the core's) and a status
+// report for the open device both redraw its buttons and lamps.
+TEST_F(DeviceWindows, MasterButtonsAndAStatusReportRedrawTheOpenDevice) {
+    const std::uint16_t udp = test::freeUdpPort();
+    ASSERT_NE(startEnglish("[Network]\r\nMSRPenable=1\r\nMSRPport=" + std::to_string(udp) + "\r\n"),
+              nullptr);
+    const std::uint32_t id = addUnit("hx-report", 3, "0090CC0000A1");
+    test::UdpSender sender;
     EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {
         const int outletButtons[] = {3002, 3004, 3008, 3026, 3028};
         click(dlg, 3001);  // master OFF
@@ -151,16 +152,7 @@ TEST_F(DeviceWindows, MasterOffDisablesTheOutletButtonsAndOnEnablesThem) {
         click(dlg, 3000);
         EXPECT_TRUE(waitFor([&] { return enabled(dlg, 3002); }));
         for (int b : outletButtons) EXPECT_TRUE(enabled(dlg, b)) << b;
-    }));
-}
 
-TEST_F(DeviceWindows, AStatusReportForTheOpenDeviceRedrawsIt) {
-    const std::uint16_t udp = test::freeUdpPort();
-    ASSERT_NE(startEnglish("[Network]\r\nMSRPenable=1\r\nMSRPport=" + std::to_string(udp) + "\r\n"),
-              nullptr);
-    const std::uint32_t id = addUnit("hx-report", 3, "0090CC0000A1");
-    test::UdpSender sender;
-    EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {
         const auto report = [](unsigned master, unsigned third) {
             return test::ElementReport().mac("0090CC0000A1").master(master)
                 .outlets({{1, 1}, {1, 1}, {third, third}, {1, 1}}).build();

@@ -59,11 +59,8 @@ TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
 
     // A combo entry selects and expands its group and folds the others.
     for (std::uint32_t id : {1u, 4u}) TreeView_Expand(tree(), itemOf(id), TVE_EXPAND);
-    const struct {
-        int entry;
-        std::uint32_t selected;
-        bool serverRoom, office;
-    } cases[] = {{2, 5, false, false}, {1, 4, false, true}, {0, 1, true, false}};
+    const struct { int entry; std::uint32_t selected; bool serverRoom, office; } cases[] = {
+        {2, 5, false, false}, {1, 4, false, true}, {0, 1, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);
         SendMessageA(combo(), CB_SETCURSEL, c.entry, 0);
@@ -78,16 +75,12 @@ TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
 
 TEST_F(MainScreenTest, LabelEditsRenameInTheFilesAndEscapeWritesNothing) {
     ASSERT_NE(startSample(1), nullptr);
-    const struct {
-        const char* where;
-        std::uint32_t group;
-        int row;  // -1: the tree's selected group
-        const char* name;
-        int file;  // -1: the directory, else the group's item file
-        const char* written;
-    } cases[] = {{"tree", 2, -1, "Racks", -1, "\r\n2\tRacks\t2\r\n"},
-                 {"group row", 1, 0, "Rack 1", -1, "\r\n2\tRack 1\t2\r\n"},
-                 {"device row", 3, 1, "hall lights", 3, "\r\nhall lights\r\nSWD-8KB\r\n8\r\n"}};
+    // row -1: the tree's selected group; file -1: the directory, else that group's item file.
+    const struct { const char* where; std::uint32_t group; int row; const char* name; int file;
+                   const char* written; } cases[] = {
+        {"tree", 2, -1, "Racks", -1, "\r\n2\tRacks\t2\r\n"},
+        {"group row", 1, 0, "Rack 1", -1, "\r\n2\tRack 1\t2\r\n"},
+        {"device row", 3, 1, "hall lights", 3, "\r\nhall lights\r\nSWD-8KB\r\n8\r\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         selectGroup(c.group);

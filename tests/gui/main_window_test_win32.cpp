@@ -105,14 +105,8 @@ TEST_F(MainWindowTest, SavedRectangleRoundTrips) {
 }
 
 TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
-    const struct {
-        const char *name, *ini;
-        UINT message;
-        WPARAM command;
-        std::deque<bool> answers;
-        std::size_t questions;
-        bool closes;
-    } cases[] = {
+    const struct { const char *name, *ini; UINT message; WPARAM command; std::deque<bool> answers;
+                   std::size_t questions; bool closes; } cases[] = {
         {"close, Quit on, No", "", WM_CLOSE, 0, {false}, 1, false},
         {"close, Quit on, Yes", "", WM_CLOSE, 0, {true}, 1, true},
         {"close, Quit off", "[MessageBox]\r\nQuit=0\r\n", WM_CLOSE, 0, {}, 0, true},
