@@ -18,8 +18,7 @@ namespace fs = std::filesystem;
 TEST(ZeloStartup, CloseAsksInABoxAndQuittingWritesOnlyThePositionBesideTheProgram) {
     test::TempDir dir;
     const fs::path program = dir.path() / "program", elsewhere = dir.path() / "elsewhere";
-    fs::create_directories(program);
-    fs::create_directories(elsewhere);
+    for (const fs::path& d : {program, elsewhere}) fs::create_directories(d);
     fs::copy_file(test::testProgramDirectory() / "ZELO.exe", program / "ZELO.exe");
     const std::string ini = (program / "ZELO.INI").string();
     test::writeBytes(ini, "[ZELO]\r\nLanguage=1\r\n");
