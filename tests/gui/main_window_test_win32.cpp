@@ -5,7 +5,6 @@
 // command) and driven inside their modal loops.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -157,22 +156,16 @@ TEST_F(MainWindowTest, TrayClicksRestoreAndMinimiseOnlyWhenTaskTrayIsOn) {
 
 constexpr int kUseListener = 3100, kPort = 3300;
 
-// "section/key" -> value of an INI file's bytes.
-std::map<std::string, std::string> parseIni(const std::string& bytes) {
-    std::map<std::string, std::string> ini;
+// "section/key" of every value in an INI file's bytes.
+std::set<std::string> keysOf(const std::string& bytes) {
+    std::set<std::string> keys;
     std::istringstream in(bytes);
     std::string line, section;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() > 1 && line.front() == '[') section = line.substr(1, line.size() - 2);
+        if (line.size() > 1 && line.front() == '[') section = line.substr(1, line.find(']') - 1);
         else if (const auto eq = line.find('='); eq != std::string::npos)
-            ini[section + "/" + line.substr(0, eq)] = line.substr(eq + 1);
+            keys.insert(section + "/" + line.substr(0, eq));
     }
-    return ini;
-}
-std::set<std::string> keysOf(const std::string& bytes) {
-    std::set<std::string> keys;
-    for (const auto& kv : parseIni(bytes)) keys.insert(kv.first);
     return keys;
 }
 
@@ -222,8 +215,8 @@ TEST_F(DialogTest, OnlyApplyWritesAndItKeepsTheDialogOpen) {
         std::set<std::string> expected = keysOf(readBytes(dir.file("OTHER.INI")));
         for (const std::string& key : keysOf(before)) expected.insert(key);
         EXPECT_EQ(keysOf(afterApply), expected);
-        EXPECT_EQ(parseIni(afterApply)["Network/MSRPenable"], "1");
-        EXPECT_EQ(parseIni(afterApply)["Network/MSRPport"], "12345");
+        EXPECT_NE(afterApply.find("\r\nMSRPenable=1\r\n"), std::string::npos) << afterApply;
+        EXPECT_NE(afterApply.find("\r\nMSRPport=12345\r\n"), std::string::npos);
     }
 }
 
