@@ -232,9 +232,8 @@ TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
     EXPECT_TRUE(app().deliverScheduleFile(file));
     EXPECT_FALSE(app().state().busy);
     EXPECT_TRUE(simShows("hx-deliver", "schedule-entries=2"));
-    const std::string log = test::readBytes(dir.file("ZELO.LOG"));
-    EXPECT_NE(log.find("hx-deliver"), std::string::npos) << log;
-    EXPECT_NE(log.find("week.shx"), std::string::npos) << log;
+    // The walk is logged (what the log says is the core's).
+    EXPECT_NE(test::readBytes(dir.file("ZELO.LOG")).find("week.shx"), std::string::npos);
 }
 
 using PropertyDialogTest = test::GuiFixture;
