@@ -131,6 +131,17 @@ TEST_F(ControlModelTest, TitleAndMasterRowFollowTheDevice) {
     EXPECT_EQ(model.reportHeaderText(), 490);
     s.record.modelCode = 8;
     EXPECT_EQ(model.reportHeaderText(), 497);
+    for (const auto& [reported, rows] : {std::pair{2, 2}, {-3, 0}, {20, 8}}) {
+        s.status.outletCount = reported;
+        EXPECT_EQ(model.outletCount(), rows) << reported;
+    }
+    // Without an address and port the window cannot log in: the property dialog is offered.
+    for (const auto& [address, port] : {std::pair{"", 23}, {"10.0.0.9", 0}}) {
+        s.record.addressText = address;
+        s.record.port = port;
+        EXPECT_EQ(tw.ws.current().login(), OpenResult::NeedsProperties) << address << ":" << port;
+    }
+    EXPECT_EQ(tw.net.connects, 0);
 }
 
 TEST(ReportFields, FramedFromRegistersPlainFromSettings) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "directory/item_file.h"
+#include "directory/model_table.h"
+#include "resources/resource_ids.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
@@ -47,6 +49,18 @@ TEST(MainScreen, RowsAreSubGroupsInOutlineOrderThenTheGroupsOwnDevicesInLoadOrde
     const std::pair<std::uint32_t, int> positions[] = {{0, 0}, {7, 0}, {3, 1}, {5, 2}, {4, 2}};
     for (const auto& [id, position] : positions)
         EXPECT_EQ(groupComboPosition(o, id), position) << "group " << id;
+}
+
+TEST(MainScreen, EachNewDeviceCommandMakesTheModelItIsNamedAfter) {
+    const std::pair<int, const char*> rows[] = {
+        {IDM_NEW_HX7200, "HX-7200"},   {IDM_NEW_JB81K, "JB-81K"},   {IDM_NEW_SWD6ZK, "SWD-6ZK"},
+        {IDM_NEW_SWD8KBN, "SWD-8KBN"}, {IDM_NEW_SWD7KA, "SWD-7KA"}, {IDM_NEW_SWD7KB, "SWD-7KB"},
+        {IDM_NEW_SWD12K, "SWD-12K"},   {IDM_NEW_SWDQ6M, "SWD-Q6M"}, {IDM_NEW_GV2208, "GV2208"}};
+    for (const auto& [command, name] : rows) {
+        EXPECT_NE(newDeviceModel(command), 0) << name;
+        EXPECT_EQ(newDeviceModel(command), modelCodeFromDisplayText(name)) << name;
+    }
+    EXPECT_EQ(newDeviceModel(IDM_NEW_HX7200 - 1), 0);
 }
 
 TEST(MainScreen, LayoutIsTakenForTheColumnsShownAndSurvivesTheFile) {
