@@ -1,7 +1,7 @@
 // Item files, ZELO_DIR.DAT's outline and rewrites, the directory in memory
-// and on disk, the list's column texts, the property dialog's fields, and
+// and on disk with the ids it hands out, the property dialog's fields, and
 // the device list. (A rewrite that fails at any step is swept in
-// tests/reliability.)
+// tests/reliability; the list's column texts are checked through zeloctl list.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,7 +12,6 @@
 #include "directory/device_status.h"
 #include "directory/group_outline.h"
 #include "directory/item_file.h"
-#include "directory/list_columns.h"
 #include "directory/property_edit.h"
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
@@ -92,15 +91,6 @@ protected:
         return r;
     }
 };
-
-TEST_F(ItemFileTest, NewRecordsCarryTheirModelsDefaults) {
-    EXPECT_EQ(itemFilePath("D/", 0xABCDEF12u), "D/ABCDEF12.IDX");
-    const DeviceRecord jb = create(5, 0x2C, "JB");
-    EXPECT_EQ(readBytes(path), kHeader + "JB\r\nJB-81K\r\n2C\r\n5\r\n# 17\r\n1 111\r\n111\r\n00000000 00000000\r\n"
-                                         "000000000000\r\n7394\r\nJB 00\r\n\r\n\r\n\r\n0\r\n-1\r\n");
-    EXPECT_EQ(fields(jb) + " " + std::to_string(jb.groupId),
-              "JB|44||23|1 111|4|0|000000000000|0|7394||JB|00||||0|-1|-1 26");
-}
 
 TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
     DeviceRecord r = create(6, 3, "My Device");
@@ -183,8 +173,6 @@ protected:
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
     std::string path = dataDir + "ZELO_DIR.DAT";
-    AppSettings settings{dataDir + "ZELO.INI"};
-    LangStrings strings{settings};
     std::string tree() {  // each entry as "name<parent index>"
         GroupOutline o;
         EXPECT_TRUE(loadDirectoryTree(dataDir, "Root", o));
@@ -259,53 +247,69 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
     EXPECT_TRUE(std::filesystem::exists(dataDir + "00000002.IDX"));
 }
 
-TEST_F(Directory, LoadsEveryGroupInOutlineOrderAndChangesReachMemoryAndDisk) {
-    writeBytes(dataDir + "ZELO.INI", "[ZELO]\r\nUniqueObj=41\r\nUniqueTree=2\r\n");
-    writeBytes(path, "0\tRoot\t0\r\n1\tB\t2\r\n1\tA\t1\r\n");
-    DeviceRecord r;
-    for (const auto& [group, id, name] : {std::tuple{1u, 10u, "in A"}, {2u, 20u, "in B"}, {2u, 21u, "in B too"}})
-        ASSERT_TRUE(createDeviceRecord(dataDir, 3, group, id, name, r));
-    settings.loadSettings(strings);
-    DeviceDirectory directory(dataDir, settings, strings);
-    ASSERT_TRUE(directory.load());
-    EXPECT_EQ(directory.addDevice(1, 13, "new"), 42u);  // the counter plus one, written at once
-    EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""), "42");
-    std::string names;
-    for (const DeviceRecord& d : directory.devices()) names += d.name + "@" + std::to_string(d.groupId) + " ";
-    EXPECT_EQ(names, "in B@2 in B too@2 in A@1 new@1 ");
-    const std::uint32_t group = directory.addGroup(0, "Lab");
-    ASSERT_EQ(group, 3u);
-    ASSERT_NE(directory.addDevice(group, 5, "jb"), 0u);
-    ASSERT_TRUE(directory.deleteGroup(group));
-    EXPECT_EQ(directory.addDevice(group, 5, "nowhere"), 0u);  // the group is gone
-    EXPECT_EQ(directory.addDevice(1, 4, "no new records of model 4"), 0u);
+// Groups load in outline order (not id order) and new ids never repeat one the
+// directory holds, whatever ZELO.INI says.
+TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
+    struct Row {
+        const char* ini;  // ZELO.INI as found (none, older, newer)
+        std::uint32_t group, device;  // the next ids handed out
+    };
+    // The directory holds groups 1, 7 (under 1) and 3, devices 10, 0x2F and 12.
+    for (const Row& r : {Row{nullptr, 8, 0x30}, Row{"[ZELO]\r\nUniqueTree=2\r\nUniqueObj=11\r\n", 8, 0x30},
+                         Row{"[ZELO]\r\nUniqueTree=7\r\nUniqueObj=47\r\n", 8, 0x30},
+                         Row{"[ZELO]\r\nUniqueTree=20\r\nUniqueObj=100\r\n", 21, 101}}) {
+        SCOPED_TRACE(r.ini ? r.ini : "no ZELO.INI");
+        test::TempDir dir;
+        const std::string dataDir = dir.path().string() + "/";
+        writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tA\t1\r\n2\tB\t7\r\n1\tC\t3\r\n");
+        DeviceRecord made;
+        for (const auto& [model, group, id, name] :
+             {std::tuple{3, 1u, 10u, "a"}, {13, 3u, 0x2Fu, "c"}, {8, 7u, 12u, "b"}})
+            ASSERT_TRUE(createDeviceRecord(dataDir, model, group, id, name, made));
+        if (r.ini) writeBytes(dataDir + "ZELO.INI", r.ini);
+        AppSettings settings(dataDir + "ZELO.INI");
+        LangStrings strings(settings);
+        settings.loadSettings(strings);
+        DeviceDirectory directory(dataDir, settings, strings);
+        ASSERT_TRUE(directory.load());
+        EXPECT_EQ(r.ini == nullptr, !std::filesystem::exists(dataDir + "ZELO.INI"));  // loading writes nothing
+        EXPECT_EQ(directory.addGroup(0, "new"), r.group);
+        EXPECT_EQ(directory.addDevice(1, 3, "new"), r.device);  // written at once
+        EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""), std::to_string(r.device));
+        std::string names;
+        for (const DeviceRecord& d : directory.devices()) names += d.name + "@" + std::to_string(d.groupId) + " ";
+        EXPECT_EQ(names, "a@1 b@7 c@3 new@1 ");
+        ASSERT_NE(directory.addDevice(r.group, 5, "jb"), 0u);
+        ASSERT_TRUE(directory.deleteGroup(r.group));
+        EXPECT_EQ(directory.addDevice(r.group, 5, "nowhere"), 0u);  // the group is gone
+        EXPECT_EQ(directory.addDevice(1, 4, "no new records of model 4"), 0u);
+    }
 }
 
-TEST(ListColumns, AnUnknownTemperatureStateRepeatsTheTemperatureAndPlainModelsShowTheirMacText) {
-    AppSettings settings("unused.ini");
-    LangStrings strings(settings);
-    DeviceRecord r;
-    r.modelCode = 8, r.temperature = -150, r.temperatureState = 7;
-    const auto c = deviceColumnTexts(r, settings, strings);
-    EXPECT_EQ(c[7] + "|" + c[8], "-1|-1");
-    r.modelCode = 11, r.macText = "ABC";
-    EXPECT_EQ(deviceIdColumnText(r), "ABC");
-}
-
-TEST(PropertyEdit, FieldsTakeTheDialogsLimits) {
+TEST(PropertyEdit, FieldsTakeTheDialogsLimitsAndMacsAreSavedInUpperCase) {
     DeviceRecord r;
     r.modelCode = 13;
     auto set = [&r](const char* field, const std::string& text) { return applyPropertyField(r, field, text); };
-    for (const auto& [field, text] : {std::pair<const char*, std::string>{"mac", "00-1a-2b-3c-4d-5e"},
-                                      {"port", "70000"},
+    for (const auto& [field, text] : {std::pair<const char*, std::string>{"port", "70000"},
                                       {"name", std::string(70, 'x')}, {"password", std::string(20, 'p')},
                                       {"model", "HX-7200"}})
         EXPECT_EQ(set(field, text), EditResult::Ok) << field;
-    EXPECT_EQ(r.macText + " " + std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
-                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "001A2B3C4D5E 65535 62 16 3");
+    EXPECT_EQ(std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
+                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "65535 62 16 3");
     for (const auto& [field, text] : {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
         EXPECT_EQ(set(field, text), EditResult::BadValue) << field << " " << text;
     EXPECT_EQ(set("colour", "red"), EditResult::UnknownField);
+    // A MAC typed in the dialog or given to zeloctl set is saved in upper case, as status
+    // reports give it; a terminal id is kept as typed.
+    for (const auto& [model, field, typed, mac] :
+         {std::tuple{13, "mac", "00-1a-2b-3c-4d-5e", "001A2B3C4D5E"},
+          {3, "mac", "0090cc:00:00:a1", "0090CC0000A1"}, {11, "mac", "00:1A:2b:3C:4d:5E", "001A2B3C4D5E"},
+          {8, "unit", "12ab", "12ab"}, {7, "mac", "5-x", "5x"}}) {
+        r.modelCode = model;
+        EXPECT_EQ(set(field, typed), EditResult::Ok) << typed;
+        EXPECT_EQ(r.macText, mac);
+    }
+    EXPECT_EQ(macFromField("zz-0a", 13), "ZZ0A");
     r.modelCode = 7;  // terminal-id models take unit and MAC from the same field, at most five digits read
     EXPECT_EQ(set("unit", "1234567"), EditResult::Ok);
     EXPECT_EQ(std::to_string(r.unitId) + " " + r.macText, "12345 1234567");
@@ -352,6 +356,14 @@ TEST(DeviceList, OrderRemovalDuplicatesCopiesAndTheCursor) {
     EXPECT_EQ(list.next()->deviceId, 7u);
     for (std::uint32_t id : {2, 7}) list.remove(id);
     EXPECT_TRUE(list.empty() && !list.head() && !list.tail());
+}
+
+// Every && of the comparison matters: records one field apart are not equal.
+TEST(DeviceRecord, OneFieldApartIsNotEqual) {
+    DeviceRecord a = rec(7, "x"), b = a;
+    EXPECT_TRUE(a == b);
+    b.lastMasterState = 1;
+    EXPECT_FALSE(a == b);
 }
 
 // The master state's own digit for 0..9 (a larger value still means "on":

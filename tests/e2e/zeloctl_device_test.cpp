@@ -1,9 +1,10 @@
-// zeloctl status, power and settings against simulated devices of every
-// model and firmware generation on loopback: output, exit status and the
-// item files they leave.
+// zeloctl status, power, settings and deliver against simulated devices on
+// loopback: output, exit status, the item files and the delivery log they
+// leave, and what the devices hold afterwards.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <algorithm>
+#include <filesystem>
 
 #include "directory/item_file.h"
 #include "tests/support/child_process_posix.h"
@@ -14,52 +15,19 @@ namespace {
 
 using test::RunResult;
 
-struct Unit {
-    const char* name;
-    int model;
-    const char* modelName;
-    const char* firmware;
-    const char* fleet;  // the unit's lines besides its model
-};
-const Unit kUnits[] = {
-    {"hx", 3, "HX-7200", "3.14.12", "states = 1101\nschedule = 1010\n"},
-    {"jb", 5, "JB-81K", "3.29.05", "login = login\n"},
-    {"hx-31411", 3, "HX-7200", "3.14.11", "firmware = 3.14.11\n"},
-    {"hx-old", 3, "HX-7200", "3.10.2", "firmware = 3.10.2\n"},
-    {"hx-32905", 3, "HX-7200", "3.29.05", "firmware = 3.29.05\n"},
-    {"swd6k", 6, "SWD-6K", "2.01a.0012", ""},
-    {"swd6zk", 7, "SWD-6ZK", "2.01a.0012", ""},
-    {"swd7ka", 8, "SWD-7KA", "2.01a.0012", ""},
-    {"swd7kb", 9, "SWD-7KB", "2.01a.0012", ""},
-    {"swd8kbn", 10, "SWD-8KBN", "2.01a.0012", ""},
-    {"swd12k", 11, "SWD-12K", "2.01a.0012", ""},
-    {"swdq6m", 12, "SWD-Q6M", "2.01a.0012", ""},
-    {"gv2208", 13, "GV2208", "2.01a.0012", "states = 0110\n"},
-    {"locked", 11, nullptr, nullptr, "locked = yes\n"},
-    {"refuser", 3, nullptr, nullptr, "faults = refuse-password\n"},
-    {"mover", 12, nullptr, nullptr, "restart-ms = 100\n"},
-};
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
+// One unit of each dialect for status (every model and firmware is read out
+// in the connection tests); the rest serve one test each.
+const char* const kFleet =
+    "[hx]\nmodel = 3\nstates = 1101\nschedule = 1010\n[gv2208]\nmodel = 13\nstates = 0110\n"
+    "[hx-32905]\nmodel = 3\nfirmware = 3.29.05\n[swd7kb]\nmodel = 9\n[swd12k]\nmodel = 11\n"
+    "[locked]\nmodel = 11\nlocked = yes\n[refuser]\nmodel = 3\nfaults = refuse-password\n"
+    "[jb]\nmodel = 5\nlogin = login\n[mover]\nmodel = 12\nrestart-ms = 100\n";
 
 class ZeloctlDevice : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::string fleet, error;
-        for (const Unit& u : kUnits)
-            fleet += "[" + std::string(u.name) + "]\nmodel = " + std::to_string(u.model) + "\n" +
-                     u.fleet;
-        sim = new test::SimFleet;
-        ASSERT_TRUE(sim->start(fleet, error)) << error;
-    }
-    static void TearDownTestSuite() { delete sim; }
-
     void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(sim.start(kFleet, error)) << error;
         test::writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
         ASSERT_EQ(run({"add-group", "0", "Lab"}).out, "1\n");
     }
@@ -67,12 +35,10 @@ protected:
         args.insert(args.begin(), {"--dir", data.path().string()});
         return test::runProgram(ZELOCTL_PATH, args, scratch);
     }
-    // A device in group 1 named after the unit, pointing at its console.
-    void addDevice(const char* unit, int model) {
-        ASSERT_EQ(run({"add-device", "Lab", std::to_string(model), unit}).code, 0);
-        ASSERT_EQ(
-            run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim->port(unit))}).code,
-            0);
+    // A device named after the unit, pointing at its console.
+    void addDevice(const char* unit, int model, const char* group = "Lab") {
+        ASSERT_EQ(run({"add-device", group, std::to_string(model), unit}).code, 0);
+        ASSERT_EQ(run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim.port(unit))}).code, 0);
     }
     DeviceRecord stored(const std::string& name) {
         for (const DeviceRecord& r : loadItemFile(data.path().string() + "/", 1))
@@ -81,48 +47,33 @@ protected:
         return {};
     }
 
-    static test::SimFleet* sim;
+    test::SimFleet sim;
     test::TempDir data, scratch;
 };
-test::SimFleet* ZeloctlDevice::sim = nullptr;
 
-TEST_F(ZeloctlDevice, StatusOfEveryModelAndFirmwareGeneration) {
-    for (const Unit& u : kUnits) {
-        if (!u.modelName) continue;
-        SCOPED_TRACE(u.name);
-        addDevice(u.name, u.model);
-        const RunResult r = run({"status", u.name});
+TEST_F(ZeloctlDevice, StatusOfEachDialectIsPrintedAndSaved) {
+    // The simulator numbers the MACs in fleet order.
+    const std::tuple<const char*, int, const char*> rows[] = {
+        {"hx", 3,
+         "outlet\t1\t1\ton\noutlet\t2\t1\ton\noutlet\t3\t0\toff\noutlet\t4\t1\ton\nmaster\t1\n"
+         "power=1 1101\nschedule=1010\ntemperature=0\ntemperatureState=-1\nfirmware=3.14.12\n"
+         "model=HX-7200\nsystemName=\nmac=008087000001\n"},
+        {"gv2208", 13,
+         "outlet\t1\t0\toff\noutlet\t2\t1\ton\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t-\n"
+         "power=0110\nschedule= \ntemperature=0\ntemperatureState=-1\nfirmware=2.01a.0012\n"
+         "model=GV2208\nsystemName=gv2208\nmac=008087000002\n"},
+    };
+    for (const auto& [unit, model, out] : rows) {
+        SCOPED_TRACE(unit);
+        addDevice(unit, model);
+        const RunResult r = run({"status", unit});
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err, "");
-        const auto l = lines(r.out);
-        const std::size_t n = u.model == 5 ? 3 : 4;  // outlets
-        ASSERT_EQ(l.size(), n + 1 + 8);              // the outlets, the master, eight values
-        const DeviceRecord rec = stored(u.name);
-        const bool framed = u.model == 3 || u.model == 5;
-        const std::string states = rec.powerText.substr(framed ? 2 : 0);
-        ASSERT_EQ(states.size(), n);
-        for (std::size_t i = 0; i < n; ++i)
-            EXPECT_EQ(l[i], "outlet\t" + std::to_string(i + 1) + "\t" + states[i] +
-                                (states[i] == '1' ? "\ton" : "\toff"));
-        EXPECT_EQ(l[n], framed ? "master\t1" : "master\t-");
-        EXPECT_EQ(l[n + 1], "power=" + rec.powerText);
-        EXPECT_EQ(l[n + 2], "schedule=" + rec.scheduleText);
-        EXPECT_EQ(l[n + 5], std::string("firmware=") + u.firmware);
-        EXPECT_EQ(l[n + 6], std::string("model=") + u.modelName);
-        // The MAC comes from the device (R9900 or ifPhysAddress) and is saved.
-        EXPECT_EQ(l[n + 8], "mac=" + rec.macText);
-        EXPECT_NE(rec.macText, "000000000000");
-        if (framed) {
-            EXPECT_NE(rec.updateTime, 0u);  // stamped by MPOS
-            EXPECT_EQ(rec.powerText.substr(0, 2), "1 ");
-        } else {
-            EXPECT_EQ(l[n + 7], std::string("systemName=") + u.name);
-            EXPECT_EQ(rec.systemName, u.name);
-        }
+        EXPECT_EQ(r.out, out);
     }
-    EXPECT_EQ(stored("hx").powerText, "1 1101");
-    EXPECT_EQ(stored("hx").scheduleText, "1010");
-    EXPECT_EQ(stored("hx-old").scheduleText, "----");  // no SCS below 3.14.10
+    const DeviceRecord hx = stored("hx"), gv = stored("gv2208");  // what was read is saved
+    EXPECT_EQ(hx.powerText + "|" + hx.scheduleText + "|" + hx.macText, "1 1101|1010|008087000001");
+    EXPECT_EQ(gv.powerText + "|" + gv.systemName + "|" + gv.macText, "0110|gv2208|008087000002");
     const RunResult json = run({"--json", "status", "gv2208"});
     ASSERT_EQ(json.code, 0) << json.err;
     for (const char* part : {"\"outlets\":[{\"number\":1,\"state\":0,\"on\":false},",
@@ -150,26 +101,20 @@ TEST_F(ZeloctlDevice, PowerCommandsAndTheStatesReadBack) {
     addDevice("hx-32905", 3);
     RunResult r = run({"power", "hx-32905", "POF2", "pof4"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"outlet\t1\t1\ton", "outlet\t2\t0\toff",
-                                                      "outlet\t3\t1\ton", "outlet\t4\t0\toff",
-                                                      "master\t1"}));
+    EXPECT_EQ(r.out, "outlet\t1\t1\ton\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t1\n");
     EXPECT_EQ(stored("hx-32905").powerText, "1 1010");
-    ASSERT_EQ(run({"power", "hx-32905", "PON0"}).code, 0);
-    EXPECT_EQ(stored("hx-32905").powerText, "1 1111");
 
     // The plain dialect waits for the prompt after each command.
     addDevice("swd7kb", 9);
     r = run({"power", "swd7kb", "POF0", "PON3"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"outlet\t1\t0\toff", "outlet\t2\t0\toff",
-                                                      "outlet\t3\t1\ton", "outlet\t4\t0\toff",
-                                                      "master\t-"}));
+    EXPECT_EQ(r.out, "outlet\t1\t0\toff\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t-\n");
     EXPECT_EQ(stored("swd7kb").powerText, "0010");
 
     addDevice("locked", 11);
     r = run({"power", "locked", "POF1"});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(lines(r.out).size(), 5u);  // the states are still printed
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);  // the states are still printed
 }
 
 TEST_F(ZeloctlDevice, PlainSettingsAreReadWrittenAndReadBack) {
@@ -204,15 +149,55 @@ TEST_F(ZeloctlDevice, FramedSettingsListRegistersAndWriteTheCentreGroup) {
 
 TEST_F(ZeloctlDevice, RestartOnlyWhenAskedAndTheNewPortIsStored) {
     addDevice("mover", 12);
-    const std::string newPort = std::to_string(sim->port("mover") + 1000);
+    const std::string newPort = std::to_string(sim.port("mover") + 1000);
     RunResult r = run({"settings", "mover", "telnetPort=" + newPort});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::to_string(stored("mover").port), newPort);
     // Without --restart the unit keeps its console where it is.
-    ASSERT_EQ(run({"set", "mover", "port=" + std::to_string(sim->port("mover"))}).code, 0);
+    ASSERT_EQ(run({"set", "mover", "port=" + std::to_string(sim.port("mover"))}).code, 0);
     r = run({"settings", "mover", "telnetPort=" + newPort, "--restart"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::to_string(stored("mover").port), newPort);
+}
+
+TEST_F(ZeloctlDevice, DeliverReachesEveryDeviceOfTheGroupsOnceWithItsResult) {
+    ASSERT_EQ(run({"add-group", "Lab", "Shelf"}).code, 0);
+    addDevice("hx", 3);
+    addDevice("jb", 5, "Shelf");
+    addDevice("refuser", 3, "Shelf");
+    ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);       // takes no schedule
+    ASSERT_EQ(run({"add-device", "Shelf", "3", "nowhere"}).code, 0);  // has no address
+    test::writeBytes(data.file("week.shx"), "8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n");
+    const RunResult r = run({"deliver", data.file("week.shx"), "Lab", "jb", "--parallel", "4"});
+    EXPECT_EQ(r.code, 1);  // one device refused the password
+    EXPECT_EQ(r.out, "1\thx\tNormal\n2\tjb\tNormal\n3\trefuser\tAbnormal\treadout\n");
+    EXPECT_NE(r.err.find("refuser: Bad password"), std::string::npos) << r.err;
+    const std::string log = test::readBytes(data.file("ZELO.LOG"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3 * 5);  // three blocks of five lines
+    EXPECT_NE(log.find("Send filename: week.shx\r\nResult: Abnormal\r\n"), std::string::npos);
+    sim.stop();
+    EXPECT_EQ(sim.device("hx").schedule().size(), 2u);
+    EXPECT_EQ(sim.device("jb").schedule().size(), 2u);
+    EXPECT_EQ(sim.device("jb").schedule()[1].action, "MPON");
+    EXPECT_EQ(sim.device("refuser").schedule().size(), 0u);
+}
+
+TEST_F(ZeloctlDevice, DeliverUsageErrorsWriteNoLogAndARefusedLineIsNamed) {
+    addDevice("hx", 3);
+    test::writeBytes(data.file("week.shx"), "8:30,5/1,,PON1\r\n");
+    EXPECT_EQ(run({"deliver", data.file("missing.shx"), "Lab"}).code, 2);
+    EXPECT_EQ(run({"deliver", data.file("week.shx"), "nowhere-group"}).code, 2);
+    EXPECT_EQ(run({"deliver", data.file("week.shx"), "Lab", "--parallel", "0"}).code, 2);
+    EXPECT_FALSE(std::filesystem::exists(data.file("ZELO.LOG")));
+    // Line 2 repeats line 0: the device answers Doubled, the lines before it stay.
+    test::writeBytes(data.file("twice.shx"), "8:30,5/1,,PON1\r\n9:00,5/1,,PON2\r\n8:30,5/1,,PON1\r\n");
+    const RunResult r = run({"deliver", data.file("twice.shx"), "hx"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "1\thx\tAbnormal\tupload line 2\n");
+    EXPECT_NE(r.err.find("hx: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Error line: 002"), std::string::npos) << r.err;
+    sim.stop();
+    EXPECT_EQ(sim.device("hx").schedule().size(), 2u);
 }
 
 }  // namespace

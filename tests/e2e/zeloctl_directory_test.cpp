@@ -74,13 +74,18 @@ TEST_F(ZeloctlDirectory, ListShowsTheRowsOfAGroup) {
                "a\r\nSWD-7KA\r\n1\r\n8\r\n#10.1.1.1 17\r\n1010\r\n1111\r\n00000000 00000000\r\n"
                "\r\ntavik admin\r\n201 sys\r\n\r\nO-X\r\n1 0 \r\n2350\r\n0\r\n"
                "b\r\nHX-7200\r\nB\r\n3\r\n#h 17\r\n1 10\r\n11\r\n00000000 00000000\r\n"
-               "0090CC0000FF\r\n7394\r\nHX 00\r\n\r\n\r\n\r\n0\r\n-1\r\n");
+               "0090CC0000FF\r\n7394\r\nHX 00\r\n\r\n\r\n\r\n0\r\n-1\r\n"
+               "c\r\nSWD-12K\r\nC\r\n11\r\n#c 17\r\n1111\r\n\r\n00000000 00000000\r\n"
+               "ABC\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n-150\r\n7\r\n");
     const RunResult r = run({"list", "G"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
               "group\t6\tSub\n"
               "device\t1\ta\t10.1.1.1\t- O-O-\t\t513\tO-X\t1 0 \t23\tNormal\n"
-              "device\t11\tb\th\tO O-\t\t00:90:CC:00:00:FF\t\t\t\t\n");
+              "device\t11\tb\th\tO O-\t\t00:90:CC:00:00:FF\t\t\t\t\n"
+              // A MAC that is not twelve digits is shown as it is; a state beyond
+              // the known ones shows the temperature again.
+              "device\t12\tc\tc\t- OOOO\t\tABC\t\t\t-1\t-1\n");
     EXPECT_EQ(run({"list", "0"}).out, "group\t5\tG\n");
 }
 

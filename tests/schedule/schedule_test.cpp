@@ -30,6 +30,7 @@ TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
         {"1:00,1/1,Mon 1-6 Sat,A", "1:0 0/1/1 w9 A", "01:00,01/01,1-6,A"},
         {"0:00,12/24,0,POR1", "0:0 0/12/24 w0 POR1", "00:00,12/24,0,POR1"},
         {"1:00,1/1,x,C", "1:0 0/1/1 w0 C", "01:00,01/01,0,C"},  // not a number: read as 0
+        {"1:00,1/1,12,C", "1:0 0/1/1 w12 C", "01:00,01/01,,C"},  // any code above 9 counts as every day
         {"1:00,1/1,,CPURESET", "1:0 0/1/1 w7 CPURES", "01:00,01/01,,CPURES"},  // six characters count
         {"2:00,1/1,,POF", "2:0 0/1/1 w7 POF", "02:00,01/01,,POF"},  // nothing left of the longer one before
         {"1:00,1/1,,PON1,extra,fields", "1:0 0/1/1 w7 PON1", "01:00,01/01,,PON1"},
@@ -62,21 +63,13 @@ TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
     EXPECT_EQ(t.entries[199].action, "PON1");
 }
 
-TEST(ScheduleFile, WeekOfTheMonthAndCodesAboveNine) {
-    ScheduleEntry e;
-    e.hour = 8;
-    e.minute = 30;
-    e.month = 2;
-    e.day = 9;
-    e.weekday = 3;
-    e.action = "PON1";
-    const std::pair<int, const char*> rows[] = {{6, "08:30,02/09,3/L,PON1"}, {2, "08:30,02/09,3/2,PON1"}};
-    for (const auto& [week, line] : rows) {
-        e.week = static_cast<std::uint8_t>(week);
-        EXPECT_EQ(formatScheduleLine(e), line);
+TEST(ScheduleFile, WeekOfTheMonth) {
+    ScheduleTable t;
+    parseScheduleText("8:30,2/9,3,PON1\n", t);
+    for (const auto& [week, line] : {std::pair{6, "08:30,02/09,3/L,PON1"}, {2, "08:30,02/09,3/2,PON1"}}) {
+        t.entries[0].week = static_cast<std::uint8_t>(week);
+        EXPECT_EQ(formatScheduleLine(t.entries[0]), line);
     }
-    e.weekday = 12;  // any code above 9 counts as every day
-    EXPECT_EQ(formatScheduleLine(e), "08:30,02/09,,PON1");
 }
 
 class DeliveryTargets : public ::testing::Test {
@@ -112,7 +105,7 @@ TEST_F(DeliveryTargets, GroupsWithTheirSubGroupsDepthFirstEachDeviceOnceOnlyDevi
     EXPECT_TRUE(names({{false, 5}, {false, 99}, {true, 42}}).empty());
 }
 
-TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderAndOneConnectionStaysOnTheCallersThread) {
+TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersThreadCancelStops) {
     // Devices that take no schedule are skipped without a connection: the
     // walk needs no device to answer.
     std::vector<DeviceRecord> targets;
@@ -139,6 +132,20 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderAndOneConnectionStaysOnTheCaller
         EXPECT_EQ(w.frontend.progress.back().done, targets.size());
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
+    // Stepped as the progress window does, a cancelled walk ends after the device in hand.
+    w.frontend.progress.clear();
+    DeliveryWalk walk(targets, table,
+                      DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
+                                      w.ws.dataDir()},
+                      directory, w.frontend);
+    ASSERT_NE(walk.next(), nullptr);
+    walk.cancel();
+    EXPECT_TRUE(walk.done());
+    EXPECT_EQ(walk.next(), nullptr);
+    walk.runToEnd(2, nullptr);
+    EXPECT_EQ(walk.results().size(), 1u);
+    ASSERT_EQ(w.frontend.progress.size(), 1u);  // before the first device
+    EXPECT_EQ(w.frontend.progress[0].name + "/" + std::to_string(w.frontend.progress[0].total), "plain/4");
 }
 
 }  // namespace

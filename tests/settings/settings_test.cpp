@@ -150,6 +150,8 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
     settings.baseDir = "C:\\ZELO logs";
     ASSERT_TRUE(settings.saveSettings());
     EXPECT_EQ(settings.language, 1);  // the saved values take effect at the next start
+    ASSERT_TRUE(settings.savePosition({5, 505, -3, 797}));  // top, bottom, left, right
+    EXPECT_EQ(readProfileString(ini, "ZELO", "Position", ""), "5 505 -3 797");
     AppSettings again(ini);
     LangStrings againStrings(again);
     again.loadSettings(againStrings);
@@ -161,20 +163,6 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
                           again.msrpEnable};
     EXPECT_EQ(std::vector<bool>(std::begin(flags), std::end(flags)),
               (std::vector<bool>{false, true, false, true, true, true, false, true, false}));
-}
-
-TEST_F(AppSettingsTest, ListLayoutAndPositionRoundTrip) {
-    load();
-    settings.listOrder = {1, 0, 2, 3, 4, 5, 6, 7, 8, 9};
-    settings.columnWidth = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100};
-    ASSERT_TRUE(settings.saveListLayout());
-    ASSERT_TRUE(settings.savePosition({5, 505, -3, 797}));
-    EXPECT_EQ(readProfileString(ini, "ZELO", "ListOrder", ""), "1 0 2 3 4 5 6 7 8 9");
-    EXPECT_EQ(readProfileString(ini, "ZELO", "Position", ""), "5 505 -3 797");  // top, bottom, left, right
-    AppSettings again(ini);
-    again.loadListLayout();
-    EXPECT_EQ(again.listOrder, settings.listOrder);
-    EXPECT_EQ(again.columnWidth, settings.columnWidth);
 }
 
 TEST_F(AppSettingsTest, NewIdsAreWrittenAtOnceAndNeverHandedOutUnsaved) {
@@ -198,29 +186,20 @@ TEST_F(AppSettingsTest, NewIdsAreWrittenAtOnceAndNeverHandedOutUnsaved) {
     EXPECT_EQ(unwritable.uniqueObj, 0u);
 }
 
-TEST(LangStrings, ColumnFollowsTheActiveLanguage) {
+TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
     AppSettings settings("unused.ini");
     LangStrings strings(settings);
     settings.savedLanguage = 0;  // the active language counts, not the saved one
     const struct { int language, id; const char* text; int number; } rows[] = {
-        {0, 184, "\x8a\x6d\x94\x46", 0},  // "確認" in CP932
-        {1, 184, "Confirm", 0}, {2, 184, "Konstato", 0},
-        {3, 185, "Eraro", 0},  // any other language: the rest after the second TAB
-        {-1, 185, "Eraro", 0},
-        {0, 134, "13", 13},  // font sizes and character sets
-        {1, 134, "15", 15}, {0, 136, "128", 128}, {1, 136, "0", 0}, {2, 136, "162", 162},
-        {1, 99, "", 0},  // unknown ids
-        {0, 555, "", 0},
-        {1, 101, "", 0},  // a one-column entry
-        {0, 101, "ZELO", 0},
+        {1, 184, "Confirm", 0}, {1, 134, "15", 15},  // a font size
+        {1, 99, "", 0}, {0, 555, "", 0},             // unknown ids, below and above the table
+        {1, 101, "", 0}, {0, 101, "ZELO", 0},        // a one-column entry
     };
     for (const auto& row : rows) {
         settings.language = row.language;
         EXPECT_EQ(strings.text(row.id), row.text) << row.language << "/" << row.id;
         EXPECT_EQ(strings.number(row.id), row.number) << row.language << "/" << row.id;
     }
-    settings.language = 5;
-    EXPECT_NE(strings.text(182).find('\t'), std::string::npos);  // four columns: the rest keeps its TAB
 }
 
 TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
@@ -231,6 +210,8 @@ TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
         {longFirst, 0, std::string(254, 'j')}, {longFirst, 1, ""}, {longFirst, 2, ""},
         // The search for a column's end starts at its second character.
         {"\tEn\tEo", 0, "\tEn"}, {"Ja\t\tEo", 1, "\tEo"}, {"Ja\tEn", 2, ""}, {"", 0, ""}, {"x", 1, ""},
+        // Any other language: the rest after the second TAB, TABs and all.
+        {"Ja\tEn\tEo\tXx", 3, "Eo\tXx"}, {"Ja\tEn\tEo", -1, "Eo"},
     };
     for (const auto& row : rows)
         EXPECT_EQ(LangStrings::selectColumn(row.entry, row.language), row.column) << row.entry.substr(0, 12);

@@ -49,7 +49,11 @@ inline bool readLine(int fd, std::string& buffer, std::string& line, int timeout
 
 class ChildProcess {
 public:
-    ~ChildProcess() { stop(); }
+    ~ChildProcess() {
+        signal(SIGTERM);
+        wait(5000);
+        if (pipe_ >= 0) ::close(pipe_);
+    }
 
     // Starts argv[0]. Each of `outFile` and `errFile` names a file, is "|"
     // for the pipe, or is empty for the test's own stream.
@@ -96,12 +100,6 @@ public:
         }
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    void stop() {
-        signal(SIGTERM);
-        wait(5000);
-        if (pipe_ >= 0) ::close(pipe_);
-        pipe_ = -1;
     }
 
 private:
