@@ -138,13 +138,18 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
                       DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
                                       w.ws.dataDir()},
                       directory, w.frontend);
-    ASSERT_NE(walk.next(), nullptr);
+    for (std::size_t i = 0; i < 2; ++i) {
+        ASSERT_NE(walk.next(), nullptr);
+        EXPECT_EQ(walk.position(), i + 1);
+        EXPECT_EQ(walk.results()[i].deviceId, targets[i].deviceId);
+    }
     walk.cancel();
     EXPECT_TRUE(walk.done());
     EXPECT_EQ(walk.next(), nullptr);
     walk.runToEnd(2, nullptr);
-    EXPECT_EQ(walk.results().size(), 1u);
-    ASSERT_EQ(w.frontend.progress.size(), 1u);  // before the first device
+    EXPECT_EQ(walk.results().size(), 2u);
+    ASSERT_EQ(w.frontend.progress.size(), 2u);  // before each device
+    EXPECT_EQ(w.frontend.progress[1].done, 1u);
     EXPECT_EQ(w.frontend.progress[0].name + "/" + std::to_string(w.frontend.progress[0].total), "plain/4");
 }
 
