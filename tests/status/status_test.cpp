@@ -48,7 +48,8 @@ TEST(ReportDecoder, WhatEachDatagramReadsAs) {
              .outlets({{5, 1}, {2, 0}, {7, 0}}).schedule({0, 1}).pingFull(1, {{3, 9}, {0, 65535}})
              .temperature(false, 4, -250, false).build(),
          "master:3 mac:0000AABBCC02 outlets:107 schedule:01 ping:3/9,0/65535, temp:0/4/-250 "},
-        {"short report", test::shortReport(258, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}), "unit=258 outlets=2150"},
+        // a flag is set whatever bit of its word is
+        {"short report", test::shortReport(258, {{1, 256}, {256, 0}, {0, 1}, {0, 0}}), "unit=258 outlets=2150"},
         {"table report, on", test::tableReport(258, {{1, 1}, {1, 2}, {1, 7}, {0, 2}}), "unit=258 outlets=1252"},
         {"table report, off", test::tableReport(7, {{0, 3}, {0, 0}, {1, 0}, {0, 1}}), "unit=7 outlets=5050"},
         {"a MAC element ending at the datagram's last byte",
