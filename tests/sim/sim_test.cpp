@@ -1,24 +1,180 @@
 // The simulator: its fleet description, its status reports as the station's
-// own decoder reads them, its consoles byte for byte, and its fault modes.
-// (Logins of every model and firmware, refused passwords, a second console,
-// readouts with their settings lists, settings and power commands, the
-// control socket, units going offline, telnet storms, floods and noise lines
-// are exercised through the client by its tests over the simulator.)
+// own decoder reads them, its consoles byte for byte where the client's tests
+// over the simulator do not go (refused frames, power delays, the three-strike
+// login, the schedule memory), its fault modes, and the report timing, ping
+// watch and offline cycles. (Logins of every model and firmware, readouts with
+// their settings lists, settings, register and power commands, schedule
+// uploads and lists, locked units, refused passwords, telnet storms, floods
+// and noise lines are exercised through the client by its tests over the
+// simulator.)
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <memory>
 #include <set>
+#include <utility>
 
+#include "connection/network.h"
 #include "sim/device.h"
 #include "sim/fleet.h"
 #include "sim/report.h"
-#include "sim_test_support.h"
+#include "sim/server.h"
+#include "sim/sim_clock.h"
+#include "status/udp_receiver.h"
 #include "tests/status/report_builder.h"
 
 namespace zelo::sim::test {
 namespace {
 
-TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesAndTheSampleHasEveryModel) {
+// ---- on loopback: a raw TCP client, the station's UDP socket, an embedded simulator on a manual clock
+
+// A console client on the system's sockets, read without waiting.
+class RawClient {
+public:
+    bool connectTo(int port) {
+        bool created = false;
+        stream_ = network_->connect(0x7F000001u, static_cast<std::uint16_t>(port), created);
+        return stream_ != nullptr;
+    }
+    void send(const std::string& bytes) {
+        ASSERT_EQ(stream_->send(bytes.data(), bytes.size()), int(bytes.size()));
+    }
+    bool poll() {  // reads what is there; false once the peer has closed
+        char buf[65536];
+        while (stream_ && !closed_ && stream_->waitReadable(0) > 0) {
+            const int got = stream_->recv(buf, sizeof buf);
+            if (got > 0) received_.append(buf, std::size_t(got));
+            closed_ = got <= 0;
+        }
+        return !closed_;
+    }
+    std::string take() { return std::exchange(received_, std::string()); }  // every byte since the last take
+    const std::string& received() const { return received_; }
+    bool peerClosed() const { return closed_; }
+    void closeNow() { stream_.reset(); }
+
+private:
+    std::unique_ptr<Network> network_ = makeSystemNetwork();
+    std::unique_ptr<TcpStream> stream_;
+    bool closed_ = false;
+    std::string received_;
+};
+
+// The station's end: its own socket, read by the test.
+struct UdpStation {
+    UdpReceiver socket;
+    UdpStation() { EXPECT_TRUE(socket.open(0, 0x7F000001u)); }
+    std::string address() const { return "127.0.0.1:" + std::to_string(socket.localPort()); }
+    std::vector<std::vector<std::uint8_t>> drain() {  // the datagrams that arrived, oldest first
+        std::vector<std::vector<std::uint8_t>> out;
+        std::uint8_t buf[4096];  // room to spare: an oversized one shows its true size
+        for (std::size_t n = 0; socket.receive(buf, sizeof buf, n) == UdpReceiver::Result::Datagram;)
+            out.emplace_back(buf, buf + n);
+        return out;
+    }
+};
+
+// An embedded simulator on a manual clock, stepped by the test thread.
+class SimHarness {
+public:
+    explicit SimHarness(const std::string& fleetText) {
+        Fleet fleet;
+        std::string error;
+        EXPECT_TRUE(ParseFleet(fleetText, fleet, error)) << error;
+        server_ = std::make_unique<SimServer>(std::move(fleet), ServerOptions{}, &clock_);
+        EXPECT_TRUE(server_->start(error)) << error;
+    }
+    SimServer& server() { return *server_; }
+    int port(const std::string& name) { return server_->consolePort(std::size_t(server_->find(name))); }
+    // Steps the simulator and reads the client until its bytes end with
+    // `tail`, the peer closes it, or about a second of real time has passed;
+    // returns what was received.
+    std::string until(RawClient& c, const std::string& tail) {
+        for (const auto end = aSecond(); !c.peerClosed() && std::chrono::steady_clock::now() < end;) {
+            server_->step(1);
+            c.poll();
+            const std::string& r = c.received();
+            if (r.size() >= tail.size() && r.compare(r.size() - tail.size(), tail.size(), tail) == 0) break;
+        }
+        return c.take();
+    }
+    bool untilClosed(RawClient& c) {
+        for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed(); c.poll())
+            server_->step(1);
+        return c.peerClosed();
+    }
+    void settle(RawClient* c = nullptr, int rounds = 5) {  // a few quick rounds
+        for (int i = 0; i < rounds; ++i)
+            if (server_->step(1), c) c->poll();
+    }
+    std::string exchange(RawClient& c, const std::string& send, const std::string& tail) {  // sends, then until
+        c.take();
+        c.send(send);
+        return until(c, tail);
+    }
+    void advance(std::int64_t ms, RawClient* c = nullptr) {  // the clock moved on, what fell due run
+        clock_.advanceMs(ms);
+        settle(c, 3);
+    }
+
+private:
+    static std::chrono::steady_clock::time_point aSecond() {
+        return std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    }
+    ManualSimClock clock_;
+    std::unique_ptr<SimServer> server_;
+};
+
+// The units the console tests use.
+const std::string kFleet =
+    "interval = 0\n[hx]\nmodel = 3\n[hxdelay]\nmodel = 3\noff-delay = 30\non-delay = 20\nreboot-time = 10\n"
+    "[swd12k]\nmodel = 11\nsysname = RACK-12\noff-delay = 20,0,0,0\n[gv]\nmodel = 13\npassword = s3cret\n";
+const std::string kTelnetHello = "\xFF\xFB\x01\xFF\xFB\x03";  // WILL ECHO, WILL SUPPRESS-GO-AHEAD
+
+// One console conversation on a fresh simulator of kFleet, step by step.
+// By its first character a step's `send` is '!' a control command that
+// answers `reply`; '<' `reply` arriving unasked (a greeting, a change shown
+// unasked); '+' the clock moved on by the milliseconds that follow, then
+// `reply` arriving unasked, or nothing at all when it is empty; '~' the
+// console closed by the unit after `reply`. Any other text is a line sent
+// with CR LF and answered by exactly `reply`. The console is opened before
+// the first step that is no control command.
+struct Step { std::string send, reply; };
+struct Transcript { const char* name; const char* unit; std::vector<Step> steps; };
+void Play(const Transcript& t) {
+    SCOPED_TRACE(t.name);
+    SimHarness h(kFleet);
+    RawClient c;
+    bool open = false;
+    for (const Step& s : t.steps) {
+        SCOPED_TRACE(s.send);
+        const char kind = s.send.empty() ? ' ' : s.send[0];
+        if (kind == '!') {
+            EXPECT_EQ(h.server().control(s.send.substr(1)), s.reply);
+            continue;
+        }
+        if (!open) {
+            ASSERT_TRUE(open = c.connectTo(h.port(t.unit)));
+            h.settle(&c);  // accepted before the clock moves
+        }
+        if (kind == '<') {
+            EXPECT_EQ(h.until(c, s.reply), s.reply);
+        } else if (kind == '+') {
+            h.advance(std::stoll(s.send.substr(1)), &c);
+            if (s.reply.empty()) h.settle(&c, 10);
+            EXPECT_EQ(s.reply.empty() ? c.take() : h.until(c, s.reply), s.reply);
+            EXPECT_FALSE(c.peerClosed());
+        } else if (kind == '~') {
+            EXPECT_TRUE(h.untilClosed(c));
+            EXPECT_EQ(c.take(), s.reply);
+        } else {
+            EXPECT_EQ(h.exchange(c, s.send + "\r\n", s.reply), s.reply);
+        }
+    }
+}
+
+TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddresses) {
     Fleet fleet;
     std::string error;
     ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n",
@@ -28,13 +184,6 @@ TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesAndTheSampleHasEveryMo
         got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) + ", ";
     // units wrap at 16 bits
     EXPECT_EQ(got, "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");
-    Fleet sample;  // the demonstration fleet: one unit of every model, each on its own port
-    ASSERT_TRUE(LoadFleetFile(ZELO_SIM_SAMPLE_FLEET, sample, error)) << error;
-    std::multiset<int> models;
-    std::set<int> ports;
-    for (const auto& d : sample.devices) models.insert(d.model), ports.insert(d.port);
-    EXPECT_EQ(models, (std::multiset<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
-    EXPECT_EQ(ports.size(), 10u);
 }
 
 TEST(SimFleet, ErrorsNameTheirLine) {
@@ -58,21 +207,19 @@ TEST(SimFleet, ErrorsNameTheirLine) {
     }
 }
 
-// The fleet the live demo runs: every model, one temperature alarm, a ping
-// watch that trips now and then, a unit that leaves the network now and
-// then, reports every few seconds; and the periods those events take.
-TEST(SimFleet, DemoFleetShowsEveryModelAndEveryKindOfEvent) {
-    Fleet parsed;
+// The sample fleet: one unit of every model, each on its own port. The
+// fleet the live demo runs: every model, one temperature alarm, a ping watch
+// that trips now and then, a unit that leaves the network now and then,
+// reports every few seconds.
+TEST(SimFleet, TheSampleAndTheDemoFleetShowEveryModelAndTheDemoEveryKindOfEvent) {
+    Fleet sample, fleet;
     std::string error;
-    ASSERT_TRUE(ParseFleet("[a]\nmodel = 11\nping-trip = 45\noffline-cycle = 40:15\n"
-                           "[b]\nmodel = 13\nping-trip = 30:3\noffline-cycle = 60:5:silent\n",
-                           parsed, error)) << error;
-    const auto& a = parsed.devices[0];
-    const auto& b = parsed.devices[1];
-    EXPECT_EQ(std::vector<int>({a.pingTripSeconds, a.pingTripEntry, a.onlineSeconds, a.offlineSeconds,
-                                a.offlineSilent, b.pingTripEntry, b.offlineSilent}),
-              std::vector<int>({45, 1, 40, 15, false, 3, true}));
-    Fleet fleet;
+    ASSERT_TRUE(LoadFleetFile(ZELO_SIM_SAMPLE_FLEET, sample, error)) << error;
+    std::multiset<int> sampleModels;
+    std::set<int> ports;
+    for (const auto& d : sample.devices) sampleModels.insert(d.model), ports.insert(d.port);
+    EXPECT_EQ(sampleModels, (std::multiset<int>{3, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(ports.size(), 10u);
     ASSERT_TRUE(LoadFleetFile(ZELO_SIM_DEMO_FLEET, fleet, error)) << error;
     std::set<int> models, units;
     std::set<std::string> macs;
@@ -81,7 +228,9 @@ TEST(SimFleet, DemoFleetShowsEveryModelAndEveryKindOfEvent) {
         SCOPED_TRACE(d.name);
         models.insert(d.model);
         EXPECT_TRUE(macs.insert(d.mac).second) << "MAC shared: " << d.mac;
-        if (d.model >= 6 && d.model <= 10) EXPECT_TRUE(units.insert(d.unit).second);
+        if (d.model >= 6 && d.model <= 10) {
+            EXPECT_TRUE(units.insert(d.unit).second);
+        }
         EXPECT_EQ(d.port, 0);  // the demo takes free ports
         EXPECT_TRUE(d.intervalSeconds > 0 && d.intervalSeconds <= 10);
         EXPECT_TRUE(d.faults.reportFault.empty());
@@ -103,8 +252,7 @@ TEST(SimFleet, FaultListsTakeTheirDefaultsAndRejectUnknownNames) {
     ASSERT_TRUE(ParseFaults("none", f, error));
     EXPECT_EQ(f.slowMs + f.iacStorm + f.dripMs + f.floodBytes, 0);
     for (const char* bad : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0",
-                            "iac-storm:0",
-                            "iac-storm:x", "drip:0", "drip:-5"})
+                            "iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"})
         EXPECT_FALSE(ParseFaults(bad, f, error)) << bad;
 }
 
@@ -173,8 +321,6 @@ TEST(SimReport, EverySpoiltDatagramIsRejected) {
 
 const std::string kHx = kTelnetHello + "00:HX>";
 const std::string kErr = "*00:Err\r\n00:HX>";
-const std::string kLocked = "*00:Locked\r\n00:HX>";
-const std::string kEnd = "--------------------\r\n00:HX>";
 std::string pos(const std::string& fields) { return "*00:POS=" + fields + "\r\n"; }
 const std::string kPrompt = "RACK-12> ";
 const std::string kGreeting = " 220 SWD-12K (RACK-12) Ver 2.01a.0012 ready.\r\n";
@@ -182,25 +328,11 @@ std::string answer(const std::string& line) { return line + "\r\n" + kPrompt; }
 
 TEST(SimConsole, Transcripts) {
     const Transcript transcripts[] = {
-        {"prompt mode: frames with and without select number, and refused ones", "hx",
-         {{"<", kHx}, {"*", "*00:HX-7200 Ver 3.14.12\r\n00:HX>"},
-          {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"},
-          {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"}, {"*00:1234#MPOS", kErr},
+        {"prompt mode: a frame without its select number, and refused ones", "hx",
+         {{"<", kHx}, {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"}, {"*00:1234#MPOS", kErr},
           {"MPOS", kErr},  // no login: the password must come along
           {"*00:7394#NOSUCH", kErr}, {"*01:7394#MPOS", "00:HX>"},  // another unit's select number
-          {"!outlet hx 1 off", "OK"}, {"<", pos("0:0,1:0,1:0,1:0,")},  // a hand switch shows unasked
-          {"*00:7394#SCS", "*00:SCS=0:0,1:0,1:0,0:0,\r\n00:HX>"},
-          {"*00:7394#DT", "*00:DT=2006/04/01 Sat 12:00:00\r\n00:HX>"},
-          {"*00:7394#SPEC", "*00:SPEC=7200-0100-4101-0300-1400-0001-0000-0\r\n00:HX>"},
-          {"*00:7394#TYPE", "*00:TYPE=11,11,11,11\r\n00:HX>"},
-          {"*00:7394#R9900", "*00:R9900=00:80:87:12:34:56\r\n00:HX>"},
-          {"*00:7394#RL3000-300F", "*00:RL=3000-300F\r\n" + kEnd}}},
-        {"register writes change what the unit does", "hx",
-         {{"<", kHx}, {"*00:7394#R340=2.5", "*00:R340=2.5\r\n00:HX>"}, {"*00:7394#R340", "*00:R340=2.5\r\n00:HX>"},
-          {"*00:7394#R340=abc", kErr}, {"*00:7394#R9900=1", kErr},  // read only
-          {"*00:7394#POF1", pos("0:0,1:0,1:0,1:0,") + "00:HX>"},
-          {"*00:7394#PON1", pos("5:0,1:0,1:0,1:0,") + "00:HX>"},  // on 2.5 s after the command
-          {"+2499", ""}, {"+1", pos("1:0,1:0,1:0,1:0,")}}},
+          {"!outlet hx 1 off", "OK"}, {"<", pos("0:0,1:0,1:0,1:0,")}}},  // a hand switch shows unasked
         {"power delays show states 2 and 5 while they run", "hxdelay",
          {{"<", kHx}, {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"}, {"+2999", ""},
           {"+1", pos("1:0,0:0,1:0,1:0,")},
@@ -210,28 +342,12 @@ TEST(SimConsole, Transcripts) {
           {"+1000", pos("1:0,1:0,1:0,1:0,")},
           {"*00:7394#MPOF", pos("0:0,0:0,0:0,0:0,") + "00:HX>"},  // the master: off at once, every outlet with it
           {"*00:7394#MPOS", "*00:MPOS=0,0:0,0:0,0:0,0:0,\r\n00:HX>"}, {"*00:7394#PON9", kErr}}},
-        {"schedule upload lists and refuses doubles and junk", "hx",
-         {{"<", kHx}, {"*00:7394#PCLR", "*00:PCLR=OK\r\n00:HX>"},
-          {"*00:7394#PSET08:30,05/01,,PON1", "*00:PSET=000\r\n00:HX>"},
-          {"*00:7394#PSET07:00,00/00,1-5,MPOF", "*00:PSET=001\r\n00:HX>"},
-          {"*00:7394#PSET08:30,05/01,,PON1", "*00:Doubled\r\n00:HX>"}, {"*00:7394#PSET25:00,05/01,,PON1", kErr},
-          {"*00:7394#PSET08:30,05/01,,BOOM", kErr},
-          {"*00:7394#PL-30",
-           "*00:PLIST=0-30\r\nPL00=DATE 0501 08:30 01:02 All \r\nPL01=WEEK 07:00 00:03 M-F \r\n" + kEnd},
-          {"*00:7394#PL31-60", "*00:PLIST=31-60\r\n" + kEnd}}},
-        {"a locked unit refuses changes but still reports", "hx",
-         {{"!lock hx on", "OK"}, {"<", kHx}, {"*00:7394#POF1", kLocked}, {"*00:7394#PCLR", kLocked},
-          {"*00:7394#R340=1", kLocked}, {"*00:7394#MPOS", "*00:MPOS=1,1:0,1:0,1:0,1:0,\r\n00:HX>"}}},
-        {"plain: nothing until the empty line, then password, prompt and fixed replies", "swd12k",
+        {"plain: nothing until the empty line; a switch-off delay; the new system name is the prompt", "swd12k",
          {{"<", kGreeting}, {"+0", ""}, {"", "Password:"}, {"tavik", "\r\n" + kPrompt}, {"", kPrompt},
-          {"ver", answer("version 2.01a.0012 /060401")}, {"DATE", answer("DATE 06/04/01")},
-          {"TIME", answer("TIME 12:00:00")},
           {"POF1", kPrompt},  // a 2 s switch-off delay
           {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")}, {"+2000", ""},
-          // read only
-          {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")}, {".model=X", answer("501 Invalid setting")},
-          {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "},  // the new system name is the prompt at once
-          {"!lock swd12k on", "OK"}, {"PON1", "501 Locked\r\nLAB> "}}},
+          {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")},
+          {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "}}},
         {"plain: the third wrong password ends the console", "gv",
          {{"<", " 220 GV2208 (gv) Ver 2.01a.0012 ready.\r\n"}, {"", "Password:"},
           {"tavik", "\r\nIncorrect password\r\nPassword:"}, {"x", "\r\nIncorrect password\r\nPassword:"},
@@ -331,8 +447,6 @@ TEST(SimServerFaults, Transcripts) {
         {"refused password, plain", "swd12k",
          {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1],
           {"tavik", "\r\nIncorrect password\r\nPassword:"}}},
-        {"refused password, framed", "hx",
-         {{"!fault hx refuse-password", "OK"}, {"<", kHx}, {"*00:7394#MPOS", "*00:Err\r\n00:HX>"}}},
         {"drip: every byte alone, a tenth of a second apart", "swd12k",
          {{"!fault swd12k drip:100", "OK"}, {"+0", " "}, {"+99", ""}, {"+1", "2"}, {"+100", "2"}, {"+100", "0"},
           {"+100", " "}}},
@@ -344,18 +458,11 @@ TEST(SimServerFaults, Transcripts) {
     for (const Transcript& t : faults) Play(t);
 }
 
-// The ping field of what the decoder reads: "STATE/REBOOTS," per entry.
-std::string pingOf(const std::vector<std::uint8_t>& d) {
-    const std::string r = describe(d);
-    const auto at = r.find("ping:");
-    return at == std::string::npos ? "" : r.substr(at + 5, r.find(' ', at) - at - 5);
-}
-
 TEST(SimServerRecurring, PingWatchTripsEveryPeriodAndWatchesAgainOnceItsOutletIsBack) {
     UdpStation st;
     SimHarness h(fleetFor(st, "[sw]\nmodel = 11\nreboot-time = 20\nping-trip = 30:2\n"));
     h.settle();
-    ASSERT_EQ(pingOf(st.drain().at(0)).compare(0, 8, "1/0,1/0,"), 0);
+    ASSERT_NE(describe(st.drain().at(0)).find(" ping:1/0,1/0,"), std::string::npos);
     const std::pair<std::int64_t, std::string> steps[] = {
         {29000, ""},                                          // not yet
         {1000, "outlets:1511 schedule:0000 ping:1/0,3/1,"},   // entry 2 reboots outlet 2

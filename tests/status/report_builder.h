@@ -23,18 +23,13 @@ inline void putBe16(Bytes& b, unsigned v) {
     b.push_back(static_cast<std::uint8_t>(v & 0xFF));
 }
 
-inline std::uint16_t foldedChecksum(const Bytes& b) {
+// Computes the checksum word (again, after a test has changed bytes on purpose).
+inline void resum(Bytes& b) {
     std::uint64_t sum = 0;
+    b[6] = b[7] = 0;
     for (std::size_t i = 0; i < b.size(); i += 2)
         sum += 0xFFFFu - ((unsigned(b[i]) << 8) | (i + 1 < b.size() ? b[i + 1] : 0u));
     while (sum > 0xFFFF) sum = (sum & 0xFFFF) + (sum >> 16);
-    return static_cast<std::uint16_t>(sum);
-}
-
-// Recomputes the checksum after a test has changed bytes on purpose.
-inline void resum(Bytes& b) {
-    b[6] = b[7] = 0;
-    const std::uint16_t sum = foldedChecksum(b);
     b[6] = static_cast<std::uint8_t>(sum >> 8);
     b[7] = static_cast<std::uint8_t>(sum & 0xFF);
 }
@@ -84,8 +79,7 @@ public:
         Bytes block(28, 0x11);
         block[0] = sensor ? 1 : 0;
         block[24] = std::uint8_t(state);
-        block[26] = std::uint8_t((unsigned(hundredths) >> 8) & 0xFF);
-        block[27] = std::uint8_t(unsigned(hundredths) & 0xFF);
+        block[26] = std::uint8_t((unsigned(hundredths) >> 8) & 0xFF), block[27] = std::uint8_t(hundredths & 0xFF);
         return raw(block);
     }
     ElementReport& unknown(unsigned type, unsigned length) {
@@ -102,17 +96,13 @@ public:
         for (unsigned w : {0x0102u, 0u, 0x1234u, 0u}) putBe16(b, w);
         b.insert(b.end(), body_.begin(), body_.end());
         for (int i = 0; i < elements_ * filler_; ++i) putBe16(b, 0);
-        b[2] = std::uint8_t(b.size() >> 8);
-        b[3] = std::uint8_t(b.size() & 0xFF);
+        b[2] = std::uint8_t(b.size() >> 8), b[3] = std::uint8_t(b.size() & 0xFF);
         resum(b);
         return b;
     }
 
 private:
-    ElementReport& words(std::initializer_list<unsigned> head) {  // an element's first words
-        ++elements_;
-        return body(head);
-    }
+    ElementReport& words(std::initializer_list<unsigned> head) { ++elements_; return body(head); }  // its first
     ElementReport& body(std::initializer_list<unsigned> ws) {
         for (unsigned w : ws) putBe16(body_, w);
         return *this;

@@ -1,7 +1,5 @@
 list(APPEND ZELO_CORE_TEST_SOURCES
   status/status_test.cpp
-  status/report_match_test.cpp
-  status/event_log_dir_test.cpp
 )
 if(WIN32)
   list(APPEND ZELO_CORE_TEST_SOURCES status/udp_sender_win32.cpp)

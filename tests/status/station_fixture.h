@@ -30,27 +30,20 @@ struct ItemRecord {
     std::string name, modelName;
     std::uint32_t id = 0;
     int code = 0;
-    std::string power, schedule, mac, login, extra, ping{}, reboot{};
-    int temperature = 0, temperatureState = -1;
-    std::uint32_t updateTime = 0;
+    std::string power, schedule, mac, login, extra;
 
-    std::string lines() const {
+    std::string lines() const {  // never updated, no ping watch, no temperature
         std::string out;
         for (const std::string& line : {name, modelName, hexText(id), std::to_string(code), std::string("#10.0.0.1 17"),
-                                        power, schedule, "00000000 " + hexText(updateTime, 8), mac, login, extra,
-                                        std::string(), ping, reboot, std::to_string(temperature),
-                                        std::to_string(temperatureState)})
+                                        power, schedule, std::string("00000000 00000000"), mac, login, extra,
+                                        std::string(), std::string(), std::string(), std::string("0"),
+                                        std::string("-1")})
             out += line + "\r\n";
         return out;
     }
 };
 
 inline const std::string kHeader = "#ZELO ITEM FILE#VER 2\r\n";
-inline std::string itemFile(const std::vector<ItemRecord>& records) {
-    std::string text = kHeader;
-    for (const ItemRecord& r : records) text += r.lines();
-    return text;
-}
 
 inline const std::string kHxRecord =
     ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
