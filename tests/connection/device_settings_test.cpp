@@ -34,12 +34,9 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
         const char* text;
         EntryResult result;
     } cases[] = {
-        {"model", "x", EntryResult::ReadOnly},
-        {"nope", "x", EntryResult::UnknownKey},
-        {"telnetPort", "23a", EntryResult::BadValue},
-        {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
-        {"debOlPowerOnTime", "1,x", EntryResult::BadValue},
-        {"sysContact", "\"quoted\"", EntryResult::Ok},
+        {"model", "x", EntryResult::ReadOnly},         {"nope", "x", EntryResult::UnknownKey},
+        {"telnetPort", "23a", EntryResult::BadValue},  {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
+        {"debOlPowerOnTime", "1,x", EntryResult::BadValue}, {"sysContact", "\"quoted\"", EntryResult::Ok},
     };
     for (const auto& c : cases) EXPECT_EQ(enterSetting(values(), c.key, c.text), c.result) << c.key;
     EXPECT_EQ(values().sysContact, "quoted");

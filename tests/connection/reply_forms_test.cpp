@@ -234,7 +234,6 @@ const Row kRows[] = {
     {S, {"msrpEnabled=5"}, "set msrpEnabled", "1"},
     {S, {"sysContact=\"admin@example.com\""}, "set sysContact", "admin@example.com"},
     {S, {"extMailAddr1=\"a@example.com\""}, "mail", "a@example.com"},
-    {S, {"extMailAddr2=\"b@example.com\""}, "set extMailAddr2", "b@example.com"},
     {S, {"mailUserName=\"" + k40 + "\""}, "set mailUserName", k40.substr(0, 31)},
     {S, {"mailPassword=\"" + k40 + "\""}, "set mailPassword", k40.substr(0, 32)},
     {S, {"sysLocation=x"}, "set sysLocation", ""},  // too short to carry quotes
