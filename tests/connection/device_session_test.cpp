@@ -1,6 +1,9 @@
 // The dialogue with one device on the scripted network: logins of both
 // dialects and how each fails, command frames and power commands, the
-// reply waits, and finding a lost device again.
+// reply waits, finding a lost device again, and opening a device: the
+// framed readout with its firmware gates, what each failure or loss in it
+// does, the plain start-up queries, and how the session acts on the lines
+// it reads.
 #include "connection/device_session.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +11,17 @@
 #include <functional>
 
 #include "connection/framed_readout.h"
+#include "connection/open_sequence.h"
 #include "connection/power_control.h"
 #include "tests/support/scripted_devices.h"
 
 namespace zelo {
 namespace {
 
+using test::FramedDeviceScript;
 using test::ScriptedStream;
+
+constexpr std::int64_t kWait = kReplySeconds * 1'000'000;
 
 class SessionTest : public test::DeviceFixture {
 protected:
@@ -22,12 +29,14 @@ protected:
         net.onConnect = [text](ScriptedStream& s) { s.deliver(text); };
     }
 };
+using ReadoutTest = SessionTest;
 
 TEST_F(SessionTest, FramedLoginsIdentifyTheDeviceWithAStarOrAfterTheLogin) {
     for (const bool asksLogin : {false, true}) {
         SCOPED_TRACE(asksLogin ? "login" : "prompt");
         framed.asksLogin = asksLogin;
         framed.version = asksLogin ? " 3.14.12" : " 1.23.4";
+        framed.loginDelay = kWait - 1;  // the prompt just before the wait ends
         session.record.loginName = "never-sent";
         ASSERT_FALSE(session.loginFramed(true));
         const DeviceStatus& st = session.status;
@@ -56,6 +65,7 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
         plain.greeting = c.greeting;
         plain.name = c.name;
         plain.prompt = c.prompt;
+        plain.loginDelay = kWait - 1;  // the prompt just before the wait ends
         session.record.systemName = c.before;
         ASSERT_FALSE(session.loginPlain(true));
         EXPECT_EQ(session.plainPrompt(), c.prompt);
@@ -96,7 +106,7 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         nextRow(c.model);
         c.breakDevice();
         const std::int64_t start = clock.micros();
-        EXPECT_TRUE(login());
+        EXPECT_TRUE(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true));
         EXPECT_EQ(frontend.errors, std::vector<int>{c.message});
         EXPECT_EQ(frontend.errorCaptions, std::vector<int>{msg::kError});
         EXPECT_FALSE(session.connection.isOpen());
@@ -156,49 +166,45 @@ TEST_F(SessionTest, PowerButtonsAndTheirConfirmation) {
     EXPECT_EQ(frontend.questions, (std::vector{asked, asked}));
 }
 
-TEST_F(SessionTest, FramedReplyWaitsForTheExpectedKeyThenThePrompt) {
-    ASSERT_FALSE(session.loginFramed(true));
-    ScriptedStream& s = net.last();
-    s.deliver("*00:MPOS=1,1,0,1,1\r\n00:HX>");
-    EXPECT_FALSE(session.awaitFramedReply("MPOS"));
-    // The prompt without the expected line: waits 3 s of silence, then fails.
-    const std::int64_t start = clock.micros();
-    s.deliver("00:HX>");
-    EXPECT_TRUE(session.awaitFramedReply("SCS"));
-    EXPECT_EQ(clock.micros() - start, 3'000'000);
-    // Each line starts the wait afresh.
-    s.deliver("*00:RL=\r\n", 2'000'000);
-    s.deliver("R170=1\r\n", 2'000'000);
-    s.deliver("00:HX>", 2'000'000);
-    EXPECT_FALSE(session.awaitFramedReply("RL"));
-    for (const char* marker : {"Err", "Doubled", "Locked", "FullMemory"}) {
-        s.deliver(std::string("*00:") + marker + "\r\n00:HX>");
-        EXPECT_TRUE(session.awaitFramedReply(std::nullopt)) << marker;
-        EXPECT_TRUE(session.dialogueIdle);
-        session.connection.resetRing();
-    }
-}
-
-// Only a reply (or its start) that does not come in time counts as timed
-// out: the readout stops its lists on it and on nothing else.
-TEST_F(SessionTest, OnlyAReplyThatDoesNotComeInTimeIsATimeOut) {
+// A framed reply is the line of its key, then the prompt, each within its
+// wait of what came before; a refusal ends it at once. Only a reply (or its
+// start) that does not come in time counts as timed out: the readout stops
+// its lists on it and on nothing else.
+TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
     const struct {
         const char* name;
-        const char* reply;  // null: the device hangs up
+        std::vector<std::pair<const char*, std::int64_t>> arrives;  // text, micros after the last
         bool failed, timedOut;
-    } cases[] = {{"answered", "*00:R170=1\r\n00:HX>", false, false},
-                 {"refused", "*00:Err\r\n00:HX>", true, false},
-                 {"silent", "", true, true},
-                 {"no prompt", "*00:R170=1\r\n", true, true},
-                 {"hung up", nullptr, true, false}};
+        std::int64_t took;
+        bool hangsUp = false;  // instead of answering
+    } cases[] = {
+        {"answered", {{"*00:R170=1\r\n00:HX>", 0}}, false, false, 0},
+        {"just before the wait ends", {{"*00:R170=1\r\n00:HX>", kWait - 1}}, false, false, kWait - 1},
+        {"each line starts the wait afresh",
+         {{"*00:R170=1\r\n", 2'000'000}, {"*00:R171=2\r\n", 2'000'000}, {"00:HX>", 2'000'000}},
+         false, false, 6'000'000},
+        {"refused", {{"*00:Err\r\n00:HX>", 0}}, true, false, 0},
+        {"doubled", {{"*00:Doubled\r\n00:HX>", 0}}, true, false, 0},
+        {"locked", {{"*00:Locked\r\n00:HX>", 0}}, true, false, 0},
+        {"memory full", {{"*00:FullMemory\r\n00:HX>", 0}}, true, false, 0},
+        {"silent", {}, true, true, kWait},
+        {"no prompt", {{"*00:R170=1\r\n", 0}}, true, true, kWait},
+        {"the prompt without the key", {{"00:HX>", 0}}, true, true, kWait},
+        {"hung up", {}, true, false, 0, true},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        framed.replies["R170"] = c.reply ? c.reply : "";
-        framed.hangUpOn = c.reply ? "" : "R170";
+        nextRow(3);
+        framed.replies["R170"] = "";
+        if (c.hangsUp) framed.hangUpOn = "R170";
         ASSERT_FALSE(session.loginFramed(true));
+        for (const auto& [text, after] : c.arrives) net.last().deliver(text, after);
+        const std::int64_t start = clock.micros();
         EXPECT_EQ(session.sendFramedCommand("R170", true) || session.awaitFramedReply("R170"),
                   c.failed);
         EXPECT_EQ(session.waitTimedOut, c.timedOut);
+        EXPECT_TRUE(session.dialogueIdle);
+        EXPECT_EQ(clock.micros() - start, c.took);
     }
 }
 
@@ -221,8 +227,9 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
     EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the window refreshes its controls
 }
 
-// The reconnect of a command fails at one of its steps: the message of that
-// step is the only one, and the connection stays lost for the next command.
+// The reconnect of a command fails (before or after its connect): the
+// message of that step is the only one, and the connection stays lost for
+// the next command. (Which step shows which message: the failed logins.)
 TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgain) {
     const struct {
         const char* step;
@@ -230,8 +237,6 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
         int message;
     } cases[] = {
         {"connect", [&] { net.refuse = true; }, msg::kCannotConnect},
-        {"greeting", [&] { net.onConnect = nullptr; }, msg::kDisconnected},
-        {"console taken", [&] { greetWith("503 Too many users\r\n"); }, msg::kTooManyUsers},
         {"password", [&] { framed.asksLogin = true, session.record.password = "x"; },
          msg::kBadPassword},
     };
@@ -252,6 +257,224 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
         EXPECT_TRUE(session.connection.connected);
         EXPECT_TRUE(frontend.errors.empty());
     }
+}
+
+TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
+    ASSERT_FALSE(session.loginFramed(true));
+    session.record.powerText = "1 1111";
+    ASSERT_FALSE(session.takeFramedReply("*00:POS=1:0,0:0,1:1,0:0,"));
+    EXPECT_EQ(session.status.previousRecord.powerText, "1 1111");
+    EXPECT_EQ(stored().powerText, "1010");
+    ASSERT_EQ(view.changedRecords.size(), 1u);
+    EXPECT_EQ(view.changedRecords.back().powerText, "1010");
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{0, 2}));  // the states that changed
+    EXPECT_EQ(framed.commands, std::vector<std::string>{"MPOS"});
+
+    clock.set(1'717'000'000);
+    ASSERT_FALSE(session.takeFramedReply("*00:MPOS=0,1:0,0:0,1:0,"));
+    EXPECT_EQ(stored().updateTime, 1'717'000'000u);
+    EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the master lamp
+    EXPECT_TRUE(session.takeFramedReply("*00:Err"));
+
+    // The states alone, as after a power command.
+    framed.commands.clear();
+    ASSERT_FALSE(readOutletStates(session));
+    EXPECT_EQ(framed.commands, (std::vector<std::string>{"MPOS", "SCS"}));
+    framed.replies["SCS"] = FramedDeviceScript::framed("Err");
+    EXPECT_TRUE(readOutletStates(session));
+    EXPECT_EQ(frontend.errors, std::vector<int>{msg::kBadCommunication});
+}
+
+TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce) {
+    ASSERT_FALSE(session.loginFramed(true));
+    framed.replies["POF1"] = "*00:POS=0:0,0:0,0:0,\r\n*00:SCS=1:0,0:0,1:0,\r\n00:HX>";
+    ASSERT_FALSE(session.sendFramedCommand("POF1", true));
+    // The POS line asks for MPOS at once; its answer is read in the same pass.
+    ASSERT_FALSE(session.awaitFramedReply(std::nullopt));
+    EXPECT_EQ(framed.commands.back(), "MPOS");
+    ASSERT_EQ(view.changedRecords.size(), 1u);
+    for (const DeviceRecord& r : {view.changedRecords.back(), stored()})
+        EXPECT_EQ(r.powerText + "/" + r.scheduleText, "1 1011/101");
+    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 2, 3}));
+}
+
+TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
+    const struct {
+        const char* version;
+        std::vector<std::string> asked, notAsked;
+        std::size_t registerCommands;  // "R..." single registers and range lists
+        const char* scheduleText;
+    } cases[] = {
+        {" 3.10.1", {"MPOS", "R170", "PL"}, {"SCS", "R194", "R9165", "R9919", "R9801", "PL-30"},
+         134 + 1, "----"},  // no SCS: the schedule is not known
+        {" 3.14.11", {"SCS", "R9165", "R9919", "R194", "R2243", "PL"}, {"R9801", "LOG0", "PL-30"},
+         135 + 2 + 1, "1010"},
+        {" 3.14.12", {"R9801", "RL41C0-41FF", "PL186-"}, {"R170", "R9930", "LOG0"},
+         3 + 1 + 44, "1010"},
+        {" 3.29.05", {"LOG0", "R9930"}, {"R170"}, 3 + 1 + 1 + 44, "1010"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        useModel(3);
+        framed.version = c.version;
+        framed.commands.clear();
+        ASSERT_FALSE(session.loginFramed(true));
+        ASSERT_FALSE(readFramedStatus(session));
+        for (const std::string& command : c.asked) EXPECT_TRUE(framed.received(command)) << command;
+        for (const std::string& command : c.notAsked)
+            EXPECT_FALSE(framed.received(command)) << command;
+        EXPECT_EQ(framed.commandsStartingWith("R").size(), c.registerCommands);
+        EXPECT_EQ(stored().scheduleText, c.scheduleText);
+        EXPECT_EQ(stored().macText, "0080870A0B0C");
+        EXPECT_TRUE(frontend.errors.empty());
+        EXPECT_EQ(session.listMode, 0);
+    }
+    // 3.29.05, its MAC known: no R9900; the log and the serial number read.
+    EXPECT_EQ(session.status.lastLogText, "24/05/06 07:08 POWER ON");
+    EXPECT_EQ(session.status.settings.serialNo, "SN0042");
+    session.record.macText = "0080870A0B0C";
+    framed.commands.clear();
+    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_FALSE(readFramedStatus(session));
+    EXPECT_FALSE(framed.received("R9900"));
+}
+
+TEST_F(ReadoutTest, TheRangeReadoutInItsOrderAndTheStateItLeaves) {
+    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_FALSE(readFramedStatus(session));
+    const std::vector<std::string> head(framed.commands.begin(), framed.commands.begin() + 10);
+    EXPECT_EQ(head, (std::vector<std::string>{"MPOS", "SCS", "R9165", "R9801", "R9919", "DT",
+                                              "SPEC", "TYPE", "R9900", "RL170-1FF"}));
+    EXPECT_EQ(framed.commandsStartingWith("PL"),
+              (std::vector<std::string>{"PL-30", "PL31-60", "PL61-90", "PL91-110", "PL111-135",
+                                        "PL136-160", "PL161-185", "PL186-"}));
+    const DeviceStatus& st = session.status;
+    EXPECT_EQ(stored().powerText + " " + std::to_string(st.clock.weekday) + " " +
+                  std::to_string(st.outlets[2].type) + " " +
+                  std::to_string(st.registers.count(0x4180)) +
+                  std::to_string(st.scheduleList[0].used),
+              "1 1011 1 26 11");
+}
+
+// A failure in the readout shows one message; a range that is refused
+// leaves the others to run (the last decides), a range that times out or
+// loses the connection ends the lists after its one wait. What a range
+// brought before it failed is kept.
+TEST_F(ReadoutTest, FailuresInTheReadout) {
+    const struct {
+        const char* name;
+        const char* version;
+        std::function<void()> breakDevice;
+        int message;  // 0: the readout succeeds
+        std::size_t ranges;
+        const char* lastCommand;
+        int waits;
+        bool read300 = false;  // register 0x300 is known afterwards
+    } cases[] = {
+        {"refused MPOS", " 3.14.12",
+         [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, msg::kBadPassword, 0,
+         "MPOS", 0},
+        {"silent SPEC", " 3.14.12", [&] { framed.replies["SPEC"] = ""; }, msg::kBadCommunication, 0,
+         "SPEC", 1},
+        {"locked register", " 3.14.11",
+         [&] { framed.replies["R205"] = FramedDeviceScript::framed("Locked"); },
+         msg::kBadCommunication, 0, "R205", 0},
+        {"first range refused", " 3.14.12",
+         [&] { framed.replies["RL170-1FF"] = FramedDeviceScript::framed("Err"); }, 0, 44, "PL186-",
+         0, true},
+        {"last range refused", " 3.14.12",
+         [&] { framed.replies["RL41C0-41FF"] = FramedDeviceScript::framed("Err"); },
+         msg::kBadCommunication, 44, "RL41C0-41FF", 0, true},
+        {"silent range", " 3.14.12", [&] { framed.replies["RL300-31F"] = ""; },
+         msg::kBadCommunication, 6, "RL300-31F", 1},
+        {"range without its prompt", " 3.14.12",
+         [&] { framed.replies["RL300-31F"] = "*00:RL=300-31F\r\nR300=0.0\r\n"; },
+         msg::kBadCommunication, 6, "RL300-31F", 1, true},
+        {"hung up on a range", " 3.14.12", [&] { framed.hangUpOn = "RL300-31F"; },
+         msg::kBadCommunication, 5, "RL270-28F", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        nextRow(3);
+        framed.version = c.version;
+        ASSERT_FALSE(session.loginFramed(true));
+        c.breakDevice();
+        const std::int64_t start = clock.micros();
+        EXPECT_EQ(readFramedStatus(session), c.message != 0);
+        EXPECT_EQ(frontend.errors, c.message ? std::vector<int>{c.message} : std::vector<int>{});
+        EXPECT_EQ(session.connection.isOpen(), c.message == 0);
+        EXPECT_EQ(framed.commandsStartingWith("RL").size(), c.ranges);
+        EXPECT_EQ(framed.commands.back(), c.lastCommand);  // nothing is asked after a failure
+        EXPECT_GE(clock.micros() - start, c.waits * kWait);
+        EXPECT_LT(clock.micros() - start, (c.waits + 1) * kWait);
+        EXPECT_EQ(session.status.registers.count(0x300), c.read300 ? 1u : 0u);
+    }
+    EXPECT_FALSE(session.connection.connected);
+    EXPECT_TRUE(session.awaitFramedReply("RL"));
+    EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss, and it is told once
+    EXPECT_FALSE(readOutletStates(session));  // the next command logs in again, unasked
+    EXPECT_TRUE(session.connection.isOpen());
+    EXPECT_TRUE(frontend.questions.empty());
+}
+
+TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
+    const struct {
+        const char* name;
+        int model;
+        std::function<void()> breakDevice;
+        OpenResult result;
+        int message;
+    } cases[] = {
+        {"framed", 3, [] {}, OpenResult::Opened, 0},
+        {"plain", 11, [] {}, OpenResult::Opened, 0},
+        {"no address", 3, [&] { session.record.addressText.clear(); }, OpenResult::NeedsProperties,
+         0},
+        {"no port", 11, [&] { session.record.port = 0; }, OpenResult::NeedsProperties, 0},
+        {"neither dialect", 3, [&] { session.record.modelCode = 4; }, OpenResult::NotSupported,
+         msg::kNotSupported},
+        {"framed login fails", 3, [&] { net.refuse = true; }, OpenResult::Failed,
+         msg::kCannotConnect},
+        {"framed readout fails", 3,
+         [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, OpenResult::Failed,
+         msg::kBadPassword},
+        {"plain login fails", 11, [&] { session.record.password = "x"; }, OpenResult::Failed,
+         msg::kBadPassword},
+        {"another model", 11, [&] { plain.replies["?model"] = "?model=\"SWD-Q6M\"\r\n"; },
+         OpenResult::Failed, msg::kBadCommunication},
+        {"outlets refused", 11, [&] { plain.replies["XPOS"] = "501 Invalid\r\n"; },
+         OpenResult::Failed, msg::kError},
+        {"dropped on LIST", 11, [&] { plain.hangUpOn = "LIST"; }, OpenResult::Failed, msg::kError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        session.connection.closeConnection();
+        nextRow(c.model);
+        plain.replies = {{"ver", "version 2.01a.0012 /061231\r\n"},
+                         {"?model", "?model=\"SWD-12K\"\r\n"},
+                         {"XPOS", "XPOS 1:0000,0:0000,1:0000,1:0000\r\n"},
+                         {"DATE", "DATE 24/05/06\r\n"},
+                         {"TIME", "TIME 07:08:09\r\n"},
+                         {"LIST", "sysLocation=\"Rack room\"\r\npdu> rs232Port1Speed=9600\r\n"}};
+        view.connectingShows = view.connectingHides = 0;
+        const int connects = net.connects;
+        c.breakDevice();
+        EXPECT_EQ(openDevice(session), c.result);
+        EXPECT_EQ(frontend.errors, c.message ? std::vector<int>{c.message} : std::vector<int>{});
+        const bool tried = c.result == OpenResult::Opened || c.result == OpenResult::Failed;
+        EXPECT_EQ(net.connects, connects + (tried ? 1 : 0));
+        EXPECT_EQ(view.connectingShows, tried ? 1 : 0);
+        EXPECT_EQ(view.connectingHides, tried ? 1 : 0);
+        EXPECT_EQ(session.connection.isOpen(), c.result == OpenResult::Opened);
+    }
+    // The plain device as the start-up queries read it.
+    useModel(11);
+    plain.hangUpOn.clear();
+    ASSERT_EQ(openDevice(session), OpenResult::Opened);
+    const DeviceStatus& st = session.status;
+    EXPECT_EQ(stored().powerText + " " + st.firmwareDate + " " + std::to_string(st.clock.hour) +
+                  " " + st.settings.model + " " + st.settings.sysLocation + " " +
+                  std::to_string(st.settings.rs232Port1Speed),
+              "1011 061231 7 SWD-12K Rack room 9600");
 }
 
 }  // namespace

@@ -34,12 +34,9 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
         const char* text;
         EntryResult result;
     } cases[] = {
-        {"model", "x", EntryResult::ReadOnly},
-        {"nope", "x", EntryResult::UnknownKey},
-        {"telnetPort", "23a", EntryResult::BadValue},
-        {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
-        {"debOlPowerOnTime", "1,x", EntryResult::BadValue},
-        {"sysContact", "\"quoted\"", EntryResult::Ok},
+        {"model", "x", EntryResult::ReadOnly},         {"nope", "x", EntryResult::UnknownKey},
+        {"telnetPort", "23a", EntryResult::BadValue},  {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
+        {"debOlPowerOnTime", "1,x", EntryResult::BadValue}, {"sysContact", "\"quoted\"", EntryResult::Ok},
     };
     for (const auto& c : cases) EXPECT_EQ(enterSetting(values(), c.key, c.text), c.result) << c.key;
     EXPECT_EQ(values().sysContact, "quoted");
@@ -168,18 +165,15 @@ TEST_F(SettingsTest, NewPortIsSavedAndTheRestartClosesTheConnection) {
     EXPECT_EQ(view.losses, 1);
 }
 
-class FramedSettingsTest : public test::DeviceFixture {
-protected:
-    void SetUp() override {
-        useModel(3);
-        framed.fallback = [](const std::string& cmd) {
-            return FramedDeviceScript::framed(cmd.rfind("R23", 0) == 0 ? cmd : "Err");
-        };
-        ASSERT_FALSE(session.loginFramed(true));
-    }
-};
-
-TEST_F(FramedSettingsTest, ChangedRegistersAreWrittenInOrderAndDispatched) {
+// The framed registers 0x230..0x235 go out in their order and reach the
+// settings; a locked device ends the apply and keeps the rest changed; the
+// restart is a framed command.
+TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
+    useModel(3);
+    framed.fallback = [](const std::string& cmd) {
+        return FramedDeviceScript::framed(cmd.rfind("R23", 0) == 0 ? cmd : "Err");
+    };
+    ASSERT_FALSE(session.loginFramed(true));
     DeviceSettings& s = session.status.settings;
     ASSERT_EQ(enterCenterRegister(s, 0x233, "60.0"), EntryResult::Ok);
     ASSERT_EQ(enterCenterRegister(s, 0x230, "7"), EntryResult::Ok);
@@ -195,10 +189,8 @@ TEST_F(FramedSettingsTest, ChangedRegistersAreWrittenInOrderAndDispatched) {
     EXPECT_FALSE(s.centerRegisterChanged[0]);
     EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
                                       {kRestartQuestion, msg::kConfirm, Icon::Warning}}));
-}
 
-TEST_F(FramedSettingsTest, LockedDeviceEndsTheApplyAndTheRestartIsFramed) {
-    DeviceSettings& s = session.status.settings;
+    frontend.questions.clear();
     framed.replies["R232=5001"] = FramedDeviceScript::framed("Locked");
     enterCenterRegister(s, 0x232, "5001");
     enterCenterRegister(s, 0x234, "1");
@@ -209,7 +201,8 @@ TEST_F(FramedSettingsTest, LockedDeviceEndsTheApplyAndTheRestartIsFramed) {
     framed.replies = {{"CPURESET", FramedDeviceScript::framed("CPURESET=OK")}};
     frontend.answers = {true};
     EXPECT_FALSE(applyFramedSettings(session));
-    EXPECT_EQ(framed.frames.back(), "*00:7394#CPURESET");
+    const std::string& sent = net.last().sent;
+    EXPECT_EQ(sent.substr(sent.rfind('*')), "*00:7394#CPURESET\r\n");
     EXPECT_FALSE(session.connection.isOpen());
 }
 

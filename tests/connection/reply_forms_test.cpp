@@ -36,7 +36,8 @@ std::string format(const char* f, long a = 0, long b = 0, long c = 0, long d = 0
 // What a probe reads: "states" (count and power text), "effects" of the
 // last line ("any": of all lines), "clock", "spec", "types", "schedule", "log", "list", "R<hex>"
 // (the register as listed again, "-" when not read), "registers" (how
-// many), "set <key>" (the value as it is written back), "mac", "fw",
+// many), "set <key>" (the value as it is written back), "mac", "mail" (the first extra
+// mail address), "fw",
 // "prompt", "entry <n>", "slots", "mirrors".
 std::string observe(const Row& row) {
     DeviceRecord record;
@@ -92,6 +93,7 @@ std::string observe(const Row& row) {
     if (p == "registers") return std::to_string(st.registers.size());
     if (p.rfind("set ", 0) == 0) return settingText(s, p.substr(4));
     if (p == "mac") return record.macText;
+    if (p == "mail") return s.extMailAddr[0];
     if (p == "fw")
         return format("%lx %lx ", st.firmwareVersion, st.firmwareBuild) + st.firmwareDate;
     if (p == "prompt") return promptName;
@@ -118,8 +120,7 @@ const Row kRows[] = {
     // the master state is not known
     {F, {"*00:POS=1:0,0:0,1:1,0:0,"}, "states", "4 1010"},
     {F, {"*00:POS=1:0,1:0,1:0,1:0,1:0,1:0,1:0,1:0,1:0,1:0,"}, "states", "8 11111111"},
-    {F, {"*00:POS="}, "states", "0 "},
-    {F, {"*00:POS=1"}, "states", "1 1"},
+    {F, {"*00:POS="}, "states", "0 "}, {F, {"*00:POS=1"}, "states", "1 1"},
     {F, {"*00:POS=1:0,0"}, "states", "2 10"},
     {F, {"*00:POS=1:0, :0,"}, "states", "1 1"},  // a blank ends the states
     {F, {"*00:MPOS=0,1:0,5:0,2:0,"}, "states", "3 0 101"},
@@ -135,24 +136,16 @@ const Row kRows[] = {
     {P, {"XPOS "}, "states", "0 "},
     // ---- what a line did, reported and not acted on
     {F, {"*00:POS=1:0,0:0,1:0,"}, "effects", "record wanted outlets 5"},
-    {F, {"*00:POS=1:0,0:0,1:0,", "*00:MPOS=0,1:0,0:0,1:0,"}, "effects",
-     "record master"},
+    {F, {"*00:POS=1:0,0:0,1:0,", "*00:MPOS=0,1:0,0:0,1:0,"}, "effects", "record master"},
     {F, {"*00:DT=2006/04/01 Sat 12:34:56"}, "effects", "none"},
-    {P, {"XPOS 0,,,,,,0,,,,,,0", "XPOS 0,,,,,,1,,,,,,0"}, "effects",
-     "record outlets 2"},
+    {P, {"XPOS 0,,,,,,0,,,,,,0", "XPOS 0,,,,,,1,,,,,,0"}, "effects", "record outlets 2"},
     // ---- refusals and wrong models
-    {F, {"*00:Err"}, "effects", "error"},
-    {F, {"*00:Error in line 3"}, "effects", "error"},
-    {F, {"*01:Err", "Err", "", "*00:", "*00:SOMETHING=1"}, "any",
-     "none"},
-    {P, {"501 Syntax error"}, "effects", "error"},
-    {L, {"501 Invalid setting"}, "effects", "error"},
-    {L, {"sysContact=501"}, "effects", "none"},
-    {P, {"?model=\"SWD-12K\""}, "effects", "none"},
-    {P, {"?model=\"SWD-Q6M\""}, "effects", "error"},
-    {L, {"model=\"SWD-Q6M\""}, "effects", "none"},
-    {S, {"model=\"SWD-Q6M\""}, "effects", "error"},
-    {S, {"?model=\"SWD-8KBN\""}, "effects", "none", 10},
+    {F, {"*00:Err"}, "effects", "error"}, {F, {"*00:Error in line 3"}, "effects", "error"},
+    {F, {"*01:Err", "Err", "", "*00:", "*00:SOMETHING=1"}, "any", "none"},
+    {P, {"501 Syntax error"}, "effects", "error"}, {L, {"501 Invalid setting"}, "effects", "error"},
+    {L, {"sysContact=501"}, "effects", "none"}, {P, {"?model=\"SWD-12K\""}, "effects", "none"},
+    {P, {"?model=\"SWD-Q6M\""}, "effects", "error"}, {L, {"model=\"SWD-Q6M\""}, "effects", "none"},
+    {S, {"model=\"SWD-Q6M\""}, "effects", "error"}, {S, {"?model=\"SWD-8KBN\""}, "effects", "none", 10},
     {S, {"?model=\"SWD-8KB\""}, "effects", "error", 10},
     {S, {"model=\"anything\""}, "set model", "anything", 6},  // not checked
     // ---- the device clock (years since 1900, months from 0)
@@ -182,28 +175,22 @@ const Row kRows[] = {
     {F, {"*00:MPOS=1,1:0,1:0,1:0,1:0,", "*00:SCS=1:0,0:0,1:0,0:0,1:0,"}, "schedule", "1 1010 1010"},
     {F, {"*00:MPOS=1,1:0,1:0,1:0,1:0,", "*00:SCS=1:0,0:0,1:0,0:0,", "*00:SCS=1"}, "schedule",
      "1 1010 1010"},
-    {F, {"*00:LOG0=" + k40}, "log", k40.substr(0, 31)},
-    {F, {"*00:LOG0=0123", "*00:LOG0="}, "log", ""},
+    {F, {"*00:LOG0=" + k40}, "log", k40.substr(0, 31)}, {F, {"*00:LOG0=0123", "*00:LOG0="}, "log", ""},
     {F, {"*00:POS=1:0,1:0,1:0,", "*00:TYPE=11,1A,22,33,44"}, "types", "11 1a 22 0"},
     {F, {"*00:POS=1:0,1:0,1:0,", "*00:TYPE=11,1A,22", "*00:TYPE="}, "types", "0 1a 22 0"},
     // ---- registers by their form
-    {F, {"*00:R190=9600"}, "R190", "9600"},
-    {F, {"*00:R170=7"}, "R170", "1"},  // flag
-    {F, {"*00:R282=30.5"}, "R282", "30.5"},
-    {F, {"*00:R283=3.x"}, "R283", "-1"},  // malformed tenths
+    {F, {"*00:R190=9600"}, "R190", "9600"}, {F, {"*00:R170=7"}, "R170", "1"},  // flag
+    {F, {"*00:R282=30.5"}, "R282", "30.5"}, {F, {"*00:R283=3.x"}, "R283", "-1"},  // malformed tenths
     {F, {"*00:R201=255.255.255.0"}, "R201", "255.255.255.0"},
     {F, {"*00:R204=255.255.0"}, "R204", "0.0.0.0"},  // malformed address
     {F, {"*00:R231=123456789012345678901234"}, "R231", "123456789012345678"},
     {F, {"*00:R2002=65561"}, "R2002", "25"},  // 16 bits
     {F, {"*00:R2004=258"}, "R2004", "2"},     // 8 bits
-    {F, {"*00:R9801=65537"}, "R9801", "1"},
-    {F, {"*00:R900=-3,12"}, "R900", "-3,12"},
-    {F, {"*00:R582=MAIL"}, "R582", "MAIL"},
-    {F, {"*00:R583=ANY"}, "R583", "NONE"},
+    {F, {"*00:R9801=65537"}, "R9801", "1"}, {F, {"*00:R900=-3,12"}, "R900", "-3,12"},
+    {F, {"*00:R582=MAIL"}, "R582", "MAIL"}, {F, {"*00:R583=ANY"}, "R583", "NONE"},
     {F, {"*00:R880=" + k40}, "R880", k40.substr(0, 30)},
     {F, {"*00:R9900=00:80:87:0A:0B:0C"}, "R9900", "0080870A0B0C"},
-    {F, {"*00:R222=9", "*00:R4018=1.0", "*00:r307=1.0", "*00:R12=1", "*00:R12345=1"}, "registers",
-     "0"},
+    {F, {"*00:R222=9", "*00:R4018=1.0", "*00:r307=1.0", "*00:R12=1", "*00:R12345=1"}, "registers", "0"},
     // Where each per-outlet range begins and ends: entries 0..7 in their own
     // form (1.5 reads as 1 in a number, as 15 tenths otherwise).
     {F, {"*00:R2FF=1.5", "*00:R308=1.5", "*00:R4FF=1.5", "*00:R508=1.5", "*00:R53F=1.5",
@@ -218,13 +205,11 @@ const Row kRows[] = {
          "*00:R871=\"Rack room\"", "*00:R9930=SN0042", "*00:R881=" + k40},
      "mirrors", "9600 305 25 1 0 10.0.0.9 \"Rack room\" SN0042 " + k40.substr(0, 30)},  // DHCP
     {F, {"*00:R200=0.0.0.0", "*00:R200=192.168.0.10"}, "mirrors", "0 0 0 0 c0a8000a    "},
-    {F, {"*00:R870=rack"}, "prompt", "rack"},
-    {F, {"*00:R9900=00:80:87:0A:0B:0C"}, "effects", "record"},
+    {F, {"*00:R870=rack"}, "prompt", "rack"}, {F, {"*00:R9900=00:80:87:0A:0B:0C"}, "effects", "record"},
     {F, {"*00:R9900=00:80:87:0A:0B:0C", "*00:R9900=00:80:87"}, "mac", "0080870A0B0C"},  // kept
     {F, {"*00:R9900=00:80"}, "effects", "none"},
     // ---- lists: a prompt ends one only after its dashes
-    {F, {"*00:RL=170-1FF"}, "list", "1 1 0"},
-    {F, {"*00:RL=170-1FF", "R193=2"}, "R193", "2"},
+    {F, {"*00:RL=170-1FF"}, "list", "1 1 0"}, {F, {"*00:RL=170-1FF", "R193=2"}, "R193", "2"},
     {F, {"*00:RL=170-1FF", "00:HX>"}, "effects", "none"},
     {F, {"*00:RL=170-1FF", "00:HX>", "--------"}, "list", "1 1 1"},
     {F, {"*00:RL=170-1FF", "--------", "00:HX>"}, "effects", "ended"},
@@ -234,8 +219,7 @@ const Row kRows[] = {
          "-----", "00:HX>"},
      "entry 1", "1 401 7 5 0 3 8 6 DATE"},
     {F, {"*00:PLIST=0-199", "PL00=WEEK 12:30 01:02 Mon1"}, "entry 0", "1 0 12 30 1 2 1 1 WEEK"},
-    {F, {"*00:PLIST=0-199", "PL07=SPEC 9999 T     02:01 All "}, "entry 7",
-     "1 9999 255 255 2 1 7 0 SPEC"},
+    {F, {"*00:PLIST=0-199", "PL07=SPEC 9999 T     02:01 All "}, "entry 7", "1 9999 255 255 2 1 7 0 SPEC"},
     {F, {"*00:PLIST=0-199", "PL02=WEEK"}, "entry 2", "1 0 0 0 0 0 7 0 WEEK"},  // as far as it goes
     {F, {"*00:PLIST=0-199", "PL03=WEEK 1x:30 01:02 Xyz9"}, "entry 3", "1 0 1 30 1 2 7 0 WEEK"},
     // ---- firmware version lines (the minor number counted in hex digits)
@@ -246,10 +230,10 @@ const Row kRows[] = {
     {S, {"ipAdEntAddr=192.168.1.20"}, "set ipAdEntAddr", "192.168.1.20"},
     {S, {"?ipAdEntNetMask=255.255.255.0"}, "set ipAdEntNetMask", "255.255.255.0"},
     {S, {"ipRouteDest=192.168.1"}, "set ipRouteDest", "0.0.0.0"},
-    {S, {"telnetPort=2323"}, "set telnetPort", "2323"},
-    {S, {"dhcpEnabled=1"}, "set dhcpEnabled", "1"},
+    {S, {"telnetPort=2323"}, "set telnetPort", "2323"}, {S, {"dhcpEnabled=1"}, "set dhcpEnabled", "1"},
     {S, {"msrpEnabled=5"}, "set msrpEnabled", "1"},
     {S, {"sysContact=\"admin@example.com\""}, "set sysContact", "admin@example.com"},
+    {S, {"extMailAddr1=\"a@example.com\""}, "mail", "a@example.com"},
     {S, {"mailUserName=\"" + k40 + "\""}, "set mailUserName", k40.substr(0, 31)},
     {S, {"mailPassword=\"" + k40 + "\""}, "set mailPassword", k40.substr(0, 32)},
     {S, {"sysLocation=x"}, "set sysLocation", ""},  // too short to carry quotes
@@ -271,8 +255,7 @@ const Row kRows[] = {
     {S, {"CenterChangeSendTimer=7"}, "set centerChangeSendTimer", "7"},
     {S, {"CenterChangeSendCount=3"}, "set centerChangeSendCount", "3"},
     {S, {"sysName=\"ignored\""}, "set sysName", ""},  // the name comes from the greeting
-    {S, {"no equals sign", "", "?", "=", "mailLogDisp=1", "noSuchKey=1"}, "any",
-     "none"},
+    {S, {"no equals sign", "", "?", "=", "mailLogDisp=1", "noSuchKey=1"}, "any", "none"},
     {S, {"schOutletNo=1,2,3,4", "schAction=1,2,3,0"}, "slots", "POR1,PON2,POF3,"},
     {S, {"ifPhysAddress=00:80:87:12:34:56", "ifPhysAddress=garbage"}, "mac", "008087123456"},
     {S, {"ifPhysAddress=00:80:87:12:34:56"}, "effects", "record"},

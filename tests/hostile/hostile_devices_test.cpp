@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,24 +51,16 @@ public:
     bool start(const std::string& fleetText, std::string& error) {
         test::writeBytes(dir_.file("hostile.fleet"), fleetText);
         if (!child_.start({ZELO_SIM_PATH, dir_.file("hostile.fleet"), "--control", "0",
-                           "--interval", "0"})) {
-            error = "cannot start zelo-sim";
-            return false;
-        }
+                           "--interval", "0"}))
+            return error = "cannot start zelo-sim", false;
         // "device NAME model CODE MODELNAME console ADDR:PORT", "control ADDR:PORT", "ready"
         int controlPort = 0;
         for (std::string line; line != "ready";) {
-            if (!child_.readLine(line, 10'000)) {
-                error = "zelo-sim did not get ready";
-                return false;
-            }
-            std::istringstream words(line);
-            std::string kind, word, address;
-            words >> kind;
-            if (kind == "device") words >> word >> word >> word >> word >> word >> address;
-            if (kind == "control") words >> address;
-            const int port = std::atoi(address.substr(address.rfind(':') + 1).c_str());
-            if (!address.empty()) (kind == "device" ? port_ : controlPort) = port;
+            if (!child_.readLine(line, 10'000)) return error = "zelo-sim did not get ready", false;
+            const std::string kind = line.substr(0, line.find(' '));
+            const int port = std::atoi(line.substr(line.rfind(':') + 1).c_str());
+            if (kind == "device") port_ = port;
+            if (kind == "control") controlPort = port;
         }
         if (!control_.connect(controlPort)) error = "cannot reach the control socket";
         return error.empty();
@@ -138,7 +129,8 @@ private:
     std::unique_ptr<Network> inner_ = makeSystemNetwork();
 };
 
-// One case: a unit of the model, as it starts, with its faults.
+// One case: a unit of the model, as it starts, with its faults. The cases
+// of each suite add their own columns to it.
 struct Unit {
     const char* name;
     const char* unit;
@@ -155,7 +147,7 @@ protected:
     DeviceSession& start(const Unit& u) {
         name_ = u.name;
         unit_ = u.unit;
-        modelOf_ = u.model;
+        model_ = u.model;
         std::string fleet =
             "interval = 0\n[" + unit_ + "]\nmodel = " + std::to_string(u.model) + "\n";
         if (u.model == 5) fleet += "login = login\n";
@@ -169,7 +161,7 @@ protected:
         return newSession();
     }
     DeviceSession& newSession() {
-        DeviceRecord r = *directory.devices().find(directory.addDevice(group, model(), unit_));
+        DeviceRecord r = *directory.devices().find(directory.addDevice(group, model_, unit_));
         r.addressText = "127.0.0.1";
         r.port = static_cast<std::uint16_t>(sim.port());
         EXPECT_TRUE(directory.saveDevice(r));
@@ -177,7 +169,6 @@ protected:
         session = w.ws.newSession(r, nullptr, &w.view, true);
         return *session;
     }
-    int model() const { return session ? session->record.modelCode : modelOf_; }
     DeviceRecord stored() {
         for (const DeviceRecord& r : loadItemFile(dataDir, group))
             if (r.deviceId == session->record.deviceId) return r;
@@ -187,8 +178,7 @@ protected:
     std::string knownStates() const {
         std::string s;
         for (int i = 0; i < session->status.outletCount; ++i)
-            s +=
-                static_cast<char>('0' + session->status.outlets[static_cast<std::size_t>(i)].state);
+            s += std::to_string(session->status.outlets[static_cast<std::size_t>(i)].state);
         return s;
     }
     void control(const std::string& line) { ASSERT_EQ(sim.control(line), "OK") << line; }
@@ -200,7 +190,7 @@ protected:
         ms = steadyMs() - t0;
         return result;
     }
-    bool framed() const { return dialectOf(model()) == Dialect::Framed; }
+    bool framed() const { return dialectOf(model_) == Dialect::Framed; }
     bool refreshStates() {
         DeviceSession& s = *session;
         return framed() ? readOutletStates(s) : s.sendPlainCommand("XPOS") || s.awaitPlainPrompt();
@@ -230,12 +220,11 @@ protected:
 
 private:
     std::string name_, unit_;
-    int modelOf_ = 0;
+    int model_ = 0;
 };
 
-void PrintTo(const Unit& u, std::ostream* os) { *os << u.name; }
-
-std::string caseName(const ::testing::TestParamInfo<Unit>& info) {
+template <typename Case>
+std::string caseName(const ::testing::TestParamInfo<Case>& info) {
     std::string n = info.param.name;
     for (char& c : n) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return n;
@@ -276,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Unit{"iac-storm-endless-plain", "gale-sw", 7, "", "iac-storm:400000"},
                       Unit{"drip-framed-login", "drip-hx", 3, "", "drip:1000", kFramedMs - 100},
                       Unit{"drip-plain-login", "drip-sw", 8, "", "drip:1000", kFramedMs - 100}),
-    caseName);
+    caseName<Unit>);
 
 // ------------------------------------------------ noise the device opens through
 
@@ -312,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Unit{"garbage-framed", "noise-hx", 3, "1011", "garbage:6"},
                       Unit{"garbage-framed-login", "noise-jb", 5, "011", "garbage:3"},
                       Unit{"garbage-plain", "noise-sw", 9, "0110", "garbage:6"}),
-    caseName);
+    caseName<Unit>);
 
 // ------------------------------------------------ a device that starts dripping
 
@@ -320,31 +309,28 @@ INSTANTIATE_TEST_SUITE_P(
 // comes at once, its first line would take half a minute, and the wait ends
 // after its time, not with the reply. A byte every 20 ms still brings the
 // whole reply well within the wait.
-struct Drip {
-    Unit unit;
+struct Drip : Unit {
     const char* fault;
     bool fails;
     std::vector<int> messages;
     const char* statesAfter;
 };
 
-void PrintTo(const Drip& d, std::ostream* os) { *os << d.unit.name; }
-
 class StartsDripping : public Hostile, public ::testing::WithParamInterface<Drip> {};
 
 TEST_P(StartsDripping, AfterTheOpen) {
     const Drip& d = GetParam();
-    DeviceSession& s = start(d.unit);
+    DeviceSession& s = start(d);
     ASSERT_EQ(openDevice(s), OpenResult::Opened);
-    ASSERT_EQ(knownStates(), d.unit.states);
-    if (!d.fails) control("outlet " + std::string(d.unit.unit) + " 2 on");
-    control("fault " + std::string(d.unit.unit) + " " + d.fault);
+    ASSERT_EQ(knownStates(), d.states);
+    if (!d.fails) control("outlet " + std::string(d.unit) + " 2 on");
+    control("fault " + std::string(d.unit) + " " + d.fault);
     EXPECT_EQ(
         timed([&] { return framed() ? readOutletStates(s) : sendPowerCommand(s, "POF1", true); }),
         d.fails);
     if (!framed() && !d.fails) refreshStates();
     EXPECT_EQ(errors, d.messages);
-    EXPECT_GE(ms, d.unit.minMs);
+    EXPECT_GE(ms, d.minMs);
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
     EXPECT_EQ(knownStates(), d.statesAfter);
     EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(d.statesAfter));
@@ -358,9 +344,7 @@ INSTANTIATE_TEST_SUITE_P(
                            "drip:1000", true, {}, "1100"},
                       Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, "drip:20", false, {},
                            "0111"}),
-    [](const ::testing::TestParamInfo<Drip>& info) {
-        return caseName(::testing::TestParamInfo<Unit>(info.param.unit, info.index));
-    });
+    caseName<Drip>);
 
 // ------------------------------------------------ trouble inside a list
 
@@ -368,8 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
 // console closes in the middle of a list or on its command, or the unit
 // starts dripping there. What was read is what the device said; a dropped
 // session knows the connection is gone, and its next command logs in again.
-struct ListCase {
-    Unit unit;
+struct ListCase : Unit {
     const char* trigger;  // the unit's fault starts as this command goes out
     int message;
     bool lost;
@@ -378,30 +361,28 @@ struct ListCase {
     bool firstPageRead = false;
 };
 
-void PrintTo(const ListCase& c, std::ostream* os) { *os << c.unit.name; }
-
 class TroubleInAList : public Hostile, public ::testing::WithParamInterface<ListCase> {};
 
 TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     const ListCase& c = GetParam();
     network.at = c.trigger;
-    network.armed = "fault " + std::string(c.unit.unit) + " drip:1000";
-    DeviceSession& s = start(c.unit);
+    network.armed = "fault " + std::string(c.unit) + " drip:1000";
+    DeviceSession& s = start(c);
     EXPECT_EQ(timed([&] { return openDevice(s); }), OpenResult::Failed);
     EXPECT_EQ(network.reply, *c.trigger ? "OK " : "");
     EXPECT_EQ(errors, std::vector<int>{c.message});
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
     EXPECT_EQ(w.view.losses, c.lost ? 1 : 0);
     EXPECT_EQ(s.connection.connected, !c.lost);
-    EXPECT_EQ(knownStates(), c.unit.states);
-    EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.unit.states));
+    EXPECT_EQ(knownStates(), c.states);
+    EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.states));
     if (!framed()) {  // the second settings page was not read
         EXPECT_EQ(s.status.settings.sysLocation, c.firstPageRead ? "Rack room" : "");
         EXPECT_EQ(s.status.settings.rs232Port1Speed, 0);
         EXPECT_EQ(s.status.settings.debOlRebootTime[0], 0);
     }
     if (!c.lost) return;
-    control("outlet " + std::string(c.unit.unit) + " " + std::to_string(c.outlet) + " on");
+    control("outlet " + std::string(c.unit) + " " + std::to_string(c.outlet) + " on");
     EXPECT_FALSE(refreshStates());
     EXPECT_TRUE(s.connection.isOpen());
     EXPECT_EQ(knownStates(), c.statesAfter);
@@ -422,9 +403,7 @@ INSTANTIATE_TEST_SUITE_P(
                  msg::kError, true, 2, "1101", true},
         ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"}, "",
                  msg::kError, true, 1, "1101"}),
-    [](const ::testing::TestParamInfo<ListCase>& info) {
-        return caseName(::testing::TestParamInfo<Unit>(info.param.unit, info.index));
-    });
+    caseName<ListCase>);
 
 // Every register read before a drop holds what a whole readout reads.
 TEST_F(Hostile, RegistersReadBeforeADropAreThoseOfAWholeReadout) {

@@ -21,17 +21,19 @@
 namespace zelo::test {
 
 // A framed device "00:HX>" (password 7394). Commands go into `commands`
-// without their frames (the identification "*" or "ver" does not); the raw
-// texts into `frames`.
+// without their frames (the identification "*" or "ver" does not).
 class FramedDeviceScript {
 public:
     std::string version = " 3.14.12";
     bool asksLogin = false;
+    // How late the answers to the password and to the identification come
+    // (after a bare line end).
+    std::int64_t loginDelay = 0;
     std::string hangUpOn;
     // Replies by command; a command not in the table gets `fallback(cmd)`.
     std::map<std::string, std::string> replies;
     std::function<std::string(const std::string&)> fallback = readoutReply;
-    std::vector<std::string> commands, frames;
+    std::vector<std::string> commands;
 
     static std::string framed(const std::string& body) { return "*00:" + body + "\r\n00:HX>"; }
 
@@ -76,19 +78,21 @@ private:
     void receive(ScriptedStream& s, std::string text) {
         if (!hangUpOn.empty() && text.find(hangUpOn) != std::string::npos) return s.closeAfter();
         text.resize(text.size() - 2);  // CR LF
-        frames.push_back(text);
         if (asksLogin && !loggedIn_) {
             if (text == "admin") return s.deliver("Password:");
             loggedIn_ = text == "7394";
-            return s.deliver(loggedIn_ ? "\r\n00:HX>" : "\r\nlogin:");
+            s.deliver("\r\n");
+            return s.deliver(loggedIn_ ? "00:HX>" : "login:", loginDelay);
         }
         std::string cmd = text;
         for (const std::string frame : {"*00:7394#", "*7394#"})
             if (cmd.rfind(frame, 0) == 0) cmd = cmd.substr(frame.size());
         const auto it = replies.find(cmd);
         const bool identify = cmd == "*" || cmd == "ver";
-        if (identify && it == replies.end())
-            return s.deliver("*00:HX-7200 Ver" + version + "\r\n00:HX>");
+        if (identify && it == replies.end()) {
+            s.deliver("\r\n");
+            return s.deliver("*00:HX-7200 Ver" + version + "\r\n00:HX>", loginDelay);
+        }
         if (!identify) commands.push_back(cmd);
         const std::string reply = it != replies.end() ? it->second : fallback(cmd);
         if (!reply.empty()) s.deliver(reply);
@@ -106,6 +110,7 @@ public:
     std::string greeting;  // instead of the usual one when set
     std::string prompt;    // instead of "name> " when set
     std::string hangUpOn;
+    std::int64_t loginDelay = 0;  // how late the prompt after the password comes
     bool mute = false;  // answers nothing after the login
     std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
@@ -125,7 +130,8 @@ private:
         if (!loggedIn_) {
             if (text.empty()) return s.deliver("Password:");
             loggedIn_ = text == "tavik";
-            return s.deliver(loggedIn_ ? "\r\n" + shownPrompt() : "\r\nIncorrect password\r\n");
+            s.deliver("\r\n");
+            return s.deliver(loggedIn_ ? shownPrompt() : "Incorrect password\r\n", loginDelay);
         }
         commands.push_back(text);
         if (mute) return;
@@ -165,10 +171,6 @@ protected:
         framed.replies.clear(), framed.hangUpOn.clear(), framed.commands.clear();
         plain.replies.clear(), plain.hangUpOn.clear(), plain.commands.clear();
         frontend.errors.clear(), frontend.errorCaptions.clear();
-    }
-    bool login() {
-        return dialectOf(session.record.modelCode) == Dialect::Framed ? session.loginFramed(true)
-                                                                     : session.loginPlain(true);
     }
     DeviceRecord stored() const {
         for (const DeviceRecord& r : loadItemFile(dataDir, group))

@@ -1,6 +1,6 @@
 #pragma once
 // A Frontend for tests: records every call and answers questions from a
-// queue (Yes when the queue is empty, unless told otherwise).
+// queue (Yes when the queue is empty).
 
 #include <deque>
 #include <string>
@@ -31,7 +31,7 @@ public:
     }
     bool askYesNo(int textId, int captionId, Icon icon) override {
         questions.push_back({textId, captionId, icon});
-        if (answers.empty()) return defaultAnswer;
+        if (answers.empty()) return true;
         const bool a = answers.front();
         answers.pop_front();
         return a;
@@ -41,7 +41,6 @@ public:
     }
 
     std::deque<bool> answers;
-    bool defaultAnswer = true;
     std::vector<int> errors;
     std::vector<int> errorCaptions;
     std::vector<int> numbers;  // of numbered errors

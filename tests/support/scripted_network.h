@@ -28,7 +28,6 @@ public:
     // Called with each text the client sends; may schedule replies.
     std::function<void(const std::string&)> onSend;
     std::string sent;
-    bool shutDown = false;
 
     int send(const char* data, std::size_t size) noexcept override {
         const std::string text(data, size);
@@ -64,7 +63,6 @@ public:
     }
 
     void shutdown(bool) noexcept override {
-        shutDown = true;
         if (shutdownCount) ++*shutdownCount;
     }
     int* shutdownCount = nullptr;  // outlives the stream
