@@ -46,15 +46,6 @@ TEST(ControlButtons, EachIdSendsItsOutletsCommand) {
     EXPECT_FALSE(powerButtonOf(3029));
 }
 
-TEST(ControlLamps, ColourPerStateCode) {
-    const Lamp expected[] = {Lamp::Yellow, Lamp::Grey,  Lamp::Green,     Lamp::Red, Lamp::Grey,
-                             Lamp::Green,  Lamp::DarkGreen, Lamp::Yellow, Lamp::Yellow};
-    for (int code = -1; code <= 7; ++code) {
-        SCOPED_TRACE(code);
-        EXPECT_EQ(lampOf(code), expected[code + 1]);
-    }
-}
-
 class ControlModelTest : public ::testing::Test {
 protected:
     ControlModelTest() : tw("unused/") {
