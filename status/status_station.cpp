@@ -41,21 +41,6 @@ bool StatusStation::decodeStatusReport(const std::uint8_t* data, std::size_t cou
     return report && commit_.commit(*report);
 }
 
-std::size_t StatusStation::pollStatusListener() {
-    commit_.directoryChanged();
-    std::size_t size = 0;
-    // One byte more than the limit: a datagram that fills it is too long.
-    if (receiver_.receive(buffer_.data(), kMaxReportBytes + 1, size) !=
-        UdpReceiver::Result::Datagram)
-        return 0;
-    if (size > 0 && size <= kMaxReportBytes) {
-        buffer_[size] = 0;
-        decodeStatusReport(buffer_.data(), size);
-        commit_.savePending();
-    }
-    return size > kMaxReportBytes ? 0 : size;
-}
-
 std::int64_t StatusStation::budgetNow() const {
     if (budgetClock_) return budgetClock_();
     return std::chrono::duration_cast<std::chrono::microseconds>(

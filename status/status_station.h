@@ -56,9 +56,6 @@ public:
     std::uint16_t listenerPort() const noexcept { return receiver_.localPort(); }
     int receiveQueueBytes() const noexcept { return receiver_.receiveQueueBytes(); }
 
-    // One non-blocking receive: decodes the datagram waiting, if any. The
-    // byte count received, 0 when nothing was waiting or on an error.
-    std::size_t pollStatusListener();
     // Waits (blocking) until a datagram is waiting or the time is up.
     bool waitForReport(std::chrono::milliseconds timeout) noexcept;
 

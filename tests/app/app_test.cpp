@@ -70,25 +70,6 @@ TEST(MainLayout, ControlsFillThePanesAndNeverGoNegative) {
     EXPECT_EQ(all(paneControls(4, 10, 3, 2, 21, 1)), "0,0 0x0 0,24 0x0 0,0 0x0");
 }
 
-TEST(ControlPages, EachKindCountsItsOwnIdsFromItsFirst) {
-    ControlPages<int> pages;
-    std::vector<int> ids;
-    for (int round = 0; round < 2; ++round) {
-        for (ControlKind kind : {ControlKind::CheckBox, ControlKind::EditField, ControlKind::StaticText,
-                                 ControlKind::GroupBox, ControlKind::CheckBox, ControlKind::PushButton,
-                                 ControlKind::EditField, ControlKind::PushButton})
-            ids.push_back(pages.takeId(kind));
-        pages.resetIds();  // the next dialog starts again
-    }
-    pages.skipIds(ControlKind::PushButton, 3);  // power rows a device does not have
-    pages.skipIds(ControlKind::StaticText, 5);  // labels have no ids to pass over
-    EXPECT_EQ(pages.takeId(ControlKind::PushButton), 3003);
-    EXPECT_EQ(pages.takeId(ControlKind::StaticText), kNoControlId);
-    const int n = kNoControlId;
-    EXPECT_EQ(ids, (std::vector<int>{3100, 3300, n, n, 3101, 3000, 3301, 3001,  // and again after the reset
-                                     3100, 3300, n, n, 3101, 3000, 3301, 3001}));
-}
-
 TEST(ControlPages, ThirteenPagesOfAHundredAndSeventyControls) {
     ControlPages<int> pages;
     EXPECT_FALSE(pages.hasRoom(-1));

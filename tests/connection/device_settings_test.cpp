@@ -201,8 +201,7 @@ TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
     framed.replies = {{"CPURESET", FramedDeviceScript::framed("CPURESET=OK")}};
     frontend.answers = {true};
     EXPECT_FALSE(applyFramedSettings(session));
-    const std::string& sent = net.last().sent;
-    EXPECT_EQ(sent.substr(sent.rfind('*')), "*00:7394#CPURESET\r\n");
+    EXPECT_EQ(framed.lastLine, "*00:7394#CPURESET");
     EXPECT_FALSE(session.connection.isOpen());
 }
 

@@ -338,15 +338,6 @@ TEST_F(ListenerTick, Exactly1600BytesAreTakenLongerAndEmptyDatagramsAreDropped) 
     EXPECT_EQ(power(), "0/0");
 }
 
-TEST_F(ListenerTick, OnePollTakesOneDatagramAndSavesIt) {
-    send({outlet(0, 0), outlet(1, 1)});
-    EXPECT_GT(station->pollStatusListener(), 0u);
-    EXPECT_EQ(power(), "0/0");
-    EXPECT_GT(station->pollStatusListener(), 0u);
-    EXPECT_EQ(power(), "1/1");
-    EXPECT_EQ(station->pollStatusListener(), 0u);
-}
-
 using test::readBytes;
 
 std::int64_t local(int year, int month, int day, int hour, int minute) {
