@@ -85,6 +85,10 @@ public:
         }
         u_long off = 0;
         ioctlsocket(s, FIONBIO, &off);
+        // Every command goes out in one write and is answered before the
+        // next: Nagle would only add the device's delayed ACK to a wait.
+        const BOOL noDelay = TRUE;
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
         return std::make_unique<WinsockStream>(s);
     }
 };
