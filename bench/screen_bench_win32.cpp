@@ -53,10 +53,9 @@ std::string macOf(std::uint32_t id) {
     return mac;
 }
 
-void makeDirectory(const std::string& dataDir, std::uint16_t port) {
+void makeDirectory(const std::string& dataDir) {
     test::writeBytes(dataDir + "ZELO.INI",
-                     "[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=" +
-                         std::to_string(port) + "\r\n");
+                     "[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n");  // a free port
     std::string outline = formatDirectoryLine(0, "Root", 0) +
                           formatDirectoryLine(1, "small", kSmallGroup) +
                           formatDirectoryLine(1, "large", kLargeGroup);
@@ -175,18 +174,6 @@ double plainListFill(HWND parent, int rows) {
     return ms;
 }
 
-std::uint16_t freeUdpPort() {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    int len = sizeof sa;
-    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
-    closesocket(s);
-    return ntohs(sa.sin_port);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,8 +183,7 @@ int main(int argc, char** argv) {
     WSAStartup(0x0101, &wsa);
     test::TempDir dir;
     const std::string dataDir = dir.path().string() + "\\";
-    const std::uint16_t port = freeUdpPort();
-    makeDirectory(dataDir, port);
+    makeDirectory(dataDir);
     test::ScriptedFrontend frontend;
     MonitorApp app(GetModuleHandleA(nullptr), SW_SHOWNORMAL, dataDir, frontend);
     if (!app.start()) {
@@ -205,6 +191,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     MainWindow& w = *app.mainWindow();
+    const std::uint16_t port = app.station().listenerPort();
     pump();
 
     // 1. Switching groups, each time from the root (which rebuilds the columns).

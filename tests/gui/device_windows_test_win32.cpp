@@ -138,9 +138,8 @@ TEST_F(DeviceWindows, RowsButtonIdsAndTitlePerModel) {
 // The master power's buttons (whose enabling rule is the core's) and a status
 // report for the open device both redraw its buttons and lamps.
 TEST_F(DeviceWindows, MasterButtonsAndAStatusReportRedrawTheOpenDevice) {
-    const std::uint16_t udp = test::freeUdpPort();
-    ASSERT_NE(startEnglish("[Network]\r\nMSRPenable=1\r\nMSRPport=" + std::to_string(udp) + "\r\n"),
-              nullptr);
+    ASSERT_NE(startEnglish("[Network]\r\nMSRPenable=1\r\nMSRPport=0\r\n"), nullptr);  // a free port
+    const std::uint16_t udp = app().station().listenerPort();
     const std::uint32_t id = addUnit("hx-report", 3, "0090CC0000A1");
     test::UdpSender sender;
     EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow& w) {

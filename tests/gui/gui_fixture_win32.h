@@ -30,19 +30,6 @@ inline std::filesystem::path sampleDirectory() {
     return testProgramDirectory().parent_path() / "gui-sample";
 }
 
-// A UDP port of 127.0.0.1 nobody uses right now (WSAStartup first).
-inline std::uint16_t freeUdpPort() {
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    int len = sizeof sa;
-    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
-    closesocket(s);
-    return ntohs(sa.sin_port);
-}
-
 inline std::string textOf(HWND w) {
     char text[256] = {};
     GetWindowTextA(w, text, sizeof text);
