@@ -209,7 +209,6 @@ if [ -z "${ZELO_DEMO_IN_XVFB:-}" ]; then
     exit 0
 fi
 
-window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x' || true; }
 wait_for_main_window() {
     for _ in $(seq 1 300); do
         xwininfo -root -tree 2>/dev/null | grep -q '"ZELO"' && return 0
@@ -217,14 +216,6 @@ wait_for_main_window() {
         sleep 0.1
     done
     echo "demo: the ZELO window did not show" >&2
-    return 1
-}
-wait_for_more_windows() {
-    for _ in $(seq 1 100); do
-        [ "$(window_count)" -gt "$1" ] && return 0
-        sleep 0.1
-    done
-    echo "demo: no new window after $2" >&2
     return 1
 }
 
@@ -241,14 +232,14 @@ for shot in "${shots[@]}"; do
     for step in "${steps[@]}"; do
         case $step in
             command:* | open:*)
-                before=$(window_count)
+                before=$(zelo_window_count)
                 if [[ $step == open:* ]]; then
                     args=(open "${step#open:}")
                 else
                     args=("${step#command:}")
                 fi
                 LC_ALL=ja_JP.UTF-8 wine "$post_command" "${args[@]}" </dev/null >/dev/null 2>&1
-                wait_for_more_windows "$before" "$step"
+                zelo_wait_more_windows "$before" "$step"
                 sleep 1
                 ;;
             select:*)

@@ -6,12 +6,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-if [ -z "${ZELO_IN_XVFB:-}" ]; then
-    export ZELO_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
 ZELO_ROOT=$root
 source "$here/wine-env.sh"
+zelo_in_xvfb "$0" "$@"
 source "$here/sim-unit.sh"
 zelo_wine_prepare
 wineserver -p </dev/null >/dev/null 2>&1

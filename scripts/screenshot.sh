@@ -10,12 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 data=$1 out=$2 lang=${3:-}
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${ZELO_IN_XVFB:-}" ]; then
-    export ZELO_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
 source "$here/wine-env.sh"
+[ -n "${DISPLAY:-}" ] || zelo_in_xvfb "$0" "$@"
 zelo_wine_prepare
 mkdir -p "$data"
 cp "$root/build/windows/bin/ZELO.exe" "$data/ZELO.exe"

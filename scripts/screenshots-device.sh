@@ -8,12 +8,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 out=${1:-$root/docs/screenshots}
-if [ -z "${ZELO_IN_XVFB:-}" ]; then
-    export ZELO_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
 ZELO_ROOT=$root
 source "$here/wine-env.sh"
+zelo_in_xvfb "$0" "$@"
 source "$here/sim-unit.sh"
 zelo_wine_prepare
 mkdir -p "$out"
@@ -22,35 +19,14 @@ wineserver -p </dev/null >/dev/null 2>&1
 sim_unit_start 3 8
 trap 'sim_unit_stop; wineserver -k >/dev/null 2>&1 || true' EXIT
 
-wait_for() {
-    for _ in $(seq 1 100); do
-        if xwininfo -root -tree 2>/dev/null | grep -q "$1"; then return 0; fi
-        sleep 0.1
-    done
-    echo "screenshots: no window matching $1" >&2
-    return 1
-}
-
-# The previous shot's program can still be on screen for a moment after it
-# is ended; a shot waits until its windows are gone, so that it never
-# catches the last one's window.
-wait_gone() {
-    for _ in $(seq 1 100); do
-        if ! xwininfo -root -tree 2>/dev/null | grep -q '"ZELO"'; then return 0; fi
-        sleep 0.1
-    done
-    echo "screenshots: the previous window did not close" >&2
-    return 1
-}
-
 # shot NAME WINDOW-PATTERN ARGS...
 shot() {
     local name=$1 pattern=$2
     shift 2
-    wait_gone
+    zelo_wait_window '"ZELO"' gone
     LC_ALL=ja_JP.UTF-8 wine "$tool" "$@" </dev/null >/dev/null 2>&1 &
     local app=$!
-    wait_for "$pattern"
+    zelo_wait_window "$pattern"
     sleep 2  # drawn, on a busy machine too
     import -window root "$out/$name.png"
     kill "$app" 2>/dev/null || true

@@ -12,12 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 out=${1:-$root/docs/screenshots}
 
-if [ -z "${ZELO_IN_XVFB:-}" ]; then
-    export ZELO_IN_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
 source "$here/wine-env.sh"
+zelo_in_xvfb "$0" "$@"
 zelo_wine_prepare
 bin=$root/build/windows/bin
 mkdir -p "$out"
@@ -25,29 +21,6 @@ data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 cp "$bin/ZELO.exe" "$data/ZELO.exe"
 wineserver -p </dev/null >/dev/null 2>&1
-
-# Waits until a top-level window whose name matches $1 shows.
-wait_for() {
-    for _ in $(seq 1 100); do
-        if xwininfo -root -tree 2>/dev/null | grep -q "$1"; then return 0; fi
-        sleep 0.1
-    done
-    echo "screenshots: no window matching $1" >&2
-    return 1
-}
-
-# The number of top-level windows on the display.
-windows() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x' || true; }
-
-# Waits until there are more than $1 top-level windows.
-wait_for_more() {
-    for _ in $(seq 1 100); do
-        if [ "$(windows)" -gt "$1" ]; then return 0; fi
-        sleep 0.1
-    done
-    echo "screenshots: no new window" >&2
-    return 1
-}
 
 # shot LANGUAGE NAME [COMMAND | select POSITION...]
 shot() {
@@ -61,7 +34,7 @@ shot() {
     # Code page 932, so that the Japanese texts come out of the ANSI calls.
     LC_ALL=ja_JP.UTF-8 wine "$data/ZELO.exe" </dev/null >/dev/null 2>&1 &
     local app=$!
-    wait_for '"ZELO"'
+    zelo_wait_window '"ZELO"'
     if [ "$command" = select ]; then
         sleep 0.5
         shift 3
@@ -69,9 +42,9 @@ shot() {
     elif [ -n "$command" ]; then
         sleep 0.5
         local before
-        before=$(windows)
+        before=$(zelo_window_count)
         LC_ALL=ja_JP.UTF-8 wine "$bin/zelo_post_command.exe" "$command" </dev/null >/dev/null 2>&1
-        wait_for_more "$before"
+        zelo_wait_more_windows "$before"
     fi
     sleep 1
     import -window root "$out/$name.png"

@@ -48,3 +48,52 @@ zelo_wine_prepare() {
     rm -f "$WINEPREFIX"/.zelo-ready*
     touch "$WINEPREFIX/$ZELO_WINE_READY"
 }
+
+# Runs the calling script again inside an Xvfb of its own, once. Call it as
+# zelo_in_xvfb "$0" "$@" before anything needs a display.
+zelo_in_xvfb() {
+    [ -n "${ZELO_IN_XVFB:-}" ] && return 0
+    export ZELO_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+}
+
+# Runs one Windows program that prints figures, with the wineserver kept up
+# for it and stopped afterwards; the program's exit status.
+zelo_wine_figures() {
+    local status=0
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine "$@" </dev/null || status=$?
+    wineserver -k >/dev/null 2>&1 || true
+    return $status
+}
+
+# The number of top-level windows on the display.
+zelo_window_count() { xwininfo -root -children 2>/dev/null | grep -c '^ *0x' || true; }
+
+# Waits (10 s at most) until a window whose line in the window tree matches
+# the grep pattern $1 shows; with $2 = gone, until none does.
+zelo_wait_window() {
+    local _
+    for _ in $(seq 1 100); do
+        if xwininfo -root -tree 2>/dev/null | grep -q "$1"; then
+            [ "${2:-}" = gone ] || return 0
+        elif [ "${2:-}" = gone ]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "${0##*/}: $([ "${2:-}" = gone ] && echo "a window still matches" || echo "no window matches") $1" >&2
+    return 1
+}
+
+# Waits (10 s at most) until there are more than $1 top-level windows ($2
+# names what should have opened one).
+zelo_wait_more_windows() {
+    local _
+    for _ in $(seq 1 100); do
+        [ "$(zelo_window_count)" -gt "$1" ] && return 0
+        sleep 0.1
+    done
+    echo "${0##*/}: no new window${2:+ after $2}" >&2
+    return 1
+}
