@@ -119,16 +119,29 @@ void printId(Session& s, std::uint32_t id) {
     else s.out << id << "\n";
 }
 
+// Why a new group or device was not made: `file` could not be written,
+// unless the ids or their counter were the trouble.
+int addFailed(Session& s, const char* kind, const char* file) {
+    switch (s.directory.lastAddError()) {
+        case DeviceDirectory::AddError::IdsUsedUp:
+            s.err << "zeloctl: every " << kind << " id from 1 to " << kHighestId << " is in use\n";
+            break;
+        case DeviceDirectory::AddError::CounterNotSaved:
+            s.err << "zeloctl: ZELO.INI could not be written (it keeps the last " << kind
+                  << " id handed out)\n";
+            break;
+        default: s.err << "zeloctl: the " << file << " could not be written\n";
+    }
+    return kExitFailed;
+}
+
 int addGroup(Session& s, const Args& args) {
     if (args.size() != 2) return s.usage("usage: add-group PARENT NAME");
     const auto parent = resolve(s, args[0], true, false);
     if (!parent) return kExitUsage;
     if (args[1].empty()) return s.usage("a group needs a name");
     const std::uint32_t id = s.directory.addGroup(parent->id, utf8ToCp932(args[1]));
-    if (id == 0) {
-        s.err << "zeloctl: the directory could not be written\n";
-        return kExitFailed;
-    }
+    if (id == 0) return addFailed(s, "group", "directory");
     printId(s, id);
     return kExitOk;
 }
@@ -147,10 +160,7 @@ int addDevice(Session& s, const Args& args) {
     if (group->id == 0) return s.usage("devices belong in a group below the root");
     if (args[2].empty()) return s.usage("a device needs a name");
     const std::uint32_t id = s.directory.addDevice(group->id, model, utf8ToCp932(args[2]));
-    if (id == 0) {
-        s.err << "zeloctl: the item file could not be written\n";
-        return kExitFailed;
-    }
+    if (id == 0) return addFailed(s, "device", "item file");
     printId(s, id);
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "directory/device_directory.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
@@ -11,6 +12,46 @@
 namespace zelo {
 namespace {
 constexpr int kRootNameText = 169;
+}
+
+std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& used,
+                         std::uint32_t highest) {
+    std::uint32_t id = last < highest ? last + 1 : 1;
+    // Each step past a taken id passes a different entry of `used` until the
+    // round is complete: more steps than entries means every id is taken.
+    for (std::size_t steps = 0; std::binary_search(used.begin(), used.end(), id); ++steps) {
+        if (steps >= used.size()) return 0;
+        id = id < highest ? id + 1 : 1;
+    }
+    return id;
+}
+
+std::uint32_t DeviceDirectory::takeId(bool group) {
+    std::vector<std::uint32_t> used;
+    if (group) {
+        for (const GroupEntry& g : outline_.entries) used.push_back(g.id);
+    } else {
+        for (const DeviceRecord& r : devices_) used.push_back(r.deviceId);
+    }
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    std::uint32_t id = group ? settings_.uniqueTree : settings_.uniqueObj;
+    for (;;) {
+        id = nextFreeId(id, used);
+        if (id == 0) {
+            addError_ = AddError::IdsUsedUp;
+            return 0;
+        }
+        // An item file left by a group that is gone would give the new group
+        // its devices.
+        if (!group || !std::filesystem::exists(itemFilePath(dataDir_, id))) break;
+        used.insert(std::upper_bound(used.begin(), used.end(), id), id);
+    }
+    if (!(group ? settings_.takeTreeId(id) : settings_.takeObjectId(id))) {
+        addError_ = AddError::CounterNotSaved;
+        return 0;
+    }
+    return id;
 }
 
 bool DeviceDirectory::reloadOutline(bool createMissing) {
@@ -39,10 +80,15 @@ bool DeviceDirectory::load(bool createMissing) {
 }
 
 std::uint32_t DeviceDirectory::addGroup(std::uint32_t parentId, const std::string& name) {
+    addError_ = AddError::NoSuchPlace;
     if (outline_.indexOf(parentId) < 0) return 0;
-    const std::uint32_t id = settings_.newTreeId();
-    if (id == 0 || !insertGroupEntry(dataDir_, parentId, id, cutText(name, field::kName)))
+    const std::uint32_t id = takeId(true);
+    if (id == 0) return 0;
+    if (!insertGroupEntry(dataDir_, parentId, id, cutText(name, field::kName))) {
+        addError_ = AddError::NotWritten;
         return 0;
+    }
+    addError_ = AddError::None;
     reloadOutline();
     return id;
 }
@@ -63,10 +109,16 @@ bool DeviceDirectory::deleteGroup(std::uint32_t id) {
 
 std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
                                          const std::string& name) {
+    addError_ = AddError::NoSuchPlace;
     if (!isCreatableModel(modelCode) || outline_.indexOf(groupId) < 0) return 0;
-    const std::uint32_t id = settings_.newObjectId();
+    const std::uint32_t id = takeId(false);
+    if (id == 0) return 0;
     DeviceRecord created;
-    if (id == 0 || !createDeviceRecord(dataDir_, modelCode, groupId, id, name, created)) return 0;
+    if (!createDeviceRecord(dataDir_, modelCode, groupId, id, name, created)) {
+        addError_ = AddError::NotWritten;
+        return 0;
+    }
+    addError_ = AddError::None;
     devices_.append(created);
     return id;
 }

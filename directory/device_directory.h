@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "directory/device_list.h"
 #include "directory/device_record.h"
@@ -16,6 +17,13 @@ namespace zelo {
 struct AppSettings;
 class LangStrings;
 
+inline constexpr std::uint32_t kHighestId = 0xFFFF'FFFFu;
+
+// The first id after `last` that `used` (ascending) does not hold, going round
+// from `highest` to 1; 0 when every id from 1 to `highest` is in use.
+std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& used,
+                         std::uint32_t highest = kHighestId);
+
 class DeviceDirectory {
 public:
     // `dataDir` ends with a separator; ids come from `settings`, the root
@@ -23,13 +31,26 @@ public:
     DeviceDirectory(std::string dataDir, AppSettings& settings, const LangStrings& strings)
         : dataDir_(std::move(dataDir)), settings_(settings), strings_(strings) {}
 
+    // Why the last addGroup or addDevice returned 0.
+    enum class AddError {
+        None,
+        NoSuchPlace,    // the parent group is not in the outline, or the model takes no new records
+        IdsUsedUp,      // every id is in use
+        CounterNotSaved,  // ZELO.INI could not be written
+        NotWritten,     // the directory file or the item file could not be written
+    };
+
     // Reads ZELO_DIR.DAT (created when missing, unless `createMissing` is
     // false) and every group's item file. The settings' id counters are
-    // raised (in memory) to the highest group and device ids found, so no
-    // new id repeats one in use.
+    // raised (in memory) to the highest group and device ids found, so new
+    // ids come above the ids in use while there is room.
     bool load(bool createMissing = true);
     // Re-reads only the outline (after a change of the directory file).
     bool reloadOutline(bool createMissing = true);
+
+    // New ids are the next after the counter that no group (device) in the
+    // directory holds, going round past the highest id; a group id whose
+    // item file is still on disk is not handed out either.
 
     // A new group as the parent's last child; its id, or 0 on failure.
     std::uint32_t addGroup(std::uint32_t parentId, const std::string& name);
@@ -48,6 +69,8 @@ public:
     // before, when the file cannot be rewritten.
     bool deleteDevice(std::uint32_t deviceId);
 
+    AddError lastAddError() const noexcept { return addError_; }
+
     const std::string& dataDir() const noexcept { return dataDir_; }
     const GroupOutline& outline() const noexcept { return outline_; }
     DeviceList& devices() noexcept { return devices_; }
@@ -59,6 +82,10 @@ private:
     const LangStrings& strings_;
     GroupOutline outline_;
     DeviceList devices_;
+    AddError addError_ = AddError::None;
+
+    // The id for a new group (device), counted and saved; 0 with addError_ set.
+    std::uint32_t takeId(bool group);
 };
 
 }  // namespace zelo

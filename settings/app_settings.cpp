@@ -114,15 +114,14 @@ bool AppSettings::saveListLayout() const {
            write("ZELO", "ColumnWidth", tenInts(columnWidth));
 }
 
-std::uint32_t AppSettings::takeId(std::uint32_t& counter, const char* key) {
-    const std::uint32_t id = counter + 1;
-    if (id == 0 || !write("ZELO", key, std::to_string(id))) return 0;
+bool AppSettings::takeId(std::uint32_t& counter, const char* key, std::uint32_t id) {
+    if (!write("ZELO", key, std::to_string(id))) return false;
     counter = id;
-    return id;
+    return true;
 }
 
-std::uint32_t AppSettings::newTreeId() { return takeId(uniqueTree, "UniqueTree"); }
+bool AppSettings::takeTreeId(std::uint32_t id) { return takeId(uniqueTree, "UniqueTree", id); }
 
-std::uint32_t AppSettings::newObjectId() { return takeId(uniqueObj, "UniqueObj"); }
+bool AppSettings::takeObjectId(std::uint32_t id) { return takeId(uniqueObj, "UniqueObj", id); }
 
 }  // namespace zelo

@@ -40,11 +40,13 @@ struct AppSettings {
     // Writes ListOrder and ColumnWidth (the device list does after a rebuild).
     bool saveListLayout() const;
 
-    // A new group or device id: the counter plus one, saved at once. 0 (the
-    // root's id, never handed out) when the counter cannot be saved: an id
-    // that was not saved could be handed out again after a restart.
-    std::uint32_t newTreeId();
-    std::uint32_t newObjectId();
+    // Counts `id` as the last group (device) id handed out and saves the
+    // counter at once. False, with the counter as it was, when it cannot be
+    // saved: an id that was not saved could be handed out again after a
+    // restart. The directory picks the id (the next one free of every id in
+    // use).
+    bool takeTreeId(std::uint32_t id);
+    bool takeObjectId(std::uint32_t id);
 
     std::string iniPath;
 
@@ -86,7 +88,7 @@ private:
     std::string read(const char* section, const char* key, const char* defaultValue) const;
     bool write(const char* section, const char* key, const std::string& value) const;
     bool readFlag(const char* section, const char* key, const char* defaultValue) const;
-    std::uint32_t takeId(std::uint32_t& counter, const char* key);
+    bool takeId(std::uint32_t& counter, const char* key, std::uint32_t id);
 };
 
 }  // namespace zelo

@@ -286,6 +286,46 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
     }
 }
 
+TEST(NextFreeId, AboveTheCounterThenRoundFromOne) {
+    const struct { std::uint32_t last; std::vector<std::uint32_t> used; std::uint32_t highest, id; } rows[] = {
+        {0, {}, kHighestId, 1},
+        {4, {5, 6, 8}, kHighestId, 7},
+        {kHighestId, {1, 2, kHighestId}, kHighestId, 3},  // a damaged id at the top
+        {kHighestId - 1, {kHighestId}, kHighestId, 1},
+        {9, {1, 2}, 5, 3},  // a counter beyond the highest starts again at 1
+        {3, {1, 2, 3, 4, 5}, 5, 0},  // none free
+        {3, {1, 2, 4, 5, 7, 9}, 5, 3},  // the counter's own id, the last one free
+    };
+    for (const auto& r : rows) EXPECT_EQ(nextFreeId(r.last, r.used, r.highest), r.id) << r.last;
+}
+
+// Damaged records whose ids read as the highest id, an item file left by a
+// deleted group, and a ZELO.INI that cannot take the counter.
+TEST(DirectoryNewIds, FreeOfEveryIdInUseAndFailuresSayWhy) {
+    test::TempDir dir;
+    const std::string dataDir = dir.path().string() + "/";
+    writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tA\t1\r\n1\tBad\t-1\r\n");
+    DeviceRecord made;
+    ASSERT_TRUE(createDeviceRecord(dataDir, 3, 1, kHighestId, "damaged", made));
+    ASSERT_TRUE(createDeviceRecord(dataDir, 3, 1, 1, "one", made));
+    writeBytes(dataDir + "00000002.IDX", kHeader);
+    AppSettings settings(dataDir + "ZELO.INI");
+    LangStrings strings(settings);
+    settings.loadSettings(strings);
+    DeviceDirectory directory(dataDir, settings, strings);
+    ASSERT_TRUE(directory.load());
+    EXPECT_EQ(directory.addDevice(1, 3, "new"), 2u);
+    EXPECT_EQ(directory.addGroup(0, "new"), 3u);  // 2 has an item file
+    EXPECT_EQ(directory.lastAddError(), DeviceDirectory::AddError::None);
+    EXPECT_EQ(directory.addGroup(99, "nowhere"), 0u);
+    EXPECT_EQ(directory.lastAddError(), DeviceDirectory::AddError::NoSuchPlace);
+    std::filesystem::remove(dataDir + "ZELO.INI");
+    std::filesystem::create_directory(dataDir + "ZELO.INI");  // cannot be replaced
+    EXPECT_EQ(directory.addDevice(1, 3, "unsaved"), 0u);
+    EXPECT_EQ(directory.lastAddError(), DeviceDirectory::AddError::CounterNotSaved);
+    EXPECT_EQ(directory.devices().size(), 3u);
+}
+
 TEST(PropertyEdit, FieldsTakeTheDialogsLimitsAndMacsAreSavedInUpperCase) {
     DeviceRecord r;
     r.modelCode = 13;

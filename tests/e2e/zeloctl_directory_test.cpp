@@ -116,6 +116,27 @@ TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis)
     EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
 }
 
+// A damaged record whose id reads as the highest id leaves no room above it:
+// new ids go round to the first free one instead of failing for good.
+TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
+    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\n");
+    writeBytes(data.file("00000001.IDX"),
+               "#ZELO ITEM FILE#VER 2\r\n"
+               "damaged\r\nGV2208\r\nFFFFFFFFFFFFFFFFFFFF\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
+               "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n"
+               "first\r\nGV2208\r\n1\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
+               "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n");
+    const RunResult device = run({"add-device", "Lab", "13", "Name"});
+    EXPECT_EQ(device.code, 0) << device.err;
+    EXPECT_EQ(device.out, "2\n");
+    EXPECT_EQ(run({"add-device", "Lab", "13", "Next"}).out, "3\n");
+    const RunResult group = run({"add-group", "0", "New"});
+    EXPECT_EQ(group.code, 0) << group.err;
+    EXPECT_EQ(group.out, "2\n");
+    EXPECT_EQ(file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\nUniqueObj=3\r\nUniqueTree=2\r\n");
+}
+
 // zeloctl listen ends by its time, or at once when its port is taken. (Stopped
 // by a signal amid a stream of reports it leaves every file whole: the
 // reliability checks' endurance run.)

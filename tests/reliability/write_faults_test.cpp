@@ -216,9 +216,10 @@ const Case kCases[] = {
          AppSettings s(d + "ZELO.INI");
          LangStrings l(s);
          s.loadSettings(l);
-         const std::uint32_t before = s.uniqueTree, id = s.newTreeId();
-         EXPECT_EQ(s.uniqueTree, id ? id : before);  // an id not saved is neither handed out nor counted
-         return id != 0;
+         const std::uint32_t before = s.uniqueTree;
+         const bool taken = s.takeTreeId(before + 1);
+         EXPECT_EQ(s.uniqueTree, taken ? before + 1 : before);  // an id not saved is not counted
+         return taken;
      }},
     {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog}, {"event-log-new", {}, eventLog},
     {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},

@@ -165,24 +165,18 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
               (std::vector<bool>{false, true, false, true, true, true, false, true, false}));
 }
 
-TEST_F(AppSettingsTest, NewIdsAreWrittenAtOnceAndNeverHandedOutUnsaved) {
+TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {
     load();
-    EXPECT_EQ(settings.newTreeId(), 1u);
-    EXPECT_EQ(settings.newTreeId(), 2u);
-    EXPECT_EQ(settings.newObjectId(), 1u);
-    EXPECT_EQ(readBytes(ini), "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=1\r\n");
+    EXPECT_TRUE(settings.takeTreeId(2));
+    EXPECT_TRUE(settings.takeObjectId(3000000001u));
+    EXPECT_EQ(readBytes(ini), "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=3000000001\r\n");  // written unsigned
     AppSettings again(ini);
     LangStrings againStrings(again);
     again.loadSettings(againStrings);
-    EXPECT_EQ(again.newTreeId(), 3u);
-    EXPECT_EQ(again.newObjectId(), 2u);
-    writeBytes(ini, "[ZELO]\r\nUniqueObj=3000000000\r\nUniqueTree=4294967295\r\n");
-    load();
-    EXPECT_EQ(settings.newObjectId(), 3000000001u);  // written unsigned
-    EXPECT_EQ(readProfileString(ini, "ZELO", "UniqueObj", ""), "3000000001");
-    EXPECT_EQ(settings.newTreeId(), 0u);  // the counter is used up; never wraps to the root
+    EXPECT_EQ(again.uniqueTree, 2u);
+    EXPECT_EQ(again.uniqueObj, 3000000001u);
     AppSettings unwritable(dir.file("missing") + "/ZELO.INI");
-    EXPECT_EQ(unwritable.newObjectId(), 0u);
+    EXPECT_FALSE(unwritable.takeObjectId(1));
     EXPECT_EQ(unwritable.uniqueObj, 0u);
 }
 
