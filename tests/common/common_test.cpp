@@ -1,11 +1,13 @@
-// Numbers read by the C library's rules, and the texts the list, the logs and
-// the dialogs show.
+// Numbers read by the C library's rules, the texts the list, the logs and
+// the dialogs show, and the data directory's lock.
 #include <gtest/gtest.h>
 
 #include <ctime>
 
 #include "common/c_number.h"
+#include "common/data_lock.h"
 #include "common/format.h"
+#include "tests/support/temp_dir.h"
 
 namespace zelo {
 namespace {
@@ -99,6 +101,31 @@ TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
         {7, "08/03/2024 05:42"}};
     for (const auto& [style, text] : styles) EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
     EXPECT_EQ(FormatUpdateTime(0, 0), "");  // never
+}
+
+// A lock belongs to its open file: a second DataLock in this process is
+// turned away as another process would be.
+TEST(DataLock, OneHolderAtATimeNamedToTheNext) {
+    test::TempDir dir;
+    const std::string dataDir = dir.path().string() + "/";
+    DataLock first, second;
+    ASSERT_EQ(first.take(dataDir, "zeloctl listen"), DataLock::Result::Taken);
+    const std::string text = test::readBytes(dataDir + kLockFileName);
+    EXPECT_EQ(text.rfind("zeloctl listen (process ", 0), 0u) << text;
+    EXPECT_EQ(second.take(dataDir, "zeloctl set"), DataLock::Result::Held);
+    EXPECT_FALSE(second.held());
+    EXPECT_EQ(second.holder() + "\r\n", text);
+    first.release();
+    EXPECT_EQ(test::readBytes(dataDir + kLockFileName), "");
+    EXPECT_EQ(second.take(dataDir, "zeloctl set"), DataLock::Result::Taken);
+    EXPECT_EQ(first.take(dataDir, "x"), DataLock::Result::Held);
+    EXPECT_EQ(first.take(dataDir + "missing/", "x"), DataLock::Result::Failed);
+    EXPECT_NE(first.reason(), "");
+
+    const std::pair<std::string, std::string> holders[] = {
+        {"", "another program"}, {"  \r\n", "another program"}, {"ZELO.exe (process 7)\r\nmore", "ZELO.exe (process 7)"},
+        {std::string("a\0b\x1b[2Jc", 9), "ab[2Jc"}, {std::string(300, 'x'), std::string(200, 'x')}};
+    for (const auto& [contents, shown] : holders) EXPECT_EQ(lockHolderText(contents), shown);
 }
 
 }  // namespace
