@@ -6,6 +6,7 @@
 
 #include "common/frontend.h"
 #include "cli/cli.h"
+#include "cli/platform.h"
 #include "common/clock.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
@@ -16,12 +17,9 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// Set by SIGINT/SIGTERM; the loop ends after the tick in progress, so every
-// file it writes is complete.
+// Set by a request to stop (cli/platform.h); the loop ends after the tick in
+// progress, so every file it writes is complete.
 volatile std::sig_atomic_t stopRequested = 0;
-extern "C" void requestStop(int) {
-    stopRequested = 1;
-}
 
 constexpr auto kTickPeriod = std::chrono::milliseconds(100);
 
@@ -58,17 +56,11 @@ int listen(Session& s, const Args& args) {
     // The handlers come first: a stop requested as soon as the port is
     // announced must end the loop in order, not kill the process.
     stopRequested = 0;
-    auto previousInt = std::signal(SIGINT, requestStop);
-    auto previousTerm = std::signal(SIGTERM, requestStop);
-    auto restoreSignals = [&] {
-        std::signal(SIGINT, previousInt);
-        std::signal(SIGTERM, previousTerm);
-    };
+    const StopRequests stops(stopRequested);
 
     StatusStation& station = s.workspace.station();
     if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
         s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
-        restoreSignals();
         return kExitFailed;
     }
     s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
@@ -116,7 +108,6 @@ int listen(Session& s, const Args& args) {
         if (!s.json) s.out.flush();
         if (count >= 0 && total >= static_cast<std::size_t>(count)) break;
     }
-    restoreSignals();
     station.closeStatusListener();
     if (s.json) s.out << "]\n";
     s.out.flush();
@@ -133,8 +124,10 @@ std::vector<Command> statusCommands() {
          "event log as the desktop program does. Default port: MSRPport of\n"
          "ZELO.INI (MSRPenable is not consulted: the command asks for the\n"
          "listener). Ends after N accepted reports, after S seconds, or on\n"
-         "SIGINT/SIGTERM, with every file complete. --bind limits the listener\n"
-         "to one local address.\n"
+         "SIGINT/SIGTERM (on Windows Ctrl+C, Ctrl+Break or the console's close),\n"
+         "with every file complete. --bind limits the listener to one local\n"
+         "address. Holds the data directory's lock for its run: commands that\n"
+         "write to it are refused meanwhile; reading ones still work.\n"
          "Prints per accepted report: deviceId, name, power, schedule, ping,\n"
          "temperature, temperature state (TAB-separated; with --json one array\n"
          "at the end).",

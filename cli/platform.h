@@ -3,6 +3,7 @@
 // sockets started, a console that shows the UTF-8 it prints, the command
 // line as UTF-8, and paths in the form the platform's file functions take.
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,31 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 
 // A path from the command line (UTF-8) as the file functions take it.
 std::string filePath(const std::string& utf8);
+
+// Whether `path` (as filePath gives it) names a directory.
+bool isDirectory(const std::string& path);
+
+// Makes the directory `path` (as filePath gives it; its parent must exist).
+struct MadeDirectory {
+    bool made = false;
+    bool parentMissing = false;
+    std::string reason;  // the system's, UTF-8, when not made
+};
+MadeDirectory makeDirectory(const std::string& path);
+
+// While one lives, a request to end the program sets `flag` instead of
+// ending it: SIGINT and SIGTERM; on Windows Ctrl+C, Ctrl+Break and the close
+// of the console window (or the user's logoff, the system's shutdown). After
+// a close Windows ends the process as soon as the handler returns, so the
+// handler waits (within the few seconds the system gives) until the guard is
+// gone: the loop that watches the flag ends first, with every file whole.
+// One at a time.
+class StopRequests {
+public:
+    explicit StopRequests(volatile std::sig_atomic_t& flag);
+    ~StopRequests();
+    StopRequests(const StopRequests&) = delete;
+    StopRequests& operator=(const StopRequests&) = delete;
+};
 
 }  // namespace zelo::cli

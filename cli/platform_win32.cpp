@@ -3,6 +3,8 @@
 // command line; the core opens files through the ANSI functions, so paths
 // go back to the ANSI code page. The console is switched to UTF-8 for the
 // run and back afterwards, so the window it runs in keeps its code page.
+// Ctrl+Break and the close of the console window stop `listen` as Ctrl+C
+// does.
 #include <windows.h>
 #include <winsock.h>
 #include <shellapi.h>
@@ -29,7 +31,63 @@ std::string narrow(const wchar_t* text, UINT codePage) {
     return out;
 }
 
+std::string systemReason(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::string out = n && text ? narrow(text, CP_UTF8) : std::string();
+    if (text) LocalFree(text);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return out.empty() ? "Windows error " + std::to_string(error) : out;
+}
+
+volatile std::sig_atomic_t* stopFlag = nullptr;
+HANDLE stopDone = nullptr;  // set when the guard goes
+
+// Runs on a thread of its own. Ctrl+C and Ctrl+Break only ask; after the
+// other events the process ends when this returns, so it waits for the loop.
+BOOL WINAPI consoleControl(DWORD event) {
+    if (!stopFlag) return FALSE;
+    *stopFlag = 1;
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        WaitForSingleObject(stopDone, INFINITE);
+    return TRUE;
+}
+
 }  // namespace
+
+StopRequests::StopRequests(volatile std::sig_atomic_t& flag) {
+    if (!stopDone) stopDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(stopDone);
+    stopFlag = &flag;
+    SetConsoleCtrlHandler(consoleControl, TRUE);
+}
+
+StopRequests::~StopRequests() {
+    SetConsoleCtrlHandler(consoleControl, FALSE);
+    stopFlag = nullptr;
+    // A close waiting in the handler may now end the process.
+    SetEvent(stopDone);
+}
+
+bool isDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+MadeDirectory makeDirectory(const std::string& path) {
+    MadeDirectory result;
+    // ANSI code page bytes, as filePath gives them.
+    result.made = CreateDirectoryA(path.c_str(), nullptr) != 0;
+    if (!result.made) {
+        const DWORD error = GetLastError();
+        result.parentMissing = error == ERROR_PATH_NOT_FOUND;
+        result.reason = systemReason(error);
+    }
+    return result;
+}
 
 bool startPlatform() {
     savedOutputCodePage = GetConsoleOutputCP();  // 0 without a console

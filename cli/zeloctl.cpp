@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "cli/platform.h"
+#include "common/data_lock.h"
 
 namespace {
 
@@ -15,13 +16,35 @@ using zelo::cli::kExitUsage;
 void printHelp(std::ostream& out) {
     out << "usage: zeloctl [--dir DIR] [--json] COMMAND ARGS...\n\n"
            "  --dir DIR   the data directory (ZELO.INI, ZELO_DIR.DAT, item files);\n"
-           "              default: the current directory\n"
+           "              default: the current directory. A command that writes\n"
+           "              makes it when missing (its parent must exist) and holds\n"
+           "              its lock (ZELO.LCK) while it runs: one program at a time\n"
+           "              changes a data directory\n"
            "  --json      print one JSON document instead of tab-separated lines\n\n"
            "DEVICE, GROUP and TARGET are a decimal id or an exact name; group:ID and\n"
            "device:ID say which kind an id means.\n\ncommands:\n";
     for (const auto& c : commands()) out << "  " << c.synopsis << "\n";
     out << "\n'zeloctl COMMAND --help' describes one command.\n"
            "exit status: 0 success, 1 a device or a write failed, 2 usage error.\n";
+}
+
+// A command that writes makes a missing data directory (not its parents);
+// one that reads finds nothing to read. 0 when the directory is there.
+int ensureDirectory(const std::string& shown, const std::string& path, bool writes) {
+    if (zelo::cli::isDirectory(path)) return kExitOk;
+    if (!writes) {
+        std::cerr << "zeloctl: no data directory at " << shown << "\n";
+        return kExitUsage;
+    }
+    const zelo::cli::MadeDirectory made = zelo::cli::makeDirectory(path);
+    if (made.made) return kExitOk;
+    if (made.parentMissing) {
+        std::cerr << "zeloctl: no data directory at " << shown
+                  << ", and it cannot be made: its parent directory does not exist\n";
+        return kExitUsage;
+    }
+    std::cerr << "zeloctl: cannot make the data directory " << shown << ": " << made.reason << "\n";
+    return zelo::cli::kExitFailed;
 }
 
 }  // namespace
@@ -69,9 +92,31 @@ int main(int argc, char** argv) {
         }
     }
     if (dir.empty()) dir = ".";
+    const std::string shown = dir;  // as given, for messages
     if (dir.back() != '/' && dir.back() != '\\') dir += '/';
+    const std::string path = zelo::cli::filePath(dir);
+    if (const int code = ensureDirectory(shown, path, command->writes)) return code;
 
-    zelo::cli::Session session(std::cout, std::cerr, zelo::cli::filePath(dir), json);
+    // Writers one at a time: each rewrites whole files from what it read.
+    zelo::DataLock lock;
+    if (command->writes) {
+        switch (lock.take(path, std::string("zeloctl ") + command->name)) {
+            case zelo::DataLock::Result::Taken: break;
+            case zelo::DataLock::Result::Held:
+                std::cerr << "zeloctl: the data directory " << shown << " is in use by "
+                          << lock.holder()
+                          << "; one program at a time changes it (reading commands still work)\n";
+                return zelo::cli::kExitFailed;
+            case zelo::DataLock::Result::Failed:
+                // The writes will tell whether the directory can be written at all.
+                std::cerr << "zeloctl: the data directory " << shown
+                          << " cannot be locked against other writers (" << lock.reason()
+                          << "); going on without\n";
+                break;
+        }
+    }
+
+    zelo::cli::Session session(std::cout, std::cerr, path, json);
     // Commands that only read leave every file as it is.
     if (!session.workspace.load(command->writes)) {
         std::cerr << "zeloctl: cannot read or create the directory file in " << dir << "\n";

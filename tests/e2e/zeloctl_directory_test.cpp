@@ -20,9 +20,20 @@ protected:
     TempDir data;
     TempDir scratch;
 
-    RunResult run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--dir", data.path().string()});
+    RunResult run(std::vector<std::string> args) { return runIn(data.path().string(), std::move(args)); }
+    RunResult runIn(const std::string& dir, std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dir", dir});
         return test::runProgram(ZELOCTL_PATH, args, scratch);
+    }
+    // Starts `listen` over `dir` on `port` (0: any); the port it took, from its first line on stderr.
+    std::string listen(test::ChildProcess& p, const std::string& dir, const std::string& port,
+                       const char* seconds) {
+        std::vector<std::string> args{ZELOCTL_PATH, "--dir", dir, "listen", "--port", port, "--bind", "127.0.0.1"};
+        if (seconds) args.insert(args.end(), {"--seconds", seconds});
+        EXPECT_TRUE(p.start(args, scratch.file("listen-" + port + ".txt"), "|"));
+        std::string line;
+        if (!p.readLine(line, 10'000) || line.find("port ") == std::string::npos) return "0";
+        return std::to_string(std::stoi(line.substr(line.find("port ") + 5)));
     }
     std::string file(const std::string& name) { return readBytes(data.file(name)); }
     bool exists(const std::string& name) { return std::filesystem::exists(data.file(name)); }
@@ -142,26 +153,65 @@ TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
 // reliability checks' endurance run.)
 TEST_F(ZeloctlDirectory, ListenEndsAfterItsSecondsAndFailsOnATakenPort) {
     writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
-    // Starts listen on `port` (0: any); the port it took, from its first line on stderr.
-    const auto listen = [&](test::ChildProcess& p, const std::string& port, const char* seconds) {
-        std::vector<std::string> args{ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", port,
-                                      "--bind", "127.0.0.1"};
-        if (seconds) args.insert(args.end(), {"--seconds", seconds});
-        EXPECT_TRUE(p.start(args, scratch.file("listen-" + port + ".txt"), "|"));
-        std::string line;
-        if (!p.readLine(line, 10'000) || line.find("port ") == std::string::npos) return std::string("0");
-        return std::to_string(std::stoi(line.substr(line.find("port ") + 5)));
-    };
     test::ChildProcess quiet, first, second;
-    listen(quiet, "0", "0");
+    listen(quiet, data.path().string(), "0", "0");
     EXPECT_EQ(quiet.wait(), 0);
     EXPECT_EQ(readBytes(scratch.file("listen-0.txt")), "");
-    const std::string port = listen(first, "0", "20");
+    const std::string port = listen(first, data.path().string(), "0", "20");
     ASSERT_NE(port, "0");
-    listen(second, port, nullptr);
+    listen(second, scratch.path().string(), port, nullptr);  // another directory, the same port
     EXPECT_EQ(second.wait(), 1);
     first.signal(SIGINT);
     EXPECT_EQ(first.wait(), 0);
+}
+
+// One writer per data directory: while listen runs (it rewrites whole item
+// files from memory) a command that writes is turned away, naming it, and
+// cannot lose its change to the next report; reading commands still work. A
+// holder stopped in order or killed outright leaves no lock behind.
+TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
+    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    ASSERT_EQ(run({"add-device", "Lab", "HX-7200", "hx"}).code, 0);
+    for (const int stop : {SIGINT, SIGKILL}) {
+        SCOPED_TRACE(stop);
+        test::ChildProcess station;
+        ASSERT_NE(listen(station, data.path().string(), "0", nullptr), "0");
+        const RunResult refused = run({"set", "hx", "address=10.0.0.2"});
+        EXPECT_EQ(refused.code, 1);
+        EXPECT_EQ(refused.err, "zeloctl: the data directory " + data.path().string() +
+                                   " is in use by zeloctl listen (process " + std::to_string(station.pid()) +
+                                   "); one program at a time changes it (reading commands still work)\n");
+        const RunResult shown = run({"show", "hx"});
+        EXPECT_EQ(shown.code, 0);
+        EXPECT_NE(shown.out.find("\naddress=\n"), std::string::npos) << shown.out;
+        station.signal(stop);
+        station.wait();
+        const RunResult after = run({"set", "hx", "address=10.0.0.3"});
+        EXPECT_EQ(after.code, 0) << after.err;
+        EXPECT_EQ(run({"set", "hx", "address="}).code, 0);
+    }
+}
+
+// A command that writes makes a missing data directory, not its parents; one
+// that reads says there is none.
+TEST_F(ZeloctlDirectory, AMissingDirectoryIsMadeByWritersOnly) {
+    const std::string missing = data.file("station"), deeper = data.file("none/station");
+    const struct { std::string dir; std::vector<std::string> args; int code; std::string err; } rows[] = {
+        {missing, {"tree"}, 2, "zeloctl: no data directory at " + missing + "\n"},
+        {missing, {"show", "1"}, 2, "zeloctl: no data directory at " + missing + "\n"},
+        {deeper, {"add-group", "0", "Lab"}, 2,
+         "zeloctl: no data directory at " + deeper + ", and it cannot be made: its parent directory does not exist\n"},
+        {missing, {"add-group", "0", "Lab"}, 0, ""},
+        {missing, {"tree"}, 0, ""},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = runIn(row.dir, row.args);
+        EXPECT_EQ(r.code, row.code) << row.args[0];
+        EXPECT_EQ(r.err, row.err);
+    }
+    EXPECT_FALSE(exists("none"));
+    EXPECT_EQ(readBytes(data.file("station/ZELO_DIR.DAT")).substr(0, 2), "0\t");
 }
 
 }  // namespace

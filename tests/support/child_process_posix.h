@@ -87,6 +87,7 @@ public:
     bool readLine(std::string& line, int timeoutMs) {
         return test::readLine(pipe_, buffer_, line, timeoutMs);
     }
+    pid_t pid() const { return pid_; }
     void signal(int sig) {
         if (pid_ > 0) ::kill(pid_, sig);
     }
