@@ -211,7 +211,7 @@ def check_files(ref, cur, res, clean):
                 res.tmp_left += 1
         elif name not in ref_entries:
             res.problem("damaged", "unexpected file %s" % name)
-        elif ITEM_NAME.match(name) is None and name not in ("ZELO_DIR.DAT", "ZELO.INI", "logs"):
+        elif ITEM_NAME.match(name) is None and name not in ("ZELO_DIR.DAT", "ZELO.INI", "ZELO.LCK", "logs"):
             res.problem("damaged", "unexpected file %s" % name)
 
     # Event logs: whole lines only, one file per known device.
