@@ -3,6 +3,7 @@
 #include <winsock.h>
 
 #include <chrono>
+#include <cstdio>
 
 #include "resources/resource_ids.h"
 #include "win32/image_list_win32.h"
@@ -13,6 +14,8 @@ namespace zelo {
 namespace {
 
 constexpr std::chrono::microseconds kWindowTickBudget{10000};
+constexpr int kDirectoryInUseText = 555;
+constexpr int kErrorCaption = 185;
 
 constexpr COLORREF kBrushColours[9] = {
     RGB(0, 0, 128),  RGB(0, 96, 96),   RGB(255, 255, 255),
@@ -166,8 +169,21 @@ void MonitorApp::messageLoop() {
     }
 }
 
+bool MonitorApp::lockDataDirectory() {
+    // A directory that cannot be locked at all (read-only) still opens: the
+    // program cannot write there either.
+    if (dataLock_.take(moduleDirectory_, "ZELO.exe") != DataLock::Result::Held) return true;
+    // The message in the configured language; reading ZELO.INI writes nothing.
+    settings().loadSettings(strings());
+    char text[1024];
+    std::snprintf(text, sizeof text, strings().text(kDirectoryInUseText).c_str(),
+                  moduleDirectory_.c_str(), dataLock_.holder().c_str());
+    MessageBoxA(nullptr, text, strings().text(kErrorCaption).c_str(), MB_OK | MB_ICONHAND);
+    return false;
+}
+
 int MonitorApp::run() {
-    if (!start()) return 0;
+    if (!lockDataDirectory() || !start()) return 0;
     messageLoop();
     mainWindow_.reset();
     releaseShared();

@@ -12,6 +12,7 @@
 
 #include "app/workspace.h"
 #include "common/clock.h"
+#include "common/data_lock.h"
 #include "win32/device_view_win32.h"
 #include "win32/gui_frontend_win32.h"
 
@@ -39,7 +40,8 @@ public:
     bool start();
     // Until the main window is destroyed.
     void messageLoop();
-    // start, the loop, release. The process exit code (always 0).
+    // The data directory's lock, start, the loop, release. The process exit
+    // code (always 0).
     int run();
 
     HINSTANCE instance() const { return instance_; }
@@ -84,6 +86,9 @@ private:
     void createBrushes();
     void releaseShared();
     bool registerWindowClasses();
+    // One writer per data directory: false, after a message box naming the
+    // holder, when another program holds it.
+    bool lockDataDirectory();
 
     HINSTANCE instance_;
     int showCommand_;
@@ -99,6 +104,7 @@ private:
     HIMAGELIST imageList_ = nullptr;
     HACCEL accelerators_ = nullptr;
     std::unique_ptr<MainWindow> mainWindow_;
+    DataLock dataLock_;
 };
 
 }  // namespace zelo

@@ -1,6 +1,6 @@
 // ZELO.exe as the operator meets it: a process of its own, started from
 // another working directory, its close question a real message box; its
-// files stay beside the program.
+// files stay beside the program, and a second one over them is refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -30,6 +30,21 @@ TEST(ZeloStartup, CloseAsksInABoxAndQuittingWritesOnlyThePositionBesideTheProgra
     GetWindowRect(main, &r);
     EXPECT_EQ(r.right - r.left, 800);  // no saved rectangle: the default size
     EXPECT_EQ(r.bottom - r.top, 500);
+
+    // A second program over the same files says who holds them and ends.
+    test::ZeloProcess second;
+    ASSERT_TRUE(second.start(program / "ZELO.exe", elsewhere));
+    HWND refusal = second.waitForWindow("#32770", 10000);
+    ASSERT_NE(refusal, nullptr);
+    char said[512] = {};
+    GetDlgItemTextA(refusal, 0xFFFF, said, sizeof said);  // a message box's text
+    EXPECT_NE(std::string(said).find("is in use by ZELO.exe (process " + std::to_string(process.pid()) + ")"),
+              std::string::npos)
+        << said;
+    PostMessageA(refusal, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(second.waitForExit(), 0);
+    EXPECT_EQ(second.findWindow("ZELO"), nullptr);
+    EXPECT_TRUE(process.running());
 
     for (const int answer : {IDNO, IDYES}) {
         SCOPED_TRACE(answer == IDNO ? "No" : "Yes");

@@ -55,6 +55,7 @@ public:
         }, reinterpret_cast<LPARAM>(&s));
         return s.found;
     }
+    DWORD pid() const { return process_.dwProcessId; }
     bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
     // The exit code, or -1 when the process did not end in time.
     long waitForExit(int milliseconds = 20000) const {
