@@ -68,7 +68,8 @@ DataLock::Result DataLock::take(const std::string& dataDir, const std::string& p
     const std::string text =
         program + " (process " + std::to_string(GetCurrentProcessId()) + ")\r\n";
     DWORD written = 0;
-    if (SetEndOfFile(file)) WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (SetEndOfFile(file))
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     handle_ = reinterpret_cast<std::intptr_t>(file);
     return Result::Taken;
 }

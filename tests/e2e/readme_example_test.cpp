@@ -55,19 +55,22 @@ TEST(ReadmeExample, RunsAsWritten) {
         SCOPED_TRACE(written);
         std::smatch found;
         if (std::regex_search(written, found, std::regex("mac=(\\S+)"))) mac = found[1];
-        if (written.find("zelo-sim") != std::string::npos || written.find("zeloctl") == std::string::npos)
+        if (written.find("zelo-sim") != std::string::npos ||
+            written.find("zeloctl") == std::string::npos)
             continue;
         std::string line = std::regex_replace(written, std::regex("^\\S*zeloctl"), ZELOCTL_PATH);
         line = std::regex_replace(line, std::regex("--dir[ =]\\S+"), "--dir " + station);
         const bool listen = line.find(" listen") != std::string::npos;
         if (!listen) {
             test::ChildProcess command;
-            ASSERT_TRUE(command.start({"/bin/sh", "-c", line}, scratch.file("out.txt"), scratch.file("err.txt")));
+            ASSERT_TRUE(command.start({"/bin/sh", "-c", line}, scratch.file("out.txt"),
+                                      scratch.file("err.txt")));
             EXPECT_EQ(command.wait(), 0) << test::readBytes(scratch.file("err.txt"));
             continue;
         }
         listened = true;
-        line = std::regex_replace(line, std::regex("--port[ =]\\d+"), "--port 0") + " --bind 127.0.0.1";
+        line = std::regex_replace(line, std::regex("--port[ =]\\d+"), "--port 0") +
+               " --bind 127.0.0.1";
         test::ChildProcess listener, sim;
         ASSERT_TRUE(listener.start({"/bin/sh", "-c", line}, scratch.file("reports.txt"), "|"));
         std::string announced;
@@ -76,9 +79,10 @@ TEST(ReadmeExample, RunsAsWritten) {
         ASSERT_NE(at, std::string::npos) << announced;
         ASSERT_FALSE(mac.empty()) << "the example sets no MAC: no report could be taken";
         test::writeBytes(scratch.file("unit.fleet"), "[hx]\nmodel = 3\nmac = " + mac + "\n");
-        ASSERT_TRUE(sim.start({ZELO_SIM_PATH, scratch.file("unit.fleet"), "--station",
-                               "127.0.0.1:" + announced.substr(at + 5), "--interval", "1", "--quiet"},
-                              scratch.file("sim.txt"), scratch.file("sim-err.txt")));
+        ASSERT_TRUE(
+            sim.start({ZELO_SIM_PATH, scratch.file("unit.fleet"), "--station",
+                       "127.0.0.1:" + announced.substr(at + 5), "--interval", "1", "--quiet"},
+                      scratch.file("sim.txt"), scratch.file("sim-err.txt")));
         EXPECT_EQ(listener.wait(30'000), 0);
         const std::string reports = test::readBytes(scratch.file("reports.txt"));
         EXPECT_NE(reports.find("\thx\t"), std::string::npos) << reports;
