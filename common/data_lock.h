@@ -2,9 +2,9 @@
 // One writer per data directory. Each program rewrites whole files from what
 // it holds in memory, so two writers on one directory would undo each
 // other's changes. The writer holds a lock on the file "ZELO.LCK" in the
-// directory (flock on POSIX systems, LockFileEx on Windows); the system
-// drops it with the process, so a program that ended in any way leaves no
-// lock behind. While held, the file names the holder and its process id, for
+// directory (a record lock through fcntl on POSIX systems, LockFileEx on
+// Windows); the system drops it with the process, so a program that ended in
+// any way leaves no lock behind. While held, the file names the holder and its process id, for
 // the message of a second writer turned away. The data files are not
 // touched.
 

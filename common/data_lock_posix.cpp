@@ -1,8 +1,12 @@
-// The data directory's lock on POSIX systems: flock on the lock file. A lock
-// belongs to the open file, so a second open in the same process is turned
-// away as another process is; the descriptor is not passed to children.
+// The data directory's lock on POSIX systems: a record lock on one byte far
+// beyond the file's end, the byte the Windows build locks. Wine gives the
+// locks of Windows programs to the system as record locks of that range, so
+// ZELO.exe under Wine and a native zeloctl turn each other away as well.
+// Where the system has them, the lock belongs to the open file (Linux' open
+// file description locks): a second open in the same process is turned away
+// as another process is, and closing another descriptor of the file does not
+// drop it. The descriptor is not passed to children.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +15,30 @@
 #include "common/data_lock.h"
 
 namespace zelo {
+namespace {
+
+#ifdef F_OFD_SETLK
+constexpr int kSetLock = F_OFD_SETLK;
+#else
+constexpr int kSetLock = F_SETLK;
+#endif
+
+// The locked byte: beyond any content the file will have.
+constexpr off_t kLockOffset = off_t{1} << 62;
+
+int lockByte(int fd) {
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = kLockOffset;
+    range.l_len = 1;
+    int r;
+    do r = ::fcntl(fd, kSetLock, &range);
+    while (r != 0 && errno == EINTR);
+    return r;
+}
+
+}  // namespace
 
 DataLock::Result DataLock::take(const std::string& dataDir, const std::string& program) {
     release();
@@ -21,12 +49,9 @@ DataLock::Result DataLock::take(const std::string& dataDir, const std::string& p
         reason_ = std::strerror(errno);
         return Result::Failed;
     }
-    int r;
-    do r = ::flock(fd, LOCK_EX | LOCK_NB);
-    while (r != 0 && errno == EINTR);
-    if (r != 0) {
+    if (lockByte(fd) != 0) {
         const int error = errno;
-        if (error != EWOULDBLOCK) {
+        if (error != EAGAIN && error != EACCES) {
             reason_ = std::strerror(error);
             ::close(fd);
             return Result::Failed;
@@ -53,7 +78,7 @@ void DataLock::release() {
     handle_ = kNone;
     // Emptied while still held, so that no one reads a holder that is gone.
     [[maybe_unused]] const int r = ::ftruncate(fd, 0);
-    ::close(fd);  // the lock goes with the last descriptor of the open file
+    ::close(fd);  // the lock goes with it
 }
 
 }  // namespace zelo

@@ -10,7 +10,8 @@
 namespace zelo {
 namespace {
 
-// The locked byte: beyond any content the file will have.
+// The locked byte, 2^62: beyond any content the file will have, and the byte
+// the POSIX build locks (under Wine the two meet as record locks).
 constexpr DWORD kLockOffsetHigh = 0x4000'0000;
 
 std::string systemReason(DWORD error) {
