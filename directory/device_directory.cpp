@@ -26,7 +26,7 @@ std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& u
     return id;
 }
 
-std::uint32_t DeviceDirectory::takeId(bool group) {
+std::uint32_t DeviceDirectory::newId(bool group) {
     std::vector<std::uint32_t> used;
     if (group) {
         for (const GroupEntry& g : outline_.entries) used.push_back(g.id);
@@ -47,7 +47,7 @@ std::uint32_t DeviceDirectory::takeId(bool group) {
         if (!group || !std::filesystem::exists(itemFilePath(dataDir_, id))) break;
         used.insert(std::upper_bound(used.begin(), used.end(), id), id);
     }
-    if (!(group ? settings_.takeTreeId(id) : settings_.takeObjectId(id))) {
+    if (!(group ? settings_.saveTreeId(id) : settings_.saveObjectId(id))) {
         addError_ = AddError::CounterNotSaved;
         return 0;
     }
@@ -82,7 +82,7 @@ bool DeviceDirectory::load(bool createMissing) {
 std::uint32_t DeviceDirectory::addGroup(std::uint32_t parentId, const std::string& name) {
     addError_ = AddError::NoSuchPlace;
     if (outline_.indexOf(parentId) < 0) return 0;
-    const std::uint32_t id = takeId(true);
+    const std::uint32_t id = newTreeId();
     if (id == 0) return 0;
     if (!insertGroupEntry(dataDir_, parentId, id, cutText(name, field::kName))) {
         addError_ = AddError::NotWritten;
@@ -111,7 +111,7 @@ std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,
                                          const std::string& name) {
     addError_ = AddError::NoSuchPlace;
     if (!isCreatableModel(modelCode) || outline_.indexOf(groupId) < 0) return 0;
-    const std::uint32_t id = takeId(false);
+    const std::uint32_t id = newObjectId();
     if (id == 0) return 0;
     DeviceRecord created;
     if (!createDeviceRecord(dataDir_, modelCode, groupId, id, name, created)) {

@@ -48,10 +48,6 @@ public:
     // Re-reads only the outline (after a change of the directory file).
     bool reloadOutline(bool createMissing = true);
 
-    // New ids are the next after the counter that no group (device) in the
-    // directory holds, going round past the highest id; a group id whose
-    // item file is still on disk is not handed out either.
-
     // A new group as the parent's last child; its id, or 0 on failure.
     std::uint32_t addGroup(std::uint32_t parentId, const std::string& name);
     bool renameGroup(std::uint32_t id, const std::string& name);
@@ -71,6 +67,14 @@ public:
 
     AddError lastAddError() const noexcept { return addError_; }
 
+    // A new group (device) id, counted and saved at once: the next after the
+    // counter that no group (device) of the directory holds, going round past
+    // the highest id to 1; a group id whose item file is still on disk is
+    // not handed out either. 0, with lastAddError() set, when every id is in
+    // use or the counter cannot be saved.
+    std::uint32_t newTreeId() { return newId(true); }
+    std::uint32_t newObjectId() { return newId(false); }
+
     const std::string& dataDir() const noexcept { return dataDir_; }
     const GroupOutline& outline() const noexcept { return outline_; }
     DeviceList& devices() noexcept { return devices_; }
@@ -84,8 +88,7 @@ private:
     DeviceList devices_;
     AddError addError_ = AddError::None;
 
-    // The id for a new group (device), counted and saved; 0 with addError_ set.
-    std::uint32_t takeId(bool group);
+    std::uint32_t newId(bool group);
 };
 
 }  // namespace zelo

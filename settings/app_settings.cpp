@@ -114,14 +114,14 @@ bool AppSettings::saveListLayout() const {
            write("ZELO", "ColumnWidth", tenInts(columnWidth));
 }
 
-bool AppSettings::takeId(std::uint32_t& counter, const char* key, std::uint32_t id) {
+bool AppSettings::saveId(std::uint32_t& counter, const char* key, std::uint32_t id) {
     if (!write("ZELO", key, std::to_string(id))) return false;
     counter = id;
     return true;
 }
 
-bool AppSettings::takeTreeId(std::uint32_t id) { return takeId(uniqueTree, "UniqueTree", id); }
+bool AppSettings::saveTreeId(std::uint32_t id) { return saveId(uniqueTree, "UniqueTree", id); }
 
-bool AppSettings::takeObjectId(std::uint32_t id) { return takeId(uniqueObj, "UniqueObj", id); }
+bool AppSettings::saveObjectId(std::uint32_t id) { return saveId(uniqueObj, "UniqueObj", id); }
 
 }  // namespace zelo

@@ -43,10 +43,10 @@ struct AppSettings {
     // Counts `id` as the last group (device) id handed out and saves the
     // counter at once. False, with the counter as it was, when it cannot be
     // saved: an id that was not saved could be handed out again after a
-    // restart. The directory picks the id (the next one free of every id in
-    // use).
-    bool takeTreeId(std::uint32_t id);
-    bool takeObjectId(std::uint32_t id);
+    // restart. The directory picks the id (DeviceDirectory::newTreeId and
+    // newObjectId).
+    bool saveTreeId(std::uint32_t id);
+    bool saveObjectId(std::uint32_t id);
 
     std::string iniPath;
 
@@ -88,7 +88,7 @@ private:
     std::string read(const char* section, const char* key, const char* defaultValue) const;
     bool write(const char* section, const char* key, const std::string& value) const;
     bool readFlag(const char* section, const char* key, const char* defaultValue) const;
-    bool takeId(std::uint32_t& counter, const char* key, std::uint32_t id);
+    bool saveId(std::uint32_t& counter, const char* key, std::uint32_t id);
 };
 
 }  // namespace zelo

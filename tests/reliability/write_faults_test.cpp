@@ -217,7 +217,7 @@ const Case kCases[] = {
          LangStrings l(s);
          s.loadSettings(l);
          const std::uint32_t before = s.uniqueTree;
-         const bool taken = s.takeTreeId(before + 1);
+         const bool taken = s.saveTreeId(before + 1);
          EXPECT_EQ(s.uniqueTree, taken ? before + 1 : before);  // an id not saved is not counted
          return taken;
      }},

@@ -167,8 +167,8 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
 
 TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {
     load();
-    EXPECT_TRUE(settings.takeTreeId(2));
-    EXPECT_TRUE(settings.takeObjectId(3000000001u));
+    EXPECT_TRUE(settings.saveTreeId(2));
+    EXPECT_TRUE(settings.saveObjectId(3000000001u));
     EXPECT_EQ(readBytes(ini), "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=3000000001\r\n");  // written unsigned
     AppSettings again(ini);
     LangStrings againStrings(again);
@@ -176,7 +176,7 @@ TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {
     EXPECT_EQ(again.uniqueTree, 2u);
     EXPECT_EQ(again.uniqueObj, 3000000001u);
     AppSettings unwritable(dir.file("missing") + "/ZELO.INI");
-    EXPECT_FALSE(unwritable.takeObjectId(1));
+    EXPECT_FALSE(unwritable.saveObjectId(1));
     EXPECT_EQ(unwritable.uniqueObj, 0u);
 }
 
