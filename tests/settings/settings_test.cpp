@@ -192,7 +192,7 @@ TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
     settings.savedLanguage = 0;  // the active language counts, not the saved one
     const struct { int language, id; const char* text; int number; } rows[] = {
         {1, 184, "Confirm", 0}, {1, 134, "15", 15},  // a font size
-        {1, 99, "", 0}, {0, 555, "", 0},             // unknown ids, below and above the table
+        {1, 99, "", 0}, {0, 600, "", 0},             // unknown ids, below and above the table
         {1, 101, "", 0}, {0, 101, "ZELO", 0},        // a one-column entry
     };
     for (const auto& row : rows) {
