@@ -29,7 +29,7 @@ bool DeviceSession::loginFramed(bool reset) {
     status.fullReload = true;
 
     if (connectRecord()) {
-        frontend_.showError(msg::kCannotConnect, msg::kError);
+        frontend_.showErrorDetail(msg::kCannotConnect, msg::kError, failureDetail_);
         connection.closeConnection();
         return true;
     }
