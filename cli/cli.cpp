@@ -4,7 +4,10 @@
 
 #include "common/format.h"
 #include "common/text_encoding.h"
+#include "common/file_replace.h"
 #include "connection/device_settings.h"
+#include "directory/group_outline.h"
+#include "settings/profile_file.h"
 
 namespace zelo::cli {
 
@@ -21,12 +24,28 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
 
 void CliFrontend::showError(int textId, int) { s_.fail(textId); }
 
+void CliFrontend::showErrorDetail(int textId, int, const std::string& detail) {
+    s_.err << "zeloctl: " << cp932ToUtf8(s_.strings.text(textId))
+           << (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")") << "\n";
+}
+
 void CliView::eventLogFailed(const std::string& path) {
     s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path) << std::endl;
 }
 
 bool CliFrontend::askYesNo(int textId, int, Icon) {
     return textId == kRestartQuestion ? restart : true;
+}
+
+bool directoryFileExists(const Session& s) {
+    std::string data;
+    return readWholeFile(s.dataDir + kDirectoryFileName, data);
+}
+
+void keepLanguage(Session& s) {
+    if (s.settings.languageGiven) return;
+    if (!writeProfileString(s.settings.iniPath, "ZELO", "Language", std::to_string(s.settings.language)))
+        s.err << "zeloctl: the language could not be written to ZELO.INI\n";
 }
 
 int Session::usage(const std::string& message) const {

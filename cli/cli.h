@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ class CliFrontend final : public Frontend {
 public:
     explicit CliFrontend(Session& s) : s_(s) {}
     void showError(int textId, int captionId) override;
+    void showErrorDetail(int textId, int captionId, const std::string& detail) override;
     bool askYesNo(int textId, int captionId, Icon icon) override;
     bool restart = false;
 
@@ -45,7 +47,9 @@ public:
         if (accepted) accepted->push_back(record);
     }
     void eventLogFailed(const std::string& path) override;
+    void reportIgnored(const std::string& sender) override { ++ignored[sender]; }
     std::vector<DeviceRecord>* accepted = nullptr;
+    std::map<std::string, std::size_t> ignored;  // reports per sender that named no device
 
 private:
     Session& s_;
@@ -73,6 +77,13 @@ struct Session {
     // stderr and returns `code`.
     int fail(int textId, int code = kExitFailed) const;
 };
+
+// Whether the data directory holds its directory file yet.
+bool directoryFileExists(const Session& s);
+// Writes the language in use into a ZELO.INI that names none (a data
+// directory zeloctl has just started), so that its texts stay in the
+// language the root was named in.
+void keepLanguage(Session& s);
 
 // What a DEVICE, GROUP or TARGET argument names.
 struct Target {

@@ -17,6 +17,7 @@
 #include "connection/framed_readout.h"
 #include "connection/open_sequence.h"
 #include "connection/power_control.h"
+#include "directory/model_table.h"
 
 namespace zelo::cli {
 namespace {
@@ -118,7 +119,9 @@ int status(Session& s, const Args& args) {
         s.out << "{\"id\":" << r.deviceId << ",";
         printOutlets(s, st, true);
         for (const auto& [k, v] : keys)
-            s.out << "," << jsonString(k) << ":" << jsonString(cp932ToUtf8(v));
+            s.out << "," << jsonString(k) << ":"
+                  << (k == "temperature" || k == "temperatureState" ? v
+                                                                    : jsonString(cp932ToUtf8(v)));
         s.out << "}\n";
     } else {
         printOutlets(s, st, false);
@@ -142,6 +145,14 @@ int power(Session& s, const Args& args) {
     }
     const auto id = deviceArgument(s, args[0]);
     if (!id) return kExitUsage;
+    // A unit without a master switch takes MPON/MPOF for every outlet at
+    // once; the control window offers no master buttons for it.
+    const int model = s.directory.devices().find(*id)->modelCode;
+    for (const std::string& c : commands)
+        if ((c == "MPON" || c == "MPOF") && !isPromptModel(model))
+            return s.usage(c + ": " + args[0] + " (" + std::string(modelInfo(model).displayText) +
+                           ") has no master switch; it would switch every outlet (PON0/POF0 "
+                           "do that by name)");
     DeviceLink link(s, *id, false);
     if (const int rc = link.login()) return rc;
     DeviceSession& d = link.session;
@@ -188,6 +199,19 @@ bool registerKey(const std::string& key, std::uint32_t& number) {
     return true;
 }
 
+// What the report registers that zeloctl writes hold, as the control
+// window's report fields edit them.
+std::string registerName(const std::string& key) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"R230", "report enable"}, {"R231", "report address"},
+        {"R232", "report port"},   {"R233", "report interval"}};
+    for (const auto& [k, name] : names)
+        if (key == k) return name;
+    return {};
+}
+
+// Text lines name the report registers beside their numbers
+// ("R230 (report enable)=1"); JSON keeps the bare keys.
 void printPairs(Session& s, const std::vector<std::pair<std::string, std::string>>& pairs) {
     if (s.json) {
         s.out << "{";
@@ -197,7 +221,10 @@ void printPairs(Session& s, const std::vector<std::pair<std::string, std::string
         s.out << "}\n";
         return;
     }
-    for (const auto& [k, v] : pairs) s.out << k << "=" << cp932ToUtf8(v) << "\n";
+    for (const auto& [k, v] : pairs) {
+        const std::string name = registerName(k);
+        s.out << k << (name.empty() ? "" : " (" + name + ")") << "=" << cp932ToUtf8(v) << "\n";
+    }
 }
 
 int settings(Session& s, const Args& args) {
@@ -249,6 +276,19 @@ int settings(Session& s, const Args& args) {
     DeviceSession& d = link.session;
     DeviceSettings& st = d.status.settings;
 
+    if (pairs.empty() && restart) {
+        // The device restarts with what it holds; a telnetPort that differs
+        // from the stored port may be a change waiting for this restart.
+        const std::int64_t next = st.telnetPort;
+        const std::uint16_t storedPort = d.record.port;
+        restartDevice(d);
+        s.err << "zeloctl: the device restarts\n";
+        if (!framed && next > 0 && next != storedPort)
+            s.err << "zeloctl: its telnetPort is " << next << ", the stored port " << storedPort
+                  << ": once it answers there, 'zeloctl set " << device << " port=" << next
+                  << "'\n";
+        return kExitOk;
+    }
     if (pairs.empty()) {
         std::vector<std::pair<std::string, std::string>> out;
         if (framed) {
@@ -277,6 +317,7 @@ int settings(Session& s, const Args& args) {
         else
             enterSetting(st, key, value);
     }
+    const std::uint16_t storedPort = d.record.port;
     const bool failed = framed ? applyFramedSettings(d) : applyPlainSettings(d);
     std::vector<std::pair<std::string, std::string>> written;
     for (const std::string& w : st.written) {
@@ -284,12 +325,28 @@ int settings(Session& s, const Args& args) {
         written.push_back({w.substr(0, eq), w.substr(eq + 1)});
     }
     printPairs(s, written);
+    // Without --restart the device holds the new values but runs on the
+    // old ones until it restarts; the stored port stays the one it listens on.
+    if (st.restartNeeded) {
+        for (const auto& [key, value] : written) {
+            if (!framed && !settingRestartsDevice(key)) continue;
+            s.err << "zeloctl: " << key << ": takes effect at the device's restart";
+            if (key == "telnetPort")
+                s.err << "; the stored port stays " << storedPort << " until then";
+            s.err << " ('zeloctl settings " << device << " --restart' restarts it)\n";
+        }
+    }
     std::string left;
     for (const std::string& k : st.changed) left += " " + k;
     for (std::size_t i = 0; i < st.centerRegisterChanged.size(); ++i)
         if (st.centerRegisterChanged[i]) left += " R" + std::to_string(230 + i);
     if (failed || !left.empty()) {
-        s.err << "zeloctl: not written:" << (left.empty() ? " (the device refused)" : left) << "\n";
+        if (left.empty())
+            s.err << "zeloctl: not written: the device refused the keys\n";
+        else
+            s.err << "zeloctl: not written:" << left
+                  << " (the device did not take the first of them in the apply order, or the "
+                     "connection was lost, and the apply stopped there)\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -310,7 +367,9 @@ std::vector<Command> connectionCommands() {
          true, status},
         {"power", "power DEVICE CMD...",
          "Logs in and sends each power command as the control window's buttons\n"
-         "do (PON1..POR8, PON0/POF0/POR0 for the whole unit, MPON/MPOF), then\n"
+         "do (PON1..POR8, PON0/POF0/POR0 for the whole unit, MPON/MPOF for the\n"
+         "master switch of HX-7200 and JB-81K: refused, exit 2, for models without\n"
+         "one), then\n"
          "reads the outlet states back and prints the outlet and master lines of\n"
          "'status'. A refused command ends the list (exit 1).",
          true, power},
@@ -320,8 +379,13 @@ std::vector<Command> connectionCommands() {
          "With pairs: sets them as changed and applies them in the device's\n"
          "fixed order, then WRITE (plain devices); framed devices take R230 to\n"
          "R235. Prints one key=value line per key written. A restart that the\n"
-         "changes need is made only with --restart. Exit 1 when a key was not\n"
-         "written.",
+         "changes need is made only with --restart; without it, each key that\n"
+         "waits for the restart is named on stderr, and a new telnetPort is stored\n"
+         "as the device's port only with the restart (until then the device still\n"
+         "listens on the old one). --restart alone restarts the device. Framed\n"
+         "report registers are printed with their names: R230 (report enable),\n"
+         "R231 (report address), R232 (report port), R233 (report interval).\n"
+         "Exit 1 when a key was not written.",
          true, settings},
     };
 }

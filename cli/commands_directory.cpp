@@ -1,6 +1,7 @@
 // zeloctl commands over the directory: the outline, the list rows, stored
 // records, and the changes the tree, the list and the property dialog make.
 #include <ostream>
+#include <set>
 
 #include "app/main_screen.h"
 #include "cli/cli.h"
@@ -103,10 +104,15 @@ int show(Session& s, const Args& args) {
         {"password", showPassword ? r.password : std::string("***")},
     };
     if (s.json) {
+        // Numbers stay numbers.
+        const std::set<std::string> numeric = {"modelCode", "groupId",     "port",
+                                               "updateTime", "unitId",     "temperature",
+                                               "temperatureState"};
         s.out << "{";
         for (std::size_t i = 0; i < keys.size(); ++i)
             s.out << (i ? "," : "") << jsonString(keys[i].first) << ":"
-                  << jsonString(cp932ToUtf8(keys[i].second));
+                  << (numeric.count(keys[i].first) ? keys[i].second
+                                                   : jsonString(cp932ToUtf8(keys[i].second)));
         s.out << "}\n";
     } else {
         for (const auto& [key, value] : keys) s.out << key << "=" << cp932ToUtf8(value) << "\n";
@@ -160,11 +166,41 @@ int set(Session& s, const Args& args) {
     const auto target = resolve(s, args[0], false, true);
     if (!target) return kExitUsage;
     DeviceRecord r = *s.directory.devices().find(target->id);
+    const DeviceRecord before = r;
+    // What the save rules made of a value, told on stderr.
+    std::vector<std::string> notes;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::size_t eq = args[i].find('=');
         if (eq == std::string::npos) return s.usage("expected FIELD=VALUE, got '" + args[i] + "'");
         const std::string field = args[i].substr(0, eq);
-        switch (applyPropertyField(r, field, utf8ToCp932(args[i].substr(eq + 1)))) {
+        const std::string value = utf8ToCp932(args[i].substr(eq + 1));
+        const EditResult result = applyPropertyField(r, field, value);
+        if (result == EditResult::Ok) {
+            const std::pair<const char*, const std::string*> texts[] = {
+                {"name", &r.name},       {"address", &r.addressText}, {"password", &r.password},
+                {"user", &r.loginName},  {"prompt", &r.prompt},       {"select", &r.selectNumber}};
+            for (const auto& [name, stored] : texts)
+                if (field == name && *stored != value)
+                    notes.push_back(field + ": cut to " + std::to_string(stored->size()) +
+                                    " bytes, the field's length: '" + cp932ToUtf8(*stored) + "'");
+            if (field == "port" && std::to_string(r.port) != value)
+                notes.push_back("port: " + value + " is above 65535; stored as " +
+                                std::to_string(r.port));
+            if (field == "mac" || field == "unit") {
+                if (isUnitIdModel(r.modelCode) && std::to_string(r.unitId) != value)
+                    notes.push_back(field + ": the terminal id is the number at the start: " +
+                                    std::to_string(r.unitId));
+                else if (field == "mac" && !isUnitIdModel(r.modelCode)) {
+                    if (r.macText != value)
+                        notes.push_back("mac: letters and digits kept, at most 12: " + r.macText);
+                    if (r.macText.size() != 12 ||
+                        r.macText.find_first_not_of("0123456789ABCDEF") != std::string::npos)
+                        notes.push_back("warning: mac: '" + r.macText +
+                                        "' is not a MAC address (twelve hex digits)");
+                }
+            }
+        }
+        switch (result) {
             case EditResult::Ok: break;
             case EditResult::UnknownField:
                 return s.usage("unknown field '" + field +
@@ -173,6 +209,23 @@ int set(Session& s, const Args& args) {
             case EditResult::BadValue: return s.usage("bad value for " + field);
         }
     }
+    if (r.modelCode != before.modelCode) {
+        // The model name follows the model; fields the new model does not
+        // use stay stored but are no longer used.
+        const ModelInfo& info = modelInfo(r.modelCode);
+        if (!info.newModelName.empty()) r.modelName = std::string(info.newModelName);
+        std::string dropped;
+        if (isUnitIdModel(before.modelCode) && !isUnitIdModel(r.modelCode) && r.unitId)
+            dropped += " unit (" + std::to_string(r.unitId) + ")";
+        if (isPromptModel(before.modelCode) && !isPromptModel(r.modelCode)) {
+            if (!r.prompt.empty()) dropped += " prompt (" + cp932ToUtf8(r.prompt) + ")";
+            if (!r.selectNumber.empty()) dropped += " select (" + cp932ToUtf8(r.selectNumber) + ")";
+        }
+        if (!dropped.empty())
+            notes.push_back("warning: model " + std::string(info.displayText) + " does not use" +
+                            dropped);
+    }
+    for (const std::string& n : notes) s.err << "zeloctl: " << n << "\n";
     if (!s.directory.saveDevice(r)) {
         s.err << "zeloctl: the item file could not be written\n";
         return kExitFailed;
@@ -229,7 +282,11 @@ std::vector<Command> directoryCommands() {
          true, addDevice},
         {"set", "set DEVICE FIELD=VALUE...",
          "Changes stored fields as the property dialog saves them. FIELDs: name,\n"
-         "model, address, port, mac, unit, password, user, prompt, select.",
+         "model, address, port, mac, unit, password, user, prompt, select. What\n"
+         "the save rules change (a cut text, a port above 65535, the letters and\n"
+         "digits of a MAC) is said on stderr, with a warning for a MAC that is not\n"
+         "twelve hex digits and for a model that does not use the unit, prompt or\n"
+         "select stored; modelName follows the model.",
          true, set},
         {"rename", "rename TARGET NAME", "Renames a group or a device.", true, rename},
         {"delete", "delete TARGET", "Deletes a group with its sub-groups, or a device.", true,

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <ostream>
 
 #include "common/frontend.h"
@@ -67,7 +68,11 @@ int listen(Session& s, const Args& args) {
 
     StatusStation& station = s.workspace.station();
     if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
-        s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
+        char where[24];
+        std::snprintf(where, sizeof where, "%u.%u.%u.%u:%u", address >> 24, (address >> 16) & 255,
+                      (address >> 8) & 255, address & 255, static_cast<unsigned>(port));
+        s.err << "zeloctl: cannot listen on UDP port " << port << " (" << where << ": "
+              << station.listenerError() << ")\n";
         restoreSignals();
         return kExitFailed;
     }
@@ -118,6 +123,9 @@ int listen(Session& s, const Args& args) {
     }
     restoreSignals();
     station.closeStatusListener();
+    for (const auto& [sender, n] : s.view.ignored)
+        s.err << "zeloctl: ignored " << n << (n == 1 ? " report" : " reports") << " from "
+              << sender << ": no device of the directory has it\n";
     if (s.json) s.out << "]\n";
     s.out.flush();
     return kExitOk;

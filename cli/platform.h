@@ -18,4 +18,8 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // A path from the command line (UTF-8) as the file functions take it.
 std::string filePath(const std::string& utf8);
 
+// Whether the user's locale is Japanese (LC_ALL, LC_MESSAGES or LANG
+// beginning with "ja"; on Windows the user's interface language).
+bool japaneseLocale();
+
 }  // namespace zelo::cli

@@ -18,6 +18,9 @@ public:
     // A status report from this device was accepted (whether or not it
     // carried anything that changes its row).
     virtual void reportAccepted(const DeviceRecord& record) { (void)record; }
+    // A status report named no device of the directory: `sender` is what it
+    // named ("MAC 008087100001", "unit 258").
+    virtual void reportIgnored(const std::string& sender) { (void)sender; }
     // The open device's outlet `index` (0-based) changed, or with -1 its
     // master power (the lamps and the enabling rules).
     virtual void outletsChanged(int index) = 0;

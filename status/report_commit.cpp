@@ -71,7 +71,10 @@ bool ReportCommit::commit(const DecodedReport& report) {
     Pass pass;
     if (report.layout != ReportLayout::Element) {
         pass.node = lookup_.findByUnit(report.unitId);
-        if (!pass.node) return false;
+        if (!pass.node) {
+            view_.reportIgnored("unit " + std::to_string(report.unitId));
+            return false;
+        }
         work_ = *pass.node;
         pass.outletsSeen = true;
         for (std::size_t i = 0; i < report.unitOutlets.size(); ++i)
@@ -95,7 +98,10 @@ bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // they set stays unless the device is the current one.
     pass.mac = macText(e.mac);
     pass.node = lookup_.findByMac(e.mac, pass.mac);
-    if (!pass.node) return false;
+    if (!pass.node) {
+        view_.reportIgnored("MAC " + pass.mac);
+        return false;
+    }
     work_ = *pass.node;
     if (sameMac(pass.mac, currentRecord_.macText))
         workStatus_ = static_cast<const PowerState&>(currentStatus_);
