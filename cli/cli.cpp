@@ -22,11 +22,24 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
       strings(workspace.strings()),
       directory(workspace.directory()) {}
 
-void CliFrontend::showError(int textId, int) { s_.fail(textId); }
+void CliFrontend::showError(int textId, int captionId) { showErrorDetail(textId, captionId, ""); }
 
 void CliFrontend::showErrorDetail(int textId, int, const std::string& detail) {
-    s_.err << "zeloctl: " << cp932ToUtf8(s_.strings.text(textId))
-           << (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")") << "\n";
+    const std::string line = "zeloctl: " + cp932ToUtf8(s_.strings.text(textId)) +
+                             (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")") + "\n";
+    if (!hold) {
+        s_.err << line;
+        return;
+    }
+    held.push_back(line);
+    heldIds.push_back(textId);
+}
+
+void CliFrontend::release() {
+    hold = false;
+    for (const std::string& line : held) s_.err << line;
+    held.clear();
+    heldIds.clear();
 }
 
 void CliView::eventLogFailed(const std::string& path) {

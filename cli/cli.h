@@ -31,6 +31,12 @@ public:
     void showErrorDetail(int textId, int captionId, const std::string& detail) override;
     bool askYesNo(int textId, int captionId, Icon icon) override;
     bool restart = false;
+    // While set, messages wait in `held` (their text ids in `heldIds`) until
+    // release() prints them: a first attempt may be followed by a second.
+    bool hold = false;
+    std::vector<std::string> held;
+    std::vector<int> heldIds;
+    void release();
 
 private:
     Session& s_;

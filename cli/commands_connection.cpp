@@ -3,6 +3,7 @@
 // (settings), over the same core calls the desktop program makes.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -18,11 +19,30 @@
 #include "connection/open_sequence.h"
 #include "connection/power_control.h"
 #include "directory/model_table.h"
+#include "settings/profile_file.h"
 
 namespace zelo::cli {
 namespace {
 
 using Args = std::vector<std::string>;
+
+// A telnetPort written without a restart: the port the device moves to at
+// its next restart, kept in ZELO.INI's [PendingPort] under the device's id
+// until the device is found there (0: none).
+constexpr const char* kPendingSection = "PendingPort";
+
+int pendingPort(const Session& s, std::uint32_t deviceId) {
+    const std::int64_t port =
+        ParseInt(readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
+    return port > 0 && port <= 65535 ? static_cast<int>(port) : 0;
+}
+
+void setPendingPort(Session& s, std::uint32_t deviceId, int port) {
+    if (pendingPort(s, deviceId) == port) return;
+    if (!writeProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId),
+                            port ? std::to_string(port) : std::string()))
+        s.err << "zeloctl: ZELO.INI could not be written\n";
+}
 
 // The device being handled for the length of a command: the Workspace's
 // current device, closed when the command ends.
@@ -36,13 +56,44 @@ public:
     ~DeviceLink() { current_.close(); }
 
     // The open sequence; an exit code other than 0 when it did not open.
-    int open() { return outcome(current_.open()); }
+    int open() { return outcome(viaPendingPort([this] { return current_.open(); })); }
     // The login alone (reset), as the control window's commands need it.
-    int login() { return outcome(current_.login()); }
+    int login() { return outcome(viaPendingPort([this] { return current_.login(); })); }
 
     bool framed() const { return dialectOf(session.record.modelCode) == Dialect::Framed; }
 
 private:
+    // A device that was given a new port may have restarted on it: when the
+    // stored port cannot be connected to, the new one is tried, and the
+    // record takes it once the device answers there.
+    OpenResult viaPendingPort(const std::function<OpenResult()>& attempt) {
+        const std::uint32_t id = session.record.deviceId;
+        const int pending = pendingPort(s_, id);
+        if (pending == 0) return attempt();
+        s_.frontend.hold = true;
+        OpenResult r = attempt();
+        if (r == OpenResult::Failed && s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
+            const std::uint16_t stored = session.record.port;
+            session.record.port = static_cast<std::uint16_t>(pending);
+            s_.frontend.held.clear();
+            s_.frontend.heldIds.clear();
+            r = attempt();
+            if (r == OpenResult::Opened) {
+                session.saveRecord();
+                setPendingPort(s_, id, 0);
+                s_.err << "zeloctl: the device answers on its new port " << pending
+                       << " (was " << stored << "), which is stored now\n";
+            } else {
+                session.record.port = stored;
+            }
+        } else if (r == OpenResult::Opened && session.status.settings.telnetPort > 0 &&
+                   session.status.settings.telnetPort != pending) {
+            setPendingPort(s_, id, 0);  // the device no longer means to move
+        }
+        s_.frontend.release();
+        return r;
+    }
+
     int outcome(OpenResult r) {
         switch (r) {
             case OpenResult::Opened:
@@ -277,16 +328,23 @@ int settings(Session& s, const Args& args) {
     DeviceSettings& st = d.status.settings;
 
     if (pairs.empty() && restart) {
-        // The device restarts with what it holds; a telnetPort that differs
-        // from the stored port may be a change waiting for this restart.
+        // The device restarts with what it holds: a port given to it before
+        // is where it listens from now on.
         const std::int64_t next = st.telnetPort;
         const std::uint16_t storedPort = d.record.port;
+        const int pending = pendingPort(s, *id);
         restartDevice(d);
         s.err << "zeloctl: the device restarts\n";
-        if (!framed && next > 0 && next != storedPort)
+        if (pending && pending != storedPort) {
+            d.record.port = static_cast<std::uint16_t>(pending);
+            d.saveRecord();
+            s.err << "zeloctl: the stored port is now " << pending << " (was " << storedPort << ")\n";
+        } else if (!framed && next > 0 && next != storedPort) {
             s.err << "zeloctl: its telnetPort is " << next << ", the stored port " << storedPort
                   << ": once it answers there, 'zeloctl set " << device << " port=" << next
                   << "'\n";
+        }
+        setPendingPort(s, *id, 0);
         return kExitOk;
     }
     if (pairs.empty()) {
@@ -327,12 +385,18 @@ int settings(Session& s, const Args& args) {
     printPairs(s, written);
     // Without --restart the device holds the new values but runs on the
     // old ones until it restarts; the stored port stays the one it listens on.
+    for (const auto& [key, value] : written) {
+        if (key != "telnetPort") continue;
+        setPendingPort(s, *id, st.restartNeeded ? static_cast<int>(st.telnetPort) : 0);
+    }
     if (st.restartNeeded) {
         for (const auto& [key, value] : written) {
             if (!framed && !settingRestartsDevice(key)) continue;
             s.err << "zeloctl: " << key << ": takes effect at the device's restart";
             if (key == "telnetPort")
-                s.err << "; the stored port stays " << storedPort << " until then";
+                s.err << "; the stored port stays " << storedPort
+                      << " until then (a command that finds no device there tries " << value
+                      << ")";
             s.err << " ('zeloctl settings " << device << " --restart' restarts it)\n";
         }
     }
@@ -382,9 +446,12 @@ std::vector<Command> connectionCommands() {
          "changes need is made only with --restart; without it, each key that\n"
          "waits for the restart is named on stderr, and a new telnetPort is stored\n"
          "as the device's port only with the restart (until then the device still\n"
-         "listens on the old one). --restart alone restarts the device. Framed\n"
-         "report registers are printed with their names: R230 (report enable),\n"
-         "R231 (report address), R232 (report port), R233 (report interval).\n"
+         "listens on the old one; a later command that cannot connect to the old\n"
+         "port tries the new one and stores it when the device answers there).\n"
+         "--restart alone restarts the device (and stores a new port given\n"
+         "before). Framed report registers are printed with their names: R230\n"
+         "(report enable), R231 (report address), R232 (report port), R233\n"
+         "(report interval).\n"
          "Exit 1 when a key was not written.",
          true, settings},
     };

@@ -22,7 +22,7 @@ const char* const kFleet =
     "[hx-32905]\nmodel = 3\nfirmware = 3.29.05\n[swd7kb]\nmodel = 9\n[swd12k]\nmodel = 11\n"
     "[locked]\nmodel = 11\nlocked = yes\n[refuser]\nmodel = 3\nfaults = refuse-password\n"
     "[jb]\nmodel = 5\nlogin = login\n[mover]\nmodel = 12\nrestart-ms = 100\n"
-    "[mover2]\nmodel = 12\nrestart-ms = 100\n";
+    "[mover2]\nmodel = 12\nrestart-ms = 100\n[mover3]\nmodel = 12\nrestart-ms = 100\n";
 
 class ZeloctlDevice : public ::testing::Test {
 protected:
@@ -154,10 +154,10 @@ TEST_F(ZeloctlDevice, FramedSettingsListRegistersAndWriteTheCentreGroup) {
 }
 
 // The unit keeps its console on the old port until it restarts: the stored
-// port follows only with the restart, and what waits for it is said.
-TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyWithTheRestart) {
-    addDevice("mover", 12);
-    addDevice("mover2", 12);
+// port follows with the restart (asked for, or found when the unit restarted
+// by itself), and what waits for it is said.
+TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyOnceTheDeviceListensThere) {
+    for (const char* unit : {"mover", "mover2", "mover3"}) addDevice(unit, 12);
     const std::string oldPort = std::to_string(sim.port("mover"));
     const std::string newPort = std::to_string(sim.port("mover") + 1000);
     RunResult r = run({"settings", "mover", "telnetPort=" + newPort});
@@ -168,13 +168,31 @@ TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyWithTheRestart) {
     EXPECT_EQ(run({"status", "mover"}).code, 0);  // still where it was
     r = run({"settings", "mover", "--restart"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("its telnetPort is " + newPort + ", the stored port " + oldPort), std::string::npos)
+    EXPECT_NE(r.err.find("the stored port is now " + newPort + " (was " + oldPort + ")"), std::string::npos)
         << r.err;
+    EXPECT_EQ(std::to_string(stored("mover").port), newPort);
+
     const std::string port2 = std::to_string(sim.port("mover2") + 1000);
     r = run({"settings", "mover2", "telnetPort=" + port2, "--restart"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(std::to_string(stored("mover2").port), port2);
+
+    // Restarted from its own console: the next command finds it on the new port.
+    const int old3 = sim.port("mover3"), port3 = old3 + 1000;
+    ASSERT_EQ(run({"settings", "mover3", "telnetPort=" + std::to_string(port3)}).code, 0);
+    test::LoopbackClient console;
+    ASSERT_TRUE(console.connect(old3));
+    ASSERT_TRUE(console.send("\r\ntavik\r\nCPURESET\r\n"));
+    bool up = false;
+    for (const std::int64_t end = test::steadyMs() + 10'000; !up && test::steadyMs() < end;)
+        up = test::LoopbackClient().connect(port3);
+    ASSERT_TRUE(up);
+    r = run({"status", "mover3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "zeloctl: the device answers on its new port " + std::to_string(port3) + " (was " +
+                         std::to_string(old3) + "), which is stored now\n");
+    EXPECT_EQ(stored("mover3").port, port3);
 }
 
 TEST_F(ZeloctlDevice, DeliverReachesEveryDeviceOfTheGroupsOnceWithItsResult) {
