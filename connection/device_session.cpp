@@ -126,10 +126,12 @@ bool DeviceSession::awaitReply(const ReplyWait& wait,
         const std::int64_t left = deadline - clock_.micros();
         if (left <= 0) {
             failed = waitTimedOut = true;
+            noteFailure("no answer in time");
             break;
         }
         if (connection.receiveChunk(left) < 0) {
             noteLoss();
+            noteFailure("the device closed the connection");
             failed = true;
             break;
         }

@@ -82,6 +82,7 @@ bool DeviceSession::loginFramed(bool reset) {
     }
 
     if (connection.sendAndWait(loginMode == 1 ? "ver\r\n" : "*\r\n")) {
+        noteFailure(connection.isOpen() ? "no answer in time" : "the device closed the connection");
         showErrorAndClose(msg::kBadCommunication);
         return true;
     }
