@@ -42,8 +42,9 @@ void CliFrontend::release() {
     heldIds.clear();
 }
 
-void CliView::eventLogFailed(const std::string& path) {
-    s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path) << std::endl;
+void CliView::eventLogFailed(const std::string& path, const std::string& reason) {
+    s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path)
+           << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
 }
 
 bool CliFrontend::askYesNo(int textId, int, Icon) {

@@ -52,7 +52,7 @@ public:
     void reportAccepted(const DeviceRecord& record) override {
         if (accepted) accepted->push_back(record);
     }
-    void eventLogFailed(const std::string& path) override;
+    void eventLogFailed(const std::string& path, const std::string& reason) override;
     void reportIgnored(const std::string& sender) override { ++ignored[sender]; }
     std::vector<DeviceRecord>* accepted = nullptr;
     std::map<std::string, std::size_t> ignored;  // reports per sender that named no device

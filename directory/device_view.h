@@ -32,8 +32,11 @@ public:
     virtual void connectingShown(const DeviceRecord& record) { (void)record; }
     virtual void connectingHidden() {}
     // A device's event log line could not be written to `path` (told once
-    // per file until a line goes there again).
-    virtual void eventLogFailed(const std::string& path) { (void)path; }
+    // per file until a line goes there again); `reason` in the system's
+    // words ("permission denied"), empty when not known.
+    virtual void eventLogFailed(const std::string& path, const std::string& reason) {
+        (void)path, (void)reason;
+    }
 };
 
 class NullDeviceView final : public DeviceView {

@@ -138,9 +138,11 @@ TEST_F(CommandLine, FailuresNameTheAddressPortAndReason) {
     ::close(held);
 }
 
-// Reports from units the directory does not know are counted per sender.
+// Reports from units the directory does not know are counted per sender; an
+// event log that cannot be written is named with the system's reason.
 TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
-    english();
+    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n[Log]\r\nLOGenable=1\r\nBaseDir=blocker\r\n");
+    writeBytes(data.file("blocker"), "a file where the logs' folder would be");
     ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
     ASSERT_EQ(run({"add-device", "Lab", "10", "swd"}).code, 0);
     ASSERT_EQ(run({"set", "swd", "unit=258"}).code, 0);
@@ -156,8 +158,10 @@ TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
     EXPECT_EQ(listen.wait(), 0);
     std::string err;
     while (listen.readLine(line, 5'000)) err += line + "\n";
-    EXPECT_EQ(err, "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
-                   "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
+    EXPECT_EQ(err, "zeloctl: the event log could not be written: " + data.file("blocker") +
+                       "/00000001.LOG (not a directory)\n"
+                       "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
+                       "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
     EXPECT_TRUE(contains(readBytes(scratch.file("out.txt")), "\tswd\t")) << readBytes(scratch.file("out.txt"));
 }
 
