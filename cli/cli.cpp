@@ -2,9 +2,9 @@
 
 #include <ostream>
 
+#include "common/file_replace.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
-#include "common/file_replace.h"
 #include "connection/device_settings.h"
 #include "directory/group_outline.h"
 #include "settings/profile_file.h"
@@ -22,7 +22,9 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
       strings(workspace.strings()),
       directory(workspace.directory()) {}
 
-void CliFrontend::showError(int textId, int captionId) { showErrorDetail(textId, captionId, ""); }
+void CliFrontend::showError(int textId, int captionId) {
+    showErrorDetail(textId, captionId, "");
+}
 
 void CliFrontend::showErrorDetail(int textId, int, const std::string& detail) {
     const std::string line = "zeloctl: " + cp932ToUtf8(s_.strings.text(textId)) +
@@ -58,7 +60,8 @@ bool directoryFileExists(const Session& s) {
 
 void keepLanguage(Session& s) {
     if (s.settings.languageGiven) return;
-    if (!writeProfileString(s.settings.iniPath, "ZELO", "Language", std::to_string(s.settings.language)))
+    if (!writeProfileString(s.settings.iniPath, "ZELO", "Language",
+                            std::to_string(s.settings.language)))
         s.err << "zeloctl: the language could not be written to ZELO.INI\n";
 }
 

@@ -5,11 +5,10 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <memory>
 
 #include "app/workspace.h"
 

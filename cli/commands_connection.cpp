@@ -32,8 +32,8 @@ using Args = std::vector<std::string>;
 constexpr const char* kPendingSection = "PendingPort";
 
 int pendingPort(const Session& s, std::uint32_t deviceId) {
-    const std::int64_t port =
-        ParseInt(readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
+    const std::int64_t port = ParseInt(
+        readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
     return port > 0 && port <= 65535 ? static_cast<int>(port) : 0;
 }
 
@@ -56,9 +56,13 @@ public:
     ~DeviceLink() { current_.close(); }
 
     // The open sequence; an exit code other than 0 when it did not open.
-    int open() { return outcome(viaPendingPort([this] { return current_.open(); })); }
+    int open() {
+        return outcome(viaPendingPort([this] { return current_.open(); }));
+    }
     // The login alone (reset), as the control window's commands need it.
-    int login() { return outcome(viaPendingPort([this] { return current_.login(); })); }
+    int login() {
+        return outcome(viaPendingPort([this] { return current_.login(); }));
+    }
 
     bool framed() const { return dialectOf(session.record.modelCode) == Dialect::Framed; }
 
@@ -72,7 +76,8 @@ private:
         if (pending == 0) return attempt();
         s_.frontend.hold = true;
         OpenResult r = attempt();
-        if (r == OpenResult::Failed && s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
+        if (r == OpenResult::Failed &&
+            s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
             const std::uint16_t stored = session.record.port;
             session.record.port = static_cast<std::uint16_t>(pending);
             s_.frontend.held.clear();
@@ -81,8 +86,8 @@ private:
             if (r == OpenResult::Opened) {
                 session.saveRecord();
                 setPendingPort(s_, id, 0);
-                s_.err << "zeloctl: the device answers on its new port " << pending
-                       << " (was " << stored << "), which is stored now\n";
+                s_.err << "zeloctl: the device answers on its new port " << pending << " (was "
+                       << stored << "), which is stored now\n";
             } else {
                 session.record.port = stored;
             }
@@ -253,9 +258,10 @@ bool registerKey(const std::string& key, std::uint32_t& number) {
 // What the report registers that zeloctl writes hold, as the control
 // window's report fields edit them.
 std::string registerName(const std::string& key) {
-    static const std::pair<const char*, const char*> names[] = {
-        {"R230", "report enable"}, {"R231", "report address"},
-        {"R232", "report port"},   {"R233", "report interval"}};
+    static const std::pair<const char*, const char*> names[] = {{"R230", "report enable"},
+                                                                {"R231", "report address"},
+                                                                {"R232", "report port"},
+                                                                {"R233", "report interval"}};
     for (const auto& [k, name] : names)
         if (key == k) return name;
     return {};
@@ -338,7 +344,8 @@ int settings(Session& s, const Args& args) {
         if (pending && pending != storedPort) {
             d.record.port = static_cast<std::uint16_t>(pending);
             d.saveRecord();
-            s.err << "zeloctl: the stored port is now " << pending << " (was " << storedPort << ")\n";
+            s.err << "zeloctl: the stored port is now " << pending << " (was " << storedPort
+                  << ")\n";
         } else if (!framed && next > 0 && next != storedPort) {
             s.err << "zeloctl: its telnetPort is " << next << ", the stored port " << storedPort
                   << ": once it answers there, 'zeloctl set " << device << " port=" << next
@@ -395,8 +402,7 @@ int settings(Session& s, const Args& args) {
             s.err << "zeloctl: " << key << ": takes effect at the device's restart";
             if (key == "telnetPort")
                 s.err << "; the stored port stays " << storedPort
-                      << " until then (a command that finds no device there tries " << value
-                      << ")";
+                      << " until then (a command that finds no device there tries " << value << ")";
             s.err << " ('zeloctl settings " << device << " --restart' restarts it)\n";
         }
     }

@@ -105,8 +105,8 @@ int show(Session& s, const Args& args) {
     };
     if (s.json) {
         // Numbers stay numbers.
-        const std::set<std::string> numeric = {"modelCode", "groupId",     "port",
-                                               "updateTime", "unitId",     "temperature",
+        const std::set<std::string> numeric = {"modelCode",       "groupId", "port",
+                                               "updateTime",      "unitId",  "temperature",
                                                "temperatureState"};
         s.out << "{";
         for (std::size_t i = 0; i < keys.size(); ++i)
@@ -177,8 +177,8 @@ int set(Session& s, const Args& args) {
         const EditResult result = applyPropertyField(r, field, value);
         if (result == EditResult::Ok) {
             const std::pair<const char*, const std::string*> texts[] = {
-                {"name", &r.name},       {"address", &r.addressText}, {"password", &r.password},
-                {"user", &r.loginName},  {"prompt", &r.prompt},       {"select", &r.selectNumber}};
+                {"name", &r.name},      {"address", &r.addressText}, {"password", &r.password},
+                {"user", &r.loginName}, {"prompt", &r.prompt},       {"select", &r.selectNumber}};
             for (const auto& [name, stored] : texts)
                 if (field == name && *stored != value)
                     notes.push_back(field + ": cut to " + std::to_string(stored->size()) +

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <ostream>
 
-#include "common/frontend.h"
 #include "cli/cli.h"
 #include "common/clock.h"
 #include "common/format.h"
+#include "common/frontend.h"
 #include "common/text_encoding.h"
 #include "status/status_station.h"
 
@@ -124,8 +124,8 @@ int listen(Session& s, const Args& args) {
     restoreSignals();
     station.closeStatusListener();
     for (const auto& [sender, n] : s.view.ignored)
-        s.err << "zeloctl: ignored " << n << (n == 1 ? " report" : " reports") << " from "
-              << sender << ": no device of the directory has it\n";
+        s.err << "zeloctl: ignored " << n << (n == 1 ? " report" : " reports") << " from " << sender
+              << ": no device of the directory has it\n";
     if (s.json) s.out << "]\n";
     s.out.flush();
     return kExitOk;

@@ -61,6 +61,8 @@ std::string filePath(const std::string& utf8) {
     return narrow(wide.c_str(), CP_ACP);
 }
 
-bool japaneseLocale() { return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE; }
+bool japaneseLocale() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+}
 
 }  // namespace zelo::cli

@@ -44,8 +44,10 @@ bool globalOption(const std::vector<std::string>& argument, std::size_t& i, std:
         dir = a.substr(6);
         if (dir.empty()) error = "--dir= needs a directory";
     } else if (a == "--dir") {
-        if (i + 1 >= argument.size()) error = "--dir needs a directory";
-        else dir = argument[++i];
+        if (i + 1 >= argument.size())
+            error = "--dir needs a directory";
+        else
+            dir = argument[++i];
     } else {
         return false;
     }

@@ -50,13 +50,26 @@ thread_local std::string lastFailure;
 // The reasons a user meets, in the words the POSIX build uses.
 void noteFailure(int error) {
     switch (error) {
-        case WSAECONNREFUSED: lastFailure = "connection refused"; break;
-        case WSAETIMEDOUT: lastFailure = "connection timed out"; break;
-        case WSAEHOSTUNREACH: lastFailure = "no route to host"; break;
-        case WSAENETUNREACH: lastFailure = "network is unreachable"; break;
-        case WSAEADDRNOTAVAIL: lastFailure = "cannot assign requested address"; break;
-        case WSAHOST_NOT_FOUND: lastFailure = "name or service not known"; break;
-        default: lastFailure = "Winsock error " + std::to_string(error);
+        case WSAECONNREFUSED:
+            lastFailure = "connection refused";
+            break;
+        case WSAETIMEDOUT:
+            lastFailure = "connection timed out";
+            break;
+        case WSAEHOSTUNREACH:
+            lastFailure = "no route to host";
+            break;
+        case WSAENETUNREACH:
+            lastFailure = "network is unreachable";
+            break;
+        case WSAEADDRNOTAVAIL:
+            lastFailure = "cannot assign requested address";
+            break;
+        case WSAHOST_NOT_FOUND:
+            lastFailure = "name or service not known";
+            break;
+        default:
+            lastFailure = "Winsock error " + std::to_string(error);
     }
 }
 

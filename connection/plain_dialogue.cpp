@@ -86,7 +86,8 @@ int DeviceSession::startPlainQueries() {
     failureDetail_.clear();
     if (query("?model")) {
         if (failureDetail_.empty())
-            noteFailure("the device is not a " + std::string(modelInfo(record.modelCode).displayText));
+            noteFailure("the device is not a " +
+                        std::string(modelInfo(record.modelCode).displayText));
         return msg::kBadCommunication;
     }
     if (query("XPOS") || query("DATE") || query("TIME")) return msg::kError;

@@ -163,8 +163,10 @@ bool applyFramedSettings(DeviceSession& session) {
 }
 
 void restartDevice(DeviceSession& session) {
-    if (isPromptModel(session.record.modelCode)) session.sendFramedCommand("CPURESET", true);
-    else session.sendPlainCommand("CPURESET");
+    if (isPromptModel(session.record.modelCode))
+        session.sendFramedCommand("CPURESET", true);
+    else
+        session.sendPlainCommand("CPURESET");
     session.status.settings.restartNeeded = false;
     PlainApply::restarted(session);
 }

@@ -88,8 +88,10 @@ std::vector<DeviceRecord> deliveryTargets(
     std::set<std::uint32_t> seenDevices, seenGroups;
     auto addDevice = [&](const DeviceRecord& r) {
         if (!seenDevices.insert(r.deviceId).second) return;
-        if (isDeliverable(r)) targets.push_back(r);
-        else if (skipped) skipped->push_back(r);
+        if (isDeliverable(r))
+            targets.push_back(r);
+        else if (skipped)
+            skipped->push_back(r);
     };
     std::function<void(int)> visit = [&](int index) {
         const GroupEntry& g = outline.entries[static_cast<std::size_t>(index)];

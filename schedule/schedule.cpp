@@ -89,7 +89,9 @@ bool goodWeekday(std::string_view f) {
     return f.empty() || f == "1-5" || f == "1-6" || (f.size() == 1 && f[0] >= '0' && f[0] <= '6');
 }
 
-bool goodAction(std::string_view f) { return f == "MPOR" || isPowerButtonText(f); }
+bool goodAction(std::string_view f) {
+    return f == "MPOR" || isPowerButtonText(f);
+}
 
 }  // namespace
 

@@ -86,15 +86,20 @@ int main(int argc, char** argv) {
         } else if (a == "--station") {
             station = value();
             if (!zelo::sim::ValidStation(station)) {
-                std::fprintf(stderr, "zelo-sim: --station takes HOST:PORT (port 1 to 65535), not '%s'\n",
+                std::fprintf(stderr,
+                             "zelo-sim: --station takes HOST:PORT (port 1 to 65535), not '%s'\n",
                              station.c_str());
                 return 2;
             }
-        } else if (a == "--interval") interval = number(0, 86400);
-        else if (a == "--rate") rate = number(0, 1000000);
+        } else if (a == "--interval")
+            interval = number(0, 86400);
+        else if (a == "--rate")
+            rate = number(0, 1000000);
         else if (a == "--bind") bind = value();
-        else if (a == "--control") controlPort = number(0, 65535);
-        else if (a == "--port-base") portBase = number(1, 65535);
+        else if (a == "--control")
+            controlPort = number(0, 65535);
+        else if (a == "--port-base")
+            portBase = number(1, 65535);
         else if (a == "--stdin") useStdin = true;
         else if (a == "--ports-file") portsFile = value();
         else if (a == "--quiet") quiet = true;

@@ -331,7 +331,8 @@ void SimServer::step(int timeoutMs) {
                 const bool background = isatty(fd) && tcgetpgrp(fd) != getpgrp();
                 char buf[1024];
                 const ssize_t got = background ? -1 : read(fd, buf, sizeof buf);
-                if (background || (got < 0 && (errno == EIO || errno == EINTR || errno == EAGAIN))) {
+                if (background ||
+                    (got < 0 && (errno == EIO || errno == EINTR || errno == EAGAIN))) {
                     epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
                     watches_.erase(fd);
                     commandResumeMs_ = now() + 250;

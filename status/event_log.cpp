@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "common/file_replace.h"
 #include "common/format.h"
 #include "directory/device_record.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 
 namespace zelo {
 namespace {

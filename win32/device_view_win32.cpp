@@ -45,8 +45,8 @@ void WindowDeviceView::eventLogFailed(const std::string& path, const std::string
     // and come back with every report.
     const MainWindow* main = app_.mainWindow();
     if (!main || !main->statusBar()) return;
-    const std::string text =
-        app_.strings().text(kTextEventLogFailed) + path + (reason.empty() ? "" : " (" + reason + ")");
+    const std::string text = app_.strings().text(kTextEventLogFailed) + path +
+                             (reason.empty() ? "" : " (" + reason + ")");
     SendMessageA(main->statusBar(), SB_SETTEXTA, kMessagePart,
                  reinterpret_cast<LPARAM>(text.c_str()));
 }

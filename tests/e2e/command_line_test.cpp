@@ -1,9 +1,8 @@
 // zeloctl and zelo-sim as a new user meets them: the conventions of their
 // command lines, what they say when a value is changed or a connection
 // fails, the language of their texts, and zelo-sim in a terminal's background.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -32,8 +31,10 @@ public:
         ::setenv("LC_ALL", value, 1);
     }
     ~Locale() {
-        if (had_) ::setenv("LC_ALL", saved_.c_str(), 1);
-        else ::unsetenv("LC_ALL");
+        if (had_)
+            ::setenv("LC_ALL", saved_.c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
     }
 
 private:
@@ -47,7 +48,9 @@ bool contains(const std::string& text, const std::string& part) {
 
 class CommandLine : public ::testing::Test {
 protected:
-    RunResult zeloctl(std::vector<std::string> args) { return test::runProgram(ZELOCTL_PATH, args, scratch); }
+    RunResult zeloctl(std::vector<std::string> args) {
+        return test::runProgram(ZELOCTL_PATH, args, scratch);
+    }
     RunResult run(std::vector<std::string> args) {
         args.insert(args.begin(), "--dir=" + data.path().string());
         return zeloctl(args);
@@ -65,7 +68,8 @@ TEST_F(CommandLine, GlobalOptionsVersionAndJsonNumbers) {
     ASSERT_EQ(zeloctl({"add-device", "Lab", "3", "hx", "--dir", data.path().string()}).code, 0);
     const RunResult json = zeloctl({"show", "hx", "--json", "--dir=" + data.path().string()});
     ASSERT_EQ(json.code, 0) << json.err;
-    for (const char* part : {"\"modelCode\":3,", "\"port\":23,", "\"temperatureState\":-1,", "\"name\":\"hx\""})
+    for (const char* part :
+         {"\"modelCode\":3,", "\"port\":23,", "\"temperatureState\":-1,", "\"name\":\"hx\""})
         EXPECT_TRUE(contains(json.out, part)) << part << " in " << json.out;
     const struct {
         std::vector<std::string> args;
@@ -100,8 +104,10 @@ TEST_F(CommandLine, SetSaysWhatTheSaveRulesChanged) {
     for (const auto& row : rows) {
         const RunResult r = run({"set", "device:1", row.field});
         EXPECT_EQ(r.code, 0) << row.field;
-        if (row.err.empty()) EXPECT_EQ(r.err, "") << row.field;
-        else EXPECT_TRUE(contains(r.err, "zeloctl: " + row.err)) << row.field << ": " << r.err;
+        if (row.err.empty())
+            EXPECT_EQ(r.err, "") << row.field;
+        else
+            EXPECT_TRUE(contains(r.err, "zeloctl: " + row.err)) << row.field << ": " << r.err;
     }
     const std::string shown = run({"show", "device:1"}).out;
     EXPECT_TRUE(contains(shown, "modelName=SWD-12K\nmodelCode=11\n")) << shown;
@@ -141,28 +147,32 @@ TEST_F(CommandLine, FailuresNameTheAddressPortAndReason) {
 // Reports from units the directory does not know are counted per sender; an
 // event log that cannot be written is named with the system's reason.
 TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
-    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n[Log]\r\nLOGenable=1\r\nBaseDir=blocker\r\n");
+    writeBytes(data.file("ZELO.INI"),
+               "[ZELO]\r\nLanguage=1\r\n[Log]\r\nLOGenable=1\r\nBaseDir=blocker\r\n");
     writeBytes(data.file("blocker"), "a file where the logs' folder would be");
     ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
     ASSERT_EQ(run({"add-device", "Lab", "10", "swd"}).code, 0);
     ASSERT_EQ(run({"set", "swd", "unit=258"}).code, 0);
     test::ChildProcess listen;
-    ASSERT_TRUE(listen.start({ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", "0", "--bind",
-                              "127.0.0.1", "--count", "1"},
+    ASSERT_TRUE(listen.start({ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", "0",
+                              "--bind", "127.0.0.1", "--count", "1"},
                              scratch.file("out.txt"), "|"));
     std::string line;
     ASSERT_TRUE(listen.readLine(line, 10'000) && contains(line, "port ")) << line;
     const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(line.find("port ") + 5)));
     test::UdpSender sender;
-    for (unsigned unit : {999u, 7u, 999u, 258u}) ASSERT_TRUE(sender.send(port, test::tableReport(unit, {{1, 0}})));
+    for (unsigned unit : {999u, 7u, 999u, 258u})
+        ASSERT_TRUE(sender.send(port, test::tableReport(unit, {{1, 0}})));
     EXPECT_EQ(listen.wait(), 0);
     std::string err;
     while (listen.readLine(line, 5'000)) err += line + "\n";
-    EXPECT_EQ(err, "zeloctl: the event log could not be written: " + data.file("blocker") +
-                       "/00000001.LOG (not a directory)\n"
-                       "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
-                       "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
-    EXPECT_TRUE(contains(readBytes(scratch.file("out.txt")), "\tswd\t")) << readBytes(scratch.file("out.txt"));
+    EXPECT_EQ(err,
+              "zeloctl: the event log could not be written: " + data.file("blocker") +
+                  "/00000001.LOG (not a directory)\n"
+                  "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
+                  "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
+    EXPECT_TRUE(contains(readBytes(scratch.file("out.txt")), "\tswd\t"))
+        << readBytes(scratch.file("out.txt"));
 }
 
 // Without a Language in ZELO.INI the texts follow the locale, and a data
@@ -235,7 +245,8 @@ TEST_F(CommandLine, ZeloSimWithStdinInATerminalsBackgroundKeepsRunning) {
             ::setpgid(0, 0);
             ::dup2(slave, 0);
             ::dup2(out[1], 1);
-            ::execl(ZELO_SIM_PATH, ZELO_SIM_PATH, fleet.c_str(), "--stdin", "--control", "0", nullptr);
+            ::execl(ZELO_SIM_PATH, ZELO_SIM_PATH, fleet.c_str(), "--stdin", "--control", "0",
+                    nullptr);
             ::_exit(127);
         }
         int status = 0;

@@ -94,7 +94,8 @@ TEST_F(ZeloctlDevice, FailuresAndTheirExitCodes) {
         EXPECT_EQ(run(usage).code, 2) << usage.back();
     r = run({"power", "nowhere", "PON1", "mpof"});  // refused before anything is sent
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos)
+        << r.err;
     ASSERT_EQ(run({"set", "nowhere", "address=127.0.0.1", "port=1"}).code, 0);
     r = run({"status", "nowhere"});
     EXPECT_EQ(r.code, 1);
@@ -163,12 +164,16 @@ TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyOnceTheDeviceListensThere) {
     RunResult r = run({"settings", "mover", "telnetPort=" + newPort});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(std::to_string(stored("mover").port), oldPort);
-    EXPECT_NE(r.err.find("telnetPort: takes effect at the device's restart; the stored port stays " + oldPort),
-              std::string::npos) << r.err;
+    EXPECT_NE(
+        r.err.find("telnetPort: takes effect at the device's restart; the stored port stays " +
+                   oldPort),
+        std::string::npos)
+        << r.err;
     EXPECT_EQ(run({"status", "mover"}).code, 0);  // still where it was
     r = run({"settings", "mover", "--restart"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.err.find("the stored port is now " + newPort + " (was " + oldPort + ")"), std::string::npos)
+    EXPECT_NE(r.err.find("the stored port is now " + newPort + " (was " + oldPort + ")"),
+              std::string::npos)
         << r.err;
     EXPECT_EQ(std::to_string(stored("mover").port), newPort);
 
@@ -190,8 +195,8 @@ TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyOnceTheDeviceListensThere) {
     ASSERT_TRUE(up);
     r = run({"status", "mover3"});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "zeloctl: the device answers on its new port " + std::to_string(port3) + " (was " +
-                         std::to_string(old3) + "), which is stored now\n");
+    EXPECT_EQ(r.err, "zeloctl: the device answers on its new port " + std::to_string(port3) +
+                         " (was " + std::to_string(old3) + "), which is stored now\n");
     EXPECT_EQ(stored("mover3").port, port3);
 }
 
@@ -225,7 +230,8 @@ TEST_F(ZeloctlDevice, DeliverUsageErrorsWriteNoLogAndARefusedLineIsNamed) {
     EXPECT_EQ(run({"deliver", data.file("week.shx"), "Lab", "--parallel", "0"}).code, 2);
     EXPECT_FALSE(std::filesystem::exists(data.file("ZELO.LOG")));
     // Line 2 names an outlet the unit lacks: the device refuses it, the lines before it stay.
-    test::writeBytes(data.file("twice.shx"), "8:30,5/1,,PON1\r\n9:00,5/1,,PON2\r\n9:30,5/1,,PON8\r\n");
+    test::writeBytes(data.file("twice.shx"),
+                     "8:30,5/1,,PON1\r\n9:00,5/1,,PON2\r\n9:30,5/1,,PON8\r\n");
     const RunResult r = run({"deliver", data.file("twice.shx"), "hx"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "1\thx\tAbnormal\tupload line 2\n");
@@ -252,7 +258,8 @@ TEST_F(ZeloctlDevice, TheGuidesScheduleExampleIsTakenAndABadFileRefusedBeforeThe
         std::string file, err;
     } bad[] = {
         {"TIME,DATE,WEEKDAY,ACTION\n" + example, "line 1: the time is not HH:MM"},
-        {example + "\n25:00,05/01,,PON1\n", "line " + std::to_string(entries + 1) + " is empty and entries follow"},
+        {example + "\n25:00,05/01,,PON1\n",
+         "line " + std::to_string(entries + 1) + " is empty and entries follow"},
         {"08:30,05/01,,PON1\n09:00,05/01,,LAMP\n", "line 2: the action is not a power command"},
     };
     for (const auto& row : bad) {

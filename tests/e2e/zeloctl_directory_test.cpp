@@ -119,8 +119,10 @@ TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis)
     EXPECT_EQ(file("ZELO_DIR.DAT"),
               "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
     EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
-    if (saved) ::setenv("LC_ALL", was.c_str(), 1);
-    else ::unsetenv("LC_ALL");
+    if (saved)
+        ::setenv("LC_ALL", was.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
 }
 
 // zeloctl listen ends by its time, or at once when its port is taken. (Stopped

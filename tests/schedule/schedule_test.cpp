@@ -65,12 +65,15 @@ TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
 
 TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
     std::string full;
-    for (int i = 0; i < 201; ++i) full += std::to_string(i / 60) + ":" + std::to_string(i % 60) + ",1/1,,PON1\n";
+    for (int i = 0; i < 201; ++i)
+        full += std::to_string(i / 60) + ":" + std::to_string(i % 60) + ",1/1,,PON1\n";
     const struct {
         std::string text;
         int line, textId;
     } rows[] = {
-        {"8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n18:00,2027/12/24,1-5,POF2,note\r\n22:15,10/01,3,POR3\r\n\r\n", 0, 0},
+        {"8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n18:00,2027/12/24,1-5,POF2,note\r\n22:15,10/"
+         "01,3,POR3\r\n\r\n",
+         0, 0},
         {"", 0, 0},
         {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, kTextScheduleBadTime},
         {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, kTextScheduleBadTime},
