@@ -80,7 +80,8 @@ private:
             s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
             const std::uint16_t stored = session.record.port;
             session.record.port = static_cast<std::uint16_t>(pending);
-            s_.frontend.held.clear();
+            std::vector<std::string> first;
+            first.swap(s_.frontend.held);
             s_.frontend.heldIds.clear();
             r = attempt();
             if (r == OpenResult::Opened) {
@@ -89,7 +90,9 @@ private:
                 s_.err << "zeloctl: the device answers on its new port " << pending << " (was "
                        << stored << "), which is stored now\n";
             } else {
+                // Neither port answered: both attempts are told.
                 session.record.port = stored;
+                s_.frontend.held.insert(s_.frontend.held.begin(), first.begin(), first.end());
             }
         } else if (r == OpenResult::Opened && session.status.settings.telnetPort > 0 &&
                    session.status.settings.telnetPort != pending) {
