@@ -78,6 +78,12 @@ struct Session {
 
     // Prints "zeloctl: MESSAGE" on stderr and returns the usage exit code.
     int usage(const std::string& message) const;
+    // One of zeloctl's own texts in the configured language: Japanese for
+    // Language 0, English for any other (the usage lines and --help stay
+    // English).
+    std::string say(const char* english, const char* japanese) const {
+        return settings.language == 0 ? japanese : english;
+    }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.
     int fail(int textId, int code = kExitFailed) const;

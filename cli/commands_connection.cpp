@@ -41,7 +41,7 @@ void setPendingPort(Session& s, std::uint32_t deviceId, int port) {
     if (pendingPort(s, deviceId) == port) return;
     if (!writeProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId),
                             port ? std::to_string(port) : std::string()))
-        s.err << "zeloctl: ZELO.INI could not be written\n";
+        s.err << "zeloctl: " << s.say("ZELO.INI could not be written", "ZELO.INI を書き込めません") << "\n";
 }
 
 // The device being handled for the length of a command: the Workspace's
@@ -87,8 +87,10 @@ private:
             if (r == OpenResult::Opened) {
                 session.saveRecord();
                 setPendingPort(s_, id, 0);
-                s_.err << "zeloctl: the device answers on its new port " << pending << " (was "
-                       << stored << "), which is stored now\n";
+                s_.err << "zeloctl: "
+                       << s_.say("the device answers on its new port ", "デバイスは新しいポート ")
+                       << pending << s_.say(" (was ", " で応答しました (以前は ") << stored
+                       << s_.say("), which is stored now", ")。このポートを保存しました") << "\n";
             } else {
                 // Neither port answered: both attempts are told.
                 session.record.port = stored;
@@ -107,7 +109,8 @@ private:
             case OpenResult::Opened:
                 return kExitOk;
             case OpenResult::NeedsProperties:
-                return s_.usage("the device has no address or port (see 'zeloctl set')");
+                return s_.usage(s_.say("the device has no address or port (see 'zeloctl set')",
+                                       "デバイスにアドレスまたはポートがありません ('zeloctl set' を参照)"));
             case OpenResult::NotSupported:  // message 193 is shown
             case OpenResult::Failed:
                 return kExitFailed;
@@ -198,8 +201,8 @@ int power(Session& s, const Args& args) {
             if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
         if (!isPowerButtonText(c))
             return s.usage("'" + args[i] +
-                           "' is not a power command (PON1..POR8, PON0, POF0, "
-                           "POR0, MPON, MPOF)");
+                           s.say("' is not a power command", "' は電源コマンドではありません") +
+                           " (PON1..POR8, PON0, POF0, POR0, MPON, MPOF)");
         commands.push_back(c);
     }
     const auto id = deviceArgument(s, args[0]);
@@ -210,8 +213,10 @@ int power(Session& s, const Args& args) {
     for (const std::string& c : commands)
         if ((c == "MPON" || c == "MPOF") && !isPromptModel(model))
             return s.usage(c + ": " + args[0] + " (" + std::string(modelInfo(model).displayText) +
-                           ") has no master switch; it would switch every outlet (PON0/POF0 "
-                           "do that by name)");
+                           s.say(") has no master switch; it would switch every outlet (PON0/POF0 "
+                                 "do that by name)",
+                                 ") にはマスタースイッチがありません。すべてのコンセントが切り替わ"
+                                 "ります (それには PON0/POF0 を使ってください)"));
     DeviceLink link(s, *id, false);
     if (const int rc = link.login()) return rc;
     DeviceSession& d = link.session;
@@ -223,7 +228,9 @@ int power(Session& s, const Args& args) {
         bool failed = sendPowerCommand(d, c, true);
         if (!failed && link.framed()) failed = d.awaitFramedReply(std::nullopt);
         if (failed) {
-            s.err << "zeloctl: " << c << ": the device did not take the command\n";
+            s.err << "zeloctl: " << c << ": "
+                  << s.say("the device did not take the command", "デバイスがコマンドを受け付けませんでした")
+                  << "\n";
             rc = kExitFailed;
             break;
         }
@@ -298,7 +305,8 @@ int settings(Session& s, const Args& args) {
             device = a;
         else {
             const std::size_t eq = a.find('=');
-            if (eq == std::string::npos || eq == 0) return s.usage("'" + a + "' is not KEY=VALUE");
+            if (eq == std::string::npos || eq == 0)
+                return s.usage("'" + a + s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
             pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
         }
     }
@@ -323,11 +331,11 @@ int settings(Session& s, const Args& args) {
             case EntryResult::Ok:
                 break;
             case EntryResult::UnknownKey:
-                return s.usage("unknown setting '" + key + "'");
+                return s.usage(s.say("unknown setting '", "不明な設定 '") + key + "'");
             case EntryResult::ReadOnly:
-                return s.usage("'" + key + "' cannot be written");
+                return s.usage("'" + key + s.say("' cannot be written", "' は書き込めません"));
             case EntryResult::BadValue:
-                return s.usage("'" + key + "': malformed value");
+                return s.usage("'" + key + s.say("': malformed value", "': 値の形が正しくありません"));
         }
     }
 
@@ -343,16 +351,17 @@ int settings(Session& s, const Args& args) {
         const std::uint16_t storedPort = d.record.port;
         const int pending = pendingPort(s, *id);
         restartDevice(d);
-        s.err << "zeloctl: the device restarts\n";
+        s.err << "zeloctl: " << s.say("the device restarts", "デバイスを再起動します") << "\n";
         if (pending && pending != storedPort) {
             d.record.port = static_cast<std::uint16_t>(pending);
             d.saveRecord();
-            s.err << "zeloctl: the stored port is now " << pending << " (was " << storedPort
-                  << ")\n";
+            s.err << "zeloctl: " << s.say("the stored port is now ", "保存したポートは ") << pending
+                  << s.say(" (was ", " になりました (以前は ") << storedPort << ")\n";
         } else if (!framed && next > 0 && next != storedPort) {
-            s.err << "zeloctl: its telnetPort is " << next << ", the stored port " << storedPort
-                  << ": once it answers there, 'zeloctl set " << device << " port=" << next
-                  << "'\n";
+            s.err << "zeloctl: " << s.say("its telnetPort is ", "デバイスの telnetPort は ") << next
+                  << s.say(", the stored port ", "、保存したポートは ") << storedPort
+                  << s.say(": once it answers there, ", "です。そのポートで応答したら ")
+                  << "'zeloctl set " << device << " port=" << next << "'\n";
         }
         setPendingPort(s, *id, 0);
         return kExitOk;
@@ -402,11 +411,15 @@ int settings(Session& s, const Args& args) {
     if (st.restartNeeded) {
         for (const auto& [key, value] : written) {
             if (!framed && !settingRestartsDevice(key)) continue;
-            s.err << "zeloctl: " << key << ": takes effect at the device's restart";
+            s.err << "zeloctl: " << key << ": "
+                  << s.say("takes effect at the device's restart", "デバイスの再起動で有効になります");
             if (key == "telnetPort")
-                s.err << "; the stored port stays " << storedPort
-                      << " until then (a command that finds no device there tries " << value << ")";
-            s.err << " ('zeloctl settings " << device << " --restart' restarts it)\n";
+                s.err << s.say("; the stored port stays ", "。それまで保存したポートは ") << storedPort
+                      << s.say(" until then (a command that finds no device there tries ",
+                               " のままです (そこで応答がなければ次のコマンドは ")
+                      << value << s.say(")", " を試します)");
+            s.err << " ('zeloctl settings " << device << " --restart'"
+                  << s.say(" restarts it)", " で再起動)") << "\n";
         }
     }
     std::string left;
@@ -415,11 +428,17 @@ int settings(Session& s, const Args& args) {
         if (st.centerRegisterChanged[i]) left += " R" + std::to_string(230 + i);
     if (failed || !left.empty()) {
         if (left.empty())
-            s.err << "zeloctl: not written: the device refused the keys\n";
+            s.err << "zeloctl: "
+                  << s.say("not written: the device refused the keys",
+                           "書き込めませんでした: デバイスが拒否しました")
+                  << "\n";
         else
-            s.err << "zeloctl: not written:" << left
-                  << " (the device did not take the first of them in the apply order, or the "
-                     "connection was lost, and the apply stopped there)\n";
+            s.err << "zeloctl: " << s.say("not written:", "書き込めませんでした:") << left
+                  << s.say(" (the device did not take the first of them in the apply order, or "
+                           "the connection was lost, and the apply stopped there)",
+                           " (書き込み順で最初のキーをデバイスが受け付けなかったか、接続が切れたた"
+                           "め、そこで中止しました)")
+                  << "\n";
         return kExitFailed;
     }
     return kExitOk;

@@ -43,9 +43,9 @@ int deliver(Session& s, const Args& args) {
     Args rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--parallel") {
-            if (i + 1 >= args.size()) return s.usage("--parallel needs a number");
+            if (i + 1 >= args.size()) return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
             const std::int64_t k = ParseInt(args[++i]);
-            if (k < 1 || k > 256) return s.usage("--parallel takes 1 to 256");
+            if (k < 1 || k > 256) return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
             parallel = static_cast<int>(k);
         } else {
             rest.push_back(args[i]);
@@ -63,19 +63,26 @@ int deliver(Session& s, const Args& args) {
     // would not take whole never clears a device's schedule.
     ScheduleFault fault;
     if (!loadScheduleFromPath(filePath(rest[0]), s.workspace.schedule(), fault)) {
-        if (!fault) return s.usage("cannot read the schedule file " + rest[0]);
+        if (!fault)
+            return s.usage(s.say("cannot read the schedule file ", "スケジュールファイルを読めません: ") +
+                           rest[0]);
         char text[512];
         std::snprintf(text, sizeof text, s.strings.text(fault.textId).c_str(), fault.line);
         return s.usage(rest[0] + ": " + cp932ToUtf8(text));
     }
     if (s.workspace.schedule().count == 0)
-        s.err << "zeloctl: warning: " << rest[0]
-              << " holds no entries: each device's schedule is cleared\n";
+        s.err << "zeloctl: " << s.say("warning: ", "警告: ") << rest[0]
+              << s.say(" holds no entries: each device's schedule is cleared",
+                       " にはエントリがありません。各デバイスのスケジュールは消去されます")
+              << "\n";
     std::vector<DeviceRecord> skipped;
     deliveryTargets(s.directory, selection, &skipped);
     for (const DeviceRecord& r : skipped)
-        s.err << "zeloctl: " << cp932ToUtf8(r.name) << ": skipped: "
-              << (isPromptModel(r.modelCode) ? "has no address or port" : "takes no schedules")
+        s.err << "zeloctl: " << cp932ToUtf8(r.name) << ": "
+              << (isPromptModel(r.modelCode)
+                      ? s.say("skipped: has no address or port",
+                              "スキップ: アドレスまたはポートがありません")
+                      : s.say("skipped: takes no schedules", "スキップ: スケジュールを受け取りません"))
               << "\n";
 
     const auto walk = s.workspace.startDelivery(selection);

@@ -124,8 +124,13 @@ int listen(Session& s, const Args& args) {
     restoreSignals();
     station.closeStatusListener();
     for (const auto& [sender, n] : s.view.ignored)
-        s.err << "zeloctl: ignored " << n << (n == 1 ? " report" : " reports") << " from " << sender
-              << ": no device of the directory has it\n";
+        s.err << "zeloctl: "
+              << (s.settings.language == 0
+                      ? sender + " からのレポート " + std::to_string(n) +
+                            " 件を無視しました: ディレクトリにこのデバイスはありません"
+                      : "ignored " + std::to_string(n) + (n == 1 ? " report" : " reports") +
+                            " from " + sender + ": no device of the directory has it")
+              << "\n";
     if (s.json) s.out << "]\n";
     s.out.flush();
     return kExitOk;

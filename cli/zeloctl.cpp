@@ -26,7 +26,8 @@ void printHelp(std::ostream& out) {
            "new root's name) are in the Language of ZELO.INI (0 Japanese, 1 English,\n"
            "2 Esperanto); without one, Japanese when the locale (LC_ALL, LC_MESSAGES,\n"
            "LANG) begins with ja, else English, and a data directory zeloctl creates\n"
-           "gets that Language written. zeloctl's own usage texts are English.\n\n"
+           "gets that Language written. zeloctl's own messages are Japanese for\n"
+           "Language 0 and English otherwise; usage lines and this help are English.\n\n"
            "commands:\n";
     for (const auto& c : commands()) out << "  " << c.synopsis << "\n";
     out << "\n'zeloctl COMMAND --help' describes one command.\n"

@@ -175,22 +175,27 @@ TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
         << readBytes(scratch.file("out.txt"));
 }
 
-// Without a Language in ZELO.INI the texts follow the locale, and a data
-// directory zeloctl starts keeps that language.
+// Without a Language in ZELO.INI the texts, zeloctl's own messages among
+// them, follow the locale, and a data directory zeloctl starts keeps that
+// language.
 TEST_F(CommandLine, TheLanguageFollowsTheLocaleAndANewDirectoryKeepsIt) {
     const struct {
         const char* locale;
         const char* root;
         const char* ini;
+        const char* unknown;
     } rows[] = {
-        {"C", "Root", "[ZELO]\r\nLanguage=1\r\n"},
-        {"ja_JP.UTF-8", "\xe8\xa6\x8f\xe5\xae\x9a", "[ZELO]\r\nLanguage=0\r\n"},
+        {"C", "Root", "[ZELO]\r\nLanguage=1\r\n", "zeloctl: no device named 'nobody'\n"},
+        {"ja_JP.UTF-8", "\xe8\xa6\x8f\xe5\xae\x9a", "[ZELO]\r\nLanguage=0\r\n",
+         "zeloctl: \xe3\x83\x87\xe3\x83\x90\xe3\x82\xa4\xe3\x82\xb9 'nobody' "
+         "\xe3\x81\xaf\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\n"},
     };
     for (const auto& row : rows) {
         test::TempDir dir;
         const std::string at = "--dir=" + dir.path().string();
         Locale locale(row.locale);
         EXPECT_EQ(zeloctl({at, "tree"}).out, std::string("0\t0\t") + row.root + "\n");
+        EXPECT_EQ(zeloctl({at, "show", "nobody"}).err, row.unknown);
         ASSERT_EQ(zeloctl({at, "add-group", "0", "Lab"}).code, 0);
         EXPECT_EQ(readBytes(dir.file("ZELO.INI")).substr(0, 20), row.ini);
         Locale other(row.locale[0] == 'C' ? "ja_JP.UTF-8" : "C");  // the file decides now
