@@ -37,11 +37,14 @@ const char kUsage[] =
     "  --quiet              do not list the units at start\n"
     "\n"
     "control commands (control socket or --stdin), one per line:\n"
-    "  list | show DEV | outlet DEV N on|off | master DEV on|off\n"
+    "  help | list | show DEV | outlet DEV N on|off | master DEV on|off\n"
     "  temp DEV DEGREES [STATE] | sensor DEV on|off | ping DEV N trip | ping DEV N STATE [REBOOTS]\n"
     "  offline DEV [refuse|silent] | online DEV | lock DEV on|off | fault DEV SPEC|none\n"
     "  report DEV | rate N | quit\n"
-    "DEV is a unit's name or #INDEX. Every reply ends with a line OK or ERR reason.\n";
+    "DEV is a unit's name or #INDEX. Every reply ends with a line OK or ERR reason.\n"
+    "\n"
+    "exit status: 0 after quit or SIGINT/SIGTERM, 1 when a port cannot be bound,\n"
+    "2 for a bad option or fleet file.\n";
 
 zelo::sim::SimServer* gServer = nullptr;
 
