@@ -2,9 +2,12 @@
 
 #include <ostream>
 
+#include "common/file_replace.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
 #include "connection/device_settings.h"
+#include "directory/group_outline.h"
+#include "settings/profile_file.h"
 
 namespace zelo::cli {
 
@@ -19,14 +22,48 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
       strings(workspace.strings()),
       directory(workspace.directory()) {}
 
-void CliFrontend::showError(int textId, int) { s_.fail(textId); }
+void CliFrontend::showError(int textId, int captionId) {
+    showErrorDetail(textId, captionId, "");
+}
 
-void CliView::eventLogFailed(const std::string& path) {
-    s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path) << std::endl;
+void CliFrontend::showErrorDetail(int textId, int, const std::string& detail) {
+    const std::string line = "zeloctl: " + cp932ToUtf8(s_.strings.text(textId)) +
+                             (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")") + "\n";
+    if (!hold) {
+        s_.err << line;
+        return;
+    }
+    held.push_back(line);
+    heldIds.push_back(textId);
+}
+
+void CliFrontend::release() {
+    hold = false;
+    for (const std::string& line : held) s_.err << line;
+    held.clear();
+    heldIds.clear();
+}
+
+void CliView::eventLogFailed(const std::string& path, const std::string& reason) {
+    s_.err << "zeloctl: " << s_.say("the event log could not be written: ", "イベントログを書き込めません: ")
+           << cp932ToUtf8(path)
+           << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
 }
 
 bool CliFrontend::askYesNo(int textId, int, Icon) {
     return textId == kRestartQuestion ? restart : true;
+}
+
+bool directoryFileExists(const Session& s) {
+    std::string data;
+    return readWholeFile(s.dataDir + kDirectoryFileName, data);
+}
+
+void keepLanguage(Session& s) {
+    if (s.settings.languageGiven) return;
+    if (!writeProfileString(s.settings.iniPath, "ZELO", "Language",
+                            std::to_string(s.settings.language)))
+        s.err << "zeloctl: " << s.say("the language could not be written to ZELO.INI", "ZELO.INI に言語を書き込めません") << "\n";
 }
 
 int Session::usage(const std::string& message) const {
@@ -82,8 +119,8 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
     std::vector<std::string> described;
     auto add = [&](bool isGroup, std::uint32_t id, const std::string& name) {
         found.push_back({isGroup, id});
-        described.push_back(std::string(isGroup ? "group " : "device ") + std::to_string(id) +
-                            " (" + cp932ToUtf8(name) + ")");
+        described.push_back(s.say(isGroup ? "group " : "device ", isGroup ? "グループ " : "デバイス ") +
+                            std::to_string(id) + " (" + cp932ToUtf8(name) + ")");
     };
     const std::int64_t number = ParseInt(text);
     if (!text.empty() && number >= 0) {
@@ -108,16 +145,20 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
                 if (r.name == stored && s.directory.outline().indexOf(r.groupId) >= 0)
                     add(false, r.deviceId, r.name);
     }
-    const char* what = groups && devices ? "group or device" : groups ? "group" : "device";
+    const std::string what = groups && devices ? s.say("group or device", "グループまたはデバイス")
+                             : groups          ? s.say("group", "グループ")
+                                               : s.say("device", "デバイス");
     if (found.empty()) {
-        s.usage(std::string("no ") + what + " named '" + arg + "'");
+        s.usage(s.say("no ", "") + what + s.say(" named '", " '") + arg +
+                s.say("'", "' はありません"));
         return std::nullopt;
     }
     if (found.size() > 1) {
         std::string list;
         for (const std::string& d : described) list += "\n  " + d;
-        s.usage("'" + arg + "' is ambiguous; candidates:" + list +
-                "\n  (name one by id, as group:ID or device:ID)");
+        s.usage("'" + arg + s.say("' is ambiguous; candidates:", "' は複数あります。候補:") + list +
+                s.say("\n  (name one by id, as group:ID or device:ID)",
+                      "\n  (group:ID または device:ID のように ID で指定してください)"));
         return std::nullopt;
     }
     return found.front();

@@ -4,11 +4,11 @@
 
 #include <functional>
 #include <iosfwd>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <memory>
 
 #include "app/workspace.h"
 
@@ -27,8 +27,15 @@ class CliFrontend final : public Frontend {
 public:
     explicit CliFrontend(Session& s) : s_(s) {}
     void showError(int textId, int captionId) override;
+    void showErrorDetail(int textId, int captionId, const std::string& detail) override;
     bool askYesNo(int textId, int captionId, Icon icon) override;
     bool restart = false;
+    // While set, messages wait in `held` (their text ids in `heldIds`) until
+    // release() prints them: a first attempt may be followed by a second.
+    bool hold = false;
+    std::vector<std::string> held;
+    std::vector<int> heldIds;
+    void release();
 
 private:
     Session& s_;
@@ -44,8 +51,10 @@ public:
     void reportAccepted(const DeviceRecord& record) override {
         if (accepted) accepted->push_back(record);
     }
-    void eventLogFailed(const std::string& path) override;
+    void eventLogFailed(const std::string& path, const std::string& reason) override;
+    void reportIgnored(const std::string& sender) override { ++ignored[sender]; }
     std::vector<DeviceRecord>* accepted = nullptr;
+    std::map<std::string, std::size_t> ignored;  // reports per sender that named no device
 
 private:
     Session& s_;
@@ -69,10 +78,23 @@ struct Session {
 
     // Prints "zeloctl: MESSAGE" on stderr and returns the usage exit code.
     int usage(const std::string& message) const;
+    // One of zeloctl's own texts in the configured language: Japanese for
+    // Language 0, English for any other (the usage lines and --help stay
+    // English).
+    std::string say(const char* english, const char* japanese) const {
+        return settings.language == 0 ? japanese : english;
+    }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.
     int fail(int textId, int code = kExitFailed) const;
 };
+
+// Whether the data directory holds its directory file yet.
+bool directoryFileExists(const Session& s);
+// Writes the language in use into a ZELO.INI that names none (a data
+// directory zeloctl has just started), so that its texts stay in the
+// language the root was named in.
+void keepLanguage(Session& s);
 
 // What a DEVICE, GROUP or TARGET argument names.
 struct Target {

@@ -3,6 +3,7 @@
 // (settings), over the same core calls the desktop program makes.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -17,11 +18,31 @@
 #include "connection/framed_readout.h"
 #include "connection/open_sequence.h"
 #include "connection/power_control.h"
+#include "directory/model_table.h"
+#include "settings/profile_file.h"
 
 namespace zelo::cli {
 namespace {
 
 using Args = std::vector<std::string>;
+
+// A telnetPort written without a restart: the port the device moves to at
+// its next restart, kept in ZELO.INI's [PendingPort] under the device's id
+// until the device is found there (0: none).
+constexpr const char* kPendingSection = "PendingPort";
+
+int pendingPort(const Session& s, std::uint32_t deviceId) {
+    const std::int64_t port = ParseInt(
+        readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
+    return port > 0 && port <= 65535 ? static_cast<int>(port) : 0;
+}
+
+void setPendingPort(Session& s, std::uint32_t deviceId, int port) {
+    if (pendingPort(s, deviceId) == port) return;
+    if (!writeProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId),
+                            port ? std::to_string(port) : std::string()))
+        s.err << "zeloctl: " << s.say("ZELO.INI could not be written", "ZELO.INI を書き込めません") << "\n";
+}
 
 // The device being handled for the length of a command: the Workspace's
 // current device, closed when the command ends.
@@ -35,19 +56,61 @@ public:
     ~DeviceLink() { current_.close(); }
 
     // The open sequence; an exit code other than 0 when it did not open.
-    int open() { return outcome(current_.open()); }
+    int open() {
+        return outcome(viaPendingPort([this] { return current_.open(); }));
+    }
     // The login alone (reset), as the control window's commands need it.
-    int login() { return outcome(current_.login()); }
+    int login() {
+        return outcome(viaPendingPort([this] { return current_.login(); }));
+    }
 
     bool framed() const { return dialectOf(session.record.modelCode) == Dialect::Framed; }
 
 private:
+    // A device that was given a new port may have restarted on it: when the
+    // stored port cannot be connected to, the new one is tried, and the
+    // record takes it once the device answers there.
+    OpenResult viaPendingPort(const std::function<OpenResult()>& attempt) {
+        const std::uint32_t id = session.record.deviceId;
+        const int pending = pendingPort(s_, id);
+        if (pending == 0) return attempt();
+        s_.frontend.hold = true;
+        OpenResult r = attempt();
+        if (r == OpenResult::Failed &&
+            s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
+            const std::uint16_t stored = session.record.port;
+            session.record.port = static_cast<std::uint16_t>(pending);
+            std::vector<std::string> first;
+            first.swap(s_.frontend.held);
+            s_.frontend.heldIds.clear();
+            r = attempt();
+            if (r == OpenResult::Opened) {
+                session.saveRecord();
+                setPendingPort(s_, id, 0);
+                s_.err << "zeloctl: "
+                       << s_.say("the device answers on its new port ", "デバイスは新しいポート ")
+                       << pending << s_.say(" (was ", " で応答しました (以前は ") << stored
+                       << s_.say("), which is stored now", ")。このポートを保存しました") << "\n";
+            } else {
+                // Neither port answered: both attempts are told.
+                session.record.port = stored;
+                s_.frontend.held.insert(s_.frontend.held.begin(), first.begin(), first.end());
+            }
+        } else if (r == OpenResult::Opened && session.status.settings.telnetPort > 0 &&
+                   session.status.settings.telnetPort != pending) {
+            setPendingPort(s_, id, 0);  // the device no longer means to move
+        }
+        s_.frontend.release();
+        return r;
+    }
+
     int outcome(OpenResult r) {
         switch (r) {
             case OpenResult::Opened:
                 return kExitOk;
             case OpenResult::NeedsProperties:
-                return s_.usage("the device has no address or port (see 'zeloctl set')");
+                return s_.usage(s_.say("the device has no address or port (see 'zeloctl set')",
+                                       "デバイスにアドレスまたはポートがありません ('zeloctl set' を参照)"));
             case OpenResult::NotSupported:  // message 193 is shown
             case OpenResult::Failed:
                 return kExitFailed;
@@ -118,7 +181,9 @@ int status(Session& s, const Args& args) {
         s.out << "{\"id\":" << r.deviceId << ",";
         printOutlets(s, st, true);
         for (const auto& [k, v] : keys)
-            s.out << "," << jsonString(k) << ":" << jsonString(cp932ToUtf8(v));
+            s.out << "," << jsonString(k) << ":"
+                  << (k == "temperature" || k == "temperatureState" ? v
+                                                                    : jsonString(cp932ToUtf8(v)));
         s.out << "}\n";
     } else {
         printOutlets(s, st, false);
@@ -136,12 +201,22 @@ int power(Session& s, const Args& args) {
             if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
         if (!isPowerButtonText(c))
             return s.usage("'" + args[i] +
-                           "' is not a power command (PON1..POR8, PON0, POF0, "
-                           "POR0, MPON, MPOF)");
+                           s.say("' is not a power command", "' は電源コマンドではありません") +
+                           " (PON1..POR8, PON0, POF0, POR0, MPON, MPOF)");
         commands.push_back(c);
     }
     const auto id = deviceArgument(s, args[0]);
     if (!id) return kExitUsage;
+    // A unit without a master switch takes MPON/MPOF for every outlet at
+    // once; the control window offers no master buttons for it.
+    const int model = s.directory.devices().find(*id)->modelCode;
+    for (const std::string& c : commands)
+        if ((c == "MPON" || c == "MPOF") && !isPromptModel(model))
+            return s.usage(c + ": " + args[0] + " (" + std::string(modelInfo(model).displayText) +
+                           s.say(") has no master switch; it would switch every outlet (PON0/POF0 "
+                                 "do that by name)",
+                                 ") にはマスタースイッチがありません。すべてのコンセントが切り替わ"
+                                 "ります (それには PON0/POF0 を使ってください)"));
     DeviceLink link(s, *id, false);
     if (const int rc = link.login()) return rc;
     DeviceSession& d = link.session;
@@ -153,7 +228,9 @@ int power(Session& s, const Args& args) {
         bool failed = sendPowerCommand(d, c, true);
         if (!failed && link.framed()) failed = d.awaitFramedReply(std::nullopt);
         if (failed) {
-            s.err << "zeloctl: " << c << ": the device did not take the command\n";
+            s.err << "zeloctl: " << c << ": "
+                  << s.say("the device did not take the command", "デバイスがコマンドを受け付けませんでした")
+                  << "\n";
             rc = kExitFailed;
             break;
         }
@@ -188,6 +265,20 @@ bool registerKey(const std::string& key, std::uint32_t& number) {
     return true;
 }
 
+// What the report registers that zeloctl writes hold, as the control
+// window's report fields edit them.
+std::string registerName(const std::string& key) {
+    static const std::pair<const char*, const char*> names[] = {{"R230", "report enable"},
+                                                                {"R231", "report address"},
+                                                                {"R232", "report port"},
+                                                                {"R233", "report interval"}};
+    for (const auto& [k, name] : names)
+        if (key == k) return name;
+    return {};
+}
+
+// Text lines name the report registers beside their numbers
+// ("R230 (report enable)=1"); JSON keeps the bare keys.
 void printPairs(Session& s, const std::vector<std::pair<std::string, std::string>>& pairs) {
     if (s.json) {
         s.out << "{";
@@ -197,7 +288,10 @@ void printPairs(Session& s, const std::vector<std::pair<std::string, std::string
         s.out << "}\n";
         return;
     }
-    for (const auto& [k, v] : pairs) s.out << k << "=" << cp932ToUtf8(v) << "\n";
+    for (const auto& [k, v] : pairs) {
+        const std::string name = registerName(k);
+        s.out << k << (name.empty() ? "" : " (" + name + ")") << "=" << cp932ToUtf8(v) << "\n";
+    }
 }
 
 int settings(Session& s, const Args& args) {
@@ -211,7 +305,8 @@ int settings(Session& s, const Args& args) {
             device = a;
         else {
             const std::size_t eq = a.find('=');
-            if (eq == std::string::npos || eq == 0) return s.usage("'" + a + "' is not KEY=VALUE");
+            if (eq == std::string::npos || eq == 0)
+                return s.usage("'" + a + s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
             pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
         }
     }
@@ -236,11 +331,11 @@ int settings(Session& s, const Args& args) {
             case EntryResult::Ok:
                 break;
             case EntryResult::UnknownKey:
-                return s.usage("unknown setting '" + key + "'");
+                return s.usage(s.say("unknown setting '", "不明な設定 '") + key + "'");
             case EntryResult::ReadOnly:
-                return s.usage("'" + key + "' cannot be written");
+                return s.usage("'" + key + s.say("' cannot be written", "' は書き込めません"));
             case EntryResult::BadValue:
-                return s.usage("'" + key + "': malformed value");
+                return s.usage("'" + key + s.say("': malformed value", "': 値の形が正しくありません"));
         }
     }
 
@@ -249,6 +344,28 @@ int settings(Session& s, const Args& args) {
     DeviceSession& d = link.session;
     DeviceSettings& st = d.status.settings;
 
+    if (pairs.empty() && restart) {
+        // The device restarts with what it holds: a port given to it before
+        // is where it listens from now on.
+        const std::int64_t next = st.telnetPort;
+        const std::uint16_t storedPort = d.record.port;
+        const int pending = pendingPort(s, *id);
+        restartDevice(d);
+        s.err << "zeloctl: " << s.say("the device restarts", "デバイスを再起動します") << "\n";
+        if (pending && pending != storedPort) {
+            d.record.port = static_cast<std::uint16_t>(pending);
+            d.saveRecord();
+            s.err << "zeloctl: " << s.say("the stored port is now ", "保存したポートは ") << pending
+                  << s.say(" (was ", " になりました (以前は ") << storedPort << ")\n";
+        } else if (!framed && next > 0 && next != storedPort) {
+            s.err << "zeloctl: " << s.say("its telnetPort is ", "デバイスの telnetPort は ") << next
+                  << s.say(", the stored port ", "、保存したポートは ") << storedPort
+                  << s.say(": once it answers there, ", "です。そのポートで応答したら ")
+                  << "'zeloctl set " << device << " port=" << next << "'\n";
+        }
+        setPendingPort(s, *id, 0);
+        return kExitOk;
+    }
     if (pairs.empty()) {
         std::vector<std::pair<std::string, std::string>> out;
         if (framed) {
@@ -277,6 +394,7 @@ int settings(Session& s, const Args& args) {
         else
             enterSetting(st, key, value);
     }
+    const std::uint16_t storedPort = d.record.port;
     const bool failed = framed ? applyFramedSettings(d) : applyPlainSettings(d);
     std::vector<std::pair<std::string, std::string>> written;
     for (const std::string& w : st.written) {
@@ -284,12 +402,43 @@ int settings(Session& s, const Args& args) {
         written.push_back({w.substr(0, eq), w.substr(eq + 1)});
     }
     printPairs(s, written);
+    // Without --restart the device holds the new values but runs on the
+    // old ones until it restarts; the stored port stays the one it listens on.
+    for (const auto& [key, value] : written) {
+        if (key != "telnetPort") continue;
+        setPendingPort(s, *id, st.restartNeeded ? static_cast<int>(st.telnetPort) : 0);
+    }
+    if (st.restartNeeded) {
+        for (const auto& [key, value] : written) {
+            if (!framed && !settingRestartsDevice(key)) continue;
+            s.err << "zeloctl: " << key << ": "
+                  << s.say("takes effect at the device's restart", "デバイスの再起動で有効になります");
+            if (key == "telnetPort")
+                s.err << s.say("; the stored port stays ", "。それまで保存したポートは ") << storedPort
+                      << s.say(" until then (a command that finds no device there tries ",
+                               " のままです (そこで応答がなければ次のコマンドは ")
+                      << value << s.say(")", " を試します)");
+            s.err << " ('zeloctl settings " << device << " --restart'"
+                  << s.say(" restarts it)", " で再起動)") << "\n";
+        }
+    }
     std::string left;
     for (const std::string& k : st.changed) left += " " + k;
     for (std::size_t i = 0; i < st.centerRegisterChanged.size(); ++i)
         if (st.centerRegisterChanged[i]) left += " R" + std::to_string(230 + i);
     if (failed || !left.empty()) {
-        s.err << "zeloctl: not written:" << (left.empty() ? " (the device refused)" : left) << "\n";
+        if (left.empty())
+            s.err << "zeloctl: "
+                  << s.say("not written: the device refused the keys",
+                           "書き込めませんでした: デバイスが拒否しました")
+                  << "\n";
+        else
+            s.err << "zeloctl: " << s.say("not written:", "書き込めませんでした:") << left
+                  << s.say(" (the device did not take the first of them in the apply order, or "
+                           "the connection was lost, and the apply stopped there)",
+                           " (書き込み順で最初のキーをデバイスが受け付けなかったか、接続が切れたた"
+                           "め、そこで中止しました)")
+                  << "\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -310,7 +459,9 @@ std::vector<Command> connectionCommands() {
          true, status},
         {"power", "power DEVICE CMD...",
          "Logs in and sends each power command as the control window's buttons\n"
-         "do (PON1..POR8, PON0/POF0/POR0 for the whole unit, MPON/MPOF), then\n"
+         "do (PON1..POR8, PON0/POF0/POR0 for the whole unit, MPON/MPOF for the\n"
+         "master switch of HX-7200 and JB-81K: refused, exit 2, for models without\n"
+         "one), then\n"
          "reads the outlet states back and prints the outlet and master lines of\n"
          "'status'. A refused command ends the list (exit 1).",
          true, power},
@@ -320,8 +471,16 @@ std::vector<Command> connectionCommands() {
          "With pairs: sets them as changed and applies them in the device's\n"
          "fixed order, then WRITE (plain devices); framed devices take R230 to\n"
          "R235. Prints one key=value line per key written. A restart that the\n"
-         "changes need is made only with --restart. Exit 1 when a key was not\n"
-         "written.",
+         "changes need is made only with --restart; without it, each key that\n"
+         "waits for the restart is named on stderr, and a new telnetPort is stored\n"
+         "as the device's port only with the restart (until then the device still\n"
+         "listens on the old one; a later command that cannot connect to the old\n"
+         "port tries the new one and stores it when the device answers there).\n"
+         "--restart alone restarts the device (and stores a new port given\n"
+         "before). Framed report registers are printed with their names: R230\n"
+         "(report enable), R231 (report address), R232 (report port), R233\n"
+         "(report interval).\n"
+         "Exit 1 when a key was not written.",
          true, settings},
     };
 }

@@ -10,6 +10,7 @@
 #include "common/format.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
+#include "directory/model_table.h"
 #include "schedule/delivery.h"
 
 namespace zelo::cli {
@@ -22,6 +23,10 @@ class CollectingFrontend final : public SilentFrontend {
 public:
     explicit CollectingFrontend(const LangStrings& strings) : SilentFrontend(true), strings_(strings) {}
     void showError(int textId, int) override { messages.push_back(cp932ToUtf8(strings_.text(textId))); }
+    void showErrorDetail(int textId, int, const std::string& detail) override {
+        messages.push_back(cp932ToUtf8(strings_.text(textId)) +
+                           (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")"));
+    }
     void showNumberedError(int textId, int, int number) override {
         char text[512];
         std::snprintf(text, sizeof text, strings_.text(textId).c_str(), number);
@@ -38,9 +43,9 @@ int deliver(Session& s, const Args& args) {
     Args rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--parallel") {
-            if (i + 1 >= args.size()) return s.usage("--parallel needs a number");
+            if (i + 1 >= args.size()) return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
             const std::int64_t k = ParseInt(args[++i]);
-            if (k < 1 || k > 256) return s.usage("--parallel takes 1 to 256");
+            if (k < 1 || k > 256) return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
             parallel = static_cast<int>(k);
         } else {
             rest.push_back(args[i]);
@@ -54,8 +59,31 @@ int deliver(Session& s, const Args& args) {
         if (!target) return kExitUsage;
         selection.emplace_back(target->isGroup, target->id);
     }
-    if (!loadScheduleFromPath(filePath(rest[0]), s.workspace.schedule()))
-        return s.usage("cannot read the schedule file " + rest[0]);
+    // Every line is checked before any device is called: a file the device
+    // would not take whole never clears a device's schedule.
+    ScheduleFault fault;
+    if (!loadScheduleFromPath(filePath(rest[0]), s.workspace.schedule(), fault)) {
+        if (!fault)
+            return s.usage(s.say("cannot read the schedule file ", "スケジュールファイルを読めません: ") +
+                           rest[0]);
+        char text[512];
+        std::snprintf(text, sizeof text, s.strings.text(fault.textId).c_str(), fault.line);
+        return s.usage(rest[0] + ": " + cp932ToUtf8(text));
+    }
+    if (s.workspace.schedule().count == 0)
+        s.err << "zeloctl: " << s.say("warning: ", "警告: ") << rest[0]
+              << s.say(" holds no entries: each device's schedule is cleared",
+                       " にはエントリがありません。各デバイスのスケジュールは消去されます")
+              << "\n";
+    std::vector<DeviceRecord> skipped;
+    deliveryTargets(s.directory, selection, &skipped);
+    for (const DeviceRecord& r : skipped)
+        s.err << "zeloctl: " << cp932ToUtf8(r.name) << ": "
+              << (isPromptModel(r.modelCode)
+                      ? s.say("skipped: has no address or port",
+                              "スキップ: アドレスまたはポートがありません")
+                      : s.say("skipped: takes no schedules", "スキップ: スケジュールを受け取りません"))
+              << "\n";
 
     const auto walk = s.workspace.startDelivery(selection);
     std::vector<std::unique_ptr<CollectingFrontend>> frontends;
@@ -94,7 +122,10 @@ std::vector<Command> scheduleCommands() {
         {"deliver", "deliver FILE TARGET... [--parallel K]",
          "Loads a .shx schedule file and delivers it to the devices and groups named\n"
          "(groups with their sub-groups; only HX-7200 and JB-81K devices with an\n"
-         "address and a port take schedules), each attempt logged in ZELO.LOG.\n"
+         "address and a port take schedules; others are named on stderr as skipped),\n"
+         "each attempt logged in ZELO.LOG. Every line of FILE is checked first: a\n"
+         "line a device would not take (or a repeated entry) is named with its\n"
+         "number and reason (exit 2) before any device is called.\n"
          "--parallel K keeps up to K connections at a time. Prints per device: id,\n"
          "name, Normal or Abnormal and the step that failed (login, readout,\n"
          "upload line N). Exit status 1 when any device is Abnormal.",

@@ -2,13 +2,14 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <ostream>
 
-#include "common/frontend.h"
 #include "cli/cli.h"
 #include "cli/platform.h"
 #include "common/clock.h"
 #include "common/format.h"
+#include "common/frontend.h"
 #include "common/text_encoding.h"
 #include "status/status_station.h"
 
@@ -60,7 +61,11 @@ int listen(Session& s, const Args& args) {
 
     StatusStation& station = s.workspace.station();
     if (!station.openStatusListenerOn(static_cast<std::uint16_t>(port), address)) {
-        s.err << "zeloctl: cannot listen on UDP port " << port << "\n";
+        char where[24];
+        std::snprintf(where, sizeof where, "%u.%u.%u.%u:%u", address >> 24, (address >> 16) & 255,
+                      (address >> 8) & 255, address & 255, static_cast<unsigned>(port));
+        s.err << "zeloctl: cannot listen on UDP port " << port << " (" << where << ": "
+              << station.listenerError() << ")\n";
         return kExitFailed;
     }
     s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
@@ -109,6 +114,14 @@ int listen(Session& s, const Args& args) {
         if (count >= 0 && total >= static_cast<std::size_t>(count)) break;
     }
     station.closeStatusListener();
+    for (const auto& [sender, n] : s.view.ignored)
+        s.err << "zeloctl: "
+              << (s.settings.language == 0
+                      ? sender + " からのレポート " + std::to_string(n) +
+                            " 件を無視しました: ディレクトリにこのデバイスはありません"
+                      : "ignored " + std::to_string(n) + (n == 1 ? " report" : " reports") +
+                            " from " + sender + ": no device of the directory has it")
+              << "\n";
     if (s.json) s.out << "]\n";
     s.out.flush();
     return kExitOk;

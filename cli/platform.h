@@ -44,5 +44,8 @@ public:
     StopRequests(const StopRequests&) = delete;
     StopRequests& operator=(const StopRequests&) = delete;
 };
+// Whether the user's locale is Japanese (LC_ALL, LC_MESSAGES or LANG
+// beginning with "ja"; on Windows the user's interface language).
+bool japaneseLocale();
 
 }  // namespace zelo::cli

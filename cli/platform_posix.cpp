@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/platform.h"
@@ -53,6 +54,15 @@ MadeDirectory makeDirectory(const std::string& path) {
         result.reason = std::strerror(errno);
     }
     return result;
+}
+
+bool japaneseLocale() {
+    // The first of these that is set decides, as for the C library's messages.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value[0] == 'j' && value[1] == 'a';
+    }
+    return false;
 }
 
 }  // namespace zelo::cli

@@ -119,4 +119,8 @@ std::string filePath(const std::string& utf8) {
     return narrow(wide.c_str(), CP_ACP);
 }
 
+bool japaneseLocale() {
+    return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+}
+
 }  // namespace zelo::cli

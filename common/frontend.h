@@ -23,6 +23,13 @@ public:
         (void)number;
         showError(textId, captionId);
     }
+    // An error box about a connection, with what failed and why in the
+    // system's words ("127.0.0.1:2301: connection refused"); front ends
+    // that show only the text ignore the detail.
+    virtual void showErrorDetail(int textId, int captionId, const std::string& detail) {
+        (void)detail;
+        showError(textId, captionId);
+    }
     // A notice with the information icon (a lost connection); an error box
     // where the front end has nothing else.
     virtual void showNotice(int textId, int captionId) { showError(textId, captionId); }

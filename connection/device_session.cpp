@@ -28,8 +28,16 @@ DeviceSession::DeviceSession(Network& network, const Clock& clock, Frontend& fro
       directory_(directory) {}
 
 void DeviceSession::showErrorAndClose(int textId) {
-    if (!reconnectFailed_) frontend_.showError(textId, msg::kError);
+    if (!reconnectFailed_) {
+        if (failureDetail_.empty()) noteFailure("");
+        frontend_.showErrorDetail(textId, msg::kError, failureDetail_);
+    }
     connection.closeConnection();
+}
+
+void DeviceSession::noteFailure(const std::string& reason) {
+    failureDetail_ = record.addressText + ":" + std::to_string(record.port) +
+                     (reason.empty() ? "" : ": " + reason);
 }
 
 void DeviceSession::noteLoss() {
@@ -44,9 +52,12 @@ bool DeviceSession::sendCommandText(std::string_view text) {
     // A device that hangs up instead of answering is as lost as one that
     // hangs up in the middle of its reply.
     const bool wasOpen = connection.isOpen();
+    failureDetail_.clear();
     const bool failed = connection.sendAndWait(text);
     waitTimedOut = failed && wasOpen && connection.isOpen();
     if (failed && wasOpen && !connection.isOpen()) noteLoss();
+    if (failed)
+        noteFailure(waitTimedOut ? "no answer in time" : "the device closed the connection");
     return failed;
 }
 
@@ -55,9 +66,18 @@ void DeviceSession::saveRecord() {
 }
 
 bool DeviceSession::connectRecord() {
+    failureDetail_.clear();
     const std::uint32_t address = resolveDeviceAddress(network_, record.addressText);
     record.ipAddress = address;
-    return address == 0 || connection.connectToDevice(address, record.port);
+    const bool failed = address == 0 || connection.connectToDevice(address, record.port);
+    if (failed) {
+        const std::string reason = network_.lastError();
+        noteFailure(address == 0 && !reason.empty() ? "unknown host (" + reason + ")"
+                    : address == 0                  ? "unknown host"
+                    : reason.empty()                ? "cannot connect"
+                                                    : reason);
+    }
+    return failed;
 }
 
 bool DeviceSession::waitForLine(std::string& line, std::string_view prompt1,
@@ -65,10 +85,15 @@ bool DeviceSession::waitForLine(std::string& line, std::string_view prompt1,
                                 std::size_t maxLength, bool* lost) {
     for (;;) {
         if (connection.readLine(line, prompt1, prompt2, maxLength)) return true;
-        if (clock_.micros() >= deadline) return false;
+        if (clock_.micros() >= deadline) {
+            noteFailure(prompt1.empty() ? std::string("no answer in time")
+                                        : "no '" + std::string(prompt1) + "' in time");
+            return false;
+        }
         if (connection.receiveChunk(deadline - clock_.micros()) < 0) {
             noteLoss();
             if (connection.readLine(line, prompt1, prompt2, maxLength)) return true;
+            noteFailure("the device closed the connection");
             if (lost) *lost = true;
             return false;
         }
@@ -101,10 +126,12 @@ bool DeviceSession::awaitReply(const ReplyWait& wait,
         const std::int64_t left = deadline - clock_.micros();
         if (left <= 0) {
             failed = waitTimedOut = true;
+            noteFailure("no answer in time");
             break;
         }
         if (connection.receiveChunk(left) < 0) {
             noteLoss();
+            noteFailure("the device closed the connection");
             failed = true;
             break;
         }

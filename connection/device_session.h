@@ -62,6 +62,9 @@ public:
     // reconnect failed nothing more is shown: the login has shown the
     // message of the step that failed.
     void showErrorAndClose(int textId);
+    // What the last failed step met, "ADDRESS:PORT: reason"; empty when it
+    // is not known.
+    const std::string& failureDetail() const noexcept { return failureDetail_; }
     // The plain dialect's start-up queries: 0 on success, else the message
     // id that the open sequence shows.
     int startPlainQueries();
@@ -126,6 +129,9 @@ public:
     std::string workingPromptName;
 
 private:
+    // Notes why a step failed, after the device's address and port.
+    void noteFailure(const std::string& reason);
+    std::string failureDetail_;
     // What one line does to a reply wait.
     enum class LineVerdict {
         More,          // read on

@@ -53,4 +53,8 @@ bool applyPlainSettings(DeviceSession& session);
 // about a restart. True when a write failed.
 bool applyFramedSettings(DeviceSession& session);
 
+// Sends CPURESET in the device's dialect and closes the connection (the
+// device restarts; the next command connects again).
+void restartDevice(DeviceSession& session);
+
 }  // namespace zelo

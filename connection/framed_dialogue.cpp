@@ -29,7 +29,7 @@ bool DeviceSession::loginFramed(bool reset) {
     status.fullReload = true;
 
     if (connectRecord()) {
-        frontend_.showError(msg::kCannotConnect, msg::kError);
+        frontend_.showErrorDetail(msg::kCannotConnect, msg::kError, failureDetail_);
         connection.closeConnection();
         return true;
     }
@@ -82,6 +82,7 @@ bool DeviceSession::loginFramed(bool reset) {
     }
 
     if (connection.sendAndWait(loginMode == 1 ? "ver\r\n" : "*\r\n")) {
+        noteFailure(connection.isOpen() ? "no answer in time" : "the device closed the connection");
         showErrorAndClose(msg::kBadCommunication);
         return true;
     }

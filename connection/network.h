@@ -34,6 +34,9 @@ public:
     // socket could be made at all; nullptr when the connection failed.
     virtual std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
                                                bool& socketCreated) noexcept = 0;
+    // Why the last lookup or connect of this thread failed, in the system's
+    // words ("connection refused"); empty when nothing is known.
+    virtual std::string lastError() const { return {}; }
 };
 
 // The platform's sockets (Winsock must be started by the program on Windows).

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "connection/network.h"
 
@@ -54,14 +55,30 @@ private:
     int fd_;
 };
 
+// The reason of the calling thread's last failure (deliveries connect from
+// several threads at once).
+thread_local std::string lastFailure;
+
+void noteFailure(int error) {
+    lastFailure = std::strerror(error);
+    if (!lastFailure.empty() && lastFailure[0] >= 'A' && lastFailure[0] <= 'Z')
+        lastFailure[0] = static_cast<char>(lastFailure[0] - 'A' + 'a');
+}
+
 class PosixNetwork final : public Network {
 public:
+    std::string lastError() const override { return lastFailure; }
+
     std::uint32_t lookupHost(const std::string& name) noexcept override {
         addrinfo hints{};
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* result = nullptr;
-        if (::getaddrinfo(name.c_str(), nullptr, &hints, &result) != 0 || !result) return 0;
+        const int rc = ::getaddrinfo(name.c_str(), nullptr, &hints, &result);
+        if (rc != 0 || !result) {
+            lastFailure = rc == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(rc);
+            return 0;
+        }
         const auto* in = reinterpret_cast<const sockaddr_in*>(result->ai_addr);
         const std::uint32_t address = ntohl(in->sin_addr.s_addr);
         ::freeaddrinfo(result);
@@ -71,8 +88,12 @@ public:
     std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
                                        bool& socketCreated) noexcept override {
         socketCreated = false;
+        lastFailure.clear();
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (fd < 0) return nullptr;
+        if (fd < 0) {
+            noteFailure(errno);
+            return nullptr;
+        }
         socketCreated = true;
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
@@ -83,16 +104,23 @@ public:
         const int flags = ::fcntl(fd, F_GETFL, 0);
         ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
         int r = ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        if (r < 0 && errno != EINPROGRESS) noteFailure(errno);
         if (r < 0 && errno == EINPROGRESS) {
             pollfd p{fd, POLLOUT, 0};
             do r = ::poll(&p, 1, kConnectTimeoutSeconds * 1000);
             while (r < 0 && errno == EINTR);
             int error = 0;
             socklen_t len = sizeof error;
-            if (r == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0)
-                r = 0;
-            else
+            if (r == 0) {
+                lastFailure = "no answer within " + std::to_string(kConnectTimeoutSeconds) + " s";
                 r = -1;
+            } else if (r == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 &&
+                       error == 0) {
+                r = 0;
+            } else {
+                noteFailure(error ? error : errno);
+                r = -1;
+            }
         }
         if (r != 0) {
             ::close(fd);

@@ -1,5 +1,7 @@
 #include <winsock.h>
 
+#include <string>
+
 #include "connection/network.h"
 
 namespace zelo {
@@ -43,11 +45,44 @@ private:
     SOCKET s_;
 };
 
+thread_local std::string lastFailure;
+
+// The reasons a user meets, in the words the POSIX build uses.
+void noteFailure(int error) {
+    switch (error) {
+        case WSAECONNREFUSED:
+            lastFailure = "connection refused";
+            break;
+        case WSAETIMEDOUT:
+            lastFailure = "connection timed out";
+            break;
+        case WSAEHOSTUNREACH:
+            lastFailure = "no route to host";
+            break;
+        case WSAENETUNREACH:
+            lastFailure = "network is unreachable";
+            break;
+        case WSAEADDRNOTAVAIL:
+            lastFailure = "cannot assign requested address";
+            break;
+        case WSAHOST_NOT_FOUND:
+            lastFailure = "name or service not known";
+            break;
+        default:
+            lastFailure = "Winsock error " + std::to_string(error);
+    }
+}
+
 class WinsockNetwork final : public Network {
 public:
+    std::string lastError() const override { return lastFailure; }
+
     std::uint32_t lookupHost(const std::string& name) noexcept override {
         const hostent* h = gethostbyname(name.c_str());
-        if (!h || h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0]) return 0;
+        if (!h || h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0]) {
+            noteFailure(h ? WSAHOST_NOT_FOUND : WSAGetLastError());
+            return 0;
+        }
         const auto* b = reinterpret_cast<const unsigned char*>(h->h_addr_list[0]);
         return (std::uint32_t(b[0]) << 24) | (std::uint32_t(b[1]) << 16) |
                (std::uint32_t(b[2]) << 8) | std::uint32_t(b[3]);
@@ -56,8 +91,12 @@ public:
     std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
                                        bool& socketCreated) noexcept override {
         socketCreated = false;
+        lastFailure.clear();
         const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (s == INVALID_SOCKET) return nullptr;
+        if (s == INVALID_SOCKET) {
+            noteFailure(WSAGetLastError());
+            return nullptr;
+        }
         socketCreated = true;
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
@@ -68,16 +107,25 @@ public:
         u_long on = 1;
         ioctlsocket(s, FIONBIO, &on);
         int r = ::connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+        const int started = r == SOCKET_ERROR ? WSAGetLastError() : 0;
+        if (r == SOCKET_ERROR && started != WSAEWOULDBLOCK) noteFailure(started);
+        if (r == SOCKET_ERROR && started == WSAEWOULDBLOCK) {
             fd_set writable, failed;
             FD_ZERO(&writable);
             FD_ZERO(&failed);
             FD_SET(s, &writable);
             FD_SET(s, &failed);
             timeval tv{kConnectTimeoutSeconds, 0};
-            r = ::select(0, nullptr, &writable, &failed, &tv) == 1 && FD_ISSET(s, &writable)
-                    ? 0
-                    : SOCKET_ERROR;
+            const int ready = ::select(0, nullptr, &writable, &failed, &tv);
+            r = ready == 1 && FD_ISSET(s, &writable) ? 0 : SOCKET_ERROR;
+            if (ready == 0) {
+                lastFailure = "no answer within " + std::to_string(kConnectTimeoutSeconds) + " s";
+            } else if (r != 0) {
+                int error = 0;
+                int len = sizeof error;
+                getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
+                noteFailure(error);
+            }
         }
         if (r != 0) {
             closesocket(s);

@@ -3,6 +3,7 @@
 #include "common/scan.h"
 #include "connection/device_session.h"
 #include "connection/plain_replies.h"
+#include "directory/model_table.h"
 
 namespace zelo {
 namespace {
@@ -24,7 +25,7 @@ bool DeviceSession::loginPlain(bool reset) {
     workingPromptName = record.systemName;
 
     if (connectRecord()) {
-        frontend_.showError(msg::kCannotConnect, msg::kError);
+        frontend_.showErrorDetail(msg::kCannotConnect, msg::kError, failureDetail_);
         connection.closeConnection();
         return true;
     }
@@ -82,7 +83,13 @@ int DeviceSession::startPlainQueries() {
         return sendPlainCommand(command) || awaitPlainPrompt();
     };
     query("ver");  // an old firmware may not know it
-    if (query("?model")) return msg::kBadCommunication;
+    failureDetail_.clear();
+    if (query("?model")) {
+        if (failureDetail_.empty())
+            noteFailure("the device is not a " +
+                        std::string(modelInfo(record.modelCode).displayText));
+        return msg::kBadCommunication;
+    }
     if (query("XPOS") || query("DATE") || query("TIME")) return msg::kError;
     listMode = 1;
     listStarted = listEnded = false;

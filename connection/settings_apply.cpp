@@ -99,17 +99,18 @@ public:
                 if (writeNow(k)) return true;
             s_.scheduleEdited = false;
         }
-        if (telnetPortWritten) {
-            session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
-            session_.saveRecord();
-        }
         if (session_.sendPlainCommand("WRITE") || session_.awaitPlainPrompt()) return true;
 
+        // The device keeps its console on the old port until it restarts:
+        // the record follows it only when the restart is sent, so that the
+        // next connection still finds the device.
         if (s_.restartNeeded &&
             session_.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
-            session_.sendPlainCommand("CPURESET");
-            s_.restartNeeded = false;
-            restarted(session_);
+            if (telnetPortWritten) {
+                session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
+                session_.saveRecord();
+            }
+            restartDevice(session_);
         }
         return false;
     }
@@ -156,12 +157,18 @@ bool applyFramedSettings(DeviceSession& session) {
         s.restartNeeded = true;
     }
     if (s.restartNeeded &&
-        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
-        session.sendFramedCommand("CPURESET", true);
-        s.restartNeeded = false;
-        PlainApply::restarted(session);
-    }
+        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning))
+        restartDevice(session);
     return false;
+}
+
+void restartDevice(DeviceSession& session) {
+    if (isPromptModel(session.record.modelCode))
+        session.sendFramedCommand("CPURESET", true);
+    else
+        session.sendPlainCommand("CPURESET");
+    session.status.settings.restartNeeded = false;
+    PlainApply::restarted(session);
 }
 
 }  // namespace zelo

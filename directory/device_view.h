@@ -18,6 +18,9 @@ public:
     // A status report from this device was accepted (whether or not it
     // carried anything that changes its row).
     virtual void reportAccepted(const DeviceRecord& record) { (void)record; }
+    // A status report named no device of the directory: `sender` is what it
+    // named ("MAC 008087100001", "unit 258").
+    virtual void reportIgnored(const std::string& sender) { (void)sender; }
     // The open device's outlet `index` (0-based) changed, or with -1 its
     // master power (the lamps and the enabling rules).
     virtual void outletsChanged(int index) = 0;
@@ -29,8 +32,11 @@ public:
     virtual void connectingShown(const DeviceRecord& record) { (void)record; }
     virtual void connectingHidden() {}
     // A device's event log line could not be written to `path` (told once
-    // per file until a line goes there again).
-    virtual void eventLogFailed(const std::string& path) { (void)path; }
+    // per file until a line goes there again); `reason` in the system's
+    // words ("permission denied"), empty when not known.
+    virtual void eventLogFailed(const std::string& path, const std::string& reason) {
+        (void)path, (void)reason;
+    }
 };
 
 class NullDeviceView final : public DeviceView {

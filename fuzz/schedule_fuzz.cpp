@@ -56,6 +56,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             listed.push_back(&e);
         }
     }
+    // A file the delivery's check lets through holds only entries a device
+    // takes as they are read, and their device lines pass the check too.
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (!checkScheduleText(text)) {
+        std::string sent;
+        for (int i = 0; i < table.count; ++i) {
+            const ScheduleEntry& e = table.entries[static_cast<std::size_t>(i)];
+            check(e.hour <= 23 && e.minute <= 59, "a checked entry's time is a time of day");
+            check(e.month == kSpecialDay ? e.day == kSpecialDay
+                                         : e.month >= 1 && e.month <= 12 && e.day >= 1 && e.day <= 31,
+                  "a checked entry's date is a date or the special day");
+            check(e.weekday <= kMondayToSaturday, "a checked entry's weekday has a code");
+            check(e.inUse(), "a checked entry is in use");
+            sent += formatScheduleLine(e) + "\r\n";
+        }
+        check(!checkScheduleText(sent), "the device lines of a checked file pass the check");
+    }
     parseScheduleText(lines, again);
     check(again.count == static_cast<int>(listed.size()), "each device line reads as one entry");
     for (std::size_t i = 0; i < listed.size(); ++i) {

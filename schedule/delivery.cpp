@@ -81,12 +81,17 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
 }
 
 std::vector<DeviceRecord> deliveryTargets(
-    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection) {
+    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
+    std::vector<DeviceRecord>* skipped) {
     const GroupOutline& outline = directory.outline();
     std::vector<DeviceRecord> targets;
     std::set<std::uint32_t> seenDevices, seenGroups;
     auto addDevice = [&](const DeviceRecord& r) {
-        if (isDeliverable(r) && seenDevices.insert(r.deviceId).second) targets.push_back(r);
+        if (!seenDevices.insert(r.deviceId).second) return;
+        if (isDeliverable(r))
+            targets.push_back(r);
+        else if (skipped)
+            skipped->push_back(r);
     };
     std::function<void(int)> visit = [&](int index) {
         const GroupEntry& g = outline.entries[static_cast<std::size_t>(index)];

@@ -71,9 +71,10 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
 // The devices a delivery to `deviceIds` and `groupIds` reaches, in walk
 // order: the named devices and groups in the order given, each group with
 // its sub-groups depth first, every group and device once. Devices that
-// cannot take a schedule are left out.
-std::vector<DeviceRecord> deliveryTargets(const DeviceDirectory& directory,
-                                          const std::vector<std::pair<bool, std::uint32_t>>& selection);
+// cannot take a schedule are left out (and put in `skipped` when given).
+std::vector<DeviceRecord> deliveryTargets(
+    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
+    std::vector<DeviceRecord>* skipped = nullptr);
 
 // A delivery over its targets, one device a step, so that a progress
 // window can show it and stop it: next() delivers to the next device

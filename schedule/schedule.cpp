@@ -1,11 +1,13 @@
 #include "schedule/schedule.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "common/c_number.h"
 #include "common/file_replace.h"
 #include "common/line_reader.h"
+#include "connection/power_control.h"
 
 namespace zelo {
 namespace {
@@ -52,7 +54,82 @@ int numbers(std::string_view text, char sep, int* out, int count) {
     return read;
 }
 
+// Digits only, `min` to `max` of them, and the value they make.
+bool digits(std::string_view text, std::size_t min, std::size_t max, int& value) {
+    if (text.size() < min || text.size() > max) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return true;
+}
+
+bool goodTime(std::string_view f) {
+    const std::size_t colon = f.find(':');
+    int hour = 0, minute = 0;
+    return colon != std::string_view::npos && digits(f.substr(0, colon), 1, 2, hour) &&
+           digits(f.substr(colon + 1), 1, 2, minute) && hour <= 23 && minute <= 59;
+}
+
+bool goodDate(std::string_view f) {
+    if (f == "S") return true;
+    int year = 0, month = 0, day = 0;
+    if (f.substr(0, 2) == "20") {  // read as starting with a year
+        if (f.size() < 5 || !digits(f.substr(0, 4), 4, 4, year) || f[4] != '/') return false;
+        f.remove_prefix(5);
+    }
+    const std::size_t slash = f.find('/');
+    return slash != std::string_view::npos && digits(f.substr(0, slash), 1, 2, month) &&
+           digits(f.substr(slash + 1), 1, 2, day) && month >= 1 && month <= 12 && day >= 1 &&
+           day <= 31;
+}
+
+bool goodWeekday(std::string_view f) {
+    return f.empty() || f == "1-5" || f == "1-6" || (f.size() == 1 && f[0] >= '0' && f[0] <= '6');
+}
+
+bool goodAction(std::string_view f) {
+    return f == "MPOR" || isPowerButtonText(f);
+}
+
 }  // namespace
+
+ScheduleFault checkScheduleText(std::string_view data) {
+    LineReader reader(data);
+    std::string_view line;
+    int number = 0, entries = 0, stoppedAt = 0;
+    while (reader.next(line)) {
+        ++number;
+        if (isStopLine(line)) {
+            if (stoppedAt == 0) stoppedAt = number;
+            continue;
+        }
+        if (stoppedAt) return {stoppedAt, kTextScheduleEntriesAfterEmptyLine};
+        if (++entries > kScheduleEntries) return {number, kTextScheduleTooLong};
+        // The fields as written: up to the fourth comma, what follows ignored.
+        std::string_view f[4];
+        std::size_t start = 0;
+        for (int i = 0; i < 4 && start != std::string_view::npos; ++i) {
+            const std::size_t comma = line.find(',', start);
+            f[i] = line.substr(start, comma == std::string_view::npos ? comma : comma - start);
+            start = comma == std::string_view::npos ? comma : comma + 1;
+        }
+        if (!goodTime(f[0])) return {number, kTextScheduleBadTime};
+        if (!goodDate(f[1])) return {number, kTextScheduleBadDate};
+        if (!goodWeekday(f[2])) return {number, kTextScheduleBadWeekday};
+        if (!goodAction(f[3])) return {number, kTextScheduleBadAction};
+    }
+    // The device refuses an entry it holds already; the lines are the
+    // entries, from line 1 on.
+    auto table = std::make_unique<ScheduleTable>();
+    parseScheduleText(data, *table);
+    for (int i = 1; i < table->count; ++i)
+        for (int j = 0; j < i; ++j)
+            if (table->entries[std::size_t(i)] == table->entries[std::size_t(j)])
+                return {i + 1, kTextScheduleRepeated};
+    return {};
+}
 
 void parseScheduleText(std::string_view data, ScheduleTable& table) {
     table.clear();
@@ -91,9 +168,12 @@ void parseScheduleText(std::string_view data, ScheduleTable& table) {
     table.count = n;
 }
 
-bool loadScheduleFromPath(const std::string& path, ScheduleTable& table) {
+bool loadScheduleFromPath(const std::string& path, ScheduleTable& table, ScheduleFault& fault) {
     std::string data;
+    fault = {};
     if (!readWholeFile(path, data)) return false;
+    fault = checkScheduleText(data);
+    if (fault) return false;
     parseScheduleText(data, table);
     const std::size_t slash = path.find_last_of("/\\");
     table.fileName = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 255);

@@ -57,9 +57,32 @@ struct ScheduleTable {
 // character (an empty line among them) or after 200 entries.
 void parseScheduleText(std::string_view data, ScheduleTable& table);
 
-// Reads the file at `path`; false when it cannot be read (the table is then
-// unchanged). The file name kept for the log is the path's last part.
-bool loadScheduleFromPath(const std::string& path, ScheduleTable& table);
+// The first line of a schedule file that would not reach a device as
+// written: a field the device would not take or that the reading above
+// would turn into something else (a header line, 25:00, 13/01, "3/L", an
+// action that is no power command, a repeated entry), an empty line with
+// entries after it, or a 201st entry. `line` counts from 1 (0: the file is
+// sound); `textId` is the string-table text that names the reason, with a
+// "%d" for the line.
+struct ScheduleFault {
+    int line = 0;
+    int textId = 0;
+    explicit operator bool() const noexcept { return line != 0; }
+};
+inline constexpr int kTextScheduleBadTime = 555;
+inline constexpr int kTextScheduleBadDate = 556;
+inline constexpr int kTextScheduleBadWeekday = 557;
+inline constexpr int kTextScheduleBadAction = 558;
+inline constexpr int kTextScheduleRepeated = 559;
+inline constexpr int kTextScheduleEntriesAfterEmptyLine = 560;
+inline constexpr int kTextScheduleTooLong = 561;
+ScheduleFault checkScheduleText(std::string_view data);
+
+// Reads the file at `path` and checks every line before the table is
+// filled: false when it cannot be read or `fault` names a line (the table is
+// then unchanged), so that a bad file never reaches a device. The file name
+// kept for the log is the path's last part.
+bool loadScheduleFromPath(const std::string& path, ScheduleTable& table, ScheduleFault& fault);
 
 // The line sent to the device for one entry ("PSET" + this line).
 std::string formatScheduleLine(const ScheduleEntry& entry);

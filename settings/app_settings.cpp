@@ -48,7 +48,9 @@ void AppSettings::loadSettings(const LangStrings& strings) {
 
     loadListLayout();
 
-    language = savedLanguage = parseCInt(read("ZELO", "Language", "0"));
+    const std::string languageText = read("ZELO", "Language", "");
+    languageGiven = !languageText.empty();
+    language = savedLanguage = languageGiven ? parseCInt(languageText) : defaultLanguage;
     dateStyle = savedDateStyle = parseCInt(read("ZELO", "DateStyle", "0"));
     uniqueTree = parseCUnsigned(read("ZELO", "UniqueTree", "0"));
     uniqueObj = parseCUnsigned(read("ZELO", "UniqueObj", "0"));

@@ -56,6 +56,11 @@ struct AppSettings {
     std::array<int, kListColumns> columnWidth{};
     int language = 0;  // active: what all code uses
     int savedLanguage = 0;
+    // The language a file without a Language key gets (0 for the desktop
+    // program; zeloctl follows the user's locale), and whether the key was
+    // there.
+    int defaultLanguage = 0;
+    bool languageGiven = false;
     int dateStyle = 0;  // active
     int savedDateStyle = 0;
     std::uint32_t uniqueTree = 0;

@@ -199,6 +199,8 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         else if (value == "long") c.pingCompactForm = false;
         else return why = "ping-form must be 142 or long", false;
     } else if (key == "station") {
+        if (value != "none" && !ValidStation(value))
+            return why = "station must be HOST:PORT (port 1 to 65535) or none", false;
         c.station = value == "none" ? std::string() : value;
     } else if (key == "interval") {
         if (!needLong(0, 86400)) return false;
@@ -495,6 +497,13 @@ bool ParseFleet(std::string_view text, Fleet& fleet, std::string& error) {
     return true;
 }
 
+bool ValidStation(std::string_view text) {
+    const std::size_t colon = text.rfind(':');
+    long port = 0;
+    return colon != std::string_view::npos && colon > 0 &&
+           parseLong(text.substr(colon + 1), port) && port >= 1 && port <= 65535;
+}
+
 bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
     std::ifstream f(path, std::ios::binary);
     if (!f) {
@@ -503,7 +512,12 @@ bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error) {
     }
     std::ostringstream ss;
     ss << f.rdbuf();
-    return ParseFleet(ss.str(), fleet, error);
+    if (!ParseFleet(ss.str(), fleet, error)) return false;
+    if (fleet.devices.empty()) {
+        error = "no devices (each unit is a [NAME] section with a model)";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zelo::sim

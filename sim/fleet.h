@@ -98,6 +98,9 @@ bool IsPlainModel(int model);   // 6 to 13
 bool ParseFleet(std::string_view text, Fleet& fleet, std::string& error);
 bool LoadFleetFile(const std::string& path, Fleet& fleet, std::string& error);
 
+// "HOST:PORT" with a port from 1 to 65535: where a unit's reports can go.
+bool ValidStation(std::string_view text);
+
 // "00:80:87:0A:0B:0C", "0080870a0b0c" -> "0080870A0B0C"; empty when malformed.
 std::string NormaliseMac(std::string_view text);
 // Adds n to a 12-digit MAC text (wrapping within 48 bits).

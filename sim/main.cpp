@@ -37,11 +37,14 @@ const char kUsage[] =
     "  --quiet              do not list the units at start\n"
     "\n"
     "control commands (control socket or --stdin), one per line:\n"
-    "  list | show DEV | outlet DEV N on|off | master DEV on|off\n"
+    "  help | list | show DEV | outlet DEV N on|off | master DEV on|off\n"
     "  temp DEV DEGREES [STATE] | sensor DEV on|off | ping DEV N trip | ping DEV N STATE [REBOOTS]\n"
     "  offline DEV [refuse|silent] | online DEV | lock DEV on|off | fault DEV SPEC|none\n"
     "  report DEV | rate N | quit\n"
-    "DEV is a unit's name or #INDEX. Every reply ends with a line OK or ERR reason.\n";
+    "DEV is a unit's name or #INDEX. Every reply ends with a line OK or ERR reason.\n"
+    "\n"
+    "exit status: 0 after quit or SIGINT/SIGTERM, 1 when a port cannot be bound,\n"
+    "2 for a bad option or fleet file.\n";
 
 zelo::sim::SimServer* gServer = nullptr;
 
@@ -68,15 +71,38 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
+        // A whole decimal number from `lo` to `hi`, else a usage error.
+        auto number = [&](long lo, long hi) -> int {
+            const std::string v = value();
+            char* end = nullptr;
+            const long n = std::strtol(v.c_str(), &end, 10);
+            if (v.empty() || *end != '\0' || n < lo || n > hi) {
+                std::fprintf(stderr, "zelo-sim: %s takes a number from %ld to %ld, not '%s'\n",
+                             a.c_str(), lo, hi, v.c_str());
+                std::exit(2);
+            }
+            return static_cast<int>(n);
+        };
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
-        } else if (a == "--station") station = value();
-        else if (a == "--interval") interval = std::atoi(value().c_str());
-        else if (a == "--rate") rate = std::atoi(value().c_str());
+        } else if (a == "--station") {
+            station = value();
+            if (!zelo::sim::ValidStation(station)) {
+                std::fprintf(stderr,
+                             "zelo-sim: --station takes HOST:PORT (port 1 to 65535), not '%s'\n",
+                             station.c_str());
+                return 2;
+            }
+        } else if (a == "--interval")
+            interval = number(0, 86400);
+        else if (a == "--rate")
+            rate = number(0, 1000000);
         else if (a == "--bind") bind = value();
-        else if (a == "--control") controlPort = std::atoi(value().c_str());
-        else if (a == "--port-base") portBase = std::atoi(value().c_str());
+        else if (a == "--control")
+            controlPort = number(0, 65535);
+        else if (a == "--port-base")
+            portBase = number(1, 65535);
         else if (a == "--stdin") useStdin = true;
         else if (a == "--ports-file") portsFile = value();
         else if (a == "--quiet") quiet = true;
@@ -97,7 +123,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!zelo::sim::LoadFleetFile(fleetFile, fleet, error)) {
         std::fprintf(stderr, "zelo-sim: %s: %s\n", fleetFile.c_str(), error.c_str());
-        return 1;
+        return 2;
     }
     for (auto& d : fleet.devices) {
         if (!station.empty()) d.station = station;
@@ -116,6 +142,11 @@ int main(int argc, char** argv) {
     if (rate >= 0) options.ratePerSecond = rate;
     if (!bind.empty()) options.reportBindAddress = bind;
     if (useStdin) {
+        // Started in the background of a terminal, the simulator must not be
+        // stopped by a read of it: the terminal is read only while it is
+        // the foreground's, and a read that races a move to the background
+        // fails instead of stopping the process.
+        std::signal(SIGTTIN, SIG_IGN);
         options.commandFd = STDIN_FILENO;
         options.commandReply = [](const std::string& r) {
             std::fputs((r + "\n").c_str(), stdout);

@@ -149,6 +149,10 @@ private:
     std::atomic<std::uint64_t> reportsSent_{0};
     std::thread thread_;
     std::string commandBuffer_;
+    // While the command descriptor is a terminal that belongs to another
+    // process group (the simulator runs in the background), it is not read:
+    // a read would stop the process. It is looked at again at this time.
+    std::int64_t commandResumeMs_ = -1;
 };
 
 }  // namespace zelo::sim

@@ -296,6 +296,18 @@ void SimServer::step(int timeoutMs) {
     std::int64_t wait = timeoutMs;
     if (!timers_.empty()) wait = std::min<std::int64_t>(wait, std::max<std::int64_t>(0, timers_.top().first - now()));
     if (rate_ > 0) wait = std::min<std::int64_t>(wait, 5);
+    if (commandResumeMs_ >= 0) {
+        if (now() >= commandResumeMs_) {
+            commandResumeMs_ = -1;
+            epoll_event ev{};
+            ev.events = EPOLLIN;
+            ev.data.fd = options_.commandFd;
+            if (epoll_ctl(epoll_, EPOLL_CTL_ADD, options_.commandFd, &ev) == 0)
+                watches_[options_.commandFd] = Watch{Kind::Command};
+        } else {
+            wait = std::min<std::int64_t>(wait, commandResumeMs_ - now());
+        }
+    }
     epoll_event events[256];
     int n = epoll_wait(epoll_, events, 256, static_cast<int>(wait));
     for (int k = 0; k < n; ++k) {
@@ -314,8 +326,18 @@ void SimServer::step(int timeoutMs) {
             case Kind::ControlListener: onControlAccept(); break;
             case Kind::Control: onControlReadable(w.conn); break;
             case Kind::Command: {
+                // A terminal in another process group's hands is left alone
+                // (reading it would stop the simulator) and tried again later.
+                const bool background = isatty(fd) && tcgetpgrp(fd) != getpgrp();
                 char buf[1024];
-                ssize_t got = read(fd, buf, sizeof buf);
+                const ssize_t got = background ? -1 : read(fd, buf, sizeof buf);
+                if (background ||
+                    (got < 0 && (errno == EIO || errno == EINTR || errno == EAGAIN))) {
+                    epoll_ctl(epoll_, EPOLL_CTL_DEL, fd, nullptr);
+                    watches_.erase(fd);
+                    commandResumeMs_ = now() + 250;
+                    break;
+                }
                 if (got <= 0) {
                     unwatch(fd);
                     break;

@@ -1,13 +1,14 @@
 #include "status/event_log.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "common/file_replace.h"
 #include "common/format.h"
 #include "directory/device_record.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 
 namespace zelo {
 namespace {
@@ -92,9 +93,13 @@ bool writeEventLog(AppSettings& settings, const std::string& dataDir, const Devi
     const std::string line = formatEventLine(record, settings.dateStyle, settings.language, now);
     if (appendToFile(path, line)) return true;
     // The log directory (BaseDir, "0" by default) is made when the first
-    // line finds it missing; the line is then tried once more.
-    if (settings.baseDir.empty() || !makeDirectories(eventLogDirectory(settings, dataDir)))
+    // line finds it missing; the line is then tried once more. When it
+    // cannot be made, errno keeps why the line could not be written.
+    const int appendError = errno;
+    if (settings.baseDir.empty() || !makeDirectories(eventLogDirectory(settings, dataDir))) {
+        errno = appendError;
         return false;
+    }
     return appendToFile(path, line);
 }
 

@@ -1,7 +1,9 @@
 #include "status/report_commit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "common/app_state.h"
 #include "common/clock.h"
@@ -71,7 +73,10 @@ bool ReportCommit::commit(const DecodedReport& report) {
     Pass pass;
     if (report.layout != ReportLayout::Element) {
         pass.node = lookup_.findByUnit(report.unitId);
-        if (!pass.node) return false;
+        if (!pass.node) {
+            view_.reportIgnored("unit " + std::to_string(report.unitId));
+            return false;
+        }
         work_ = *pass.node;
         pass.outletsSeen = true;
         for (std::size_t i = 0; i < report.unitOutlets.size(); ++i)
@@ -95,7 +100,10 @@ bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // they set stays unless the device is the current one.
     pass.mac = macText(e.mac);
     pass.node = lookup_.findByMac(e.mac, pass.mac);
-    if (!pass.node) return false;
+    if (!pass.node) {
+        view_.reportIgnored("MAC " + pass.mac);
+        return false;
+    }
     work_ = *pass.node;
     if (sameMac(pass.mac, currentRecord_.macText))
         workStatus_ = static_cast<const PowerState&>(currentStatus_);
@@ -225,12 +233,17 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
 void ReportCommit::writeLog(const DeviceRecord& record) {
     const std::int64_t now = clock_.now();
     const std::string path = eventLogPath(settings_, directory_.dataDir(), record, now);
+    errno = 0;
     if (writeEventLog(settings_, directory_.dataDir(), record, now)) {
         failedLogs_.erase(path);
         return;
     }
-    // Told once per file, not once per report.
-    if (failedLogs_.insert(path).second) view_.eventLogFailed(path);
+    // Told once per file, not once per report, with the system's reason
+    // (what the last failed step left in errno).
+    std::string reason = errno ? std::strerror(errno) : "";
+    if (!reason.empty() && reason[0] >= 'A' && reason[0] <= 'Z')
+        reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+    if (failedLogs_.insert(path).second) view_.eventLogFailed(path, reason);
 }
 
 // ---- coalesced saves ----

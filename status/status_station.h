@@ -54,6 +54,8 @@ public:
     bool openStatusListenerOn(std::uint16_t port, std::uint32_t address = 0);
     void closeStatusListener();
     std::uint16_t listenerPort() const noexcept { return receiver_.localPort(); }
+    // Why the last open of the listener failed, in the system's words.
+    const std::string& listenerError() const noexcept { return receiver_.openError(); }
     int receiveQueueBytes() const noexcept { return receiver_.receiveQueueBytes(); }
 
     // Waits (blocking) until a datagram is waiting or the time is up.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace zelo {
 
@@ -22,6 +23,9 @@ public:
     // wait in the system instead of being lost. False when the socket
     // cannot be created or bound; nothing stays open then.
     bool open(std::uint16_t port, std::uint32_t address = 0);
+    // Why the last open failed, in the system's words ("address already in
+    // use"); empty after a successful open.
+    const std::string& openError() const noexcept { return openError_; }
     void close() noexcept;
     bool isOpen() const noexcept { return handle_ != kNone; }
     // The bound port (useful when 0 was asked for); 0 when closed.
@@ -44,7 +48,8 @@ public:
 private:
     static constexpr std::intptr_t kNone = -1;
     std::intptr_t handle_ = kNone;
-    bool started_ = false;  // the platform's socket library was started by open()
+    bool started_ = false;
+    std::string openError_;  // the platform's socket library was started by open()
 };
 
 // The receive queue asked for: room for thousands of waiting reports.

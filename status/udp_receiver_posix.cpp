@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "status/udp_receiver.h"
 
@@ -14,8 +15,15 @@ namespace zelo {
 
 bool UdpReceiver::open(std::uint16_t port, std::uint32_t address) {
     close();
+    openError_.clear();
+    const auto fail = [this](int error) {
+        openError_ = std::strerror(error);
+        if (!openError_.empty() && openError_[0] >= 'A' && openError_[0] <= 'Z')
+            openError_[0] = static_cast<char>(openError_[0] - 'A' + 'a');
+        return false;
+    };
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (fd < 0) return false;
+    if (fd < 0) return fail(errno);
     const int flags = ::fcntl(fd, F_GETFL, 0);
     ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);
@@ -26,8 +34,9 @@ bool UdpReceiver::open(std::uint16_t port, std::uint32_t address) {
     sa.sin_addr.s_addr = htonl(address);
     sa.sin_port = htons(port);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) < 0) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return fail(error);
     }
     handle_ = fd;
     return true;

@@ -15,6 +15,7 @@ SOCKET asSocket(std::intptr_t h) {
 
 bool UdpReceiver::open(std::uint16_t port, std::uint32_t address) {
     close();
+    openError_.clear();
     // Each successful start is matched by the cleanup in close().
     WSADATA wsa;
     if (WSAStartup(0x0101, &wsa) != 0) return false;
@@ -33,6 +34,11 @@ bool UdpReceiver::open(std::uint16_t port, std::uint32_t address) {
     sa.sin_addr.s_addr = htonl(address);
     sa.sin_port = htons(port);
     if (::bind(s, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) == SOCKET_ERROR) {
+        const int error = WSAGetLastError();
+        openError_ = error == WSAEADDRINUSE      ? "address already in use"
+                     : error == WSAEADDRNOTAVAIL ? "cannot assign requested address"
+                     : error == WSAEACCES        ? "permission denied"
+                                                 : "Winsock error " + std::to_string(error);
         ::closesocket(s);
         close();
         return false;

@@ -40,12 +40,13 @@ void WindowDeviceView::connectingShown(const DeviceRecord& record) {
 
 void WindowDeviceView::connectingHidden() { connecting_.hide(); }
 
-void WindowDeviceView::eventLogFailed(const std::string& path) {
+void WindowDeviceView::eventLogFailed(const std::string& path, const std::string& reason) {
     // Shown in the status bar: a message box would stop the timer's polling
     // and come back with every report.
     const MainWindow* main = app_.mainWindow();
     if (!main || !main->statusBar()) return;
-    const std::string text = app_.strings().text(kTextEventLogFailed) + path;
+    const std::string text = app_.strings().text(kTextEventLogFailed) + path +
+                             (reason.empty() ? "" : " (" + reason + ")");
     SendMessageA(main->statusBar(), SB_SETTEXTA, kMessagePart,
                  reinterpret_cast<LPARAM>(text.c_str()));
 }

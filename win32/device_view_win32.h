@@ -42,7 +42,7 @@ public:
     void connectionBack() override;
     void connectingShown(const DeviceRecord& record) override;
     void connectingHidden() override;
-    void eventLogFailed(const std::string& path) override;
+    void eventLogFailed(const std::string& path, const std::string& reason) override;
 
     void setControlWindow(ControlWindow* window) noexcept { control_ = window; }
     ControlWindow* controlWindow() const noexcept { return control_; }

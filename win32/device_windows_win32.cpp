@@ -45,7 +45,13 @@ void MonitorApp::deliverSchedule() {
 }
 
 bool MonitorApp::deliverScheduleFile(const std::string& path) {
-    if (!loadScheduleFromPath(path, workspace_.schedule())) return false;
+    // A file with a line the devices would not take is refused whole before
+    // the progress window starts: no device's schedule is cleared for it.
+    ScheduleFault fault;
+    if (!loadScheduleFromPath(path, workspace_.schedule(), fault)) {
+        if (fault) frontend_.showNumberedError(fault.textId, 185, fault.line);
+        return false;
+    }
     PaneLink* panes = view_.panes();
     const std::vector<std::pair<bool, std::uint32_t>> selection =
         panes ? panes->deliverySelection()

@@ -14,7 +14,7 @@ namespace zelo {
 namespace {
 
 constexpr std::chrono::microseconds kWindowTickBudget{10000};
-constexpr int kDirectoryInUseText = 555;
+constexpr int kDirectoryInUseText = 562;
 constexpr int kErrorCaption = 185;
 
 constexpr COLORREF kBrushColours[9] = {

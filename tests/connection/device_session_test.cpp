@@ -75,8 +75,9 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
     }
 }
 
-// Each failed login shows its one message, closes the connection and takes
-// the waits it must and no more.
+// Each failed login shows its one message with what failed (address, port,
+// and the reason where one is known), closes the connection and takes the
+// waits it must and no more.
 TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
     const struct {
         const char* name;
@@ -84,22 +85,28 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         std::function<void()> breakDevice;
         int message;
         int waits;  // 3-second waits that run out
+        const char* detail;  // after the address and port
     } cases[] = {
         {"framed password refused", 3,
-         [&] { framed.asksLogin = true, session.record.password = "x"; }, msg::kBadPassword, 0},
-        {"console taken", 3, [&] { greetWith("503 Too many users\r\n"); }, msg::kTooManyUsers, 0},
-        {"framed device silent", 3, [&] { greetWith("noise\r\n"); }, msg::kDisconnected, 1},
+         [&] { framed.asksLogin = true, session.record.password = "x"; }, msg::kBadPassword, 0, ""},
+        {"console taken", 3, [&] { greetWith("503 Too many users\r\n"); }, msg::kTooManyUsers, 0,
+         ""},
+        {"framed device silent", 3, [&] { greetWith("noise\r\n"); }, msg::kDisconnected, 1,
+         ": no '00:HX>' in time"},
         {"no identification", 3, [&] { framed.replies["*"] = "something else\r\n00:HX>"; },
-         msg::kBadCommunication, 0},
-        {"prompt but no answer", 3, [&] { framed.replies["*"] = ""; }, msg::kBadCommunication, 1},
+         msg::kBadCommunication, 0, ""},
+        {"prompt but no answer", 3, [&] { framed.replies["*"] = ""; }, msg::kBadCommunication, 1,
+         ": no answer in time"},
         {"unresolvable address", 3, [&] { session.record.addressText = "no.such.host"; },
-         msg::kCannotConnect, 0},
-        {"connection refused", 11, [&] { net.refuse = true; }, msg::kCannotConnect, 0},
-        {"plain password refused", 11, [&] { session.record.password = "x"; }, msg::kBadPassword,
-         0},
+         msg::kCannotConnect, 0, ": unknown host"},
+        {"connection refused", 11, [&] { net.refuse = true; }, msg::kCannotConnect, 0,
+         ": cannot connect"},
+        {"plain password refused", 11, [&] { session.record.password = "x"; }, msg::kBadPassword, 0,
+         ""},
         {"plain console taken", 11, [&] { greetWith("503 Too many users\r\n"); },
-         msg::kBadCommunication, 0},
-        {"no greeting", 11, [&] { net.onConnect = nullptr; }, msg::kDisconnected, 1},
+         msg::kBadCommunication, 0, ""},
+        {"no greeting", 11, [&] { net.onConnect = nullptr; }, msg::kDisconnected, 1,
+         ": no answer in time"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,6 +116,7 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         EXPECT_TRUE(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true));
         EXPECT_EQ(frontend.errors, std::vector<int>{c.message});
         EXPECT_EQ(frontend.errorCaptions, std::vector<int>{msg::kError});
+        EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
         EXPECT_FALSE(session.connection.isOpen());
         EXPECT_GE(clock.micros() - start, c.waits * 3'000'000);
         EXPECT_LT(clock.micros() - start,

@@ -153,12 +153,20 @@ TEST_F(SettingsTest, SerialKeysAreWrittenWhenTheyDifferFromWhatWasRead) {
     EXPECT_TRUE(session.connection.isOpen());
 }
 
-TEST_F(SettingsTest, NewPortIsSavedAndTheRestartClosesTheConnection) {
+// The device listens on the old port until it restarts: the record keeps
+// that port unless the restart is sent.
+TEST_F(SettingsTest, NewPortIsSavedOnlyWithTheRestartWhichClosesTheConnection) {
     login();
+    const std::uint16_t before = session.record.port;
     enterSetting(values(), "telnetPort", "2323");
-    frontend.answers = {true};
+    frontend.answers = {false, true};
     EXPECT_FALSE(applyPlainSettings(session));
-    EXPECT_EQ(writes(), (std::vector<std::string>{".telnetPort", "WRITE", "CPURESET"}));
+    EXPECT_EQ(session.record.port, before);
+    EXPECT_TRUE(values().restartNeeded && session.connection.isOpen());
+    enterSetting(values(), "telnetPort", "2323");
+    EXPECT_FALSE(applyPlainSettings(session));
+    EXPECT_EQ(writes(), (std::vector<std::string>{".telnetPort", "WRITE", ".telnetPort", "WRITE",
+                                                  "CPURESET"}));
     EXPECT_EQ(stored().port, 2323);
     EXPECT_FALSE(values().restartNeeded || session.connection.isOpen() ||
                  session.connection.connected);

@@ -21,7 +21,8 @@ const char* const kFleet =
     "[hx]\nmodel = 3\nstates = 1101\nschedule = 1010\n[gv2208]\nmodel = 13\nstates = 0110\n"
     "[hx-32905]\nmodel = 3\nfirmware = 3.29.05\n[swd7kb]\nmodel = 9\n[swd12k]\nmodel = 11\n"
     "[locked]\nmodel = 11\nlocked = yes\n[refuser]\nmodel = 3\nfaults = refuse-password\n"
-    "[jb]\nmodel = 5\nlogin = login\n[mover]\nmodel = 12\nrestart-ms = 100\n";
+    "[jb]\nmodel = 5\nlogin = login\n[mover]\nmodel = 12\nrestart-ms = 100\n"
+    "[mover2]\nmodel = 12\nrestart-ms = 100\n[mover3]\nmodel = 12\nrestart-ms = 100\n";
 
 class ZeloctlDevice : public ::testing::Test {
 protected:
@@ -91,6 +92,10 @@ TEST_F(ZeloctlDevice, FailuresAndTheirExitCodes) {
          {std::vector<std::string>{"status", "nobody"}, {"status", "nowhere"} /* no address */,
           {"status"}, {"power", "refuser", "POF9"}, {"power", "refuser", "MPOR"}})
         EXPECT_EQ(run(usage).code, 2) << usage.back();
+    r = run({"power", "nowhere", "PON1", "mpof"});  // refused before anything is sent
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos)
+        << r.err;
     ASSERT_EQ(run({"set", "nowhere", "address=127.0.0.1", "port=1"}).code, 0);
     r = run({"status", "nowhere"});
     EXPECT_EQ(r.code, 1);
@@ -142,22 +147,57 @@ TEST_F(ZeloctlDevice, FramedSettingsListRegistersAndWriteTheCentreGroup) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << " in " << r.out;
     r = run({"settings", "hx", "R232=5001"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "R232=5001\n");
-    EXPECT_NE(run({"settings", "hx"}).out.find("R232=5001\n"), std::string::npos);
+    EXPECT_EQ(r.out, "R232 (report port)=5001\n");
+    EXPECT_NE(r.err.find("R232: takes effect at the device's restart"), std::string::npos) << r.err;
+    EXPECT_NE(run({"settings", "hx"}).out.find("R232 (report port)=5001\n"), std::string::npos);
+    EXPECT_NE(run({"--json", "settings", "hx"}).out.find("\"R232\":\"5001\""), std::string::npos);
     EXPECT_EQ(run({"settings", "hx", "R870=x"}).code, 2);
 }
 
-TEST_F(ZeloctlDevice, RestartOnlyWhenAskedAndTheNewPortIsStored) {
-    addDevice("mover", 12);
+// The unit keeps its console on the old port until it restarts: the stored
+// port follows with the restart (asked for, or found when the unit restarted
+// by itself), and what waits for it is said.
+TEST_F(ZeloctlDevice, ANewPortIsStoredOnlyOnceTheDeviceListensThere) {
+    for (const char* unit : {"mover", "mover2", "mover3"}) addDevice(unit, 12);
+    const std::string oldPort = std::to_string(sim.port("mover"));
     const std::string newPort = std::to_string(sim.port("mover") + 1000);
     RunResult r = run({"settings", "mover", "telnetPort=" + newPort});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(std::to_string(stored("mover").port), newPort);
-    // Without --restart the unit keeps its console where it is.
-    ASSERT_EQ(run({"set", "mover", "port=" + std::to_string(sim.port("mover"))}).code, 0);
-    r = run({"settings", "mover", "telnetPort=" + newPort, "--restart"});
+    EXPECT_EQ(std::to_string(stored("mover").port), oldPort);
+    EXPECT_NE(
+        r.err.find("telnetPort: takes effect at the device's restart; the stored port stays " +
+                   oldPort),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(run({"status", "mover"}).code, 0);  // still where it was
+    r = run({"settings", "mover", "--restart"});
     EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("the stored port is now " + newPort + " (was " + oldPort + ")"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(std::to_string(stored("mover").port), newPort);
+
+    const std::string port2 = std::to_string(sim.port("mover2") + 1000);
+    r = run({"settings", "mover2", "telnetPort=" + port2, "--restart"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::to_string(stored("mover2").port), port2);
+
+    // Restarted from its own console: the next command finds it on the new port.
+    const int old3 = sim.port("mover3"), port3 = old3 + 1000;
+    ASSERT_EQ(run({"settings", "mover3", "telnetPort=" + std::to_string(port3)}).code, 0);
+    test::LoopbackClient console;
+    ASSERT_TRUE(console.connect(old3));
+    ASSERT_TRUE(console.send("\r\ntavik\r\nCPURESET\r\n"));
+    bool up = false;
+    for (const std::int64_t end = test::steadyMs() + 10'000; !up && test::steadyMs() < end;)
+        up = test::LoopbackClient().connect(port3);
+    ASSERT_TRUE(up);
+    r = run({"status", "mover3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "zeloctl: the device answers on its new port " + std::to_string(port3) +
+                         " (was " + std::to_string(old3) + "), which is stored now\n");
+    EXPECT_EQ(stored("mover3").port, port3);
 }
 
 TEST_F(ZeloctlDevice, DeliverReachesEveryDeviceOfTheGroupsOnceWithItsResult) {
@@ -189,8 +229,9 @@ TEST_F(ZeloctlDevice, DeliverUsageErrorsWriteNoLogAndARefusedLineIsNamed) {
     EXPECT_EQ(run({"deliver", data.file("week.shx"), "nowhere-group"}).code, 2);
     EXPECT_EQ(run({"deliver", data.file("week.shx"), "Lab", "--parallel", "0"}).code, 2);
     EXPECT_FALSE(std::filesystem::exists(data.file("ZELO.LOG")));
-    // Line 2 repeats line 0: the device answers Doubled, the lines before it stay.
-    test::writeBytes(data.file("twice.shx"), "8:30,5/1,,PON1\r\n9:00,5/1,,PON2\r\n8:30,5/1,,PON1\r\n");
+    // Line 2 names an outlet the unit lacks: the device refuses it, the lines before it stay.
+    test::writeBytes(data.file("twice.shx"),
+                     "8:30,5/1,,PON1\r\n9:00,5/1,,PON2\r\n9:30,5/1,,PON8\r\n");
     const RunResult r = run({"deliver", data.file("twice.shx"), "hx"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "1\thx\tAbnormal\tupload line 2\n");
@@ -198,6 +239,45 @@ TEST_F(ZeloctlDevice, DeliverUsageErrorsWriteNoLogAndARefusedLineIsNamed) {
     EXPECT_NE(r.err.find("Error line: 002"), std::string::npos) << r.err;
     sim.stop();
     EXPECT_EQ(sim.device("hx").schedule().size(), 2u);
+}
+
+// The guide's example file as it stands is taken whole; with a header line
+// above it (or any bad line) nothing reaches the device, which keeps what it had.
+TEST_F(ZeloctlDevice, TheGuidesScheduleExampleIsTakenAndABadFileRefusedBeforeTheDevice) {
+    addDevice("hx", 3);
+    const std::string guide = test::readBytes(ZELO_SOURCE_DIR "/docs/guide.md");
+    const std::size_t at = guide.find("```\n", guide.find("### 7.1 The schedule file")) + 4;
+    const std::string example = guide.substr(at, guide.find("```", at) - at);
+    test::writeBytes(data.file("night.shx"), example);
+    RunResult r = run({"deliver", data.file("night.shx"), "hx"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "1\thx\tNormal\n");
+    const std::size_t entries = std::count(example.begin(), example.end(), '\n');
+    const std::size_t logged = test::readBytes(data.file("ZELO.LOG")).size();
+    const struct {
+        std::string file, err;
+    } bad[] = {
+        {"TIME,DATE,WEEKDAY,ACTION\n" + example, "line 1: the time is not HH:MM"},
+        {example + "\n25:00,05/01,,PON1\n",
+         "line " + std::to_string(entries + 1) + " is empty and entries follow"},
+        {"08:30,05/01,,PON1\n09:00,05/01,,LAMP\n", "line 2: the action is not a power command"},
+    };
+    for (const auto& row : bad) {
+        test::writeBytes(data.file("bad.shx"), row.file);
+        r = run({"deliver", data.file("bad.shx"), "hx"});
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("bad.shx: Schedule file " + row.err), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(test::readBytes(data.file("ZELO.LOG")).size(), logged);  // no device was called
+    test::writeBytes(data.file("empty.shx"), "");
+    ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);
+    r = run({"deliver", data.file("empty.shx"), "plain"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("empty.shx holds no entries"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("plain: skipped: takes no schedules"), std::string::npos) << r.err;
+    sim.stop();
+    EXPECT_EQ(sim.device("hx").schedule().size(), entries);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // disk compared byte for byte with what the formats say they must hold.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/support/child_process_posix.h"
@@ -118,6 +119,10 @@ TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
 }
 
 TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis) {
+    // A directory without a Language speaks the locale's (see command_line_test.cpp).
+    const char* saved = std::getenv("LC_ALL");
+    const std::string was = saved ? saved : "";
+    ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
     EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n");  // Japanese root name
     EXPECT_EQ(run({"list", "0"}).code, 0);
     EXPECT_TRUE(std::filesystem::is_empty(data.path()));
@@ -125,6 +130,10 @@ TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis)
     EXPECT_EQ(file("ZELO_DIR.DAT"),
               "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
     EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
+    if (saved)
+        ::setenv("LC_ALL", was.c_str(), 1);
+    else
+        ::unsetenv("LC_ALL");
 }
 
 // A damaged record whose id reads as the highest id leaves no room above it:

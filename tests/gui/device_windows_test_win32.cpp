@@ -227,6 +227,12 @@ TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
     ASSERT_EQ(names(), std::vector<std::string>{"Deliver"});
     setRowState(0, LVIS_SELECTED | LVIS_FOCUSED);
     const std::string file = dir.file("week.shx");
+    // A header line is refused with its number before the progress window starts.
+    test::writeBytes(file, "TIME,DATE,WEEKDAY,ACTION\r\n08:30,05/01,,PON1\r\n");
+    EXPECT_FALSE(app().deliverScheduleFile(file));
+    EXPECT_EQ(frontend.errors, std::vector<int>{555});
+    EXPECT_EQ(frontend.numbers, std::vector<int>{1});
+    EXPECT_EQ(test::readBytes(dir.file("ZELO.LOG")), "");
     test::writeBytes(file, "08:30,05/01,,PON1\r\n07:00,S,1-6,POF2\r\n");
     EXPECT_TRUE(app().deliverScheduleFile(file));
     EXPECT_FALSE(app().state().busy);

@@ -63,6 +63,54 @@ TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
     EXPECT_EQ(t.entries[199].action, "PON1");
 }
 
+TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
+    std::string full;
+    for (int i = 0; i < 201; ++i)
+        full += std::to_string(i / 60) + ":" + std::to_string(i % 60) + ",1/1,,PON1\n";
+    const struct {
+        std::string text;
+        int line, textId;
+    } rows[] = {
+        {"8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n18:00,2027/12/24,1-5,POF2,note\r\n22:15,10/"
+         "01,3,POR3\r\n\r\n",
+         0, 0},
+        {"", 0, 0},
+        {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, kTextScheduleBadTime},
+        {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, kTextScheduleBadTime},
+        {"8:60,5/1,,PON1\n", 1, kTextScheduleBadTime},
+        {" 8:30,5/1,,PON1\n", 1, kTextScheduleBadTime},
+        {"8:30,13/1,,PON1\n", 1, kTextScheduleBadDate},
+        {"8:30,5/0,,PON1\n", 1, kTextScheduleBadDate},
+        {"8:30,1999/5/1,,PON1\n", 1, kTextScheduleBadDate},
+        {"8:30,Sunday,,PON1\n", 1, kTextScheduleBadDate},
+        {"8:30,5/1,7,PON1\n", 1, kTextScheduleBadWeekday},
+        {"8:30,5/1,3/L,PON1\n", 1, kTextScheduleBadWeekday},
+        {"8:30,5/1,,CPURESET\n", 1, kTextScheduleBadAction},
+        {"8:30,5/1,,\n", 1, kTextScheduleBadAction},
+        {"8:30,5/1,,PON9\n", 1, kTextScheduleBadAction},
+        {"8:30,5/1,,PON1\n9:00,5/1,,PON1\n08:30,05/01,,PON1\n", 3, kTextScheduleRepeated},
+        {"8:30,5/1,,PON1\n\n9:00,5/1,,PON1\n", 2, kTextScheduleEntriesAfterEmptyLine},
+        {full, 201, kTextScheduleTooLong},
+    };
+    for (const auto& row : rows) {
+        const ScheduleFault f = checkScheduleText(row.text);
+        EXPECT_EQ(f.line, row.line) << row.text.substr(0, 40);
+        EXPECT_EQ(f.textId, row.textId) << row.text.substr(0, 40);
+    }
+    // A refused file leaves the table as it was.
+    test::TempDir dir;
+    test::writeBytes(dir.file("bad.shx"), "8:30,5/1,,PON1\nTIME,DATE\n");
+    ScheduleTable t;
+    parseScheduleText("3:00,1/1,,POF1\n", t);
+    ScheduleFault fault;
+    EXPECT_FALSE(loadScheduleFromPath(dir.file("bad.shx"), t, fault));
+    EXPECT_EQ(fault.line, 2);
+    EXPECT_EQ(t.count, 1);
+    EXPECT_EQ(t.entries[0].action, "POF1");
+    EXPECT_FALSE(loadScheduleFromPath(dir.file("missing.shx"), t, fault));
+    EXPECT_FALSE(fault);
+}
+
 TEST(ScheduleFile, WeekOfTheMonth) {
     ScheduleTable t;
     parseScheduleText("8:30,2/9,3,PON1\n", t);

@@ -18,7 +18,9 @@ public:
     void connectionBack() override { ++reconnects; }
     void connectingShown(const DeviceRecord&) override { ++connectingShows; }
     void connectingHidden() override { ++connectingHides; }
-    void eventLogFailed(const std::string& path) override { failedLogs.push_back(path); }
+    void eventLogFailed(const std::string& path, const std::string&) override {
+        failedLogs.push_back(path);
+    }
 
     std::vector<DeviceRecord> changedRecords;
     std::vector<int> redrawnOutlets;

@@ -1,0 +1,282 @@
+// zeloctl and zelo-sim as a new user meets them: the conventions of their
+// command lines, what they say when a value is changed or a connection
+// fails, the language of their texts, and zelo-sim in a terminal's background.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "tests/status/report_builder.h"
+#include "tests/status/udp_sender.h"
+#include "tests/support/child_process_posix.h"
+#include "tests/support/temp_dir.h"
+
+namespace zelo {
+namespace {
+
+using test::readBytes;
+using test::RunResult;
+using test::writeBytes;
+
+// The locale the programs started within its scope see.
+class Locale {
+public:
+    explicit Locale(const char* value) {
+        if (const char* old = std::getenv("LC_ALL")) saved_ = old, had_ = true;
+        ::setenv("LC_ALL", value, 1);
+    }
+    ~Locale() {
+        if (had_)
+            ::setenv("LC_ALL", saved_.c_str(), 1);
+        else
+            ::unsetenv("LC_ALL");
+    }
+
+private:
+    std::string saved_;
+    bool had_ = false;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CommandLine : public ::testing::Test {
+protected:
+    RunResult zeloctl(std::vector<std::string> args) {
+        return test::runProgram(ZELOCTL_PATH, args, scratch);
+    }
+    RunResult run(std::vector<std::string> args) {
+        args.insert(args.begin(), "--dir=" + data.path().string());
+        return zeloctl(args);
+    }
+    void english() { writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n"); }
+
+    test::TempDir data, scratch;
+};
+
+TEST_F(CommandLine, GlobalOptionsVersionAndJsonNumbers) {
+    english();
+    EXPECT_EQ(zeloctl({"--version"}).out, "zeloctl 1.0.0\n");
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    // The options are taken after the command name too, --dir in both spellings.
+    ASSERT_EQ(zeloctl({"add-device", "Lab", "3", "hx", "--dir", data.path().string()}).code, 0);
+    const RunResult json = zeloctl({"show", "hx", "--json", "--dir=" + data.path().string()});
+    ASSERT_EQ(json.code, 0) << json.err;
+    for (const char* part :
+         {"\"modelCode\":3,", "\"port\":23,", "\"temperatureState\":-1,", "\"name\":\"hx\""})
+        EXPECT_TRUE(contains(json.out, part)) << part << " in " << json.out;
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } usage[] = {
+        {{"--frob", "tree"}, "unknown option '--frob'"},
+        {{"tree", "--dir"}, "--dir needs a directory"},
+        {{"--dir=", "tree"}, "--dir= needs a directory"},
+    };
+    for (const auto& row : usage) {
+        const RunResult r = zeloctl(row.args);
+        EXPECT_EQ(r.code, 2) << row.err;
+        EXPECT_TRUE(contains(r.err, row.err)) << r.err;
+    }
+}
+
+// What the property dialog's save rules make of a value is said, not done in silence.
+TEST_F(CommandLine, SetSaysWhatTheSaveRulesChanged) {
+    english();
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    ASSERT_EQ(run({"add-device", "Lab", "3", "hx"}).code, 0);
+    const struct {
+        std::string field, err;
+    } rows[] = {
+        {"port=70000", "port: 70000 is above 65535; stored as 65535\n"},
+        {"mac=00-1a-2b-3c-4d-5e", "mac: letters and digits kept, at most 12: 001A2B3C4D5E\n"},
+        {"mac=0090CC0000FF", ""},
+        {"mac=rack-3", "warning: mac: 'RACK3' is not a MAC address (twelve hex digits)\n"},
+        {"name=" + std::string(70, 'n'), "name: cut to 62 bytes, the field's length"},
+        {"model=SWD-12K", "warning: model SWD-12K does not use prompt (HX) select (00)\n"},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = run({"set", "device:1", row.field});
+        EXPECT_EQ(r.code, 0) << row.field;
+        if (row.err.empty())
+            EXPECT_EQ(r.err, "") << row.field;
+        else
+            EXPECT_TRUE(contains(r.err, "zeloctl: " + row.err)) << row.field << ": " << r.err;
+    }
+    const std::string shown = run({"show", "device:1"}).out;
+    EXPECT_TRUE(contains(shown, "modelName=SWD-12K\nmodelCode=11\n")) << shown;
+}
+
+// Errors keep the program's text and add where and why.
+TEST_F(CommandLine, FailuresNameTheAddressPortAndReason) {
+    english();
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    ASSERT_EQ(run({"add-device", "Lab", "11", "gone"}).code, 0);
+    ASSERT_EQ(run({"set", "gone", "address=127.0.0.1", "port=1"}).code, 0);
+    RunResult r = run({"status", "gone"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "zeloctl: Can not connect (127.0.0.1:1: connection refused)\n");
+
+    // A port held by another socket, and an address this machine does not have.
+    const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::getsockname(held, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string port = std::to_string(ntohs(a.sin_port));
+    const std::pair<const char*, std::string> rows[] = {
+        {"127.0.0.1", "(127.0.0.1:" + port + ": address already in use)"},
+        {"192.0.2.1", "(192.0.2.1:" + port + ": cannot assign requested address)"},
+    };
+    for (const auto& [address, reason] : rows) {
+        r = run({"listen", "--port", port, "--bind", address, "--seconds", "0"});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(contains(r.err, "cannot listen on UDP port " + port + " " + reason)) << r.err;
+    }
+    ::close(held);
+}
+
+// Reports from units the directory does not know are counted per sender; an
+// event log that cannot be written is named with the system's reason.
+TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
+    writeBytes(data.file("ZELO.INI"),
+               "[ZELO]\r\nLanguage=1\r\n[Log]\r\nLOGenable=1\r\nBaseDir=blocker\r\n");
+    writeBytes(data.file("blocker"), "a file where the logs' folder would be");
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    ASSERT_EQ(run({"add-device", "Lab", "10", "swd"}).code, 0);
+    ASSERT_EQ(run({"set", "swd", "unit=258"}).code, 0);
+    test::ChildProcess listen;
+    ASSERT_TRUE(listen.start({ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", "0",
+                              "--bind", "127.0.0.1", "--count", "1"},
+                             scratch.file("out.txt"), "|"));
+    std::string line;
+    ASSERT_TRUE(listen.readLine(line, 10'000) && contains(line, "port ")) << line;
+    const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(line.find("port ") + 5)));
+    test::UdpSender sender;
+    for (unsigned unit : {999u, 7u, 999u, 258u})
+        ASSERT_TRUE(sender.send(port, test::tableReport(unit, {{1, 0}})));
+    EXPECT_EQ(listen.wait(), 0);
+    std::string err;
+    while (listen.readLine(line, 5'000)) err += line + "\n";
+    EXPECT_EQ(err,
+              "zeloctl: the event log could not be written: " + data.file("blocker") +
+                  "/00000001.LOG (not a directory)\n"
+                  "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
+                  "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
+    EXPECT_TRUE(contains(readBytes(scratch.file("out.txt")), "\tswd\t"))
+        << readBytes(scratch.file("out.txt"));
+}
+
+// Without a Language in ZELO.INI the texts, zeloctl's own messages among
+// them, follow the locale, and a data directory zeloctl starts keeps that
+// language.
+TEST_F(CommandLine, TheLanguageFollowsTheLocaleAndANewDirectoryKeepsIt) {
+    const struct {
+        const char* locale;
+        const char* root;
+        const char* ini;
+        const char* unknown;
+    } rows[] = {
+        {"C", "Root", "[ZELO]\r\nLanguage=1\r\n", "zeloctl: no device named 'nobody'\n"},
+        {"ja_JP.UTF-8", "\xe8\xa6\x8f\xe5\xae\x9a", "[ZELO]\r\nLanguage=0\r\n",
+         "zeloctl: \xe3\x83\x87\xe3\x83\x90\xe3\x82\xa4\xe3\x82\xb9 'nobody' "
+         "\xe3\x81\xaf\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\n"},
+    };
+    for (const auto& row : rows) {
+        test::TempDir dir;
+        const std::string at = "--dir=" + dir.path().string();
+        Locale locale(row.locale);
+        EXPECT_EQ(zeloctl({at, "tree"}).out, std::string("0\t0\t") + row.root + "\n");
+        EXPECT_EQ(zeloctl({at, "show", "nobody"}).err, row.unknown);
+        ASSERT_EQ(zeloctl({at, "add-group", "0", "Lab"}).code, 0);
+        EXPECT_EQ(readBytes(dir.file("ZELO.INI")).substr(0, 20), row.ini);
+        Locale other(row.locale[0] == 'C' ? "ja_JP.UTF-8" : "C");  // the file decides now
+        EXPECT_EQ(zeloctl({at, "tree"}).out.substr(0, 4 + std::strlen(row.root)),
+                  std::string("0\t0\t") + row.root);
+    }
+}
+
+// zelo-sim's options and fleet files: a mistake is refused at once.
+TEST_F(CommandLine, ZeloSimRefusesBadOptionsAndFleets) {
+    const std::string fleet = scratch.file("one.fleet");
+    writeBytes(fleet, "[hx]\nmodel = 3\n");
+    writeBytes(scratch.file("empty.fleet"), "interval = 5\n");
+    writeBytes(scratch.file("station.fleet"), "station = 127.0.0.1\n[hx]\nmodel = 3\n");
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } rows[] = {
+        {{fleet, "--station", "127.0.0.1"}, "--station takes HOST:PORT"},
+        {{fleet, "--station", "127.0.0.1:70000"}, "--station takes HOST:PORT"},
+        {{fleet, "--interval", "abc"}, "--interval takes a number from 0 to 86400, not 'abc'"},
+        {{fleet, "--control", "70000"}, "--control takes a number from 0 to 65535"},
+        {{scratch.file("empty.fleet")}, "no devices"},
+        {{scratch.file("station.fleet")}, "line 1: station must be HOST:PORT"},
+    };
+    for (const auto& row : rows) {
+        const RunResult r = test::runProgram(ZELO_SIM_PATH, row.args, scratch);
+        EXPECT_EQ(r.code, 2) << row.err;
+        EXPECT_TRUE(contains(r.err, row.err)) << r.err;
+    }
+}
+
+// zelo-sim --stdin started in the background of a terminal: what is typed
+// at the terminal is not its to read, and it keeps running.
+TEST_F(CommandLine, ZeloSimWithStdinInATerminalsBackgroundKeepsRunning) {
+    const std::string fleet = scratch.file("one.fleet");
+    writeBytes(fleet, "[hx]\nmodel = 3\n");
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal) | ::unlockpt(terminal), 0);
+    const std::string slaveName = ::ptsname(terminal);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t leader = ::fork();
+    if (leader == 0) {
+        // A session on the terminal whose foreground is this process's
+        // group; the simulator runs in a group of its own, as `&` starts it.
+        ::setsid();
+        const int slave = ::open(slaveName.c_str(), O_RDWR);
+        const pid_t sim = ::fork();
+        if (sim == 0) {
+            ::setpgid(0, 0);
+            ::dup2(slave, 0);
+            ::dup2(out[1], 1);
+            ::execl(ZELO_SIM_PATH, ZELO_SIM_PATH, fleet.c_str(), "--stdin", "--control", "0",
+                    nullptr);
+            ::_exit(127);
+        }
+        int status = 0;
+        ::waitpid(sim, &status, WUNTRACED);
+        if (WIFSTOPPED(status)) ::kill(sim, SIGKILL);
+        ::_exit(WIFSTOPPED(status) ? 99 : WIFEXITED(status) ? WEXITSTATUS(status) : 98);
+    }
+    ::close(out[1]);
+    std::string buffer, line, control;
+    while (test::readLine(out[0], buffer, line, 10'000) && line != "ready")
+        if (line.rfind("control 127.0.0.1:", 0) == 0) control = line.substr(18);
+    ASSERT_EQ(line, "ready");
+    ASSERT_FALSE(control.empty());
+    ASSERT_EQ(::write(terminal, "list\n", 5), 5);  // typed at the terminal
+    test::LoopbackClient client;
+    ASSERT_TRUE(client.connect(std::stoi(control)));
+    ASSERT_TRUE(client.send("list\nquit\n"));
+    EXPECT_TRUE(client.readLine(line, 10'000));
+    EXPECT_TRUE(contains(line, "hx")) << line;
+    int status = 0;
+    ::waitpid(leader, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::close(out[0]);
+    ::close(terminal);
+}
+
+}  // namespace
+}  // namespace zelo
