@@ -2,7 +2,9 @@
 #include <mqtt_protocol.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <utility>
 
 #include "forward/mqtt_link.h"
@@ -45,6 +47,13 @@ extern "C" void logCallback(mosquitto*, void* obj, int level, const char* text) 
 }
 
 std::once_flag libraryStarted;
+
+// A library result as a phrase: the system's words for a failed call.
+std::string failureText(int rc) {
+    std::string text = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+    while (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
 
 }  // namespace
 
@@ -139,9 +148,7 @@ void MqttLink::run() {
         if (rc == MOSQ_ERR_SUCCESS) {
             session();
         } else {
-            notice("MQTT: cannot connect to the broker at " + where() + ": " +
-                   (rc == MOSQ_ERR_ERRNO ? std::string("the connection failed")
-                                         : std::string(mosquitto_strerror(rc))));
+            notice("MQTT: cannot connect to the broker at " + where() + ": " + failureText(rc));
         }
         connected_ = false;
         if (stopping_) break;
@@ -166,8 +173,7 @@ void MqttLink::session() {
         const int rc = mosquitto_loop(mosq_, more ? 0 : kLoopMillis, 1);
         if (refused_) return;
         if (rc != MOSQ_ERR_SUCCESS) {
-            std::string why = rc == MOSQ_ERR_ERRNO ? "the connection failed"
-                                                   : std::string(mosquitto_strerror(rc));
+            std::string why = failureText(rc);
             if (!lastLogError_.empty()) why += " (" + lastLogError_ + ")";
             if (accepted_)
                 notice("MQTT: lost the broker at " + where() + ": " + why + "; trying again");
