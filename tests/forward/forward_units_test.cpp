@@ -115,20 +115,20 @@ TEST(DeviceFacts, StateDocumentOfAReportedDevice) {
               "\"reboots\":[0,12,3,0],\"temperature\":-2.5,\"temperature_state\":\"LW Alart\","
               "\"updated\":\"2026-12-07T05:20:14Z\"}");
 
-    DeviceRecord quiet;  // no sensor, no master, never reported, a name with quotes
+    // Never reported (the power column holds the model's placeholder), no
+    // sensor, a name with quotes.
+    DeviceRecord quiet;
     quiet.deviceId = 7;
     quiet.groupId = 99;  // not in the outline
     quiet.name = "a\"b\\c\td";
-    quiet.powerText = "1101";
+    quiet.powerText = "1 1101";
     quiet.pingText = "O-";
     quiet.temperatureState = -1;
     quiet.macText = "12345";
     EXPECT_EQ(
         stateJson(deviceFacts(quiet, outline())),
         "{\"id\":\"00000007\",\"name\":\"a\\\"b\\\\c\\td\",\"group\":\"\",\"model\":\"\","
-        "\"address\":\"\",\"mac\":\"\",\"outlets\":[{\"n\":1,\"name\":\"\",\"state\":\"ON\"},"
-        "{\"n\":2,\"name\":\"\",\"state\":\"ON\"},{\"n\":3,\"name\":\"\",\"state\":\"OFF\"},"
-        "{\"n\":4,\"name\":\"\",\"state\":\"ON\"}],\"master\":null,\"ping\":[\"ok\",\"off\"],"
+        "\"address\":\"\",\"mac\":\"\",\"outlets\":[],\"master\":null,\"ping\":[\"ok\",\"off\"],"
         "\"reboots\":[0,0],\"temperature\":null,\"temperature_state\":\"\",\"updated\":null}");
 }
 
