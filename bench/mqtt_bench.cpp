@@ -282,31 +282,41 @@ int run() {
     std::printf("  of which the station's own commit: p50 %.0f ms, p99 %.0f ms\n",
                 percentile(commits, 0.5), percentile(commits, 0.99));
 
-    // 30 s without the broker, 2,000 reports a second.
+    // 2,000 reports a second for a while: `samples` gets the memory at each
+    // second; the reports sent are counted.
+    std::uint64_t sent = 0;
+    auto flow = [&](int seconds, std::vector<double>& samples) {
+        const std::int64_t start = test::steadyMs();
+        for (int slot = 0; slot < seconds * 10; ++slot) {  // 100 ms slots
+            for (int i = 0; i < kBurst / 10; ++i, ++variant, ++sent)
+                sender.send(station.port(), report((variant * 7919) % kDevices, variant % 16));
+            if (slot % 10 == 9) samples.push_back(rssMb());
+            const std::int64_t due = start + (slot + 1) * 100;
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::max<std::int64_t>(0, due - test::steadyMs())));
+        }
+    };
+    // The same load with the broker there first, so that the outage's
+    // figures start from the station's working size.
+    std::vector<double> warm, outage;
+    flow(10, warm);
     mosquitto_loop_stop(sub, true);
     broker.crash();
-    const double rssBefore = rssMb();
-    const std::uint64_t acceptedBefore = accepted;
-    std::uint64_t sent = 0;
-    double rssAt5 = 0;
-    const std::int64_t outageStart = test::steadyMs();
-    for (int slot = 0; slot < 300; ++slot) {  // 100 ms slots
-        for (int i = 0; i < kBurst / 10; ++i, ++variant, ++sent)
-            sender.send(station.port(), report((variant * 7919) % kDevices, variant % 16));
-        if (slot == 50) rssAt5 = rssMb();
-        const std::int64_t due = outageStart + (slot + 1) * 100;
-        std::this_thread::sleep_for(
-            std::chrono::milliseconds(std::max<std::int64_t>(0, due - test::steadyMs())));
-    }
+    const std::uint64_t acceptedBefore = accepted, sentBefore = sent;
+    flow(30, outage);
+    sent -= sentBefore;
     for (const std::int64_t end = test::steadyMs() + 5000;
          accepted - acceptedBefore < sent && test::steadyMs() < end;)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the last ticks drain
-    const double rssAfter = rssMb();
+    std::printf(
+        "10 s at 2000 reports/s with the broker: RSS %.1f MB after 1 s, %.1f MB after 10 s\n",
+        warm.front(), warm.back());
     std::printf(
         "30 s broker outage at 2000 reports/s: %llu sent, %llu taken; "
-        "RSS %.1f MB before, %.1f MB at 5 s, %.1f MB at 30 s\n",
+        "RSS %.1f MB at 1 s, %.1f MB at 10 s, %.1f MB at 20 s, %.1f MB at 30 s\n",
         static_cast<unsigned long long>(sent),
-        static_cast<unsigned long long>(accepted - acceptedBefore), rssBefore, rssAt5, rssAfter);
+        static_cast<unsigned long long>(accepted - acceptedBefore), outage[0], outage[9],
+        outage[19], outage[29]);
     broker.restart();
     {
         std::lock_guard<std::mutex> lock(arrivals.m);
