@@ -7,6 +7,7 @@
 #include "forward/forwarding.h"
 #include "forward/mqtt_outbox.h"
 #include "forward/mqtt_topics.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo::forward {
 namespace {
@@ -188,6 +189,69 @@ TEST(CommandTopics, WhatIsACommand) {
     EXPECT_FALSE(ownRetainedTopic("homeassistant/switch/zelo_a_b_0000002A/outlet_1/config", ha));
     EXPECT_FALSE(ownRetainedTopic("zelo/a/status", ha));
     EXPECT_TRUE(ownRetainedTopic("zelo/a/0000002A/outlet/1", ha));
+}
+
+// Records what the listen loop tells it.
+class Recorder final : public Forwarder {
+public:
+    explicit Recorder(std::vector<std::string>& log, bool startOk = true)
+        : log_(log), startOk_(startOk) {}
+    bool started(ForwardingContext&, std::string& error) override {
+        log_.push_back(startOk_ ? "started" : "refused");
+        if (!startOk_) error = "port in use";
+        return startOk_;
+    }
+    void afterTick(const std::vector<const DeviceRecord*>& changed) override {
+        std::string line = "tick";
+        for (const DeviceRecord* r : changed) line += " " + r->name;
+        log_.push_back(line);
+    }
+    void everySecond(std::int64_t now) override { log_.push_back("second " + std::to_string(now)); }
+    void stopped() override { log_.push_back("stopped"); }
+
+private:
+    std::vector<std::string>& log_;
+    bool startOk_;
+};
+
+DeviceRecord named(std::uint32_t id, const char* name) {
+    DeviceRecord r;
+    r.deviceId = id;
+    r.name = name;
+    return r;
+}
+
+TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
+    test::TestWorkspace w("unwritten/");
+    std::vector<std::string> log;
+    Forwarding f({});
+    f.add(std::make_unique<Recorder>(log));
+    std::string error;
+    ASSERT_TRUE(f.start(w.ws, {}, {}, error));
+    f.afterTick({named(1, "a"), named(2, "b"), named(1, "a2"), named(3, "c"), named(2, "b2")});
+    f.afterTick({});
+    w.clock.advance(1);  // the second ticks over once, however many ticks it holds
+    f.afterTick({});
+    f.afterTick({});
+    f.stop();
+    f.stop();
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2 b2 c", "tick", "tick",
+                                             "second " + std::to_string(test::kWorkspaceNow + 1),
+                                             "tick", "stopped"}));
+}
+
+TEST(Forwarding, AForwarderThatCannotStartStopsTheOthers) {
+    test::TestWorkspace w("unwritten/");
+    std::vector<std::string> log;
+    Forwarding f({});
+    f.add(std::make_unique<Recorder>(log));
+    f.add(std::make_unique<Recorder>(log, false));
+    std::string error;
+    EXPECT_FALSE(f.start(w.ws, {}, {}, error));
+    EXPECT_EQ(error, "port in use");
+    f.afterTick({named(1, "a")});  // nothing runs after a failed start
+    f.stop();
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "refused", "stopped"}));
 }
 
 TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
