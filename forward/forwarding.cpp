@@ -225,6 +225,10 @@ std::string makeForwardingConfig(
     } else if (const char* env = std::getenv("ZELO_MQTT_PASSWORD")) {
         config.password = env;
     }
+    // The client sends no password without a user name: say so rather than
+    // connect without it.
+    if (!config.password.empty() && options.mqtt && options.mqtt->user.empty())
+        return "a broker password needs a user name: mqtt://USER@HOST";
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include "forward/forwarding.h"
 #include "forward/mqtt_outbox.h"
 #include "forward/mqtt_topics.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
 namespace zelo::forward {
@@ -80,6 +81,45 @@ TEST(ForwardingOptions, ValuesAndTheChecksAcrossThem) {
     ForwardingOptions noBroker;
     ASSERT_EQ(parseAll({"--control", "Lab"}, noBroker, error), OptionParse::Taken);
     EXPECT_EQ(checkForwardingOptions(noBroker), "the MQTT options need --mqtt URL");
+}
+
+TEST(ForwardingOptions, ThePasswordComesFromTheFileOrTheEnvironment) {
+    test::TempDir dir;
+    test::TestWorkspace w(dir.path().string() + "/");
+    test::writeBytes(dir.file("pw"), "s3cr\xC3\xABt\r\nsecond line\n");
+    const auto none = [](const std::string&) -> std::optional<std::uint32_t> { return {}; };
+    struct Row {
+        const char* url;
+        bool file;
+        const char* env;  // nullptr: unset
+        const char* password;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"mqtt://ops@h", true, "from-env", "s3cr\xC3\xABt", ""},  // the file wins, first line
+        {"mqtt://ops@h", false, "from-env", "from-env", ""},
+        {"mqtt://ops@h", false, nullptr, "", ""},
+        {"mqtt://h", false, nullptr, "", ""},
+        {"mqtt://h", true, nullptr, "", "a broker password needs a user name: mqtt://USER@HOST"},
+        {"mqtt://h", false, "from-env", "",
+         "a broker password needs a user name: mqtt://USER@HOST"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.url) + (r.file ? " file" : "") + (r.env ? " env" : ""));
+        ForwardingOptions o;
+        o.mqtt = parseBrokerUrl(r.url);
+        if (r.file) o.passwordFile = dir.file("pw");
+        if (r.env)
+            ::setenv("ZELO_MQTT_PASSWORD", r.env, 1);
+        else
+            ::unsetenv("ZELO_MQTT_PASSWORD");
+        ForwardingConfig c;
+        EXPECT_EQ(makeForwardingConfig(o, w.ws.directory(), none, none, c), r.error);
+        if (!*r.error) {
+            EXPECT_EQ(c.password, r.password);
+        }
+        ::unsetenv("ZELO_MQTT_PASSWORD");
+    }
 }
 
 GroupOutline outline() {
