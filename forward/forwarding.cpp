@@ -234,6 +234,9 @@ std::string makeForwardingConfig(
 
 bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLine&)> printCommand,
                        std::function<void(const std::string&)> printError, std::string& error) {
+    // Where nothing is to be printed, nothing is.
+    if (!printCommand) printCommand = [](const CommandLine&) {};
+    if (!printError) printError = [](const std::string&) {};
     context_.reset(new ForwardingContext{workspace, config_, mqtt_, std::move(printCommand),
                                          std::move(printError)});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {
