@@ -69,6 +69,9 @@ public:
 private:
     void run();
     void session();
+    // After the broker accepted the connection: status, subscriptions, and
+    // everything sent again.
+    void afterConnect();
     void flush(std::size_t max);
     void closeGracefully();
     void notice(const std::string& line);
@@ -87,6 +90,8 @@ private:
 
     // The link thread's own.
     bool accepted_ = false;
+    bool justConnected_ = false;
+    std::vector<std::string> toEmpty_;  // retained topics to empty, noted by the callbacks
     bool refused_ = false;
     bool cleanedUp_ = false;
     std::int64_t cleanupUntil_ = 0;  // steady milliseconds; 0 none

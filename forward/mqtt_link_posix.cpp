@@ -187,6 +187,13 @@ void MqttLink::session() {
                 notice("MQTT: cannot connect to the broker at " + where() + ": " + why(rc));
             return;
         }
+        // What the callbacks noted, done outside them.
+        if (justConnected_) {
+            justConnected_ = false;
+            afterConnect();
+        }
+        for (const std::string& topic : std::exchange(toEmpty_, {}))
+            mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), 0, nullptr, 1, true, nullptr);
         const std::int64_t now = steadyMillis();
         if (!accepted_ && now > connackDeadline) {
             notice("MQTT: the broker at " + where() + " does not answer the connection");
@@ -234,7 +241,11 @@ void MqttLink::onConnect(int reason) {
     }
     accepted_ = true;
     connected_ = true;
+    justConnected_ = true;  // the loop subscribes and publishes, not the callback
     notice("MQTT: connected to the broker at " + where());
+}
+
+void MqttLink::afterConnect() {
     const MqttNames& n = settings_.names;
     const std::string status = n.statusTopic();
     mosquitto_publish_v5(mosq_, nullptr, status.c_str(), 6, "online", 1, true, nullptr);
@@ -272,15 +283,14 @@ void MqttLink::onMessage(const std::string& topic, const std::string& payload, b
         if (payload.empty()) return;  // a retained command being emptied
         // A retained command would run again at every start: it is emptied,
         // and refused.
-        if (retained)
-            mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), 0, nullptr, 1, true, nullptr);
+        if (retained) toEmpty_.push_back(topic);
         std::lock_guard<std::mutex> lock(queueMutex_);
         if (inbound_.size() < kMaxInbound) inbound_.push_back({topic, payload, retained});
         return;
     }
     // Read back from the station's own topics: only what the broker kept.
     if (retained && !payload.empty() && ownRetainedTopic(topic, n) && !outbox_.has(topic))
-        mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), 0, nullptr, 1, true, nullptr);
+        toEmpty_.push_back(topic);
 }
 
 void MqttLink::onPublish(int mid) {
