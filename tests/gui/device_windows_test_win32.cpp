@@ -219,6 +219,23 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
     }
 }
 
+// A unit that restarts without answering CPURESET drops the connection
+// while the command waits: one notice for the one loss.
+TEST_F(DeviceWindows, ARestartThatClosesWithoutAnAnswerIsToldOnce) {
+    ASSERT_NE(startEnglish(), nullptr);
+    frontend.answers = {true};  // restart: Yes
+    EXPECT_TRUE(openAndDrive(addUnit("hx-silent", 3), [&](HWND dlg, ControlWindow&) {
+        SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 1, 0);
+        ASSERT_EQ(SendDlgItemMessageA(dlg, 3127, BM_GETCHECK, 0, 0), BST_CHECKED);
+        SendDlgItemMessageA(dlg, 3127, BM_CLICK, 0, 0);  // Enable off
+        click(dlg, IDC_APPLY);
+        EXPECT_TRUE(asked(342));
+        EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
+        pump();
+    }));
+    EXPECT_EQ(frontend.errors, std::vector<int>{191});
+}
+
 TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
     ASSERT_NE(startEnglish(), nullptr);
     // The rows selected in the list are delivered to: a group row, its devices.
