@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "cli/platform.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
@@ -54,7 +53,7 @@ int deliver(Session& s, const Args& args) {
         if (!target) return kExitUsage;
         selection.emplace_back(target->isGroup, target->id);
     }
-    if (!loadScheduleFromPath(filePath(rest[0]), s.workspace.schedule()))
+    if (!loadScheduleFromPath(rest[0], s.workspace.schedule()))
         return s.usage("cannot read the schedule file " + rest[0]);
 
     const auto walk = s.workspace.startDelivery(selection);

@@ -1,7 +1,7 @@
 #pragma once
 // What zeloctl needs from the system under it, in one small seam: the
-// sockets started, a console that shows the UTF-8 it prints, the command
-// line as UTF-8, and paths in the form the platform's file functions take.
+// sockets started, a console that shows the UTF-8 it prints, and the command
+// line as UTF-8 (paths stay UTF-8: the core's file calls take them so).
 
 #include <string>
 #include <vector>
@@ -14,8 +14,5 @@ bool startPlatform();
 // The program's arguments after the program name, as UTF-8 (names on the
 // command line are compared with the stored texts through UTF-8).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
-
-// A path from the command line (UTF-8) as the file functions take it.
-std::string filePath(const std::string& utf8);
 
 }  // namespace zelo::cli

@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     if (dir.empty()) dir = ".";
     if (dir.back() != '/' && dir.back() != '\\') dir += '/';
 
-    zelo::cli::Session session(std::cout, std::cerr, zelo::cli::filePath(dir), json);
+    zelo::cli::Session session(std::cout, std::cerr, dir, json);
     // Commands that only read leave every file as it is.
     if (!session.workspace.load(command->writes)) {
         std::cerr << "zeloctl: cannot read or create the directory file in " << dir << "\n";

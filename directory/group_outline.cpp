@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/c_number.h"
+#include "common/file_ops.h"
 #include "common/file_replace.h"
 #include "common/line_reader.h"
 #include "directory/item_file.h"
@@ -175,7 +176,7 @@ bool deleteGroupEntry(const std::string& dataDir, std::uint32_t id) {
     if (!ok) return false;
     // A group without devices has no item file to delete.
     const std::string items = itemFilePath(dataDir, id);
-    return removeFile(items) || !std::filesystem::exists(items);
+    return removeFile(items) || !std::filesystem::exists(fsPath(items));
 }
 
 }  // namespace zelo

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "common/text_encoding.h"
 #include "resources/resource_ids.h"
 #include "win32/image_list_win32.h"
 #include "win32/main_window_win32.h"
@@ -53,9 +54,12 @@ MonitorApp::~MonitorApp() {
 }
 
 std::string MonitorApp::findModuleDirectory() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
+    // UTF-8, as the file calls take paths: a folder outside the ANSI code
+    // page is found too.
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(n < path.size() ? n : 0);
+    std::string dir = wideToUtf8(path);
     const std::size_t slash = dir.find_last_of('\\');
     dir.erase(slash == std::string::npos ? 0 : slash + 1);
     return dir;
