@@ -22,7 +22,16 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
 void CliFrontend::showError(int textId, int) { s_.fail(textId); }
 
 void CliView::eventLogFailed(const std::string& path) {
-    s_.err << "zeloctl: the event log could not be written: " << cp932ToUtf8(path) << std::endl;
+    s_.err << "zeloctl: the event log could not be written: " << path << std::endl;
+}
+
+void CliView::itemFileFailed(const std::string& path) {
+    s_.err << "zeloctl: the item file could not be written (its records are kept and tried again): "
+           << path << std::endl;
+}
+
+void CliView::itemFileWritten(const std::string& path) {
+    s_.err << "zeloctl: the item file is written again: " << path << std::endl;
 }
 
 bool CliFrontend::askYesNo(int textId, int, Icon) {

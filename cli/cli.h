@@ -45,6 +45,8 @@ public:
         if (accepted) accepted->push_back(record);
     }
     void eventLogFailed(const std::string& path) override;
+    void itemFileFailed(const std::string& path) override;
+    void itemFileWritten(const std::string& path) override;
     std::vector<DeviceRecord>* accepted = nullptr;
 
 private:
