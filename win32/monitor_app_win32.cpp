@@ -14,6 +14,8 @@ namespace zelo {
 namespace {
 
 constexpr std::chrono::microseconds kWindowTickBudget{10000};
+constexpr int kTextDirectoryDamaged = 345;
+constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 
 constexpr COLORREF kBrushColours[9] = {
     RGB(0, 0, 128),  RGB(0, 96, 96),   RGB(255, 255, 255),
@@ -119,7 +121,7 @@ bool MonitorApp::registerWindowClasses() {
 bool MonitorApp::start() {
     createBrushes();
     // Every file of the program lives beside the executable.
-    if (ownDirectory_) SetCurrentDirectoryA(moduleDirectory_.c_str());
+    if (ownDirectory_) SetCurrentDirectoryW(utf8ToWide(moduleDirectory_).c_str());
     // The settings, the group outline and every group's devices (the tree
     // and the list show them once they exist).
     workspace_.load();
@@ -154,6 +156,13 @@ bool MonitorApp::start() {
     // next tick.
     workspace_.station().setTickBudget(kWindowTickBudget);
 
+    // Lines of the directory file that could not be read were skipped (and
+    // stay in the file): the status bar says how many.
+    if (const int damaged = workspace_.directory().outline().damagedLines) {
+        const std::string text = strings().text(kTextDirectoryDamaged) + std::to_string(damaged);
+        SendMessageA(mainWindow_->statusBar(), SB_SETTEXTA, kMessagePart,
+                     reinterpret_cast<LPARAM>(text.c_str()));
+    }
     mainWindow_->focusTree();
     return true;
 }
