@@ -51,8 +51,11 @@ protected:
         return id;
     }
     static test::Bytes report(const std::string& mac, unsigned second, unsigned fourth) {
-        return test::ElementReport().mac(mac).master(1)
-            .outlets({{1, 1}, {second, second}, {0, 0}, {fourth, fourth}}).build();
+        return test::ElementReport()
+            .mac(mac)
+            .master(1)
+            .outlets({{1, 1}, {second, second}, {0, 0}, {fourth, fourth}})
+            .build();
     }
     std::wstring messagePart() {
         wchar_t text[512] = {};
@@ -64,7 +67,9 @@ protected:
             if (r.deviceId == id) return r.powerText;
         return "(none)";
     }
-    std::string memoryPower(std::uint32_t id) { return app().directory().devices().find(id)->powerText; }
+    std::string memoryPower(std::uint32_t id) {
+        return app().directory().devices().find(id)->powerText;
+    }
 
     std::uint32_t group = 0;
 };
@@ -74,8 +79,9 @@ protected:
 // follows them, the status bar says the file cannot be written, and once it
 // can the last state is written.
 TEST_F(WindowFaults, ItemFileUnwritableWhileReportsArrive) {
-    ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n"),
-              nullptr);
+    ASSERT_NE(
+        start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n"),
+        nullptr);
     const std::uint32_t id = addReporting("0090CC0F0001");
     const std::uint16_t port = app().station().listenerPort();
     ASSERT_EQ(rows(), 1);
@@ -92,7 +98,8 @@ TEST_F(WindowFaults, ItemFileUnwritableWhileReportsArrive) {
         sender.send(port, report("0090CC0F0001", on, 1 - on));
         ++sent;
         const std::string before = cell(0, 2);
-        if (waitFor([&] { return cell(0, 2) != before || (i == 0 && !cell(0, 2).empty()); }, 1000)) ++live;
+        if (waitFor([&] { return cell(0, 2) != before || (i == 0 && !cell(0, 2).empty()); }, 1000))
+            ++live;
         shown[on] = cell(0, 2);
         told = told || messagePart().find(L"Item file cannot be written") != std::wstring::npos;
     }
@@ -110,8 +117,8 @@ TEST_F(WindowFaults, ItemFileUnwritableWhileReportsArrive) {
     EXPECT_TRUE(cleared);
     figures("item-file-unwritable",
             "reports=" + std::to_string(sent) + " rows_followed=" + std::to_string(live) +
-                " told=" + (told ? "yes" : "no") + " written_after_ms=" + std::to_string(writtenMs) +
-                " lost=" + (written ? "0" : "1"),
+                " told=" + (told ? "yes" : "no") +
+                " written_after_ms=" + std::to_string(writtenMs) + " lost=" + (written ? "0" : "1"),
             ok);
 }
 
@@ -120,8 +127,11 @@ TEST_F(WindowFaults, ItemFileUnwritableWhileReportsArrive) {
 // Offline and usable; back on the network the next press reconnects.
 TEST_F(WindowFaults, DeviceDropsWhileItsWindowIsOpenAndAButtonIsPressed) {
     const auto ports = test::simPorts();
-    ASSERT_TRUE(ports.count("CONTROL") && ports.count("hx-fault")) << "no zelo-sim (ZELO_SIM_PORTS)";
-    const auto sim = [&](const std::string& command) { return test::simControl(ports.at("CONTROL"), command); };
+    ASSERT_TRUE(ports.count("CONTROL") && ports.count("hx-fault"))
+        << "no zelo-sim (ZELO_SIM_PORTS)";
+    const auto sim = [&](const std::string& command) {
+        return test::simControl(ports.at("CONTROL"), command);
+    };
     ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n"), nullptr);
     const std::uint32_t id = app().directory().addDevice(0, 3, "hx-fault");
     DeviceRecord r = *app().directory().devices().find(id);
@@ -131,29 +141,32 @@ TEST_F(WindowFaults, DeviceDropsWhileItsWindowIsOpenAndAButtonIsPressed) {
     long pressMs = -1, backMs = -1;
     bool offline = false, back = false;
     frontend.answers = {true, true, true};  // power: yes; reconnect: yes; power: yes
-    const bool shown = withDialog([&] { app().openDevice(id); }, [&](HWND dlg) {
-        sim("offline hx-fault");
-        const auto pressed = Clock::now();
-        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(3006, BN_CLICKED), 0);  // outlet 2 OFF
-        pressMs = msSince(pressed);
-        offline = waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; });
-        sim("online hx-fault");
-        const auto again = Clock::now();
-        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(3006, BN_CLICKED), 0);
-        back = waitFor([&] {
-            return sim("show hx-fault").find("\nstates=1011\n") != std::string::npos &&
-                   textOf(dlg).find("[Online]") != std::string::npos;
+    const bool shown = withDialog(
+        [&] { app().openDevice(id); },
+        [&](HWND dlg) {
+            sim("offline hx-fault");
+            const auto pressed = Clock::now();
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(3006, BN_CLICKED), 0);  // outlet 2 OFF
+            pressMs = msSince(pressed);
+            offline = waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; });
+            sim("online hx-fault");
+            const auto again = Clock::now();
+            SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(3006, BN_CLICKED), 0);
+            back = waitFor([&] {
+                return sim("show hx-fault").find("\nstates=1011\n") != std::string::npos &&
+                       textOf(dlg).find("[Online]") != std::string::npos;
+            });
+            backMs = msSince(again);
+            SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
         });
-        backMs = msSince(again);
-        SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
     const long notices = std::count(frontend.errors.begin(), frontend.errors.end(), 191);
     const bool ok = shown && offline && back && notices == 1 && pressMs < 3000;
     EXPECT_TRUE(shown && offline && back);
     EXPECT_EQ(notices, 1);
     figures("device-drop-press",
             "press_ms=" + std::to_string(pressMs) + " notices=" + std::to_string(notices) +
-                " offline_shown=" + (offline ? "yes" : "no") + " reconnect_ms=" + std::to_string(backMs),
+                " offline_shown=" + (offline ? "yes" : "no") +
+                " reconnect_ms=" + std::to_string(backMs),
             ok);
 }
 
@@ -161,8 +174,9 @@ TEST_F(WindowFaults, DeviceDropsWhileItsWindowIsOpenAndAButtonIsPressed) {
 // the dialog answers another thread's messages at once throughout, and the
 // row shows the last report once the dialog is closed.
 TEST_F(WindowFaults, ReportStormWhileThePropertyDialogIsOpen) {
-    ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n"),
-              nullptr);
+    ASSERT_NE(
+        start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n"),
+        nullptr);
     const std::uint32_t id = addReporting("0090CC0F0002");
     const std::uint16_t port = app().station().listenerPort();
     const test::Bytes a = report("0090CC0F0002", 1, 0), b = report("0090CC0F0002", 0, 1);
@@ -179,36 +193,38 @@ TEST_F(WindowFaults, ReportStormWhileThePropertyDialogIsOpen) {
     std::atomic<long> worstReplyMs{0};
     std::atomic<bool> stormOver{false};
     HWND shownDialog = nullptr;
-    const bool shown = withDialog(
-        [&] { app().openProperties(*app().directory().devices().find(id)); },
-        [&](HWND dlg) {
-            shownDialog = dlg;
-            std::thread([&, dlg] {
-                test::UdpSender sender;
-                const auto begin = Clock::now();
-                for (int i = 0; i < 2000; ++i) {
-                    while (msSince(begin) < i) Sleep(0);
-                    sender.send(port, i % 2 ? b : a);
-                    ++sent;
-                    if (i % 100 == 0) {
-                        // What the operator's click would wait for.
-                        const auto asked = Clock::now();
-                        DWORD_PTR result = 0;
-                        SendMessageTimeoutW(dlg, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &result);
-                        worstReplyMs = std::max<long>(worstReplyMs, msSince(asked));
-                    }
-                }
-                stormOver = true;
-                PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-            }).detach();
-        });
+    const bool shown =
+        withDialog([&] { app().openProperties(*app().directory().devices().find(id)); },
+                   [&](HWND dlg) {
+                       shownDialog = dlg;
+                       std::thread([&, dlg] {
+                           test::UdpSender sender;
+                           const auto begin = Clock::now();
+                           for (int i = 0; i < 2000; ++i) {
+                               while (msSince(begin) < i) Sleep(0);
+                               sender.send(port, i % 2 ? b : a);
+                               ++sent;
+                               if (i % 100 == 0) {
+                                   // What the operator's click would wait for.
+                                   const auto asked = Clock::now();
+                                   DWORD_PTR result = 0;
+                                   SendMessageTimeoutW(dlg, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL,
+                                                       5000, &result);
+                                   worstReplyMs = std::max<long>(worstReplyMs, msSince(asked));
+                               }
+                           }
+                           stormOver = true;
+                           PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+                       }).detach();
+                   });
     ASSERT_TRUE(waitFor([&] { return stormOver.load(); }, 10000));
     const bool current =
         waitFor([&] { return cell(0, 2) == rowB && storedPower(id) == powerB; }, 3000);
     const bool ok = shownDialog && worstReplyMs < 250 && current;
     EXPECT_TRUE(shown || stormOver) << "the property dialog did not show";
     EXPECT_LT(worstReplyMs, 250);
-    EXPECT_TRUE(current) << cell(0, 2) << " / " << storedPower(id) << ", expected " << rowB << " / " << powerB;
+    EXPECT_TRUE(current) << cell(0, 2) << " / " << storedPower(id) << ", expected " << rowB << " / "
+                         << powerB;
     figures("report-storm-dialog",
             "reports=" + std::to_string(sent) + " worst_reply_ms=" + std::to_string(worstReplyMs) +
                 " rows_current=" + (current ? "yes" : "no"),
@@ -226,8 +242,8 @@ TEST_F(WindowFaults, DamagedSettingsAndDirectoryFilesAtStart) {
     // without a key, binary noise, a line of 70,000 characters.
     const std::string ini = "[ZELO]\r\nLanguage=1\r\n" + junk + "\r\n[Net\r\nno key here\r\n" +
                             std::string(70000, 'x') + "\r\n[MessageBox]\r\nQuit=0\r\n";
-    const std::string directory = "0\tTop\t0\r\n1\tRack\t1\r\n" + junk + "\r\n\t\t\r\n1\tShelf\t2\r\n" +
-                                  std::string(5000, '\t') + "\r\n";
+    const std::string directory = "0\tTop\t0\r\n1\tRack\t1\r\n" + junk +
+                                  "\r\n\t\t\r\n1\tShelf\t2\r\n" + std::string(5000, '\t') + "\r\n";
     test::writeBytes(dir.file("ZELO.INI"), ini);
     test::writeBytes(dir.file("ZELO_DIR.DAT"), directory);
     fs::copy_file(test::testProgramDirectory() / "ZELO.exe", dir.path() / "ZELO.exe");
@@ -241,15 +257,16 @@ TEST_F(WindowFaults, DamagedSettingsAndDirectoryFilesAtStart) {
     const long code = zelo.waitForExit();
 
     ASSERT_NE(restart(), nullptr);
-    const bool told = messagePart() == L"Unreadable lines of ZELO_DIR.DAT skipped (left in the file): 3";
+    const bool told =
+        messagePart() == L"Unreadable lines of ZELO_DIR.DAT skipped (left in the file): 3";
     std::vector<std::uint32_t> ids;
     for (const auto& [item, id] : treeItems()) ids.push_back(id);
     stop();
     const std::string iniAfter = test::readBytes(dir.file("ZELO.INI")),
                       directoryAfter = test::readBytes(dir.file("ZELO_DIR.DAT"));
     const bool kept = iniAfter.find("Language=1\r\n") != std::string::npos &&
-                      iniAfter.find("Quit=0\r\n") != std::string::npos && directoryAfter == directory &&
-                      ids == std::vector<std::uint32_t>{0, 1, 2};
+                      iniAfter.find("Quit=0\r\n") != std::string::npos &&
+                      directoryAfter == directory && ids == std::vector<std::uint32_t>{0, 1, 2};
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(told);
     EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 1, 2}));

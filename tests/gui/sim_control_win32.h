@@ -34,7 +34,8 @@ inline std::string simControl(int port, const std::string& command) {
         send(s, line.data(), static_cast<int>(line.size()), 0);
         char buf[512];
         int n;
-        while ((n = recv(s, buf, sizeof buf, 0)) > 0) reply.append(buf, static_cast<std::size_t>(n));
+        while ((n = recv(s, buf, sizeof buf, 0)) > 0)
+            reply.append(buf, static_cast<std::size_t>(n));
     }
     closesocket(s);
     return reply;

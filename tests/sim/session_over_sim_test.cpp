@@ -41,8 +41,8 @@ TEST(SessionOverSim, ASilentRestartIsToldOnce) {
                                   error))
                 << error;
             test::TempDir dir;
-            test::TestWorkspace w(dir.path().string() + "/", test::Net::System,
-                                  test::kWorkspaceNow, test::Time::System);
+            test::TestWorkspace w(dir.path().string() + "/", test::Net::System, test::kWorkspaceNow,
+                                  test::Time::System);
             ASSERT_TRUE(w.load());
             DeviceDirectory& directory = w.ws.directory();
             const std::uint32_t id =
