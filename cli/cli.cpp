@@ -50,6 +50,15 @@ void CliView::eventLogFailed(const std::string& path, const std::string& reason)
            << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
 }
 
+void CliView::itemFileFailed(const std::string& path) {
+    s_.err << "zeloctl: the item file could not be written (its records are kept and tried again): "
+           << path << std::endl;
+}
+
+void CliView::itemFileWritten(const std::string& path) {
+    s_.err << "zeloctl: the item file is written again: " << path << std::endl;
+}
+
 bool CliFrontend::askYesNo(int textId, int, Icon) {
     return textId == kRestartQuestion ? restart : true;
 }

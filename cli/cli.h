@@ -53,6 +53,8 @@ public:
     }
     void eventLogFailed(const std::string& path, const std::string& reason) override;
     void reportIgnored(const std::string& sender) override { ++ignored[sender]; }
+    void itemFileFailed(const std::string& path) override;
+    void itemFileWritten(const std::string& path) override;
     std::vector<DeviceRecord>* accepted = nullptr;
     std::map<std::string, std::size_t> ignored;  // reports per sender that named no device
 

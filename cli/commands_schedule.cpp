@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "cli/platform.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
@@ -62,7 +61,7 @@ int deliver(Session& s, const Args& args) {
     // Every line is checked before any device is called: a file the device
     // would not take whole never clears a device's schedule.
     ScheduleFault fault;
-    if (!loadScheduleFromPath(filePath(rest[0]), s.workspace.schedule(), fault)) {
+    if (!loadScheduleFromPath(rest[0], s.workspace.schedule(), fault)) {
         if (!fault)
             return s.usage(s.say("cannot read the schedule file ", "スケジュールファイルを読めません: ") +
                            rest[0]);

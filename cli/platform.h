@@ -1,7 +1,7 @@
 #pragma once
 // What zeloctl needs from the system under it, in one small seam: the
-// sockets started, a console that shows the UTF-8 it prints, the command
-// line as UTF-8, and paths in the form the platform's file functions take.
+// sockets started, a console that shows the UTF-8 it prints, and the command
+// line as UTF-8 (paths stay UTF-8: the core's file calls take them so).
 
 #include <csignal>
 #include <string>
@@ -16,13 +16,10 @@ bool startPlatform();
 // command line are compared with the stored texts through UTF-8).
 std::vector<std::string> utf8Arguments(int argc, char** argv);
 
-// A path from the command line (UTF-8) as the file functions take it.
-std::string filePath(const std::string& utf8);
-
-// Whether `path` (as filePath gives it) names a directory.
+// Whether `path` (UTF-8) names a directory.
 bool isDirectory(const std::string& path);
 
-// Makes the directory `path` (as filePath gives it; its parent must exist).
+// Makes the directory `path` (UTF-8; its parent must exist).
 struct MadeDirectory {
     bool made = false;
     bool parentMissing = false;

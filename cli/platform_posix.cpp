@@ -1,5 +1,4 @@
-// zeloctl on POSIX systems: the command line and paths are UTF-8 bytes
-// already, and the sockets need no start (sends never raise SIGPIPE).
+// zeloctl on POSIX systems: the command line is UTF-8 bytes already, and the sockets need no start (sends never raise SIGPIPE).
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -38,8 +37,6 @@ bool startPlatform() { return true; }
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
-
-std::string filePath(const std::string& utf8) { return utf8; }
 
 bool isDirectory(const std::string& path) {
     struct stat st {};

@@ -1,7 +1,7 @@
 // zeloctl on Windows. The narrow argv holds the ANSI code page and loses
 // what that page cannot show, so the arguments are taken from the wide
-// command line; the core opens files through the ANSI functions, so paths
-// go back to the ANSI code page. The console is switched to UTF-8 for the
+// command line as UTF-8, which is also what the core's file calls take
+// (they open files through the UTF-16 functions). The console is switched to UTF-8 for the
 // run and back afterwards, so the window it runs in keeps its code page.
 // Ctrl+Break and the close of the console window stop `listen` as Ctrl+C
 // does.
@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "cli/platform.h"
+#include "common/text_encoding.h"
 
 namespace zelo::cli {
 namespace {
@@ -73,14 +74,13 @@ StopRequests::~StopRequests() {
 }
 
 bool isDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(utf8ToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 MadeDirectory makeDirectory(const std::string& path) {
     MadeDirectory result;
-    // ANSI code page bytes, as filePath gives them.
-    result.made = CreateDirectoryA(path.c_str(), nullptr) != 0;
+    result.made = CreateDirectoryW(utf8ToWide(path).c_str(), nullptr) != 0;
     if (!result.made) {
         const DWORD error = GetLastError();
         result.parentMissing = error == ERROR_PATH_NOT_FOUND;
@@ -108,15 +108,6 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
     for (int i = 1; i < count; ++i) args.push_back(narrow(wide[i], CP_UTF8));
     LocalFree(wide);
     return args;
-}
-
-std::string filePath(const std::string& utf8) {
-    if (utf8.empty()) return utf8;
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    if (n <= 0) return utf8;
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), n);
-    return narrow(wide.c_str(), CP_ACP);
 }
 
 bool japaneseLocale() {

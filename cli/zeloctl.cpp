@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     if (dir.empty()) dir = ".";
     const std::string shown = dir;  // as given, for messages
     if (dir.back() != '/' && dir.back() != '\\') dir += '/';
-    const std::string path = zelo::cli::filePath(dir);
+    const std::string& path = dir;
     if (const int code = ensureDirectory(shown, path, command->writes)) return code;
 
     // Writers one at a time: each rewrites whole files from what it read.

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "common/data_lock.h"
+#include "common/text_encoding.h"
 
 namespace zelo {
 namespace {
@@ -41,7 +42,7 @@ DataLock::Result DataLock::take(const std::string& dataDir, const std::string& p
     holder_.clear();
     reason_.clear();
     // ANSI code page bytes, as the other file functions of the core take them.
-    HANDLE file = CreateFileA((dataDir + kLockFileName).c_str(), GENERIC_READ | GENERIC_WRITE,
+    HANDLE file = CreateFileW(utf8ToWide(dataDir + kLockFileName).c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {

@@ -10,9 +10,7 @@ FileOps plainOps;
 std::atomic<FileOps*> current{&plainOps};
 }  // namespace
 
-std::FILE* FileOps::open(const std::string& path, const char* mode) {
-    return std::fopen(path.c_str(), mode);
-}
+std::FILE* FileOps::open(const std::string& path, const char* mode) { return openFile(path, mode); }
 
 std::size_t FileOps::write(std::FILE* file, const char* data, std::size_t size) {
     return std::fwrite(data, 1, size, file);
@@ -20,14 +18,12 @@ std::size_t FileOps::write(std::FILE* file, const char* data, std::size_t size) 
 
 bool FileOps::close(std::FILE* file) { return std::fclose(file) == 0; }
 
-// sync, rename, syncDirectory and makeDirectory are the system's own:
-// file_ops_posix.cpp and file_ops_win32.cpp.
-
-bool FileOps::remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
+// openFile, sync, rename, syncDirectory, remove and makeDirectory are the
+// system's own: file_ops_posix.cpp and file_ops_win32.cpp.
 
 bool FileOps::truncate(const std::string& path, std::uintmax_t size) {
     std::error_code ec;
-    std::filesystem::resize_file(path, size, ec);
+    std::filesystem::resize_file(fsPath(path), size, ec);
     return !ec;
 }
 

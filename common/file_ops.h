@@ -7,10 +7,15 @@
 // sync, close or rename that fails) and check that the old file survives.
 // The program itself uses the plain C library and, where that has no word
 // for it (syncs, a written-through rename), the system's own calls.
+//
+// Paths are UTF-8 throughout. On Windows they become UTF-16 at the system's
+// calls (the "W" functions), so that a folder whose name is outside the ANSI
+// code page can be opened; what the files hold is not touched.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace zelo {
@@ -18,7 +23,7 @@ namespace zelo {
 class FileOps {
 public:
     virtual ~FileOps() = default;
-    // fopen; null on failure.
+    // openFile; null on failure.
     virtual std::FILE* open(const std::string& path, const char* mode);
     // fwrite; the number of bytes written, short on failure.
     virtual std::size_t write(std::FILE* file, const char* data, std::size_t size);
@@ -41,6 +46,13 @@ public:
     // Cuts the file back to `size` bytes.
     virtual bool truncate(const std::string& path, std::uintmax_t size);
 };
+
+// fopen of a UTF-8 path (on Windows _wfopen of its UTF-16 form).
+std::FILE* openFile(const std::string& path, const char* mode);
+// The UTF-8 path as the standard library's filesystem functions take it.
+inline std::filesystem::path fsPath(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
+}
 
 // The steps in use.
 FileOps& fileOps();

@@ -1,12 +1,19 @@
-// The file steps that the C library has no word for, on Windows.
+// The file steps that the C library has no word for, on Windows, and those
+// that take a path: every path is UTF-8 here and goes to the system as
+// UTF-16, so that names outside the ANSI code page open too.
 #include <windows.h>
 #include <io.h>
 
 #include <cstdio>
 
 #include "common/file_ops.h"
+#include "common/text_encoding.h"
 
 namespace zelo {
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+    return ::_wfopen(utf8ToWide(path).c_str(), utf8ToWide(mode).c_str());
+}
 
 bool FileOps::sync(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
@@ -16,9 +23,8 @@ bool FileOps::sync(std::FILE* file) {
 }
 
 bool FileOps::rename(const std::string& from, const std::string& to) {
-    // Paths are ANSI code page bytes, as fopen takes them. Written through:
-    // the call returns once the move is on the disk.
-    return ::MoveFileExA(from.c_str(), to.c_str(),
+    // Written through: the call returns once the move is on the disk.
+    return ::MoveFileExW(utf8ToWide(from).c_str(), utf8ToWide(to).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
@@ -27,9 +33,10 @@ bool FileOps::syncDirectory(const std::string&) {
     return true;
 }
 
+bool FileOps::remove(const std::string& path) { return ::DeleteFileW(utf8ToWide(path).c_str()) != 0; }
+
 bool FileOps::makeDirectory(const std::string& path) {
-    // ANSI code page bytes, as fopen takes them.
-    return ::CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return ::CreateDirectoryW(utf8ToWide(path).c_str(), nullptr) != 0;
 }
 
 }  // namespace zelo

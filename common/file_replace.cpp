@@ -16,7 +16,7 @@ std::string tempPathFor(const std::string& path) {
 }
 
 bool readWholeFile(const std::string& path, std::string& contents) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f) return false;
     contents.clear();
     char buf[8192];
@@ -62,7 +62,7 @@ bool replaceFile(const std::string& path, std::string_view contents) {
 bool appendToFile(const std::string& path, std::string_view text) {
     FileOps& ops = fileOps();
     std::error_code ec;
-    const std::uintmax_t before = std::filesystem::file_size(path, ec);
+    const std::uintmax_t before = std::filesystem::file_size(fsPath(path), ec);
     const bool existed = !ec;
     std::FILE* f = ops.open(path, "ab");
     if (!f) return false;

@@ -96,6 +96,9 @@ public:
     // lost. True on failure; the connection then stays marked lost, so that
     // the next command tries again.
     bool reconnectIfNeeded();
+    // Marks the connection lost and tells the view, only while the connected
+    // flag is set: one loss, one notice, however many steps see it.
+    void noteLoss();
     // The last command failed because its reconnect failed (the login has
     // shown its message).
     bool reconnectFailed() const noexcept { return reconnectFailed_; }
@@ -158,7 +161,6 @@ private:
     void askForMaster();
 
     bool connectRecord();
-    void noteLoss();
     // Sends a command line and waits for the start of its reply; true on
     // time-out or loss (a loss is noted).
     bool sendCommandText(std::string_view text);

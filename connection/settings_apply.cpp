@@ -116,11 +116,11 @@ public:
     }
 
     // The device restarts: the connection is gone until the next command
-    // logs in again.
+    // logs in again. A unit that went before it answered was told of by the
+    // command's wait already.
     static void restarted(DeviceSession& session) {
         session.connection.closeConnection();
-        session.connection.connected = false;
-        session.view().connectionLost();
+        session.noteLoss();
     }
 
 private:

@@ -13,7 +13,9 @@ struct DeviceRecord;
 class DeviceView {
 public:
     virtual ~DeviceView() = default;
-    // A device's record changed and was saved: refresh its row.
+    // A device's record changed: refresh its row. It was saved, or (while
+    // its item file cannot be written, see itemFileFailed) it is kept in
+    // memory and written with a later tick.
     virtual void recordChanged(const DeviceRecord& record) = 0;
     // A status report from this device was accepted (whether or not it
     // carried anything that changes its row).
@@ -37,6 +39,11 @@ public:
     virtual void eventLogFailed(const std::string& path, const std::string& reason) {
         (void)path, (void)reason;
     }
+    // A group's item file could not be written (told once until it is
+    // written again; its records wait in memory and are tried each tick),
+    // and the first write that went there again.
+    virtual void itemFileFailed(const std::string& path) { (void)path; }
+    virtual void itemFileWritten(const std::string& path) { (void)path; }
 };
 
 class NullDeviceView final : public DeviceView {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/c_number.h"
+#include "common/file_ops.h"
 #include "common/file_replace.h"
 #include "common/line_reader.h"
 #include "directory/item_file.h"
@@ -24,15 +25,39 @@ std::string cleanName(const std::string& name) {
     return out;
 }
 
-// The lines of the outline as the loader sees them: up to the first stop
-// line, an empty first line standing for the root "Noname".
-std::vector<std::string> outlineLines(const std::string& data) {
-    std::vector<std::string> lines;
+// A line the loader can take for a group: "level<TAB>name<TAB>id" with a
+// decimal level (a sign allowed). Anything else (noise, a line cut short, a stop line) is
+// damage.
+bool isGroupLine(const std::string& line) {
+    if (isStopLine(line)) return false;
+    const std::size_t tab1 = line.find('\t');
+    if (tab1 == 0 || tab1 == std::string::npos || line.find('\t', tab1 + 1) == std::string::npos)
+        return false;
+    const std::size_t digits = line[0] == '-' ? 1 : 0;
+    if (digits == tab1) return false;
+    for (std::size_t i = digits; i < tab1; ++i)
+        if (line[i] < '0' || line[i] > '9') return false;
+    return true;
+}
+
+// The lines of the file, each with whether it is a group line. A damaged
+// line is skipped and the ones after it are still read; without any group
+// line the root is "Noname" (an empty file, or nothing readable).
+struct OutlineLine {
+    std::string text;
+    bool group;
+};
+std::vector<OutlineLine> outlineLines(const std::string& data) {
+    std::vector<OutlineLine> lines;
     LineReader reader(data);
     std::string line;
-    if (!reader.next(line) || isStopLine(line)) line = kNonameLine;
-    lines.push_back(line);
-    while (reader.next(line) && !isStopLine(line)) lines.push_back(line);
+    bool any = false;
+    while (reader.next(line)) {
+        const bool group = isGroupLine(line);
+        any = any || group;
+        lines.push_back({line, group});
+    }
+    if (!any) lines.insert(lines.begin(), {kNonameLine, true});
     return lines;
 }
 
@@ -45,7 +70,14 @@ bool rewriteDirectory(const std::string& dataDir,
     std::string data;
     if (!readWholeFile(directoryPath(dataDir), data)) return false;
     std::string out;
-    for (const std::string& line : outlineLines(data)) emit(line, parseDirectoryLine(line), out);
+    // Damaged lines stay where they are, as they are: nothing that may
+    // still be read by hand is lost by a rewrite.
+    for (const OutlineLine& line : outlineLines(data)) {
+        if (line.group)
+            emit(line.text, parseDirectoryLine(line.text), out);
+        else if (!line.text.empty())
+            out += line.text + "\r\n";
+    }
     if (atEnd) atEnd(out);
     return replaceFile(directoryPath(dataDir), out);
 }
@@ -96,14 +128,19 @@ std::string formatDirectoryLine(int level, const std::string& name, std::uint32_
 bool loadDirectoryTree(const std::string& dataDir, const std::string& rootName,
                        GroupOutline& outline, bool createMissing) {
     outline.entries.clear();
+    outline.damagedLines = 0;
     std::string data;
     if (!readWholeFile(directoryPath(dataDir), data)) {
         data = formatDirectoryLine(0, rootName, 0);
         if (createMissing && !replaceFile(directoryPath(dataDir), data)) return false;
     }
     int prevLevel = 0, prevIndex = -1, parent = -1;
-    for (const std::string& line : outlineLines(data)) {
-        GroupEntry e = parseDirectoryLine(line);
+    for (const OutlineLine& line : outlineLines(data)) {
+        if (!line.group) {
+            if (!line.text.empty()) ++outline.damagedLines;
+            continue;
+        }
+        GroupEntry e = parseDirectoryLine(line.text);
         if (prevIndex >= 0) {
             if (e.level > prevLevel) {
                 parent = prevIndex;
@@ -175,7 +212,7 @@ bool deleteGroupEntry(const std::string& dataDir, std::uint32_t id) {
     if (!ok) return false;
     // A group without devices has no item file to delete.
     const std::string items = itemFilePath(dataDir, id);
-    return removeFile(items) || !std::filesystem::exists(items);
+    return removeFile(items) || !std::filesystem::exists(fsPath(items));
 }
 
 }  // namespace zelo

@@ -19,6 +19,9 @@ struct GroupEntry {
 
 struct GroupOutline {
     std::vector<GroupEntry> entries;  // file order (pre-order)
+    // Lines of the directory file that are not group lines (noise, a line
+    // cut short): skipped when read, kept as they are by every rewrite.
+    int damagedLines = 0;
 
     // Index of the entry with this id, or -1.
     int indexOf(std::uint32_t id) const noexcept;

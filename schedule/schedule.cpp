@@ -8,6 +8,7 @@
 #include "common/file_replace.h"
 #include "common/line_reader.h"
 #include "connection/power_control.h"
+#include "common/text_encoding.h"
 
 namespace zelo {
 namespace {
@@ -176,7 +177,9 @@ bool loadScheduleFromPath(const std::string& path, ScheduleTable& table, Schedul
     if (fault) return false;
     parseScheduleText(data, table);
     const std::size_t slash = path.find_last_of("/\\");
-    table.fileName = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 255);
+    // The path is UTF-8; the name goes into the delivery log, which holds CP932.
+    table.fileName =
+        utf8ToCp932(slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 255);
     return true;
 }
 

@@ -421,7 +421,7 @@ void ConsoleSession::framedCommand(const std::string& cmd) {
     if (cmd == "TYPE") return reply("TYPE=" + device_.typeText());
     if (cmd == "LOG0" && fw >= 0x32905) return reply("LOG0=" + device_.lastLog());
     if (cmd == "CPURESET") {
-        reply("CPURESET=OK");
+        if (!device_.faults().silentReset) reply("CPURESET=OK");
         restart_ = true;
         closeAfterOutput();
         return;
@@ -591,7 +591,7 @@ void ConsoleSession::plainCommand(const std::string& cmd) {
     }
     if (cmd == "WRITE") return reply("WRITE OK");
     if (cmd == "CPURESET") {
-        answer("Restarting...\r\n");
+        if (!device_.faults().silentReset) answer("Restarting...\r\n");
         restart_ = true;
         closeAfterOutput();
         return;

@@ -16,7 +16,7 @@ namespace zelo::sim {
 
 struct Outlet {
     int state = 0;  // 0 off, 1 on, 2 on with switch-off running, 5 off with switch-on running
-    int phase = 0;  // which timed step runs (see device.cpp)
+    int phase = 0;  // which timed step runs (see device_power.cpp)
     std::int64_t dueMs = 0;
     bool lock = false;
     bool scheduled = false;

@@ -377,6 +377,8 @@ bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error) {
             f.floodBytes = static_cast<int>(n);
         } else if (name == "refuse-password") {
             f.refusePassword = true;
+        } else if (name == "silent-reset") {
+            f.silentReset = true;
         } else if (name == "report") {
             static const char* const kKinds[] = {"bad-checksum", "wrong-length", "odd-length",
                                                  "truncated", "unknown-layout"};

@@ -22,6 +22,7 @@ struct FaultConfig {
     int dripMs = 0;                     // every answer byte alone, this far apart
     int floodBytes = 0;                 // bytes without a line end, sent on connect
     bool refusePassword = false;        // every password is wrong
+    bool silentReset = false;           // CPURESET restarts the unit without an answer
     std::string reportFault;            // bad-checksum, wrong-length, odd-length,
                                         // truncated, unknown-layout
 };

@@ -6,6 +6,7 @@
 
 #include "common/file_replace.h"
 #include "common/format.h"
+#include "common/text_encoding.h"
 #include "directory/device_record.h"
 #include "settings/app_settings.h"
 #include "settings/lang_strings.h"
@@ -50,7 +51,9 @@ std::string eventLogDirectory(AppSettings& settings, const std::string& dataDir)
     std::string& base = settings.baseDir;
     if (base.empty()) return dataDir;
     if (!isSeparator(base.back())) base += kSeparator;
-    return isAbsolute(base) ? base : dataDir + base;
+    // The setting is CP932 text, as ZELO.INI holds it; paths are UTF-8.
+    const std::string path = cp932ToUtf8(base);
+    return isAbsolute(base) ? path : dataDir + path;
 }
 
 std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameHour,

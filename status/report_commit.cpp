@@ -272,10 +272,15 @@ void ReportCommit::savePending() {
         if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) {
             // The states are in memory but not on disk: they go out again
             // with the next commit, unless a newer report has queued the
-            // device meanwhile.
+            // device meanwhile. The rows show them already.
             for (const DeviceRecord& r : p.records) queueSaveIfAbsent(r);
+            for (const DeviceRecord& r : p.records) view_.recordChanged(r);
+            if (failedItems_.insert(p.groupId).second)
+                view_.itemFileFailed(itemFilePath(directory_.dataDir(), p.groupId));
             continue;
         }
+        if (failedItems_.erase(p.groupId))
+            view_.itemFileWritten(itemFilePath(directory_.dataDir(), p.groupId));
         for (const DeviceRecord& r : p.records) view_.recordChanged(r);
     }
 }

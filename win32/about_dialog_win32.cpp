@@ -16,13 +16,15 @@ constexpr int kCaption = 137;
 }  // namespace
 
 std::string versionValue(const char* name) {
-    char path[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    // Read through the wide calls: the program's folder may be outside the
+    // ANSI code page.
+    wchar_t path[32768] = {};
+    GetModuleFileNameW(nullptr, path, 32767);
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
     if (size == 0) return {};
     std::vector<char> block(size + 1);
-    if (!GetFileVersionInfoA(path, 0, size, block.data())) return {};
+    if (!GetFileVersionInfoW(path, 0, size, block.data())) return {};
 
     void* value = nullptr;
     UINT length = 0;

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "app/workspace.h"
+#include "common/text_encoding.h"
 #include "win32/connecting_window_win32.h"
 #include "win32/main_window_win32.h"
 #include "win32/monitor_app_win32.h"
@@ -17,28 +18,31 @@ constexpr UINT kStepMilliseconds = 100;
 }  // namespace
 
 bool chooseScheduleFile(MonitorApp& app, HWND owner, std::string& path) {
+    // The wide dialog: the chosen path comes back as UTF-8 whatever its
+    // characters (the texts shown are the ANSI code page's).
     const LangStrings& s = app.strings();
-    std::string filter = s.text(kTextFilter);
-    for (char& c : filter)
-        if (c == '|') c = '\0';
-    const std::string title = s.text(kTextOpenSchedule);
-    char file[256] = {};
-    char fileTitle[256] = {};
-    OPENFILENAMEA ofn{};
+    std::wstring filter = ansiToWide(s.text(kTextFilter));
+    for (wchar_t& c : filter)
+        if (c == L'|') c = L'\0';
+    filter.push_back(L'\0');
+    const std::wstring title = ansiToWide(s.text(kTextOpenSchedule));
+    wchar_t file[MAX_PATH + 1] = {};
+    wchar_t fileTitle[MAX_PATH + 1] = {};
+    OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = file;
-    ofn.nMaxFile = 255;
+    ofn.nMaxFile = MAX_PATH;
     // The name and extension alone, for the delivery log, come from the path.
     ofn.lpstrFileTitle = fileTitle;
-    ofn.nMaxFileTitle = 255;
+    ofn.nMaxFileTitle = MAX_PATH;
     ofn.lpstrTitle = title.c_str();
-    ofn.lpstrDefExt = "shx";
+    ofn.lpstrDefExt = L"shx";
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(&ofn)) return false;
-    path = file;
+    if (!GetOpenFileNameW(&ofn)) return false;
+    path = wideToUtf8(file);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "common/text_encoding.h"
 #include "directory/device_record.h"
 #include "win32/control_window_win32.h"
 #include "win32/main_window_win32.h"
@@ -11,6 +12,7 @@ namespace zelo {
 namespace {
 constexpr int kTextConnecting = 148;
 constexpr int kTextEventLogFailed = 343;
+constexpr int kTextItemFileFailed = 344;
 constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 }  // namespace
 
@@ -40,15 +42,30 @@ void WindowDeviceView::connectingShown(const DeviceRecord& record) {
 
 void WindowDeviceView::connectingHidden() { connecting_.hide(); }
 
-void WindowDeviceView::eventLogFailed(const std::string& path, const std::string& reason) {
+void WindowDeviceView::showMessage(int textId, const std::string& path,
+                                   const std::string& reason) {
     // Shown in the status bar: a message box would stop the timer's polling
-    // and come back with every report.
+    // and come back with every report. The path is UTF-8, the message the
+    // ANSI code page's.
     const MainWindow* main = app_.mainWindow();
     if (!main || !main->statusBar()) return;
-    const std::string text = app_.strings().text(kTextEventLogFailed) + path +
-                             (reason.empty() ? "" : " (" + reason + ")");
-    SendMessageA(main->statusBar(), SB_SETTEXTA, kMessagePart,
+    const std::wstring text =
+        textId ? ansiToWide(app_.strings().text(textId)) + utf8ToWide(path) +
+                     (reason.empty() ? std::wstring() : L" (" + ansiToWide(reason) + L")")
+               : std::wstring();
+    SendMessageW(main->statusBar(), SB_SETTEXTW, kMessagePart,
                  reinterpret_cast<LPARAM>(text.c_str()));
+    shownItemFile_ = textId == kTextItemFileFailed ? path : std::string();
+}
+
+void WindowDeviceView::eventLogFailed(const std::string& path, const std::string& reason) {
+    showMessage(kTextEventLogFailed, path, reason);
+}
+
+void WindowDeviceView::itemFileFailed(const std::string& path) { showMessage(kTextItemFileFailed, path); }
+
+void WindowDeviceView::itemFileWritten(const std::string& path) {
+    if (path == shownItemFile_) showMessage(0, {});
 }
 
 }  // namespace zelo

@@ -43,6 +43,8 @@ public:
     void connectingShown(const DeviceRecord& record) override;
     void connectingHidden() override;
     void eventLogFailed(const std::string& path, const std::string& reason) override;
+    void itemFileFailed(const std::string& path) override;
+    void itemFileWritten(const std::string& path) override;
 
     void setControlWindow(ControlWindow* window) noexcept { control_ = window; }
     ControlWindow* controlWindow() const noexcept { return control_; }
@@ -51,7 +53,11 @@ public:
     HWND connectingWindow() const noexcept { return connecting_.hwnd(); }
 
 private:
+    // Text `textId` and the path in the status bar's right part (0: cleared).
+    void showMessage(int textId, const std::string& path, const std::string& reason = {});
+
     MonitorApp& app_;
+    std::string shownItemFile_;  // the item file the status bar tells of
     ControlWindow* control_ = nullptr;
     PaneLink* panes_ = nullptr;
     ConnectingWindow connecting_;

@@ -349,6 +349,7 @@ void MainScreen::onListCommand(int id) {
             return;
         case IDM_LIST_RENAME: list_.editLabel(list_.firstSelectedRow()); return;
         case IDM_LIST_NEW_GROUP: newGroup(); return;
+        case IDM_DELIVER_SCHEDULE: app_.deliverSchedule(); return;
         default:
             if (const int model = newDeviceModel(id)) newDevice(model);
             return;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/text_encoding.h"
 #include "resources/resource_ids.h"
 #include "win32/image_list_win32.h"
 #include "win32/main_window_win32.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr std::chrono::microseconds kWindowTickBudget{10000};
 constexpr int kDirectoryInUseText = 562;
 constexpr int kErrorCaption = 185;
+constexpr int kTextDirectoryDamaged = 345;
+constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 
 constexpr COLORREF kBrushColours[9] = {
     RGB(0, 0, 128),  RGB(0, 96, 96),   RGB(255, 255, 255),
@@ -56,9 +59,12 @@ MonitorApp::~MonitorApp() {
 }
 
 std::string MonitorApp::findModuleDirectory() {
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
+    // UTF-8, as the file calls take paths: a folder outside the ANSI code
+    // page is found too.
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(n < path.size() ? n : 0);
+    std::string dir = wideToUtf8(path);
     const std::size_t slash = dir.find_last_of('\\');
     dir.erase(slash == std::string::npos ? 0 : slash + 1);
     return dir;
@@ -118,7 +124,7 @@ bool MonitorApp::registerWindowClasses() {
 bool MonitorApp::start() {
     createBrushes();
     // Every file of the program lives beside the executable.
-    if (ownDirectory_) SetCurrentDirectoryA(moduleDirectory_.c_str());
+    if (ownDirectory_) SetCurrentDirectoryW(utf8ToWide(moduleDirectory_).c_str());
     // The settings, the group outline and every group's devices (the tree
     // and the list show them once they exist).
     workspace_.load();
@@ -153,6 +159,13 @@ bool MonitorApp::start() {
     // next tick.
     workspace_.station().setTickBudget(kWindowTickBudget);
 
+    // Lines of the directory file that could not be read were skipped (and
+    // stay in the file): the status bar says how many.
+    if (const int damaged = workspace_.directory().outline().damagedLines) {
+        const std::string text = strings().text(kTextDirectoryDamaged) + std::to_string(damaged);
+        SendMessageA(mainWindow_->statusBar(), SB_SETTEXTA, kMessagePart,
+                     reinterpret_cast<LPARAM>(text.c_str()));
+    }
     mainWindow_->focusTree();
     return true;
 }

@@ -207,6 +207,15 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     EXPECT_EQ(onlyName.name + "|" + std::to_string(onlyName.id), "only name|0");
     EXPECT_EQ(parseDirectoryLine("garbage").name, "");
     EXPECT_EQ(parseDirectoryLine("\t\t").level, 0);
+    // Damaged lines (noise, a line cut short, a control character first)
+    // are skipped and counted, the groups behind them still read; an empty
+    // line is no damage.
+    writeBytes(path, "0\tRoot\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n\r\n\t\t\r\nx\tY\t4\r\n2\tA1\t2\r\n1\tB\t3\r\n");
+    EXPECT_EQ(tree(), "Root<-1 A<0 A1<1 B<0 ");
+    ASSERT_TRUE(loadDirectoryTree(dataDir, "Root", o));
+    EXPECT_EQ(o.damagedLines, 4);
+    writeBytes(path, "\x01\r\nnoise\r\n");  // nothing readable: the root stands in
+    EXPECT_EQ(tree(), "Noname<-1 ");
 }
 
 TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
@@ -231,6 +240,10 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
         {"0\tRoot\t0\n1\tA\t1\n", [](const std::string& d) { return renameGroupEntry(d, 1, "New\tname"); },
          "0\tRoot\t0\r\n1\tNew name\t1\r\n"},
         // nothing is deeper than A: a group made under it goes beside it
+        // damaged lines stay where they were, the groups behind them too
+        {"0\tRoot\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n\r\n1\tB\t2\r\n",
+         [](const std::string& d) { return insertGroupEntry(d, 0, 3, "C") && renameGroupEntry(d, 0, "Top"); },
+         "0\tTop\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n1\tB\t2\r\n1\tC\t3\r\n"},
         {"0\tRoot\t0\r\n99999999999\tA\t1\r\n-5\tB\t2\r\n",
          [](const std::string& d) { return insertGroupEntry(d, 1, 3, "C"); },
          "0\tRoot\t0\r\n99999999999\tA\t1\r\n2147483647\tC\t3\r\n-5\tB\t2\r\n"},

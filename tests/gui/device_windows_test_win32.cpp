@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/gui/gui_fixture_win32.h"
+#include "tests/gui/sim_control_win32.h"
 #include "tests/status/report_builder.h"
 #include "tests/status/udp_sender.h"
 #include "win32/control_window_win32.h"
@@ -20,35 +21,8 @@
 namespace zelo {
 namespace {
 
-// The simulator's ports file: "NAME PORT MODEL" per unit, "CONTROL PORT".
-std::map<std::string, int> simPorts() {
-    std::map<std::string, int> ports;
-    const char* file = std::getenv("ZELO_SIM_PORTS");
-    std::ifstream in(file ? (file[0] == '/' ? "Z:" : "") + std::string(file) : "");
-    std::string name, rest;
-    for (int port = 0; in >> name >> port; std::getline(in, rest)) ports[name] = port;
-    return ports;
-}
-
-// One command over the simulator's control socket; its reply up to OK/ERR.
-std::string simControl(int port, const std::string& command) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(static_cast<u_short>(port));
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-        const std::string line = command + "\nbye\n";
-        send(s, line.data(), static_cast<int>(line.size()), 0);
-        char buf[512];
-        int n;
-        while ((n = recv(s, buf, sizeof buf, 0)) > 0) reply.append(buf, static_cast<std::size_t>(n));
-    }
-    closesocket(s);
-    return reply;
-}
-
+using test::simControl;
+using test::simPorts;
 using test::textOf;
 
 class DeviceWindows : public test::GuiFixture {
@@ -217,6 +191,23 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
         }));
         sim("online " + drop);
     }
+}
+
+// A unit that restarts without answering CPURESET drops the connection
+// while the command waits: one notice for the one loss.
+TEST_F(DeviceWindows, ARestartThatClosesWithoutAnAnswerIsToldOnce) {
+    ASSERT_NE(startEnglish(), nullptr);
+    frontend.answers = {true};  // restart: Yes
+    EXPECT_TRUE(openAndDrive(addUnit("hx-silent", 3), [&](HWND dlg, ControlWindow&) {
+        SendMessageA(GetDlgItem(dlg, IDC_CONTROL_TAB), TCM_SETCURFOCUS, 1, 0);
+        ASSERT_EQ(SendDlgItemMessageA(dlg, 3127, BM_GETCHECK, 0, 0), BST_CHECKED);
+        SendDlgItemMessageA(dlg, 3127, BM_CLICK, 0, 0);  // Enable off
+        click(dlg, IDC_APPLY);
+        EXPECT_TRUE(asked(342));
+        EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
+        pump();
+    }));
+    EXPECT_EQ(frontend.errors, std::vector<int>{191});
 }
 
 TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {

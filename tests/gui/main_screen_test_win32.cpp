@@ -158,6 +158,41 @@ TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
     EXPECT_NE(itemFile(4).find("\r\nNewGV2208\r\n"), std::string::npos);
 }
 
+// The list menu's "Schedule delivery...", the main menu's and Ctrl+D all
+// begin the delivery with its choice of a schedule file (string 303).
+TEST_F(MainScreenTest, EveryDeliveryCommandAsksForTheScheduleFile) {
+    ASSERT_NE(startSample(1), nullptr);
+    selectGroup(2);
+    setRowState(0, LVIS_SELECTED | LVIS_FOCUSED);
+    const HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const std::pair<const char*, std::function<void()>> routes[] = {
+        {"list menu", [&] { SendMessageA(listPane(), WM_COMMAND, IDM_DELIVER_SCHEDULE, 0); }},
+        {"main menu", [&] { SendMessageA(window().hwnd(), WM_COMMAND, IDM_DELIVER_SCHEDULE, 0); }},
+        {"Ctrl+D", [&] {
+             BYTE state[256] = {};
+             GetKeyboardState(state);
+             state[VK_CONTROL] = 0x80;
+             SetKeyboardState(state);
+             MSG msg{list(), WM_KEYDOWN, 'D', 1, 0, {}};
+             const bool taken = TranslateAcceleratorA(window().hwnd(), keys, &msg);
+             state[VK_CONTROL] = 0;
+             SetKeyboardState(state);
+             EXPECT_TRUE(taken);
+             pump();
+         }},
+    };
+    for (const auto& [name, command] : routes) {
+        SCOPED_TRACE(name);
+        std::string title;
+        EXPECT_TRUE(withDialog(command, [&](HWND dlg) {
+            title = test::textOf(dlg);
+            SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+        }));
+        EXPECT_EQ(title, app().strings().text(303));
+        EXPECT_EQ(rows(), 6);  // nothing else happened to the list
+    }
+}
+
 TEST_F(MainScreenTest, ColumnLayoutSurvivesMovesBetweenGroupsAndARestart) {
     ASSERT_NE(startSample(1), nullptr);
     selectGroup(2);

@@ -28,12 +28,14 @@ public:
         CloseHandle(process_.hThread);
     }
 
-    bool start(const std::filesystem::path& exe, const std::filesystem::path& workingDir) {
-        STARTUPINFOA si{};
+    // Wide paths: the program's folder may be outside the ANSI code page.
+    bool start(const std::filesystem::path& exe, const std::filesystem::path& workingDir,
+               const std::wstring& arguments = {}) {
+        STARTUPINFOW si{};
         si.cb = sizeof si;
-        std::string cmd = "\"" + exe.string() + "\"";
-        return CreateProcessA(exe.string().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              workingDir.string().c_str(), &si, &process_) != FALSE;
+        std::wstring cmd = L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
+        return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              workingDir.wstring().c_str(), &si, &process_) != FALSE;
     }
     // A visible top-level window of the process with the given class, waited for.
     HWND waitForWindow(const char* className, int milliseconds = 20000) const {

@@ -171,8 +171,14 @@ bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterF
     const bool done = saved() && fs::exists(dataDir + "00000011.LOG");  // a log line that cannot be written is skipped
     if (afterFault) *afterFault = {{"00000001.IDX", test::readBytes(dataDir + "00000001.IDX")}};
     if (!retry) return done;
+    // Saved or not, the row shows the report; a file not written is told once.
+    const bool savedFirst = saved();
+    EXPECT_EQ(w.view.changedRecords.size(), 1u);
+    station.commitPendingSaves();
+    EXPECT_EQ(w.view.failedItems.size(), savedFirst ? 0u : 1u);
     setFileOps(nullptr);  // the disk is back
     station.commitPendingSaves();
+    EXPECT_EQ(w.view.writtenItems, w.view.failedItems);
     return saved();
 }
 

@@ -407,6 +407,8 @@ TEST(SimServerFaults, Transcripts) {
         {"mute commands, plain", "swd12k",
          {{"!fault swd12k mute-commands", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"XPOS", ""},
           {"+0", ""}}},
+        {"silent reset: the unit restarts without an answer", "hx",
+         {{"!fault hx silent-reset", "OK"}, {"<", kHx}, {"*", kIdent}, {"*00:7394#CPURESET", ""}, {"~", ""}}},
         {"refused password, plain", "swd12k",
          {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1],
           {"tavik", "\r\nIncorrect password\r\nPassword:"}}},

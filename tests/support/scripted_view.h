@@ -21,6 +21,8 @@ public:
     void eventLogFailed(const std::string& path, const std::string&) override {
         failedLogs.push_back(path);
     }
+    void itemFileFailed(const std::string& path) override { failedItems.push_back(path); }
+    void itemFileWritten(const std::string& path) override { writtenItems.push_back(path); }
 
     std::vector<DeviceRecord> changedRecords;
     std::vector<int> redrawnOutlets;
@@ -30,6 +32,8 @@ public:
     int connectingShows = 0;
     int connectingHides = 0;
     std::vector<std::string> failedLogs;
+    std::vector<std::string> failedItems;
+    std::vector<std::string> writtenItems;
 };
 
 }  // namespace zelo::test
