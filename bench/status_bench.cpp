@@ -15,17 +15,18 @@
 #include <string>
 #include <vector>
 
-#include "settings/app_settings.h"
-#include "common/frontend.h"
-#include "settings/lang_strings.h"
-#include "common/clock.h"
-#include "directory/device_directory.h"
-#include "status/status_station.h"
-#include "status/udp_receiver.h"
+#include "app/workspace.h"
 #include "bench/figure_reporter.h"
 #include "bench/file_sync.h"
-
-#include "tests/support/test_workspace.h"
+#include "common/clock.h"
+#include "common/frontend.h"
+#include "connection/network.h"
+#include "directory/device_directory.h"
+#include "directory/device_view.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
+#include "status/status_station.h"
+#include "status/udp_receiver.h"
 
 namespace {
 
@@ -85,9 +86,16 @@ Bytes report(int device, int variant) {
     return b;
 }
 
+// The station as the programs run it: the system's clock and sockets, and a
+// view that keeps nothing (a test view that records every accepted report
+// would be measured instead of the station).
 struct Fixture {
     std::string dir;
-    std::unique_ptr<test::TestWorkspace> w;
+    SystemClock clock;
+    SilentFrontend frontend;
+    NullDeviceView view;
+    std::unique_ptr<Network> network = makeSystemNetwork();
+    std::unique_ptr<Workspace> ws;
     AppSettings* settings = nullptr;
     DeviceDirectory* directory = nullptr;
     StatusStation* station = nullptr;
@@ -125,14 +133,14 @@ struct Fixture {
         std::FILE* f = std::fopen((dir + "ZELO_DIR.DAT").c_str(), "wb");
         std::fwrite(outline.data(), 1, outline.size(), f);
         std::fclose(f);
-        w = std::make_unique<test::TestWorkspace>(dir, test::Net::System);
-        settings = &w->ws.settings();
+        ws = std::make_unique<Workspace>(dir, *network, clock, frontend, view);
+        settings = &ws->settings();
         settings->language = 1;
         settings->logEnable = logs;
         settings->baseDir = "logs";
-        directory = &w->ws.directory();
+        directory = &ws->directory();
         directory->load(false);
-        station = &w->ws.station();
+        station = &ws->station();
     }
     ~Fixture() { std::filesystem::remove_all(dir); }
 };

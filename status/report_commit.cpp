@@ -17,11 +17,14 @@ namespace {
 
 constexpr int kLanguageJapanese = 0;
 
-std::string macText(const std::array<std::uint8_t, 6>& mac) {
-    char buf[13];
-    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X%02X%02X", mac[0], mac[1], mac[2], mac[3],
-                  mac[4], mac[5]);
-    return std::string(buf, 12);
+// The MAC as 12 upper-case hex digits ("%02X" per byte).
+void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out.resize(12);
+    for (std::size_t i = 0; i < 6; ++i) {
+        out[2 * i] = kDigits[mac[i] >> 4];
+        out[2 * i + 1] = kDigits[mac[i] & 0xF];
+    }
 }
 
 // Whether a record's MAC text is the report's upper-case one, whatever the
@@ -66,7 +69,6 @@ ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentReco
       lookup_(directory) {}
 
 bool ReportCommit::commit(const DecodedReport& report) {
-    work_ = currentRecord_;
     workStatus_.resetForReport();
     Pass pass;
     if (report.layout != ReportLayout::Element) {
@@ -81,8 +83,15 @@ bool ReportCommit::commit(const DecodedReport& report) {
                          currentRecord_.unitId == work_.unitId);
         return true;
     }
-    for (const ReportElement& element : report.elements)
+    // Elements before the first MAC element work on a copy of the current
+    // record; it is taken only when there are any (devices send the MAC
+    // first).
+    bool workTaken = false;
+    for (const ReportElement& element : report.elements) {
+        if (!workTaken && !std::holds_alternative<MacElement>(element)) work_ = currentRecord_;
+        workTaken = true;
         if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
+    }
     if (!pass.node) return false;  // no MAC element named a known device
     finish(pass, sameMac(pass.mac, currentRecord_.macText));
     return true;
@@ -93,7 +102,7 @@ bool ReportCommit::commit(const DecodedReport& report) {
 bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // Elements before this one went into the previous work copy; the status
     // they set stays unless the device is the current one.
-    pass.mac = macText(e.mac);
+    macText(e.mac, pass.mac);
     pass.node = lookup_.findByMac(e.mac, pass.mac);
     if (!pass.node) return false;
     work_ = *pass.node;
