@@ -5,6 +5,7 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
+#include "common/file_replace.h"
 #include "directory/device_directory.h"
 #include "directory/device_view.h"
 #include "directory/item_file.h"
@@ -234,8 +235,8 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
 void ReportCommit::writeLog(const DeviceRecord& record) {
     const std::int64_t now = clock_.now();
     const std::string path = eventLogPath(settings_, directory_.dataDir(), record, now);
-    if (writeEventLog(settings_, directory_.dataDir(), record, now)) {
-        failedLogs_.erase(path);
+    if (writeEventLog(settings_, directory_.dataDir(), record, now, path)) {
+        if (!failedLogs_.empty()) failedLogs_.erase(path);
         return;
     }
     // Told once per file, not once per report.
@@ -261,11 +262,26 @@ void ReportCommit::savePending() {
     std::vector<Pending> batch;
     batch.swap(pending_);
     pendingGroup_.clear();
-    for (const Pending& p : batch) {
-        std::vector<const DeviceRecord*> records;
-        records.reserve(p.records.size());
+    // Every group's file rewritten in one batch: the flushes of the tick go
+    // together (see replaceFiles), each file still whole old or whole new.
+    std::vector<FileContents> files;
+    std::vector<std::size_t> fileOf(batch.size(), SIZE_MAX);
+    files.reserve(batch.size());
+    std::vector<const DeviceRecord*> records;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending& p = batch[i];
+        records.clear();
         for (const DeviceRecord& r : p.records) records.push_back(&r);
-        if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) {
+        FileContents file{itemFilePath(directory_.dataDir(), p.groupId), {}};
+        if (!rewriteDeviceRecords(directory_.dataDir(), p.groupId, records, file.contents))
+            continue;
+        fileOf[i] = files.size();
+        files.push_back(std::move(file));
+    }
+    const std::vector<bool> saved = replaceFiles(files);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending& p = batch[i];
+        if (fileOf[i] == SIZE_MAX || !saved[fileOf[i]]) {
             // The states are in memory but not on disk: they go out again
             // with the next commit, unless a newer report has queued the
             // device meanwhile.
