@@ -184,8 +184,29 @@ void fillRecord(DeviceRecord& r, const RawRecord& raw, int version, std::uint32_
 // read. An old record gets the four lines it lacks as they read back for it:
 // no ping watch, no reboot list, and no temperature sensor (empty lines there
 // would read as a sensor in the normal state at 0 degrees).
-void copyRecord(std::string& out, const RawRecord& raw, int version) {
+void copyRecord(std::string& out, const RawRecord& raw, int version, std::string_view data) {
     const auto& l = raw.lines;
+    // Most often the record stands in the file exactly as it is written:
+    // every line within its limit and ended by CR LF right before the next.
+    // Then it is copied in one piece.
+    if (version >= kItemFileVersion && l[0].size() <= field::kName &&
+        l[1].size() <= field::kModelName) {
+        const char* const dataEnd = data.data() + data.size();
+        bool whole = true;
+        for (int i = 0; i < raw.count && whole; ++i) {
+            const std::string_view line = l[static_cast<std::size_t>(i)];
+            const char* end = line.data() + line.size();
+            whole = line.data() != nullptr && dataEnd - end >= 2 && end[0] == '\r' &&
+                    end[1] == '\n' &&
+                    (i + 1 == raw.count || l[static_cast<std::size_t>(i) + 1].data() == end + 2);
+        }
+        if (whole) {
+            const std::string_view last = l[static_cast<std::size_t>(raw.count) - 1];
+            out.append(l[0].data(),
+                       static_cast<std::size_t>(last.data() + last.size() + 2 - l[0].data()));
+            return;
+        }
+    }
     out.append(l[0].data(), std::min(l[0].size(), field::kName)).append(kCrLf);
     out.append(l[1].data(), std::min(l[1].size(), field::kModelName)).append(kCrLf);
     for (int i = 2; i < raw.count; ++i) out.append(l[static_cast<std::size_t>(i)]).append(kCrLf);
@@ -306,7 +327,7 @@ static long rewrittenItemFile(const std::string& path,
             position = static_cast<long>(i);
             appendRecordLines(out, *r);
         } else {
-            copyRecord(out, raw, contents.version);
+            copyRecord(out, raw, contents.version, data);
         }
     }
     return position;
@@ -359,7 +380,7 @@ bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t
     std::string out = header();
     if (readWholeFile(path, data)) {
         const ItemFileContents contents = splitItemFile(data);
-        for (const RawRecord& raw : contents.records) copyRecord(out, raw, contents.version);
+        for (const RawRecord& raw : contents.records) copyRecord(out, raw, contents.version, data);
     }
     out += formatRecordLines(r);
     if (!replaceFile(path, out)) return false;
@@ -377,7 +398,7 @@ bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
     std::size_t kept = 0;
     for (const RawRecord& raw : contents.records) {
         if (raw.id == deviceId) continue;
-        copyRecord(out, raw, contents.version);
+        copyRecord(out, raw, contents.version, data);
         ++kept;
     }
     if (kept == 0) return removeFile(path);
