@@ -34,27 +34,15 @@ double nowMs() {
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Set by the hooks: when the control window's WM_INITDIALOG began and ended
-// (its pages built and filled), and once it is shown and painted.
-double initAt = 0, initDoneAt = 0;
+// Set by the hook once the control window is shown and painted.
 double shownAt = 0;
 int pageToShow = -1;
 bool closeWhenShown = false;
 HHOOK hook = nullptr;
 
-HHOOK beforeHook = nullptr;
-
-LRESULT CALLBACK beforeMessage(int code, WPARAM wp, LPARAM lp) {
-    const auto* m = reinterpret_cast<CWPSTRUCT*>(lp);
-    if (code == HC_ACTION && m->message == WM_INITDIALOG && GetDlgItem(m->hwnd, IDC_CONTROL_TAB))
-        initAt = nowMs();
-    return CallNextHookEx(beforeHook, code, wp, lp);
-}
-
 LRESULT CALLBACK afterMessage(int code, WPARAM wp, LPARAM lp) {
     const auto* m = reinterpret_cast<CWPRETSTRUCT*>(lp);
     if (code == HC_ACTION && m->message == WM_INITDIALOG && GetDlgItem(m->hwnd, IDC_CONTROL_TAB)) {
-        initDoneAt = nowMs();
         if (pageToShow > 0)
             SendDlgItemMessageA(m->hwnd, IDC_CONTROL_TAB, TCM_SETCURFOCUS, pageToShow, 0);
         ShowWindow(m->hwnd, SW_SHOW);
@@ -95,7 +83,6 @@ int main(int argc, char** argv) {
     record.port = static_cast<std::uint16_t>(port);
     app.directory().saveDevice(record);
     hook = SetWindowsHookExA(WH_CALLWNDPROCRET, afterMessage, nullptr, GetCurrentThreadId());
-    beforeHook = SetWindowsHookExA(WH_CALLWNDPROC, beforeMessage, nullptr, GetCurrentThreadId());
 
     if (mode == "show") {
         pageToShow = argc > 4 ? std::atoi(argv[4]) : 0;
@@ -104,7 +91,7 @@ int main(int argc, char** argv) {
         app.openProperties(record);
     } else if (mode == "time") {
         const int rounds = argc > 4 ? std::max(1, std::atoi(argv[4])) : 10;
-        std::vector<double> alone, window, created, init, shown;
+        std::vector<double> alone, window;
         zelo::CurrentDevice& current = app.workspace().current();
         for (int i = 0; i < rounds; ++i) {
             current.select(record);
@@ -120,19 +107,12 @@ int main(int argc, char** argv) {
             app.openDevice(id);
             if (shownAt == 0) return 1;
             window.push_back(shownAt - t1);
-            created.push_back(initAt - t1);
-            init.push_back(initDoneAt - initAt);
-            shown.push_back(shownAt - initDoneAt);
         }
         const double a = median(alone), w = median(window);
         std::printf("login and readout alone: %.1f ms (median of %d)\n", a, rounds);
         std::printf("control window shown and filled: %.1f ms (median of %d)\n", w, rounds);
         std::printf("ratio: %.2f\n", a > 0 ? w / a : 0.0);
-        std::printf("of which: open and the dialog's own controls %.1f ms, pages built and"
-                    " filled %.1f ms, shown and painted %.1f ms (medians)\n",
-                    median(created), median(init), median(shown));
     }
-    UnhookWindowsHookEx(beforeHook);
     UnhookWindowsHookEx(hook);
     DestroyWindow(app.mainWindow()->hwnd());
     return 0;
