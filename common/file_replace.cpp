@@ -1,5 +1,6 @@
 #include "common/file_replace.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -57,6 +58,54 @@ bool replaceFile(const std::string& path, std::string_view contents) {
     // now holds, so a failure here does not undo the rewrite.
     ops.syncDirectory(directoryOf(path));
     return true;
+}
+
+std::vector<bool> replaceFiles(const std::vector<FileContents>& files) {
+    FileOps& ops = fileOps();
+    std::vector<bool> done(files.size(), false);
+    std::vector<std::string> temps(files.size());
+    // A slice of files is written before any of them is flushed, so the
+    // system can put them on the disk together; slices keep the number of
+    // files open at once small.
+    constexpr std::size_t kSlice = 32;
+    std::FILE* open[kSlice];
+    bool written[kSlice];
+    for (std::size_t first = 0; first < files.size(); first += kSlice) {
+        const std::size_t count = std::min(kSlice, files.size() - first);
+        for (std::size_t k = 0; k < count; ++k) {
+            const FileContents& file = files[first + k];
+            temps[first + k] = tempPathFor(file.path);
+            open[k] = ops.open(temps[first + k], "wb");
+            written[k] = open[k] && ops.write(open[k], file.contents.data(),
+                                              file.contents.size()) == file.contents.size();
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            if (!open[k]) continue;
+            const bool synced = written[k] && ops.sync(open[k]);
+            const bool closed = ops.close(open[k]);
+            if (synced && closed)
+                done[first + k] = true;
+            else
+                ops.remove(temps[first + k]);
+        }
+    }
+    // Each new file is on the disk before it takes the old one's place.
+    std::vector<std::string> directories;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (!done[i]) continue;
+        if (!ops.rename(temps[i], files[i].path)) {
+            ops.remove(temps[i]);
+            done[i] = false;
+            continue;
+        }
+        std::string directory = directoryOf(files[i].path);
+        if (std::find(directories.begin(), directories.end(), directory) == directories.end())
+            directories.push_back(std::move(directory));
+    }
+    // As with one file, a failed flush of a directory does not undo the
+    // replacements: the new files are in place.
+    for (const std::string& directory : directories) ops.syncDirectory(directory);
+    return done;
 }
 
 bool appendToFile(const std::string& path, std::string_view text) {

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelo {
 
@@ -25,6 +26,22 @@ bool readWholeFile(const std::string& path, std::string& contents);
 // of the directory after it is not reported (the new file is in place; a
 // power cut could at worst bring back the old one).
 bool replaceFile(const std::string& path, std::string_view contents);
+
+// A file's path and the contents that are to replace it.
+struct FileContents {
+    std::string path;
+    std::string contents;
+};
+
+// Several files (distinct paths) replaced together, each as replaceFile
+// would, with the flushes batched: every new contents is written to its
+// temporary file and flushed to the disk, then each takes its file's place,
+// then each directory involved is flushed once. A power cut leaves each file
+// old or new. One entry per file in the result, true when it was replaced;
+// a file whose temporary file could not be written, flushed, closed or
+// renamed keeps its old contents and leaves no temporary file behind, and
+// the others go ahead.
+std::vector<bool> replaceFiles(const std::vector<FileContents>& files);
 
 // Appends `text` in one write. False when the file cannot be opened or the
 // write or close fails; the file is then cut back to its old length (or

@@ -1,5 +1,8 @@
 #include "connection/device_connection.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/scan.h"
 
 namespace zelo {
@@ -32,12 +35,22 @@ std::uint32_t parseDotted(std::string_view text) {
 std::string TelnetFilter::strip(std::string_view chunk) {
     std::string out;
     out.reserve(chunk.size());
-    for (char ch : chunk) {
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        if (state_ == kData) {
+            // A run of plain data is taken in one piece.
+            std::size_t end = i;
+            while (end < chunk.size() && chunk[end] != 0 &&
+                   static_cast<unsigned char>(chunk[end]) != kIac)
+                ++end;
+            out.append(chunk.data() + i, end - i);
+            i = end;
+            if (i == chunk.size()) break;
+        }
+        const char ch = chunk[i];
         const auto c = static_cast<unsigned char>(ch);
         if (c == 0) break;  // the chunk is a NUL-terminated text
         if (state_ == kData) {
-            if (c == kIac) state_ = kAfterIac;
-            else out += ch;
+            state_ = kAfterIac;  // c is IAC: the run above stopped at it
         } else if (state_ == kAfterIac) {
             if (c == kIac || c <= 240) {
                 out += ch;
@@ -73,13 +86,17 @@ bool DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port
 }
 
 void DeviceConnection::appendToRing(std::string_view text) {
-    for (char c : text) {
-        ring_[writePos_] = c;
-        writePos_ = (writePos_ + 1) % kRingSize;
-        // A full ring drops its oldest byte: the newest text (where a prompt
-        // would be) is what the dialogue still needs.
-        if (writePos_ == readPos_) readPos_ = (readPos_ + 1) % kRingSize;
+    // A full ring drops its oldest bytes: the newest text (where a prompt
+    // would be) is what the dialogue still needs. At most kRingSize - 1
+    // bytes wait unread.
+    const bool overflows = unreadBytes() + text.size() >= kRingSize;
+    while (!text.empty()) {
+        const std::size_t n = std::min(text.size(), kRingSize - writePos_);
+        std::memcpy(ring_.data() + writePos_, text.data(), n);
+        writePos_ = (writePos_ + n) % kRingSize;
+        text.remove_prefix(n);
     }
+    if (overflows) readPos_ = (writePos_ + 1) % kRingSize;
 }
 
 int DeviceConnection::receiveChunk(std::int64_t waitMicros) {
@@ -103,11 +120,16 @@ bool DeviceConnection::readLine(std::string& out, std::string_view prompt1,
     out.clear();
     if (readPos_ == writePos_) return false;
     std::size_t pos = readPos_;
+    // Up to and with the first LF, in at most two pieces (the ring wraps).
     while (pos != writePos_ && out.size() < maxLength) {
-        const char c = ring_[pos];
-        pos = (pos + 1) % kRingSize;
-        out += c;
-        if (c == '\n') break;
+        const std::size_t run = (writePos_ > pos ? writePos_ : kRingSize) - pos;
+        std::size_t n = std::min(run, maxLength - out.size());
+        const char* start = ring_.data() + pos;
+        const void* lf = std::memchr(start, '\n', n);
+        if (lf) n = static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+        out.append(start, n);
+        pos = (pos + n) % kRingSize;
+        if (lf) break;
     }
     // A prompt that is still in the ring when the next reply arrives (after
     // a command sent without a wait) stands in front of that reply's first

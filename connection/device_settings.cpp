@@ -1,6 +1,7 @@
 #include "connection/device_settings.h"
 
 #include <cstdio>
+#include <unordered_map>
 
 #include "common/c_number.h"
 #include "common/format.h"
@@ -150,9 +151,15 @@ const KeyEntry* findKey(std::string_view key) {
         {"CenterChangeSendCount", "centerChangeSendCount"}};
     for (const auto& [alias, name] : kAliases)
         if (key == alias) key = name;
-    for (const KeyEntry& k : kKeys)
-        if (k.key == key) return &k;
-    return nullptr;
+    // Every line of a listing looks its key up: by hash, not by a walk of
+    // the table (the first entry of a key, as a walk would find it).
+    static const std::unordered_map<std::string_view, const KeyEntry*> byKey = [] {
+        std::unordered_map<std::string_view, const KeyEntry*> m;
+        for (const KeyEntry& k : kKeys) m.try_emplace(k.key, &k);
+        return m;
+    }();
+    const auto found = byKey.find(key);
+    return found == byKey.end() ? nullptr : found->second;
 }
 
 // The model name a reply must contain, by model code; empty: not checked.

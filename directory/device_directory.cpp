@@ -129,6 +129,11 @@ bool DeviceDirectory::saveDevice(const DeviceRecord& record) {
     // Memory follows the file: a record that could not be written is not
     // shown as if it had been.
     if (saveDeviceRecord(dataDir_, record.groupId, record) < 0) return false;
+    // What a status report is matched by: the report lookup rebuilds its
+    // index when one of these changes.
+    if (node->macText != record.macText || node->unitId != record.unitId ||
+        node->modelCode != record.modelCode)
+        devices_.touch();
     *node = record;
     return true;
 }

@@ -17,6 +17,7 @@ DeviceRecord& DeviceList::append(DeviceRecord&& record) {
 }
 
 DeviceRecord& DeviceList::indexLast(bool cursorAtEnd) {
+    ++changes_;
     auto it = std::prev(records_.end());
     byId_[it->deviceId].push_back(it);
     // A cursor that had run off the end stays there.
@@ -54,6 +55,7 @@ void DeviceList::removeFirst() {
     if (records_.empty()) return;
     unindex(records_.begin());
     records_.pop_front();
+    ++changes_;
 }
 
 void DeviceList::remove(std::uint32_t deviceId) {
@@ -62,11 +64,13 @@ void DeviceList::remove(std::uint32_t deviceId) {
     auto it = found->second.front();
     unindex(it);
     records_.erase(it);
+    ++changes_;
 }
 
 void DeviceList::clear() noexcept {
     records_.clear();
     byId_.clear();
+    ++changes_;
     cursor_ = records_.end();
 }
 

@@ -3,7 +3,8 @@
 // order, records in file order, new devices at the end. Lookups by device id
 // go through an index, so they cost the same with 10,000 devices as with 10.
 // When two records carry the same id, the one earlier in the list is found,
-// as a walk from the head would find it.
+// as a walk from the head would find it. A change counter tells indexes kept
+// elsewhere (the status report lookup) that they are out of date.
 
 #include <cstdint>
 #include <list>
@@ -34,6 +35,12 @@ public:
     void remove(std::uint32_t deviceId);
     void clear() noexcept;
 
+    // Raised by every append, removal and clear, and by touch(): whoever
+    // changes a record's MAC text, unit number or model in place calls
+    // touch() (DeviceDirectory::saveDevice does).
+    std::uint64_t changes() const noexcept { return changes_; }
+    void touch() noexcept { ++changes_; }
+
     bool empty() const noexcept { return records_.empty(); }
     std::size_t size() const noexcept { return records_.size(); }
     const DeviceRecord* head() const noexcept { return empty() ? nullptr : &records_.front(); }
@@ -53,6 +60,7 @@ private:
     // Per id, its records in list order.
     std::unordered_map<std::uint32_t, std::vector<Container::iterator>> byId_;
     Container::iterator cursor_ = records_.end();
+    std::uint64_t changes_ = 0;
 };
 
 }  // namespace zelo

@@ -46,19 +46,25 @@ void setCut(std::string& field, std::string_view text, std::size_t max) {
     field.assign(text.data(), std::min(text.size(), max));
 }
 
-std::string hexUpper(std::uint32_t v, int width = 0) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%0*lX", width, static_cast<unsigned long>(v));
-    return buf;
+// `v` in upper-case hex with at least `width` digits ("%0*lX").
+void appendHex(std::string& out, std::uint32_t v, int width = 0) {
+    char digits[8];
+    int n = 0;
+    do {
+        digits[n++] = "0123456789ABCDEF"[v & 0xF];
+        v >>= 4;
+    } while (v != 0);
+    if (width > n) out.append(static_cast<std::size_t>(width - n), '0');
+    while (n > 0) out += digits[--n];
 }
 
-// A text field written as one line: a line end inside it would split the
-// record, so it becomes a blank.
-std::string lineText(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c == '\r' || c == '\n') c = ' ';
-    return out;
+// Ends the line that starts at `begin` of `out`: a text field written as one
+// line cannot hold a line end (it would split the record), so any there
+// becomes a blank; then CR LF.
+void endLine(std::string& out, std::size_t begin) {
+    for (std::size_t i = begin; i < out.size(); ++i)
+        if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+    out += kCrLf;
 }
 
 // One record's lines as read (missing lines at the end of the file empty),
@@ -178,8 +184,29 @@ void fillRecord(DeviceRecord& r, const RawRecord& raw, int version, std::uint32_
 // read. An old record gets the four lines it lacks as they read back for it:
 // no ping watch, no reboot list, and no temperature sensor (empty lines there
 // would read as a sensor in the normal state at 0 degrees).
-void copyRecord(std::string& out, const RawRecord& raw, int version) {
+void copyRecord(std::string& out, const RawRecord& raw, int version, std::string_view data) {
     const auto& l = raw.lines;
+    // Most often the record stands in the file exactly as it is written:
+    // every line within its limit and ended by CR LF right before the next.
+    // Then it is copied in one piece.
+    if (version >= kItemFileVersion && l[0].size() <= field::kName &&
+        l[1].size() <= field::kModelName) {
+        const char* const dataEnd = data.data() + data.size();
+        bool whole = true;
+        for (int i = 0; i < raw.count && whole; ++i) {
+            const std::string_view line = l[static_cast<std::size_t>(i)];
+            const char* end = line.data() + line.size();
+            whole = line.data() != nullptr && dataEnd - end >= 2 && end[0] == '\r' &&
+                    end[1] == '\n' &&
+                    (i + 1 == raw.count || l[static_cast<std::size_t>(i) + 1].data() == end + 2);
+        }
+        if (whole) {
+            const std::string_view last = l[static_cast<std::size_t>(raw.count) - 1];
+            out.append(l[0].data(),
+                       static_cast<std::size_t>(last.data() + last.size() + 2 - l[0].data()));
+            return;
+        }
+    }
     out.append(l[0].data(), std::min(l[0].size(), field::kName)).append(kCrLf);
     out.append(l[1].data(), std::min(l[1].size(), field::kModelName)).append(kCrLf);
     for (int i = 2; i < raw.count; ++i) out.append(l[static_cast<std::size_t>(i)]).append(kCrLf);
@@ -191,7 +218,9 @@ std::string header() { return std::string(kItemFilePrefix) + std::to_string(kIte
 }  // namespace
 
 std::string itemFilePath(const std::string& dataDir, std::uint32_t groupId) {
-    return dataDir + hexUpper(groupId, 8) + ".IDX";
+    std::string path = dataDir;
+    appendHex(path, groupId, 8);
+    return path + ".IDX";
 }
 
 std::vector<DeviceRecord> parseItemFile(std::string_view data, std::uint32_t groupId) {
@@ -211,34 +240,65 @@ void parseItemFile(std::string_view data, std::uint32_t groupId,
     }
 }
 
-std::string formatRecordLines(const DeviceRecord& r) {
-    std::string name = lineText(cutText(r.name, field::kName));
+void appendRecordLines(std::string& out, const DeviceRecord& r) {
+    std::size_t begin = out.size();
+    out.append(r.name, 0, field::kName);
     // Reading stops at a record whose first line starts with a control
     // character; such a name must not hide the records after it.
-    if (isStopLine(name)) name.insert(name.begin(), ' ');
-    std::string out;
-    auto line = [&out](const std::string& text) { out += lineText(text) + kCrLf; };
-    line(name);
-    line(cutText(r.modelName, field::kModelName));
-    line(hexUpper(r.deviceId));
+    endLine(out, begin);
+    if (isStopLine(std::string_view(out).substr(begin, out.size() - begin - 2)))
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(begin), ' ');
+    auto line = [&out](std::string_view text) {
+        const std::size_t start = out.size();
+        out.append(text);
+        endLine(out, start);
+    };
+    line(std::string_view(r.modelName).substr(0, field::kModelName));
+    begin = out.size();
+    appendHex(out, r.deviceId);
+    endLine(out, begin);
     line(std::to_string(r.modelCode));
-    line("#" + r.addressText + " " + hexUpper(r.port));
+    begin = out.size();
+    out += '#';
+    out += r.addressText;
+    out += ' ';
+    appendHex(out, r.port);
+    endLine(out, begin);
     line(r.powerText);
     line(r.scheduleText);
-    line("00000000 " + hexUpper(r.updateTime, 8));
+    begin = out.size();
+    out += "00000000 ";
+    appendHex(out, r.updateTime, 8);
+    endLine(out, begin);
     line(r.macText);
-    line(isUserLoginModel(r.modelCode) ? r.password + " " + r.loginName : r.password);
-    if (isPromptModel(r.modelCode))
-        line(r.prompt + " " + r.selectNumber);
-    else if (isUserLoginModel(r.modelCode))
-        line(hexUpper(r.unitId) + " " + r.systemName);
-    else
-        line("");
-    line("");
+    begin = out.size();
+    out += r.password;
+    if (isUserLoginModel(r.modelCode)) {
+        out += ' ';
+        out += r.loginName;
+    }
+    endLine(out, begin);
+    begin = out.size();
+    if (isPromptModel(r.modelCode)) {
+        out += r.prompt;
+        out += ' ';
+        out += r.selectNumber;
+    } else if (isUserLoginModel(r.modelCode)) {
+        appendHex(out, r.unitId);
+        out += ' ';
+        out += r.systemName;
+    }
+    endLine(out, begin);
+    out += kCrLf;
     line(r.pingText);
     line(r.rebootText);
     line(std::to_string(r.temperature));
     line(std::to_string(r.temperatureState));
+}
+
+std::string formatRecordLines(const DeviceRecord& r) {
+    std::string out;
+    appendRecordLines(out, r);
     return out;
 }
 
@@ -248,46 +308,58 @@ std::vector<DeviceRecord> loadItemFile(const std::string& dataDir, std::uint32_t
     return parseItemFile(data, groupId);
 }
 
-// Rewrites the item file with every record whose id `replacement` knows
-// written anew and every other record carried over. The position of the last
-// replaced record (0 when none), or -1 when the file cannot be read or
-// rewritten.
-static long rewriteItemFile(const std::string& path,
-                            const std::function<const DeviceRecord*(std::uint32_t)>& replacement) {
+// The item file's contents with every record whose id `replacement` knows
+// written anew and every other record carried over, into `out`. The
+// position of the last replaced record (0 when none), or -1 when the file
+// cannot be read.
+static long rewrittenItemFile(const std::string& path,
+                              const std::function<const DeviceRecord*(std::uint32_t)>& replacement,
+                              std::string& out) {
     std::string data;
     if (!readWholeFile(path, data)) return -1;
     const ItemFileContents contents = splitItemFile(data);
-    std::string out = header();
+    out = header();
     out.reserve(data.size() + 1024);
     long position = 0;
     for (std::size_t i = 0; i < contents.records.size(); ++i) {
         const RawRecord& raw = contents.records[i];
         if (const DeviceRecord* r = replacement(raw.id)) {
             position = static_cast<long>(i);
-            out += formatRecordLines(*r);
+            appendRecordLines(out, *r);
         } else {
-            copyRecord(out, raw, contents.version);
+            copyRecord(out, raw, contents.version, data);
         }
     }
-    return replaceFile(path, out) ? position : -1;
+    return position;
 }
 
 long saveDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
                       const DeviceRecord& record) {
-    return rewriteItemFile(itemFilePath(dataDir, groupId), [&record](std::uint32_t id) {
-        return id == record.deviceId ? &record : nullptr;
-    });
+    std::string out;
+    const long position = rewrittenItemFile(
+        itemFilePath(dataDir, groupId),
+        [&record](std::uint32_t id) { return id == record.deviceId ? &record : nullptr; }, out);
+    return position >= 0 && replaceFile(itemFilePath(dataDir, groupId), out) ? position : -1;
+}
+
+bool rewriteDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
+                          const std::vector<const DeviceRecord*>& records, std::string& contents) {
+    std::unordered_map<std::uint32_t, const DeviceRecord*> byId;
+    byId.reserve(records.size());
+    for (const DeviceRecord* r : records) byId[r->deviceId] = r;
+    return rewrittenItemFile(itemFilePath(dataDir, groupId),
+                             [&byId](std::uint32_t id) {
+                                 const auto hit = byId.find(id);
+                                 return hit == byId.end() ? nullptr : hit->second;
+                             },
+                             contents) >= 0;
 }
 
 bool saveDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
                        const std::vector<const DeviceRecord*>& records) {
-    std::unordered_map<std::uint32_t, const DeviceRecord*> byId;
-    byId.reserve(records.size());
-    for (const DeviceRecord* r : records) byId[r->deviceId] = r;
-    return rewriteItemFile(itemFilePath(dataDir, groupId), [&byId](std::uint32_t id) {
-               const auto hit = byId.find(id);
-               return hit == byId.end() ? nullptr : hit->second;
-           }) >= 0;
+    std::string contents;
+    return rewriteDeviceRecords(dataDir, groupId, records, contents) &&
+           replaceFile(itemFilePath(dataDir, groupId), contents);
 }
 
 bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t groupId,
@@ -308,7 +380,7 @@ bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t
     std::string out = header();
     if (readWholeFile(path, data)) {
         const ItemFileContents contents = splitItemFile(data);
-        for (const RawRecord& raw : contents.records) copyRecord(out, raw, contents.version);
+        for (const RawRecord& raw : contents.records) copyRecord(out, raw, contents.version, data);
     }
     out += formatRecordLines(r);
     if (!replaceFile(path, out)) return false;
@@ -326,7 +398,7 @@ bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
     std::size_t kept = 0;
     for (const RawRecord& raw : contents.records) {
         if (raw.id == deviceId) continue;
-        copyRecord(out, raw, contents.version);
+        copyRecord(out, raw, contents.version, data);
         ++kept;
     }
     if (kept == 0) return removeFile(path);

@@ -29,6 +29,8 @@ void parseItemFile(std::string_view data, std::uint32_t groupId,
                    const std::function<void(DeviceRecord&&)>& take);
 // The 16 lines of a record, CR LF ended.
 std::string formatRecordLines(const DeviceRecord& record);
+// The same appended to `out`.
+void appendRecordLines(std::string& out, const DeviceRecord& record);
 
 // The group's records; none when its item file does not exist.
 std::vector<DeviceRecord> loadItemFile(const std::string& dataDir, std::uint32_t groupId);
@@ -45,6 +47,11 @@ long saveDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
 // the file cannot be read or rewritten; the old file is then unchanged.
 bool saveDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
                        const std::vector<const DeviceRecord*>& records);
+// What saveDeviceRecords would write, into `contents`, for a caller that
+// writes several files together (replaceFiles); nothing is written here.
+// False when the group's file cannot be read.
+bool rewriteDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
+                          const std::vector<const DeviceRecord*>& records, std::string& contents);
 
 // A new record with the model's defaults, added at the end of the group's
 // item file (created with its header when missing; an old file is upgraded

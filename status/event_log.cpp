@@ -58,9 +58,11 @@ std::string eventLogDirectory(AppSettings& settings, const std::string& dataDir)
 
 std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameHour,
                              std::int64_t now) {
-    const std::tm t = localTime(now);
     char buf[48];
-    int n = std::snprintf(buf, sizeof buf, "%08lX", static_cast<unsigned long>(deviceId));
+    int n = 0;
+    for (int shift = 28; shift >= 0; shift -= 4) buf[n++] = "0123456789ABCDEF"[(deviceId >> shift) & 0xF];
+    if (!fnameDate && !fnameHour) return std::string(buf, std::size_t(n)) + ".LOG";
+    const std::tm t = localTime(now);
     if (fnameDate)
         n += std::snprintf(buf + n, sizeof buf - std::size_t(n), "-%04d%02d%02d", t.tm_year + 1900,
                            t.tm_mon + 1, t.tm_mday);
@@ -92,7 +94,11 @@ std::string eventLogPath(AppSettings& settings, const std::string& dataDir,
 
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
                    std::int64_t now) {
-    const std::string path = eventLogPath(settings, dataDir, record, now);
+    return writeEventLog(settings, dataDir, record, now, eventLogPath(settings, dataDir, record, now));
+}
+
+bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
+                   std::int64_t now, const std::string& path) {
     const std::string line = formatEventLine(record, settings.dateStyle, settings.language, now);
     if (appendToFile(path, line)) return true;
     // The log directory (BaseDir, "0" by default) is made when the first

@@ -46,6 +46,9 @@ std::string eventLogPath(AppSettings& settings, const std::string& dataDir,
 // file could not be opened or written (nothing else happens then).
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
                    std::int64_t now);
+// The same to the `path` that eventLogPath gave for the same arguments.
+bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
+                   std::int64_t now, const std::string& path);
 
 // The delivery log block for one attempt on one device, fetched in the
 // configured language: a line of thirty hyphens, "name address time", the

@@ -7,6 +7,7 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
+#include "common/file_replace.h"
 #include "directory/device_directory.h"
 #include "directory/device_view.h"
 #include "directory/item_file.h"
@@ -19,11 +20,14 @@ namespace {
 
 constexpr int kLanguageJapanese = 0;
 
-std::string macText(const std::array<std::uint8_t, 6>& mac) {
-    char buf[13];
-    std::snprintf(buf, sizeof buf, "%02X%02X%02X%02X%02X%02X", mac[0], mac[1], mac[2], mac[3],
-                  mac[4], mac[5]);
-    return std::string(buf, 12);
+// The MAC as 12 upper-case hex digits ("%02X" per byte).
+void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out.resize(12);
+    for (std::size_t i = 0; i < 6; ++i) {
+        out[2 * i] = kDigits[mac[i] >> 4];
+        out[2 * i + 1] = kDigits[mac[i] & 0xF];
+    }
 }
 
 // Whether a record's MAC text is the report's upper-case one, whatever the
@@ -68,7 +72,6 @@ ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentReco
       lookup_(directory) {}
 
 bool ReportCommit::commit(const DecodedReport& report) {
-    work_ = currentRecord_;
     workStatus_.resetForReport();
     Pass pass;
     if (report.layout != ReportLayout::Element) {
@@ -86,8 +89,15 @@ bool ReportCommit::commit(const DecodedReport& report) {
                          currentRecord_.unitId == work_.unitId);
         return true;
     }
-    for (const ReportElement& element : report.elements)
+    // Elements before the first MAC element work on a copy of the current
+    // record; it is taken only when there are any (devices send the MAC
+    // first).
+    bool workTaken = false;
+    for (const ReportElement& element : report.elements) {
+        if (!workTaken && !std::holds_alternative<MacElement>(element)) work_ = currentRecord_;
+        workTaken = true;
         if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
+    }
     if (!pass.node) return false;  // no MAC element named a known device
     finish(pass, sameMac(pass.mac, currentRecord_.macText));
     return true;
@@ -98,7 +108,7 @@ bool ReportCommit::commit(const DecodedReport& report) {
 bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // Elements before this one went into the previous work copy; the status
     // they set stays unless the device is the current one.
-    pass.mac = macText(e.mac);
+    macText(e.mac, pass.mac);
     pass.node = lookup_.findByMac(e.mac, pass.mac);
     if (!pass.node) {
         view_.reportIgnored("MAC " + pass.mac);
@@ -234,8 +244,8 @@ void ReportCommit::writeLog(const DeviceRecord& record) {
     const std::int64_t now = clock_.now();
     const std::string path = eventLogPath(settings_, directory_.dataDir(), record, now);
     errno = 0;
-    if (writeEventLog(settings_, directory_.dataDir(), record, now)) {
-        failedLogs_.erase(path);
+    if (writeEventLog(settings_, directory_.dataDir(), record, now, path)) {
+        if (!failedLogs_.empty()) failedLogs_.erase(path);
         return;
     }
     // Told once per file, not once per report, with the system's reason
@@ -265,11 +275,26 @@ void ReportCommit::savePending() {
     std::vector<Pending> batch;
     batch.swap(pending_);
     pendingGroup_.clear();
-    for (const Pending& p : batch) {
-        std::vector<const DeviceRecord*> records;
-        records.reserve(p.records.size());
+    // Every group's file rewritten in one batch: the flushes of the tick go
+    // together (see replaceFiles), each file still whole old or whole new.
+    std::vector<FileContents> files;
+    std::vector<std::size_t> fileOf(batch.size(), SIZE_MAX);
+    files.reserve(batch.size());
+    std::vector<const DeviceRecord*> records;
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending& p = batch[i];
+        records.clear();
         for (const DeviceRecord& r : p.records) records.push_back(&r);
-        if (!saveDeviceRecords(directory_.dataDir(), p.groupId, records)) {
+        FileContents file{itemFilePath(directory_.dataDir(), p.groupId), {}};
+        if (!rewriteDeviceRecords(directory_.dataDir(), p.groupId, records, file.contents))
+            continue;
+        fileOf[i] = files.size();
+        files.push_back(std::move(file));
+    }
+    const std::vector<bool> saved = replaceFiles(files);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        const Pending& p = batch[i];
+        if (fileOf[i] == SIZE_MAX || !saved[fileOf[i]]) {
             // The states are in memory but not on disk: they go out again
             // with the next commit, unless a newer report has queued the
             // device meanwhile. The rows show them already.

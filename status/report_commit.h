@@ -39,7 +39,7 @@ public:
     // device's list row. A group whose file cannot be rewritten keeps its
     // records queued for the next call.
     void savePending();
-    // The directory's devices may have changed (see ReportLookup).
+    // A record's match keys changed in place (see ReportLookup::recheck).
     void directoryChanged() noexcept { lookup_.recheck(); }
 
 private:

@@ -157,6 +157,7 @@ std::optional<DecodedReport> decodeElements(const std::uint8_t* data, std::size_
 
     DecodedReport report;
     report.layout = ReportLayout::Element;
+    report.elements.reserve(6);  // one of each kind, as devices send them
     // The walk as devices expect it: each element takes its length plus 2
     // from the count, a filler word takes 2 without moving on, and the
     // position moves by the length rounded down to even. Devices end their

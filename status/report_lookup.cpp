@@ -37,28 +37,13 @@ std::string upperCase(std::string text) {
 
 }  // namespace
 
-bool ReportLookup::matchesDirectory() const {
-    std::size_t i = 0;
-    for (const DeviceRecord& r : directory_.devices()) {
-        if (i >= keys_.size()) return false;
-        const Key& k = keys_[i++];
-        if (k.record != &r || k.modelCode != r.modelCode || k.unitId != r.unitId ||
-            k.macText != r.macText)
-            return false;
-    }
-    return i == keys_.size();
-}
-
 void ReportLookup::rebuild() {
-    keys_.clear();
     byMac_.clear();
     longMacs_.clear();
     byUnit_.clear();
-    keys_.reserve(directory_.devices().size());
     byMac_.reserve(directory_.devices().size());
     std::size_t ordinal = 0;
     for (DeviceRecord& r : directory_.devices()) {
-        keys_.push_back({&r, r.modelCode, r.unitId, r.macText});
         if (const auto key = macKey(r.macText))
             byMac_.try_emplace(*key, ordinal, &r);
         else if (r.macText.size() > 12)
@@ -69,9 +54,11 @@ void ReportLookup::rebuild() {
 }
 
 void ReportLookup::ensure() {
-    if (checked_) return;
-    if (!matchesDirectory()) rebuild();
-    checked_ = true;
+    const std::uint64_t changes = directory_.devices().changes();
+    if (!stale_ && builtAt_ == changes) return;
+    rebuild();
+    builtAt_ = changes;
+    stale_ = false;
 }
 
 DeviceRecord* ReportLookup::findByMac(const std::array<std::uint8_t, 6>& mac,

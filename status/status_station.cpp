@@ -53,7 +53,6 @@ TickResult StatusStation::tick(std::size_t maxAccepted) {
     if (!state_.listenerOpen || state_.openDialog == OpenDialog::Property || state_.busy)
         return result;
     result.polled = true;
-    commit_.directoryChanged();  // the directory may have changed since the last tick
     const std::int64_t start = budgetNow();
     while (result.accepted < maxAccepted) {
         std::size_t size = 0;

@@ -78,9 +78,9 @@ public:
     // (ReportCommit::savePending).
     void commitPendingSaves() { commit_.savePending(); }
 
-    // The directory's devices changed outside a tick (added, removed, MAC or
-    // unit number edited): the lookup index is checked again before the next
-    // report. tick() checks it by itself.
+    // A record's MAC, unit number or model was changed in place rather than
+    // through the directory (which the lookup follows by itself): the lookup
+    // index is rebuilt before the next report.
     void directoryChanged() noexcept { commit_.directoryChanged(); }
 
     // The tick's time budget and the clock that measures it (microseconds,

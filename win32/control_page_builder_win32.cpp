@@ -38,6 +38,12 @@ HWND ControlPageBuilder::staticText(int page, const std::string& text, int x, in
                 WS_CHILD | SS_ENDELLIPSIS | style, WS_EX_TRANSPARENT | exStyle);
 }
 
+HWND ControlPageBuilder::opaqueText(int page, const std::string& text, int x, int y, int w, int h,
+                                    DWORD style) {
+    return make(page, ControlKind::StaticText, "Static", text, x, y, w, h,
+                WS_CHILD | SS_ENDELLIPSIS | style, 0);
+}
+
 HWND ControlPageBuilder::groupBox(int page, const std::string& text, int x, int y, int w, int h,
                                   DWORD style, DWORD exStyle) {
     return make(page, ControlKind::GroupBox, "Button", text, x, y, w, h,

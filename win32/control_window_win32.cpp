@@ -166,10 +166,6 @@ void ControlWindow::buildPage(int page) {
 HWND ControlWindow::paint(HWND control, Paint how, int outlet, int lampState) {
     if (!control) return control;
     painted_[control] = Painted{how, lampState, outlet};
-    // A frame or lamp paints its own background: drawing it after its
-    // siblings, as a transparent window is drawn, costs a pass for nothing.
-    SetWindowLongA(control, GWL_EXSTYLE,
-                   GetWindowLongA(control, GWL_EXSTYLE) & ~WS_EX_TRANSPARENT);
     return control;
 }
 
@@ -177,11 +173,14 @@ HWND ControlWindow::frame(const std::string& text, int x, int y, int w, int h, P
     // Names come from the device and are shown as they are; labels from the
     // string table carry their mnemonics.
     const DWORD style = how == Paint::Name ? kFrame | SS_NOPREFIX : kFrame;
-    return paint(builder_.staticText(page_, " " + text, x, y, w, h, style), how);
+    // A frame or lamp paints its own background: made opaque, it is not
+    // drawn after its siblings as a transparent window is, a pass for
+    // nothing.
+    return paint(builder_.opaqueText(page_, " " + text, x, y, w, h, style), how);
 }
 
 HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, int legendState) {
-    return paint(builder_.staticText(page_, "", x, y, w, h, SS_SUNKEN), Paint::Lamp, outlet,
+    return paint(builder_.opaqueText(page_, "", x, y, w, h, SS_SUNKEN), Paint::Lamp, outlet,
                  legendState);
 }
 

@@ -182,6 +182,27 @@ bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterF
     return saved();
 }
 
+// One tick whose reports change devices of two groups: both item files are
+// rewritten in one batch, each whole old or whole new whatever step fails.
+const Files kTwoGroups = [] {
+    Files f = kPopulated;
+    f["00000002.IDX"] = test::kHeader + test::ItemRecord{"gv2", "GV2208", 0x21, 13, "1111", " ", "0000AABBCC03",
+                                                         "tavik admin", "0 gvsys"}.lines();
+    return f;
+}();
+
+bool stationCommitTwoGroups(const std::string& dataDir) {
+    test::TestWorkspace w(dataDir, test::Net::Scripted, test::kNow);
+    EXPECT_TRUE(w.load(false));
+    StatusStation& station = w.ws.station();
+    for (const char* mac : {"0000AABBCC02", "0000AABBCC03"}) {
+        const test::Bytes report = test::ElementReport().mac(mac).outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
+        if (!station.decodeStatusReport(report.data(), report.size())) return false;
+    }
+    station.commitPendingSaves();
+    return loadItemFile(dataDir, 1).at(1).powerText == "0101" && loadItemFile(dataDir, 2).at(0).powerText == "0101";
+}
+
 class WriteFaults : public ::testing::TestWithParam<Case> {};
 TEST_P(WriteFaults, EveryFileWholeOldOrNew) { sweep(GetParam()); }
 
@@ -235,6 +256,7 @@ const Case kCases[] = {
          return writeDeliveryLog(d, logged(), "week.shx", true, l, 0, test::kNow);
      }},
     {"station-commit", kPopulated, [](const std::string& d) { return stationCommit(d); }},
+    {"station-commit-two-groups", kTwoGroups, stationCommitTwoGroups},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, WriteFaults, ::testing::ValuesIn(kCases), [](const auto& info) {
     std::string name = info.param.name;

@@ -86,7 +86,6 @@ protected:
         settings.baseDir = "logs";
         std::filesystem::create_directories(dataDir + "logs");
         ASSERT_TRUE(directory->load(false));
-        station->directoryChanged();
     }
     // A report as one tick handles it: decoded, then saved.
     bool receive(const Bytes& b) {

@@ -136,23 +136,40 @@ TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
 }
 
 TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirectory) {
+    // Every change below goes through the directory alone: the station is
+    // told nothing, its lookup follows by itself.
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").outlets({{0, 0}}).build()));
     EXPECT_EQ(device(0x10).powerText, "0");
     EXPECT_EQ(file("00000002.IDX"), test::kHeader + test::kDupRecord);
     // The first hx goes away: the duplicate in group 2 is now the first.
     ASSERT_TRUE(directory->deleteDevice(0x10));
-    station->directoryChanged();
     ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").outlets({{1, 1}}).build()));
     EXPECT_EQ(device(0x20).powerText, "1");
-    // A MAC edited in place is found after a change notice, in either case, and
-    // the control window open on its device follows it; the stored text stays.
+    // A device added, then given a MAC.
+    const std::uint32_t added = directory->addDevice(2, 13, "new");
+    ASSERT_NE(added, 0u);
+    const Bytes fromAdded = ElementReport().mac("0000AABBCC77").outlets({{1, 1}, {0, 0}}).build();
+    EXPECT_FALSE(receive(fromAdded));
+    DeviceRecord n = device(added);
+    n.macText = "0000AABBCC77";
+    ASSERT_TRUE(directory->saveDevice(n));
+    ASSERT_TRUE(receive(fromAdded));
+    EXPECT_EQ(device(added).powerText, "10");
+    // A unit number saved: the older line's report finds the device by it.
+    DeviceRecord swd6 = device(0x14);
+    swd6.unitId = 9;
+    ASSERT_TRUE(directory->saveDevice(swd6));
+    EXPECT_FALSE(receive(test::shortReport(5, {{1, 0}, {0, 0}, {0, 0}, {0, 0}})));
+    ASSERT_TRUE(receive(test::shortReport(9, {{1, 0}, {0, 0}, {0, 0}, {0, 0}})));
+    EXPECT_EQ(device(0x14).powerText, "1000");
+    // A MAC edited, in either case, and the control window open on its
+    // device follows it; the stored text stays.
     const Bytes edited = ElementReport().mac("0000AABBCCEE").outlets({{0, 0}}).build();
     state.openDialog = OpenDialog::Control;
     for (const char* mac : {"0000AABBCCEE", "0000aabbccee"}) {
         DeviceRecord g = device(0x11);
         g.macText = mac;
         ASSERT_TRUE(directory->saveDevice(g));
-        station->directoryChanged();
         currentRecord = device(0x11);
         view.redrawnOutlets.clear();
         EXPECT_FALSE(receive(gv().outlets({{1, 1}}).build()));
@@ -160,6 +177,15 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
         EXPECT_EQ(view.redrawnOutlets, std::vector<int>{0}) << mac;
         EXPECT_EQ(device(0x11).macText, mac);
     }
+    state.openDialog = OpenDialog::None;
+    // Reloaded from the files: every record is a new one.
+    ASSERT_TRUE(directory->load(false));
+    ASSERT_TRUE(receive(ElementReport().mac("0000AABBCCEE").outlets({{1, 1}}).build()));
+    EXPECT_EQ(device(0x11).powerText, "1000");
+    // Changed in place, behind the directory's back: found after the notice.
+    directory->devices().find(0x11)->macText = "0000AABBCC02";
+    station->directoryChanged();
+    EXPECT_TRUE(receive(gv().outlets({{1, 1}}).build()));
 }
 
 TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
