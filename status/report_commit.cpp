@@ -65,13 +65,13 @@ ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentReco
       state_(state),
       lookup_(directory) {}
 
-bool ReportCommit::commit(const DecodedReport& report) {
+ReportOutcome ReportCommit::commit(const DecodedReport& report) {
     work_ = currentRecord_;
     workStatus_.resetForReport();
     Pass pass;
     if (report.layout != ReportLayout::Element) {
         pass.node = lookup_.findByUnit(report.unitId);
-        if (!pass.node) return false;
+        if (!pass.node) return ReportOutcome::UnknownUnit;
         work_ = *pass.node;
         pass.outletsSeen = true;
         for (std::size_t i = 0; i < report.unitOutlets.size(); ++i)
@@ -79,16 +79,18 @@ bool ReportCommit::commit(const DecodedReport& report) {
         // No MAC to compare: the current device is the one with the unit number.
         finish(pass, isUserLoginModel(currentRecord_.modelCode) &&
                          currentRecord_.unitId == work_.unitId);
-        return true;
+        return ReportOutcome::Accepted;
     }
     for (const ReportElement& element : report.elements)
-        if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
-    if (!pass.node) return false;  // no MAC element named a known device
+        if (!std::visit([&](const auto& e) { return replay(pass, e); }, element))
+            return ReportOutcome::UnknownMac;
+    if (!pass.node) return ReportOutcome::NoMac;
     finish(pass, sameMac(pass.mac, currentRecord_.macText));
-    return true;
+    return ReportOutcome::Accepted;
 }
 
-// Each element's replay: false drops the report.
+// Each element's replay: false drops the report (only a MAC that names no
+// device does).
 
 bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // Elements before this one went into the previous work copy; the status
