@@ -6,6 +6,7 @@
 
 #include "common/frontend.h"
 #include "cli/cli.h"
+#include "cli/listen_forwarding.h"
 #include "common/clock.h"
 #include "common/format.h"
 #include "common/text_encoding.h"
@@ -35,6 +36,7 @@ bool parseNumber(const std::string& text, std::int64_t max, std::int64_t& out) {
 int listen(Session& s, const Args& args) {
     std::int64_t port = s.settings.msrpPort, count = -1, seconds = -1;
     std::uint32_t address = 0;
+    ListenForwarding forwarding;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -50,10 +52,16 @@ int listen(Session& s, const Args& args) {
             address = ParseIp(args[++i]);
             if (address == 0) return s.usage("--bind takes a dotted IPv4 address");
         } else {
-            return s.usage("usage: " + std::string("listen [--port P] [--count N] [--seconds S] "
-                                                   "[--bind ADDRESS]"));
+            // The forwarding options (MQTT, metrics) where the build has them.
+            int rc = kExitOk;
+            if (forwarding.parse(s, args, i, rc)) continue;
+            if (rc != kExitOk) return rc;
+            return s.usage("usage: " + std::string(statusCommands().front().synopsis));
         }
     }
+    // The forwarders start before anything is received: a bad group or a
+    // port in use ends the command first.
+    if (const int rc = forwarding.start(s)) return rc;
 
     // The handlers come first: a stop requested as soon as the port is
     // announced must end the loop in order, not kill the process.
@@ -112,12 +120,14 @@ int listen(Session& s, const Args& args) {
         accepted.clear();
         station.tick(limit);
         for (const DeviceRecord& r : accepted) print(r);
+        forwarding.afterTick(accepted);
         total += accepted.size();
         if (!s.json) s.out.flush();
         if (count >= 0 && total >= static_cast<std::size_t>(count)) break;
     }
     restoreSignals();
     station.closeStatusListener();
+    forwarding.stop();
     if (s.json) s.out << "]\n";
     s.out.flush();
     return kExitOk;
@@ -126,9 +136,14 @@ int listen(Session& s, const Args& args) {
 }  // namespace
 
 std::vector<Command> statusCommands() {
-    return {
-        {"listen", "listen [--port P] [--count N] [--seconds S] [--bind ADDRESS]",
-         "Runs the status station: receives the devices' status reports on UDP,\n"
+    // The forwarding options join the synopsis and help where the build has
+    // them.
+    static const std::string synopsis =
+        std::string("listen [--port P] [--count N] [--seconds S] [--bind ADDRESS]") +
+        (*ListenForwarding::synopsis() ? std::string(" ") + ListenForwarding::synopsis()
+                                       : std::string());
+    static const std::string help = std::string(
+        "Runs the status station: receives the devices' status reports on UDP,\n"
          "decodes them and commits each to the device's record, item file and\n"
          "event log as the desktop program does. Default port: MSRPport of\n"
          "ZELO.INI (MSRPenable is not consulted: the command asks for the\n"
@@ -137,8 +152,10 @@ std::vector<Command> statusCommands() {
          "to one local address.\n"
          "Prints per accepted report: deviceId, name, power, schedule, ping,\n"
          "temperature, temperature state (TAB-separated; with --json one array\n"
-         "at the end).",
-         true, listen},
+         "at the end).") + (*ListenForwarding::help() ? std::string("\n\n") + ListenForwarding::help()
+                                                     : std::string());
+    return {
+        {"listen", synopsis.c_str(), help.c_str(), true, listen},
     };
 }
 

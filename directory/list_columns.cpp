@@ -6,9 +6,6 @@
 #include "directory/model_table.h"
 
 namespace zelo {
-namespace {
-constexpr int kTemperatureStateText = 526;  // 526..530: states 0..4
-}
 
 std::string deviceIdColumnText(const DeviceRecord& r) {
     if (isUnitIdModel(r.modelCode)) return std::to_string(r.unitId);

@@ -13,6 +13,8 @@ struct AppSettings;
 class LangStrings;
 
 inline constexpr int kDeviceColumns = 9;
+// The temperature state's texts: ids 526..530 for the states 0..4.
+inline constexpr int kTemperatureStateText = 526;
 
 // Columns 0..8: name, address, power, update, ID, ping, reboot, temperature,
 // temperature state. The temperature columns are empty when the state is

@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ make python3 libgtest-dev libgmock-dev googletest
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
     xvfb xauth x11-utils imagemagick locales fonts-ipafont-gothic
+    libmosquitto-dev mosquitto mosquitto-clients  # the MQTT forwarder and its broker tests
 )
 missing=()
 for p in "${packages[@]}"; do
