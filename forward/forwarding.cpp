@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "common/format.h"
+#include "forward/metrics_forwarder.h"
 
 namespace zelo::forward {
 namespace {
@@ -230,7 +231,7 @@ std::string makeForwardingConfig(
 bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLine&)> printCommand,
                        std::function<void(const std::string&)> printError, std::string& error) {
     context_.reset(
-        new ForwardingContext{workspace, config_, std::move(printCommand), std::move(printError)});
+        new ForwardingContext{workspace, config_, std::move(printCommand), std::move(printError), {}});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {
         if (!forwarders_[i]->started(*context_, error)) {
             while (i-- > 0) forwarders_[i]->stopped();
@@ -262,8 +263,9 @@ void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
     }
 }
 
-void addForwarders(Forwarding&) {
-    // The MQTT forwarder and the metrics server add themselves here.
+void addForwarders(Forwarding& forwarding) {
+    // The MQTT forwarder adds itself here.
+    if (forwarding.config().options.metricsHost) forwarding.add(makeMetricsForwarder());
 }
 
 void Forwarding::stop() {

@@ -4,6 +4,8 @@
 // hook runs on the loop's own thread and must come back at once: the
 // network work of a forwarder happens on its own threads.
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -95,6 +97,13 @@ struct CommandLine {
 };
 const char* outcomeWord(CommandLine::Outcome outcome) noexcept;
 
+// What the forwarders tell the metrics of themselves; written from any
+// thread.
+struct ForwardingFigures {
+    std::atomic<bool> mqttConnected{false};
+    std::array<std::atomic<std::uint64_t>, 3> mqttCommands{};  // by CommandLine::Outcome
+};
+
 // What a forwarder is handed when the station starts: the Workspace (only
 // to be used on the loop's thread), the configuration, and where listen's
 // output goes.
@@ -103,6 +112,7 @@ struct ForwardingContext {
     const ForwardingConfig& config;
     std::function<void(const CommandLine&)> printCommand;
     std::function<void(const std::string&)> printError;  // one line on stderr, "zeloctl: " added
+    ForwardingFigures figures;
 };
 
 // A forwarder observes the station. The loop calls these on its own thread.
