@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The whole check: install what is missing, build both builds, run the
 # native tests, the Debian package (installed, run, purged), the same tests
-# again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the reliability checks (fuzzing, crash trials,
-# write faults, hostile devices, a short endurance run), then the Windows
-# tests under Wine on a virtual display.
+# again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# reliability checks (fuzzing, crash trials, write faults, hostile devices, a
+# short endurance run), then the Windows tests under Wine on a virtual
+# display.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cd "$here/.."
