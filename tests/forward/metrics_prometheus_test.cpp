@@ -48,8 +48,9 @@ protected:
     }
     // listen with metrics on free ports; the ports from its first lines.
     void startListen(std::vector<std::string> extra) {
-        std::vector<std::string> args{ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", "0",
-                                      "--bind", "127.0.0.1", "--metrics", "127.0.0.1:0", "--seconds", "50"};
+        std::vector<std::string> args{
+            ZELOCTL_PATH, "--dir",     data.path().string(), "listen",      "--port",    "0",
+            "--bind",     "127.0.0.1", "--metrics",          "127.0.0.1:0", "--seconds", "50"};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_TRUE(listen.start(args, scratch.file("listen.out"), "|"));
         std::string line, seen;
@@ -68,8 +69,9 @@ protected:
 };
 
 TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefused) {
-    ASSERT_EQ(runProgram("/usr/bin/env", {"python3", SOURCE_DIR "/scripts/sample_directory.py",
-                                          data.path().string(), "--english"},
+    ASSERT_EQ(runProgram("/usr/bin/env",
+                         {"python3", SOURCE_DIR "/scripts/sample_directory.py",
+                          data.path().string(), "--english"},
                          scratch)
                   .code,
               0);
@@ -80,13 +82,15 @@ TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefu
     EXPECT_EQ(all->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
     writeBytes(scratch.file("exposition.txt"), all->body);
     const RunResult check = runProgram(
-        "/bin/sh", {"-c", std::string(PROMTOOL_PATH) + " check metrics < " + scratch.file("exposition.txt")},
+        "/bin/sh",
+        {"-c", std::string(PROMTOOL_PATH) + " check metrics < " + scratch.file("exposition.txt")},
         scratch);
     EXPECT_EQ(check.code, 0) << check.out << check.err;
     EXPECT_EQ(check.out + check.err, "");  // not even a lint remark
-    for (const char* model : {"HX-7200", "JB-81K", "SWD-6K", "SWD-6ZK", "SWD-7KA", "SWD-7KB", "SWD-8KBN",
-                              "SWD-12K", "SWD-Q6M", "GV2208"})
-        EXPECT_NE(all->body.find(std::string("model=\"") + model + "\""), std::string::npos) << model;
+    for (const char* model : {"HX-7200", "JB-81K", "SWD-6K", "SWD-6ZK", "SWD-7KA", "SWD-7KB",
+                              "SWD-8KBN", "SWD-12K", "SWD-Q6M", "GV2208"})
+        EXPECT_NE(all->body.find(std::string("model=\"") + model + "\""), std::string::npos)
+            << model;
 
     const auto rackA = get(metricsPort, "/metrics?group=Root/Server%20room/Rack%20A");
     ASSERT_TRUE(rackA);
@@ -104,7 +108,8 @@ TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefu
         {"/metrics?group=Root&group=Office", 400},
         {"/metrics?debug=1", 400},
         {"/metrics?group=" + std::string(2000, 'a'), 400},
-        {"/metrics?group=" + std::string(100'000, 'a'), 414},  // past the request line the library takes
+        {"/metrics?group=" + std::string(100'000, 'a'),
+         414},  // past the request line the library takes
     };
     for (const auto& b : bad) {
         const auto r = get(metricsPort, b.target);
@@ -138,7 +143,8 @@ std::string queryValue(int port, const std::string& query) {
     if (!r || r->status != 200) return "";
     // {"status":"success","data":{"resultType":"vector","result":[{"metric":{...},"value":[T,"V"]}]}}
     const std::size_t at = r->body.find("\"value\":[");
-    if (at == std::string::npos || r->body.find("\"value\":[", at + 1) != std::string::npos) return "";
+    if (at == std::string::npos || r->body.find("\"value\":[", at + 1) != std::string::npos)
+        return "";
     const std::size_t open = r->body.find('"', r->body.find(',', at));
     return r->body.substr(open + 1, r->body.find('"', open + 1) - open - 1);
 }
@@ -146,7 +152,8 @@ std::string queryValue(int port, const std::string& query) {
 TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoingDown) {
     const RunResult group = zeloctl({"add-group", "0", "Lab"});
     ASSERT_EQ(group.code, 0) << group.err;
-    const RunResult added = zeloctl({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
+    const RunResult added =
+        zeloctl({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
     ASSERT_EQ(added.code, 0) << added.err;
     const std::string id = added.out.substr(0, added.out.find('\n'));
     ASSERT_EQ(zeloctl({"set", id, "address=127.0.0.1", "mac=008087100001"}).code, 0);
@@ -156,38 +163,43 @@ TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoing
 
     startListen({"--stale", "3"});
     writeBytes(scratch.file("lab.fleet"),
-               "interval = 1\n[hx]\nmodel = 3\nmac = 00:80:87:10:00:01\nstates = 1101\ntemperature = 23.5\n");
+               "interval = 1\n[hx]\nmodel = 3\nmac = 00:80:87:10:00:01\nstates = 1101\ntemperature "
+               "= 23.5\n");
     ChildProcess sim;
     ASSERT_TRUE(sim.start({ZELO_SIM_PATH, scratch.file("lab.fleet"), "--station",
                            "127.0.0.1:" + std::to_string(udpPort), "--control", "0"}));
     std::string line;
     int controlPort = 0;
-    while (!controlPort && sim.readLine(line, 10'000)) controlPort = numberAfter(line, "control 127.0.0.1:");
+    while (!controlPort && sim.readLine(line, 10'000))
+        controlPort = numberAfter(line, "control 127.0.0.1:");
     ASSERT_NE(controlPort, 0);
     LoopbackClient control;
     ASSERT_TRUE(control.connect(controlPort));
     const auto command = [&](const std::string& c) {
         ASSERT_TRUE(control.send(c + "\n"));
         std::string reply;
-        while (control.readLine(reply, 5000) && reply != "OK") ASSERT_NE(reply.substr(0, 3), "ERR") << c;
+        while (control.readLine(reply, 5000) && reply != "OK")
+            ASSERT_NE(reply.substr(0, 3), "ERR") << c;
     };
 
     const int promPort = freePort();
     writeBytes(scratch.file("prometheus.yml"),
-               "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\nscrape_configs:\n  - job_name: zelo\n"
+               "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\nscrape_configs:\n  - "
+               "job_name: zelo\n"
                "    static_configs:\n      - targets: ['127.0.0.1:" +
                    std::to_string(metricsPort) + "']\n");
     ChildProcess prometheus;
-    ASSERT_TRUE(prometheus.start({PROMETHEUS_PATH, "--config.file=" + scratch.file("prometheus.yml"),
-                                  "--storage.tsdb.path=" + scratch.file("tsdb"),
-                                  "--web.listen-address=127.0.0.1:" + std::to_string(promPort),
-                                  "--log.level=error"},
-                                 scratch.file("prometheus.out"), scratch.file("prometheus.err")));
+    ASSERT_TRUE(prometheus.start(
+        {PROMETHEUS_PATH, "--config.file=" + scratch.file("prometheus.yml"),
+         "--storage.tsdb.path=" + scratch.file("tsdb"),
+         "--web.listen-address=127.0.0.1:" + std::to_string(promPort), "--log.level=error"},
+        scratch.file("prometheus.out"), scratch.file("prometheus.err")));
 
     // Waits (bounded) until Prometheus holds `expected` for the query.
     const auto holds = [&](const std::string& query, const std::string& expected) {
         std::string value;
-        for (const std::int64_t end = steadyMs() + 20'000; steadyMs() < end; ::poll(nullptr, 0, 200))
+        for (const std::int64_t end = steadyMs() + 20'000; steadyMs() < end;
+             ::poll(nullptr, 0, 200))
             if ((value = queryValue(promPort, query)) == expected) return true;
         ADD_FAILURE() << query << " is '" << value << "', not " << expected << "\n"
                       << readBytes(scratch.file("prometheus.err"));

@@ -7,9 +7,13 @@
 namespace zelo::forward {
 namespace {
 
-GroupOutline outline() {  // Root(0) > Site(1) > Rack(2); Root > Office(3); a second "Rack"(4) under Office
+GroupOutline
+outline() {  // Root(0) > Site(1) > Rack(2); Root > Office(3); a second "Rack"(4) under Office
     GroupOutline o;
-    o.entries = {{0, "Root", 0, -1}, {1, "Site", 1, 0}, {2, "Rack", 2, 1}, {1, "Office", 3, 0},
+    o.entries = {{0, "Root", 0, -1},
+                 {1, "Site", 1, 0},
+                 {2, "Rack", 2, 1},
+                 {1, "Office", 3, 0},
                  {2, "Rack", 4, 3}};
     return o;
 }
@@ -58,11 +62,12 @@ TEST(Metrics, ADevicesSamplesJoinItsInfoOnTheKeyWithLabelValuesEscaped) {
               "zelo_device_info{device=\"0000002A\",name=\"web \\\"A\\\"\\\\b\\nc\",group=\"Root/"
               "Site/Rack\",model=\"HX-7200\",address=\"10.0.0.1\",mac=\"0080871000AA\"} 1\n");
     EXPECT_EQ(lines(text, "zelo_device_up" + d), "zelo_device_up" + d + "} 1\n");
-    EXPECT_EQ(lines(text, "zelo_device_last_report_timestamp_seconds{"),
-              "zelo_device_last_report_timestamp_seconds" + d + "} 1000\n");  // never reported: none
+    EXPECT_EQ(
+        lines(text, "zelo_device_last_report_timestamp_seconds{"),
+        "zelo_device_last_report_timestamp_seconds" + d + "} 1000\n");  // never reported: none
     EXPECT_EQ(lines(text, "zelo_device_master_on{"), "zelo_device_master_on" + d + "} 1\n");
-    EXPECT_EQ(lines(text, "zelo_outlet_on{"), "zelo_outlet_on" + d + ",outlet=\"1\"} 1\nzelo_outlet_on" +
-                                                  d + ",outlet=\"2\"} 0\n");
+    EXPECT_EQ(lines(text, "zelo_outlet_on{"),
+              "zelo_outlet_on" + d + ",outlet=\"1\"} 1\nzelo_outlet_on" + d + ",outlet=\"2\"} 0\n");
     EXPECT_EQ(lines(text, "zelo_device_temperature_celsius{"),
               "zelo_device_temperature_celsius" + d + "} -5.25\n");
     // Entry 2 is shown as -: left out of both.
@@ -71,7 +76,8 @@ TEST(Metrics, ADevicesSamplesJoinItsInfoOnTheKeyWithLabelValuesEscaped) {
                   ",target=\"3\"} 0\nzelo_ping_target_reboots" + d +
                   ",target=\"1\"} 0\nzelo_ping_target_reboots" + d + ",target=\"3\"} 7\n");
     EXPECT_EQ(lines(text, "zelo_mqtt"), "");  // without --mqtt
-    EXPECT_NE(text.find("# TYPE zelo_station_commit_duration_seconds histogram\n"), std::string::npos);
+    EXPECT_NE(text.find("# TYPE zelo_station_commit_duration_seconds histogram\n"),
+              std::string::npos);
 }
 
 TEST(Metrics, UpUntilTheStaleSecondsHavePassedSinceTheLastReport) {
@@ -103,8 +109,8 @@ TEST(Metrics, CountersAndTheHistogramAreCumulativeAndMqttFiguresAppearWithMqtt) 
                   "_bucket{le=\"0.0025\"} 3\n" + h + "_bucket{le=\"0.005\"} 3\n");
     EXPECT_EQ(lines(text, h + "_bucket{le=\"1\"}") + lines(text, h + "_bucket{le=\"+Inf\"}") +
                   lines(text, h + "_sum") + lines(text, h + "_count"),
-              h + "_bucket{le=\"1\"} 3\n" + h + "_bucket{le=\"+Inf\"} 4\n" + h + "_sum 2.001401\n" + h +
-                  "_count 4\n");
+              h + "_bucket{le=\"1\"} 3\n" + h + "_bucket{le=\"+Inf\"} 4\n" + h + "_sum 2.001401\n" +
+                  h + "_count 4\n");
     EXPECT_EQ(lines(text, "zelo_mqtt_c"),
               "zelo_mqtt_connected 1\nzelo_mqtt_commands_total{result=\"ok\"} 5\n"
               "zelo_mqtt_commands_total{result=\"refused\"} 2\n"
@@ -122,7 +128,7 @@ TEST(Metrics, RequestsAnsweredByPathParametersAndGroup) {
         std::vector<std::string> devices;  // the keys in the exposition
     } rows[] = {
         {"/metrics", {}, 0, 200, {"0000002A", "0000002B", "0000002C"}},
-        {"/metrics", {{"group", "Root/Site"}}, 15, 200, {"0000002A"}},  // with its sub-groups
+        {"/metrics", {{"group", "Root/Site"}}, 15, 200, {"0000002A"}},     // with its sub-groups
         {"/metrics", {{"group", "3"}}, 7, 200, {"0000002B", "0000002C"}},  // by id
         {"/metrics", {{"group", "Office"}}, 12, 200, {"0000002B", "0000002C"}},  // by its only name
         {"/metrics", {{"group", "Root/Office/Rack"}}, 22, 200, {"0000002C"}},
@@ -144,10 +150,12 @@ TEST(Metrics, RequestsAnsweredByPathParametersAndGroup) {
         if (r.status != 200 || std::string(r.path) != "/metrics") continue;
         EXPECT_EQ(a.contentType, kMetricsContentType);
         std::vector<std::string> keys;
-        for (std::size_t at = 0; (at = a.body->find("zelo_device_info{device=\"", at)) != std::string::npos;)
+        for (std::size_t at = 0;
+             (at = a.body->find("zelo_device_info{device=\"", at)) != std::string::npos;)
             keys.push_back(a.body->substr(at += 25, 8));
         EXPECT_EQ(keys, r.devices);
-        EXPECT_NE(a.body->find("zelo_station_reports_total{"), std::string::npos);  // the station's own too
+        EXPECT_NE(a.body->find("zelo_station_reports_total{"),
+                  std::string::npos);  // the station's own too
     }
     EXPECT_EQ(*answerRequest("/healthz", {}, 0, nullptr).body, "ok\n");
     EXPECT_EQ(answerRequest("/metrics", {}, 0, nullptr).status, 503);  // before the first snapshot
