@@ -15,18 +15,7 @@ void CurrentDevice::select(const DeviceRecord& record) {
 
 OpenResult CurrentDevice::open() { return openDevice(session_); }
 
-OpenResult CurrentDevice::login() {
-    const DeviceRecord& r = session_.record;
-    const Dialect dialect = dialectOf(r.modelCode);
-    if (dialect == Dialect::None) {
-        session_.frontend().showError(msg::kNotSupported, msg::kError);
-        return OpenResult::NotSupported;
-    }
-    if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
-    const bool failed =
-        dialect == Dialect::Framed ? session_.loginFramed(true) : session_.loginPlain(true);
-    return failed ? OpenResult::Failed : OpenResult::Opened;
-}
+OpenResult CurrentDevice::login() { return loginDevice(session_); }
 
 void CurrentDevice::close() { session_.connection.closeConnection(); }
 

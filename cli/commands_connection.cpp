@@ -146,24 +146,16 @@ int power(Session& s, const Args& args) {
     if (const int rc = link.login()) return rc;
     DeviceSession& d = link.session;
     int rc = kExitOk;
-    for (const std::string& c : commands) {
-        if (!confirmPowerControl(d)) continue;
-        // The framed device answers with its new states; the control
-        // window's timer would read them, here the reply is read at once.
-        bool failed = sendPowerCommand(d, c, true);
-        if (!failed && link.framed()) failed = d.awaitFramedReply(std::nullopt);
-        if (failed) {
-            s.err << "zeloctl: " << c << ": the device did not take the command\n";
+    std::size_t failed = 0;
+    switch (runPowerCommands(d, commands, failed)) {
+        case PowerRunResult::Done:
+            break;
+        case PowerRunResult::CommandFailed:
+            s.err << "zeloctl: " << commands[failed] << ": the device did not take the command\n";
             rc = kExitFailed;
             break;
-        }
-    }
-    // Read the states back.
-    if (link.framed()) {
-        if (readOutletStates(d)) return kExitFailed;
-    } else if (d.sendPlainCommand("XPOS") || d.awaitPlainPrompt()) {
-        d.showErrorAndClose(msg::kError);
-        return kExitFailed;
+        case PowerRunResult::ReadBackFailed:
+            return kExitFailed;
     }
     if (s.json) {
         s.out << "{";

@@ -4,6 +4,19 @@
 
 namespace zelo {
 
+OpenResult loginDevice(DeviceSession& session) {
+    const DeviceRecord& r = session.record;
+    const Dialect dialect = dialectOf(r.modelCode);
+    if (dialect == Dialect::None) {
+        session.frontend().showError(msg::kNotSupported, msg::kError);
+        return OpenResult::NotSupported;
+    }
+    if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
+    const bool failed =
+        dialect == Dialect::Framed ? session.loginFramed(true) : session.loginPlain(true);
+    return failed ? OpenResult::Failed : OpenResult::Opened;
+}
+
 OpenResult openDevice(DeviceSession& session) {
     const DeviceRecord& r = session.record;
     if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;

@@ -21,4 +21,8 @@ enum class OpenResult {
 // read.
 OpenResult openDevice(DeviceSession& session);
 
+// The login alone (with a reset), as a single command needs it: Opened
+// means logged in.
+OpenResult loginDevice(DeviceSession& session);
+
 }  // namespace zelo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "connection/framed_readout.h"
 #include "settings/app_settings.h"
 
 namespace zelo {
@@ -42,6 +43,32 @@ bool sendPowerCommand(DeviceSession& session, std::string_view command, bool wit
     else if (command == "POR0")
         plain = "MPOR";
     return session.sendPlainCommand(plain) || session.awaitPlainPrompt();
+}
+
+PowerRunResult runPowerCommands(DeviceSession& d, const std::vector<std::string>& commands,
+                                std::size_t& failed) {
+    const bool framed = dialectOf(d.record.modelCode) == Dialect::Framed;
+    PowerRunResult result = PowerRunResult::Done;
+    failed = commands.size();
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (!confirmPowerControl(d)) continue;
+        // The framed device answers with its new states; the control
+        // window's timer would read them, here the reply is read at once.
+        bool bad = sendPowerCommand(d, commands[i], true);
+        if (!bad && framed) bad = d.awaitFramedReply(std::nullopt);
+        if (bad) {
+            failed = i;
+            result = PowerRunResult::CommandFailed;
+            break;
+        }
+    }
+    if (framed) {
+        if (readOutletStates(d)) return PowerRunResult::ReadBackFailed;
+    } else if (d.sendPlainCommand("XPOS") || d.awaitPlainPrompt()) {
+        d.showErrorAndClose(msg::kError);
+        return PowerRunResult::ReadBackFailed;
+    }
+    return result;
 }
 
 }  // namespace zelo

@@ -5,7 +5,9 @@
 // Results follow the dialogue's convention: true means failure.
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "connection/device_session.h"
 
@@ -28,5 +30,19 @@ bool confirmPowerControl(DeviceSession& session);
 // awaited so that a following "XPOS" reads the new states. Models outside
 // both dialects get nothing (failure).
 bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect);
+
+enum class [[nodiscard]] PowerRunResult {
+    Done,            // every command taken, the states read back
+    CommandFailed,   // a command was not taken (`failed` says which); the states were read back
+    ReadBackFailed,  // the states could not be read back (the message is shown, the
+                     // connection closed)
+};
+
+// On a logged-in session: each command as the control window's buttons
+// send it (after the confirmation), the framed device's reply read at once,
+// until one fails; then the outlet states read back into the session's
+// status and record.
+PowerRunResult runPowerCommands(DeviceSession& session, const std::vector<std::string>& commands,
+                                std::size_t& failed);
 
 }  // namespace zelo

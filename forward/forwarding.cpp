@@ -8,6 +8,7 @@
 
 #include "common/format.h"
 #include "forward/metrics_forwarder.h"
+#include "forward/mqtt_forwarder.h"
 
 namespace zelo::forward {
 namespace {
@@ -230,8 +231,8 @@ std::string makeForwardingConfig(
 
 bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLine&)> printCommand,
                        std::function<void(const std::string&)> printError, std::string& error) {
-    context_.reset(
-        new ForwardingContext{workspace, config_, std::move(printCommand), std::move(printError), {}});
+    context_.reset(new ForwardingContext{workspace, config_, mqtt_, std::move(printCommand),
+                                         std::move(printError)});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {
         if (!forwarders_[i]->started(*context_, error)) {
             while (i-- > 0) forwarders_[i]->stopped();
@@ -264,7 +265,8 @@ void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
 }
 
 void addForwarders(Forwarding& forwarding) {
-    // The MQTT forwarder adds itself here.
+    if (forwarding.config().options.mqtt)
+        forwarding.add(std::make_unique<MqttForwarder>(forwarding.mqtt()));
     if (forwarding.config().options.metricsHost) forwarding.add(makeMetricsForwarder());
 }
 

@@ -4,7 +4,6 @@
 // hook runs on the loop's own thread and must come back at once: the
 // network work of a forwarder happens on its own threads.
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -97,11 +96,12 @@ struct CommandLine {
 };
 const char* outcomeWord(CommandLine::Outcome outcome) noexcept;
 
-// What the forwarders tell the metrics of themselves; written from any
-// thread.
-struct ForwardingFigures {
-    std::atomic<bool> mqttConnected{false};
-    std::array<std::atomic<std::uint64_t>, 3> mqttCommands{};  // by CommandLine::Outcome
+// The MQTT side's state, read by the metrics (zelo_mqtt_connected,
+// zelo_mqtt_commands_total).
+struct MqttStatus {
+    std::atomic<bool> enabled{false};
+    std::atomic<bool> connected{false};
+    std::atomic<std::uint64_t> commandsOk{0}, commandsRefused{0}, commandsFailed{0};
 };
 
 // What a forwarder is handed when the station starts: the Workspace (only
@@ -110,9 +110,9 @@ struct ForwardingFigures {
 struct ForwardingContext {
     Workspace& workspace;
     const ForwardingConfig& config;
+    MqttStatus& mqtt;
     std::function<void(const CommandLine&)> printCommand;
     std::function<void(const std::string&)> printError;  // one line on stderr, "zeloctl: " added
-    ForwardingFigures figures;
 };
 
 // A forwarder observes the station. The loop calls these on its own thread.
@@ -140,6 +140,7 @@ public:
     ~Forwarding() { stop(); }
 
     const ForwardingConfig& config() const noexcept { return config_; }
+    MqttStatus& mqtt() noexcept { return mqtt_; }
     void add(std::unique_ptr<Forwarder> forwarder) { forwarders_.push_back(std::move(forwarder)); }
     bool empty() const noexcept { return forwarders_.empty(); }
 
@@ -152,6 +153,7 @@ public:
 
 private:
     ForwardingConfig config_;
+    MqttStatus mqtt_;
     std::vector<std::unique_ptr<Forwarder>> forwarders_;
     std::unique_ptr<ForwardingContext> context_;
     bool running_ = false;

@@ -76,12 +76,10 @@ private:
         s->now = context_->workspace.clock().now();
         s->staleSeconds = context_->config.options.staleSeconds;
         if (context_->config.options.mqtt) {
-            const ForwardingFigures& f = context_->figures;
-            MqttFigures m;
-            m.connected = f.mqttConnected.load();
-            for (std::size_t i = 0; i < m.commands.size(); ++i)
-                m.commands[i] = f.mqttCommands[i].load();
-            s->mqtt = m;
+            const MqttStatus& m = context_->mqtt;
+            s->mqtt = MqttFigures{m.connected.load(),
+                                  {m.commandsOk.load(), m.commandsRefused.load(),
+                                   m.commandsFailed.load()}};
         }
         counted_ = s->station;
         server_.publish(std::move(s));

@@ -17,12 +17,27 @@ public:
     // False, with the reason in `error`, when the fleet text is wrong or
     // the consoles cannot listen.
     bool start(const std::string& fleetText, std::string& error) {
+        if (!bind(fleetText, error)) return false;
+        run();
+        return true;
+    }
+    // start() in two steps: the consoles listen (their ports are known)...
+    bool bind(const std::string& fleetText, std::string& error) {
         sim::Fleet fleet;
         if (!sim::ParseFleet(fleetText, fleet, error)) return false;
         server_ = std::make_unique<sim::SimServer>(std::move(fleet));
-        if (!server_->start(error)) return false;
-        server_->startThread();
-        return true;
+        return server_->start(error);
+    }
+    // ...and, with every unit's station set, the fleet runs.
+    void setStation(const std::string& hostPort) {
+        for (std::size_t i = 0; i < server_->deviceCount(); ++i)
+            server_->device(i).setStation(hostPort);
+    }
+    void run() { server_->startThread(); }
+    std::uint64_t reportsSent() const { return server_->reportsSent(); }
+    // Console connections the unit has accepted so far (from any thread).
+    std::uint64_t consoleConnections(const std::string& unit) const {
+        return server_->consoleStats(index(unit)).connection;
     }
     void stop() {
         if (server_) server_->stop();

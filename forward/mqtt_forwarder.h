@@ -1,0 +1,67 @@
+#pragma once
+// The MQTT forwarder: every device's state, outlets, master and
+// availability as retained topics, Home Assistant discovery, and outlet
+// commands from the broker run on workers under --control and --protect.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "forward/forwarding.h"
+#include "forward/mqtt_link.h"
+#include "forward/mqtt_outbox.h"
+#include "forward/mqtt_topics.h"
+#include "forward/power_workers.h"
+
+namespace zelo::forward {
+
+class MqttForwarder final : public Forwarder {
+public:
+    // Devices commanded at once (one command at a time each).
+    static constexpr std::size_t kWorkers = 4;
+
+    explicit MqttForwarder(MqttStatus& status) : status_(status) {}
+    ~MqttForwarder() override;
+
+    bool started(ForwardingContext& context, std::string& error) override;
+    void afterTick(const std::vector<const DeviceRecord*>& changed) override;
+    void everySecond(std::int64_t now) override;
+    void stopped() override;
+
+private:
+    struct Pending {
+        std::string key, name, tail, payload;
+    };
+    struct Known {
+        std::string shape;  // of the discovery configs sent
+        bool online = false;
+        bool availabilityKnown = false;
+    };
+
+    void publishDevice(const DeviceRecord& record);
+    void publishAvailability(const DeviceRecord& record, std::int64_t now);
+    void handle(const Inbound& message);
+    void answer(const Pending& p, CommandLine::Outcome outcome, const std::string& reason);
+    void takeResults();
+    void printNotices();
+    bool controllable(const DeviceRecord& record) const;
+    // The reason a command is refused, or empty.
+    std::string refusal(const DeviceRecord& record, const CommandTopic& command,
+                        PowerAction action) const;
+
+    MqttStatus& status_;
+    ForwardingContext* context_ = nullptr;
+    MqttNames names_;
+    Outbox outbox_;
+    std::unique_ptr<MqttLink> link_;
+    std::unique_ptr<PowerWorkers> workers_;
+    std::unordered_map<std::uint32_t, Known> known_;
+    std::unordered_map<std::uint64_t, Pending> pending_;
+    std::uint64_t nextTag_ = 1;
+    std::vector<Publication> scratch_;
+};
+
+}  // namespace zelo::forward

@@ -1,0 +1,221 @@
+// The forwarders' pure parts: the forwarding options, the device facts and
+// their state document, the group filter, the command topics, and the
+// outbox that keeps one value per topic while the broker is away.
+#include <gtest/gtest.h>
+
+#include "forward/device_facts.h"
+#include "forward/forwarding.h"
+#include "forward/mqtt_outbox.h"
+#include "forward/mqtt_topics.h"
+
+namespace zelo::forward {
+namespace {
+
+OptionParse parseAll(std::vector<std::string> args, ForwardingOptions& o, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const OptionParse p = parseForwardingOption(args, i, o, error);
+        if (p != OptionParse::Taken) return p;
+    }
+    return OptionParse::Taken;
+}
+
+TEST(ForwardingOptions, BadValuesAreUsageErrors) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--mqtt", "http://host"},
+        {"--mqtt", "mqtt://"},
+        {"--mqtt", "mqtt://h:0"},
+        {"--mqtt", "mqtt://h:65536"},
+        {"--mqtt", "mqtt://u:pw@h"},
+        {"--mqtt", "mqtt://h:x"},
+        {"--mqtt"},
+        {"--stale", "0"},
+        {"--stale", "-5"},
+        {"--protect", "dev"},
+        {"--protect", "dev:9"},
+        {"--protect", ":1"},
+        {"--mqtt-prefix", "a/#"},
+        {"--mqtt-prefix", "/zelo"},
+        {"--ha-discovery=home/+"},
+        {"--metrics", "127.0.0.1:99999"},
+        {"--metrics", "bad host:9100"},
+    };
+    for (const auto& args : bad) {
+        ForwardingOptions o;
+        std::string error;
+        EXPECT_EQ(parseAll(args, o, error), OptionParse::Bad) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+    ForwardingOptions o;
+    std::string error;
+    std::size_t i = 0;
+    EXPECT_EQ(parseForwardingOption({"--port", "1"}, i, o, error), OptionParse::NotMine);
+}
+
+TEST(ForwardingOptions, ValuesAndTheChecksAcrossThem) {
+    ForwardingOptions o;
+    std::string error;
+    ASSERT_EQ(
+        parseAll({"--mqtt", "mqtts://ops@broker.lan", "--station", "site 1/ä", "--ha-discovery",
+                  "--protect", "rack:a:3", "--control", "Lab", "--metrics", "9100"},
+                 o, error),
+        OptionParse::Taken)
+        << error;
+    EXPECT_TRUE(o.mqtt->tls);
+    EXPECT_EQ(o.mqtt->user + "@" + o.mqtt->host + ":" + std::to_string(o.mqtt->port),
+              "ops@broker.lan:8883");
+    EXPECT_EQ(o.station, "site_1___");  // two bytes of UTF-8 make two
+    EXPECT_EQ(*o.haDiscovery, "homeassistant");
+    EXPECT_EQ(o.protect[0].device + "|" + std::to_string(o.protect[0].outlet), "rack:a|3");
+    EXPECT_EQ(*o.metricsHost + ":" + std::to_string(o.metricsPort), "127.0.0.1:9100");
+    EXPECT_EQ(checkForwardingOptions(o), "");
+    o.caFile = "/nonexistent/ca.pem";
+    EXPECT_NE(checkForwardingOptions(o).find("CA file"), std::string::npos);
+
+    ForwardingOptions plain;
+    ASSERT_EQ(parseAll({"--mqtt", "mqtt://h", "--mqtt-cafile", "/etc/hostname"}, plain, error),
+              OptionParse::Taken);
+    EXPECT_EQ(plain.mqtt->port, 1883);
+    EXPECT_NE(checkForwardingOptions(plain), "");  // a CA file is for mqtts://
+    ForwardingOptions noBroker;
+    ASSERT_EQ(parseAll({"--control", "Lab"}, noBroker, error), OptionParse::Taken);
+    EXPECT_EQ(checkForwardingOptions(noBroker), "the MQTT options need --mqtt URL");
+}
+
+GroupOutline outline() {
+    // Root > Site A > Rack 1, Rack 2; Root > Site B.
+    GroupOutline o;
+    o.entries = {{0, "Root", 0, -1},
+                 {1, "Site A", 1, 0},
+                 {2, "Rack 1", 2, 1},
+                 {2, "Rack 2", 3, 1},
+                 {1, "Site B", 4, 0}};
+    return o;
+}
+
+TEST(DeviceFacts, StateDocumentOfAReportedDevice) {
+    DeviceRecord r;
+    r.deviceId = 0x2A;
+    r.groupId = 2;
+    r.name = "\x83\x89\x83\x62\x83\x4E";  // "ラック" in CP932
+    r.modelCode = 3;
+    r.addressText = "10.0.0.5";
+    r.macText = "00:80:87:aa:bb:0C";
+    r.powerText = "0 10-1";                           // master off; an unknown outlet adds nothing
+    r.pingText = "\x81\x9B\x81\xA2\x81\x7E\x81\x7C";  // the Japanese signs O R X -
+    r.rebootText = "0 12 3 0 ";
+    r.temperature = -250;
+    r.temperatureState = 4;
+    r.updateTime = 1796620814;
+    EXPECT_EQ(stateJson(deviceFacts(r, outline())),
+              "{\"id\":\"0000002A\",\"name\":\"\xE3\x83\xA9\xE3\x83\x83\xE3\x82\xAF\","
+              "\"group\":\"Root/Site A/Rack 1\",\"model\":\"HX-7200\",\"address\":\"10.0.0.5\","
+              "\"mac\":\"008087aabb0C\",\"outlets\":[{\"n\":1,\"name\":\"\",\"state\":\"ON\"},"
+              "{\"n\":2,\"name\":\"\",\"state\":\"OFF\"},{\"n\":3,\"name\":\"\",\"state\":\"ON\"}],"
+              "\"master\":\"OFF\",\"ping\":[\"ok\",\"reboot\",\"fail\",\"off\"],"
+              "\"reboots\":[0,12,3,0],\"temperature\":-2.5,\"temperature_state\":\"LW Alart\","
+              "\"updated\":\"2026-12-07T05:20:14Z\"}");
+
+    DeviceRecord quiet;  // no sensor, no master, never reported, a name with quotes
+    quiet.deviceId = 7;
+    quiet.groupId = 99;  // not in the outline
+    quiet.name = "a\"b\\c\td";
+    quiet.powerText = "1101";
+    quiet.pingText = "O-";
+    quiet.temperatureState = -1;
+    quiet.macText = "12345";
+    EXPECT_EQ(
+        stateJson(deviceFacts(quiet, outline())),
+        "{\"id\":\"00000007\",\"name\":\"a\\\"b\\\\c\\td\",\"group\":\"\",\"model\":\"\","
+        "\"address\":\"\",\"mac\":\"\",\"outlets\":[{\"n\":1,\"name\":\"\",\"state\":\"ON\"},"
+        "{\"n\":2,\"name\":\"\",\"state\":\"ON\"},{\"n\":3,\"name\":\"\",\"state\":\"OFF\"},"
+        "{\"n\":4,\"name\":\"\",\"state\":\"ON\"}],\"master\":null,\"ping\":[\"ok\",\"off\"],"
+        "\"reboots\":[0,0],\"temperature\":null,\"temperature_state\":\"\",\"updated\":null}");
+}
+
+TEST(DeviceFacts, GroupFilterTakesSubGroups) {
+    const GroupOutline o = outline();
+    GroupFilter f;
+    EXPECT_FALSE(f.add(o, 42));
+    ASSERT_TRUE(f.add(o, 1));
+    for (const auto& [group, inside] : std::vector<std::pair<std::uint32_t, bool>>{
+             {0, false}, {1, true}, {2, true}, {3, true}, {4, false}})
+        EXPECT_EQ(f.contains(group), inside) << group;
+}
+
+TEST(CommandTopics, WhatIsACommand) {
+    const MqttNames n{"zelo/t1", "t1", ""};
+    struct Row {
+        const char* topic;
+        bool valid;
+        CommandTarget target;
+        int outlet;
+        const char* tail;
+    };
+    const Row rows[] = {
+        {"zelo/t1/0000002A/outlet/3/set", true, CommandTarget::Outlet, 3, "outlet/3/set"},
+        {"zelo/t1/0000002a/outlet/12/set", true, CommandTarget::Outlet, 12, "outlet/12/set"},
+        {"zelo/t1/0000002A/all/set", true, CommandTarget::All, 0, "all/set"},
+        {"zelo/t1/0000002A/master/set", true, CommandTarget::Master, 0, "master/set"},
+        {"zelo/t1/0000002A/outlet/x/set", false, CommandTarget::Outlet, 0, ""},
+        {"zelo/t1/0000002A/outlet//set", false, CommandTarget::Outlet, 0, ""},
+        {"zelo/t1/2A/outlet/1/set", false, CommandTarget::Outlet, 0, ""},
+        {"zelo/t1/0000002A/outlet/1", false, CommandTarget::Outlet, 0, ""},
+        {"zelo/t2/0000002A/all/set", false, CommandTarget::Outlet, 0, ""},
+        {"zelo/t1/0000002A/master/x/set", false, CommandTarget::Outlet, 0, ""},
+    };
+    for (const Row& r : rows) {
+        const auto c = parseCommandTopic(r.topic, n);
+        ASSERT_EQ(c.has_value(), r.valid) << r.topic;
+        if (!c) continue;
+        EXPECT_EQ(c->target, r.target) << r.topic;
+        EXPECT_EQ(c->outlet, r.outlet) << r.topic;
+        EXPECT_EQ(c->tail, r.tail) << r.topic;
+    }
+    const CommandTopic outlet{"0000002A", "outlet/3/set", CommandTarget::Outlet, 3};
+    const CommandTopic master{"0000002A", "master/set", CommandTarget::Master, 0};
+    const CommandTopic all{"0000002A", "all/set", CommandTarget::All, 0};
+    EXPECT_EQ(powerCommandText(outlet, *parsePowerPayload(" reboot\n")), "POR3");
+    EXPECT_EQ(powerCommandText(all, *parsePowerPayload("Off")), "POF0");
+    EXPECT_EQ(powerCommandText(master, *parsePowerPayload("ON")), "MPON");
+    EXPECT_EQ(powerCommandText(master, PowerAction::Reboot), "");
+    EXPECT_FALSE(parsePowerPayload("TOGGLE"));
+    EXPECT_FALSE(parsePowerPayload(""));
+
+    const MqttNames ha{"zelo/a", "a", "homeassistant"};
+    EXPECT_TRUE(ownRetainedTopic("homeassistant/switch/zelo_a_0000002A/outlet_1/config", ha));
+    EXPECT_TRUE(ownRetainedTopic("homeassistant/binary_sensor/zelo_a/status/config", ha));
+    // Station "a_b" is another station, not a device of "a".
+    EXPECT_FALSE(ownRetainedTopic("homeassistant/switch/zelo_a_b_0000002A/outlet_1/config", ha));
+    EXPECT_FALSE(ownRetainedTopic("zelo/a/status", ha));
+    EXPECT_TRUE(ownRetainedTopic("zelo/a/0000002A/outlet/1", ha));
+}
+
+TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
+    Outbox box;
+    for (int i = 0; i < 10000; ++i) {
+        box.set("t/a", std::to_string(i));
+        box.set("t/b", "same");
+        if (i % 5 == 0) box.send("t/result", std::to_string(i));  // 2000 results
+    }
+    EXPECT_EQ(box.topics(), 2u);
+    std::vector<OutMessage> out = box.take(100000);
+    ASSERT_EQ(out.size(), Outbox::kMaxEvents + 2);  // the newest results, then the values
+    EXPECT_EQ(out.front().payload, "5000");         // the oldest results gave way
+    EXPECT_EQ(out[Outbox::kMaxEvents - 1].payload, "9995");
+    EXPECT_FALSE(out[Outbox::kMaxEvents - 1].retain);
+    EXPECT_EQ(out[Outbox::kMaxEvents].topic + "=" + out[Outbox::kMaxEvents].payload, "t/a=9999");
+    EXPECT_TRUE(out.back().retain);
+    EXPECT_FALSE(box.pending());
+    EXPECT_FALSE(box.set("t/b", "same"));  // unchanged: nothing goes out
+    box.markAllDirty();                    // a reconnect sends everything again
+    EXPECT_EQ(box.take(10).size(), 2u);
+    box.set("h/x", "1");
+    box.take(10);
+    box.markDirty("h/");
+    out = box.take(10);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].topic, "h/x");
+}
+
+}  // namespace
+}  // namespace zelo::forward
