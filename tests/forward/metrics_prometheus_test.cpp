@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/child_process_posix.h"
+#include "tests/support/mqtt_broker_posix.h"
 
 namespace zelo::test {
 namespace {
@@ -60,6 +61,31 @@ protected:
             if (!udpPort) udpPort = numberAfter(line, "listening on UDP port ");
         }
         ASSERT_TRUE(metricsPort && udpPort) << seen;
+    }
+    // One HX-7200 in a group of its own, with the simulator's first MAC;
+    // its key, or "" when zeloctl refused.
+    std::string addDevice() {
+        const RunResult group = zeloctl({"add-group", "0", "Lab"});
+        const RunResult added =
+            zeloctl({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
+        const std::string id = added.out.substr(0, added.out.find('\n'));
+        if (group.code || added.code ||
+            zeloctl({"set", id, "address=127.0.0.1", "mac=008087100001"}).code)
+            return "";
+        char key[9];
+        std::snprintf(key, sizeof key, "%08X", static_cast<unsigned>(std::stoul(id)));
+        return key;
+    }
+    // Waits (bounded) until the station's exposition holds `line`.
+    bool exposes(const std::string& line) {
+        std::string body;
+        for (const std::int64_t end = steadyMs() + 10'000; steadyMs() < end;
+             ::poll(nullptr, 0, 100)) {
+            const auto r = get(metricsPort, "/metrics");
+            if (r && (body = r->body).find(line) != std::string::npos) return true;
+        }
+        ADD_FAILURE() << "no line " << line << " in\n" << body;
+        return false;
     }
     httplib::Result get(int port, const std::string& target) {
         httplib::Client c("127.0.0.1", port);
@@ -150,16 +176,9 @@ std::string queryValue(int port, const std::string& query) {
 }
 
 TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoingDown) {
-    const RunResult group = zeloctl({"add-group", "0", "Lab"});
-    ASSERT_EQ(group.code, 0) << group.err;
-    const RunResult added =
-        zeloctl({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
-    ASSERT_EQ(added.code, 0) << added.err;
-    const std::string id = added.out.substr(0, added.out.find('\n'));
-    ASSERT_EQ(zeloctl({"set", id, "address=127.0.0.1", "mac=008087100001"}).code, 0);
-    char key[9];
-    std::snprintf(key, sizeof key, "%08X", static_cast<unsigned>(std::stoul(id)));
-    const std::string device = std::string("{device=\"") + key + "\"";
+    const std::string key = addDevice();
+    ASSERT_FALSE(key.empty());
+    const std::string device = "{device=\"" + key + "\"";
 
     startListen({"--stale", "3"});
     writeBytes(scratch.file("lab.fleet"),
@@ -220,6 +239,28 @@ TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoing
     // Silent from now on: down once its last report is over 3 seconds old.
     command("offline hx silent");
     EXPECT_TRUE(holds("zelo_device_up" + device + "}", "0"));
+    listen.signal(SIGINT);
+    EXPECT_EQ(listen.wait(), 0);
+}
+
+// With --mqtt the exposition tells whether the broker is there and how the
+// commands from it ended.
+TEST_F(MetricsStation, TheBrokerConnectionAndItsCommandsAreInTheExposition) {
+    const std::string key = addDevice();
+    ASSERT_FALSE(key.empty());
+    MqttBroker broker;
+    std::string error;
+    ASSERT_TRUE(broker.start(scratch, "", error)) << error;
+    startListen(
+        {"--mqtt", "mqtt://127.0.0.1:" + std::to_string(broker.port()), "--station", "lab"});
+    EXPECT_TRUE(exposes("\nzelo_mqtt_connected 1\n"));
+    EXPECT_TRUE(exposes("\nzelo_mqtt_commands_total{result=\"refused\"} 0\n"));
+    MqttWatcher client;
+    ASSERT_TRUE(client.connect(broker.port(), {"zelo/lab/" + key + "/result"}));
+    client.publish("zelo/lab/" + key + "/outlet/1/set", "OFF");  // read-only: refused
+    EXPECT_TRUE(exposes("\nzelo_mqtt_commands_total{result=\"refused\"} 1\n"));
+    broker.kill();
+    EXPECT_TRUE(exposes("\nzelo_mqtt_connected 0\n"));
     listen.signal(SIGINT);
     EXPECT_EQ(listen.wait(), 0);
 }
