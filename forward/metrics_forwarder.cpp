@@ -32,8 +32,12 @@ public:
                 break;
             }
             const int g = outline.indexOf(r->groupId);
+            if (g < 0 || std::size_t(g) >= groups_->paths.size()) {
+                rebuild();  // the outline changed under the device
+                break;
+            }
             devices_[at->second] = std::make_shared<const DeviceFacts>(
-                deviceFacts(*r, g >= 0 ? groups_->paths[std::size_t(g)] : std::string()));
+                deviceFacts(*r, groups_->paths[std::size_t(g)]));
         }
         const StationCounters& now = station().counters();
         dirty_ = dirty_ || !changed.empty() || now.reports != counted_.reports ||
@@ -77,9 +81,9 @@ private:
         s->staleSeconds = context_->config.options.staleSeconds;
         if (context_->config.options.mqtt) {
             const MqttStatus& m = context_->mqtt;
-            s->mqtt = MqttFigures{m.connected.load(),
-                                  {m.commandsOk.load(), m.commandsRefused.load(),
-                                   m.commandsFailed.load()}};
+            s->mqtt = MqttFigures{
+                m.connected.load(),
+                {m.commandsOk.load(), m.commandsRefused.load(), m.commandsFailed.load()}};
         }
         counted_ = s->station;
         server_.publish(std::move(s));
