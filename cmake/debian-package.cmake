@@ -9,13 +9,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/zelo-station.service DESTINATION /lib/sys
 # Readable by root only: it may hold the broker's password.
 install(FILES ${CMAKE_SOURCE_DIR}/cmake/debian/zelo-station.default DESTINATION /etc/default
         RENAME zelo-station PERMISSIONS OWNER_READ OWNER_WRITE)
-set(ZELO_PACKAGE_DOCS README.md docs/zeloctl.md docs/guide.md)
-foreach(doc docs/forwarding.md docs/grafana-dashboard.json)
-  if(EXISTS ${CMAKE_SOURCE_DIR}/${doc})
-    list(APPEND ZELO_PACKAGE_DOCS ${doc})
-  endif()
-endforeach()
-foreach(doc ${ZELO_PACKAGE_DOCS})
+foreach(doc README.md docs/zeloctl.md docs/guide.md docs/forwarding.md docs/grafana-dashboard.json)
   install(FILES ${CMAKE_SOURCE_DIR}/${doc} DESTINATION share/doc/zelo-station)
 endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/sim/README.md DESTINATION share/doc/zelo-station
