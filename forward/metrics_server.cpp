@@ -134,14 +134,16 @@ bool MetricsServer::start(const std::string& host, std::uint16_t port, std::stri
     auto handler = [&m](const httplib::Request& req, httplib::Response& res) { m.serve(req, res); };
     m.http.Get("/metrics", handler);
     m.http.Get("/healthz", handler);
-    // Every other path and method, and the library's own refusals (a request
-    // line over 8 KB gets its 414), answered in plain text.
+    // Every other path and method, and the library's own refusals, answered
+    // in plain text. A request line over the library's 8 KB is a query too
+    // long like any over kMaxQueryBytes: 400, not the library's 414.
     m.http.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty()) return;
         if (res.status == 404 && req.method != "GET" && req.method != "HEAD") {
             res.status = 405;
             res.set_header("Allow", "GET, HEAD");
         }
+        if (res.status == 414) res.status = 400;
         const HttpAnswer answer = res.status == 404 ? answerRequest(req.path, {}, 0, nullptr)
                                                     : text(res.status, "refused\n");
         res.set_content(*answer.body, answer.contentType);
