@@ -167,8 +167,9 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) f.mac += c;
     if (f.mac.size() != 12) f.mac.clear();
     // The power column: a master digit and a blank when the master's state
-    // is known, then one digit per reported outlet.
-    std::string_view outlets = r.powerText;
+    // is known, then one digit per reported outlet. A device that never
+    // reported still holds its model's placeholder: nothing of it is known.
+    std::string_view outlets = r.updateTime != 0 ? std::string_view(r.powerText) : "";
     if (outlets.size() >= 2 && outlets[1] == ' ') {
         f.master = outlets[0] != '0';
         outlets.remove_prefix(2);

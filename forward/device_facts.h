@@ -33,7 +33,7 @@ struct DeviceFacts {
     std::string model;                // the model's display text
     std::string address;              // UTF-8
     std::string mac;                  // 12 hex digits or empty
-    std::vector<OutletFact> outlets;  // the reported outlets only
+    std::vector<OutletFact> outlets;  // the reported outlets only (none before a report)
     std::optional<bool> master;       // models with master power whose state is known
     std::vector<PingState> ping;      // per watch entry, in the column's order
     std::vector<std::int64_t> reboots;

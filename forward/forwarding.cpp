@@ -226,11 +226,18 @@ std::string makeForwardingConfig(
     } else if (const char* env = std::getenv("ZELO_MQTT_PASSWORD")) {
         config.password = env;
     }
+    // The client sends no password without a user name: say so rather than
+    // connect without it.
+    if (!config.password.empty() && options.mqtt && options.mqtt->user.empty())
+        return "a broker password needs a user name: mqtt://USER@HOST";
     return {};
 }
 
 bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLine&)> printCommand,
                        std::function<void(const std::string&)> printError, std::string& error) {
+    // Where nothing is to be printed, nothing is.
+    if (!printCommand) printCommand = [](const CommandLine&) {};
+    if (!printError) printError = [](const std::string&) {};
     context_.reset(new ForwardingContext{workspace, config_, mqtt_, std::move(printCommand),
                                          std::move(printError)});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {

@@ -145,6 +145,7 @@ public:
     bool empty() const noexcept { return forwarders_.empty(); }
 
     // Starts each forwarder; on a failure the ones started are stopped again.
+    // The printers may be empty (nothing printed).
     bool start(Workspace& workspace, std::function<void(const CommandLine&)> printCommand,
                std::function<void(const std::string&)> printError, std::string& error);
     // The records accepted in one tick (copies, in order, maybe repeated).

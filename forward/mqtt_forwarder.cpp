@@ -1,5 +1,7 @@
 #include "forward/mqtt_forwarder.h"
 
+#include <algorithm>
+
 #include "common/text_encoding.h"
 
 namespace zelo::forward {
@@ -66,14 +68,32 @@ bool MqttForwarder::controllable(const DeviceRecord& r) const {
 
 void MqttForwarder::publishDevice(const DeviceRecord& r) {
     const DeviceFacts facts = deviceFacts(r, context_->workspace.directory().outline());
+    Known& k = known_[r.deviceId];
     scratch_.clear();
     deviceTopics(facts, names_, scratch_);
+    // Outlets and a master the device no longer reports lose their retained
+    // topics (a retained empty message).
+    const int outlets = static_cast<int>(facts.outlets.size());
+    for (int n = outlets + 1; n <= k.outlets; ++n)
+        scratch_.push_back({names_.deviceTopic(facts.key, "outlet/" + std::to_string(n)), ""});
+    if (k.master && !facts.master)
+        scratch_.push_back({names_.deviceTopic(facts.key, "master"), ""});
+    k.outlets = outlets;
+    k.master = facts.master.has_value();
     if (!names_.ha.empty()) {
         const bool control = controllable(r);
         std::string shape = discoveryShape(facts, control);
-        Known& k = known_[r.deviceId];
         if (k.shape != shape) {
+            const std::size_t first = scratch_.size();
             discoveryConfigs(facts, names_, control, scratch_);
+            std::vector<std::string> configs;
+            for (std::size_t i = first; i < scratch_.size(); ++i)
+                configs.push_back(scratch_[i].topic);
+            // Likewise the entities it no longer has.
+            for (const std::string& old : k.configs)
+                if (std::find(configs.begin(), configs.end(), old) == configs.end())
+                    scratch_.push_back({old, ""});
+            k.configs = std::move(configs);
             k.shape = std::move(shape);
         }
     }

@@ -36,7 +36,10 @@ private:
         std::string key, name, tail, payload;
     };
     struct Known {
-        std::string shape;  // of the discovery configs sent
+        std::string shape;                 // of the discovery configs sent
+        std::vector<std::string> configs;  // their topics
+        int outlets = 0;                   // outlet topics sent
+        bool master = false;               // a master topic sent
         bool online = false;
         bool availabilityKnown = false;
     };

@@ -74,6 +74,7 @@ private:
     void notice(const std::string& line);
     bool waitBackoff(int seconds);
     std::string where() const;
+    std::string why(int rc) const;
 
     LinkSettings settings_;
     Outbox& outbox_;

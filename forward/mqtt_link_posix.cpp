@@ -65,6 +65,14 @@ MqttLink::~MqttLink() {
     if (mosq_) mosquitto_destroy(mosq_);
 }
 
+std::string MqttLink::why(int rc) const {
+    // The library's log has the detail (OpenSSL's reason for a refused
+    // certificate).
+    std::string text = failureText(rc);
+    if (!lastLogError_.empty()) text += " (" + lastLogError_ + ")";
+    return text;
+}
+
 std::string MqttLink::where() const {
     return settings_.broker.host + ":" + std::to_string(settings_.broker.port);
 }
@@ -148,7 +156,7 @@ void MqttLink::run() {
         if (rc == MOSQ_ERR_SUCCESS) {
             session();
         } else {
-            notice("MQTT: cannot connect to the broker at " + where() + ": " + failureText(rc));
+            notice("MQTT: cannot connect to the broker at " + where() + ": " + why(rc));
         }
         connected_ = false;
         if (stopping_) break;
@@ -173,12 +181,10 @@ void MqttLink::session() {
         const int rc = mosquitto_loop(mosq_, more ? 0 : kLoopMillis, 1);
         if (refused_) return;
         if (rc != MOSQ_ERR_SUCCESS) {
-            std::string why = failureText(rc);
-            if (!lastLogError_.empty()) why += " (" + lastLogError_ + ")";
             if (accepted_)
-                notice("MQTT: lost the broker at " + where() + ": " + why + "; trying again");
+                notice("MQTT: lost the broker at " + where() + ": " + why(rc) + "; trying again");
             else
-                notice("MQTT: cannot connect to the broker at " + where() + ": " + why);
+                notice("MQTT: cannot connect to the broker at " + where() + ": " + why(rc));
             return;
         }
         const std::int64_t now = steadyMillis();

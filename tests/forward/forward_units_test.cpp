@@ -7,6 +7,8 @@
 #include "forward/forwarding.h"
 #include "forward/mqtt_outbox.h"
 #include "forward/mqtt_topics.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo::forward {
 namespace {
@@ -81,6 +83,45 @@ TEST(ForwardingOptions, ValuesAndTheChecksAcrossThem) {
     EXPECT_EQ(checkForwardingOptions(noBroker), "the MQTT options need --mqtt URL");
 }
 
+TEST(ForwardingOptions, ThePasswordComesFromTheFileOrTheEnvironment) {
+    test::TempDir dir;
+    test::TestWorkspace w(dir.path().string() + "/");
+    test::writeBytes(dir.file("pw"), "s3cr\xC3\xABt\r\nsecond line\n");
+    const auto none = [](const std::string&) -> std::optional<std::uint32_t> { return {}; };
+    struct Row {
+        const char* url;
+        bool file;
+        const char* env;  // nullptr: unset
+        const char* password;
+        const char* error;
+    };
+    const Row rows[] = {
+        {"mqtt://ops@h", true, "from-env", "s3cr\xC3\xABt", ""},  // the file wins, first line
+        {"mqtt://ops@h", false, "from-env", "from-env", ""},
+        {"mqtt://ops@h", false, nullptr, "", ""},
+        {"mqtt://h", false, nullptr, "", ""},
+        {"mqtt://h", true, nullptr, "", "a broker password needs a user name: mqtt://USER@HOST"},
+        {"mqtt://h", false, "from-env", "",
+         "a broker password needs a user name: mqtt://USER@HOST"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.url) + (r.file ? " file" : "") + (r.env ? " env" : ""));
+        ForwardingOptions o;
+        o.mqtt = parseBrokerUrl(r.url);
+        if (r.file) o.passwordFile = dir.file("pw");
+        if (r.env)
+            ::setenv("ZELO_MQTT_PASSWORD", r.env, 1);
+        else
+            ::unsetenv("ZELO_MQTT_PASSWORD");
+        ForwardingConfig c;
+        EXPECT_EQ(makeForwardingConfig(o, w.ws.directory(), none, none, c), r.error);
+        if (!*r.error) {
+            EXPECT_EQ(c.password, r.password);
+        }
+        ::unsetenv("ZELO_MQTT_PASSWORD");
+    }
+}
+
 GroupOutline outline() {
     // Root > Site A > Rack 1, Rack 2; Root > Site B.
     GroupOutline o;
@@ -115,20 +156,20 @@ TEST(DeviceFacts, StateDocumentOfAReportedDevice) {
               "\"reboots\":[0,12,3,0],\"temperature\":-2.5,\"temperature_state\":\"LW Alart\","
               "\"updated\":\"2026-12-07T05:20:14Z\"}");
 
-    DeviceRecord quiet;  // no sensor, no master, never reported, a name with quotes
+    // Never reported (the power column holds the model's placeholder), no
+    // sensor, a name with quotes.
+    DeviceRecord quiet;
     quiet.deviceId = 7;
     quiet.groupId = 99;  // not in the outline
     quiet.name = "a\"b\\c\td";
-    quiet.powerText = "1101";
+    quiet.powerText = "1 1101";
     quiet.pingText = "O-";
     quiet.temperatureState = -1;
     quiet.macText = "12345";
     EXPECT_EQ(
         stateJson(deviceFacts(quiet, outline())),
         "{\"id\":\"00000007\",\"name\":\"a\\\"b\\\\c\\td\",\"group\":\"\",\"model\":\"\","
-        "\"address\":\"\",\"mac\":\"\",\"outlets\":[{\"n\":1,\"name\":\"\",\"state\":\"ON\"},"
-        "{\"n\":2,\"name\":\"\",\"state\":\"ON\"},{\"n\":3,\"name\":\"\",\"state\":\"OFF\"},"
-        "{\"n\":4,\"name\":\"\",\"state\":\"ON\"}],\"master\":null,\"ping\":[\"ok\",\"off\"],"
+        "\"address\":\"\",\"mac\":\"\",\"outlets\":[],\"master\":null,\"ping\":[\"ok\",\"off\"],"
         "\"reboots\":[0,0],\"temperature\":null,\"temperature_state\":\"\",\"updated\":null}");
 }
 
@@ -188,6 +229,69 @@ TEST(CommandTopics, WhatIsACommand) {
     EXPECT_FALSE(ownRetainedTopic("homeassistant/switch/zelo_a_b_0000002A/outlet_1/config", ha));
     EXPECT_FALSE(ownRetainedTopic("zelo/a/status", ha));
     EXPECT_TRUE(ownRetainedTopic("zelo/a/0000002A/outlet/1", ha));
+}
+
+// Records what the listen loop tells it.
+class Recorder final : public Forwarder {
+public:
+    explicit Recorder(std::vector<std::string>& log, bool startOk = true)
+        : log_(log), startOk_(startOk) {}
+    bool started(ForwardingContext&, std::string& error) override {
+        log_.push_back(startOk_ ? "started" : "refused");
+        if (!startOk_) error = "port in use";
+        return startOk_;
+    }
+    void afterTick(const std::vector<const DeviceRecord*>& changed) override {
+        std::string line = "tick";
+        for (const DeviceRecord* r : changed) line += " " + r->name;
+        log_.push_back(line);
+    }
+    void everySecond(std::int64_t now) override { log_.push_back("second " + std::to_string(now)); }
+    void stopped() override { log_.push_back("stopped"); }
+
+private:
+    std::vector<std::string>& log_;
+    bool startOk_;
+};
+
+DeviceRecord named(std::uint32_t id, const char* name) {
+    DeviceRecord r;
+    r.deviceId = id;
+    r.name = name;
+    return r;
+}
+
+TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
+    test::TestWorkspace w("unwritten/");
+    std::vector<std::string> log;
+    Forwarding f({});
+    f.add(std::make_unique<Recorder>(log));
+    std::string error;
+    ASSERT_TRUE(f.start(w.ws, {}, {}, error));
+    f.afterTick({named(1, "a"), named(2, "b"), named(1, "a2"), named(3, "c"), named(2, "b2")});
+    f.afterTick({});
+    w.clock.advance(1);  // the second ticks over once, however many ticks it holds
+    f.afterTick({});
+    f.afterTick({});
+    f.stop();
+    f.stop();
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2 b2 c", "tick", "tick",
+                                             "second " + std::to_string(test::kWorkspaceNow + 1),
+                                             "tick", "stopped"}));
+}
+
+TEST(Forwarding, AForwarderThatCannotStartStopsTheOthers) {
+    test::TestWorkspace w("unwritten/");
+    std::vector<std::string> log;
+    Forwarding f({});
+    f.add(std::make_unique<Recorder>(log));
+    f.add(std::make_unique<Recorder>(log, false));
+    std::string error;
+    EXPECT_FALSE(f.start(w.ws, {}, {}, error));
+    EXPECT_EQ(error, "port in use");
+    f.afterTick({named(1, "a")});  // nothing runs after a failed start
+    f.stop();
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "refused", "stopped"}));
 }
 
 TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {

@@ -423,6 +423,11 @@ TEST_F(MqttForward, WrongPasswordAndUntrustedCertificateAreClearErrorsNotBusyLoo
     startListen({"--mqtt-cafile", file("other.pem")}, false, secure);
     EXPECT_NE(errLine(*listen, "certificate verify failed"), "");
     EXPECT_EQ(stopListen(), 0);
+    // The right CA, but the certificate names 127.0.0.1, not localhost.
+    startListen({"--mqtt-cafile", file("ca.pem")}, false,
+                "mqtts://localhost:" + std::to_string(tls.port()));
+    EXPECT_NE(errLine(*listen, "certificate verify failed"), "");
+    EXPECT_EQ(stopListen(), 0);
     startListen({"--mqtt-cafile", file("ca.pem")}, false, secure);
     EXPECT_NE(errLine(*listen, "MQTT: connected to the broker"), "");
     EXPECT_EQ(stopListen(), 0);
