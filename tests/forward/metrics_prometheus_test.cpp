@@ -142,6 +142,14 @@ TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefu
         ASSERT_TRUE(r) << b.target.substr(0, 40);
         EXPECT_EQ(r->status, b.status) << b.target.substr(0, 40);
     }
+    httplib::Client client("127.0.0.1", metricsPort);
+    const auto deleted = client.Delete("/metrics");
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->status, 405);
+    EXPECT_EQ(deleted->get_header_value("Allow"), "GET, HEAD");
+    const auto posted = client.Post("/metrics", "x", "text/plain");  // no body is taken
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(posted->status, 413);
 
     // Scrapes at once are each served whole or refused with 503.
     std::vector<std::thread> scrapers;
