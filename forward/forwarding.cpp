@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "common/format.h"
+#include "forward/metrics_forwarder.h"
 #include "forward/mqtt_forwarder.h"
 
 namespace zelo::forward {
@@ -273,6 +274,7 @@ void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
 void addForwarders(Forwarding& forwarding) {
     if (forwarding.config().options.mqtt)
         forwarding.add(std::make_unique<MqttForwarder>(forwarding.mqtt()));
+    if (forwarding.config().options.metricsHost) forwarding.add(makeMetricsForwarder());
 }
 
 void Forwarding::stop() {

@@ -7,6 +7,8 @@ packages=(
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
     xvfb xauth x11-utils imagemagick locales fonts-ipafont-gothic
     libmosquitto-dev mosquitto mosquitto-clients  # the MQTT forwarder and its broker tests
+    pkg-config libcpp-httplib-dev prometheus      # the metrics server; promtool and a real scrape
+    dpkg-dev                                      # the .deb's dependencies (dpkg-shlibdeps)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -71,14 +71,14 @@ ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentReco
       state_(state),
       lookup_(directory) {}
 
-bool ReportCommit::commit(const DecodedReport& report) {
+ReportOutcome ReportCommit::commit(const DecodedReport& report) {
     workStatus_.resetForReport();
     Pass pass;
     if (report.layout != ReportLayout::Element) {
         pass.node = lookup_.findByUnit(report.unitId);
         if (!pass.node) {
             view_.reportIgnored("unit " + std::to_string(report.unitId));
-            return false;
+            return ReportOutcome::UnknownUnit;
         }
         work_ = *pass.node;
         pass.outletsSeen = true;
@@ -87,7 +87,7 @@ bool ReportCommit::commit(const DecodedReport& report) {
         // No MAC to compare: the current device is the one with the unit number.
         finish(pass, isUserLoginModel(currentRecord_.modelCode) &&
                          currentRecord_.unitId == work_.unitId);
-        return true;
+        return ReportOutcome::Accepted;
     }
     // Elements before the first MAC element work on a copy of the current
     // record; it is taken only when there are any (devices send the MAC
@@ -96,14 +96,16 @@ bool ReportCommit::commit(const DecodedReport& report) {
     for (const ReportElement& element : report.elements) {
         if (!workTaken && !std::holds_alternative<MacElement>(element)) work_ = currentRecord_;
         workTaken = true;
-        if (!std::visit([&](const auto& e) { return replay(pass, e); }, element)) return false;
+        if (!std::visit([&](const auto& e) { return replay(pass, e); }, element))
+            return ReportOutcome::UnknownMac;
     }
-    if (!pass.node) return false;  // no MAC element named a known device
+    if (!pass.node) return ReportOutcome::NoMac;  // no MAC element named a known device
     finish(pass, sameMac(pass.mac, currentRecord_.macText));
-    return true;
+    return ReportOutcome::Accepted;
 }
 
-// Each element's replay: false drops the report.
+// Each element's replay: false drops the report (only a MAC that names no
+// device does).
 
 bool ReportCommit::replay(Pass& pass, const MacElement& e) {
     // Elements before this one went into the previous work copy; the status

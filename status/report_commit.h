@@ -15,6 +15,7 @@
 #include "directory/device_status.h"
 #include "status/report_decoder.h"
 #include "status/report_lookup.h"
+#include "status/station_counters.h"
 
 namespace zelo {
 
@@ -30,10 +31,10 @@ public:
                  DeviceStatus& currentStatus, AppSettings& settings, DeviceView& view,
                  const Clock& clock, AppState& state);
 
-    // Commits one report. True when it was accepted (it named a device of
-    // the directory); otherwise nothing at all has changed. The item file
-    // save waits for savePending().
-    bool commit(const DecodedReport& report);
+    // Commits one report. Accepted when it named a device of the
+    // directory; otherwise (which device it failed to name) nothing at all
+    // has changed. The item file save waits for savePending().
+    [[nodiscard]] ReportOutcome commit(const DecodedReport& report);
     // Saves every record changed since the last call, one rewrite per group
     // with the same contents as saving each in turn; refreshes each saved
     // device's list row. A group whose file cannot be rewritten keeps its

@@ -3,6 +3,7 @@ list(APPEND ZELO_CORE_SOURCES
   status/report_commit.cpp
   status/report_decoder.cpp
   status/report_lookup.cpp
+  status/station_counters.cpp
   status/status_station.cpp
 )
 if(WIN32)

@@ -36,9 +36,23 @@ bool StatusStation::waitForReport(std::chrono::milliseconds timeout) noexcept {
     return receiver_.waitReadable(static_cast<int>(timeout.count()));
 }
 
-bool StatusStation::decodeStatusReport(const std::uint8_t* data, std::size_t count) {
-    const std::optional<DecodedReport> report = decodeReport(data, count);
-    return report && commit_.commit(*report);
+bool StatusStation::decodeStatusReport(const std::uint8_t* data, std::size_t size) {
+    ReportOutcome outcome = ReportOutcome::Malformed;
+    if (size < kMinReportBytes) {
+        outcome = ReportOutcome::TooShort;
+    } else if (size > kMaxReportBytes) {
+        outcome = ReportOutcome::TooLong;
+    } else if (const std::optional<DecodedReport> report = decodeReport(data, size)) {
+        outcome = commit_.commit(*report);
+    }
+    ++counters_[outcome];
+    return outcome == ReportOutcome::Accepted;
+}
+
+bool StatusStation::commitReport(const DecodedReport& report) {
+    const ReportOutcome outcome = commit_.commit(report);
+    ++counters_[outcome];
+    return outcome == ReportOutcome::Accepted;
 }
 
 std::int64_t StatusStation::budgetNow() const {
@@ -59,13 +73,12 @@ TickResult StatusStation::tick(std::size_t maxAccepted) {
         const auto r = receiver_.receive(buffer_.data(), kMaxReportBytes + 1, size);
         if (r == UdpReceiver::Result::Empty || r == UdpReceiver::Result::Error) break;
         ++result.received;
-        if (size > 0 && size <= kMaxReportBytes) {
-            buffer_[size] = 0;
-            if (decodeStatusReport(buffer_.data(), size)) ++result.accepted;
-        }
+        if (size <= kMaxReportBytes) buffer_[size] = 0;
+        if (decodeStatusReport(buffer_.data(), size)) ++result.accepted;
         if (budgetNow() - start >= budget_.count()) break;
     }
     commit_.savePending();
+    if (result.received > 0) counters_.tickTimes.record(budgetNow() - start);
     return result;
 }
 

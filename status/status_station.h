@@ -12,6 +12,7 @@
 
 #include "status/report_commit.h"
 #include "status/report_decoder.h"
+#include "status/station_counters.h"
 #include "status/udp_receiver.h"
 
 namespace zelo {
@@ -68,12 +69,14 @@ public:
     // finally saves the records changed in this tick, one rewrite per group.
     TickResult tick(std::size_t maxAccepted = SIZE_MAX);
 
-    // Decodes one datagram and commits it. True when it was accepted (it
-    // matched a device and was well formed). The item file saves wait for
-    // commitPendingSaves(), which tick() calls at its end.
+    // Decodes one datagram of `count` bytes and commits it, and counts what
+    // became of it. True when it was accepted (it matched a device and was
+    // well formed). A datagram over kMaxReportBytes is counted and not read.
+    // The item file saves wait for commitPendingSaves(), which tick() calls
+    // at its end.
     bool decodeStatusReport(const std::uint8_t* data, std::size_t count);
     // The second half of that: commits a report decoded already.
-    bool commitReport(const DecodedReport& report) { return commit_.commit(report); }
+    bool commitReport(const DecodedReport& report);
     // Saves every record changed since the last call, one rewrite per group
     // (ReportCommit::savePending).
     void commitPendingSaves() { commit_.savePending(); }
@@ -88,6 +91,10 @@ public:
     void setTickBudget(std::chrono::microseconds budget) noexcept { budget_ = budget; }
     void setBudgetClock(std::function<std::int64_t()> micros) { budgetClock_ = std::move(micros); }
 
+    // Every datagram by what became of it, and the time of each tick that
+    // received one (measured with the budget clock), since the start.
+    const StationCounters& counters() const noexcept { return counters_; }
+
 private:
     std::int64_t budgetNow() const;
 
@@ -101,6 +108,7 @@ private:
 
     std::chrono::microseconds budget_ = kDefaultTickBudget;
     std::function<std::int64_t()> budgetClock_;
+    StationCounters counters_;
 };
 
 }  // namespace zelo

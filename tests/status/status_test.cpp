@@ -244,34 +244,36 @@ Bytes good() { return gv().master(1).outlets({{1, 1}, {1, 1}}).temperature(true,
 const Bytes kShort = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
 const Bytes kTable = test::tableReport(258, {{1, 1}});
 
-TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTrace) {
+TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTraceButItsCount) {
+    using Out = ReportOutcome;
     for (const Bytes& base : {good(), kShort, kTable}) ASSERT_TRUE(decodeReport(base.data(), base.size()));
     const struct {
         const char* name;
         Bytes report;
         bool decodes;  // a well-formed report that matches no device
+        ReportOutcome counted;
     } rows[] = {
-        {"ShorterThanTenBytes", Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0}, false},
-        {"TotalLengthTwoMoreThanTheCount", edited(good(), [](Bytes& b) { b[3] += 2, test::resum(b); }), false},
-        {"OddLength", edited(good(), [](Bytes& b) { b.push_back(0), b[3] += 1, test::resum(b); }), false},
-        {"ChecksumOfAPayloadByte", edited(good(), [](Bytes& b) { b[20] ^= 0x40; }), false},
-        {"FirstByte2", edited(good(), [](Bytes& b) { b[0] = 0x02, test::resum(b); }), false},
-        {"TableWithoutItsMarker", edited(kTable, [](Bytes& b) { b[9] = 223; }), false},
-        {"ShortReportShorterThanItsLayout", edited(kShort, [](Bytes& b) { b.resize(28); }), false},
-        {"OutletLengthNotFittingItsCount", gv().outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false},
-        {"ScheduleLengthNotFittingItsCount", gv().outlets({{1, 1}}).schedule({1, 1}, 16).build(), false},
+        {"ShorterThanTenBytes", Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0}, false, Out::TooShort},
+        {"TotalLengthTwoMoreThanTheCount", edited(good(), [](Bytes& b) { b[3] += 2, test::resum(b); }), false, Out::Malformed},
+        {"OddLength", edited(good(), [](Bytes& b) { b.push_back(0), b[3] += 1, test::resum(b); }), false, Out::Malformed},
+        {"ChecksumOfAPayloadByte", edited(good(), [](Bytes& b) { b[20] ^= 0x40; }), false, Out::Malformed},
+        {"FirstByte2", edited(good(), [](Bytes& b) { b[0] = 0x02, test::resum(b); }), false, Out::Malformed},
+        {"TableWithoutItsMarker", edited(kTable, [](Bytes& b) { b[9] = 223; }), false, Out::Malformed},
+        {"ShortReportShorterThanItsLayout", edited(kShort, [](Bytes& b) { b.resize(28); }), false, Out::Malformed},
+        {"OutletLengthNotFittingItsCount", gv().outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false, Out::Malformed},
+        {"ScheduleLengthNotFittingItsCount", gv().outlets({{1, 1}}).schedule({1, 1}, 16).build(), false, Out::Malformed},
         {"MacElementNearTheEnd",
-         ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build(), false},
-        {"PingWatchClaimingMoreEntriesThanItCarries", gv().pingFull(0, {{1, 0}, {1, 0}}, 20).build(), false},
-        {"TemperatureBlockPastTheEnd", gv().raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0}).build(), false},
-        {"ElementLengthPastTheDatagram", gv().raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build(), false},
-        {"LengthWordPastTheEnd", ElementReport().raw({0x00, 0x01}).fillerWords(0).build(), false},
-        {"LongerThan1600Bytes", gv().outlets({{1, 1}}).fillerWords(393).build(), false},  // whole otherwise
+         ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build(), false, Out::Malformed},
+        {"PingWatchClaimingMoreEntriesThanItCarries", gv().pingFull(0, {{1, 0}, {1, 0}}, 20).build(), false, Out::Malformed},
+        {"TemperatureBlockPastTheEnd", gv().raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0}).build(), false, Out::Malformed},
+        {"ElementLengthPastTheDatagram", gv().raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build(), false, Out::Malformed},
+        {"LengthWordPastTheEnd", ElementReport().raw({0x00, 0x01}).fillerWords(0).build(), false, Out::Malformed},
+        {"LongerThan1600Bytes", gv().outlets({{1, 1}}).fillerWords(393).build(), false, Out::TooLong},  // whole otherwise
         {"AMalformedElementAfterGoodOnes",
-         gv().temperature(true, 3, 999).outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false},
-        {"UnknownMac", ElementReport().mac("0000AABBCC99").outlets({{1, 1}}).build(), true},
-        {"NoMacElement", ElementReport().master(1).outlets({{1, 1}}).build(), true},
-        {"UnknownUnitNumber", test::shortReport(77, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}), true},
+         gv().temperature(true, 3, 999).outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false, Out::Malformed},
+        {"UnknownMac", ElementReport().mac("0000AABBCC99").outlets({{1, 1}}).build(), true, Out::UnknownMac},
+        {"NoMacElement", ElementReport().master(1).outlets({{1, 1}}).build(), true, Out::NoMac},
+        {"UnknownUnitNumber", test::shortReport(77, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}), true, Out::UnknownUnit},
     };
     const auto files = snapshot();
     const std::vector<DeviceRecord> records(directory->devices().begin(), directory->devices().end());
@@ -279,7 +281,10 @@ TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTrace) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         EXPECT_EQ(bool(decodeReport(row.report.data(), row.report.size())), row.decodes);
+        StationCounters expected = station->counters();
+        ++expected[row.counted];
         EXPECT_FALSE(receive(row.report));
+        EXPECT_EQ(station->counters().reports, expected.reports);
         EXPECT_EQ(snapshot(), files);
         EXPECT_EQ(records, std::vector<DeviceRecord>(directory->devices().begin(), directory->devices().end()));
         EXPECT_EQ(currentRecord, current);
@@ -348,6 +353,20 @@ TEST_F(ListenerTick, BudgetAndAcceptLimitEndTheTickAndTheRestWaitsForTheNext) {
     station->setBudgetClock([&micros] { return micros += 25000; });  // 25 ms each: over the 20 ms budget
     send({outlet(1, 1), outlet(1, 1), outlet(1, 1)});
     for (const char* expected : {"1/1", "1/1", "1/1", "0/0"}) EXPECT_EQ(ticked(), expected);
+    // Each tick that received one took three readings: 50 ms, on its bucket's
+    // inclusive bound; the empty tick is not timed.
+    const TickTimes& times = station->counters().tickTimes;
+    EXPECT_EQ(times.count, 3u);
+    EXPECT_EQ(times.sumMicros, 150000);
+    std::array<std::uint64_t, kTickBucketMicros.size()> buckets{};
+    buckets[6] = 3;
+    ASSERT_EQ(kTickBucketMicros[6], 50000);
+    EXPECT_EQ(times.buckets, buckets);
+    station->setBudgetClock([&micros] { return micros += 1000001; });  // over the last bound
+    send({outlet(1, 1)});
+    EXPECT_EQ(ticked(), "1/1");
+    EXPECT_EQ(times.count, 4u);
+    EXPECT_EQ(times.buckets, buckets);
     station->setBudgetClock([] { return std::int64_t(0); });
     send({outlet(1, 1), outlet(1, 1), outlet(1, 1)});
     EXPECT_EQ(ticked(2), "2/2");
@@ -362,6 +381,10 @@ TEST_F(ListenerTick, Exactly1600BytesAreTakenLongerAndEmptyDatagramsAreDropped) 
     send({tooBig, Bytes{}, big});
     EXPECT_EQ(ticked(), "3/1");
     EXPECT_EQ(power(), "0/0");
+    const StationCounters& c = station->counters();
+    EXPECT_EQ(c[ReportOutcome::TooLong], 1u);
+    EXPECT_EQ(c[ReportOutcome::TooShort], 1u);
+    EXPECT_EQ(c[ReportOutcome::Accepted], 1u);
 }
 
 using test::readBytes;

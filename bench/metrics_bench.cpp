@@ -1,0 +1,322 @@
+// The metrics: the render time and size of a 10,000-device scrape (8
+// outlets, master, temperature and four ping entries each, with one group's
+// share for ?group=), and the station's ingest rate over loopback UDP among
+// 10,000 devices, in one run: without the metrics forwarder, with it and no
+// scrape, and with it scraped every second. Figures printed, not asserted.
+//
+//   build/native/bench/metrics_bench [SECONDS_PER_PHASE]   (default 1.5; 2 x 21 phases)
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "bench/file_sync.h"
+#include "forward/forwarding.h"
+#include "forward/metrics.h"
+#include "forward/metrics_forwarder.h"
+#include "status/status_station.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
+
+namespace {
+
+using namespace zelo;
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDevices = 10000;
+constexpr int kGroups = 10;
+
+// The CPU time of this thread: what a render costs, whatever else the
+// machine runs meanwhile.
+double threadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+// ---- render ----
+
+forward::MetricsSnapshot bigSnapshot() {
+    GroupOutline outline;
+    outline.entries.push_back({0, "Root", 0, -1});
+    for (int g = 1; g <= kGroups; ++g)
+        outline.entries.push_back({1, "Site " + std::to_string(g), std::uint32_t(g), 0});
+    forward::MetricsSnapshot s;
+    s.groups = forward::metricsGroups(outline);
+    for (int i = 0; i < kDevices; ++i) {
+        auto f = std::make_shared<forward::DeviceFacts>();
+        f->deviceId = std::uint32_t(i + 1), f->groupId = std::uint32_t(i % kGroups + 1);
+        f->key = forward::deviceKey(f->deviceId);
+        f->name = "rack " + std::to_string(i) + " power \"east\"";
+        f->group = s.groups->paths[f->groupId];
+        f->model = "SWD-12K",
+        f->address = "10.20." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+        f->mac = "0080871" + std::to_string(10000 + i);
+        for (int o = 1; o <= 8; ++o) f->outlets.push_back({o, "", (i + o) % 3 != 0});
+        f->master = true;
+        f->ping = {forward::PingState::Ok, forward::PingState::Fail, forward::PingState::Off,
+                   forward::PingState::Reboot};
+        f->reboots = {0, 3, 0, 12};
+        f->temperature = 20 + (i % 1000) / 100.0;
+        f->updated = 1'800'000'000 + i;
+        s.devices.push_back(std::move(f));
+    }
+    s.now = 1'800'000'100;
+    return s;
+}
+
+void renderFigures() {
+    const forward::MetricsSnapshot s = bigSnapshot();
+    forward::GroupFilter one;
+    (void)one.add(s.groups->outline, 3);
+    const forward::GroupFilter* filters[] = {nullptr, &one};
+    for (const forward::GroupFilter* filter : filters) {
+        std::vector<double> times, cpu;
+        std::size_t size = 0;
+        for (int i = 0; i < 15; ++i) {
+            const auto t = Clock::now();
+            const double c = threadCpuMs();
+            size = forward::renderMetrics(s, filter).size();
+            cpu.push_back(threadCpuMs() - c);
+            times.push_back(msSince(t));
+        }
+        std::sort(times.begin(), times.end());
+        std::sort(cpu.begin(), cpu.end());
+        std::printf(
+            "render %s: %.1f ms median (%.1f min, %.1f max), %.1f ms of CPU median, %.2f MB\n",
+            filter ? "?group= of 1,000 devices" : "10,000 devices x 8 outlets",
+            times[times.size() / 2], times.front(), times.back(), cpu[cpu.size() / 2],
+            double(size) / (1024 * 1024));
+    }
+}
+
+// ---- ingest ----
+
+void put16(Bytes& b, unsigned v) {
+    b.push_back(std::uint8_t(v >> 8));
+    b.push_back(std::uint8_t(v));
+}
+
+std::uint64_t macOf(int i) {
+    return 0x0010AA000000ull + std::uint64_t(i);
+}
+
+// An element report: MAC, master, four outlets, temperature, filler.
+Bytes report(int device, int variant) {
+    Bytes b;
+    for (unsigned w : {0x0100u, 0u, 0u, 0u, 1u, 12u, 0u}) put16(b, w);
+    for (int k = 5; k >= 0; --k) b.push_back(std::uint8_t(macOf(device) >> (8 * k)));
+    for (unsigned w : {0x100u, 6u, 1u, 0x110u, 30u, 4u}) put16(b, w);
+    for (int i = 0; i < 4; ++i) {
+        put16(b, (variant >> i) & 1);
+        put16(b, (variant >> i) & 1);
+        put16(b, 0);
+    }
+    put16(b, 0x802);
+    put16(b, 32);
+    Bytes block(28, 0);
+    block[0] = 1;
+    block[27] = std::uint8_t(variant);
+    b.insert(b.end(), block.begin(), block.end());
+    for (int i = 0; i < 4; ++i) put16(b, 0);
+    b[2] = std::uint8_t(b.size() >> 8);
+    b[3] = std::uint8_t(b.size());
+    const std::uint16_t sum = reportChecksum(b.data(), b.size());
+    b[6] = std::uint8_t(sum >> 8);
+    b[7] = std::uint8_t(sum);
+    return b;
+}
+
+std::string writeDirectory() {
+    const std::string dir =
+        (std::filesystem::temp_directory_path() / "zelo-metrics-bench").string() + "/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string outline = "0\tRoot\t0\r\n";
+    for (int g = 1; g <= kGroups; ++g) {
+        outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
+        std::string items = "#ZELO ITEM FILE#VER 2\r\n";
+        for (int i = (g - 1) * (kDevices / kGroups); i < g * (kDevices / kGroups); ++i) {
+            char id[16], mac[16];
+            std::snprintf(id, sizeof id, "%X", i + 1);
+            std::snprintf(mac, sizeof mac, "%012llX", static_cast<unsigned long long>(macOf(i)));
+            items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
+                     "\r\n13\r\n#10.0.0.1 17\r\n1 1111\r\n \r\n00000000 00000000\r\n" + mac +
+                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
+        }
+        char name[16];
+        std::snprintf(name, sizeof name, "%08X.IDX", g);
+        test::writeBytes(dir + name, items);
+    }
+    test::writeBytes(dir + "ZELO_DIR.DAT", outline);
+    return dir;
+}
+
+enum class Mode { Bare, Metrics, Scraped };
+
+// With the item files' rewrites synced to the disk as the program runs, and
+// without the syncs, where the CPU the metrics cost is not hidden behind the
+// disk.
+void ingestFigures(double phaseSeconds, bool synced) {
+    const std::string dir = writeDirectory();
+    const bench::SyncSwitch syncs(synced);
+    test::TestWorkspace w(dir, test::Net::System, test::kWorkspaceNow, test::Time::System);
+    w.ws.settings().language = 1;
+    w.ws.settings().logEnable = false;
+    w.ws.directory().load(false);
+    StatusStation& station = w.ws.station();
+    station.openStatusListenerOn(0, 0x7F000001);
+    const std::uint16_t port = station.listenerPort();
+
+    forward::ForwardingConfig config;
+    config.options.metricsHost = "127.0.0.1";
+    config.options.metricsPort = 0;
+    forward::Forwarding forwarding(std::move(config));
+    forwarding.add(forward::makeMetricsForwarder());
+    int metricsPort = 0;
+    std::string error;
+    if (!forwarding.start(
+            w.ws, [](const forward::CommandLine&) {},
+            [&](const std::string& line) {
+                const std::size_t at = line.find("127.0.0.1:");
+                if (at != std::string::npos) metricsPort = std::atoi(line.c_str() + at + 10);
+            },
+            error)) {
+        std::printf("metrics did not start: %s\n", error.c_str());
+        return;
+    }
+
+    // The scraper: GET /metrics once a second while `scraping`.
+    std::atomic<bool> scraping{false}, done{false};
+    std::atomic<int> scrapes{0};
+    std::atomic<std::size_t> scrapeBytes{0};
+    std::thread scraper([&] {
+        httplib::Client c("127.0.0.1", metricsPort);
+        c.set_read_timeout(10);
+        while (!done) {
+            const auto next = Clock::now() + std::chrono::seconds(1);
+            if (scraping) {
+                if (const auto r = c.Get("/metrics"); r && r->status == 200) {
+                    ++scrapes;
+                    scrapeBytes = r->body.size();
+                }
+            }
+            while (!done && Clock::now() < next)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(port);
+    constexpr int kBurst = 2000;
+    int n = 0;
+    // Bursts of changing reports sent, then drained by ticks as listen runs
+    // them. Two rates: by the wall clock, and by the station thread's CPU
+    // time (its ticks and the forwarder's hook, not the sending), which the
+    // machine's other work moves much less.
+    double hookMs = 0;  // the forwarders' hook after each tick
+    std::size_t hookReports = 0;
+    struct Rate {
+        double wall = 0, cpu = 0;  // reports a second
+    };
+    auto phase = [&](Mode mode) {
+        scraping = mode == Mode::Scraped;
+        std::size_t accepted = 0;
+        double cpuMs = 0;
+        const auto start = Clock::now();
+        while (msSince(start) < phaseSeconds * 1000) {
+            for (int i = 0; i < kBurst; ++i, ++n) {
+                const Bytes b = report((n * 7919) % kDevices, n % 16);
+                ::sendto(fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
+                         sizeof sa);
+            }
+            std::size_t got = 0;
+            while (got < kBurst) {
+                const double c = threadCpuMs();
+                w.view.acceptedReports.clear();
+                const TickResult r = station.tick();
+                if (mode != Mode::Bare) {
+                    const double h = threadCpuMs();
+                    forwarding.afterTick(w.view.acceptedReports);
+                    hookMs += threadCpuMs() - h;
+                    hookReports += w.view.acceptedReports.size();
+                }
+                cpuMs += threadCpuMs() - c;
+                got += r.received;
+                accepted += r.accepted;
+                if (r.received == 0 && !station.waitForReport(std::chrono::milliseconds(200)))
+                    break;
+            }
+        }
+        return Rate{double(accepted) / (msSince(start) / 1000), double(accepted) / (cpuMs / 1000)};
+    };
+    // The modes take turns, each round starting with the next, so that the
+    // machine's other work falls on all of them alike; the median phase of
+    // each mode stands for it (a shared machine has slow moments).
+    std::vector<Rate> phases[3];
+    const int rounds = 7;
+    const Mode modes[] = {Mode::Bare, Mode::Metrics, Mode::Scraped};
+    for (int round = 0; round < rounds; ++round)
+        for (int k = 0; k < 3; ++k) {
+            const Mode m = modes[(round + k) % 3];
+            phases[int(m)].push_back(phase(m));
+        }
+    Rate rate[3];
+    for (int m = 0; m < 3; ++m) {
+        std::vector<Rate>& p = phases[m];
+        std::sort(p.begin(), p.end(), [](const Rate& a, const Rate& b) { return a.wall < b.wall; });
+        rate[m].wall = p[p.size() / 2].wall;
+        std::sort(p.begin(), p.end(), [](const Rate& a, const Rate& b) { return a.cpu < b.cpu; });
+        rate[m].cpu = p[p.size() / 2].cpu;
+    }
+    done = true;
+    scraper.join();
+    ::close(fd);
+    forwarding.stop();
+    std::filesystem::remove_all(dir);
+
+    std::printf(
+        "ingest among 10,000 devices (item files saved %s, no event logs), median of %d "
+        "phases of %.1f s a mode:\n                            wall-clock rate     by the "
+        "station's "
+        "CPU time\n",
+        synced ? "and synced" : "without syncs", rounds, phaseSeconds);
+    const char* names[] = {"without metrics       ", "--metrics, no scrape  ",
+                           "--metrics, scraped 1/s"};
+    for (int m = 0; m < 3; ++m)
+        std::printf("  %s  %8.0f/s (%5.1f%%)   %8.0f/s (%5.1f%%)\n", names[m], rate[m].wall,
+                    100 * rate[m].wall / rate[0].wall, rate[m].cpu,
+                    100 * rate[m].cpu / rate[0].cpu);
+    std::printf(
+        "  the metrics' hook after each tick: %.2f us of CPU per accepted report; %d scrapes of "
+        "%.2f MB\n",
+        hookMs * 1000 / double(hookReports ? hookReports : 1), scrapes.load(),
+        double(scrapeBytes) / (1024 * 1024));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 1.5;
+    renderFigures();
+    ingestFigures(seconds > 0 ? seconds : 1.5, true);
+    ingestFigures(seconds > 0 ? seconds : 1.5, false);
+    return 0;
+}

@@ -1,0 +1,277 @@
+// zeloctl listen --metrics against the real tools: promtool checks the
+// exposition of a data directory with a device of every model, a real
+// Prometheus server scrapes the station every second while zelo-sim's
+// reports flow, and what it stored is read back through its query API.
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <csignal>
+#include <cstdio>
+#include <thread>
+
+#include "tests/support/child_process_posix.h"
+#include "tests/support/mqtt_broker_posix.h"
+
+namespace zelo::test {
+namespace {
+
+// A TCP port free on loopback a moment ago (for Prometheus, which cannot
+// tell which port it took when asked for any).
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// The number after `after` in `text` (up to the next space, tab or line end).
+int numberAfter(const std::string& text, const std::string& after) {
+    const std::size_t at = text.find(after);
+    return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + after.size());
+}
+
+class MetricsStation : public ::testing::Test {
+protected:
+    TempDir data, scratch;
+    ChildProcess listen;
+    int metricsPort = 0, udpPort = 0;
+
+    RunResult zeloctl(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dir", data.path().string()});
+        return runProgram(ZELOCTL_PATH, args, scratch);
+    }
+    // listen with metrics on free ports; the ports from its first lines.
+    void startListen(std::vector<std::string> extra) {
+        std::vector<std::string> args{
+            ZELOCTL_PATH, "--dir",     data.path().string(), "listen",      "--port",    "0",
+            "--bind",     "127.0.0.1", "--metrics",          "127.0.0.1:0", "--seconds", "50"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(listen.start(args, scratch.file("listen.out"), "|"));
+        std::string line, seen;
+        while ((!metricsPort || !udpPort) && listen.readLine(line, 10'000)) {
+            seen += line + "\n";
+            if (!metricsPort) metricsPort = numberAfter(line, "metrics on http://127.0.0.1:");
+            if (!udpPort) udpPort = numberAfter(line, "listening on UDP port ");
+        }
+        ASSERT_TRUE(metricsPort && udpPort) << seen;
+    }
+    // One HX-7200 in a group of its own, with the simulator's first MAC;
+    // its key, or "" when zeloctl refused.
+    std::string addDevice() {
+        const RunResult group = zeloctl({"add-group", "0", "Lab"});
+        const RunResult added =
+            zeloctl({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
+        const std::string id = added.out.substr(0, added.out.find('\n'));
+        if (group.code || added.code ||
+            zeloctl({"set", id, "address=127.0.0.1", "mac=008087100001"}).code)
+            return "";
+        char key[9];
+        std::snprintf(key, sizeof key, "%08X", static_cast<unsigned>(std::stoul(id)));
+        return key;
+    }
+    // Waits (bounded) until the station's exposition holds `line`.
+    bool exposes(const std::string& line) {
+        std::string body;
+        for (const std::int64_t end = steadyMs() + 10'000; steadyMs() < end;
+             ::poll(nullptr, 0, 100)) {
+            const auto r = get(metricsPort, "/metrics");
+            if (r && (body = r->body).find(line) != std::string::npos) return true;
+        }
+        ADD_FAILURE() << "no line " << line << " in\n" << body;
+        return false;
+    }
+    httplib::Result get(int port, const std::string& target) {
+        httplib::Client c("127.0.0.1", port);
+        c.set_read_timeout(10);
+        return c.Get(target.c_str());
+    }
+};
+
+TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefused) {
+    ASSERT_EQ(runProgram("/usr/bin/env",
+                         {"python3", SOURCE_DIR "/scripts/sample_directory.py",
+                          data.path().string(), "--english"},
+                         scratch)
+                  .code,
+              0);
+    startListen({});
+    const auto all = get(metricsPort, "/metrics");
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->status, 200);
+    EXPECT_EQ(all->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+    writeBytes(scratch.file("exposition.txt"), all->body);
+    const RunResult check = runProgram(
+        "/bin/sh",
+        {"-c", std::string(PROMTOOL_PATH) + " check metrics < " + scratch.file("exposition.txt")},
+        scratch);
+    EXPECT_EQ(check.code, 0) << check.out << check.err;
+    EXPECT_EQ(check.out + check.err, "");  // not even a lint remark
+    for (const char* model : {"HX-7200", "JB-81K", "SWD-6K", "SWD-6ZK", "SWD-7KA", "SWD-7KB",
+                              "SWD-8KBN", "SWD-12K", "SWD-Q6M", "GV2208"})
+        EXPECT_NE(all->body.find(std::string("model=\"") + model + "\""), std::string::npos)
+            << model;
+
+    const auto rackA = get(metricsPort, "/metrics?group=Root/Server%20room/Rack%20A");
+    ASSERT_TRUE(rackA);
+    EXPECT_EQ(rackA->status, 200);
+    EXPECT_NE(rackA->body.find("group=\"Root/Server room/Rack A\""), std::string::npos);
+    EXPECT_EQ(rackA->body.find("group=\"Root/Server room/Rack B\""), std::string::npos);
+
+    const struct {
+        std::string target;
+        int status;
+    } bad[] = {
+        {"/", 404},
+        {"/metricsx", 404},
+        {"/metrics?group=No%20such%20group", 404},
+        {"/metrics?group=Root&group=Office", 400},
+        {"/metrics?debug=1", 400},
+        {"/metrics?group=" + std::string(2000, 'a'), 400},
+        {"/metrics?group=" + std::string(100'000, 'a'),
+         400},  // past the request line the library takes
+    };
+    for (const auto& b : bad) {
+        const auto r = get(metricsPort, b.target);
+        ASSERT_TRUE(r) << b.target.substr(0, 40);
+        EXPECT_EQ(r->status, b.status) << b.target.substr(0, 40);
+    }
+    httplib::Client client("127.0.0.1", metricsPort);
+    const auto deleted = client.Delete("/metrics");
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->status, 405);
+    EXPECT_EQ(deleted->get_header_value("Allow"), "GET, HEAD");
+    const auto posted = client.Post("/metrics", "x", "text/plain");  // no body is taken
+    ASSERT_TRUE(posted);
+    EXPECT_EQ(posted->status, 413);
+
+    // Scrapes at once are each served whole or refused with 503.
+    std::vector<std::thread> scrapers;
+    std::atomic<int> whole{0}, refused{0};
+    for (int i = 0; i < 12; ++i)
+        scrapers.emplace_back([&] {
+            const auto r = get(metricsPort, "/metrics");
+            if (r && r->status == 200 && r->body == all->body) ++whole;
+            if (r && r->status == 503) ++refused;
+        });
+    for (auto& t : scrapers) t.join();
+    EXPECT_EQ(whole + refused, 12);
+    EXPECT_GT(whole, 0);
+    const auto health = get(metricsPort, "/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->body, "ok\n");
+    listen.signal(SIGINT);
+    EXPECT_EQ(listen.wait(), 0);
+}
+
+// The value of a Prometheus instant query with one result, or "" (none yet).
+std::string queryValue(int port, const std::string& query) {
+    httplib::Client c("127.0.0.1", port);
+    const auto r = c.Get("/api/v1/query", httplib::Params{{"query", query}}, httplib::Headers{});
+    if (!r || r->status != 200) return "";
+    // {"status":"success","data":{"resultType":"vector","result":[{"metric":{...},"value":[T,"V"]}]}}
+    const std::size_t at = r->body.find("\"value\":[");
+    if (at == std::string::npos || r->body.find("\"value\":[", at + 1) != std::string::npos)
+        return "";
+    const std::size_t open = r->body.find('"', r->body.find(',', at));
+    return r->body.substr(open + 1, r->body.find('"', open + 1) - open - 1);
+}
+
+TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoingDown) {
+    const std::string key = addDevice();
+    ASSERT_FALSE(key.empty());
+    const std::string device = "{device=\"" + key + "\"";
+
+    startListen({"--stale", "3"});
+    writeBytes(scratch.file("lab.fleet"),
+               "interval = 1\n[hx]\nmodel = 3\nmac = 00:80:87:10:00:01\nstates = 1101\ntemperature "
+               "= 23.5\n");
+    ChildProcess sim;
+    ASSERT_TRUE(sim.start({ZELO_SIM_PATH, scratch.file("lab.fleet"), "--station",
+                           "127.0.0.1:" + std::to_string(udpPort), "--control", "0"}));
+    std::string line;
+    int controlPort = 0;
+    while (!controlPort && sim.readLine(line, 10'000))
+        controlPort = numberAfter(line, "control 127.0.0.1:");
+    ASSERT_NE(controlPort, 0);
+    LoopbackClient control;
+    ASSERT_TRUE(control.connect(controlPort));
+    const auto command = [&](const std::string& c) {
+        ASSERT_TRUE(control.send(c + "\n"));
+        std::string reply;
+        while (control.readLine(reply, 5000) && reply != "OK")
+            ASSERT_NE(reply.substr(0, 3), "ERR") << c;
+    };
+
+    const int promPort = freePort();
+    writeBytes(scratch.file("prometheus.yml"),
+               "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\nscrape_configs:\n  - "
+               "job_name: zelo\n"
+               "    static_configs:\n      - targets: ['127.0.0.1:" +
+                   std::to_string(metricsPort) + "']\n");
+    ChildProcess prometheus;
+    ASSERT_TRUE(prometheus.start(
+        {PROMETHEUS_PATH, "--config.file=" + scratch.file("prometheus.yml"),
+         "--storage.tsdb.path=" + scratch.file("tsdb"),
+         "--web.listen-address=127.0.0.1:" + std::to_string(promPort), "--log.level=error"},
+        scratch.file("prometheus.out"), scratch.file("prometheus.err")));
+
+    // Waits (bounded) until Prometheus holds `expected` for the query.
+    const auto holds = [&](const std::string& query, const std::string& expected) {
+        std::string value;
+        for (const std::int64_t end = steadyMs() + 20'000; steadyMs() < end;
+             ::poll(nullptr, 0, 200))
+            if ((value = queryValue(promPort, query)) == expected) return true;
+        ADD_FAILURE() << query << " is '" << value << "', not " << expected << "\n"
+                      << readBytes(scratch.file("prometheus.err"));
+        return false;
+    };
+    ASSERT_TRUE(holds("zelo_outlet_on" + device + ",outlet=\"3\"}", "0"));
+    EXPECT_TRUE(holds("zelo_outlet_on" + device + ",outlet=\"1\"}", "1"));
+    EXPECT_TRUE(holds("zelo_device_temperature_celsius" + device + "}", "23.5"));
+    EXPECT_TRUE(holds("zelo_device_up" + device + "}", "1"));
+    EXPECT_TRUE(holds("zelo_device_info" + device + ",name=\"hx\",model=\"HX-7200\"}", "1"));
+
+    command("outlet hx 1 off");
+    command("temp hx 31.25");
+    EXPECT_TRUE(holds("zelo_outlet_on" + device + ",outlet=\"1\"}", "0"));
+    EXPECT_TRUE(holds("zelo_device_temperature_celsius" + device + "}", "31.25"));
+    EXPECT_TRUE(holds("zelo_station_reports_total{result=\"accepted\"} > bool 1", "1"));
+
+    // Silent from now on: down once its last report is over 3 seconds old.
+    command("offline hx silent");
+    EXPECT_TRUE(holds("zelo_device_up" + device + "}", "0"));
+    listen.signal(SIGINT);
+    EXPECT_EQ(listen.wait(), 0);
+}
+
+// With --mqtt the exposition tells whether the broker is there and how the
+// commands from it ended.
+TEST_F(MetricsStation, TheBrokerConnectionAndItsCommandsAreInTheExposition) {
+    const std::string key = addDevice();
+    ASSERT_FALSE(key.empty());
+    MqttBroker broker;
+    std::string error;
+    ASSERT_TRUE(broker.start(scratch, "", error)) << error;
+    startListen(
+        {"--mqtt", "mqtt://127.0.0.1:" + std::to_string(broker.port()), "--station", "lab"});
+    EXPECT_TRUE(exposes("\nzelo_mqtt_connected 1\n"));
+    EXPECT_TRUE(exposes("\nzelo_mqtt_commands_total{result=\"refused\"} 0\n"));
+    MqttWatcher client;
+    ASSERT_TRUE(client.connect(broker.port(), {"zelo/lab/" + key + "/result"}));
+    client.publish("zelo/lab/" + key + "/outlet/1/set", "OFF");  // read-only: refused
+    EXPECT_TRUE(exposes("\nzelo_mqtt_commands_total{result=\"refused\"} 1\n"));
+    broker.kill();
+    EXPECT_TRUE(exposes("\nzelo_mqtt_connected 0\n"));
+    listen.signal(SIGINT);
+    EXPECT_EQ(listen.wait(), 0);
+}
+
+}  // namespace
+}  // namespace zelo::test
