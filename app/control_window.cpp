@@ -9,10 +9,6 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kTextOnline = 156, kTextOffline = 157;
-constexpr int kTextMsrpReport = 490, kTextCenterReport = 497;
-constexpr int kTextQuitWithoutAccept = 198, kCaptionQuit = 197;
 // Icons of the machine picture.
 constexpr int kIconSerial = 729, kIconLan = 730, kIconSensor = 735;
 constexpr int kStandardOutletType = 0x11;
@@ -156,7 +152,7 @@ void ControlModel::open() {
 
 std::string ControlModel::title(const LangStrings& strings) const {
     const DeviceRecord& r = s_.record;
-    const std::string state = strings.text(s_.connection.connected ? kTextOnline : kTextOffline);
+    const std::string state = strings.text(s_.connection.connected ? Text::Online : Text::Offline);
     return r.name + " - " + r.addressText + ":" + std::to_string(r.port) + " - [" + state + "]";
 }
 
@@ -208,9 +204,9 @@ bool ControlModel::press(int id) {
     return true;
 }
 
-int ControlModel::reportHeaderText() const {
+Text ControlModel::reportHeaderText() const {
     const int m = s_.record.modelCode;
-    return isPromptModel(m) || isLatestModel(m) ? kTextMsrpReport : kTextCenterReport;
+    return isPromptModel(m) || isLatestModel(m) ? Text::MsrpReport : Text::CenterReport;
 }
 
 void ControlModel::setReportEnabled(bool on) {
@@ -244,7 +240,7 @@ bool ControlModel::applyReport() {
         else
             refused = true;
     }
-    if (refused) s_.frontend().showError(msg::kNotSupported, msg::kError);
+    if (refused) s_.frontend().showError(Text::NotSupported, Text::ErrorCaption);
     if (!toWrite) return refused;
 
     if (isPromptModel(model)) {
@@ -338,7 +334,8 @@ void ControlModel::poll() {
 
 bool ControlModel::mayCancel(bool applyEnabled) {
     if (!applyEnabled || !s_.settings().confirmCancelAccept) return true;
-    return s_.frontend().askYesNo(kTextQuitWithoutAccept, kCaptionQuit, Icon::Question);
+    return s_.frontend().askYesNo(Text::QuitWithoutAcceptQuestion, Text::QuitCaption,
+                                  Icon::Question);
 }
 
 }  // namespace zelo

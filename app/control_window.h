@@ -131,7 +131,7 @@ public:
     bool press(int id);
 
     // The report page.
-    int reportHeaderText() const;  // 490 MSRP report, 497 Center report
+    Text reportHeaderText() const;  // MsrpReport or CenterReport
     ReportFields& report() noexcept { return report_; }
     void setReportEnabled(bool on);
     void editReport(ReportField field, std::string_view text);

@@ -115,17 +115,18 @@ TEST_F(ControlModelTest, TitleAndMasterRowFollowTheDevice) {
     s.record.name = "Rack";
     s.record.addressText = "10.0.0.9";
     s.record.port = 2301;
-    EXPECT_EQ(model.title(tw.ws.strings()), "Rack - 10.0.0.9:2301 - [" +
-                                                tw.ws.strings().text(157) + "]");
+    EXPECT_EQ(model.title(tw.ws.strings()),
+              "Rack - 10.0.0.9:2301 - [" + tw.ws.strings().text(Text::Offline) + "]");
     s.connection.connected = true;
-    EXPECT_NE(model.title(tw.ws.strings()).find(tw.ws.strings().text(156)), std::string::npos);
+    EXPECT_NE(model.title(tw.ws.strings()).find(tw.ws.strings().text(Text::Online)),
+              std::string::npos);
     EXPECT_TRUE(model.masterPresent());
     s.record.modelCode = 13;
     model.open();
     EXPECT_FALSE(model.masterPresent());
-    EXPECT_EQ(model.reportHeaderText(), 490);
+    EXPECT_EQ(model.reportHeaderText(), Text::MsrpReport);
     s.record.modelCode = 8;
-    EXPECT_EQ(model.reportHeaderText(), 497);
+    EXPECT_EQ(model.reportHeaderText(), Text::CenterReport);
     for (const auto& [reported, rows] : {std::pair{2, 2}, {-3, 0}, {20, 8}}) {
         s.status.outletCount = reported;
         EXPECT_EQ(model.outletCount(), rows) << reported;
@@ -176,7 +177,8 @@ TEST(PropertyLayout, PerModelGroup) {
         for (bool b : {l.groupRow, l.showPrompt, l.promptEnabled, l.showSelect, l.selectEnabled,
                        l.loginEnabled, l.showUser, l.showSystemName})
             got += b ? '1' : '0';
-        got += " " + std::to_string(l.macLabel) + "/" + std::to_string(l.macLimit);
+        got +=
+            " " + std::to_string(static_cast<int>(l.macLabel)) + "/" + std::to_string(l.macLimit);
         EXPECT_EQ(got.substr(0, std::string(expected).size()), expected) << code;
     }
 }
@@ -308,8 +310,8 @@ TEST(ReportApply, AChangeTheDeviceCannotTakeIsToldAndKept) {
         else
             model.editReport(static_cast<F>(r.field), "10.9.8.7");
         EXPECT_TRUE(model.applyReport());
-        EXPECT_EQ(tw.frontend.errors, std::vector<int>{msg::kNotSupported});
-        EXPECT_EQ(tw.frontend.errorCaptions, std::vector<int>{msg::kError});
+        EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
+        EXPECT_EQ(tw.frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_TRUE(model.report().anyChanged());
         EXPECT_EQ(tw.net.connects, 0);  // nothing was sent
         EXPECT_TRUE(s.status.settings.changed.empty());
@@ -338,7 +340,7 @@ TEST(ReportApply, FramedDeviceGetsItsRegistersAndKeepsTheOthersChanged) {
     tw.frontend.answers = {false};  // no restart
     EXPECT_TRUE(model.applyReport());
     EXPECT_EQ(device.commandsStartingWith("R2"), std::vector<std::string>{"R231=10.9.8.7"});
-    EXPECT_EQ(tw.frontend.errors, std::vector<int>{msg::kNotSupported});
+    EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
     const ReportFields& f = model.report();
     EXPECT_FALSE(f.changed[std::size_t(F::Address1)]);
     EXPECT_TRUE(f.changed[std::size_t(F::Address2)]);
