@@ -32,12 +32,15 @@ std::optional<PowerButton> powerButtonOf(int id) {
     b.id = id;
     b.command = kPowerButtonTexts[static_cast<std::size_t>(index)];
     if (index < 2) {
-        b.outlet = -1;
+        b.target = OutletTarget::Master;
         b.action = index == 0 ? PowerAction::On : PowerAction::Off;
         return b;
     }
     const int k = index - 2;
-    b.outlet = id >= kAllOutletsButton ? 0 : k / 3 + 1;
+    if (id < kAllOutletsButton) {
+        b.target = OutletTarget::One;
+        b.outlet = k / 3 + 1;
+    }
     b.action = static_cast<PowerAction>(k % 3);
     return b;
 }
@@ -163,11 +166,12 @@ int ControlModel::outletCount() const noexcept {
 
 bool ControlModel::enabled(const PowerButton& b) const {
     const bool unitLocked = unitOffLock[0] || unitOffLock[1];
-    if (b.outlet == -1) return !(b.action == PowerAction::Off && unitLocked);
+    if (b.target == OutletTarget::Master) return !(b.action == PowerAction::Off && unitLocked);
     if (s_.status.masterState == 0) return false;
     if (b.action != PowerAction::Off) return true;
     if (unitLocked) return false;
-    return b.outlet == 0 || !s_.status.outlets[static_cast<std::size_t>(b.outlet - 1)].offLock;
+    return b.target == OutletTarget::All ||
+           !s_.status.outlets[static_cast<std::size_t>(b.outlet - 1)].offLock;
 }
 
 Lamp ControlModel::lamp(int outlet) const {
@@ -195,7 +199,7 @@ std::string ControlModel::systemName() const {
 bool ControlModel::press(int id) {
     const std::optional<PowerButton> b = powerButtonOf(id);
     if (!b || !confirmPowerControl(s_)) return false;
-    if (b->outlet == -1) return !s_.sendFramedCommand(b->command, true);
+    if (b->target == OutletTarget::Master) return !s_.sendFramedCommand(b->command, true);
     if (sendPowerCommand(s_, b->command, true)) return false;
     // A plain device reports nothing by itself: read the states back.
     if (dialectOf(s_.record.modelCode) == Dialect::Plain &&

@@ -35,15 +35,17 @@ TEST(ControlButtons, IdsStayFixedWhicheverRowsExist) {
 }
 
 TEST(ControlButtons, EachIdSendsItsOutletsCommand) {
-    // outlet, action (0 on, 1 off, 2 reset), command
+    // target, action (0 on, 1 off, 2 reset), command
     const std::pair<int, const char*> rows[] = {
-        {3000, "-1 0 MPON"}, {3001, "-1 1 MPOF"}, {3002, "1 0 PON1"}, {3012, "4 1 POF4"},
-        {3025, "8 2 POR8"},  {3027, "0 1 POF0"},  {3028, "0 2 POR0"}};
+        {3000, "master 0 MPON"}, {3001, "master 1 MPOF"}, {3002, "1 0 PON1"},  {3012, "4 1 POF4"},
+        {3025, "8 2 POR8"},      {3027, "all 1 POF0"},    {3028, "all 2 POR0"}};
     for (const auto& [id, expected] : rows) {
         const auto b = powerButtonOf(id);
         ASSERT_TRUE(b) << id;
-        EXPECT_EQ(std::to_string(b->outlet) + " " + std::to_string(int(b->action)) + " " +
-                      std::string(b->command),
+        const std::string target = b->target == OutletTarget::Master ? "master"
+                                   : b->target == OutletTarget::All  ? "all"
+                                                                     : std::to_string(b->outlet);
+        EXPECT_EQ(target + " " + std::to_string(int(b->action)) + " " + std::string(b->command),
                   expected);
     }
     EXPECT_FALSE(powerButtonOf(2999));
