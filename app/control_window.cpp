@@ -9,10 +9,6 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kTextOnline = 156, kTextOffline = 157;
-constexpr int kTextMsrpReport = 490, kTextCenterReport = 497;
-constexpr int kTextQuitWithoutAccept = 198, kCaptionQuit = 197;
 // Icons of the machine picture.
 constexpr int kIconSerial = 729, kIconLan = 730, kIconSensor = 735;
 constexpr int kStandardOutletType = 0x11;
@@ -36,12 +32,15 @@ std::optional<PowerButton> powerButtonOf(int id) {
     b.id = id;
     b.command = kPowerButtonTexts[static_cast<std::size_t>(index)];
     if (index < 2) {
-        b.outlet = -1;
+        b.target = OutletTarget::Master;
         b.action = index == 0 ? PowerAction::On : PowerAction::Off;
         return b;
     }
     const int k = index - 2;
-    b.outlet = id >= kAllOutletsButton ? 0 : k / 3 + 1;
+    if (id < kAllOutletsButton) {
+        b.target = OutletTarget::One;
+        b.outlet = k / 3 + 1;
+    }
     b.action = static_cast<PowerAction>(k % 3);
     return b;
 }
@@ -156,7 +155,7 @@ void ControlModel::open() {
 
 std::string ControlModel::title(const LangStrings& strings) const {
     const DeviceRecord& r = s_.record;
-    const std::string state = strings.text(s_.connection.connected ? kTextOnline : kTextOffline);
+    const std::string state = strings.text(s_.connection.connected ? Text::Online : Text::Offline);
     return r.name + " - " + r.addressText + ":" + std::to_string(r.port) + " - [" + state + "]";
 }
 
@@ -167,11 +166,12 @@ int ControlModel::outletCount() const noexcept {
 
 bool ControlModel::enabled(const PowerButton& b) const {
     const bool unitLocked = unitOffLock[0] || unitOffLock[1];
-    if (b.outlet == -1) return !(b.action == PowerAction::Off && unitLocked);
+    if (b.target == OutletTarget::Master) return !(b.action == PowerAction::Off && unitLocked);
     if (s_.status.masterState == 0) return false;
     if (b.action != PowerAction::Off) return true;
     if (unitLocked) return false;
-    return b.outlet == 0 || !s_.status.outlets[static_cast<std::size_t>(b.outlet - 1)].offLock;
+    return b.target == OutletTarget::All ||
+           !s_.status.outlets[static_cast<std::size_t>(b.outlet - 1)].offLock;
 }
 
 Lamp ControlModel::lamp(int outlet) const {
@@ -199,7 +199,7 @@ std::string ControlModel::systemName() const {
 bool ControlModel::press(int id) {
     const std::optional<PowerButton> b = powerButtonOf(id);
     if (!b || !confirmPowerControl(s_)) return false;
-    if (b->outlet == -1) return !s_.sendFramedCommand(b->command, true);
+    if (b->target == OutletTarget::Master) return !s_.sendFramedCommand(b->command, true);
     if (sendPowerCommand(s_, b->command, true)) return false;
     // A plain device reports nothing by itself: read the states back.
     if (dialectOf(s_.record.modelCode) == Dialect::Plain &&
@@ -208,9 +208,9 @@ bool ControlModel::press(int id) {
     return true;
 }
 
-int ControlModel::reportHeaderText() const {
+Text ControlModel::reportHeaderText() const {
     const int m = s_.record.modelCode;
-    return isPromptModel(m) || isLatestModel(m) ? kTextMsrpReport : kTextCenterReport;
+    return isPromptModel(m) || isLatestModel(m) ? Text::MsrpReport : Text::CenterReport;
 }
 
 void ControlModel::setReportEnabled(bool on) {
@@ -244,7 +244,7 @@ bool ControlModel::applyReport() {
         else
             refused = true;
     }
-    if (refused) s_.frontend().showError(msg::kNotSupported, msg::kError);
+    if (refused) s_.frontend().showError(Text::NotSupported, Text::ErrorCaption);
     if (!toWrite) return refused;
 
     if (isPromptModel(model)) {
@@ -338,7 +338,8 @@ void ControlModel::poll() {
 
 bool ControlModel::mayCancel(bool applyEnabled) {
     if (!applyEnabled || !s_.settings().confirmCancelAccept) return true;
-    return s_.frontend().askYesNo(kTextQuitWithoutAccept, kCaptionQuit, Icon::Question);
+    return s_.frontend().askYesNo(Text::QuitWithoutAcceptQuestion, Text::QuitCaption,
+                                  Icon::Question);
 }
 
 }  // namespace zelo

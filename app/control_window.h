@@ -28,9 +28,14 @@ inline constexpr int kFirstOutletButton = 3002;  // outlet n: 3002 + 3(n-1) ON, 
 inline constexpr int kAllOutletsButton = 3026;   // ON; OFF 3027, RESET 3028
 inline constexpr int kLastPowerButton = 3028;
 
+// What a power button switches: the master power, every outlet at once
+// (the device's outlet 0), or the one outlet `PowerButton::outlet` names.
+enum class OutletTarget { Master, All, One };
+
 struct PowerButton {
     int id = 0;
-    int outlet = 0;  // 1..8; 0 every outlet; -1 the master power
+    OutletTarget target = OutletTarget::All;
+    int outlet = 0;  // 1..8 when the target is One
     PowerAction action = PowerAction::On;
     std::string_view command;  // "MPON", "PON3", "POR0", ...
 };
@@ -131,7 +136,7 @@ public:
     bool press(int id);
 
     // The report page.
-    int reportHeaderText() const;  // 490 MSRP report, 497 Center report
+    Text reportHeaderText() const;  // MsrpReport or CenterReport
     ReportFields& report() noexcept { return report_; }
     void setReportEnabled(bool on);
     void editReport(ReportField field, std::string_view text);

@@ -8,22 +8,18 @@
 namespace zelo {
 namespace {
 
-constexpr int kFoldText = 144, kExpandText = 145;
-constexpr int kNewGroupText = 162, kNewText = 168;
-constexpr int kItemsSelectedText = 314;
-
 constexpr ListColumn kDeviceColumns[] = {
-    {104, 130, false},  // name
-    {105, 90, false},   // address
-    {106, 80, false},   // power
-    {108, 105, false},  // update
-    {109, 100, false},  // ID: MAC address or terminal number
-    {111, 80, false},   // ping
-    {112, 80, false},   // reboot
-    {113, 80, true},    // temperature
-    {114, 80, true},    // temperature state
+    {Text::ColumnName, 130, false},            // name
+    {Text::ColumnAddress, 90, false},          // address
+    {Text::ColumnPower, 80, false},            // power
+    {Text::ColumnUpdate, 105, false},          // update
+    {Text::ColumnId, 100, false},              // ID: MAC address or terminal number
+    {Text::ColumnPing, 80, false},             // ping
+    {Text::ColumnReboot, 80, false},           // reboot
+    {Text::ColumnTemperature, 80, true},       // temperature
+    {Text::ColumnTemperatureState, 80, true},  // temperature state
 };
-constexpr ListColumn kPlaceColumn = {110, 200, false};
+constexpr ListColumn kPlaceColumn = {Text::ColumnPlace, 200, false};
 
 constexpr struct {
     int command;
@@ -102,7 +98,7 @@ int groupComboPosition(const GroupOutline& outline, std::uint32_t groupId) {
 }
 
 TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded) {
-    return {expanded ? kFoldText : kExpandText, hasChildren, !isRoot};
+    return {expanded ? Text::Fold : Text::Expand, hasChildren, !isRoot};
 }
 
 int treeMenuPopup(int language) { return menuLanguage(language); }
@@ -113,7 +109,7 @@ int listMenuPopup(int language, ListMenu menu) {
 
 std::string selectionCountText(int selected, const LangStrings& strings) {
     if (selected < 2) return {};
-    return std::to_string(selected) + " " + strings.text(kItemsSelectedText);
+    return std::to_string(selected) + " " + strings.text(Text::ItemsSelected);
 }
 
 int newDeviceModel(int command) {
@@ -123,9 +119,11 @@ int newDeviceModel(int command) {
 }
 
 std::string newDeviceName(int modelCode, const LangStrings& strings) {
-    return strings.text(kNewText) + std::string(modelInfo(modelCode).displayText);
+    return strings.text(Text::NewDevice) + std::string(modelInfo(modelCode).displayText);
 }
 
-std::string newGroupName(const LangStrings& strings) { return strings.text(kNewGroupText); }
+std::string newGroupName(const LangStrings& strings) {
+    return strings.text(Text::NewGroup);
+}
 
 }  // namespace zelo

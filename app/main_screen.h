@@ -32,7 +32,7 @@ std::vector<ListRow> groupListRows(const DeviceDirectory& directory, std::uint32
 // The device list's columns for a group: the nine device columns, or the
 // single "Place" column at the root.
 struct ListColumn {
-    int titleId;  // string-table id
+    Text titleId;
     int width;    // pixels, before the saved layout applies
     bool centred;
 };
@@ -66,7 +66,7 @@ int groupComboPosition(const GroupOutline& outline, std::uint32_t groupId);
 
 // The group tree's context menu for an item.
 struct TreeMenuState {
-    int expandTextId;     // 144 "Fold" when expanded, 145 "Expand" when not
+    Text expandTextId;    // Fold when expanded, Expand when not
     bool expandEnabled;   // only with children
     bool deleteEnabled;   // never for the root
 };

@@ -11,7 +11,6 @@ namespace {
 
 constexpr std::size_t kNameKept = 62, kNameRead = 63, kAddressKept = 63, kLoginKept = 16,
                       kUnitDigits = 5;
-constexpr int kTextTerminalId = 152;
 constexpr std::uint32_t kPortMax = 65535;
 
 // The decimal number at the start of a text (at most `digits` digits read,
@@ -42,7 +41,7 @@ PropertyLayout propertyLayoutOf(int code) {
         l.showPrompt = l.showSelect = false;
         l.loginEnabled = false;
         l.showUser = l.showSystemName = true;
-        l.macLabel = isUnitIdModel(code) ? kTextTerminalId : 139;
+        l.macLabel = isUnitIdModel(code) ? Text::LabelTerminalId : Text::LabelMacAddress;
         l.macLimit = isUnitIdModel(code) ? 5 : 20;
     } else {
         l.promptEnabled = l.selectEnabled = false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "directory/device_record.h"
+#include "zelo_text.h"
 
 namespace zelo {
 
@@ -18,7 +19,7 @@ struct PropertyLayout {
     bool loginEnabled = true;   // the Login check box
     bool showUser = false;      // user name row; the password row moves down one
     bool showSystemName = false;
-    int macLabel = 139;         // string id: MAC Address, or 152 Terminal ID
+    Text macLabel = Text::LabelMacAddress;  // or LabelTerminalId
     int macLimit = 2;           // typing limit of the MAC field
 };
 PropertyLayout propertyLayoutOf(int modelCode);

@@ -22,11 +22,11 @@ Session::Session(std::ostream& o, std::ostream& e, std::string dir, bool j)
       strings(workspace.strings()),
       directory(workspace.directory()) {}
 
-void CliFrontend::showError(int textId, int captionId) {
+void CliFrontend::showError(Text textId, Text captionId) {
     showErrorDetail(textId, captionId, "");
 }
 
-void CliFrontend::showErrorDetail(int textId, int, const std::string& detail) {
+void CliFrontend::showErrorDetail(Text textId, Text, const std::string& detail) {
     const std::string line = "zeloctl: " + cp932ToUtf8(s_.strings.text(textId)) +
                              (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")") + "\n";
     if (!hold) {
@@ -59,8 +59,8 @@ void CliView::itemFileWritten(const std::string& path) {
     s_.err << "zeloctl: the item file is written again: " << path << std::endl;
 }
 
-bool CliFrontend::askYesNo(int textId, int, Icon) {
-    return textId == kRestartQuestion ? restart : true;
+bool CliFrontend::askYesNo(Text textId, Text, Icon) {
+    return textId == Text::RestartQuestion ? restart : true;
 }
 
 bool directoryFileExists(const Session& s) {
@@ -80,7 +80,7 @@ int Session::usage(const std::string& message) const {
     return kExitUsage;
 }
 
-int Session::fail(int textId, int code) const {
+int Session::fail(Text textId, int code) const {
     err << "zeloctl: " << cp932ToUtf8(strings.text(textId)) << "\n";
     return code;
 }

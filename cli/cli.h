@@ -26,15 +26,15 @@ struct Session;
 class CliFrontend final : public Frontend {
 public:
     explicit CliFrontend(Session& s) : s_(s) {}
-    void showError(int textId, int captionId) override;
-    void showErrorDetail(int textId, int captionId, const std::string& detail) override;
-    bool askYesNo(int textId, int captionId, Icon icon) override;
+    void showError(Text textId, Text captionId) override;
+    void showErrorDetail(Text textId, Text captionId, const std::string& detail) override;
+    bool askYesNo(Text textId, Text captionId, Icon icon) override;
     bool restart = false;
     // While set, messages wait in `held` (their text ids in `heldIds`) until
     // release() prints them: a first attempt may be followed by a second.
     bool hold = false;
     std::vector<std::string> held;
-    std::vector<int> heldIds;
+    std::vector<Text> heldIds;
     void release();
 
 private:
@@ -88,7 +88,7 @@ struct Session {
     }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.
-    int fail(int textId, int code = kExitFailed) const;
+    int fail(Text textId, int code = kExitFailed) const;
 };
 
 // Whether the data directory holds its directory file yet.

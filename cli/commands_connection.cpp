@@ -77,7 +77,7 @@ private:
         s_.frontend.hold = true;
         OpenResult r = attempt();
         if (r == OpenResult::Failed &&
-            s_.frontend.heldIds == std::vector<int>{msg::kCannotConnect}) {
+            s_.frontend.heldIds == std::vector<Text>{Text::CannotConnect}) {
             const std::uint16_t stored = session.record.port;
             session.record.port = static_cast<std::uint16_t>(pending);
             std::vector<std::string> first;
@@ -111,7 +111,7 @@ private:
             case OpenResult::NeedsProperties:
                 return s_.usage(s_.say("the device has no address or port (see 'zeloctl set')",
                                        "デバイスにアドレスまたはポートがありません ('zeloctl set' を参照)"));
-            case OpenResult::NotSupported:  // message 193 is shown
+            case OpenResult::NotSupported:  // NotSupported is shown
             case OpenResult::Failed:
                 return kExitFailed;
         }

@@ -21,12 +21,14 @@ using Args = std::vector<std::string>;
 class CollectingFrontend final : public SilentFrontend {
 public:
     explicit CollectingFrontend(const LangStrings& strings) : SilentFrontend(true), strings_(strings) {}
-    void showError(int textId, int) override { messages.push_back(cp932ToUtf8(strings_.text(textId))); }
-    void showErrorDetail(int textId, int, const std::string& detail) override {
+    void showError(Text textId, Text) override {
+        messages.push_back(cp932ToUtf8(strings_.text(textId)));
+    }
+    void showErrorDetail(Text textId, Text, const std::string& detail) override {
         messages.push_back(cp932ToUtf8(strings_.text(textId)) +
                            (detail.empty() ? "" : " (" + cp932ToUtf8(detail) + ")"));
     }
-    void showNumberedError(int textId, int, int number) override {
+    void showNumberedError(Text textId, Text, int number) override {
         char text[512];
         std::snprintf(text, sizeof text, strings_.text(textId).c_str(), number);
         messages.push_back(cp932ToUtf8(text));

@@ -2,10 +2,12 @@
 // How the core asks the user. The core never shows anything itself: where
 // an error box, a question or the progress of a batch is due it calls this
 // interface, which ZELO.exe, zeloctl and the tests each implement. Texts
-// are string-table ids.
+// are named string-table ids.
 
 #include <cstddef>
 #include <string>
+
+#include "zelo_text.h"
 
 namespace zelo {
 
@@ -15,26 +17,26 @@ class Frontend {
 public:
     virtual ~Frontend() = default;
 
-    // An error box: text and caption are string-table ids (caption 185
-    // "Error" for the usual errors).
-    virtual void showError(int textId, int captionId) = 0;
+    // An error box: text and caption are string-table ids (caption
+    // Text::ErrorCaption for the usual errors).
+    virtual void showError(Text textId, Text captionId) = 0;
     // An error box whose text holds one number (a "%03d" in the string).
-    virtual void showNumberedError(int textId, int captionId, int number) {
+    virtual void showNumberedError(Text textId, Text captionId, int number) {
         (void)number;
         showError(textId, captionId);
     }
     // An error box about a connection, with what failed and why in the
     // system's words ("127.0.0.1:2301: connection refused"); front ends
     // that show only the text ignore the detail.
-    virtual void showErrorDetail(int textId, int captionId, const std::string& detail) {
+    virtual void showErrorDetail(Text textId, Text captionId, const std::string& detail) {
         (void)detail;
         showError(textId, captionId);
     }
     // A notice with the information icon (a lost connection); an error box
     // where the front end has nothing else.
-    virtual void showNotice(int textId, int captionId) { showError(textId, captionId); }
+    virtual void showNotice(Text textId, Text captionId) { showError(textId, captionId); }
     // A Yes/No question; true for Yes.
-    virtual bool askYesNo(int textId, int captionId, Icon icon) = 0;
+    virtual bool askYesNo(Text textId, Text captionId, Icon icon) = 0;
     // A batch walk reached item `done` of `total`; `name` is the device in
     // hand (empty once the walk has ended).
     virtual void batchProgress(std::size_t done, std::size_t total, const std::string& name) {
@@ -46,8 +48,8 @@ public:
 class SilentFrontend : public Frontend {
 public:
     explicit SilentFrontend(bool answer = true) : answer_(answer) {}
-    void showError(int, int) override {}
-    bool askYesNo(int, int, Icon) override { return answer_; }
+    void showError(Text, Text) override {}
+    bool askYesNo(Text, Text, Icon) override { return answer_; }
 
 private:
     bool answer_;

@@ -27,10 +27,10 @@ DeviceSession::DeviceSession(Network& network, const Clock& clock, Frontend& fro
       settings_(settings),
       directory_(directory) {}
 
-void DeviceSession::showErrorAndClose(int textId) {
+void DeviceSession::showErrorAndClose(Text textId) {
     if (!reconnectFailed_) {
         if (failureDetail_.empty()) noteFailure("");
-        frontend_.showErrorDetail(textId, msg::kError, failureDetail_);
+        frontend_.showErrorDetail(textId, Text::ErrorCaption, failureDetail_);
     }
     connection.closeConnection();
 }
@@ -186,7 +186,7 @@ bool DeviceSession::reconnectIfNeeded() {
     reconnectFailed_ = false;
     if (connection.connected) return false;
     if (settings_.confirmReconnect && state_.openDialog == OpenDialog::Control &&
-        !frontend_.askYesNo(msg::kReconnectQuestion, msg::kConfirm, Icon::Question))
+        !frontend_.askYesNo(Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question))
         return false;
     const bool failed = dialectOf(record.modelCode) == Dialect::Framed ? loginFramed(false)
                                                                        : loginPlain(false);

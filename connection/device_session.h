@@ -25,19 +25,6 @@ namespace zelo {
 struct AppSettings;
 class DeviceDirectory;
 
-// Message ids of the dialogue.
-namespace msg {
-inline constexpr int kError = 185;
-inline constexpr int kConfirm = 184;
-inline constexpr int kTooManyUsers = 189;
-inline constexpr int kCannotConnect = 190;
-inline constexpr int kDisconnected = 191;
-inline constexpr int kNotSupported = 193;
-inline constexpr int kBadCommunication = 194;
-inline constexpr int kBadPassword = 195;
-inline constexpr int kReconnectQuestion = 199;
-}  // namespace msg
-
 inline constexpr std::size_t kLineLength = 120;
 inline constexpr std::size_t kPlainLineLength = 511;
 inline constexpr std::int64_t kPlainPromptSeconds = 5;
@@ -61,13 +48,13 @@ public:
     // Shows the message and closes the connection. After a command whose
     // reconnect failed nothing more is shown: the login has shown the
     // message of the step that failed.
-    void showErrorAndClose(int textId);
+    void showErrorAndClose(Text textId);
     // What the last failed step met, "ADDRESS:PORT: reason"; empty when it
     // is not known.
     const std::string& failureDetail() const noexcept { return failureDetail_; }
-    // The plain dialect's start-up queries: 0 on success, else the message
-    // id that the open sequence shows.
-    int startPlainQueries();
+    // The plain dialect's start-up queries: nothing on success, else the
+    // message that the open sequence shows.
+    std::optional<Text> startPlainQueries();
 
     // --- commands and replies
     bool sendPlainCommand(std::string_view command);

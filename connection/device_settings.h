@@ -15,7 +15,6 @@
 
 namespace zelo {
 
-inline constexpr int kRestartQuestion = 342;
 inline constexpr std::uint16_t kCenterRegisterFirst = 0x230;
 inline constexpr std::uint16_t kCenterRegisterLast = 0x235;
 

@@ -29,7 +29,7 @@ bool DeviceSession::loginFramed(bool reset) {
     status.fullReload = true;
 
     if (connectRecord()) {
-        frontend_.showErrorDetail(msg::kCannotConnect, msg::kError, failureDetail_);
+        frontend_.showErrorDetail(Text::CannotConnect, Text::ErrorCaption, failureDetail_);
         connection.closeConnection();
         return true;
     }
@@ -41,11 +41,11 @@ bool DeviceSession::loginFramed(bool reset) {
     while (!atPrompt && loginMode == 0) {
         const bool ready = waitForLine(line, prompt, "login:", deadline, kLineLength);
         if (!ready) {
-            showErrorAndClose(msg::kDisconnected);
+            showErrorAndClose(Text::NetworkDisconnected);
             return true;
         }
         if (startsWith(line, "503 Too ")) {
-            showErrorAndClose(msg::kTooManyUsers);
+            showErrorAndClose(Text::TooManyUsers);
             return true;
         }
         if (startsWith(line, "login:")) loginMode = 1;
@@ -76,14 +76,14 @@ bool DeviceSession::loginFramed(bool reset) {
             }
         }
         if (refused) {
-            showErrorAndClose(msg::kBadPassword);
+            showErrorAndClose(Text::BadPassword);
             return true;
         }
     }
 
     if (connection.sendAndWait(loginMode == 1 ? "ver\r\n" : "*\r\n")) {
         noteFailure(connection.isOpen() ? "no answer in time" : "the device closed the connection");
-        showErrorAndClose(msg::kBadCommunication);
+        showErrorAndClose(Text::BadCommunication);
         return true;
     }
     deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
@@ -96,7 +96,7 @@ bool DeviceSession::loginFramed(bool reset) {
         if (contains(line, prompt)) break;
     }
     if (!identified) {
-        showErrorAndClose(msg::kBadCommunication);
+        showErrorAndClose(Text::BadCommunication);
         return true;
     }
     return false;

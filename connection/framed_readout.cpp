@@ -32,7 +32,7 @@ const std::array<const char*, 8> kScheduleRanges = {
 
 bool readOutletStates(DeviceSession& session) {
     if (session.sendFramedCommand("MPOS", true) || session.awaitFramedReply("MPOS")) {
-        session.showErrorAndClose(msg::kBadPassword);
+        session.showErrorAndClose(Text::BadPassword);
         return true;
     }
     if (session.status.firmwareVersion < firmware::kScheduleFlags) {
@@ -42,7 +42,7 @@ bool readOutletStates(DeviceSession& session) {
         return false;
     }
     if (session.sendFramedCommand("SCS", true) || session.awaitFramedReply("SCS")) {
-        session.showErrorAndClose(msg::kBadCommunication);
+        session.showErrorAndClose(Text::BadCommunication);
         return true;
     }
     return false;
@@ -55,7 +55,7 @@ bool readFramedStatus(DeviceSession& session) {
         return session.sendFramedCommand(command, true) || session.awaitFramedReply(command);
     };
     auto fail = [&session]() {
-        session.showErrorAndClose(msg::kBadCommunication);
+        session.showErrorAndClose(Text::BadCommunication);
         return true;
     };
 

@@ -8,7 +8,7 @@ OpenResult loginDevice(DeviceSession& session) {
     const DeviceRecord& r = session.record;
     const Dialect dialect = dialectOf(r.modelCode);
     if (dialect == Dialect::None) {
-        session.frontend().showError(msg::kNotSupported, msg::kError);
+        session.frontend().showError(Text::NotSupported, Text::ErrorCaption);
         return OpenResult::NotSupported;
     }
     if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
@@ -22,7 +22,7 @@ OpenResult openDevice(DeviceSession& session) {
     if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
     const Dialect dialect = dialectOf(r.modelCode);
     if (dialect == Dialect::None) {
-        session.frontend().showError(msg::kNotSupported, msg::kError);
+        session.frontend().showError(Text::NotSupported, Text::ErrorCaption);
         return OpenResult::NotSupported;
     }
     auto closeConnecting = [&session]() { session.view().connectingHidden(); };
@@ -42,10 +42,10 @@ OpenResult openDevice(DeviceSession& session) {
         closeConnecting();
         return OpenResult::Failed;
     }
-    const int message = session.startPlainQueries();
+    const std::optional<Text> message = session.startPlainQueries();
     closeConnecting();
-    if (message != 0) {
-        session.showErrorAndClose(message);
+    if (message) {
+        session.showErrorAndClose(*message);
         return OpenResult::Failed;
     }
     return OpenResult::Opened;

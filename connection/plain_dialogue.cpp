@@ -25,7 +25,7 @@ bool DeviceSession::loginPlain(bool reset) {
     workingPromptName = record.systemName;
 
     if (connectRecord()) {
-        frontend_.showErrorDetail(msg::kCannotConnect, msg::kError, failureDetail_);
+        frontend_.showErrorDetail(Text::CannotConnect, Text::ErrorCaption, failureDetail_);
         connection.closeConnection();
         return true;
     }
@@ -34,11 +34,11 @@ bool DeviceSession::loginPlain(bool reset) {
     std::string line;
     std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
     if (!waitForLine(line, "", "", deadline, kLineLength)) {
-        showErrorAndClose(msg::kDisconnected);
+        showErrorAndClose(Text::NetworkDisconnected);
         return true;
     }
     if (!startsWith(line, " 220 ")) {
-        showErrorAndClose(msg::kBadCommunication);
+        showErrorAndClose(Text::BadCommunication);
         return true;
     }
     const std::size_t open = line.find(" (");
@@ -54,7 +54,7 @@ bool DeviceSession::loginPlain(bool reset) {
     const std::string prompt = plainPrompt();
     deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
     if (!waitForLine(line, "Password:", "", deadline, kLineLength) || line != "Password:") {
-        showErrorAndClose(msg::kBadCommunication);
+        showErrorAndClose(Text::BadCommunication);
         return true;
     }
 
@@ -64,15 +64,15 @@ bool DeviceSession::loginPlain(bool reset) {
     while (waitForLine(line, prompt, "", deadline, kLineLength)) {
         if (line == prompt) return false;
         if (startsWith(line, "Incorrect password")) {
-            showErrorAndClose(msg::kBadPassword);
+            showErrorAndClose(Text::BadPassword);
             return true;
         }
     }
-    showErrorAndClose(msg::kBadCommunication);
+    showErrorAndClose(Text::BadCommunication);
     return true;
 }
 
-int DeviceSession::startPlainQueries() {
+std::optional<Text> DeviceSession::startPlainQueries() {
     status.outletCount = 4;
     status.masterState = -1;
     status.smtpPort = 25;
@@ -88,14 +88,15 @@ int DeviceSession::startPlainQueries() {
         if (failureDetail_.empty())
             noteFailure("the device is not a " +
                         std::string(modelInfo(record.modelCode).displayText));
-        return msg::kBadCommunication;
+        return Text::BadCommunication;
     }
-    if (query("XPOS") || query("DATE") || query("TIME")) return msg::kError;
+    if (query("XPOS") || query("DATE") || query("TIME")) return Text::ErrorCaption;
     listMode = 1;
     listStarted = listEnded = false;
     const bool failed = sendPlainCommand("LIST") || awaitPlainPrompt() || awaitPlainPrompt();
     listMode = 0;
-    return failed ? msg::kError : 0;
+    if (failed) return Text::ErrorCaption;
+    return std::nullopt;
 }
 
 bool DeviceSession::sendPlainCommand(std::string_view command) {

@@ -23,7 +23,7 @@ bool isPowerButtonText(std::string_view command) {
 
 bool confirmPowerControl(DeviceSession& session) {
     if (!session.settings().confirmPower) return true;
-    return session.frontend().askYesNo(kPowerQuestion, msg::kConfirm, Icon::Question);
+    return session.frontend().askYesNo(Text::PowerQuestion, Text::ConfirmCaption, Icon::Question);
 }
 
 bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect) {
@@ -65,7 +65,7 @@ PowerRunResult runPowerCommands(DeviceSession& d, const std::vector<std::string>
     if (framed) {
         if (readOutletStates(d)) return PowerRunResult::ReadBackFailed;
     } else if (d.sendPlainCommand("XPOS") || d.awaitPlainPrompt()) {
-        d.showErrorAndClose(msg::kError);
+        d.showErrorAndClose(Text::ErrorCaption);
         return PowerRunResult::ReadBackFailed;
     }
     return result;

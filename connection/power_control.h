@@ -13,8 +13,6 @@
 
 namespace zelo {
 
-inline constexpr int kPowerQuestion = 200;
-
 // The 29 button texts: "MPON", "MPOF", then PON, POF, POR for outlets 1 to 8,
 // then "PON0", "POF0", "POR0".
 extern const std::array<std::string_view, 29> kPowerButtonTexts;

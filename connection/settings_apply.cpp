@@ -104,8 +104,8 @@ public:
         // The device keeps its console on the old port until it restarts:
         // the record follows it only when the restart is sent, so that the
         // next connection still finds the device.
-        if (s_.restartNeeded &&
-            session_.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning)) {
+        if (s_.restartNeeded && session_.frontend().askYesNo(Text::RestartQuestion,
+                                                             Text::ConfirmCaption, Icon::Warning)) {
             if (telnetPortWritten) {
                 session_.record.port = static_cast<std::uint16_t>(s_.telnetPort);
                 session_.saveRecord();
@@ -157,7 +157,7 @@ bool applyFramedSettings(DeviceSession& session) {
         s.restartNeeded = true;
     }
     if (s.restartNeeded &&
-        session.frontend().askYesNo(kRestartQuestion, msg::kConfirm, Icon::Warning))
+        session.frontend().askYesNo(Text::RestartQuestion, Text::ConfirmCaption, Icon::Warning))
         restartDevice(session);
     return false;
 }

@@ -10,9 +10,6 @@
 #include "directory/model_table.h"
 
 namespace zelo {
-namespace {
-constexpr int kRootNameText = 169;
-}
 
 std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& used,
                          std::uint32_t highest) {
@@ -55,7 +52,7 @@ std::uint32_t DeviceDirectory::newId(bool group) {
 }
 
 bool DeviceDirectory::reloadOutline(bool createMissing) {
-    return loadDirectoryTree(dataDir_, strings_.text(kRootNameText), outline_, createMissing);
+    return loadDirectoryTree(dataDir_, strings_.text(Text::RootGroup), outline_, createMissing);
 }
 
 bool DeviceDirectory::load(bool createMissing) {

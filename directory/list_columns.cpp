@@ -25,8 +25,8 @@ std::array<std::string, kDeviceColumns> deviceColumnTexts(const DeviceRecord& r,
     c[6] = r.rebootText;
     if (r.temperatureState >= 0) {
         c[7] = std::to_string(r.temperature / 100);
-        c[8] = r.temperatureState <= 4 ? strings.text(kTemperatureStateText + r.temperatureState)
-                                       : c[7];
+        c[8] =
+            r.temperatureState <= 4 ? strings.text(temperatureStateText(r.temperatureState)) : c[7];
     }
     for (std::string& text : c) text = cutText(text, 255);
     return c;

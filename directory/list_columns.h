@@ -6,6 +6,7 @@
 #include <string>
 
 #include "directory/device_record.h"
+#include "zelo_text.h"
 
 namespace zelo {
 
@@ -13,8 +14,11 @@ struct AppSettings;
 class LangStrings;
 
 inline constexpr int kDeviceColumns = 9;
-// The temperature state's texts: ids 526..530 for the states 0..4.
-inline constexpr int kTemperatureStateText = 526;
+// The temperature state's text for the states 0..4 (TemperatureNormal to
+// TemperatureLowerAlarm, in that order in the table).
+inline Text temperatureStateText(int state) {
+    return static_cast<Text>(static_cast<int>(Text::TemperatureNormal) + state);
+}
 
 // Columns 0..8: name, address, power, update, ID, ping, reboot, temperature,
 // temperature state. The temperature columns are empty when the state is

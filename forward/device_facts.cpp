@@ -187,7 +187,7 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
         f.temperatureState =
             r.temperatureState <= 4
                 ? cp932ToUtf8(LangStrings::selectColumn(
-                      LangStrings::entry(kTemperatureStateText + r.temperatureState), kEnglish))
+                      LangStrings::entry(temperatureStateText(r.temperatureState)), kEnglish))
                 : std::to_string(r.temperature / 100);
     }
     f.updated = r.updateTime;

@@ -10,7 +10,7 @@
 namespace zelo::forward {
 namespace {
 
-std::string englishText(int id) {
+std::string englishText(Text id) {
     return cp932ToUtf8(LangStrings::selectColumn(LangStrings::entry(id), 1));
 }
 
@@ -93,7 +93,7 @@ PowerDone PowerWorkers::run(PowerJob& job) {
     d.deviceId = job.deviceId;
     DeviceSession& s = *job.session;
     auto reason = [&job](const char* fallback) {
-        return job.frontend->firstError ? englishText(job.frontend->firstError)
+        return job.frontend->firstError ? englishText(*job.frontend->firstError)
                                         : std::string(fallback);
     };
     switch (loginDevice(s)) {

@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -24,11 +25,11 @@ namespace zelo::forward {
 // the questions as zeloctl does: reconnect yes, power confirmation yes.
 class ReasonFrontend final : public Frontend {
 public:
-    void showError(int textId, int) override {
+    void showError(Text textId, Text) override {
         if (!firstError) firstError = textId;
     }
-    bool askYesNo(int, int, Icon) override { return true; }
-    int firstError = 0;
+    bool askYesNo(Text, Text, Icon) override { return true; }
+    std::optional<Text> firstError;
 };
 
 struct PowerJob {

@@ -30,7 +30,7 @@ bool uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend
         if (session.sendFramedCommand("PSET" + formatScheduleLine(e), true)) return true;
         if (session.awaitFramedReply(std::nullopt)) {
             refusedPosition = i;
-            frontend.showNumberedError(kTextScheduleRefused, msg::kConfirm, i);
+            frontend.showNumberedError(Text::ScheduleRefused, Text::ConfirmCaption, i);
             return true;
         }
     }

@@ -25,8 +25,6 @@ class DeviceDirectory;
 class DeviceSession;
 class LangStrings;
 
-inline constexpr int kTextScheduleRefused = 203;
-
 // Devices that take a schedule: the framed models with an address and a port.
 bool isDeliverable(const DeviceRecord& record);
 

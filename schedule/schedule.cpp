@@ -106,8 +106,8 @@ ScheduleFault checkScheduleText(std::string_view data) {
             if (stoppedAt == 0) stoppedAt = number;
             continue;
         }
-        if (stoppedAt) return {stoppedAt, kTextScheduleEntriesAfterEmptyLine};
-        if (++entries > kScheduleEntries) return {number, kTextScheduleTooLong};
+        if (stoppedAt) return {stoppedAt, Text::ScheduleEntriesAfterEmptyLine};
+        if (++entries > kScheduleEntries) return {number, Text::ScheduleTooLong};
         // The fields as written: up to the fourth comma, what follows ignored.
         std::string_view f[4];
         std::size_t start = 0;
@@ -116,10 +116,10 @@ ScheduleFault checkScheduleText(std::string_view data) {
             f[i] = line.substr(start, comma == std::string_view::npos ? comma : comma - start);
             start = comma == std::string_view::npos ? comma : comma + 1;
         }
-        if (!goodTime(f[0])) return {number, kTextScheduleBadTime};
-        if (!goodDate(f[1])) return {number, kTextScheduleBadDate};
-        if (!goodWeekday(f[2])) return {number, kTextScheduleBadWeekday};
-        if (!goodAction(f[3])) return {number, kTextScheduleBadAction};
+        if (!goodTime(f[0])) return {number, Text::ScheduleBadTime};
+        if (!goodDate(f[1])) return {number, Text::ScheduleBadDate};
+        if (!goodWeekday(f[2])) return {number, Text::ScheduleBadWeekday};
+        if (!goodAction(f[3])) return {number, Text::ScheduleBadAction};
     }
     // The device refuses an entry it holds already; the lines are the
     // entries, from line 1 on.
@@ -128,7 +128,7 @@ ScheduleFault checkScheduleText(std::string_view data) {
     for (int i = 1; i < table->count; ++i)
         for (int j = 0; j < i; ++j)
             if (table->entries[std::size_t(i)] == table->entries[std::size_t(j)])
-                return {i + 1, kTextScheduleRepeated};
+                return {i + 1, Text::ScheduleRepeated};
     return {};
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "zelo_text.h"
+
 namespace zelo {
 
 inline constexpr int kScheduleEntries = 200;
@@ -66,16 +68,9 @@ void parseScheduleText(std::string_view data, ScheduleTable& table);
 // "%d" for the line.
 struct ScheduleFault {
     int line = 0;
-    int textId = 0;
+    Text textId{};  // none (0) while the file is sound
     explicit operator bool() const noexcept { return line != 0; }
 };
-inline constexpr int kTextScheduleBadTime = 555;
-inline constexpr int kTextScheduleBadDate = 556;
-inline constexpr int kTextScheduleBadWeekday = 557;
-inline constexpr int kTextScheduleBadAction = 558;
-inline constexpr int kTextScheduleRepeated = 559;
-inline constexpr int kTextScheduleEntriesAfterEmptyLine = 560;
-inline constexpr int kTextScheduleTooLong = 561;
 ScheduleFault checkScheduleText(std::string_view data);
 
 // Reads the file at `path` and checks every line before the table is

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """Turns resources/strings.txt (UTF-8, readable) into the C++ string table
 of the core, with every entry as the bytes of the ANSI code page: the
-Japanese column as CP932, the other columns as ASCII.
+Japanese column as CP932, the other columns as ASCII, and into the header
+that names every id (`enum class Text`).
 
-Line format: decimal id, TAB, the entry as stored (columns separated by
-TAB). Escapes inside the entry: \\n, \\r, \\\\. Lines starting with '#' and
+Line format: decimal id, TAB, the name, TAB, the entry as stored (columns
+separated by TAB). Escapes inside the entry: \\n, \\r, \\\\. Lines starting with '#' and
 blank lines are skipped."""
+import re
 import sys
 
 
@@ -44,10 +46,11 @@ def c_literal(data):
 
 
 def main():
-    if len(sys.argv) != 3:
-        sys.exit("usage: gen_strings.py strings.txt string_table.cpp")
-    src, dst = sys.argv[1], sys.argv[2]
+    if len(sys.argv) != 4:
+        sys.exit("usage: gen_strings.py strings.txt string_table.cpp zelo_text.h")
+    src, dst, header = sys.argv[1], sys.argv[2], sys.argv[3]
     entries = {}
+    names = {}
     with open(src, encoding='utf-8', newline='') as f:
         for no, line in enumerate(f, 1):
             line = line.rstrip('\n')
@@ -56,12 +59,18 @@ def main():
             if not line or line.startswith('#'):
                 continue
             where = f"{src}:{no}"
-            ident, sep, entry = line.partition('\t')
-            if not sep or not ident.isdigit():
-                sys.exit(f"{where}: expected 'id<TAB>entry'")
+            ident, sep, rest = line.partition('\t')
+            name, sep2, entry = rest.partition('\t')
+            if not sep or not sep2 or not ident.isdigit():
+                sys.exit(f"{where}: expected 'id<TAB>name<TAB>entry'")
+            if not re.fullmatch(r'[A-Z][A-Za-z0-9]*', name):
+                sys.exit(f"{where}: the name {name!r} is not PascalCase")
             ident = int(ident)
             if ident in entries:
                 sys.exit(f"{where}: id {ident} given twice")
+            if name in names.values():
+                sys.exit(f"{where}: the name {name} given twice")
+            names[ident] = name
             try:
                 entries[ident] = unescape(entry, where).encode('cp932')
             except UnicodeEncodeError as e:
@@ -87,6 +96,20 @@ def main():
     ]
     with open(dst, 'w', encoding='ascii', newline='\n') as f:
         f.write('\n'.join(lines))
+    head = [
+        '#pragma once',
+        '// Generated from resources/strings.txt by scripts/gen_strings.py; do not edit.',
+        '// The string table\'s ids by name: LangStrings::text and the Frontend take',
+        '// these, so an id that does not exist does not compile.',
+        '',
+        'namespace zelo {',
+        '',
+        'enum class Text : int {',
+    ]
+    head += [f'    {names[i]} = {i},' for i in sorted(names)]
+    head += ['};', '', '}  // namespace zelo', '']
+    with open(header, 'w', encoding='ascii', newline='\n') as f:
+        f.write('\n'.join(head))
 
 
 if __name__ == '__main__':

@@ -76,7 +76,7 @@ void AppSettings::loadSettings(const LangStrings& strings) {
     fnameDate = readFlag("Log", "FnameDate", "0");
     fnameHour = readFlag("Log", "FnameHour", "0");
 
-    clockFormat = strings.text(312).substr(0, kClockFormatMax);
+    clockFormat = strings.text(Text::ClockFormat).substr(0, kClockFormatMax);
 }
 
 void AppSettings::loadListLayout() {

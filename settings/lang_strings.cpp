@@ -14,7 +14,8 @@ constexpr std::size_t kFetchMax = 254;
 
 }  // namespace
 
-std::string_view LangStrings::entry(int id) noexcept {
+std::string_view LangStrings::entry(Text text) noexcept {
+    const int id = static_cast<int>(text);
     const StringTableEntry* end = kStringTable + kStringTableSize;
     const StringTableEntry* it = std::lower_bound(
         kStringTable, end, id, [](const StringTableEntry& e, int wanted) { return e.id < wanted; });
@@ -39,8 +40,12 @@ std::string LangStrings::selectColumn(std::string_view entry, int language) {
     return std::string(afterTab(afterTab(entry)));
 }
 
-std::string LangStrings::text(int id) const { return selectColumn(entry(id), settings_.language); }
+std::string LangStrings::text(Text id) const {
+    return selectColumn(entry(id), settings_.language);
+}
 
-int LangStrings::number(int id) const { return parseCInt(text(id)); }
+int LangStrings::number(Text id) const {
+    return parseCInt(text(id));
+}
 
 }  // namespace zelo

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "zelo_text.h"
+
 namespace zelo {
 
 struct AppSettings;
@@ -18,14 +20,14 @@ public:
 
     // The entry's column for the active language. Returned by value: a
     // second fetch never changes a text already fetched.
-    std::string text(int id) const;
+    std::string text(Text id) const;
 
     // The decimal value of text(id), C-library rules.
-    int number(int id) const;
+    int number(Text id) const;
 
-    // The whole entry as stored (for the one-column entries 100 and 101);
-    // empty for an id that does not exist.
-    static std::string_view entry(int id) noexcept;
+    // The whole entry as stored (for the one-column entries WindowTitle and
+    // MainWindowClass); empty for an id the table lacks.
+    static std::string_view entry(Text id) noexcept;
 
     // The column rule on its own. Entries are first cut to 254 characters;
     // a column the entry lacks comes back empty.

@@ -14,11 +14,6 @@
 namespace zelo {
 namespace {
 
-constexpr int kTextNormal = 338;
-constexpr int kTextAbnormal = 339;
-constexpr int kTextResult = 340;
-constexpr int kTextSendFileName = 341;
-
 #ifdef _WIN32
 constexpr char kSeparator = '\\';
 #else
@@ -117,11 +112,11 @@ std::string formatDeliveryEntry(const DeviceRecord& r, std::string_view schedule
                                 std::int64_t now) {
     std::string out = "------------------------------\r\n";
     out += r.name + " " + r.addressText + " " + FormatUpdateTime(now, dateStyle) + "\r\n";
-    out += strings.text(kTextSendFileName);
+    out += strings.text(Text::LogSendFileName);
     out += scheduleFileName;
     out += "\r\n";
-    out += strings.text(kTextResult);
-    out += strings.text(success ? kTextNormal : kTextAbnormal);
+    out += strings.text(Text::LogResult);
+    out += strings.text(success ? Text::LogNormal : Text::LogAbnormal);
     out += "\r\n\r\n";
     return out;
 }

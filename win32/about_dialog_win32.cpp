@@ -8,12 +8,6 @@
 #include "win32/lang_fonts_win32.h"
 
 namespace zelo {
-namespace {
-
-constexpr int kFontFace = 133, kFontHeight = 135, kFontCharSet = 136;
-constexpr int kCaption = 137;
-
-}  // namespace
 
 std::string versionValue(const char* name) {
     // Read through the wide calls: the program's folder may be outside the
@@ -69,12 +63,13 @@ INT_PTR AboutDialog::handle(UINT msg, WPARAM wp, LPARAM) {
 }
 
 void AboutDialog::onInit() {
-    const std::string face = strings_.text(kFontFace);
-    const int height = strings_.number(kFontHeight), charSet = strings_.number(kFontCharSet);
+    const std::string face = strings_.text(Text::FontFace);
+    const int height = strings_.number(Text::AboutFontHeight),
+              charSet = strings_.number(Text::FontCharSet);
     font_ = makeFont(face.c_str(), height, 0, charSet);
     for (int id : {IDC_ABOUT_PRODUCT, IDC_ABOUT_COPYRIGHT, IDOK})
         SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SetWindowTextA(dlg_, strings_.text(kCaption).c_str());
+    SetWindowTextA(dlg_, strings_.text(Text::AboutCaption).c_str());
 
     const std::string line =
         versionValue("ProductName") + " Ver " + versionValue("ProductVersion");

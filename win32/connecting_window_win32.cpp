@@ -5,9 +5,6 @@
 #include "win32/lang_fonts_win32.h"
 
 namespace zelo {
-namespace {
-constexpr int kFontFace = 133, kFontHeight = 134, kFontCharSet = 136;
-}  // namespace
 
 INT_PTR CALLBACK ConnectingWindow::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
@@ -31,8 +28,8 @@ void ConnectingWindow::show(HWND owner, HINSTANCE instance, const LangStrings& s
     dlg_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONNECTING), owner, dialogProc,
                               reinterpret_cast<LPARAM>(this));
     if (!dlg_) return;
-    font_ = makeFont(strings.text(kFontFace).c_str(), strings.number(kFontHeight), 0,
-                     strings.number(kFontCharSet));
+    font_ = makeFont(strings.text(Text::FontFace).c_str(), strings.number(Text::FontHeight), 0,
+                     strings.number(Text::FontCharSet));
     SetWindowTextA(dlg_, caption.c_str());
     HWND label = GetDlgItem(dlg_, IDC_CONNECTING_TEXT);
     SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -40,7 +37,7 @@ void ConnectingWindow::show(HWND owner, HINSTANCE instance, const LangStrings& s
     if (cancellable) {
         HWND cancel = GetDlgItem(dlg_, IDCANCEL);
         SendMessageA(cancel, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        SetWindowTextA(cancel, strings.text(140).c_str());
+        SetWindowTextA(cancel, strings.text(Text::Cancel).c_str());
         ShowWindow(cancel, SW_SHOW);
     }
     ShowWindow(dlg_, SW_SHOW);

@@ -12,17 +12,8 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kFontFace = 133, kFontHeight = 134, kFontCharSet = 136;
-constexpr int kFixedFace = 260, kFixedHeight = 261;
-constexpr int kTextCancel = 140, kTextApply = 141;
-constexpr int kTabPower = 116, kTabReport = 126, kTabInfo = 121;
-constexpr int kTextMasterPower = 153, kTextMaster = 154, kTextOutlet = 155, kTextAll = 158;
-constexpr int kTextOn = 159, kTextOff = 160, kTextReset = 161;
-constexpr int kLegendTexts[4] = {163, 164, 514, 165};
-constexpr int kTextReflected = 211;
-constexpr int kTextEnable = 237;
-constexpr int kTextDisconnected = 191, kCaptionNotify = 183;
+constexpr Text kLegendTexts[4] = {Text::LegendPowerOn, Text::LegendPowerOff, Text::LegendOnDelay,
+                                  Text::LegendDelayTime};
 constexpr int kPowerPage = 0, kReportPage = 1, kInfoPage = 2;
 constexpr UINT kTimerMilliseconds = 100;
 
@@ -98,9 +89,10 @@ void ControlWindow::onInit() {
     app_.setMessageOwner(dlg_);
     SetTimer(dlg_, IDT_CONTROL_TIMER, kTimerMilliseconds, nullptr);
 
-    font_ = makeFont(s.text(kFontFace).c_str(), s.number(kFontHeight), 0, s.number(kFontCharSet));
-    fixedFont_ =
-        makeFont(s.text(kFixedFace).c_str(), s.number(kFixedHeight), 0, s.number(kFontCharSet));
+    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
+                     s.number(Text::FontCharSet));
+    fixedFont_ = makeFont(s.text(Text::FixedFontFace).c_str(), s.number(Text::FixedFontHeight), 0,
+                          s.number(Text::FontCharSet));
     icon_ = static_cast<HICON>(
         LoadImageA(app_.instance(), MAKEINTRESOURCEA(IDI_SCHEDULE), IMAGE_ICON, 32, 32, 0));
     smallIcon_ = static_cast<HICON>(
@@ -110,14 +102,14 @@ void ControlWindow::onInit() {
     updateControlTitle();
     for (int id : {IDOK, IDCANCEL, IDC_APPLY})
         SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SetDlgItemTextA(dlg_, IDCANCEL, s.text(kTextCancel).c_str());
-    SetDlgItemTextA(dlg_, IDC_APPLY, s.text(kTextApply).c_str());
+    SetDlgItemTextA(dlg_, IDCANCEL, s.text(Text::Cancel).c_str());
+    SetDlgItemTextA(dlg_, IDC_APPLY, s.text(Text::Apply).c_str());
 
     HWND tab = GetDlgItem(dlg_, IDC_CONTROL_TAB);
     SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SendMessageA(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     int position = 0;
-    for (int text : {kTabPower, kTabReport, kTabInfo}) {
+    for (Text text : {Text::TabPowerControl, Text::TabReport, Text::TabInfo}) {
         std::string label = s.text(text);
         TCITEMA item{};
         item.mask = TCIF_TEXT;
@@ -187,14 +179,14 @@ HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, int legendSta
 void ControlWindow::buildPowerPage() {
     const LangStrings& s = app_.workspace().strings();
     const auto buttons = [this, &s](int y, bool reset) {
-        builder_.pushButton(page_, s.text(kTextOn), 320, y, 82, 21, WS_TABSTOP);
-        builder_.pushButton(page_, s.text(kTextOff), 404, y, 82, 21, WS_TABSTOP);
-        if (reset) builder_.pushButton(page_, s.text(kTextReset), 488, y, 82, 21, WS_TABSTOP);
+        builder_.pushButton(page_, s.text(Text::On), 320, y, 82, 21, WS_TABSTOP);
+        builder_.pushButton(page_, s.text(Text::Off), 404, y, 82, 21, WS_TABSTOP);
+        if (reset) builder_.pushButton(page_, s.text(Text::Reset), 488, y, 82, 21, WS_TABSTOP);
     };
     int y = 9;
     if (model_.masterPresent()) {
-        frame(s.text(kTextMasterPower), 10, 9, 562, 21, Paint::Header);
-        frame(s.text(kTextMaster), 15, 33, 55, 21, Paint::Label);
+        frame(s.text(Text::MasterPower), 10, 9, 562, 21, Paint::Header);
+        frame(s.text(Text::Master), 15, 33, 55, 21, Paint::Label);
         lamps_[0] = lampAt(-1, 72, 33, 25, 21);
         frame(model_.systemName(), 99, 33, 215, 21, Paint::Name);
         buttons(33, false);
@@ -202,7 +194,7 @@ void ControlWindow::buildPowerPage() {
     } else {
         builder_.skipIds(ControlKind::PushButton, 2);
     }
-    frame(s.text(kTextOutlet), 10, y, 562, 21, Paint::Header);
+    frame(s.text(Text::Outlet), 10, y, 562, 21, Paint::Header);
     const int n = model_.outletCount();
     for (int o = 1; o <= n; ++o) {
         const int ry = y + 24 * o;
@@ -215,7 +207,7 @@ void ControlWindow::buildPowerPage() {
     }
     builder_.skipIds(ControlKind::PushButton, 3 * (kMaxOutlets - n));
     const int all = y + 24 * (n + 1) + 4;
-    frame(s.text(kTextAll), 10, all, 304, 21, Paint::Header);
+    frame(s.text(Text::AllOutlets), 10, all, 304, 21, Paint::Header);
     buttons(all, true);
 
     // The legend along the bottom of the page.
@@ -230,7 +222,7 @@ void ControlWindow::buildPowerPage() {
         lampAt(0, x, ly + 4, 10, 10, kLegendStates[static_cast<std::size_t>(i)]);
         builder_.staticText(page_, s.text(kLegendTexts[i]), x + 14, ly, 120, 18);
     }
-    builder_.staticText(page_, s.text(kTextReflected), 15, ly + 22, 550, 18);
+    builder_.staticText(page_, s.text(Text::ControlTakesEffectNow), 15, ly + 22, 550, 18);
 }
 
 void ControlWindow::buildReportPage() {
@@ -240,15 +232,17 @@ void ControlWindow::buildReportPage() {
     builder_.skipIds(ControlKind::CheckBox, kReportCheckBox - kFirstCheckBoxId);
     builder_.skipIds(ControlKind::EditField, kFirstReportEdit - kFirstEditFieldId);
     frame(s.text(model_.reportHeaderText()), 10, 9, 562, 21, Paint::Header);
-    reportCheck_ = builder_.checkBox(page_, s.text(kTextEnable), 20, 40, 300, 20, WS_TABSTOP);
+    reportCheck_ =
+        builder_.checkBox(page_, s.text(Text::EnableReport), 20, 40, 300, 20, WS_TABSTOP);
     struct Row {
-        int label, x, y, labelWidth, editWidth, limit;
+        Text label;
+        int x, y, labelWidth, editWidth, limit;
     };
     const Row rows[kReportFields] = {
-        {491, 15, 70, 150, 160, 15}, {498, 345, 70, 40, 70, 5},
-        {495, 15, 100, 150, 160, 15}, {499, 345, 100, 40, 70, 5},
-        {496, 15, 130, 150, 160, 15}, {554, 345, 130, 40, 70, 5},
-        {494, 15, 160, 150, 70, 5},
+        {Text::ReportAddress1, 15, 70, 150, 160, 15},  {Text::ReportPort1, 345, 70, 40, 70, 5},
+        {Text::ReportAddress2, 15, 100, 150, 160, 15}, {Text::ReportPort2, 345, 100, 40, 70, 5},
+        {Text::ReportAddress3, 15, 130, 150, 160, 15}, {Text::ReportPort3, 345, 130, 40, 70, 5},
+        {Text::ReportInterval, 15, 160, 150, 70, 5},
     };
     for (int i = 0; i < kReportFields; ++i) {
         const Row& r = rows[i];
@@ -262,10 +256,11 @@ void ControlWindow::buildInfoPage() {
     const LangStrings& s = app_.workspace().strings();
     DeviceSession& session = app_.workspace().current().session();
     const InfoPage info = infoPageOf(session.record, session.status);
-    builder_.groupBox(page_, s.text(306), 10, 9, 562, 134);
-    const std::pair<int, std::string> fields[] = {
-        {307, info.productName}, {315, info.macAddress},
-        {310, info.softwareVersion}, {352, info.htmlVersion}};
+    builder_.groupBox(page_, s.text(Text::ProductInformation), 10, 9, 562, 134);
+    const std::pair<Text, std::string> fields[] = {{Text::ProductName, info.productName},
+                                                   {Text::MacAddress, info.macAddress},
+                                                   {Text::SoftwareVersion, info.softwareVersion},
+                                                   {Text::HtmlVersion, info.htmlVersion}};
     int y = 30;
     for (const auto& [label, value] : fields) {
         frame(s.text(label), 20, y, 170, 22, Paint::Label);
@@ -275,10 +270,10 @@ void ControlWindow::buildInfoPage() {
         y += 27;
     }
     // Kept for a later firmware that reports them; hidden on every device now.
-    HWND operation = builder_.groupBox(page_, s.text(350), 10, 9, 562, 40);
-    HWND boot = frame(s.text(351), 20, 30, 170, 22, Paint::Label);
+    HWND operation = builder_.groupBox(page_, s.text(Text::OperationInformation), 10, 9, 562, 40);
+    HWND boot = frame(s.text(Text::BootDate), 20, 30, 170, 22, Paint::Label);
 
-    builder_.groupBox(page_, s.text(311), 10, 150, 562, 240);
+    builder_.groupBox(page_, s.text(Text::MachineInformation), 10, 150, 562, 240);
     const auto icon = [this](int resource, int x, int y) {
         HICON h = resource ? static_cast<HICON>(LoadImageA(app_.instance(), MAKEINTRESOURCEA(resource),
                                                            IMAGE_ICON, 32, 32, 0))
@@ -328,7 +323,7 @@ void ControlWindow::updateControlTitle() {
 void ControlWindow::showDisconnected() {
     updateControlTitle();
     if (app_.settings().confirmDisconnect)
-        app_.frontend().showNotice(kTextDisconnected, kCaptionNotify);
+        app_.frontend().showNotice(Text::NetworkDisconnected, Text::NotifyCaption);
 }
 
 void ControlWindow::redrawOutlet(int outlet) {

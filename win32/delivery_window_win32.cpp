@@ -10,8 +10,6 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kTextFilter = 300, kTextOpenSchedule = 303, kTextDelivering = 337;
 constexpr UINT_PTR kStepTimer = 1;
 constexpr UINT kStepMilliseconds = 100;
 
@@ -21,11 +19,11 @@ bool chooseScheduleFile(MonitorApp& app, HWND owner, std::string& path) {
     // The wide dialog: the chosen path comes back as UTF-8 whatever its
     // characters (the texts shown are the ANSI code page's).
     const LangStrings& s = app.strings();
-    std::wstring filter = ansiToWide(s.text(kTextFilter));
+    std::wstring filter = ansiToWide(s.text(Text::ScheduleFileFilter));
     for (wchar_t& c : filter)
         if (c == L'|') c = L'\0';
     filter.push_back(L'\0');
-    const std::wstring title = ansiToWide(s.text(kTextOpenSchedule));
+    const std::wstring title = ansiToWide(s.text(Text::OpenScheduleCaption));
     wchar_t file[MAX_PATH + 1] = {};
     wchar_t fileTitle[MAX_PATH + 1] = {};
     OPENFILENAMEW ofn{};
@@ -49,7 +47,7 @@ bool chooseScheduleFile(MonitorApp& app, HWND owner, std::string& path) {
 std::vector<DeliveryResult> DeliveryWindow::run(DeliveryWalk& walk) {
     Workspace& ws = app_.workspace();
     const LangStrings& s = ws.strings();
-    const std::string delivering = s.text(kTextDelivering);
+    const std::string delivering = s.text(Text::NowDelivering);
     HWND owner = app_.mainWindow() ? app_.mainWindow()->hwnd() : nullptr;
     ConnectingWindow progress;
     progress.show(owner, app_.instance(), s, delivering, delivering, true);

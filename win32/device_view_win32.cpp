@@ -10,9 +10,6 @@
 
 namespace zelo {
 namespace {
-constexpr int kTextConnecting = 148;
-constexpr int kTextEventLogFailed = 343;
-constexpr int kTextItemFileFailed = 344;
 constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 }  // namespace
 
@@ -35,14 +32,14 @@ void WindowDeviceView::connectionBack() {
 
 void WindowDeviceView::connectingShown(const DeviceRecord& record) {
     const LangStrings& s = app_.strings();
-    const std::string connecting = s.text(kTextConnecting);
+    const std::string connecting = s.text(Text::Connecting);
     HWND owner = app_.mainWindow() ? app_.mainWindow()->hwnd() : nullptr;
     connecting_.show(owner, app_.instance(), s, connecting, record.name + " " + connecting);
 }
 
 void WindowDeviceView::connectingHidden() { connecting_.hide(); }
 
-void WindowDeviceView::showMessage(int textId, const std::string& path,
+void WindowDeviceView::showMessage(std::optional<Text> textId, const std::string& path,
                                    const std::string& reason) {
     // Shown in the status bar: a message box would stop the timer's polling
     // and come back with every report. The path is UTF-8, the message the
@@ -50,22 +47,24 @@ void WindowDeviceView::showMessage(int textId, const std::string& path,
     const MainWindow* main = app_.mainWindow();
     if (!main || !main->statusBar()) return;
     const std::wstring text =
-        textId ? ansiToWide(app_.strings().text(textId)) + utf8ToWide(path) +
+        textId ? ansiToWide(app_.strings().text(*textId)) + utf8ToWide(path) +
                      (reason.empty() ? std::wstring() : L" (" + ansiToWide(reason) + L")")
                : std::wstring();
     SendMessageW(main->statusBar(), SB_SETTEXTW, kMessagePart,
                  reinterpret_cast<LPARAM>(text.c_str()));
-    shownItemFile_ = textId == kTextItemFileFailed ? path : std::string();
+    shownItemFile_ = textId == Text::ItemFileWriteFailed ? path : std::string();
 }
 
 void WindowDeviceView::eventLogFailed(const std::string& path, const std::string& reason) {
-    showMessage(kTextEventLogFailed, path, reason);
+    showMessage(Text::EventLogWriteFailed, path, reason);
 }
 
-void WindowDeviceView::itemFileFailed(const std::string& path) { showMessage(kTextItemFileFailed, path); }
+void WindowDeviceView::itemFileFailed(const std::string& path) {
+    showMessage(Text::ItemFileWriteFailed, path);
+}
 
 void WindowDeviceView::itemFileWritten(const std::string& path) {
-    if (path == shownItemFile_) showMessage(0, {});
+    if (path == shownItemFile_) showMessage(std::nullopt, {});
 }
 
 }  // namespace zelo

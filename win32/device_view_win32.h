@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "directory/device_view.h"
 #include "win32/connecting_window_win32.h"
+#include "zelo_text.h"
 
 namespace zelo {
 
@@ -53,8 +55,9 @@ public:
     HWND connectingWindow() const noexcept { return connecting_.hwnd(); }
 
 private:
-    // Text `textId` and the path in the status bar's right part (0: cleared).
-    void showMessage(int textId, const std::string& path, const std::string& reason = {});
+    // Text `textId` and the path in the status bar's right part (none: cleared).
+    void showMessage(std::optional<Text> textId, const std::string& path,
+                     const std::string& reason = {});
 
     MonitorApp& app_;
     std::string shownItemFile_;  // the item file the status bar tells of

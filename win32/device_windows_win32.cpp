@@ -49,7 +49,7 @@ bool MonitorApp::deliverScheduleFile(const std::string& path) {
     // the progress window starts: no device's schedule is cleared for it.
     ScheduleFault fault;
     if (!loadScheduleFromPath(path, workspace_.schedule(), fault)) {
-        if (fault) frontend_.showNumberedError(fault.textId, 185, fault.line);
+        if (fault) frontend_.showNumberedError(fault.textId, Text::ErrorCaption, fault.line);
         return false;
     }
     PaneLink* panes = view_.panes();

@@ -20,12 +20,12 @@ UINT iconStyle(Icon icon) {
 
 }  // namespace
 
-void GuiFrontend::showError(int textId, int captionId) {
+void GuiFrontend::showError(Text textId, Text captionId) {
     const std::string text = strings_->text(textId), caption = strings_->text(captionId);
     MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONHAND);
 }
 
-void GuiFrontend::showNumberedError(int textId, int captionId, int number) {
+void GuiFrontend::showNumberedError(Text textId, Text captionId, int number) {
     // The text is our own string table's, with one "%03d" in it.
     const std::string format = strings_->text(textId), caption = strings_->text(captionId);
     char text[512];
@@ -33,12 +33,12 @@ void GuiFrontend::showNumberedError(int textId, int captionId, int number) {
     MessageBoxA(owner_, text, caption.c_str(), MB_OK | MB_ICONHAND);
 }
 
-void GuiFrontend::showNotice(int textId, int captionId) {
+void GuiFrontend::showNotice(Text textId, Text captionId) {
     const std::string text = strings_->text(textId), caption = strings_->text(captionId);
     MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-bool GuiFrontend::askYesNo(int textId, int captionId, Icon icon) {
+bool GuiFrontend::askYesNo(Text textId, Text captionId, Icon icon) {
     const std::string text = strings_->text(textId), caption = strings_->text(captionId);
     return MessageBoxA(owner_, text.c_str(), caption.c_str(), MB_YESNO | iconStyle(icon)) == IDYES;
 }

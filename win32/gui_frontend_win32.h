@@ -18,10 +18,10 @@ public:
     void setOwner(HWND owner) noexcept { owner_ = owner; }
     HWND owner() const noexcept { return owner_; }
 
-    void showError(int textId, int captionId) override;
-    void showNumberedError(int textId, int captionId, int number) override;
-    void showNotice(int textId, int captionId) override;
-    bool askYesNo(int textId, int captionId, Icon icon) override;
+    void showError(Text textId, Text captionId) override;
+    void showNumberedError(Text textId, Text captionId, int number) override;
+    void showNotice(Text textId, Text captionId) override;
+    bool askYesNo(Text textId, Text captionId, Icon icon) override;
 
 private:
     const LangStrings* strings_ = nullptr;

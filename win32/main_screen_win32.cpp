@@ -8,9 +8,6 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kFontFaceText = 133, kFontHeightText = 134, kFontCharSetText = 136;
-constexpr int kDeleteQuestion = 201, kConfirmCaption = 184;
 constexpr int kSelectionPart = 1;  // of the status bar
 
 bool controlDown() { return GetKeyState(VK_CONTROL) < 0; }
@@ -39,8 +36,8 @@ bool MainScreen::create(HWND treePane, HWND listPane, HWND statusBar) {
     treeMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_TREE));
     listMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_LIST));
     const LangStrings& s = app_.strings();
-    font_ = makeFont(s.text(kFontFaceText).c_str(), s.number(kFontHeightText), 0,
-                     s.number(kFontCharSetText));
+    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
+                     s.number(Text::FontCharSet));
     if (!tree_.create(treePane, app_.instance(), font_, app_.imageList()) ||
         !list_.create(listPane, app_.instance(), app_.imageList()))
         return false;
@@ -441,7 +438,7 @@ void MainScreen::newDevice(int modelCode) {
 
 bool MainScreen::confirmDelete() {
     return !app_.settings().confirmDelete ||
-           app_.frontend().askYesNo(kDeleteQuestion, kConfirmCaption, Icon::Question);
+           app_.frontend().askYesNo(Text::DeleteQuestion, Text::ConfirmCaption, Icon::Question);
 }
 
 void MainScreen::openOptions() {

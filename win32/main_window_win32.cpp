@@ -18,7 +18,6 @@ constexpr DWORD kMainWindowStyle = 0x02CF0000;  // overlapped window, clip child
 constexpr DWORD kStatusBarStyle = 0x50000103;   // child, visible, bottom, size grip
 constexpr UINT kTimerMilliseconds = 100;
 constexpr int kStatusParts[3] = {200, 350, -1};
-constexpr int kTextQuitQuestion = 196, kCaptionQuit = 197;
 
 }  // namespace
 
@@ -147,7 +146,7 @@ void MainWindow::onSize(WPARAM kind, LPARAM lp) {
 
 void MainWindow::onClose() {
     if (app_.settings().confirmQuit &&
-        !app_.frontend().askYesNo(kTextQuitQuestion, kCaptionQuit, Icon::Question))
+        !app_.frontend().askYesNo(Text::QuitQuestion, Text::QuitCaption, Icon::Question))
         return;
     DestroyWindow(hwnd_);
 }

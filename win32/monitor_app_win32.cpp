@@ -15,9 +15,6 @@ namespace zelo {
 namespace {
 
 constexpr std::chrono::microseconds kWindowTickBudget{10000};
-constexpr int kDirectoryInUseText = 562;
-constexpr int kErrorCaption = 185;
-constexpr int kTextDirectoryDamaged = 345;
 constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 
 constexpr COLORREF kBrushColours[9] = {
@@ -102,7 +99,7 @@ bool MonitorApp::registerWindowClasses() {
     split.lpszClassName = kSplitBaseClass;
     registered(split);
 
-    const std::string mainClass(LangStrings::entry(101));
+    const std::string mainClass(LangStrings::entry(Text::MainWindowClass));
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -138,8 +135,8 @@ bool MonitorApp::start() {
         return false;
     }
     mainWindow_ = std::make_unique<MainWindow>(*this);
-    if (!mainWindow_->create(std::string(LangStrings::entry(101)),
-                             std::string(LangStrings::entry(100)), showCommand_)) {
+    if (!mainWindow_->create(std::string(LangStrings::entry(Text::MainWindowClass)),
+                             std::string(LangStrings::entry(Text::WindowTitle)), showCommand_)) {
         mainWindow_.reset();
         releaseShared();
         return false;
@@ -162,7 +159,8 @@ bool MonitorApp::start() {
     // Lines of the directory file that could not be read were skipped (and
     // stay in the file): the status bar says how many.
     if (const int damaged = workspace_.directory().outline().damagedLines) {
-        const std::string text = strings().text(kTextDirectoryDamaged) + std::to_string(damaged);
+        const std::string text =
+            strings().text(Text::DirectoryLinesSkipped) + std::to_string(damaged);
         SendMessageA(mainWindow_->statusBar(), SB_SETTEXTA, kMessagePart,
                      reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -189,9 +187,9 @@ bool MonitorApp::lockDataDirectory() {
     // The message in the configured language; reading ZELO.INI writes nothing.
     settings().loadSettings(strings());
     char text[1024];
-    std::snprintf(text, sizeof text, strings().text(kDirectoryInUseText).c_str(),
+    std::snprintf(text, sizeof text, strings().text(Text::DirectoryInUse).c_str(),
                   moduleDirectory_.c_str(), dataLock_.holder().c_str());
-    MessageBoxA(nullptr, text, strings().text(kErrorCaption).c_str(), MB_OK | MB_ICONHAND);
+    MessageBoxA(nullptr, text, strings().text(Text::ErrorCaption).c_str(), MB_OK | MB_ICONHAND);
     return false;
 }
 

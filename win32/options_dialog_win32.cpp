@@ -11,10 +11,6 @@ namespace zelo {
 namespace {
 
 // Strings of the dialog and its Network page.
-constexpr int kFontFace = 133, kFontHeight = 134, kFontCharSet = 136;
-constexpr int kCaption = 170, kCancel = 140, kApply = 141;
-constexpr int kNetworkTab = 224, kListenerGroup = 225, kRestartNote = 212, kUse = 226,
-              kPortLabel = 227;
 constexpr int kNetworkPage = 0;
 // The port field, and the second edit field a page may have.
 constexpr int kPortFieldId = kFirstEditFieldId;
@@ -63,19 +59,20 @@ INT_PTR OptionsDialog::onStaticColour(HDC dc, HWND control) {
 void OptionsDialog::onInit() {
     workspace_.state().openDialog = OpenDialog::Options;
     const LangStrings& s = workspace_.strings();
-    font_ = makeFont(s.text(kFontFace).c_str(), s.number(kFontHeight), 0, s.number(kFontCharSet));
+    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
+                     s.number(Text::FontCharSet));
     for (int id : {IDOK, IDCANCEL, IDC_APPLY})
         SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     builder_.begin(dlg_, instance_, font_);
 
-    SetWindowTextA(dlg_, s.text(kCaption).c_str());
-    SetDlgItemTextA(dlg_, IDCANCEL, s.text(kCancel).c_str());
-    SetDlgItemTextA(dlg_, IDC_APPLY, s.text(kApply).c_str());
+    SetWindowTextA(dlg_, s.text(Text::OptionsCaption).c_str());
+    SetDlgItemTextA(dlg_, IDCANCEL, s.text(Text::Cancel).c_str());
+    SetDlgItemTextA(dlg_, IDC_APPLY, s.text(Text::Apply).c_str());
 
     HWND tab = GetDlgItem(dlg_, IDC_OPTIONS_TAB);
     // The page's controls are drawn over the tab, not under it.
     SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    std::string label = s.text(kNetworkTab);
+    std::string label = s.text(Text::NetworkTab);
     TCITEMA item{};
     item.mask = TCIF_TEXT;
     item.pszText = label.data();
@@ -91,10 +88,12 @@ void OptionsDialog::onInit() {
 void OptionsDialog::buildNetworkPage() {
     const LangStrings& s = workspace_.strings();
     builder_.destroyAll();
-    builder_.groupBox(kNetworkPage, s.text(kListenerGroup), 12, 30, 488, 100);
-    builder_.staticText(kNetworkPage, s.text(kRestartNote), 100, 260, 400, 18, SS_RIGHT);
-    useListener_ = builder_.checkBox(kNetworkPage, s.text(kUse), 18, 47, 400, 18, WS_TABSTOP);
-    builder_.staticText(kNetworkPage, s.text(kPortLabel), 18, 70, 150, 18);
+    builder_.groupBox(kNetworkPage, s.text(Text::ListenerGroup), 12, 30, 488, 100);
+    builder_.staticText(kNetworkPage, s.text(Text::SettingTakesEffectAfterReboot), 100, 260, 400,
+                        18, SS_RIGHT);
+    useListener_ =
+        builder_.checkBox(kNetworkPage, s.text(Text::UseListener), 18, 47, 400, 18, WS_TABSTOP);
+    builder_.staticText(kNetworkPage, s.text(Text::LabelPortNo), 18, 70, 150, 18);
     port_ = builder_.editField(kNetworkPage, kPortFieldLimit, 170, 66, 60, 22,
                                WS_TABSTOP | ES_NUMBER);
 }

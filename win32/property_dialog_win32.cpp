@@ -12,9 +12,6 @@
 namespace zelo {
 namespace {
 
-constexpr int kFontFace = 133, kFontHeight = 134, kFontCharSet = 136;
-constexpr int kCaption = 103, kTabMain = 102, kTextCancel = 140, kTextApply = 141;
-constexpr int kTextEnterName = 143, kCaptionChangeName = 142;
 constexpr int kDropDownHeight = 200;
 
 // Every edit whose change enables Apply.
@@ -74,7 +71,8 @@ void PropertyDialog::onInit() {
     ws.state().openDialog = OpenDialog::Property;
     app_.setMessageOwner(dlg_);
     filling_ = true;
-    font_ = makeFont(s.text(kFontFace).c_str(), s.number(kFontHeight), 0, s.number(kFontCharSet));
+    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
+                     s.number(Text::FontCharSet));
     for (HWND c = GetWindow(dlg_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         // Labels and the check box paint after the tab beneath them.
@@ -83,8 +81,8 @@ void PropertyDialog::onInit() {
         if (lstrcmpiA(cls, "Static") == 0 || GetDlgCtrlID(c) == IDC_PROP_LOGIN)
             SetWindowLongA(c, GWL_EXSTYLE, GetWindowLongA(c, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
     }
-    SetWindowTextA(dlg_, s.text(kCaption).c_str());
-    std::string tabText = s.text(kTabMain);
+    SetWindowTextA(dlg_, s.text(Text::Property).c_str());
+    std::string tabText = s.text(Text::TabMain);
     TCITEMA tab{};
     tab.mask = TCIF_TEXT;
     tab.pszText = tabText.data();
@@ -94,11 +92,17 @@ void PropertyDialog::onInit() {
     const int icon = row_.modelCode == kGroupEntry ? IDI_GROUP : modelInfo(row_.modelCode).iconResource;
     SendDlgItemMessageA(dlg_, IDC_PROP_ICON, STM_SETICON,
                         reinterpret_cast<WPARAM>(LoadIconA(app_.instance(), MAKEINTRESOURCEA(icon))), 0);
-    const std::pair<int, int> labels[] = {
-        {IDC_PROP_MODEL_LABEL, 132}, {IDC_PROP_PROMPT_LABEL, 146}, {IDC_PROP_SELECT_LABEL, 147},
-        {IDC_PROP_PASSWORD_LABEL, 149}, {IDC_PROP_LOGIN, 150}, {IDC_PROP_USER_LABEL, 151},
-        {IDC_PROP_ADDRESS_LABEL, 138}, {IDC_PROP_MAC_LABEL, layout_.macLabel},
-        {IDC_PROP_SYSNAME_LABEL, 548}, {IDCANCEL, kTextCancel}, {IDC_APPLY, kTextApply}};
+    const std::pair<int, Text> labels[] = {{IDC_PROP_MODEL_LABEL, Text::LabelProductType},
+                                           {IDC_PROP_PROMPT_LABEL, Text::LabelPrompt},
+                                           {IDC_PROP_SELECT_LABEL, Text::LabelSelectNo},
+                                           {IDC_PROP_PASSWORD_LABEL, Text::LabelPassword},
+                                           {IDC_PROP_LOGIN, Text::LabelLogin},
+                                           {IDC_PROP_USER_LABEL, Text::LabelUserName},
+                                           {IDC_PROP_ADDRESS_LABEL, Text::LabelAddressPort},
+                                           {IDC_PROP_MAC_LABEL, layout_.macLabel},
+                                           {IDC_PROP_SYSNAME_LABEL, Text::LabelSystemName},
+                                           {IDCANCEL, Text::Cancel},
+                                           {IDC_APPLY, Text::Apply}};
     for (const auto& [id, text] : labels) SetDlgItemTextA(dlg_, id, s.text(text).c_str());
 
     HWND models = GetDlgItem(dlg_, IDC_PROP_MODEL);
@@ -221,7 +225,7 @@ bool PropertyDialog::save() {
     PropertyForm form = read();
     Workspace& ws = app_.workspace();
     if (form.name.empty()) {
-        app_.frontend().showError(kTextEnterName, kCaptionChangeName);
+        app_.frontend().showError(Text::EnterName, Text::ChangeNameCaption);
         return false;
     }
     PaneLink* panes = app_.deviceView().panes();

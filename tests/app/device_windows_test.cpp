@@ -35,15 +35,17 @@ TEST(ControlButtons, IdsStayFixedWhicheverRowsExist) {
 }
 
 TEST(ControlButtons, EachIdSendsItsOutletsCommand) {
-    // outlet, action (0 on, 1 off, 2 reset), command
+    // target, action (0 on, 1 off, 2 reset), command
     const std::pair<int, const char*> rows[] = {
-        {3000, "-1 0 MPON"}, {3001, "-1 1 MPOF"}, {3002, "1 0 PON1"}, {3012, "4 1 POF4"},
-        {3025, "8 2 POR8"},  {3027, "0 1 POF0"},  {3028, "0 2 POR0"}};
+        {3000, "master 0 MPON"}, {3001, "master 1 MPOF"}, {3002, "1 0 PON1"},  {3012, "4 1 POF4"},
+        {3025, "8 2 POR8"},      {3027, "all 1 POF0"},    {3028, "all 2 POR0"}};
     for (const auto& [id, expected] : rows) {
         const auto b = powerButtonOf(id);
         ASSERT_TRUE(b) << id;
-        EXPECT_EQ(std::to_string(b->outlet) + " " + std::to_string(int(b->action)) + " " +
-                      std::string(b->command),
+        const std::string target = b->target == OutletTarget::Master ? "master"
+                                   : b->target == OutletTarget::All  ? "all"
+                                                                     : std::to_string(b->outlet);
+        EXPECT_EQ(target + " " + std::to_string(int(b->action)) + " " + std::string(b->command),
                   expected);
     }
     EXPECT_FALSE(powerButtonOf(2999));
@@ -115,17 +117,18 @@ TEST_F(ControlModelTest, TitleAndMasterRowFollowTheDevice) {
     s.record.name = "Rack";
     s.record.addressText = "10.0.0.9";
     s.record.port = 2301;
-    EXPECT_EQ(model.title(tw.ws.strings()), "Rack - 10.0.0.9:2301 - [" +
-                                                tw.ws.strings().text(157) + "]");
+    EXPECT_EQ(model.title(tw.ws.strings()),
+              "Rack - 10.0.0.9:2301 - [" + tw.ws.strings().text(Text::Offline) + "]");
     s.connection.connected = true;
-    EXPECT_NE(model.title(tw.ws.strings()).find(tw.ws.strings().text(156)), std::string::npos);
+    EXPECT_NE(model.title(tw.ws.strings()).find(tw.ws.strings().text(Text::Online)),
+              std::string::npos);
     EXPECT_TRUE(model.masterPresent());
     s.record.modelCode = 13;
     model.open();
     EXPECT_FALSE(model.masterPresent());
-    EXPECT_EQ(model.reportHeaderText(), 490);
+    EXPECT_EQ(model.reportHeaderText(), Text::MsrpReport);
     s.record.modelCode = 8;
-    EXPECT_EQ(model.reportHeaderText(), 497);
+    EXPECT_EQ(model.reportHeaderText(), Text::CenterReport);
     for (const auto& [reported, rows] : {std::pair{2, 2}, {-3, 0}, {20, 8}}) {
         s.status.outletCount = reported;
         EXPECT_EQ(model.outletCount(), rows) << reported;
@@ -176,7 +179,8 @@ TEST(PropertyLayout, PerModelGroup) {
         for (bool b : {l.groupRow, l.showPrompt, l.promptEnabled, l.showSelect, l.selectEnabled,
                        l.loginEnabled, l.showUser, l.showSystemName})
             got += b ? '1' : '0';
-        got += " " + std::to_string(l.macLabel) + "/" + std::to_string(l.macLimit);
+        got +=
+            " " + std::to_string(static_cast<int>(l.macLabel)) + "/" + std::to_string(l.macLimit);
         EXPECT_EQ(got.substr(0, std::string(expected).size()), expected) << code;
     }
 }
@@ -308,8 +312,8 @@ TEST(ReportApply, AChangeTheDeviceCannotTakeIsToldAndKept) {
         else
             model.editReport(static_cast<F>(r.field), "10.9.8.7");
         EXPECT_TRUE(model.applyReport());
-        EXPECT_EQ(tw.frontend.errors, std::vector<int>{msg::kNotSupported});
-        EXPECT_EQ(tw.frontend.errorCaptions, std::vector<int>{msg::kError});
+        EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
+        EXPECT_EQ(tw.frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_TRUE(model.report().anyChanged());
         EXPECT_EQ(tw.net.connects, 0);  // nothing was sent
         EXPECT_TRUE(s.status.settings.changed.empty());
@@ -338,7 +342,7 @@ TEST(ReportApply, FramedDeviceGetsItsRegistersAndKeepsTheOthersChanged) {
     tw.frontend.answers = {false};  // no restart
     EXPECT_TRUE(model.applyReport());
     EXPECT_EQ(device.commandsStartingWith("R2"), std::vector<std::string>{"R231=10.9.8.7"});
-    EXPECT_EQ(tw.frontend.errors, std::vector<int>{msg::kNotSupported});
+    EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
     const ReportFields& f = model.report();
     EXPECT_FALSE(f.changed[std::size_t(F::Address1)]);
     EXPECT_TRUE(f.changed[std::size_t(F::Address2)]);

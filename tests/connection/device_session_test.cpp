@@ -83,29 +83,29 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         const char* name;
         int model;
         std::function<void()> breakDevice;
-        int message;
+        Text message;
         int waits;  // 3-second waits that run out
         const char* detail;  // after the address and port
     } cases[] = {
         {"framed password refused", 3,
-         [&] { framed.asksLogin = true, session.record.password = "x"; }, msg::kBadPassword, 0, ""},
-        {"console taken", 3, [&] { greetWith("503 Too many users\r\n"); }, msg::kTooManyUsers, 0,
+         [&] { framed.asksLogin = true, session.record.password = "x"; }, Text::BadPassword, 0, ""},
+        {"console taken", 3, [&] { greetWith("503 Too many users\r\n"); }, Text::TooManyUsers, 0,
          ""},
-        {"framed device silent", 3, [&] { greetWith("noise\r\n"); }, msg::kDisconnected, 1,
+        {"framed device silent", 3, [&] { greetWith("noise\r\n"); }, Text::NetworkDisconnected, 1,
          ": no '00:HX>' in time"},
         {"no identification", 3, [&] { framed.replies["*"] = "something else\r\n00:HX>"; },
-         msg::kBadCommunication, 0, ""},
-        {"prompt but no answer", 3, [&] { framed.replies["*"] = ""; }, msg::kBadCommunication, 1,
+         Text::BadCommunication, 0, ""},
+        {"prompt but no answer", 3, [&] { framed.replies["*"] = ""; }, Text::BadCommunication, 1,
          ": no answer in time"},
         {"unresolvable address", 3, [&] { session.record.addressText = "no.such.host"; },
-         msg::kCannotConnect, 0, ": unknown host"},
-        {"connection refused", 11, [&] { net.refuse = true; }, msg::kCannotConnect, 0,
+         Text::CannotConnect, 0, ": unknown host"},
+        {"connection refused", 11, [&] { net.refuse = true; }, Text::CannotConnect, 0,
          ": cannot connect"},
-        {"plain password refused", 11, [&] { session.record.password = "x"; }, msg::kBadPassword, 0,
+        {"plain password refused", 11, [&] { session.record.password = "x"; }, Text::BadPassword, 0,
          ""},
         {"plain console taken", 11, [&] { greetWith("503 Too many users\r\n"); },
-         msg::kBadCommunication, 0, ""},
-        {"no greeting", 11, [&] { net.onConnect = nullptr; }, msg::kDisconnected, 1,
+         Text::BadCommunication, 0, ""},
+        {"no greeting", 11, [&] { net.onConnect = nullptr; }, Text::NetworkDisconnected, 1,
          ": no answer in time"},
     };
     for (const auto& c : cases) {
@@ -114,8 +114,8 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         c.breakDevice();
         const std::int64_t start = clock.micros();
         EXPECT_TRUE(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true));
-        EXPECT_EQ(frontend.errors, std::vector<int>{c.message});
-        EXPECT_EQ(frontend.errorCaptions, std::vector<int>{msg::kError});
+        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
+        EXPECT_EQ(frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
         EXPECT_FALSE(session.connection.isOpen());
         EXPECT_GE(clock.micros() - start, c.waits * 3'000'000);
@@ -170,7 +170,8 @@ TEST_F(SessionTest, PowerButtonsAndTheirConfirmation) {
     frontend.answers = {false, true};
     EXPECT_FALSE(confirmPowerControl(session));
     EXPECT_TRUE(confirmPowerControl(session));
-    const test::ScriptedFrontend::Question asked{kPowerQuestion, msg::kConfirm, Icon::Question};
+    const test::ScriptedFrontend::Question asked{Text::PowerQuestion, Text::ConfirmCaption,
+                                                 Icon::Question};
     EXPECT_EQ(frontend.questions, (std::vector{asked, asked}));
 }
 
@@ -223,8 +224,9 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
     session.connection.connected = false;
     frontend.answers = {false};
     EXPECT_TRUE(session.sendFramedCommand("MPOS", true));  // no login, and no answer
-    EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
-                                      {msg::kReconnectQuestion, msg::kConfirm, Icon::Question}}));
+    EXPECT_EQ(frontend.questions,
+              (std::vector<test::ScriptedFrontend::Question>{
+                  {Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question}}));
     EXPECT_EQ(net.connects, 1);
 
     frontend.answers = {true};
@@ -242,11 +244,11 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
     const struct {
         const char* step;
         std::function<void()> breakDevice;
-        int message;
+        Text message;
     } cases[] = {
-        {"connect", [&] { net.refuse = true; }, msg::kCannotConnect},
+        {"connect", [&] { net.refuse = true; }, Text::CannotConnect},
         {"password", [&] { framed.asksLogin = true, session.record.password = "x"; },
-         msg::kBadPassword},
+         Text::BadPassword},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
@@ -255,7 +257,7 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
         session.connection.connected = false;  // lost
         c.breakDevice();
         EXPECT_TRUE(readOutletStates(session));
-        EXPECT_EQ(frontend.errors, std::vector<int>{c.message});
+        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
         EXPECT_FALSE(session.connection.connected);
 
         nextRow(3);
@@ -290,7 +292,7 @@ TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
     EXPECT_EQ(framed.commands, (std::vector<std::string>{"MPOS", "SCS"}));
     framed.replies["SCS"] = FramedDeviceScript::framed("Err");
     EXPECT_TRUE(readOutletStates(session));
-    EXPECT_EQ(frontend.errors, std::vector<int>{msg::kBadCommunication});
+    EXPECT_EQ(frontend.errors, std::vector<Text>{Text::BadCommunication});
 }
 
 TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce) {
@@ -373,33 +375,33 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         const char* name;
         const char* version;
         std::function<void()> breakDevice;
-        int message;  // 0: the readout succeeds
+        std::optional<Text> message;  // none: the readout succeeds
         std::size_t ranges;
         const char* lastCommand;
         int waits;
         bool read300 = false;  // register 0x300 is known afterwards
     } cases[] = {
         {"refused MPOS", " 3.14.12",
-         [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, msg::kBadPassword, 0,
+         [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, Text::BadPassword, 0,
          "MPOS", 0},
-        {"silent SPEC", " 3.14.12", [&] { framed.replies["SPEC"] = ""; }, msg::kBadCommunication, 0,
+        {"silent SPEC", " 3.14.12", [&] { framed.replies["SPEC"] = ""; }, Text::BadCommunication, 0,
          "SPEC", 1},
         {"locked register", " 3.14.11",
          [&] { framed.replies["R205"] = FramedDeviceScript::framed("Locked"); },
-         msg::kBadCommunication, 0, "R205", 0},
+         Text::BadCommunication, 0, "R205", 0},
         {"first range refused", " 3.14.12",
-         [&] { framed.replies["RL170-1FF"] = FramedDeviceScript::framed("Err"); }, 0, 44, "PL186-",
-         0, true},
+         [&] { framed.replies["RL170-1FF"] = FramedDeviceScript::framed("Err"); }, std::nullopt, 44,
+         "PL186-", 0, true},
         {"last range refused", " 3.14.12",
          [&] { framed.replies["RL41C0-41FF"] = FramedDeviceScript::framed("Err"); },
-         msg::kBadCommunication, 44, "RL41C0-41FF", 0, true},
+         Text::BadCommunication, 44, "RL41C0-41FF", 0, true},
         {"silent range", " 3.14.12", [&] { framed.replies["RL300-31F"] = ""; },
-         msg::kBadCommunication, 6, "RL300-31F", 1},
+         Text::BadCommunication, 6, "RL300-31F", 1},
         {"range without its prompt", " 3.14.12",
          [&] { framed.replies["RL300-31F"] = "*00:RL=300-31F\r\nR300=0.0\r\n"; },
-         msg::kBadCommunication, 6, "RL300-31F", 1, true},
+         Text::BadCommunication, 6, "RL300-31F", 1, true},
         {"hung up on a range", " 3.14.12", [&] { framed.hangUpOn = "RL300-31F"; },
-         msg::kBadCommunication, 5, "RL270-28F", 0},
+         Text::BadCommunication, 5, "RL270-28F", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -408,9 +410,9 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         ASSERT_FALSE(session.loginFramed(true));
         c.breakDevice();
         const std::int64_t start = clock.micros();
-        EXPECT_EQ(readFramedStatus(session), c.message != 0);
-        EXPECT_EQ(frontend.errors, c.message ? std::vector<int>{c.message} : std::vector<int>{});
-        EXPECT_EQ(session.connection.isOpen(), c.message == 0);
+        EXPECT_EQ(readFramedStatus(session), c.message.has_value());
+        EXPECT_EQ(frontend.errors, c.message ? std::vector<Text>{*c.message} : std::vector<Text>{});
+        EXPECT_EQ(session.connection.isOpen(), !c.message);
         EXPECT_EQ(framed.commandsStartingWith("RL").size(), c.ranges);
         EXPECT_EQ(framed.commands.back(), c.lastCommand);  // nothing is asked after a failure
         EXPECT_GE(clock.micros() - start, c.waits * kWait);
@@ -431,27 +433,29 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
         int model;
         std::function<void()> breakDevice;
         OpenResult result;
-        int message;
+        std::optional<Text> message;
     } cases[] = {
-        {"framed", 3, [] {}, OpenResult::Opened, 0},
-        {"plain", 11, [] {}, OpenResult::Opened, 0},
+        {"framed", 3, [] {}, OpenResult::Opened, std::nullopt},
+        {"plain", 11, [] {}, OpenResult::Opened, std::nullopt},
         {"no address", 3, [&] { session.record.addressText.clear(); }, OpenResult::NeedsProperties,
-         0},
-        {"no port", 11, [&] { session.record.port = 0; }, OpenResult::NeedsProperties, 0},
+         std::nullopt},
+        {"no port", 11, [&] { session.record.port = 0; }, OpenResult::NeedsProperties,
+         std::nullopt},
         {"neither dialect", 3, [&] { session.record.modelCode = 4; }, OpenResult::NotSupported,
-         msg::kNotSupported},
+         Text::NotSupported},
         {"framed login fails", 3, [&] { net.refuse = true; }, OpenResult::Failed,
-         msg::kCannotConnect},
+         Text::CannotConnect},
         {"framed readout fails", 3,
          [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, OpenResult::Failed,
-         msg::kBadPassword},
+         Text::BadPassword},
         {"plain login fails", 11, [&] { session.record.password = "x"; }, OpenResult::Failed,
-         msg::kBadPassword},
+         Text::BadPassword},
         {"another model", 11, [&] { plain.replies["?model"] = "?model=\"SWD-Q6M\"\r\n"; },
-         OpenResult::Failed, msg::kBadCommunication},
+         OpenResult::Failed, Text::BadCommunication},
         {"outlets refused", 11, [&] { plain.replies["XPOS"] = "501 Invalid\r\n"; },
-         OpenResult::Failed, msg::kError},
-        {"dropped on LIST", 11, [&] { plain.hangUpOn = "LIST"; }, OpenResult::Failed, msg::kError},
+         OpenResult::Failed, Text::ErrorCaption},
+        {"dropped on LIST", 11, [&] { plain.hangUpOn = "LIST"; }, OpenResult::Failed,
+         Text::ErrorCaption},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -467,7 +471,7 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
         const int connects = net.connects;
         c.breakDevice();
         EXPECT_EQ(openDevice(session), c.result);
-        EXPECT_EQ(frontend.errors, c.message ? std::vector<int>{c.message} : std::vector<int>{});
+        EXPECT_EQ(frontend.errors, c.message ? std::vector<Text>{*c.message} : std::vector<Text>{});
         const bool tried = c.result == OpenResult::Opened || c.result == OpenResult::Failed;
         EXPECT_EQ(net.connects, connects + (tried ? 1 : 0));
         EXPECT_EQ(view.connectingShows, tried ? 1 : 0);

@@ -147,8 +147,9 @@ TEST_F(SettingsTest, SerialKeysAreWrittenWhenTheyDifferFromWhatWasRead) {
     EXPECT_FALSE(applyPlainSettings(session));
     EXPECT_EQ(writes(), (std::vector<std::string>{".rs232Port1Bits", "WRITE"}));
     // a serial key needs a restart
-    EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
-                                      {kRestartQuestion, msg::kConfirm, Icon::Warning}}));
+    EXPECT_EQ(frontend.questions,
+              (std::vector<test::ScriptedFrontend::Question>{
+                  {Text::RestartQuestion, Text::ConfirmCaption, Icon::Warning}}));
     EXPECT_TRUE(values().restartNeeded);  // No: the flag stays
     EXPECT_TRUE(session.connection.isOpen());
 }
@@ -195,8 +196,9 @@ TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
     EXPECT_EQ(session.status.registers.at(0x233).number, 600);
     EXPECT_EQ(session.status.settings.ipAdCenter[0], "192.168.0.9");
     EXPECT_FALSE(s.centerRegisterChanged[0]);
-    EXPECT_EQ(frontend.questions, (std::vector<test::ScriptedFrontend::Question>{
-                                      {kRestartQuestion, msg::kConfirm, Icon::Warning}}));
+    EXPECT_EQ(frontend.questions,
+              (std::vector<test::ScriptedFrontend::Question>{
+                  {Text::RestartQuestion, Text::ConfirmCaption, Icon::Warning}}));
 
     frontend.questions.clear();
     framed.replies["R232=5001"] = FramedDeviceScript::framed("Locked");

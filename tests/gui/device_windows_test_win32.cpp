@@ -75,7 +75,7 @@ protected:
         ReleaseDC(dlg, dc);
         return b;
     }
-    bool asked(int textId) const {
+    bool asked(Text textId) const {
         const auto& q = frontend.questions;
         return std::any_of(q.begin(), q.end(), [&](const auto& x) { return x.textId == textId; });
     }
@@ -153,7 +153,7 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
         EXPECT_TRUE(openAndDrive(addUnit(press, model), [&](HWND dlg, ControlWindow& w) {
             EXPECT_EQ(lampBrush(dlg, w, 2), app().brush(kGreen));
             click(dlg, 3006);  // outlet 2 OFF
-            EXPECT_TRUE(asked(200));
+            EXPECT_TRUE(asked(Text::PowerQuestion));
             EXPECT_TRUE(waitFor([&] { return lampBrush(dlg, w, 2) == app().brush(kGrey); }));
             EXPECT_TRUE(simShows(press, "states=1011"));
         }));
@@ -177,7 +177,7 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
             EXPECT_FALSE(enabled(dlg, IDC_APPLY));
             EXPECT_NE(sim("show " + apply).find("\nstation=10.9.8.7:5123 "), std::string::npos);
         }));
-        EXPECT_EQ(asked(342), model == 3);
+        EXPECT_EQ(asked(Text::RestartQuestion), model == 3);
 
         frontend.questions.clear();
         frontend.errors.clear();
@@ -185,9 +185,9 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
         EXPECT_TRUE(openAndDrive(addUnit(drop, model), [&](HWND dlg, ControlWindow&) {
             sim("offline " + drop);
             EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
-            EXPECT_EQ(frontend.errors, std::vector<int>{191});
+            EXPECT_EQ(frontend.errors, std::vector<Text>{Text::NetworkDisconnected});
             click(dlg, 3002);
-            EXPECT_TRUE(asked(199));
+            EXPECT_TRUE(asked(Text::ReconnectQuestion));
         }));
         sim("online " + drop);
     }
@@ -203,11 +203,11 @@ TEST_F(DeviceWindows, ARestartThatClosesWithoutAnAnswerIsToldOnce) {
         ASSERT_EQ(SendDlgItemMessageA(dlg, 3127, BM_GETCHECK, 0, 0), BST_CHECKED);
         SendDlgItemMessageA(dlg, 3127, BM_CLICK, 0, 0);  // Enable off
         click(dlg, IDC_APPLY);
-        EXPECT_TRUE(asked(342));
+        EXPECT_TRUE(asked(Text::RestartQuestion));
         EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
         pump();
     }));
-    EXPECT_EQ(frontend.errors, std::vector<int>{191});
+    EXPECT_EQ(frontend.errors, std::vector<Text>{Text::NetworkDisconnected});
 }
 
 TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
@@ -221,7 +221,7 @@ TEST_F(DeviceWindows, ADeliveryWalksTheGroupBehindItsProgressWindow) {
     // A header line is refused with its number before the progress window starts.
     test::writeBytes(file, "TIME,DATE,WEEKDAY,ACTION\r\n08:30,05/01,,PON1\r\n");
     EXPECT_FALSE(app().deliverScheduleFile(file));
-    EXPECT_EQ(frontend.errors, std::vector<int>{555});
+    EXPECT_EQ(frontend.errors, std::vector<Text>{Text::ScheduleBadTime});
     EXPECT_EQ(frontend.numbers, std::vector<int>{1});
     EXPECT_EQ(test::readBytes(dir.file("ZELO.LOG")), "");
     test::writeBytes(file, "08:30,05/01,,PON1\r\n07:00,S,1-6,POF2\r\n");
@@ -260,7 +260,7 @@ TEST_F(PropertyDialogTest, SavesADeviceRowOnlyAfterAChangeAndRefusesAnEmptyName)
         EXPECT_TRUE(IsWindow(dlg));
         SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
     }));
-    EXPECT_EQ(frontend.errors, std::vector<int>{143});
+    EXPECT_EQ(frontend.errors, std::vector<Text>{Text::EnterName});
     EXPECT_EQ(app().state().openDialog, OpenDialog::None);
     EXPECT_EQ(app().directory().devices().find(id)->name, "gv");
     EXPECT_NE(test::readBytes(dir.file("00000000.IDX")).find("001A2B3C4D5E"), std::string::npos);

@@ -159,7 +159,8 @@ TEST_F(WindowFaults, DeviceDropsWhileItsWindowIsOpenAndAButtonIsPressed) {
             backMs = msSince(again);
             SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
         });
-    const long notices = std::count(frontend.errors.begin(), frontend.errors.end(), 191);
+    const long notices =
+        std::count(frontend.errors.begin(), frontend.errors.end(), Text::NetworkDisconnected);
     const bool ok = shown && offline && back && notices == 1 && pressMs < 3000;
     EXPECT_TRUE(shown && offline && back);
     EXPECT_EQ(notices, 1);

@@ -117,7 +117,7 @@ TEST_F(MainScreenTest, DeletingAGroupTakesItsSubTreeFromTreeListAndDirectory) {
     EXPECT_EQ(directoryFile(), before);
     key(tree(), VK_DELETE);
     ASSERT_EQ(frontend.questions.size(), 2u);
-    EXPECT_EQ(frontend.questions[1].textId, 201);
+    EXPECT_EQ(frontend.questions[1].textId, Text::DeleteQuestion);
     EXPECT_EQ(directoryFile().find("Server room"), std::string::npos);
     EXPECT_EQ(itemOf(3), nullptr);
     EXPECT_EQ(selectedGroup(), 0u);
@@ -188,7 +188,7 @@ TEST_F(MainScreenTest, EveryDeliveryCommandAsksForTheScheduleFile) {
             title = test::textOf(dlg);
             SendMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
         }));
-        EXPECT_EQ(title, app().strings().text(303));
+        EXPECT_EQ(title, app().strings().text(Text::OpenScheduleCaption));
         EXPECT_EQ(rows(), 6);  // nothing else happened to the list
     }
 }

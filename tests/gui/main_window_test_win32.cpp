@@ -121,7 +121,9 @@ TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
         SendMessageA(main, c.message, c.command, 0);
         ASSERT_EQ(frontend.questions.size(), c.questions);
         if (c.questions) {  // text, caption, icon
-            EXPECT_TRUE(frontend.questions[0] == (test::ScriptedFrontend::Question{196, 197, Icon::Question}));
+            EXPECT_TRUE(frontend.questions[0] ==
+                        (test::ScriptedFrontend::Question{Text::QuitQuestion, Text::QuitCaption,
+                                                          Icon::Question}));
         }
         EXPECT_EQ(IsWindow(main) == FALSE, c.closes);
         EXPECT_EQ(waitFor(pump, c.closes ? 2000 : 300), c.closes);

@@ -198,7 +198,8 @@ protected:
 
     void TearDown() override {
         std::string ids;
-        for (int id : w.frontend.errors) ids += (ids.empty() ? "" : ",") + std::to_string(id);
+        for (Text id : w.frontend.errors)
+            ids += (ids.empty() ? "" : ",") + std::to_string(static_cast<int>(id));
         std::printf("HOSTILE %s %s message=%s ms=%lld\n", name_.c_str(),
                     HasFailure() ? "FAILED" : "handled", ids.empty() ? "-" : ids.c_str(),
                     static_cast<long long>(ms));
@@ -213,7 +214,7 @@ protected:
     test::TestWorkspace w{dataDir, network, test::Time::System};
     AppSettings& settings = w.ws.settings();
     DeviceDirectory& directory = w.ws.directory();
-    std::vector<int>& errors = w.frontend.errors;
+    std::vector<Text>& errors = w.frontend.errors;
     std::uint32_t group = 0;
     std::unique_ptr<DeviceSession> session;
     std::int64_t ms = 0;
@@ -246,7 +247,7 @@ TEST_P(LoginGivesUp, WithinItsWaitAndChangesNothing) {
     const long rssBefore = peakRssKb();
     EXPECT_TRUE(timed([&] { return framed() ? s.loginFramed(true) : s.loginPlain(true); }));
     EXPECT_LT(peakRssKb() - rssBefore, kFloodRssBoundKb) << "peak RSS grew";
-    EXPECT_EQ(errors, std::vector<int>{msg::kDisconnected});
+    EXPECT_EQ(errors, std::vector<Text>{Text::NetworkDisconnected});
     EXPECT_GE(ms, u.minMs);
     EXPECT_LT(ms, kFramedMs + kSlackMs);
     EXPECT_FALSE(s.connection.isOpen());
@@ -312,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct Drip : Unit {
     const char* fault;
     bool fails;
-    std::vector<int> messages;
+    std::vector<Text> messages;
     const char* statesAfter;
 };
 
@@ -339,7 +340,7 @@ TEST_P(StartsDripping, AfterTheOpen) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, StartsDripping,
     ::testing::Values(Drip{{"drip-framed-states", "ooze-hx", 3, "1011", "", kFramedMs - 100},
-                           "drip:1000", true, {msg::kBadPassword}, "1011"},
+                           "drip:1000", true, {Text::BadPassword}, "1011"},
                       Drip{{"drip-plain-power", "ooze-sw", 13, "1100", "", kPlainMs - 100},
                            "drip:1000", true, {}, "1100"},
                       Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, "drip:20", false, {},
@@ -354,7 +355,7 @@ INSTANTIATE_TEST_SUITE_P(
 // session knows the connection is gone, and its next command logs in again.
 struct ListCase : Unit {
     const char* trigger;  // the unit's fault starts as this command goes out
-    int message;
+    Text message;
     bool lost;
     int outlet;  // switched by hand before the next command
     const char* statesAfter;
@@ -370,7 +371,7 @@ TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     DeviceSession& s = start(c);
     EXPECT_EQ(timed([&] { return openDevice(s); }), OpenResult::Failed);
     EXPECT_EQ(network.reply, *c.trigger ? "OK " : "");
-    EXPECT_EQ(errors, std::vector<int>{c.message});
+    EXPECT_EQ(errors, std::vector<Text>{c.message});
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
     EXPECT_EQ(w.view.losses, c.lost ? 1 : 0);
     EXPECT_EQ(s.connection.connected, !c.lost);
@@ -387,22 +388,22 @@ TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     EXPECT_TRUE(s.connection.isOpen());
     EXPECT_EQ(knownStates(), c.statesAfter);
     EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.statesAfter));
-    EXPECT_EQ(errors, std::vector<int>{c.message});
+    EXPECT_EQ(errors, std::vector<Text>{c.message});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Hostile, TroubleInAList,
     ::testing::Values(
         ListCase{{"drip-framed-readout", "seep-hx", 3, "1011", ""}, "RL300-31F",
-                 msg::kBadCommunication, false, 0, ""},
+                 Text::BadCommunication, false, 0, ""},
         ListCase{{"drop-framed-register-list", "cut-hx", 3, "1011", "close-after:1000"}, "",
-                 msg::kBadCommunication, true, 2, "1111"},
+                 Text::BadCommunication, true, 2, "1111"},
         ListCase{{"drop-framed-at-list-command", "cut-jb", 5, "101", "close-at:cmd15"}, "",
-                 msg::kBadCommunication, true, 2, "111"},
+                 Text::BadCommunication, true, 2, "111"},
         ListCase{{"drop-plain-settings-list", "cut-sw", 8, "1001", "close-after:700"}, "",
-                 msg::kError, true, 2, "1101", true},
+                 Text::ErrorCaption, true, 2, "1101", true},
         ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"}, "",
-                 msg::kError, true, 1, "1101"}),
+                 Text::ErrorCaption, true, 1, "1101"}),
     caseName<ListCase>);
 
 // Every register read before a drop holds what a whole readout reads.

@@ -69,28 +69,30 @@ TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
         full += std::to_string(i / 60) + ":" + std::to_string(i % 60) + ",1/1,,PON1\n";
     const struct {
         std::string text;
-        int line, textId;
+        int line;
+        Text textId;
     } rows[] = {
         {"8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n18:00,2027/12/24,1-5,POF2,note\r\n22:15,10/"
          "01,3,POR3\r\n\r\n",
-         0, 0},
-        {"", 0, 0},
-        {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, kTextScheduleBadTime},
-        {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, kTextScheduleBadTime},
-        {"8:60,5/1,,PON1\n", 1, kTextScheduleBadTime},
-        {" 8:30,5/1,,PON1\n", 1, kTextScheduleBadTime},
-        {"8:30,13/1,,PON1\n", 1, kTextScheduleBadDate},
-        {"8:30,5/0,,PON1\n", 1, kTextScheduleBadDate},
-        {"8:30,1999/5/1,,PON1\n", 1, kTextScheduleBadDate},
-        {"8:30,Sunday,,PON1\n", 1, kTextScheduleBadDate},
-        {"8:30,5/1,7,PON1\n", 1, kTextScheduleBadWeekday},
-        {"8:30,5/1,3/L,PON1\n", 1, kTextScheduleBadWeekday},
-        {"8:30,5/1,,CPURESET\n", 1, kTextScheduleBadAction},
-        {"8:30,5/1,,\n", 1, kTextScheduleBadAction},
-        {"8:30,5/1,,PON9\n", 1, kTextScheduleBadAction},
-        {"8:30,5/1,,PON1\n9:00,5/1,,PON1\n08:30,05/01,,PON1\n", 3, kTextScheduleRepeated},
-        {"8:30,5/1,,PON1\n\n9:00,5/1,,PON1\n", 2, kTextScheduleEntriesAfterEmptyLine},
-        {full, 201, kTextScheduleTooLong},
+         0,
+         {}},
+        {"", 0, {}},
+        {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, Text::ScheduleBadTime},
+        {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, Text::ScheduleBadTime},
+        {"8:60,5/1,,PON1\n", 1, Text::ScheduleBadTime},
+        {" 8:30,5/1,,PON1\n", 1, Text::ScheduleBadTime},
+        {"8:30,13/1,,PON1\n", 1, Text::ScheduleBadDate},
+        {"8:30,5/0,,PON1\n", 1, Text::ScheduleBadDate},
+        {"8:30,1999/5/1,,PON1\n", 1, Text::ScheduleBadDate},
+        {"8:30,Sunday,,PON1\n", 1, Text::ScheduleBadDate},
+        {"8:30,5/1,7,PON1\n", 1, Text::ScheduleBadWeekday},
+        {"8:30,5/1,3/L,PON1\n", 1, Text::ScheduleBadWeekday},
+        {"8:30,5/1,,CPURESET\n", 1, Text::ScheduleBadAction},
+        {"8:30,5/1,,\n", 1, Text::ScheduleBadAction},
+        {"8:30,5/1,,PON9\n", 1, Text::ScheduleBadAction},
+        {"8:30,5/1,,PON1\n9:00,5/1,,PON1\n08:30,05/01,,PON1\n", 3, Text::ScheduleRepeated},
+        {"8:30,5/1,,PON1\n\n9:00,5/1,,PON1\n", 2, Text::ScheduleEntriesAfterEmptyLine},
+        {full, 201, Text::ScheduleTooLong},
     };
     for (const auto& row : rows) {
         const ScheduleFault f = checkScheduleText(row.text);

@@ -191,8 +191,10 @@ TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
     };
     for (const auto& row : rows) {
         settings.language = row.language;
-        EXPECT_EQ(strings.text(row.id), row.text) << row.language << "/" << row.id;
-        EXPECT_EQ(strings.number(row.id), row.number) << row.language << "/" << row.id;
+        EXPECT_EQ(strings.text(static_cast<Text>(row.id)), row.text)
+            << row.language << "/" << row.id;
+        EXPECT_EQ(strings.number(static_cast<Text>(row.id)), row.number)
+            << row.language << "/" << row.id;
     }
 }
 
@@ -213,7 +215,7 @@ TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
 
 TEST(LangStrings, EnglishAndEsperantoColumnsArePlainAscii) {
     for (std::size_t i = 0; i < kStringTableSize; ++i) {
-        const std::string_view entry = LangStrings::entry(kStringTable[i].id);
+        const std::string_view entry = LangStrings::entry(static_cast<Text>(kStringTable[i].id));
         const std::size_t tab = entry.find('\t');
         for (char c : entry.substr(tab == std::string_view::npos ? entry.size() : tab))
             EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << "id " << kStringTable[i].id;

@@ -450,7 +450,9 @@ TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
     EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"), block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
     settings.language = 0;
     const std::string japanese = formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve);
-    EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(340) + strings.text(339) + "\r\n\r\n"), std::string::npos);
+    EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(Text::LogResult) +
+                            strings.text(Text::LogAbnormal) + "\r\n\r\n"),
+              std::string::npos);
     EXPECT_EQ(japanese.find("Result"), std::string::npos);
     EXPECT_FALSE(writeDeliveryLog(dataDir + "missing/", r, "a.shx", true, strings, 0, 0));  // skipped
 }

@@ -13,23 +13,23 @@ namespace zelo::test {
 class ScriptedFrontend : public Frontend {
 public:
     struct Question {
-        int textId;
-        int captionId;
+        Text textId;
+        Text captionId;
         Icon icon;
         bool operator==(const Question& o) const {
             return textId == o.textId && captionId == o.captionId && icon == o.icon;
         }
     };
 
-    void showError(int textId, int captionId) override {
+    void showError(Text textId, Text captionId) override {
         errors.push_back(textId);
         errorCaptions.push_back(captionId);
     }
-    void showNumberedError(int textId, int captionId, int number) override {
+    void showNumberedError(Text textId, Text captionId, int number) override {
         showError(textId, captionId);
         numbers.push_back(number);
     }
-    bool askYesNo(int textId, int captionId, Icon icon) override {
+    bool askYesNo(Text textId, Text captionId, Icon icon) override {
         questions.push_back({textId, captionId, icon});
         if (answers.empty()) return true;
         const bool a = answers.front();
@@ -41,8 +41,8 @@ public:
     }
 
     std::deque<bool> answers;
-    std::vector<int> errors;
-    std::vector<int> errorCaptions;
+    std::vector<Text> errors;
+    std::vector<Text> errorCaptions;
     std::vector<int> numbers;  // of numbered errors
     std::vector<Question> questions;
     struct Progress {
