@@ -154,6 +154,7 @@ const Row kRows[] = {
     {P, {"DATE 06.04.01"}, "clock", "106-3-1 w6 0:0:0 dst0"},
     {P, {"DATE 07/05/02", "TIME 13:05:09"}, "clock", "107-4-2 w3 13:5:9 dst0"},
     {P, {"DATE 99/12/31"}, "clock", "199-11-31 w4 0:0:0 dst0"},
+    {P, {"DATE 07. 5. 2"}, "clock", "107-4-2 w3 0:0:0 dst0"},  // blanks before a number
     {P, {"DATE 06.04.01 (Sat)"}, "clock", "106-3-1 w6 0:0:0 dst0"},  // anything after the day
     // Other separators, mixed ones or ones off their columns, other
     // characters between the numbers and numbers out of range change nothing.
