@@ -306,6 +306,7 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
         if (i % 5 == 0) box.send("t/result", std::to_string(i));  // 2000 results
     }
     EXPECT_EQ(box.topics(), 2u);
+    EXPECT_TRUE(box.has("t/b") && !box.has("t/result"));  // results are not kept
     std::vector<OutMessage> out = box.take(100000);
     ASSERT_EQ(out.size(), Outbox::kMaxEvents + 2);  // the newest results, then the values
     EXPECT_EQ(out.front().payload, "5000");         // the oldest results gave way
