@@ -381,6 +381,10 @@ TEST_F(EventLog, FileNameAndDirectory) {
         EXPECT_EQ(eventLogDirectory(settings, dataDir), dataDir + added) << base;
         EXPECT_EQ(settings.baseDir, added) << base;
     }
+    for (const std::string& absolute : {std::string("C:logs"), std::string("C:"), sep + "var"}) {
+        settings.baseDir = absolute;  // not under the data directory
+        EXPECT_EQ(eventLogDirectory(settings, dataDir), absolute + sep) << absolute;
+    }
 }
 
 TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
