@@ -13,19 +13,18 @@ bool isCSpace(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads [white space][sign]digits starting at `pos`. On success `pos` is
-// past the digits; the magnitude saturates at kSaturated.
+// Reads [white space][sign]digits starting at `pos` into `negative` and
+// `magnitude`, which come in false and 0. On success `pos` is past the
+// digits; the magnitude saturates at kSaturated.
 bool readNumber(std::string_view text, std::size_t& pos, bool& negative,
                 std::uint64_t& magnitude) noexcept {
     std::size_t i = pos;
     while (i < text.size() && isCSpace(text[i])) ++i;
-    negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
     }
     if (i >= text.size() || !isDecimalDigit(text[i])) return false;
-    magnitude = 0;
     while (i < text.size() && isDecimalDigit(text[i])) {
         magnitude = magnitude * 10 + static_cast<std::uint64_t>(text[i] - '0');
         if (magnitude > kSaturated) magnitude = kSaturated;

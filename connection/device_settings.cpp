@@ -29,22 +29,22 @@ enum class Kind {
 };
 
 // Where a key's value lives. Exactly one pointer is set; lists point at
-// their first element.
+// their first element and count the values of their array.
 struct FieldRef {
     std::uint32_t* address = nullptr;
     std::int64_t* numbers = nullptr;
     bool* flag = nullptr;
     std::string* texts = nullptr;
+    int count = 1;
 };
 
 struct KeyEntry {
     std::string_view key;
     Kind kind;
-    std::size_t limit;  // characters a text keeps
-    int count;          // values of a list
     bool writable;
     bool restart;
     FieldRef (*field)(DeviceSettings&);
+    std::size_t limit = 0;  // characters a text keeps
 };
 
 #define FIELD(member) [](DeviceSettings& s) { return ref(s.member); }
@@ -60,85 +60,82 @@ FieldRef ref(bool& v) {
 FieldRef ref(std::string& v) {
     return FieldRef{nullptr, nullptr, nullptr, &v};
 }
-template <std::size_t N>
-FieldRef ref(std::array<std::int64_t, N>& v) {
-    return ref(v[0]);
-}
-template <std::size_t N>
-FieldRef ref(std::array<std::string, N>& v) {
-    return ref(v[0]);
+template <typename T, std::size_t N>
+FieldRef ref(std::array<T, N>& v) {
+    FieldRef f = ref(v[0]);
+    f.count = static_cast<int>(N);
+    return f;
 }
 FieldRef none(DeviceSettings&) {
     return {};
 }
 
-constexpr int kOutlets = kSettingOutlets;
 constexpr int kSlots = kScheduleSlots;
 
 const KeyEntry kKeys[] = {
-    {"ipAdEntAddr", Kind::Address, 0, 1, true, true, FIELD(ipAdEntAddr)},
-    {"ifPhysAddress", Kind::Mac, 0, 1, false, false, none},
-    {"ipAdEntNetMask", Kind::Address, 0, 1, true, true, FIELD(ipAdEntNetMask)},
-    {"ipRouteDest", Kind::Address, 0, 1, true, false, FIELD(ipRouteDest)},
-    {"dhcpEnabled", Kind::Number, 0, 1, true, false, FIELD(dhcpEnabled)},
-    {"ipAdDnsServer", Kind::Address, 0, 1, true, false, FIELD(ipAdDnsServer)},
-    {"sysName", Kind::WriteOnly, 31, 1, true, false, FIELD(sysName)},
-    {"sysContact", Kind::Quoted, 127, 1, true, false, FIELD(sysContact)},
-    {"sysLocation", Kind::Quoted, 127, 1, true, false, FIELD(sysLocation)},
-    {"telnetEnabled", Kind::Number, 0, 1, false, false, FIELD(telnetEnabled)},
-    {"telnetPort", Kind::Number, 0, 1, true, true, FIELD(telnetPort)},
-    {"debTcpInactiveTimer", Kind::Tenths, 0, 1, true, false, FIELD(debTcpInactiveTimer)},
-    {"ipAdNtpServer", Kind::Text, 63, 1, false, false, FIELD(ipAdNtpServer)},
-    {"mailUserName", Kind::Quoted, 31, 1, true, false, FIELD(mailUserName)},
-    {"mailPassword", Kind::Quoted, 32, 1, true, false, FIELD(mailPassword)},
-    {"mailAddr", Kind::Quoted, 32, 1, false, false, FIELD(mailAddr)},
-    {"mailSmtpServer", Kind::Quoted, 63, 1, true, false, FIELD(mailSmtpServer)},
-    {"extMailAddr1", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[0])},
-    {"extMailAddr2", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[1])},
-    {"extMailAddr3", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[2])},
-    {"extMailAddr4", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[3])},
-    {"extMailAddr5", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[4])},
-    {"extMailAddr6", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[5])},
-    {"extMailAddr7", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[6])},
-    {"extMailAddr8", Kind::Quoted, 32, 1, false, false, FIELD(extMailAddr[7])},
-    {"mailPopServer", Kind::Quoted, 63, 1, true, false, FIELD(mailPopServer)},
-    {"mailApopEnabled", Kind::Number, 0, 1, true, false, FIELD(mailApopEnabled)},
-    {"msrpEnabled", Kind::Flag, 0, 1, true, false, FIELD(msrpEnabled)},
-    {"ipAdCenter", Kind::TextList, 19, 3, true, false, FIELD(ipAdCenter)},
-    {"centerPort", Kind::NumberList, 0, 3, true, false, FIELD(centerPort)},
-    {"centerSendTimer", Kind::Number, 0, 1, true, false, FIELD(centerSendTimer)},
-    {"centerChangeSendTimer", Kind::Number, 0, 1, true, false, FIELD(centerChangeSendTimer)},
-    {"centerChangeSendCount", Kind::Number, 0, 1, true, false, FIELD(centerChangeSendCount)},
-    {"rs232Port1Speed", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Speed)},
-    {"rs232Port1Parity", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Parity)},
-    {"rs232Port1Bits", Kind::Number, 0, 1, true, true, FIELD(rs232Port1Bits)},
-    {"rs232Port1StopBits", Kind::Number, 0, 1, true, true, FIELD(rs232Port1StopBits)},
-    {"debOlName", Kind::QuotedList, 31, kOutlets, true, false, FIELD(debOlName)},
-    {"debOlPowerOnTime", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlPowerOnTime)},
-    {"debOlShutdownTime", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlShutdownTime)},
-    {"debOlRebootTime", Kind::TenthsList, 0, kOutlets, true, false, FIELD(debOlRebootTime)},
-    {"mailLogDisp", Kind::Ignored, 0, 1, false, false, none},
-    {"debOlWdogAddr", Kind::TextList, 15, kOutlets, true, false, FIELD(debOlWdogAddr)},
-    {"debOlWdogAction", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogAction)},
-    {"debOlWdogSendMax", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogSendMax)},
-    {"debOlWdogNoResMax", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogNoResMax)},
-    {"debOlWdogActCond", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlWdogActCond)},
-    {"debOlRebootInterval", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlRebootInterval)},
-    {"debOlRebootCount", Kind::NumberList, 0, kOutlets, true, false, FIELD(debOlRebootCount)},
-    {"debOlNoEchoInterval", Kind::Number, 0, 1, true, false, FIELD(debOlNoEchoInterval)},
-    {"debOlPingInterval", Kind::Number, 0, 1, true, false, FIELD(debOlPingInterval)},
-    {"debWakeupPhysAddr", Kind::TextList, 18, kOutlets, true, false, FIELD(debWakeupPhysAddr)},
-    {"debWakeupMaxCount", Kind::Number, 0, 1, true, false, FIELD(debWakeupMaxCount)},
-    {"debWakeupInterval", Kind::Number, 0, 1, true, false, FIELD(debWakeupInterval)},
-    {"schEnabled", Kind::NumberList, 0, kSlots, true, false, FIELD(schEnabled)},
-    {"schDay", Kind::NumberList, 0, kSlots, true, false, FIELD(schDay)},
-    {"schHour", Kind::NumberList, 0, kSlots, true, false, FIELD(schHour)},
-    {"schMinute", Kind::NumberList, 0, kSlots, true, false, FIELD(schMinute)},
-    {"schOutletNo", Kind::NumberList, 0, kSlots, true, false, FIELD(schOutletNo)},
-    {"schAction", Kind::NumberList, 0, kSlots, true, false, FIELD(schAction)},
-    {"model", Kind::Model, 31, 1, false, false, FIELD(model)},
-    {"version", Kind::Quoted, 31, 1, false, false, FIELD(version)},
-    {"serialNo", Kind::Quoted, 15, 1, false, false, FIELD(serialNo)},
+    {"ipAdEntAddr", Kind::Address, true, true, FIELD(ipAdEntAddr)},
+    {"ifPhysAddress", Kind::Mac, false, false, none},
+    {"ipAdEntNetMask", Kind::Address, true, true, FIELD(ipAdEntNetMask)},
+    {"ipRouteDest", Kind::Address, true, false, FIELD(ipRouteDest)},
+    {"dhcpEnabled", Kind::Number, true, false, FIELD(dhcpEnabled)},
+    {"ipAdDnsServer", Kind::Address, true, false, FIELD(ipAdDnsServer)},
+    {"sysName", Kind::WriteOnly, true, false, FIELD(sysName), 31},
+    {"sysContact", Kind::Quoted, true, false, FIELD(sysContact), 127},
+    {"sysLocation", Kind::Quoted, true, false, FIELD(sysLocation), 127},
+    {"telnetEnabled", Kind::Number, false, false, FIELD(telnetEnabled)},
+    {"telnetPort", Kind::Number, true, true, FIELD(telnetPort)},
+    {"debTcpInactiveTimer", Kind::Tenths, true, false, FIELD(debTcpInactiveTimer)},
+    {"ipAdNtpServer", Kind::Text, false, false, FIELD(ipAdNtpServer), 63},
+    {"mailUserName", Kind::Quoted, true, false, FIELD(mailUserName), 31},
+    {"mailPassword", Kind::Quoted, true, false, FIELD(mailPassword), 32},
+    {"mailAddr", Kind::Quoted, false, false, FIELD(mailAddr), 32},
+    {"mailSmtpServer", Kind::Quoted, true, false, FIELD(mailSmtpServer), 63},
+    {"extMailAddr1", Kind::Quoted, false, false, FIELD(extMailAddr[0]), 32},
+    {"extMailAddr2", Kind::Quoted, false, false, FIELD(extMailAddr[1]), 32},
+    {"extMailAddr3", Kind::Quoted, false, false, FIELD(extMailAddr[2]), 32},
+    {"extMailAddr4", Kind::Quoted, false, false, FIELD(extMailAddr[3]), 32},
+    {"extMailAddr5", Kind::Quoted, false, false, FIELD(extMailAddr[4]), 32},
+    {"extMailAddr6", Kind::Quoted, false, false, FIELD(extMailAddr[5]), 32},
+    {"extMailAddr7", Kind::Quoted, false, false, FIELD(extMailAddr[6]), 32},
+    {"extMailAddr8", Kind::Quoted, false, false, FIELD(extMailAddr[7]), 32},
+    {"mailPopServer", Kind::Quoted, true, false, FIELD(mailPopServer), 63},
+    {"mailApopEnabled", Kind::Number, true, false, FIELD(mailApopEnabled)},
+    {"msrpEnabled", Kind::Flag, true, false, FIELD(msrpEnabled)},
+    {"ipAdCenter", Kind::TextList, true, false, FIELD(ipAdCenter), 19},
+    {"centerPort", Kind::NumberList, true, false, FIELD(centerPort)},
+    {"centerSendTimer", Kind::Number, true, false, FIELD(centerSendTimer)},
+    {"centerChangeSendTimer", Kind::Number, true, false, FIELD(centerChangeSendTimer)},
+    {"centerChangeSendCount", Kind::Number, true, false, FIELD(centerChangeSendCount)},
+    {"rs232Port1Speed", Kind::Number, true, true, FIELD(rs232Port1Speed)},
+    {"rs232Port1Parity", Kind::Number, true, true, FIELD(rs232Port1Parity)},
+    {"rs232Port1Bits", Kind::Number, true, true, FIELD(rs232Port1Bits)},
+    {"rs232Port1StopBits", Kind::Number, true, true, FIELD(rs232Port1StopBits)},
+    {"debOlName", Kind::QuotedList, true, false, FIELD(debOlName), 31},
+    {"debOlPowerOnTime", Kind::NumberList, true, false, FIELD(debOlPowerOnTime)},
+    {"debOlShutdownTime", Kind::NumberList, true, false, FIELD(debOlShutdownTime)},
+    {"debOlRebootTime", Kind::TenthsList, true, false, FIELD(debOlRebootTime)},
+    {"mailLogDisp", Kind::Ignored, false, false, none},
+    {"debOlWdogAddr", Kind::TextList, true, false, FIELD(debOlWdogAddr), 15},
+    {"debOlWdogAction", Kind::NumberList, true, false, FIELD(debOlWdogAction)},
+    {"debOlWdogSendMax", Kind::NumberList, true, false, FIELD(debOlWdogSendMax)},
+    {"debOlWdogNoResMax", Kind::NumberList, true, false, FIELD(debOlWdogNoResMax)},
+    {"debOlWdogActCond", Kind::NumberList, true, false, FIELD(debOlWdogActCond)},
+    {"debOlRebootInterval", Kind::NumberList, true, false, FIELD(debOlRebootInterval)},
+    {"debOlRebootCount", Kind::NumberList, true, false, FIELD(debOlRebootCount)},
+    {"debOlNoEchoInterval", Kind::Number, true, false, FIELD(debOlNoEchoInterval)},
+    {"debOlPingInterval", Kind::Number, true, false, FIELD(debOlPingInterval)},
+    {"debWakeupPhysAddr", Kind::TextList, true, false, FIELD(debWakeupPhysAddr), 18},
+    {"debWakeupMaxCount", Kind::Number, true, false, FIELD(debWakeupMaxCount)},
+    {"debWakeupInterval", Kind::Number, true, false, FIELD(debWakeupInterval)},
+    {"schEnabled", Kind::NumberList, true, false, FIELD(schEnabled)},
+    {"schDay", Kind::NumberList, true, false, FIELD(schDay)},
+    {"schHour", Kind::NumberList, true, false, FIELD(schHour)},
+    {"schMinute", Kind::NumberList, true, false, FIELD(schMinute)},
+    {"schOutletNo", Kind::NumberList, true, false, FIELD(schOutletNo)},
+    {"schAction", Kind::NumberList, true, false, FIELD(schAction)},
+    {"model", Kind::Model, false, false, FIELD(model), 31},
+    {"version", Kind::Quoted, false, false, FIELD(version), 31},
+    {"serialNo", Kind::Quoted, false, false, FIELD(serialNo), 15},
 };
 #undef FIELD
 
@@ -222,7 +219,7 @@ void storeValue(const KeyEntry& k, DeviceSettings& s, std::string_view v) {
             break;
         case Kind::NumberList:
         case Kind::TenthsList: {
-            const auto items = splitList(v, k.count);
+            const auto items = splitList(v, f.count);
             for (std::size_t i = 0; i < items.size(); ++i)
                 f.numbers[i] =
                     k.kind == Kind::TenthsList ? ParseTenths(items[i]) : parseCInt(items[i]);
@@ -230,7 +227,7 @@ void storeValue(const KeyEntry& k, DeviceSettings& s, std::string_view v) {
         }
         case Kind::TextList:
         case Kind::QuotedList: {
-            const auto items = splitList(v, k.count);
+            const auto items = splitList(v, f.count);
             for (std::size_t i = 0; i < items.size(); ++i)
                 f.texts[i] = k.kind == Kind::QuotedList ? quotedText(items[i], k.limit)
                                                         : cutText(items[i], k.limit);
@@ -334,7 +331,7 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
     const FieldRef f = k->field(s);
     auto joinNumbers = [&](auto format) {
         std::string out;
-        for (int i = 0; i < k->count; ++i) out += (i ? "," : "") + format(f.numbers[i]);
+        for (int i = 0; i < f.count; ++i) out += (i ? "," : "") + format(f.numbers[i]);
         return out;
     };
     auto decimal = [](std::int64_t v) { return std::to_string(v); };
@@ -369,7 +366,7 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
             return joinNumbers(tenthsText);
         case Kind::TextList:
         case Kind::QuotedList: {
-            int count = k->count;
+            int count = f.count;
             if (k->key == "debOlWdogAddr" && s.debOlWdogAddrCount > 0) count = s.debOlWdogAddrCount;
             std::string out;
             for (int i = 0; i < count; ++i) out += (i ? "," : "") + f.texts[i];
@@ -386,6 +383,7 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
     const KeyEntry* k = findKey(key);
     if (!k) return EntryResult::UnknownKey;
     if (!k->writable) return EntryResult::ReadOnly;
+    const int count = k->field(s).count;
     auto number = [](std::string_view t, bool allowSign) {
         std::string_view digits = t;
         if (allowSign && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
@@ -404,7 +402,7 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
             break;
         case Kind::NumberList:
         case Kind::TenthsList:
-            for (std::string_view item : splitList(text, k->count))
+            for (std::string_view item : splitList(text, count))
                 if (k->kind == Kind::NumberList ? !number(item, true) : ParseTenths(item) < 0)
                     return EntryResult::BadValue;
             break;
@@ -417,7 +415,7 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
         value = "\"" + value + "\"";
     if (k->kind == Kind::QuotedList) {
         std::string listed;
-        for (std::string_view item : splitList(text, k->count)) {
+        for (std::string_view item : splitList(text, count)) {
             const bool q = item.size() >= 2 && item.front() == '"' && item.back() == '"';
             listed += (listed.empty() ? "" : ",") +
                       (q ? std::string(item) : "\"" + std::string(item) + "\"");

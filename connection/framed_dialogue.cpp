@@ -117,9 +117,7 @@ void DeviceSession::parseIdentification(const std::string& fromPrefix) {
     };
     status.modelNameText = std::string(nextWord()).substr(0, kIdentTextMax);
     if (nextWord() != "Ver") return;
-    std::string version(nextWord());
-    if (!version.empty() && version.front() == ' ') version.erase(0, 1);
-    status.firmwareText = version.substr(0, kIdentTextMax);
+    status.firmwareText = std::string(nextWord()).substr(0, kIdentTextMax);
     status.firmwareVersion = packFirmwareVersion(status.firmwareText);
 }
 

@@ -17,9 +17,6 @@ bool DeviceSession::loginPlain(bool reset) {
     if (reset) {
         status = DeviceStatus{};
         connection.connected = false;
-        status.firmwareVersion = 0;
-        status.firmwareBuild = 0;
-        status.firmwareDate.clear();
         status.specField = 20;
     }
     workingPromptName = record.systemName;

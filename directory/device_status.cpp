@@ -8,9 +8,9 @@
 namespace zelo {
 namespace {
 
-// strtoul(text + pos, &end, 16): the value and the position after it.
+// The hexadecimal digits at `pos` (a version word has no blanks): the value
+// and the position after it.
 std::uint32_t hexAt(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
     std::uint32_t v = 0;
     while (pos < text.size() && hexDigitValue(text[pos]) >= 0)
         v = (v << 4) | static_cast<std::uint32_t>(hexDigitValue(text[pos++]));

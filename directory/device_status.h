@@ -185,7 +185,7 @@ std::string powerText(const PowerState& status);
 // schedule is known, otherwise "-" per outlet.
 std::string scheduleText(const PowerState& status);
 
-// The packed firmware number of a version text such as " 1.23.4" (each part
+// The packed firmware number of a version word such as "1.23.4" (each part
 // hexadecimal): 0x12304.
 std::uint32_t packFirmwareVersion(std::string_view text);
 

@@ -40,8 +40,6 @@ void applyModelDefaults(DeviceRecord& r, int code) {
     const ModelInfo& m = modelInfo(code);
     r.modelName = std::string(m.newModelName);
     r.macText = "000000000000";
-    r.unitId = 0;
-    r.systemName.clear();
     if (code == 3) {
         r.powerText = "1 1111";
         r.scheduleText = "1111";
@@ -53,15 +51,12 @@ void applyModelDefaults(DeviceRecord& r, int code) {
     }
     if (isPromptModel(code)) {
         r.password = "7394";
-        r.loginName.clear();
         r.selectNumber = "00";
     } else if (isUserLoginModel(code)) {
         r.powerText = "1111";
         r.scheduleText = " ";
         r.password = "tavik";
         r.loginName = "admin";
-        r.prompt.clear();
-        r.selectNumber.clear();
     }
 }
 

@@ -38,8 +38,8 @@ constexpr bool isCreatableModel(int code) noexcept {
 }
 
 // Fills a new record's model-dependent fields (modelName, powerText,
-// scheduleText, macText, password, loginName, prompt, selectNumber,
-// unitId, systemName).
+// scheduleText, macText, password, loginName, prompt, selectNumber); the
+// others keep the empty values a new record has.
 void applyModelDefaults(DeviceRecord& record, int code);
 
 }  // namespace zelo

@@ -142,6 +142,48 @@ TEST_F(ControlModelTest, TitleAndMasterRowFollowTheDevice) {
     EXPECT_EQ(tw.net.connects, 0);
 }
 
+// Outlet names come from the settings, else from the registers 0x880 on.
+// The info page names the product from the identification or else the
+// settings, and shows the outlets' types, the bar under them and the ports.
+TEST_F(ControlModelTest, OutletNamesAndTheInfoPage) {
+    DeviceRecord& r = tw.session().record;
+    DeviceStatus& st = tw.session().status;
+    st.settings.debOlName[0] = "Web";
+    for (const std::uint16_t reg : {0x880, 0x881, 0x884})
+        st.registers[reg].text = "R" + std::to_string(reg - 0x880);
+    std::string names;
+    for (int o = 0; o <= 9; ++o) names += model.outletName(o) + ",";
+    EXPECT_EQ(names, ",Web,R1,,,R4,,,,,");
+
+    r.macText = "0080870A0B0C";
+    st.settings.model = "SWD-12K";
+    st.settings.version = "2.10";
+    st.outlets[0].type = st.outlets[2].type = 0x11;
+    const auto page = [&](int code, int outlets) {
+        r.modelCode = code;
+        st.outletCount = outlets;
+        const InfoPage p = infoPageOf(r, st);
+        std::string text = p.productName + " " + p.macAddress + " " + p.softwareVersion + " ";
+        for (int i = 0; i < p.physicalOutlets; ++i)
+            text += p.standardOutlet[std::size_t(i)] ? "S" : "-";
+        text += " " + p.barText + " |";
+        for (const InfoIcon& i : p.ports)
+            text += " " + std::to_string(i.iconResource) + " " + i.line1 + " " + i.line2;
+        return text;
+    };
+    EXPECT_EQ(page(11, 1),
+              "SWD-12K 00:80:87:0A:0B:0C 2.10 S  | 730 COM  730 LAN 10M 735 TEMP  735 AUX ");
+    EXPECT_EQ(page(12, 2),
+              "SWD-12K 00:80:87:0A:0B:0C 2.10 S- MAX 15A | 730 COM  730 LAN 10M 735 TEMP ");
+    EXPECT_EQ(page(13, 3),
+              "SWD-12K 00:80:87:0A:0B:0C 2.10 S-S TOTAL MAX 15A | 730 COM  730 LAN 10M 735 TEMP  "
+              "735 AUX ");
+    st.modelNameText = "HX-7200";
+    st.firmwareText = "3.14.12";
+    EXPECT_EQ(page(3, 12),
+              "HX-7200 00:80:87:0A:0B:0C 3.14.12 S-S----- TOTAL MAX 15A | 729 COM  730 LAN 10M");
+}
+
 TEST(ReportFields, FramedFromRegistersPlainFromSettings) {
     DeviceStatus st;
     st.settings.ipAdCenter = {"10.1.1.1", "10.2.2.2", "a-very-long-host-name.example"};

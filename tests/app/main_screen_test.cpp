@@ -63,6 +63,18 @@ TEST(MainScreen, EachNewDeviceCommandMakesTheModelItIsNamedAfter) {
     EXPECT_EQ(newDeviceModel(IDM_NEW_HX7200 - 1), 0);
 }
 
+// Title string, width and centring of each column, at the top level and in a group.
+TEST(MainScreen, ColumnsOfTheTopLevelAndOfAGroup) {
+    std::string text;
+    for (const std::uint32_t group : {0u, 7u})
+        for (const ListColumn& c : listColumnsFor(group))
+            text += std::to_string(static_cast<int>(c.titleId)) + " " + std::to_string(c.width) +
+                    (c.centred ? " c, " : ", ");
+    EXPECT_EQ(text,
+              "110 200, 104 130, 105 90, 106 80, 108 105, 109 100, 111 80, 112 80, 113 80 c, "
+              "114 80 c, ");
+}
+
 TEST(MainScreen, LayoutIsTakenForTheColumnsShownAndSurvivesTheFile) {
     test::TempDir dir;
     const std::string ini = dir.file("ZELO.INI");

@@ -79,7 +79,8 @@ TEST(Format, OutletStatesInTheirSymbols) {
         {"1 0", false, 0, false, "\x81\xA0 \x81\xA1"},
         // The master prefix needs the flag, the setting, and no blank second.
         {"1010", true, 1, true, "- O-O-"}, {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
-        {"1 010", true, 1, true, "O -O-"},  // the master shown already
+        {"1 010", true, 1, true, "O -O-"}, {"1 ", true, 1, true, "O "},  // the master shown already
+        {"0", true, 1, true, "- -"},
         {"1010", false, 1, true, "O-O-"}, {"1010", true, 1, false, "O-O-"}, {"-010", true, 1, true, "--O-"},
         {"", true, 1, true, ""},
     };

@@ -43,6 +43,40 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
     EXPECT_EQ(values().changed, (std::set<std::string, std::less<>>{"sysContact"}));
 }
 
+// Which keys a user may change, which of them take effect only after a
+// restart, and how many characters each text keeps (each key read from a
+// long text of its own character, all into one block).
+TEST_F(SettingsTest, KeysAreWritableRestartingAndKeepTheirTexts) {
+    std::string readOnly, restarting, texts;
+    ReplyTarget target = session.replyTarget();
+    const auto& keys = settingKeys();
+    const auto mark = [](std::size_t i) { return static_cast<char>('A' + i % 26); };
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        parseSettingLine(target, std::string(keys[i]) + "=\"" + std::string(200, mark(i)) + "\"");
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        const std::string key(keys[i]), text = settingText(values(), key);
+        if (!isWritableSetting(key)) readOnly += key + " ";
+        if (settingRestartsDevice(key)) restarting += key + " ";
+        const std::string first = text.substr(0, text.find(','));
+        const bool own = first.find_first_not_of(mark(i), first[0] == '"') == std::string::npos;
+        if (first.size() > 8)  // not a number or an address
+            texts += key + " " + std::to_string(first.size()) + (own ? " " : "? ");
+    }
+    EXPECT_EQ(readOnly,
+              "ifPhysAddress telnetEnabled ipAdNtpServer mailAddr extMailAddr1 extMailAddr2 "
+              "extMailAddr3 extMailAddr4 extMailAddr5 extMailAddr6 extMailAddr7 extMailAddr8 "
+              "mailLogDisp model version serialNo ");
+    EXPECT_EQ(restarting,
+              "ipAdEntAddr ipAdEntNetMask telnetPort rs232Port1Speed rs232Port1Parity "
+              "rs232Port1Bits rs232Port1StopBits ");
+    EXPECT_EQ(texts,
+              "sysContact 127 sysLocation 127 ipAdNtpServer 63 mailUserName 31 mailPassword 32 "
+              "mailAddr 32 mailSmtpServer 63 extMailAddr1 32 extMailAddr2 32 extMailAddr3 32 "
+              "extMailAddr4 32 extMailAddr5 32 extMailAddr6 32 extMailAddr7 32 extMailAddr8 32 "
+              "mailPopServer 63 ipAdCenter 19 debOlName 31 debOlWdogAddr 15 debWakeupPhysAddr 18 "
+              "model 31 version 31 serialNo 15 ");
+}
+
 // The changed keys go out in the fixed order, those the model knows, then
 // WRITE; nothing is asked when none of them needs a restart.
 TEST_F(SettingsTest, ChangedKeysGoOutInTheFixedOrder) {

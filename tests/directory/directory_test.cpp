@@ -411,12 +411,31 @@ TEST(DeviceList, OrderRemovalDuplicatesCopiesAndTheCursor) {
     EXPECT_TRUE(list.empty() && !list.head() && !list.tail());
 }
 
-// Every && of the comparison matters: records one field apart are not equal.
+// Records one field apart, whichever field it is, are not equal.
 TEST(DeviceRecord, OneFieldApartIsNotEqual) {
-    DeviceRecord a = rec(7, "x"), b = a;
-    EXPECT_TRUE(a == b);
-    b.lastMasterState = 1;
-    EXPECT_FALSE(a == b);
+    const DeviceRecord a = rec(7, "x");
+#define APART(f) [](DeviceRecord& r) { r.f = decltype(r.f)(r.f + decltype(r.f)(1)); }
+    // clang-format off
+    const std::function<void(DeviceRecord&)> changes[] = {
+        APART(ipAddress), APART(port), APART(temperature), APART(temperatureState),
+        APART(updateTime), APART(deviceId), APART(groupId), APART(modelCode), APART(outletCount),
+        APART(unitId), APART(lastTemperature), APART(lastTemperatureState), APART(lastMasterState),
+        [](DeviceRecord& r) { r.name += "y"; }, [](DeviceRecord& r) { r.modelName = "y"; },
+        [](DeviceRecord& r) { r.addressText = "y"; }, [](DeviceRecord& r) { r.powerText = "y"; },
+        [](DeviceRecord& r) { r.scheduleText = "y"; }, [](DeviceRecord& r) { r.pingText = "y"; },
+        [](DeviceRecord& r) { r.rebootText = "y"; }, [](DeviceRecord& r) { r.password = "y"; },
+        [](DeviceRecord& r) { r.loginName = "y"; }, [](DeviceRecord& r) { r.macText = "y"; },
+        [](DeviceRecord& r) { r.prompt = "y"; }, [](DeviceRecord& r) { r.selectNumber = "y"; },
+        [](DeviceRecord& r) { r.systemName = "y"; }, [](DeviceRecord& r) { r.lastPowerText = "y"; },
+        [](DeviceRecord& r) { r.lastScheduleText = "y"; }, [](DeviceRecord& r) { r.lastPingText = "y"; }};
+    // clang-format on
+#undef APART
+    EXPECT_TRUE(a == a);
+    for (std::size_t i = 0; i < std::size(changes); ++i) {
+        DeviceRecord b = a;
+        changes[i](b);
+        EXPECT_FALSE(a == b) << "change " << i;
+    }
 }
 
 // The master state's own digit for 0..9 (a larger value still means "on":

@@ -58,7 +58,8 @@ TEST(ForwardingOptions, ValuesAndTheChecksAcrossThem) {
     std::string error;
     ASSERT_EQ(
         parseAll({"--mqtt", "mqtts://ops@broker.lan", "--station", "site 1/ä", "--ha-discovery",
-                  "--protect", "rack:a:3", "--control", "Lab", "--metrics", "9100"},
+                  "--protect", "rack:a:3", "--protect", "pdu:8", "--control", "Lab", "--metrics",
+                  "9100", "--mqtt-password-file", "/etc/hostname"},
                  o, error),
         OptionParse::Taken)
         << error;
@@ -67,7 +68,10 @@ TEST(ForwardingOptions, ValuesAndTheChecksAcrossThem) {
               "ops@broker.lan:8883");
     EXPECT_EQ(o.station, "site_1___");  // two bytes of UTF-8 make two
     EXPECT_EQ(*o.haDiscovery, "homeassistant");
-    EXPECT_EQ(o.protect[0].device + "|" + std::to_string(o.protect[0].outlet), "rack:a|3");
+    EXPECT_EQ(o.protect[0].device + "|" + std::to_string(o.protect[0].outlet) + " " +
+                  o.protect[1].device + "|" + std::to_string(o.protect[1].outlet) + " " +
+                  o.passwordFile,
+              "rack:a|3 pdu|8 /etc/hostname");
     EXPECT_EQ(*o.metricsHost + ":" + std::to_string(o.metricsPort), "127.0.0.1:9100");
     EXPECT_EQ(checkForwardingOptions(o), "");
     o.caFile = "/nonexistent/ca.pem";
@@ -302,6 +306,7 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
         if (i % 5 == 0) box.send("t/result", std::to_string(i));  // 2000 results
     }
     EXPECT_EQ(box.topics(), 2u);
+    EXPECT_TRUE(box.has("t/b") && !box.has("t/result"));  // results are not kept
     std::vector<OutMessage> out = box.take(100000);
     ASSERT_EQ(out.size(), Outbox::kMaxEvents + 2);  // the newest results, then the values
     EXPECT_EQ(out.front().payload, "5000");         // the oldest results gave way

@@ -53,7 +53,7 @@ TEST(ReportDecoder, WhatEachDatagramReadsAs) {
         {"table report, on", test::tableReport(258, {{1, 1}, {1, 2}, {1, 7}, {0, 2}}), "unit=258 outlets=1252"},
         {"table report, off", test::tableReport(7, {{0, 3}, {0, 0}, {1, 0}, {0, 1}}), "unit=7 outlets=5050"},
         {"a MAC element ending at the datagram's last byte",
-         ElementReport().master(1).mac("0080871234AB").fillerWords(0).build(), "master:1 mac:0080871234AB "},
+         ElementReport().master(1).mac("4080871234AB").fillerWords(0).build(), "master:1 mac:4080871234AB "},
         {"a four-byte unknown element as the last bytes", gv().unknown(0x0999, 4).fillerWords(0).build(),
          "mac:0000AABBCC02 "},
         {"the count reaching exactly zero reads one more element",
@@ -429,6 +429,10 @@ TEST_F(EventLog, FileNameAndDirectory) {
         settings.baseDir = base;
         EXPECT_EQ(eventLogDirectory(settings, dataDir), dataDir + added) << base;
         EXPECT_EQ(settings.baseDir, added) << base;
+    }
+    for (const std::string& absolute : {std::string("C:logs"), std::string("C:"), sep + "var"}) {
+        settings.baseDir = absolute;  // not under the data directory
+        EXPECT_EQ(eventLogDirectory(settings, dataDir), absolute + sep) << absolute;
     }
 }
 
