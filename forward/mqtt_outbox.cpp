@@ -2,12 +2,12 @@
 
 namespace zelo::forward {
 
-bool Outbox::set(const std::string& topic, const std::string& payload) {
+bool Outbox::set(const std::string& topic, std::string payload) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto [it, fresh] = retained_.try_emplace(topic);
         if (!fresh && it->second.payload == payload) return false;
-        it->second.payload = payload;
+        it->second.payload = std::move(payload);
         if (it->second.dirty) return true;  // already waiting: the new value goes in its place
         it->second.dirty = true;
         dirty_.push_back(topic);

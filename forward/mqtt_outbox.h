@@ -32,7 +32,7 @@ public:
 
     // The retained value of a topic; false (nothing to send) when the topic
     // holds it already.
-    bool set(const std::string& topic, const std::string& payload);
+    bool set(const std::string& topic, std::string payload);
     // A message that is not retained.
     void send(const std::string& topic, const std::string& payload);
 
