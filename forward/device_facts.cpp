@@ -357,6 +357,22 @@ std::string stateJson(const DeviceFacts& f) {
     return j;
 }
 
+bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b) {
+    if (a.key != b.key || a.name != b.name || a.group != b.group || a.model != b.model ||
+        a.address != b.address || a.mac != b.mac || a.master != b.master || a.ping != b.ping ||
+        a.reboots != b.reboots || a.temperature.has_value() != b.temperature.has_value() ||
+        a.temperatureState != b.temperatureState || a.updated != b.updated ||
+        a.outlets.size() != b.outlets.size())
+        return false;
+    // Temperatures are compared as written (two places).
+    if (a.temperature && number(*a.temperature) != number(*b.temperature)) return false;
+    for (std::size_t i = 0; i < a.outlets.size(); ++i)
+        if (a.outlets[i].n != b.outlets[i].n || a.outlets[i].name != b.outlets[i].name ||
+            a.outlets[i].on != b.outlets[i].on)
+            return false;
+    return true;
+}
+
 bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
     const int top = outline.indexOf(groupId);
     if (top < 0) return false;

@@ -67,7 +67,8 @@ bool MqttForwarder::controllable(const DeviceRecord& r) const {
 }
 
 void MqttForwarder::publishDevice(const DeviceRecord& r) {
-    publishDevice(r, deviceFacts(r, context_->workspace.directory().outline()));
+    publishDevice(r, std::make_shared<const DeviceFacts>(
+                         deviceFacts(r, context_->workspace.directory().outline())));
 }
 
 const std::string& MqttForwarder::topic(Known& k, std::uint32_t deviceId, std::size_t index) {
@@ -84,11 +85,13 @@ const std::string& MqttForwarder::topic(Known& k, std::uint32_t deviceId, std::s
     return k.topics[index];
 }
 
-void MqttForwarder::publishDevice(const DeviceRecord& r, const DeviceFacts& facts) {
+void MqttForwarder::publishDevice(const DeviceRecord& r,
+                                  const std::shared_ptr<const DeviceFacts>& shared) {
+    const DeviceFacts& facts = *shared;
     Known& k = known_[r.deviceId];
     const std::uint32_t id = r.deviceId;
     // The state, one topic per reported outlet, the master when known.
-    outbox_.set(topic(k, id, kStateTopic), stateJson(facts));
+    outbox_.setState(topic(k, id, kStateTopic), shared);
     for (const OutletFact& o : facts.outlets)
         outbox_.set(topic(k, id, kOutletTopic + std::size_t(o.n) - 1), o.on ? "ON" : "OFF");
     if (facts.master) outbox_.set(topic(k, id, kMasterTopic), *facts.master ? "ON" : "OFF");
@@ -135,7 +138,7 @@ void MqttForwarder::afterTick(const std::vector<ChangedDevice>& changed) {
     if (!link_) return;
     const std::int64_t now = context_->workspace.clock().now();
     for (const ChangedDevice& c : changed) {
-        publishDevice(*c.record, *c.facts);
+        publishDevice(*c.record, c.facts);
         publishAvailability(*c.record, now);
     }
     for (const Inbound& m : link_->takeInbound()) handle(m);

@@ -51,7 +51,7 @@ private:
     const std::string& topic(Known& known, std::uint32_t deviceId, std::size_t index);
 
     void publishDevice(const DeviceRecord& record);
-    void publishDevice(const DeviceRecord& record, const DeviceFacts& facts);
+    void publishDevice(const DeviceRecord& record, const std::shared_ptr<const DeviceFacts>& facts);
     void publishAvailability(const DeviceRecord& record, std::int64_t now);
     void handle(const Inbound& message);
     void answer(const Pending& p, CommandLine::Outcome outcome, const std::string& reason);

@@ -2,18 +2,40 @@
 
 namespace zelo::forward {
 
+bool Outbox::markEntry(const std::string& topic, Entry& entry) {
+    if (entry.dirty) return false;  // already waiting: the new value goes in its place
+    entry.dirty = true;
+    dirty_.push_back(topic);
+    return true;
+}
+
 bool Outbox::set(const std::string& topic, std::string payload) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto [it, fresh] = retained_.try_emplace(topic);
-        if (!fresh && it->second.payload == payload) return false;
-        it->second.payload = std::move(payload);
-        if (it->second.dirty) return true;  // already waiting: the new value goes in its place
-        it->second.dirty = true;
-        dirty_.push_back(topic);
+        Entry& e = it->second;
+        if (!fresh && !e.state && e.payload == payload) return false;
+        e.payload = std::move(payload);
+        e.state.reset();
+        if (!markEntry(topic, e)) return true;
     }
     wake();
     return true;
+}
+
+void Outbox::setState(const std::string& topic, std::shared_ptr<const DeviceFacts> facts) {
+    std::shared_ptr<const DeviceFacts> old;  // let go outside the lock
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto [it, fresh] = retained_.try_emplace(topic);
+        Entry& e = it->second;
+        if (!fresh && e.state && sameStateDocument(*e.state, *facts)) return;
+        old = std::move(e.state);
+        e.state = std::move(facts);
+        e.payload.clear();
+        if (!markEntry(topic, e)) return;
+    }
+    wake();
 }
 
 void Outbox::send(const std::string& topic, const std::string& payload) {
@@ -44,18 +66,29 @@ void Outbox::markDirty(const std::string& prefix) {
 
 std::vector<OutMessage> Outbox::take(std::size_t max) {
     std::vector<OutMessage> out;
-    std::lock_guard<std::mutex> lock(mutex_);
-    while (out.size() < max && !events_.empty()) {
-        out.push_back(std::move(events_.front()));
-        events_.pop_front();
+    // State documents are written after the lock is let go, so that the
+    // loop's thread never waits for their writing.
+    std::vector<std::pair<std::size_t, std::shared_ptr<const DeviceFacts>>> states;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        while (out.size() < max && !events_.empty()) {
+            out.push_back(std::move(events_.front()));
+            events_.pop_front();
+        }
+        while (out.size() < max && !dirty_.empty()) {
+            auto it = retained_.find(dirty_.front());
+            dirty_.pop_front();
+            if (it == retained_.end() || !it->second.dirty) continue;
+            it->second.dirty = false;
+            if (it->second.state) {
+                states.emplace_back(out.size(), it->second.state);
+                out.push_back({it->first, {}, true});
+            } else {
+                out.push_back({it->first, it->second.payload, true});
+            }
+        }
     }
-    while (out.size() < max && !dirty_.empty()) {
-        auto it = retained_.find(dirty_.front());
-        dirty_.pop_front();
-        if (it == retained_.end() || !it->second.dirty) continue;
-        it->second.dirty = false;
-        out.push_back({it->first, it->second.payload, true});
-    }
+    for (const auto& [index, facts] : states) out[index].payload = stateJson(*facts);
     return out;
 }
 

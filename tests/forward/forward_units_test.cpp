@@ -350,5 +350,29 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
     EXPECT_EQ(out[0].topic, "h/x");
 }
 
+TEST(Outbox, StateDocumentsAreWrittenWhenTheyGoOutAndOnlyWhenChanged) {
+    Outbox box;
+    auto facts = [](int outlet, std::int64_t updated) {
+        auto f = std::make_shared<DeviceFacts>();
+        f->key = "0000002A";
+        f->outlets = {{1, "", outlet == 1}};
+        f->updated = updated;
+        return std::shared_ptr<const DeviceFacts>(f);
+    };
+    box.setState("s", facts(0, 100));
+    box.setState("s", facts(1, 100));  // replaces the waiting one
+    std::vector<OutMessage> out = box.take(10);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].payload, stateJson(*facts(1, 100)));
+    box.setState("s", facts(1, 100));  // the same document: nothing goes out
+    EXPECT_FALSE(box.pending());
+    box.setState("s", facts(1, 101));
+    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
+    box.markAllDirty();  // a reconnect writes it again
+    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
+    EXPECT_TRUE(box.set("s", ""));  // emptied: a plain value from then on
+    EXPECT_EQ(box.take(10).at(0).payload, "");
+}
+
 }  // namespace
 }  // namespace zelo::forward
