@@ -2,10 +2,10 @@
 
 namespace zelo::forward {
 
-bool Outbox::markEntry(const std::string& topic, Entry& entry) {
-    if (entry.dirty) return false;  // already waiting: the new value goes in its place
-    entry.dirty = true;
-    dirty_.push_back(topic);
+bool Outbox::markEntry(Retained::value_type& entry) {
+    if (entry.second.dirty) return false;  // already waiting: the new value goes in its place
+    entry.second.dirty = true;
+    dirty_.push_back(&entry);
     return true;
 }
 
@@ -17,7 +17,7 @@ bool Outbox::set(const std::string& topic, std::string payload) {
         if (!fresh && !e.state && e.payload == payload) return false;
         e.payload = std::move(payload);
         e.state.reset();
-        if (!markEntry(topic, e)) return true;
+        if (!markEntry(*it)) return true;
     }
     wake();
     return true;
@@ -33,7 +33,7 @@ void Outbox::setState(const std::string& topic, std::shared_ptr<const DeviceFact
         old = std::move(e.state);
         e.state = std::move(facts);
         e.payload.clear();
-        if (!markEntry(topic, e)) return;
+        if (!markEntry(*it)) return;
     }
     wake();
 }
@@ -55,11 +55,8 @@ bool Outbox::has(const std::string& topic) const {
 void Outbox::markDirty(const std::string& prefix) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& [topic, entry] : retained_) {
-            if (entry.dirty || topic.compare(0, prefix.size(), prefix) != 0) continue;
-            entry.dirty = true;
-            dirty_.push_back(topic);
-        }
+        for (auto& entry : retained_)
+            if (entry.first.compare(0, prefix.size(), prefix) == 0) markEntry(entry);
     }
     wake();
 }
@@ -76,9 +73,9 @@ std::vector<OutMessage> Outbox::take(std::size_t max) {
             events_.pop_front();
         }
         while (out.size() < max && !dirty_.empty()) {
-            auto it = retained_.find(dirty_.front());
+            Retained::value_type* it = dirty_.front();
             dirty_.pop_front();
-            if (it == retained_.end() || !it->second.dirty) continue;
+            if (!it->second.dirty) continue;
             it->second.dirty = false;
             if (it->second.state) {
                 states.emplace_back(out.size(), it->second.state);

@@ -65,13 +65,14 @@ private:
         std::shared_ptr<const DeviceFacts> state;  // the payload's source when set
         bool dirty = false;
     };
+    using Retained = std::unordered_map<std::string, Entry>;
     // Marks the entry dirty; false when it already was.
-    bool markEntry(const std::string& topic, Entry& entry);
+    bool markEntry(Retained::value_type& entry);
     void wake();
 
     mutable std::mutex mutex_;
-    std::unordered_map<std::string, Entry> retained_;
-    std::deque<std::string> dirty_;  // each topic once while dirty
+    Retained retained_;  // never erased from, so its elements stay where they are
+    std::deque<Retained::value_type*> dirty_;  // each topic once while dirty
     std::deque<OutMessage> events_;
     std::function<void()> wake_;
 };
