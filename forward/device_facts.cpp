@@ -1,8 +1,9 @@
 #include "forward/device_facts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+#include <string_view>
 #include <unordered_map>
 
 #include "common/text_encoding.h"
@@ -18,6 +19,7 @@ constexpr int kEnglish = 1;
 // The ping column holds letters, or in Japanese two-byte signs.
 std::vector<PingState> pingStates(const std::string& text) {
     std::vector<PingState> out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == 0x81 && i + 1 < text.size()) {
@@ -74,7 +76,109 @@ std::vector<std::int64_t> rebootCounts(const std::string& text, std::size_t entr
     return out;
 }
 
+// Two digits of a number below 100.
+void appendTwo(std::string& out, unsigned v) {
+    out += char('0' + v / 10);
+    out += char('0' + v % 10);
+}
+
+void appendInteger(std::string& out, std::int64_t v) {
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    const bool negative = v < 0;
+    std::uint64_t u = negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+    do {
+        *--p = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (negative) *--p = '-';
+    out.append(p, static_cast<std::size_t>(end - p));
+}
+
+// "2026-12-07T05:03:57Z" of seconds since 1970 (the proleptic Gregorian
+// calendar, counted from days as the C library does, without its locks).
+void appendIsoTime(std::string& out, std::int64_t seconds) {
+    std::int64_t days = seconds / 86400, rest = seconds % 86400;
+    if (rest < 0) rest += 86400, --days;
+    days += 719468;  // from 0000-03-01
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t doe = days - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const unsigned day = unsigned(doy - (153 * mp + 2) / 5 + 1);
+    const unsigned month = unsigned(mp < 10 ? mp + 3 : mp - 9);
+    const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
+    appendInteger(out, year);
+    out += '-';
+    appendTwo(out, month);
+    out += '-';
+    appendTwo(out, day);
+    out += 'T';
+    appendTwo(out, unsigned(rest / 3600));
+    out += ':';
+    appendTwo(out, unsigned(rest / 60 % 60));
+    out += ':';
+    appendTwo(out, unsigned(rest % 60));
+    out += 'Z';
+}
+
+void appendJsonQuote(std::string& out, std::string_view utf8) {
+    out += '"';
+    std::size_t plain = 0;  // the start of characters copied as they are
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default: {
+                static const char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            }
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
+}
+
 std::string number(double v) {
+    // Hundredths, as the temperatures are kept, without the C library's
+    // floating-point formatting: the same text "%.2f" would give.
+    const double hundredths = std::nearbyint(v * 100.0);
+    if (std::fabs(hundredths) < 1e12 && std::fabs(v * 100.0 - hundredths) < 1e-6) {
+        std::int64_t k = static_cast<std::int64_t>(hundredths);
+        std::string s;
+        if (k < 0) {
+            s += '-';
+            k = -k;
+        }
+        appendInteger(s, k / 100);
+        if (k % 100 != 0) {
+            s += '.';
+            s += char('0' + k % 100 / 10);
+            if (k % 10 != 0) s += char('0' + k % 10);
+        }
+        return s == "-0" ? "0" : s;
+    }
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.2f", v);
     std::string s = buf;
@@ -86,9 +190,10 @@ std::string number(double v) {
 }  // namespace
 
 std::string deviceKey(std::uint32_t id) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(id));
-    return buf;
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string key(8, '0');
+    for (int i = 7; i >= 0; --i, id >>= 4) key[std::size_t(i)] = kHex[id & 0xF];
+    return key;
 }
 
 std::optional<std::uint32_t> parseDeviceKey(const std::string& key) {
@@ -124,13 +229,9 @@ const char* pingWord(PingState s) noexcept {
 }
 
 std::string isoTime(std::int64_t seconds) {
-    if (seconds <= 0) return {};
-    const std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return buf;
+    std::string out;
+    if (seconds > 0) appendIsoTime(out, seconds);
+    return out;
 }
 
 std::string groupPath(const GroupOutline& outline, std::uint32_t groupId) {
@@ -174,6 +275,7 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
         f.master = outlets[0] != '0';
         outlets.remove_prefix(2);
     }
+    f.outlets.reserve(std::min<std::size_t>(outlets.size(), kMaxOutlets));
     int n = 0;
     for (char c : outlets) {
         if (n >= kMaxOutlets) break;
@@ -195,61 +297,80 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
 }
 
 std::string jsonQuote(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
+    std::string out;
+    out.reserve(utf8.size() + 2);
+    appendJsonQuote(out, utf8);
+    return out;
 }
 
 std::string stateJson(const DeviceFacts& f) {
-    std::string j = "{\"id\":" + jsonQuote(f.key) + ",\"name\":" + jsonQuote(f.name) +
-                    ",\"group\":" + jsonQuote(f.group) + ",\"model\":" + jsonQuote(f.model) +
-                    ",\"address\":" + jsonQuote(f.address) + ",\"mac\":" + jsonQuote(f.mac) +
-                    ",\"outlets\":[";
+    std::string j;
+    j.reserve(192 + f.name.size() + f.group.size() + f.address.size() + 40 * f.outlets.size() +
+              12 * f.ping.size());
+    j += "{\"id\":";
+    appendJsonQuote(j, f.key);
+    j += ",\"name\":";
+    appendJsonQuote(j, f.name);
+    j += ",\"group\":";
+    appendJsonQuote(j, f.group);
+    j += ",\"model\":";
+    appendJsonQuote(j, f.model);
+    j += ",\"address\":";
+    appendJsonQuote(j, f.address);
+    j += ",\"mac\":";
+    appendJsonQuote(j, f.mac);
+    j += ",\"outlets\":[";
     for (std::size_t i = 0; i < f.outlets.size(); ++i) {
         const OutletFact& o = f.outlets[i];
-        j += (i ? ",{\"n\":" : "{\"n\":") + std::to_string(o.n) + ",\"name\":" + jsonQuote(o.name) +
-             ",\"state\":" + (o.on ? "\"ON\"}" : "\"OFF\"}");
+        j += i ? ",{\"n\":" : "{\"n\":";
+        appendInteger(j, o.n);
+        j += ",\"name\":";
+        appendJsonQuote(j, o.name);
+        j += o.on ? ",\"state\":\"ON\"}" : ",\"state\":\"OFF\"}";
     }
     j += "],\"master\":";
     j += f.master ? (*f.master ? "\"ON\"" : "\"OFF\"") : "null";
     j += ",\"ping\":[";
-    for (std::size_t i = 0; i < f.ping.size(); ++i)
-        j += (i ? ",\"" : "\"") + std::string(pingWord(f.ping[i])) + "\"";
+    for (std::size_t i = 0; i < f.ping.size(); ++i) {
+        j += i ? ",\"" : "\"";
+        j += pingWord(f.ping[i]);
+        j += '"';
+    }
     j += "],\"reboots\":[";
-    for (std::size_t i = 0; i < f.reboots.size(); ++i)
-        j += (i ? "," : "") + std::to_string(f.reboots[i]);
+    for (std::size_t i = 0; i < f.reboots.size(); ++i) {
+        if (i) j += ',';
+        appendInteger(j, f.reboots[i]);
+    }
     j += "],\"temperature\":";
     j += f.temperature ? number(*f.temperature) : "null";
-    j += ",\"temperature_state\":" + jsonQuote(f.temperatureState);
+    j += ",\"temperature_state\":";
+    appendJsonQuote(j, f.temperatureState);
     j += ",\"updated\":";
-    j += f.updated > 0 ? jsonQuote(isoTime(f.updated)) : "null";
-    return j + "}";
+    if (f.updated > 0) {
+        j += '"';
+        appendIsoTime(j, f.updated);
+        j += '"';
+    } else {
+        j += "null";
+    }
+    j += '}';
+    return j;
+}
+
+bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b) {
+    if (a.key != b.key || a.name != b.name || a.group != b.group || a.model != b.model ||
+        a.address != b.address || a.mac != b.mac || a.master != b.master || a.ping != b.ping ||
+        a.reboots != b.reboots || a.temperature.has_value() != b.temperature.has_value() ||
+        a.temperatureState != b.temperatureState || a.updated != b.updated ||
+        a.outlets.size() != b.outlets.size())
+        return false;
+    // Temperatures are compared as written (two places).
+    if (a.temperature && number(*a.temperature) != number(*b.temperature)) return false;
+    for (std::size_t i = 0; i < a.outlets.size(); ++i)
+        if (a.outlets[i].n != b.outlets[i].n || a.outlets[i].name != b.outlets[i].name ||
+            a.outlets[i].on != b.outlets[i].on)
+            return false;
+    return true;
 }
 
 bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {

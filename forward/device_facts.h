@@ -63,6 +63,9 @@ DeviceFacts deviceFacts(const DeviceRecord& record, std::string groupPath);
 
 // The state document of one device (one line of JSON).
 std::string stateJson(const DeviceFacts& facts);
+// Whether two devices' facts give the same state document, without writing
+// it.
+bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b);
 
 // A set of groups, each with its sub-groups.
 class GroupFilter {

@@ -251,19 +251,49 @@ bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLin
     return true;
 }
 
-void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
-    if (!running_) return;
-    // Each device once, as its last report left it.
-    std::vector<const DeviceRecord*> changed;
-    std::unordered_map<std::uint32_t, std::size_t> slot;
-    for (const DeviceRecord& r : accepted) {
-        const auto [it, fresh] = slot.emplace(r.deviceId, changed.size());
-        if (fresh)
-            changed.push_back(&r);
-        else
-            changed[it->second] = &r;
+namespace {
+
+bool sameOutline(const GroupOutline& a, const GroupOutline& b) {
+    if (a.entries.size() != b.entries.size()) return false;
+    for (std::size_t i = 0; i < a.entries.size(); ++i) {
+        const GroupEntry& x = a.entries[i];
+        const GroupEntry& y = b.entries[i];
+        if (x.id != y.id || x.parent != y.parent || x.name != y.name) return false;
     }
-    for (auto& f : forwarders_) f->afterTick(changed);
+    return true;
+}
+
+}  // namespace
+
+const std::string& Forwarding::groupPathOf(std::uint32_t groupId) {
+    const auto it = paths_.find(groupId);
+    if (it != paths_.end()) return it->second;
+    const GroupOutline& outline = context_->workspace.directory().outline();
+    return paths_.emplace(groupId, groupPath(outline, groupId)).first->second;
+}
+
+void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
+    if (!running_ || forwarders_.empty()) return;
+    const GroupOutline& outline = context_->workspace.directory().outline();
+    if (!accepted.empty() && !sameOutline(outline, pathsOutline_)) {
+        paths_.clear();
+        pathsOutline_ = outline;
+    }
+    // Each device once, as its last report left it; its facts taken once
+    // for all the forwarders.
+    changed_.clear();
+    slot_.clear();
+    for (const DeviceRecord& r : accepted) {
+        const auto [it, fresh] = slot_.emplace(r.deviceId, changed_.size());
+        if (fresh)
+            changed_.push_back({&r, nullptr});
+        else
+            changed_[it->second].record = &r;
+    }
+    for (ChangedDevice& c : changed_)
+        c.facts = std::make_shared<const DeviceFacts>(
+            deviceFacts(*c.record, groupPathOf(c.record->groupId)));
+    for (auto& f : forwarders_) f->afterTick(changed_);
     const std::int64_t now = context_->workspace.clock().now();
     if (now != lastSecond_) {
         lastSecond_ = now;

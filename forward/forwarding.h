@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/workspace.h"
@@ -115,6 +116,13 @@ struct ForwardingContext {
     std::function<void(const std::string&)> printError;  // one line on stderr, "zeloctl: " added
 };
 
+// A device whose report a tick accepted: its record as committed, and the
+// facts taken from it once for every forwarder.
+struct ChangedDevice {
+    const DeviceRecord* record = nullptr;
+    std::shared_ptr<const DeviceFacts> facts;
+};
+
 // A forwarder observes the station. The loop calls these on its own thread.
 class Forwarder {
 public:
@@ -122,9 +130,9 @@ public:
     // Before the first report. False when it cannot start (a port in use):
     // listen then ends with a usage error; `error` says why.
     virtual bool started(ForwardingContext& context, std::string& error) = 0;
-    // After every tick (also one that accepted nothing), with the records
-    // of the devices whose reports were accepted, each once, as committed.
-    virtual void afterTick(const std::vector<const DeviceRecord*>& changed) = 0;
+    // After every tick (also one that accepted nothing), with the devices
+    // whose reports were accepted, each once, as committed.
+    virtual void afterTick(const std::vector<ChangedDevice>& changed) = 0;
     // Once a second, with the clock's seconds.
     virtual void everySecond(std::int64_t now) = 0;
     // The station stops; the forwarder's threads end before this returns.
@@ -153,12 +161,20 @@ public:
     void stop();
 
 private:
+    // The group path of a group of the directory's outline, UTF-8; kept
+    // while the outline stays as it was.
+    const std::string& groupPathOf(std::uint32_t groupId);
+
     ForwardingConfig config_;
     MqttStatus mqtt_;
     std::vector<std::unique_ptr<Forwarder>> forwarders_;
     std::unique_ptr<ForwardingContext> context_;
     bool running_ = false;
     std::int64_t lastSecond_ = 0;
+    GroupOutline pathsOutline_;  // the outline `paths_` was made from
+    std::unordered_map<std::uint32_t, std::string> paths_;
+    std::vector<ChangedDevice> changed_;
+    std::unordered_map<std::uint32_t, std::size_t> slot_;
 };
 
 // Resolves the options' groups and devices and reads the password. Empty

@@ -23,9 +23,10 @@ public:
         return true;
     }
 
-    void afterTick(const std::vector<const DeviceRecord*>& changed) override {
+    void afterTick(const std::vector<ChangedDevice>& changed) override {
         const GroupOutline& outline = context_->workspace.directory().outline();
-        for (const DeviceRecord* r : changed) {
+        for (const ChangedDevice& c : changed) {
+            const DeviceRecord* r = c.record;
             const auto at = index_.find(r->deviceId);
             if (at == index_.end()) {
                 rebuild();  // a device this forwarder has not seen: read them all again
@@ -36,8 +37,7 @@ public:
                 rebuild();  // the outline changed under the device
                 break;
             }
-            devices_[at->second] = std::make_shared<const DeviceFacts>(
-                deviceFacts(*r, groups_->paths[std::size_t(g)]));
+            devices_[at->second] = c.facts;
         }
         const StationCounters& now = station().counters();
         dirty_ = dirty_ || !changed.empty() || now.reports != counted_.reports ||

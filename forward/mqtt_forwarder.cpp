@@ -67,23 +67,47 @@ bool MqttForwarder::controllable(const DeviceRecord& r) const {
 }
 
 void MqttForwarder::publishDevice(const DeviceRecord& r) {
-    const DeviceFacts facts = deviceFacts(r, context_->workspace.directory().outline());
+    publishDevice(r, std::make_shared<const DeviceFacts>(
+                         deviceFacts(r, context_->workspace.directory().outline())));
+}
+
+const std::string& MqttForwarder::topic(Known& k, std::uint32_t deviceId, std::size_t index) {
+    if (k.topics.size() <= index) {
+        const std::string key = deviceKey(deviceId);
+        k.topics.reserve(index + 1);
+        for (std::size_t i = k.topics.size(); i <= index; ++i)
+            k.topics.push_back(names_.deviceTopic(
+                key, i == kStateTopic          ? std::string("state")
+                     : i == kMasterTopic       ? std::string("master")
+                     : i == kAvailabilityTopic ? std::string("availability")
+                                               : "outlet/" + std::to_string(i - kOutletTopic + 1)));
+    }
+    return k.topics[index];
+}
+
+void MqttForwarder::publishDevice(const DeviceRecord& r,
+                                  const std::shared_ptr<const DeviceFacts>& shared) {
+    const DeviceFacts& facts = *shared;
     Known& k = known_[r.deviceId];
-    scratch_.clear();
-    deviceTopics(facts, names_, scratch_);
+    const std::uint32_t id = r.deviceId;
+    // The state, one topic per reported outlet, the master when known.
+    outbox_.setState(topic(k, id, kStateTopic), shared);
+    for (const OutletFact& o : facts.outlets)
+        outbox_.set(topic(k, id, kOutletTopic + std::size_t(o.n) - 1), o.on ? "ON" : "OFF");
+    if (facts.master) outbox_.set(topic(k, id, kMasterTopic), *facts.master ? "ON" : "OFF");
     // Outlets and a master the device no longer reports lose their retained
     // topics (a retained empty message).
     const int outlets = static_cast<int>(facts.outlets.size());
     for (int n = outlets + 1; n <= k.outlets; ++n)
-        scratch_.push_back({names_.deviceTopic(facts.key, "outlet/" + std::to_string(n)), ""});
-    if (k.master && !facts.master)
-        scratch_.push_back({names_.deviceTopic(facts.key, "master"), ""});
+        outbox_.set(topic(k, id, kOutletTopic + std::size_t(n) - 1), "");
+    if (k.master && !facts.master) outbox_.set(topic(k, id, kMasterTopic), "");
     k.outlets = outlets;
     k.master = facts.master.has_value();
     if (!names_.ha.empty()) {
         const bool control = controllable(r);
         std::string shape = discoveryShape(facts, control);
         if (k.shape != shape) {
+            scratch_.clear();
             const std::size_t first = scratch_.size();
             discoveryConfigs(facts, names_, control, scratch_);
             std::vector<std::string> configs;
@@ -95,9 +119,9 @@ void MqttForwarder::publishDevice(const DeviceRecord& r) {
                     scratch_.push_back({old, ""});
             k.configs = std::move(configs);
             k.shape = std::move(shape);
+            for (Publication& p : scratch_) outbox_.set(p.topic, std::move(p.payload));
         }
     }
-    for (const Publication& p : scratch_) outbox_.set(p.topic, p.payload);
 }
 
 void MqttForwarder::publishAvailability(const DeviceRecord& r, std::int64_t now) {
@@ -107,16 +131,15 @@ void MqttForwarder::publishAvailability(const DeviceRecord& r, std::int64_t now)
     if (k.availabilityKnown && k.online == online) return;
     k.availabilityKnown = true;
     k.online = online;
-    outbox_.set(names_.deviceTopic(deviceKey(r.deviceId), "availability"),
-                online ? "online" : "offline");
+    outbox_.set(topic(k, r.deviceId, kAvailabilityTopic), online ? "online" : "offline");
 }
 
-void MqttForwarder::afterTick(const std::vector<const DeviceRecord*>& changed) {
+void MqttForwarder::afterTick(const std::vector<ChangedDevice>& changed) {
     if (!link_) return;
     const std::int64_t now = context_->workspace.clock().now();
-    for (const DeviceRecord* r : changed) {
-        publishDevice(*r);
-        publishAvailability(*r, now);
+    for (const ChangedDevice& c : changed) {
+        publishDevice(*c.record, c.facts);
+        publishAvailability(*c.record, now);
     }
     for (const Inbound& m : link_->takeInbound()) handle(m);
     takeResults();

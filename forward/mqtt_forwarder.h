@@ -27,7 +27,7 @@ public:
     ~MqttForwarder() override;
 
     bool started(ForwardingContext& context, std::string& error) override;
-    void afterTick(const std::vector<const DeviceRecord*>& changed) override;
+    void afterTick(const std::vector<ChangedDevice>& changed) override;
     void everySecond(std::int64_t now) override;
     void stopped() override;
 
@@ -42,9 +42,16 @@ private:
         bool master = false;               // a master topic sent
         bool online = false;
         bool availabilityKnown = false;
+        std::vector<std::string> topics;  // made as first needed, by the indexes below
     };
+    static constexpr std::size_t kStateTopic = 0, kMasterTopic = 1, kAvailabilityTopic = 2,
+                                 kOutletTopic = 3;  // outlet/1; outlet/N follows it
+
+    // The device's own topic of that index, made once.
+    const std::string& topic(Known& known, std::uint32_t deviceId, std::size_t index);
 
     void publishDevice(const DeviceRecord& record);
+    void publishDevice(const DeviceRecord& record, const std::shared_ptr<const DeviceFacts>& facts);
     void publishAvailability(const DeviceRecord& record, std::int64_t now);
     void handle(const Inbound& message);
     void answer(const Pending& p, CommandLine::Outcome outcome, const std::string& reason);

@@ -8,10 +8,13 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "forward/device_facts.h"
 
 namespace zelo::forward {
 
@@ -32,7 +35,11 @@ public:
 
     // The retained value of a topic; false (nothing to send) when the topic
     // holds it already.
-    bool set(const std::string& topic, const std::string& payload);
+    bool set(const std::string& topic, std::string payload);
+    // The retained state document of a device, written from its facts when
+    // it goes out (on the broker's thread, not the caller's); nothing to send
+    // when the document would be the same.
+    void setState(const std::string& topic, std::shared_ptr<const DeviceFacts> facts);
     // A message that is not retained.
     void send(const std::string& topic, const std::string& payload);
 
@@ -55,13 +62,17 @@ public:
 private:
     struct Entry {
         std::string payload;
+        std::shared_ptr<const DeviceFacts> state;  // the payload's source when set
         bool dirty = false;
     };
+    using Retained = std::unordered_map<std::string, Entry>;
+    // Marks the entry dirty; false when it already was.
+    bool markEntry(Retained::value_type& entry);
     void wake();
 
     mutable std::mutex mutex_;
-    std::unordered_map<std::string, Entry> retained_;
-    std::deque<std::string> dirty_;  // each topic once while dirty
+    Retained retained_;  // never erased from, so its elements stay where they are
+    std::deque<Retained::value_type*> dirty_;  // each topic once while dirty
     std::deque<OutMessage> events_;
     std::function<void()> wake_;
 };

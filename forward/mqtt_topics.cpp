@@ -5,10 +5,6 @@
 namespace zelo::forward {
 namespace {
 
-std::string onOff(bool on) {
-    return on ? "ON" : "OFF";
-}
-
 std::vector<std::string> splitTopic(const std::string& topic) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -57,13 +53,6 @@ Entity powerEntity(const MqttNames& n, const DeviceFacts& f, const std::string& 
 
 }  // namespace
 
-void deviceTopics(const DeviceFacts& f, const MqttNames& n, std::vector<Publication>& out) {
-    out.push_back({n.deviceTopic(f.key, "state"), stateJson(f)});
-    for (const OutletFact& o : f.outlets)
-        out.push_back({n.deviceTopic(f.key, "outlet/" + std::to_string(o.n)), onOff(o.on)});
-    if (f.master) out.push_back({n.deviceTopic(f.key, "master"), onOff(*f.master)});
-}
-
 void discoveryConfigs(const DeviceFacts& f, const MqttNames& n, bool controllable,
                       std::vector<Publication>& out) {
     if (n.ha.empty()) return;
@@ -108,10 +97,24 @@ Publication stationDiscovery(const MqttNames& n) {
 }
 
 std::string discoveryShape(const DeviceFacts& f, bool controllable) {
-    std::string s = f.name + '\n' + f.model + '\n' + (controllable ? "c" : "r") +
-                    std::to_string(f.outlets.size()) + (f.master ? "m" : "") +
-                    (f.temperature ? "t" : "") + "p" + std::to_string(f.ping.size());
-    for (const OutletFact& o : f.outlets) s += '\n' + o.name;
+    std::size_t size = f.name.size() + f.model.size() + 16;
+    for (const OutletFact& o : f.outlets) size += o.name.size() + 1;
+    std::string s;
+    s.reserve(size);
+    s += f.name;
+    s += '\n';
+    s += f.model;
+    s += '\n';
+    s += controllable ? 'c' : 'r';
+    s += std::to_string(f.outlets.size());
+    if (f.master) s += 'm';
+    if (f.temperature) s += 't';
+    s += 'p';
+    s += std::to_string(f.ping.size());
+    for (const OutletFact& o : f.outlets) {
+        s += '\n';
+        s += o.name;
+    }
     return s;
 }
 

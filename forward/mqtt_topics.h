@@ -1,10 +1,11 @@
 #pragma once
-// The MQTT side's texts: every topic and payload the forwarder publishes for
-// a device (state, outlets, master, Home Assistant discovery), and the
-// reading of the command topics and payloads it receives. Pure functions.
+// The MQTT side's texts: the topic names, the Home Assistant discovery
+// configs of a device, the result payload, and the reading of the command
+// topics and payloads it receives. Pure functions.
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "forward/device_facts.h"
@@ -17,8 +18,15 @@ struct MqttNames {
     std::string ha;       // the discovery prefix; empty without discovery
 
     std::string statusTopic() const { return base + "/status"; }
-    std::string deviceTopic(const std::string& key, const std::string& tail) const {
-        return base + "/" + key + "/" + tail;
+    std::string deviceTopic(std::string_view key, std::string_view tail) const {
+        std::string topic;
+        topic.reserve(base.size() + key.size() + tail.size() + 2);
+        topic += base;
+        topic += '/';
+        topic += key;
+        topic += '/';
+        topic += tail;
+        return topic;
     }
     std::string haStatusTopic() const { return ha + "/status"; }
 };
@@ -27,10 +35,6 @@ struct Publication {
     std::string topic;
     std::string payload;
 };
-
-// The retained topics of a device that follow its record: state, one per
-// reported outlet, master (when known).
-void deviceTopics(const DeviceFacts& facts, const MqttNames& names, std::vector<Publication>& out);
 
 // The device's discovery configs: a switch per outlet and the master when
 // controllable (a binary sensor otherwise), a temperature sensor, a problem

@@ -3,6 +3,9 @@
 // outbox that keeps one value per topic while the broker is away.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <ctime>
+
 #include "forward/device_facts.h"
 #include "forward/forwarding.h"
 #include "forward/mqtt_outbox.h"
@@ -177,6 +180,32 @@ TEST(DeviceFacts, StateDocumentOfAReportedDevice) {
         "\"reboots\":[0,0],\"temperature\":null,\"temperature_state\":\"\",\"updated\":null}");
 }
 
+TEST(DeviceFacts, TimesAndTemperaturesReadAsTheCLibraryPrintsThem) {
+    for (const std::int64_t t : {1LL, 59LL, 951782400LL, 951868799LL, 1796620814LL, 4102444800LL,
+                                 4107542399LL, 4294967295LL}) {
+        const std::time_t c = static_cast<std::time_t>(t);
+        std::tm tm{};
+        gmtime_r(&c, &tm);
+        char buf[32];
+        std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+        EXPECT_EQ(isoTime(t), buf) << t;
+    }
+    for (const double v :
+         {0.0, -0.0, 20.0, 20.5, 20.05, 21.1, -0.01, -0.004, 0.125, -2.5, 1e13, 327.67, -327.68}) {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%.2f", v);
+        std::string want = buf;
+        while (want.back() == '0') want.pop_back();
+        if (want.back() == '.') want.pop_back();
+        if (want == "-0") want = "0";
+        DeviceFacts f;
+        f.temperature = v;
+        const std::string json = stateJson(f);
+        EXPECT_NE(json.find("\"temperature\":" + want + ","), std::string::npos)
+            << v << " " << json;
+    }
+}
+
 TEST(DeviceFacts, GroupFilterTakesSubGroups) {
     const GroupOutline o = outline();
     GroupFilter f;
@@ -245,9 +274,9 @@ public:
         if (!startOk_) error = "port in use";
         return startOk_;
     }
-    void afterTick(const std::vector<const DeviceRecord*>& changed) override {
+    void afterTick(const std::vector<ChangedDevice>& changed) override {
         std::string line = "tick";
-        for (const DeviceRecord* r : changed) line += " " + r->name;
+        for (const ChangedDevice& c : changed) line += " " + c.record->name + "/" + c.facts->name;
         log_.push_back(line);
     }
     void everySecond(std::int64_t now) override { log_.push_back("second " + std::to_string(now)); }
@@ -279,7 +308,7 @@ TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
     f.afterTick({});
     f.stop();
     f.stop();
-    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2 b2 c", "tick", "tick",
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2/a2 b2/b2 c/c", "tick", "tick",
                                              "second " + std::to_string(test::kWorkspaceNow + 1),
                                              "tick", "stopped"}));
 }
@@ -324,6 +353,30 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
     out = box.take(10);
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].topic, "h/x");
+}
+
+TEST(Outbox, StateDocumentsAreWrittenWhenTheyGoOutAndOnlyWhenChanged) {
+    Outbox box;
+    auto facts = [](int outlet, std::int64_t updated) {
+        auto f = std::make_shared<DeviceFacts>();
+        f->key = "0000002A";
+        f->outlets = {{1, "", outlet == 1}};
+        f->updated = updated;
+        return std::shared_ptr<const DeviceFacts>(f);
+    };
+    box.setState("s", facts(0, 100));
+    box.setState("s", facts(1, 100));  // replaces the waiting one
+    std::vector<OutMessage> out = box.take(10);
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(out[0].payload, stateJson(*facts(1, 100)));
+    box.setState("s", facts(1, 100));  // the same document: nothing goes out
+    EXPECT_FALSE(box.pending());
+    box.setState("s", facts(1, 101));
+    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
+    box.markAllDirty();  // a reconnect writes it again
+    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
+    EXPECT_TRUE(box.set("s", ""));  // emptied: a plain value from then on
+    EXPECT_EQ(box.take(10).at(0).payload, "");
 }
 
 }  // namespace
