@@ -23,10 +23,14 @@ inline constexpr int kFirstEditFieldId = 3300;
 // The first id of a kind, or kNoControlId for kinds that get none.
 constexpr int firstControlId(ControlKind kind) noexcept {
     switch (kind) {
-        case ControlKind::PushButton: return kFirstPushButtonId;
-        case ControlKind::CheckBox: return kFirstCheckBoxId;
-        case ControlKind::EditField: return kFirstEditFieldId;
-        default: return kNoControlId;
+        case ControlKind::PushButton:
+            return kFirstPushButtonId;
+        case ControlKind::CheckBox:
+            return kFirstCheckBoxId;
+        case ControlKind::EditField:
+            return kFirstEditFieldId;
+        default:
+            return kNoControlId;
     }
 }
 
@@ -39,7 +43,8 @@ public:
     // The next `count` ids of `kind` are passed over, as if their controls
     // had been made (a page whose ids are fixed whichever rows it has).
     void skipIds(ControlKind kind, int count) noexcept {
-        if (firstControlId(kind) != kNoControlId) counters_[static_cast<std::size_t>(kind)] += count;
+        if (firstControlId(kind) != kNoControlId)
+            counters_[static_cast<std::size_t>(kind)] += count;
     }
 
     // Whether page `page` exists and can take one more control.
@@ -56,9 +61,13 @@ public:
         return first + counters_[static_cast<std::size_t>(kind)]++;
     }
 
-    void record(int page, Handle control) { pages_[static_cast<std::size_t>(page)].push_back(control); }
+    void record(int page, Handle control) {
+        pages_[static_cast<std::size_t>(page)].push_back(control);
+    }
 
-    const std::vector<Handle>& page(int page) const { return pages_[static_cast<std::size_t>(page)]; }
+    const std::vector<Handle>& page(int page) const {
+        return pages_[static_cast<std::size_t>(page)];
+    }
 
     // Every control of every page, forgotten here; the caller destroys them.
     std::vector<Handle> takeAll() {

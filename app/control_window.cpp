@@ -13,7 +13,9 @@ namespace {
 constexpr int kIconSerial = 729, kIconLan = 730, kIconSensor = 735;
 constexpr int kStandardOutletType = 0x11;
 
-std::string numberText(std::int64_t n) { return std::to_string(n); }
+std::string numberText(std::int64_t n) {
+    return std::to_string(n);
+}
 
 std::string tenthsText(std::int64_t tenths) {
     if (tenths < 0) return std::to_string(tenths);
@@ -59,18 +61,25 @@ std::vector<PowerButton> powerButtons(bool masterPresent, int outletCount) {
 Lamp lampOf(int stateCode) noexcept {
     switch (stateCode) {
         case 0:
-        case 3: return Lamp::Grey;
+        case 3:
+            return Lamp::Grey;
         case 1:
-        case 4: return Lamp::Green;
-        case 2: return Lamp::Red;
-        case 5: return Lamp::DarkGreen;
-        default: return Lamp::Yellow;
+        case 4:
+            return Lamp::Green;
+        case 2:
+            return Lamp::Red;
+        case 5:
+            return Lamp::DarkGreen;
+        default:
+            return Lamp::Yellow;
     }
 }
 
 // ------------------------------------------------------------ page 1
 
-std::size_t reportFieldKeeps(ReportField field) noexcept { return isAddressField(field) ? 18 : 5; }
+std::size_t reportFieldKeeps(ReportField field) noexcept {
+    return isAddressField(field) ? 18 : 5;
+}
 
 bool isAddressField(ReportField field) noexcept {
     return field == ReportField::Address1 || field == ReportField::Address2 ||
@@ -101,7 +110,8 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
     f.enabled = s.msrpEnabled;
     for (int i = 0; i < 3; ++i) {
         f.text[static_cast<std::size_t>(2 * i)] = s.ipAdCenter[static_cast<std::size_t>(i)];
-        f.text[static_cast<std::size_t>(2 * i + 1)] = numberText(s.centerPort[static_cast<std::size_t>(i)]);
+        f.text[static_cast<std::size_t>(2 * i + 1)] =
+            numberText(s.centerPort[static_cast<std::size_t>(i)]);
     }
     f.text[static_cast<std::size_t>(ReportField::Interval)] = numberText(s.centerSendTimer);
     if (isPromptModel(modelCode)) {
@@ -202,8 +212,7 @@ bool ControlModel::press(int id) {
     if (b->target == OutletTarget::Master) return !s_.sendFramedCommand(b->command, true);
     if (sendPowerCommand(s_, b->command, true)) return false;
     // A plain device reports nothing by itself: read the states back.
-    if (dialectOf(s_.record.modelCode) == Dialect::Plain &&
-        !s_.sendPlainCommand("XPOS"))
+    if (dialectOf(s_.record.modelCode) == Dialect::Plain && !s_.sendPlainCommand("XPOS"))
         s_.awaitPlainPrompt();
     return true;
 }
@@ -227,8 +236,12 @@ void ControlModel::editReport(ReportField field, std::string_view text) {
 bool ControlModel::applyReport() {
     DeviceSettings& s = s_.status.settings;
     ReportFields& f = report_;
-    const auto at = [&f](ReportField x) -> std::string& { return f.text[static_cast<std::size_t>(x)]; };
-    const auto changed = [&f](ReportField x) -> bool& { return f.changed[static_cast<std::size_t>(x)]; };
+    const auto at = [&f](ReportField x) -> std::string& {
+        return f.text[static_cast<std::size_t>(x)];
+    };
+    const auto changed = [&f](ReportField x) -> bool& {
+        return f.changed[static_cast<std::size_t>(x)];
+    };
     const int model = s_.record.modelCode;
 
     // A change the device has no register or key for is never sent: the
@@ -291,7 +304,8 @@ bool ControlModel::applyReport() {
     };
     bool bad = false;
     const bool flagEntered =
-        f.enabledChanged && enterSetting(s, "msrpEnabled", f.enabled ? "1" : "0") == EntryResult::Ok;
+        f.enabledChanged &&
+        enterSetting(s, "msrpEnabled", f.enabled ? "1" : "0") == EntryResult::Ok;
     for (Key& k : keys) {
         bool any = false;
         std::string joined;
@@ -304,7 +318,9 @@ bool ControlModel::applyReport() {
         bad = bad || !k.entered;
     }
     const bool failed = applyPlainSettings(s_);
-    const auto written = [&s](std::string_view key) { return s.changed.count(std::string(key)) == 0; };
+    const auto written = [&s](std::string_view key) {
+        return s.changed.count(std::string(key)) == 0;
+    };
     if (flagEntered && written("msrpEnabled")) f.enabledChanged = false;
     for (const Key& k : keys)
         if (k.entered && written(k.key))

@@ -3,8 +3,8 @@
 namespace zelo {
 
 CurrentDevice::CurrentDevice(Network& network, const Clock& clock, Frontend& frontend,
-                             DeviceView& view, const AppState& state,
-                             const AppSettings& settings, DeviceDirectory& directory)
+                             DeviceView& view, const AppState& state, const AppSettings& settings,
+                             DeviceDirectory& directory)
     : session_(network, clock, frontend, view, state, settings, &directory) {}
 
 void CurrentDevice::select(const DeviceRecord& record) {
@@ -13,10 +13,16 @@ void CurrentDevice::select(const DeviceRecord& record) {
     session_.status = DeviceStatus{};
 }
 
-OpenResult CurrentDevice::open() { return openDevice(session_); }
+OpenResult CurrentDevice::open() {
+    return openDevice(session_);
+}
 
-OpenResult CurrentDevice::login() { return loginDevice(session_); }
+OpenResult CurrentDevice::login() {
+    return loginDevice(session_);
+}
 
-void CurrentDevice::close() { session_.connection.closeConnection(); }
+void CurrentDevice::close() {
+    session_.connection.closeConnection();
+}
 
 }  // namespace zelo

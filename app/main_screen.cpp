@@ -30,7 +30,9 @@ constexpr struct {
     {IDM_NEW_SWD12K, 11},  {IDM_NEW_SWDQ6M, 12}, {IDM_NEW_GV2208, 13},
 };
 
-int menuLanguage(int language) { return language == 1 || language == 2 ? language : 0; }
+int menuLanguage(int language) {
+    return language == 1 || language == 2 ? language : 0;
+}
 
 }  // namespace
 
@@ -101,7 +103,9 @@ TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded) {
     return {expanded ? Text::Fold : Text::Expand, hasChildren, !isRoot};
 }
 
-int treeMenuPopup(int language) { return menuLanguage(language); }
+int treeMenuPopup(int language) {
+    return menuLanguage(language);
+}
 
 int listMenuPopup(int language, ListMenu menu) {
     return menuLanguage(language) * LIST_MENUS_PER_LANGUAGE + static_cast<int>(menu);

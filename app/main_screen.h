@@ -33,14 +33,16 @@ std::vector<ListRow> groupListRows(const DeviceDirectory& directory, std::uint32
 // single "Place" column at the root.
 struct ListColumn {
     Text titleId;
-    int width;    // pixels, before the saved layout applies
+    int width;  // pixels, before the saved layout applies
     bool centred;
 };
 std::vector<ListColumn> listColumnsFor(std::uint32_t groupId);
 
 // The column layout is saved and restored only while the list has more
 // than two columns (never at the root).
-inline bool listLayoutPersists(int columnCount) { return columnCount > 2; }
+inline bool listLayoutPersists(int columnCount) {
+    return columnCount > 2;
+}
 
 // Takes the shown layout into `settings` (the caller then writes it): the
 // order of the columns shown into the first entries of ListOrder (the
@@ -66,9 +68,9 @@ int groupComboPosition(const GroupOutline& outline, std::uint32_t groupId);
 
 // The group tree's context menu for an item.
 struct TreeMenuState {
-    Text expandTextId;    // Fold when expanded, Expand when not
-    bool expandEnabled;   // only with children
-    bool deleteEnabled;   // never for the root
+    Text expandTextId;   // Fold when expanded, Expand when not
+    bool expandEnabled;  // only with children
+    bool deleteEnabled;  // never for the root
 };
 TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded);
 

@@ -15,6 +15,8 @@ std::uint16_t portFromField(std::string_view text) noexcept {
     return static_cast<std::uint16_t>(value);
 }
 
-std::string portFieldText(std::uint16_t port) { return std::to_string(port); }
+std::string portFieldText(std::uint16_t port) {
+    return std::to_string(port);
+}
 
 }  // namespace zelo

@@ -7,7 +7,7 @@
 
 namespace zelo {
 
-inline constexpr int kPortFieldLimit = 5;    // digits the port field takes
+inline constexpr int kPortFieldLimit = 5;          // digits the port field takes
 inline constexpr std::size_t kPortFieldRead = 31;  // characters read from it
 
 // The port field's text as the saved MSRPport: the decimal digits after any

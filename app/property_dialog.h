@@ -13,21 +13,21 @@ namespace zelo {
 
 // How the dialog looks for a row, decided once at opening by its model.
 struct PropertyLayout {
-    bool groupRow = false;      // only the name is there
+    bool groupRow = false;  // only the name is there
     bool showPrompt = true, promptEnabled = true;
     bool showSelect = true, selectEnabled = true;
-    bool loginEnabled = true;   // the Login check box
-    bool showUser = false;      // user name row; the password row moves down one
+    bool loginEnabled = true;  // the Login check box
+    bool showUser = false;     // user name row; the password row moves down one
     bool showSystemName = false;
     Text macLabel = Text::LabelMacAddress;  // or LabelTerminalId
-    int macLimit = 2;           // typing limit of the MAC field
+    int macLimit = 2;                       // typing limit of the MAC field
 };
 PropertyLayout propertyLayoutOf(int modelCode);
 
 // What the fields show at opening.
 struct PropertyForm {
     std::string name;
-    int modelSelection = -1;    // model code - 3, -1 for none
+    int modelSelection = -1;  // model code - 3, -1 for none
     bool login = false;
     std::string password, user, prompt, select, address, port, mac, systemName;
 };
@@ -35,7 +35,9 @@ PropertyForm propertyFormOf(const DeviceRecord& record);
 
 // Password and user fields are enabled with the Login box; the user field
 // only for the user-login models.
-inline bool passwordEnabled(const PropertyForm& form) { return form.login; }
+inline bool passwordEnabled(const PropertyForm& form) {
+    return form.login;
+}
 bool userEnabled(const PropertyForm& form, int openedModelCode);
 
 enum class PropertySave { Saved, EmptyName };
@@ -49,6 +51,8 @@ enum class PropertySave { Saved, EmptyName };
 PropertySave savePropertyForm(PropertyForm& form, DeviceRecord& record);
 
 // The name of a group row as saved (63 characters); empty is refused.
-inline std::string groupNameOf(const PropertyForm& form) { return cutText(form.name, 63); }
+inline std::string groupNameOf(const PropertyForm& form) {
+    return cutText(form.name, 63);
+}
 
 }  // namespace zelo

@@ -76,8 +76,7 @@ public:
     // `savesRecord`.
     std::unique_ptr<DeviceSession> newSession(const DeviceRecord& record,
                                               Frontend* frontend = nullptr,
-                                              DeviceView* view = nullptr,
-                                              bool savesRecord = false);
+                                              DeviceView* view = nullptr, bool savesRecord = false);
 
 private:
     std::string dataDir_;

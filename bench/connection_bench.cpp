@@ -7,11 +7,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "settings/app_settings.h"
 #include "connection/device_session.h"
+#include "settings/app_settings.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-
 #include "tests/support/test_workspace.h"
 
 namespace {
@@ -60,10 +59,10 @@ void run(const char* label, const char* fleetText, int model, bool plain) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const double cpu = cpuSeconds() - cpu0;
     server.stop();
-    std::printf("%-28s %d logins, %d failed: %.3f ms per login, client CPU %.3f ms per login "
-                "(%.1f%% of the wall time)\n",
-                label, kLogins, failures, wall * 1000 / kLogins, cpu * 1000 / kLogins,
-                100 * cpu / wall);
+    std::printf(
+        "%-28s %d logins, %d failed: %.3f ms per login, client CPU %.3f ms per login "
+        "(%.1f%% of the wall time)\n",
+        label, kLogins, failures, wall * 1000 / kLogins, cpu * 1000 / kLogins, 100 * cpu / wall);
 }
 
 }  // namespace

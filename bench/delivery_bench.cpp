@@ -6,13 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "settings/app_settings.h"
 #include "common/frontend.h"
-#include "settings/lang_strings.h"
 #include "schedule/delivery.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-
 #include "tests/support/test_workspace.h"
 
 namespace {

@@ -8,6 +8,7 @@
 //   zelo_device_window.exe property PORT MODEL LANGUAGE
 //       opens the property dialog of the device
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -68,12 +69,15 @@ int main(int argc, char** argv) {
 
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    const std::string dir = std::string(temp) + "zelo-dw-" + std::to_string(GetCurrentProcessId()) + "\\";
+    const std::string dir =
+        std::string(temp) + "zelo-dw-" + std::to_string(GetCurrentProcessId()) + "\\";
     CreateDirectoryA(dir.c_str(), nullptr);
-    const int language = mode == "show" && argc > 5 ? std::atoi(argv[5])
-                         : mode == "property" && argc > 4 ? std::atoi(argv[4]) : 1;
-    zelo::replaceFile(dir + "ZELO.INI", "[ZELO]\r\nLanguage=" + std::to_string(language) +
-                                            "\r\n[Network]\r\nMSRPenable=0\r\n[MessageBox]\r\nQuit=0\r\n");
+    const int language = mode == "show" && argc > 5       ? std::atoi(argv[5])
+                         : mode == "property" && argc > 4 ? std::atoi(argv[4])
+                                                          : 1;
+    zelo::replaceFile(dir + "ZELO.INI",
+                      "[ZELO]\r\nLanguage=" + std::to_string(language) +
+                          "\r\n[Network]\r\nMSRPenable=0\r\n[MessageBox]\r\nQuit=0\r\n");
     zelo::SilentFrontend frontend(true);
     MonitorApp app(GetModuleHandleA(nullptr), SW_SHOWNORMAL, dir, frontend);
     if (!app.start()) return 1;

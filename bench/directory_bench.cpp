@@ -9,15 +9,15 @@
 #include <filesystem>
 #include <string>
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
+#include "bench/figure_reporter.h"
+#include "bench/file_sync.h"
 #include "common/file_replace.h"
 #include "directory/device_directory.h"
 #include "directory/group_outline.h"
 #include "directory/item_file.h"
 #include "directory/model_table.h"
-#include "bench/file_sync.h"
-#include "bench/figure_reporter.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ std::string makeDirectory(const std::string& name, int groups, int perGroup) {
     std::string outline = formatDirectoryLine(0, "Root", 0);
     std::uint32_t id = 1;
     for (int g = 1; g <= groups; ++g) {
-        outline += formatDirectoryLine(1, "group " + std::to_string(g), static_cast<std::uint32_t>(g));
+        outline +=
+            formatDirectoryLine(1, "group " + std::to_string(g), static_cast<std::uint32_t>(g));
         std::string items = std::string(kItemFilePrefix) + "2\r\n";
         for (int d = 0; d < perGroup; ++d)
             items += formatRecordLines(sampleRecord(id++, static_cast<std::uint32_t>(g)));
@@ -101,7 +102,8 @@ BENCHMARK(BM_ReadSameBytes)->Unit(benchmark::kMillisecond);
 
 void BM_SaveOneRecord(benchmark::State& state) {
     const int perGroup = static_cast<int>(state.range(0));
-    const std::string dataDir = makeDirectory("zelo-bench-save-" + std::to_string(perGroup), 1, perGroup);
+    const std::string dataDir =
+        makeDirectory("zelo-bench-save-" + std::to_string(perGroup), 1, perGroup);
     DeviceRecord r = sampleRecord(static_cast<std::uint32_t>(perGroup / 2 + 1), 1);
     std::uint32_t t = 0;
     for (auto _ : state) {
@@ -151,8 +153,9 @@ int main(int argc, char** argv) {
     bench::FigureReporter reporter([](const bench::FigureReporter& r) {
         const double load = r.micros("BM_LoadDirectory"), read = r.micros("BM_ReadSameBytes");
         if (load > 0 && read > 0)
-            std::printf("load of 10,000 devices / reading the same bytes: %.2fx (goal: within 2x)\n",
-                        load / read);
+            std::printf(
+                "load of 10,000 devices / reading the same bytes: %.2fx (goal: within 2x)\n",
+                load / read);
         const double synced = r.micros("BM_SaveDevice/devices:100/sync:1");
         const double unsynced = r.micros("BM_SaveDevice/devices:100/sync:0");
         if (synced > 0 && unsynced > 0)

@@ -16,19 +16,18 @@
 // The load average printed beside them says how shared the machine was.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
-#include "settings/app_settings.h"
 #include "common/frontend.h"
 #include "connection/framed_readout.h"
 #include "connection/open_sequence.h"
+#include "settings/app_settings.h"
 #include "sim/fleet.h"
 #include "sim/server.h"
-
 #include "tests/support/test_workspace.h"
 
 namespace {
@@ -99,8 +98,7 @@ struct Sample {
 // median). The machine is shared: a mean would carry the moments another
 // program had the processor, and an open of a hundred round trips meets
 // such a moment more often than a single trip does.
-double quantile(const std::vector<Sample>& samples, double (*figure)(const Sample&),
-                double at) {
+double quantile(const std::vector<Sample>& samples, double (*figure)(const Sample&), double at) {
     std::vector<double> v;
     for (const Sample& s : samples) v.push_back(figure(s));
     std::sort(v.begin(), v.end());
@@ -185,8 +183,8 @@ void run(const char* label, const char* fleetText, int model) {
         std::sort(trips.begin(), trips.end());
         m.trip = trips[trips.size() / 2];
         m.tripCpu = (c2 - c1) / double(trips.size());
-        m.serverTrip = double(afterTrips.serverMicros - afterOpen.serverMicros) * 1e-6 /
-                       double(tripAnswers);
+        m.serverTrip =
+            double(afterTrips.serverMicros - afterOpen.serverMicros) * 1e-6 / double(tripAnswers);
         samples.push_back(m);
     }
     server.stop();

@@ -9,9 +9,10 @@
 //      message loop takes it.
 // Figures are printed, never judged. Run under Wine with a display:
 //   scripts/screen-bench.sh [SECONDS [PLAIN-ROWS]]
-#include <winsock.h>
 #include <windows.h>
+
 #include <commctrl.h>
+#include <winsock.h>
 
 #include <algorithm>
 #include <atomic>
@@ -54,8 +55,10 @@ std::string macOf(std::uint32_t id) {
 }
 
 void makeDirectory(const std::string& dataDir) {
-    test::writeBytes(dataDir + "ZELO.INI",
-                     "[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n");  // a free port
+    test::writeBytes(
+        dataDir + "ZELO.INI",
+        "[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n[Network]\r\nMSRPport=0\r\n");  // a free
+                                                                                           // port
     std::string outline = formatDirectoryLine(0, "Root", 0) +
                           formatDirectoryLine(1, "small", kSmallGroup) +
                           formatDirectoryLine(1, "large", kLargeGroup);
@@ -127,7 +130,9 @@ public:
         ++accepted;
         screen_.recordChanged(r);
     }
-    void groupRenamed(std::uint32_t id, const std::string& name) override { screen_.groupRenamed(id, name); }
+    void groupRenamed(std::uint32_t id, const std::string& name) override {
+        screen_.groupRenamed(id, name);
+    }
     long accepted = 0;
 
 private:
@@ -143,8 +148,8 @@ double median(std::vector<double> v) {
 // texts, one insert and eight subitem texts per row, as a list that keeps
 // its own rows would be filled.
 double plainListFill(HWND parent, int rows) {
-    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0,
-                                600, 300, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 600,
+                                300, parent, nullptr, GetModuleHandleA(nullptr), nullptr);
     for (int c = 0; c < 9; ++c) {
         LVCOLUMNA col{};
         col.mask = LVCF_WIDTH;
@@ -275,12 +280,14 @@ int main(int argc, char** argv) {
     const auto at = [&](double q) {
         return latency.empty() ? 0.0 : latency[static_cast<std::size_t>(q * (latency.size() - 1))];
     };
-    std::printf("%ld reports sent in %d s to the shown group of %d, %ld rows refreshed in that time; "
-                "%d devices' rows updated\n",
-                sent.load(), seconds, kLarge, acceptedInTime, updated);
-    std::printf("message answered after: median %.1f ms, 99th percentile %.1f ms, max %.1f ms "
-                "(%zu messages)\n",
-                at(0.5), at(0.99), latency.empty() ? 0.0 : latency.back(), latency.size());
+    std::printf(
+        "%ld reports sent in %d s to the shown group of %d, %ld rows refreshed in that time; "
+        "%d devices' rows updated\n",
+        sent.load(), seconds, kLarge, acceptedInTime, updated);
+    std::printf(
+        "message answered after: median %.1f ms, 99th percentile %.1f ms, max %.1f ms "
+        "(%zu messages)\n",
+        at(0.5), at(0.99), latency.empty() ? 0.0 : latency.back(), latency.size());
     app.setPanes(&w.screen());
     DestroyWindow(w.hwnd());
     pump();

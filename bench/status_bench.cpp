@@ -301,7 +301,8 @@ void BM_IngestSpreadOver1000Groups(benchmark::State& st) {
     }
     Fixture fx(true, kSpreadDevices, kSpreadGroups, &devices);
     std::vector<Bytes> reports;
-    for (int i = 0; i < kReports; ++i) reports.push_back(report(devices[std::size_t(i)], 1 + i % 15));
+    for (int i = 0; i < kReports; ++i)
+        reports.push_back(report(devices[std::size_t(i)], 1 + i % 15));
     fx.station->openStatusListenerOn(0, 0x7F000001);
     const std::uint16_t port = fx.station->listenerPort();
     std::size_t accepted = 0;
@@ -314,8 +315,8 @@ void BM_IngestSpreadOver1000Groups(benchmark::State& st) {
             // 50 datagrams every 10 ms.
             for (int i = 0; i < kReports; ++i) {
                 if (i % 50 == 0)
-                    std::this_thread::sleep_until(start + std::chrono::microseconds(
-                                                              std::int64_t(i) * 1000000 / kRate));
+                    std::this_thread::sleep_until(
+                        start + std::chrono::microseconds(std::int64_t(i) * 1000000 / kRate));
                 sendTo(fd, port, reports[std::size_t(i)]);
             }
             sent = true;
@@ -326,7 +327,8 @@ void BM_IngestSpreadOver1000Groups(benchmark::State& st) {
             const TickResult r = fx.station->tick();
             accepted += r.accepted;
             if (r.accepted > 0) last = std::chrono::steady_clock::now();
-            if (!waiting && sent && std::chrono::steady_clock::now() - last > std::chrono::seconds(2))
+            if (!waiting && sent &&
+                std::chrono::steady_clock::now() - last > std::chrono::seconds(2))
                 break;  // the rest is lost
         }
         pace.join();

@@ -45,9 +45,9 @@ void CliFrontend::release() {
 }
 
 void CliView::eventLogFailed(const std::string& path, const std::string& reason) {
-    s_.err << "zeloctl: " << s_.say("the event log could not be written: ", "イベントログを書き込めません: ")
-           << cp932ToUtf8(path)
-           << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
+    s_.err << "zeloctl: "
+           << s_.say("the event log could not be written: ", "イベントログを書き込めません: ")
+           << cp932ToUtf8(path) << (reason.empty() ? "" : " (" + reason + ")") << std::endl;
 }
 
 void CliView::itemFileFailed(const std::string& path) {
@@ -72,7 +72,10 @@ void keepLanguage(Session& s) {
     if (s.settings.languageGiven) return;
     if (!writeProfileString(s.settings.iniPath, "ZELO", "Language",
                             std::to_string(s.settings.language)))
-        s.err << "zeloctl: " << s.say("the language could not be written to ZELO.INI", "ZELO.INI に言語を書き込めません") << "\n";
+        s.err << "zeloctl: "
+              << s.say("the language could not be written to ZELO.INI",
+                       "ZELO.INI に言語を書き込めません")
+              << "\n";
 }
 
 int Session::usage(const std::string& message) const {
@@ -89,11 +92,21 @@ std::string jsonString(const std::string& utf8) {
     std::string out = "\"";
     for (unsigned char c : utf8) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char buf[8];
@@ -128,8 +141,9 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
     std::vector<std::string> described;
     auto add = [&](bool isGroup, std::uint32_t id, const std::string& name) {
         found.push_back({isGroup, id});
-        described.push_back(s.say(isGroup ? "group " : "device ", isGroup ? "グループ " : "デバイス ") +
-                            std::to_string(id) + " (" + cp932ToUtf8(name) + ")");
+        described.push_back(
+            s.say(isGroup ? "group " : "device ", isGroup ? "グループ " : "デバイス ") +
+            std::to_string(id) + " (" + cp932ToUtf8(name) + ")");
     };
     const std::int64_t number = ParseInt(text);
     if (!text.empty() && number >= 0) {
@@ -155,8 +169,8 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
                     add(false, r.deviceId, r.name);
     }
     const std::string what = groups && devices ? s.say("group or device", "グループまたはデバイス")
-                             : groups          ? s.say("group", "グループ")
-                                               : s.say("device", "デバイス");
+                             : groups ? s.say("group", "グループ")
+                                      : s.say("device", "デバイス");
     if (found.empty()) {
         s.usage(s.say("no ", "") + what + s.say(" named '", " '") + arg +
                 s.say("'", "' はありません"));

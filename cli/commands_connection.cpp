@@ -41,7 +41,8 @@ void setPendingPort(Session& s, std::uint32_t deviceId, int port) {
     if (pendingPort(s, deviceId) == port) return;
     if (!writeProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId),
                             port ? std::to_string(port) : std::string()))
-        s.err << "zeloctl: " << s.say("ZELO.INI could not be written", "ZELO.INI を書き込めません") << "\n";
+        s.err << "zeloctl: " << s.say("ZELO.INI could not be written", "ZELO.INI を書き込めません")
+              << "\n";
 }
 
 // The device being handled for the length of a command: the Workspace's
@@ -109,8 +110,9 @@ private:
             case OpenResult::Opened:
                 return kExitOk;
             case OpenResult::NeedsProperties:
-                return s_.usage(s_.say("the device has no address or port (see 'zeloctl set')",
-                                       "デバイスにアドレスまたはポートがありません ('zeloctl set' を参照)"));
+                return s_.usage(
+                    s_.say("the device has no address or port (see 'zeloctl set')",
+                           "デバイスにアドレスまたはポートがありません ('zeloctl set' を参照)"));
             case OpenResult::NotSupported:  // NotSupported is shown
             case OpenResult::Failed:
                 return kExitFailed;
@@ -227,7 +229,8 @@ int power(Session& s, const Args& args) {
             break;
         case PowerRunResult::CommandFailed:
             s.err << "zeloctl: " << commands[failed] << ": "
-                  << s.say("the device did not take the command", "デバイスがコマンドを受け付けませんでした")
+                  << s.say("the device did not take the command",
+                           "デバイスがコマンドを受け付けませんでした")
                   << "\n";
             rc = kExitFailed;
             break;
@@ -298,7 +301,8 @@ int settings(Session& s, const Args& args) {
         else {
             const std::size_t eq = a.find('=');
             if (eq == std::string::npos || eq == 0)
-                return s.usage("'" + a + s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
+                return s.usage("'" + a +
+                               s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
             pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
         }
     }
@@ -327,7 +331,8 @@ int settings(Session& s, const Args& args) {
             case EntryResult::ReadOnly:
                 return s.usage("'" + key + s.say("' cannot be written", "' は書き込めません"));
             case EntryResult::BadValue:
-                return s.usage("'" + key + s.say("': malformed value", "': 値の形が正しくありません"));
+                return s.usage("'" + key +
+                               s.say("': malformed value", "': 値の形が正しくありません"));
         }
     }
 
@@ -404,9 +409,11 @@ int settings(Session& s, const Args& args) {
         for (const auto& [key, value] : written) {
             if (!framed && !settingRestartsDevice(key)) continue;
             s.err << "zeloctl: " << key << ": "
-                  << s.say("takes effect at the device's restart", "デバイスの再起動で有効になります");
+                  << s.say("takes effect at the device's restart",
+                           "デバイスの再起動で有効になります");
             if (key == "telnetPort")
-                s.err << s.say("; the stored port stays ", "。それまで保存したポートは ") << storedPort
+                s.err << s.say("; the stored port stays ", "。それまで保存したポートは ")
+                      << storedPort
                       << s.say(" until then (a command that finds no device there tries ",
                                " のままです (そこで応答がなければ次のコマンドは ")
                       << value << s.say(")", " を試します)");
@@ -426,10 +433,11 @@ int settings(Session& s, const Args& args) {
                   << "\n";
         else
             s.err << "zeloctl: " << s.say("not written:", "書き込めませんでした:") << left
-                  << s.say(" (the device did not take the first of them in the apply order, or "
-                           "the connection was lost, and the apply stopped there)",
-                           " (書き込み順で最初のキーをデバイスが受け付けなかったか、接続が切れたた"
-                           "め、そこで中止しました)")
+                  << s.say(
+                         " (the device did not take the first of them in the apply order, or "
+                         "the connection was lost, and the apply stopped there)",
+                         " (書き込み順で最初のキーをデバイスが受け付けなかったか、接続が切れたた"
+                         "め、そこで中止しました)")
                   << "\n";
         return kExitFailed;
     }

@@ -45,7 +45,8 @@ int list(Session& s, const Args& args) {
         if (s.json) s.out << (first ? "" : ",");
         first = false;
         if (row.isGroup) {
-            const GroupEntry& g = outline.entries[static_cast<std::size_t>(outline.indexOf(row.id))];
+            const GroupEntry& g =
+                outline.entries[static_cast<std::size_t>(outline.indexOf(row.id))];
             if (s.json)
                 s.out << "{\"kind\":\"group\",\"id\":" << g.id
                       << ",\"name\":" << jsonString(cp932ToUtf8(g.name)) << "}";
@@ -74,8 +75,10 @@ int show(Session& s, const Args& args) {
     bool showPassword = false;
     Args rest;
     for (const std::string& a : args) {
-        if (a == "--show-password") showPassword = true;
-        else rest.push_back(a);
+        if (a == "--show-password")
+            showPassword = true;
+        else
+            rest.push_back(a);
     }
     if (rest.size() != 1) return s.usage("usage: show DEVICE [--show-password]");
     const auto target = resolve(s, rest[0], false, true);
@@ -121,8 +124,10 @@ int show(Session& s, const Args& args) {
 }
 
 void printId(Session& s, std::uint32_t id) {
-    if (s.json) s.out << "{\"id\":" << id << "}\n";
-    else s.out << id << "\n";
+    if (s.json)
+        s.out << "{\"id\":" << id << "}\n";
+    else
+        s.out << id << "\n";
 }
 
 // Why a new group or device was not made: `file` could not be written,
@@ -136,7 +141,8 @@ int addFailed(Session& s, const char* kind, const char* file) {
             s.err << "zeloctl: ZELO.INI could not be written (it keeps the last " << kind
                   << " id handed out)\n";
             break;
-        default: s.err << "zeloctl: the " << file << " could not be written\n";
+        default:
+            s.err << "zeloctl: the " << file << " could not be written\n";
     }
     return kExitFailed;
 }
@@ -145,7 +151,8 @@ int addGroup(Session& s, const Args& args) {
     if (args.size() != 2) return s.usage("usage: add-group PARENT NAME");
     const auto parent = resolve(s, args[0], true, false);
     if (!parent) return kExitUsage;
-    if (args[1].empty()) return s.usage(s.say("a group needs a name", "グループには名前が必要です"));
+    if (args[1].empty())
+        return s.usage(s.say("a group needs a name", "グループには名前が必要です"));
     const std::uint32_t id = s.directory.addGroup(parent->id, utf8ToCp932(args[1]));
     if (id == 0) return addFailed(s, "group", "directory");
     printId(s, id);
@@ -165,8 +172,11 @@ int addDevice(Session& s, const Args& args) {
         return s.usage(s.say("unknown model '", "不明な機種 '") + args[1] +
                        s.say("' (codes 3, 5, 6..13 or HX-7200 ... GV2208)",
                              "' (コード 3、5、6..13 または HX-7200 ... GV2208)"));
-    if (group->id == 0) return s.usage(s.say("devices belong in a group below the root", "デバイスはルートの下のグループに置きます"));
-    if (args[2].empty()) return s.usage(s.say("a device needs a name", "デバイスには名前が必要です"));
+    if (group->id == 0)
+        return s.usage(s.say("devices belong in a group below the root",
+                             "デバイスはルートの下のグループに置きます"));
+    if (args[2].empty())
+        return s.usage(s.say("a device needs a name", "デバイスには名前が必要です"));
     const std::uint32_t id = s.directory.addDevice(group->id, model, utf8ToCp932(args[2]));
     if (id == 0) return addFailed(s, "device", "item file");
     printId(s, id);
@@ -184,8 +194,9 @@ int set(Session& s, const Args& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::size_t eq = args[i].find('=');
         if (eq == std::string::npos)
-            return s.usage(s.say("expected FIELD=VALUE, got '", "FIELD=VALUE の形ではありません: '") +
-                           args[i] + "'");
+            return s.usage(
+                s.say("expected FIELD=VALUE, got '", "FIELD=VALUE の形ではありません: '") +
+                args[i] + "'");
         const std::string field = args[i].substr(0, eq);
         const std::string value = utf8ToCp932(args[i].substr(eq + 1));
         const EditResult result = applyPropertyField(r, field, value);
@@ -195,14 +206,16 @@ int set(Session& s, const Args& args) {
                 {"user", &r.loginName}, {"prompt", &r.prompt},       {"select", &r.selectNumber}};
             for (const auto& [name, stored] : texts)
                 if (field == name && *stored != value)
-                    notes.push_back(field + s.say(": cut to ", ": ") + std::to_string(stored->size()) +
+                    notes.push_back(field + s.say(": cut to ", ": ") +
+                                    std::to_string(stored->size()) +
                                     s.say(" bytes, the field's length: '",
                                           " バイト (欄の長さ) に切り詰めました: '") +
                                     cp932ToUtf8(*stored) + "'");
             if (field == "port" && std::to_string(r.port) != value)
-                notes.push_back("port: " + value +
-                                s.say(" is above 65535; stored as ", " は 65535 を超えています。保存した値: ") +
-                                std::to_string(r.port));
+                notes.push_back(
+                    "port: " + value +
+                    s.say(" is above 65535; stored as ", " は 65535 を超えています。保存した値: ") +
+                    std::to_string(r.port));
             if (field == "mac" || field == "unit") {
                 if (isUnitIdModel(r.modelCode) && std::to_string(r.unitId) != value)
                     notes.push_back(field +
@@ -223,7 +236,8 @@ int set(Session& s, const Args& args) {
             }
         }
         switch (result) {
-            case EditResult::Ok: break;
+            case EditResult::Ok:
+                break;
             case EditResult::UnknownField:
                 return s.usage(s.say("unknown field '", "不明なフィールド '") + field +
                                "' (name, model, address, port, mac, unit, password, user, "
@@ -245,12 +259,15 @@ int set(Session& s, const Args& args) {
             if (!r.selectNumber.empty()) dropped += " select (" + cp932ToUtf8(r.selectNumber) + ")";
         }
         if (!dropped.empty())
-            notes.push_back(s.say("warning: model ", "警告: 機種 ") + std::string(info.displayText) +
+            notes.push_back(s.say("warning: model ", "警告: 機種 ") +
+                            std::string(info.displayText) +
                             s.say(" does not use", " は次を使いません:") + dropped);
     }
     for (const std::string& n : notes) s.err << "zeloctl: " << n << "\n";
     if (!s.directory.saveDevice(r)) {
-        s.err << "zeloctl: " << s.say("the item file could not be written", "アイテムファイルを書き込めません") << "\n";
+        s.err << "zeloctl: "
+              << s.say("the item file could not be written", "アイテムファイルを書き込めません")
+              << "\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -265,7 +282,8 @@ int rename(Session& s, const Args& args) {
     const bool ok = target->isGroup ? s.directory.renameGroup(target->id, name)
                                     : s.directory.renameDevice(target->id, name);
     if (!ok) {
-        s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません") << "\n";
+        s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません")
+              << "\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -275,11 +293,13 @@ int remove(Session& s, const Args& args) {
     if (args.size() != 1) return s.usage("usage: delete TARGET");
     const auto target = resolve(s, args[0], true, true);
     if (!target) return kExitUsage;
-    if (target->isGroup && target->id == 0) return s.usage(s.say("the root group cannot be deleted", "ルートグループは削除できません"));
+    if (target->isGroup && target->id == 0)
+        return s.usage(s.say("the root group cannot be deleted", "ルートグループは削除できません"));
     const bool ok = target->isGroup ? s.directory.deleteGroup(target->id)
                                     : s.directory.deleteDevice(target->id);
     if (!ok) {
-        s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません") << "\n";
+        s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません")
+              << "\n";
         return kExitFailed;
     }
     return kExitOk;

@@ -20,7 +20,8 @@ using Args = std::vector<std::string>;
 // Keeps one device's messages until its result is printed.
 class CollectingFrontend final : public SilentFrontend {
 public:
-    explicit CollectingFrontend(const LangStrings& strings) : SilentFrontend(true), strings_(strings) {}
+    explicit CollectingFrontend(const LangStrings& strings)
+        : SilentFrontend(true), strings_(strings) {}
     void showError(Text textId, Text) override {
         messages.push_back(cp932ToUtf8(strings_.text(textId)));
     }
@@ -44,9 +45,11 @@ int deliver(Session& s, const Args& args) {
     Args rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--parallel") {
-            if (i + 1 >= args.size()) return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
+            if (i + 1 >= args.size())
+                return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
             const std::int64_t k = ParseInt(args[++i]);
-            if (k < 1 || k > 256) return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
+            if (k < 1 || k > 256)
+                return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
             parallel = static_cast<int>(k);
         } else {
             rest.push_back(args[i]);
@@ -65,8 +68,9 @@ int deliver(Session& s, const Args& args) {
     ScheduleFault fault;
     if (!loadScheduleFromPath(rest[0], s.workspace.schedule(), fault)) {
         if (!fault)
-            return s.usage(s.say("cannot read the schedule file ", "スケジュールファイルを読めません: ") +
-                           rest[0]);
+            return s.usage(
+                s.say("cannot read the schedule file ", "スケジュールファイルを読めません: ") +
+                rest[0]);
         char text[512];
         std::snprintf(text, sizeof text, s.strings.text(fault.textId).c_str(), fault.line);
         return s.usage(rest[0] + ": " + cp932ToUtf8(text));
@@ -80,10 +84,10 @@ int deliver(Session& s, const Args& args) {
     deliveryTargets(s.directory, selection, &skipped);
     for (const DeviceRecord& r : skipped)
         s.err << "zeloctl: " << cp932ToUtf8(r.name) << ": "
-              << (isPromptModel(r.modelCode)
-                      ? s.say("skipped: has no address or port",
-                              "スキップ: アドレスまたはポートがありません")
-                      : s.say("skipped: takes no schedules", "スキップ: スケジュールを受け取りません"))
+              << (isPromptModel(r.modelCode) ? s.say("skipped: has no address or port",
+                                                     "スキップ: アドレスまたはポートがありません")
+                                             : s.say("skipped: takes no schedules",
+                                                     "スキップ: スケジュールを受け取りません"))
               << "\n";
 
     const auto walk = s.workspace.startDelivery(selection);

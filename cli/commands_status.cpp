@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "cli/cli.h"
-#include "cli/platform.h"
 #include "cli/listen_forwarding.h"
+#include "cli/platform.h"
 #include "common/clock.h"
 #include "common/format.h"
 #include "common/frontend.h"
@@ -146,20 +146,22 @@ std::vector<Command> statusCommands() {
         std::string("listen [--port P] [--count N] [--seconds S] [--bind ADDRESS]") +
         (*ListenForwarding::synopsis() ? std::string(" ") + ListenForwarding::synopsis()
                                        : std::string());
-    static const std::string help = std::string(
-        "Runs the status station: receives the devices' status reports on UDP,\n"
-         "decodes them and commits each to the device's record, item file and\n"
-         "event log as the desktop program does. Default port: MSRPport of\n"
-         "ZELO.INI (MSRPenable is not consulted: the command asks for the\n"
-         "listener). Ends after N accepted reports, after S seconds, or on\n"
-         "SIGINT/SIGTERM (on Windows Ctrl+C, Ctrl+Break or the console's close),\n"
-         "with every file complete. --bind limits the listener to one local\n"
-         "address. Holds the data directory's lock for its run: commands that\n"
-         "write to it are refused meanwhile; reading ones still work.\n"
-         "Prints per accepted report: deviceId, name, power, schedule, ping,\n"
-         "temperature, temperature state (TAB-separated; with --json one array\n"
-         "at the end).") + (*ListenForwarding::help() ? std::string("\n\n") + ListenForwarding::help()
-                                                     : std::string());
+    static const std::string help =
+        std::string(
+            "Runs the status station: receives the devices' status reports on UDP,\n"
+            "decodes them and commits each to the device's record, item file and\n"
+            "event log as the desktop program does. Default port: MSRPport of\n"
+            "ZELO.INI (MSRPenable is not consulted: the command asks for the\n"
+            "listener). Ends after N accepted reports, after S seconds, or on\n"
+            "SIGINT/SIGTERM (on Windows Ctrl+C, Ctrl+Break or the console's close),\n"
+            "with every file complete. --bind limits the listener to one local\n"
+            "address. Holds the data directory's lock for its run: commands that\n"
+            "write to it are refused meanwhile; reading ones still work.\n"
+            "Prints per accepted report: deviceId, name, power, schedule, ping,\n"
+            "temperature, temperature state (TAB-separated; with --json one array\n"
+            "at the end).") +
+        (*ListenForwarding::help() ? std::string("\n\n") + ListenForwarding::help()
+                                   : std::string());
     return {
         {"listen", synopsis.c_str(), help.c_str(), true, listen},
     };

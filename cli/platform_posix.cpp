@@ -1,4 +1,5 @@
-// zeloctl on POSIX systems: the command line is UTF-8 bytes already, and the sockets need no start (sends never raise SIGPIPE).
+// zeloctl on POSIX systems: the command line is UTF-8 bytes already, and the sockets need no start
+// (sends never raise SIGPIPE).
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -32,7 +33,9 @@ StopRequests::~StopRequests() {
     stopFlag = nullptr;
 }
 
-bool startPlatform() { return true; }
+bool startPlatform() {
+    return true;
+}
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);

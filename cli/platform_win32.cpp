@@ -6,8 +6,9 @@
 // Ctrl+Break and the close of the console window stop `listen` as Ctrl+C
 // does.
 #include <windows.h>
-#include <winsock.h>
+
 #include <shellapi.h>
+#include <winsock.h>
 
 #include <cstdlib>
 
@@ -52,8 +53,7 @@ HANDLE stopDone = nullptr;  // set when the guard goes
 BOOL WINAPI consoleControl(DWORD event) {
     if (!stopFlag) return FALSE;
     *stopFlag = 1;
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-        WaitForSingleObject(stopDone, INFINITE);
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) WaitForSingleObject(stopDone, INFINITE);
     return TRUE;
 }
 

@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
     zelo::DataLock lock;
     if (command->writes) {
         switch (lock.take(path, std::string("zeloctl ") + command->name)) {
-            case zelo::DataLock::Result::Taken: break;
+            case zelo::DataLock::Result::Taken:
+                break;
             case zelo::DataLock::Result::Held:
                 std::cerr << "zeloctl: the data directory " << shown << " is in use by "
                           << lock.holder()

@@ -42,9 +42,10 @@ DataLock::Result DataLock::take(const std::string& dataDir, const std::string& p
     holder_.clear();
     reason_.clear();
     // ANSI code page bytes, as the other file functions of the core take them.
-    HANDLE file = CreateFileW(utf8ToWide(dataDir + kLockFileName).c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(utf8ToWide(dataDir + kLockFileName).c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason_ = systemReason(GetLastError());
         return Result::Failed;

@@ -10,7 +10,9 @@
 
 namespace zelo {
 
-std::FILE* openFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+std::FILE* openFile(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
 
 bool FileOps::sync(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
@@ -25,7 +27,9 @@ bool FileOps::rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool FileOps::remove(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool FileOps::remove(const std::string& path) {
+    return std::remove(path.c_str()) == 0;
+}
 
 bool FileOps::syncDirectory(const std::string& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

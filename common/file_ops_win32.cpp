@@ -2,6 +2,7 @@
 // that take a path: every path is UTF-8 here and goes to the system as
 // UTF-16, so that names outside the ANSI code page open too.
 #include <windows.h>
+
 #include <io.h>
 
 #include <cstdio>
@@ -33,7 +34,9 @@ bool FileOps::syncDirectory(const std::string&) {
     return true;
 }
 
-bool FileOps::remove(const std::string& path) { return ::DeleteFileW(utf8ToWide(path).c_str()) != 0; }
+bool FileOps::remove(const std::string& path) {
+    return ::DeleteFileW(utf8ToWide(path).c_str()) != 0;
+}
 
 bool FileOps::makeDirectory(const std::string& path) {
     return ::CreateDirectoryW(utf8ToWide(path).c_str(), nullptr) != 0;

@@ -12,7 +12,8 @@ namespace zelo {
 std::string tempPathFor(const std::string& path) {
     const std::size_t slash = path.find_last_of("/\\");
     const std::size_t dot = path.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? path.substr(0, dot) : path) + ".TMP";
 }
 
@@ -141,6 +142,8 @@ bool makeDirectories(const std::string& path) {
     return ops.makeDirectory(path.substr(0, end));
 }
 
-bool removeFile(const std::string& path) { return fileOps().remove(path); }
+bool removeFile(const std::string& path) {
+    return fileOps().remove(path);
+}
 
 }  // namespace zelo

@@ -84,7 +84,9 @@ std::int64_t ParseTenths(std::string_view text) {
     return whole * 10 + fraction;
 }
 
-bool ParseFlag(std::string_view text) { return parseCUnsigned(text) != 0; }
+bool ParseFlag(std::string_view text) {
+    return parseCUnsigned(text) != 0;
+}
 
 std::string Unquote(std::string_view text, std::size_t size) {
     if (text.size() < 2 || size == 0) return std::string();
@@ -98,18 +100,26 @@ std::string FormatOutletStates(std::string_view states, bool masterPrefix, int l
     const bool japanese = language == 0;
     std::string out;
     out.reserve(states.size() * 2 + 3);
-    if (masterPrefix && lineMstPow && states.size() >= 1 && (states[0] == '0' || states[0] == '1') &&
-        !(states.size() >= 2 && states[1] == ' ')) {
+    if (masterPrefix && lineMstPow && states.size() >= 1 &&
+        (states[0] == '0' || states[0] == '1') && !(states.size() >= 2 && states[1] == ' ')) {
         // A text of one character has no blank second character either.
         out += japanese ? kJaUnknown : std::string_view("-");
         out += ' ';
     }
     for (char c : states) {
         switch (c) {
-            case '1': out += japanese ? kJaOn : std::string_view("O"); break;
-            case '0': out += japanese ? kJaOff : std::string_view("-"); break;
-            case '-': out += japanese ? kJaUnknown : std::string_view("-"); break;
-            default: out += c; break;
+            case '1':
+                out += japanese ? kJaOn : std::string_view("O");
+                break;
+            case '0':
+                out += japanese ? kJaOff : std::string_view("-");
+                break;
+            case '-':
+                out += japanese ? kJaUnknown : std::string_view("-");
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;

@@ -9,7 +9,9 @@
 
 namespace zelo {
 
-constexpr bool isDecimalDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool isDecimalDigit(char c) noexcept {
+    return c >= '0' && c <= '9';
+}
 constexpr bool isHexDigit(char c) noexcept {
     return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -44,8 +46,7 @@ std::size_t alphaNumericRun(std::string_view text, std::size_t pos, std::size_t 
 
 // sscanf-style "%d<sep>%d..." over the whole text: each `separator` counts as
 // white space; returns how many of `count` numbers were read.
-int scanSeparatedInts(std::string_view text, char separator, std::int32_t* out,
-                      int count) noexcept;
+int scanSeparatedInts(std::string_view text, char separator, std::int32_t* out, int count) noexcept;
 
 // A MAC address given as six groups "%2s:%2s:%2s:%2s:%2s:%2s" (blanks
 // skipped before each group, up to two characters per group), joined without

@@ -38,7 +38,11 @@ std::string convert(std::string_view text, const char* to, const char* from) {
 
 }  // namespace
 
-std::string cp932ToUtf8(std::string_view text) { return convert(text, "UTF-8", "CP932"); }
-std::string utf8ToCp932(std::string_view text) { return convert(text, "CP932", "UTF-8"); }
+std::string cp932ToUtf8(std::string_view text) {
+    return convert(text, "UTF-8", "CP932");
+}
+std::string utf8ToCp932(std::string_view text) {
+    return convert(text, "CP932", "UTF-8");
+}
 
 }  // namespace zelo

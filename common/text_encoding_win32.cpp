@@ -28,11 +28,19 @@ std::wstring toWide(std::string_view text, UINT from) {
 
 }  // namespace
 
-std::string cp932ToUtf8(std::string_view text) { return convert(text, 932, CP_UTF8); }
-std::string utf8ToCp932(std::string_view text) { return convert(text, CP_UTF8, 932); }
+std::string cp932ToUtf8(std::string_view text) {
+    return convert(text, 932, CP_UTF8);
+}
+std::string utf8ToCp932(std::string_view text) {
+    return convert(text, CP_UTF8, 932);
+}
 
-std::wstring utf8ToWide(std::string_view text) { return toWide(text, CP_UTF8); }
-std::wstring ansiToWide(std::string_view text) { return toWide(text, CP_ACP); }
+std::wstring utf8ToWide(std::string_view text) {
+    return toWide(text, CP_UTF8);
+}
+std::wstring ansiToWide(std::string_view text) {
+    return toWide(text, CP_ACP);
+}
 
 std::string wideToUtf8(std::wstring_view text) {
     if (text.empty()) return std::string();

@@ -76,7 +76,9 @@ public:
     // when it notices a loss. A command reconnects first when it is clear.
     bool connected = false;
     bool isOpen() const noexcept { return stream_ != nullptr; }
-    std::size_t unreadBytes() const noexcept { return (writePos_ + kRingSize - readPos_) % kRingSize; }
+    std::size_t unreadBytes() const noexcept {
+        return (writePos_ + kRingSize - readPos_) % kRingSize;
+    }
     const Clock& clock() const noexcept { return clock_; }
 
 private:

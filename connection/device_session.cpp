@@ -16,8 +16,8 @@ Dialect dialectOf(int modelCode) {
 }
 
 DeviceSession::DeviceSession(Network& network, const Clock& clock, Frontend& frontend,
-                             DeviceView& view, const AppState& state,
-                             const AppSettings& settings, DeviceDirectory* directory)
+                             DeviceView& view, const AppState& state, const AppSettings& settings,
+                             DeviceDirectory* directory)
     : connection(network, clock),
       network_(network),
       clock_(clock),
@@ -188,8 +188,8 @@ bool DeviceSession::reconnectIfNeeded() {
     if (settings_.confirmReconnect && state_.openDialog == OpenDialog::Control &&
         !frontend_.askYesNo(Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question))
         return false;
-    const bool failed = dialectOf(record.modelCode) == Dialect::Framed ? loginFramed(false)
-                                                                       : loginPlain(false);
+    const bool failed =
+        dialectOf(record.modelCode) == Dialect::Framed ? loginFramed(false) : loginPlain(false);
     if (failed) {
         // The connect made a socket and set the flag; the device is still
         // not there.

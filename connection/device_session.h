@@ -14,11 +14,11 @@
 
 #include "common/app_state.h"
 #include "common/frontend.h"
-#include "directory/device_view.h"
 #include "connection/device_connection.h"
 #include "connection/reply_effects.h"
-#include "directory/device_status.h"
 #include "directory/device_record.h"
+#include "directory/device_status.h"
+#include "directory/device_view.h"
 
 namespace zelo {
 
@@ -37,8 +37,7 @@ public:
     // `directory` (may be null) is where the record is saved and its row
     // refreshed when the device reports new states.
     DeviceSession(Network& network, const Clock& clock, Frontend& frontend, DeviceView& view,
-                  const AppState& state, const AppSettings& settings,
-                  DeviceDirectory* directory);
+                  const AppState& state, const AppSettings& settings, DeviceDirectory* directory);
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 

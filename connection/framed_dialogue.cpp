@@ -48,8 +48,10 @@ bool DeviceSession::loginFramed(bool reset) {
             showErrorAndClose(Text::TooManyUsers);
             return true;
         }
-        if (startsWith(line, "login:")) loginMode = 1;
-        else if (contains(line, prompt)) atPrompt = true;
+        if (startsWith(line, "login:"))
+            loginMode = 1;
+        else if (contains(line, prompt))
+            atPrompt = true;
     }
 
     if (loginMode == 1) {
@@ -108,7 +110,8 @@ void DeviceSession::parseIdentification(const std::string& fromPrefix) {
     // "MODEL Ver VERSION"
     std::string_view rest = std::string_view(text).substr(4);
     auto nextWord = [&rest]() {
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+            rest.remove_prefix(1);
         std::size_t n = 0;
         while (n < rest.size() && rest[n] != ' ' && rest[n] != '\t') ++n;
         std::string_view w = rest.substr(0, n);
@@ -124,9 +127,12 @@ void DeviceSession::parseIdentification(const std::string& fromPrefix) {
 bool DeviceSession::sendFramedCommand(std::string_view command, bool withSelect) {
     if (reconnectIfNeeded()) return true;
     std::string frame;
-    if (loginMode == 1) frame = std::string(command);
-    else if (withSelect) frame = framePrefix() + record.password + "#" + std::string(command);
-    else frame = "*" + record.password + "#" + std::string(command);
+    if (loginMode == 1)
+        frame = std::string(command);
+    else if (withSelect)
+        frame = framePrefix() + record.password + "#" + std::string(command);
+    else
+        frame = "*" + record.password + "#" + std::string(command);
     return sendCommandText(frame + "\r\n");
 }
 

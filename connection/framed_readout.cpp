@@ -1,6 +1,5 @@
 #include "connection/framed_readout.h"
 
-
 namespace zelo {
 
 const std::array<const char*, 44> kRegisterRanges = {

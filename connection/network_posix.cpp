@@ -138,6 +138,8 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Network> makeSystemNetwork() { return std::make_unique<PosixNetwork>(); }
+std::unique_ptr<Network> makeSystemNetwork() {
+    return std::make_unique<PosixNetwork>();
+}
 
 }  // namespace zelo

@@ -136,13 +136,16 @@ public:
         // Every command goes out in one write and is answered before the
         // next: Nagle would only add the device's delayed ACK to a wait.
         const BOOL noDelay = TRUE;
-        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+                     sizeof noDelay);
         return std::make_unique<WinsockStream>(s);
     }
 };
 
 }  // namespace
 
-std::unique_ptr<Network> makeSystemNetwork() { return std::make_unique<WinsockNetwork>(); }
+std::unique_ptr<Network> makeSystemNetwork() {
+    return std::make_unique<WinsockNetwork>();
+}
 
 }  // namespace zelo

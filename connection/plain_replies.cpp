@@ -15,8 +15,10 @@ bool threeNumbers(std::string_view text, char sep, int& a, int& b, int& c) {
     std::size_t seps = 0;
     for (std::size_t i = 0; i < text.size() && seps < 2; ++i) {
         const char ch = text[i];
-        if (ch == sep) ++seps;
-        else if (!isDecimalDigit(ch) && ch != ' ' && ch != '-' && ch != '+') return false;
+        if (ch == sep)
+            ++seps;
+        else if (!isDecimalDigit(ch) && ch != ' ' && ch != '-' && ch != '+')
+            return false;
     }
     std::int32_t v[3];
     if (scanSeparatedInts(text, sep, v, 3) != 3) return false;
@@ -54,8 +56,8 @@ void parseDate(DeviceStatus& st, std::string_view line) {
     int y, m, d;
     // Numbers that are no two-digit year, month and day are no date (and
     // would overflow the clock's offsets and the weekday sum).
-    if (threeNumbers(line.substr(5), line[7], y, m, d) && y >= 0 && y <= 99 && m >= 1 &&
-        m <= 12 && d >= 1 && d <= 31) {
+    if (threeNumbers(line.substr(5), line[7], y, m, d) && y >= 0 && y <= 99 && m >= 1 && m <= 12 &&
+        d >= 1 && d <= 31) {
         st.clock.year = y + 100;
         st.clock.month = m - 1;
         st.clock.day = d;

@@ -29,7 +29,7 @@ bool confirmPowerControl(DeviceSession& session);
 // both dialects get nothing (failure).
 bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect);
 
-enum class [[nodiscard]] PowerRunResult {
+enum class [[nodiscard]] PowerRunResult{
     Done,            // every command taken, the states read back
     CommandFailed,   // a command was not taken (`failed` says which); the states were read back
     ReadBackFailed,  // the states could not be read back (the message is shown, the

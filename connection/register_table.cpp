@@ -24,7 +24,9 @@ struct RegisterEntry {
     Mirror mirror = nullptr;
 };
 
-DeviceSettings& settingsOf(ReplyTarget& t) { return t.status.settings; }
+DeviceSettings& settingsOf(ReplyTarget& t) {
+    return t.status.settings;
+}
 
 const RegisterEntry kRegisters[] = {
     {0x170, 1, F::Flag},

@@ -14,11 +14,11 @@
 namespace zelo {
 
 struct ReplyEffects {
-    bool error = false;          // the device refused the command (or the model is wrong)
-    bool recordChanged = false;  // record fields were filled: save it and refresh its row
-    bool masterWanted = false;   // a POS line: master power and states are to be asked for
-    bool listEnded = false;      // a list ended at the prompt (list mode back to 0)
-    bool masterChanged = false;  // the master power state changed
+    bool error = false;               // the device refused the command (or the model is wrong)
+    bool recordChanged = false;       // record fields were filled: save it and refresh its row
+    bool masterWanted = false;        // a POS line: master power and states are to be asked for
+    bool listEnded = false;           // a list ended at the prompt (list mode back to 0)
+    bool masterChanged = false;       // the master power state changed
     std::uint8_t outletsChanged = 0;  // bit n: the state of outlet n (0-based) changed
 
     ReplyEffects& operator|=(const ReplyEffects& o) noexcept {
@@ -49,6 +49,8 @@ inline std::string framedPromptOf(const DeviceRecord& r) {
     return r.selectNumber + ":" + r.prompt + ">";
 }
 // "*%s:" with the select number.
-inline std::string framePrefixOf(const DeviceRecord& r) { return "*" + r.selectNumber + ":"; }
+inline std::string framePrefixOf(const DeviceRecord& r) {
+    return "*" + r.selectNumber + ":";
+}
 
 }  // namespace zelo

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "common/file_replace.h"
 #include "directory/item_file.h"
 #include "directory/model_table.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 
 namespace zelo {
 
@@ -69,7 +69,8 @@ bool DeviceDirectory::load(bool createMissing) {
     // counters start above the highest ids of the directory. Only memory
     // changes here; the counter is saved with the next id handed out.
     std::uint32_t highestGroup = 0, highestDevice = 0;
-    for (const GroupEntry& group : outline_.entries) highestGroup = std::max(highestGroup, group.id);
+    for (const GroupEntry& group : outline_.entries)
+        highestGroup = std::max(highestGroup, group.id);
     for (const DeviceRecord& r : devices_) highestDevice = std::max(highestDevice, r.deviceId);
     settings_.uniqueTree = std::max(settings_.uniqueTree, highestGroup);
     settings_.uniqueObj = std::max(settings_.uniqueObj, highestDevice);

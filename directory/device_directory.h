@@ -34,10 +34,10 @@ public:
     // Why the last addGroup or addDevice returned 0.
     enum class AddError {
         None,
-        NoSuchPlace,    // the parent group is not in the outline, or the model takes no new records
-        IdsUsedUp,      // every id is in use
+        NoSuchPlace,  // the parent group is not in the outline, or the model takes no new records
+        IdsUsedUp,    // every id is in use
         CounterNotSaved,  // ZELO.INI could not be written
-        NotWritten,     // the directory file or the item file could not be written
+        NotWritten,       // the directory file or the item file could not be written
     };
 
     // Reads ZELO_DIR.DAT (created when missing, unless `createMissing` is

@@ -10,10 +10,10 @@ bool operator==(const DeviceRecord& a, const DeviceRecord& b) {
            a.scheduleText == b.scheduleText && a.pingText == b.pingText &&
            a.rebootText == b.rebootText && a.temperature == b.temperature &&
            a.temperatureState == b.temperatureState && a.password == b.password &&
-           a.loginName == b.loginName && a.updateTime == b.updateTime &&
-           a.macText == b.macText && a.deviceId == b.deviceId && a.groupId == b.groupId &&
-           a.modelCode == b.modelCode && a.outletCount == b.outletCount &&
-           a.prompt == b.prompt && a.selectNumber == b.selectNumber && a.unitId == b.unitId &&
+           a.loginName == b.loginName && a.updateTime == b.updateTime && a.macText == b.macText &&
+           a.deviceId == b.deviceId && a.groupId == b.groupId && a.modelCode == b.modelCode &&
+           a.outletCount == b.outletCount && a.prompt == b.prompt &&
+           a.selectNumber == b.selectNumber && a.unitId == b.unitId &&
            a.systemName == b.systemName && a.lastPowerText == b.lastPowerText &&
            a.lastScheduleText == b.lastScheduleText && a.lastPingText == b.lastPingText &&
            a.lastTemperature == b.lastTemperature &&

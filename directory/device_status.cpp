@@ -30,7 +30,9 @@ int weekdayOf(int y, int m, int d) {
 bool outletCountsAsOn(int state) noexcept {
     return state == 1 || state == 2 || state == 4 || state == 6;
 }
-bool outletCountsAsOff(int state) noexcept { return state == 0 || state == 3 || state == 5; }
+bool outletCountsAsOff(int state) noexcept {
+    return state == 0 || state == 3 || state == 5;
+}
 
 std::string powerText(const PowerState& s) {
     std::string text;
@@ -53,7 +55,9 @@ std::string scheduleText(const PowerState& s) {
     std::string text;
     const int n = std::clamp(s.outletCount, 0, kMaxOutlets);
     for (int i = 0; i < n; ++i)
-        text += !s.scheduleKnown ? '-' : s.outlets[static_cast<std::size_t>(i)].schedule ? '1' : '0';
+        text += !s.scheduleKnown                                  ? '-'
+                : s.outlets[static_cast<std::size_t>(i)].schedule ? '1'
+                                                                  : '0';
     return text.substr(0, kPowerTextMax);
 }
 

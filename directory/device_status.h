@@ -30,8 +30,8 @@ struct OutletStatus {
 struct DeviceClock {
     int second = 0, minute = 0, hour = 0;
     int day = 0;
-    int month = 0;  // 0..11
-    int year = 0;   // years since 1900
+    int month = 0;    // 0..11
+    int year = 0;     // years since 1900
     int weekday = 0;  // 0 = Sunday
     int daylight = 0;
 };
@@ -53,9 +53,9 @@ struct RegisterValue {
 // One line of a framed device's schedule list ("PLnn=" replies), as read.
 struct ListedScheduleEntry {
     bool used = false;
-    std::string code;     // the first four characters ("WEEK", "DATE", "SPEC")
-    int dateField = 0;    // the number of the date part (week or day), 0 without one
-    int hour = 0;         // 255 with minute when the time part begins with "T"
+    std::string code;   // the first four characters ("WEEK", "DATE", "SPEC")
+    int dateField = 0;  // the number of the date part (week or day), 0 without one
+    int hour = 0;       // 255 with minute when the time part begins with "T"
     int minute = 0;
     int outlet = 0;
     int action = 0;
@@ -64,8 +64,8 @@ struct ListedScheduleEntry {
 };
 inline constexpr int kScheduleListEntries = 200;
 
-inline constexpr int kSettingOutlets = 4;     // per-outlet setting lists
-inline constexpr int kScheduleSlots = 20;     // slots of the plain dialect's schedule keys
+inline constexpr int kSettingOutlets = 4;  // per-outlet setting lists
+inline constexpr int kScheduleSlots = 20;  // slots of the plain dialect's schedule keys
 
 // The named settings of a plain-dialect device ("LIST", "?key" replies), a
 // few of them also fed by framed registers. Texts are stored unquoted.
@@ -75,8 +75,8 @@ struct DeviceSettings {
     std::string sysName;  // only written; the name a device reports comes from its greeting
     std::string sysContact, sysLocation;
     std::int64_t telnetEnabled = 0;
-    std::int64_t telnetPort = 0;          // -1: the entered text is not a port
-    std::int64_t debTcpInactiveTimer = 0; // tenths; -1 malformed
+    std::int64_t telnetPort = 0;           // -1: the entered text is not a port
+    std::int64_t debTcpInactiveTimer = 0;  // tenths; -1 malformed
     std::string ipAdNtpServer;
     std::string mailUserName, mailPassword, mailAddr, mailSmtpServer, mailPopServer;
     std::array<std::string, 8> extMailAddr{};
@@ -144,7 +144,7 @@ struct DeviceStatus : PowerState {
     std::string lastLogText;
     std::string modelNameText;  // from the identification
     std::string firmwareText;
-    std::string firmwareDate;   // six digits (plain dialect)
+    std::string firmwareDate;           // six digits (plain dialect)
     std::uint32_t firmwareVersion = 0;  // major<<16 | minor<<8 | patch
     std::uint32_t firmwareBuild = 0;
     int specField = 0;  // the 16-bit field SPEC fills; 20 for the plain dialect

@@ -16,7 +16,9 @@ namespace {
 
 constexpr const char* kNonameLine = "0\tNoname\t0";
 
-std::string directoryPath(const std::string& dataDir) { return dataDir + kDirectoryFileName; }
+std::string directoryPath(const std::string& dataDir) {
+    return dataDir + kDirectoryFileName;
+}
 
 std::string cleanName(const std::string& name) {
     std::string out = name;
@@ -63,10 +65,10 @@ std::vector<OutlineLine> outlineLines(const std::string& data) {
 
 // Reads the directory file, lets `emit` write the new lines, and replaces
 // the file. `emit` gets each line and its parsed entry, and the output.
-bool rewriteDirectory(const std::string& dataDir,
-                      const std::function<void(const std::string&, const GroupEntry&,
-                                               std::string&)>& emit,
-                      const std::function<void(std::string&)>& atEnd) {
+bool rewriteDirectory(
+    const std::string& dataDir,
+    const std::function<void(const std::string&, const GroupEntry&, std::string&)>& emit,
+    const std::function<void(std::string&)>& atEnd) {
     std::string data;
     if (!readWholeFile(directoryPath(dataDir), data)) return false;
     std::string out;

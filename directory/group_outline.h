@@ -11,10 +11,10 @@ namespace zelo {
 inline constexpr const char* kDirectoryFileName = "ZELO_DIR.DAT";
 
 struct GroupEntry {
-    int level = 0;      // as stored
+    int level = 0;  // as stored
     std::string name;
     std::uint32_t id = 0;
-    int parent = -1;    // index of the parent entry in the tree, -1 at the top
+    int parent = -1;  // index of the parent entry in the tree, -1 at the top
 };
 
 struct GroupOutline {

@@ -213,7 +213,9 @@ void copyRecord(std::string& out, const RawRecord& raw, int version, std::string
     if (version < kItemFileVersion) out += "\r\n\r\n0\r\n-1\r\n";
 }
 
-std::string header() { return std::string(kItemFilePrefix) + std::to_string(kItemFileVersion) + kCrLf; }
+std::string header() {
+    return std::string(kItemFilePrefix) + std::to_string(kItemFileVersion) + kCrLf;
+}
 
 }  // namespace
 
@@ -347,12 +349,13 @@ bool rewriteDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
     std::unordered_map<std::uint32_t, const DeviceRecord*> byId;
     byId.reserve(records.size());
     for (const DeviceRecord* r : records) byId[r->deviceId] = r;
-    return rewrittenItemFile(itemFilePath(dataDir, groupId),
-                             [&byId](std::uint32_t id) {
-                                 const auto hit = byId.find(id);
-                                 return hit == byId.end() ? nullptr : hit->second;
-                             },
-                             contents) >= 0;
+    return rewrittenItemFile(
+               itemFilePath(dataDir, groupId),
+               [&byId](std::uint32_t id) {
+                   const auto hit = byId.find(id);
+                   return hit == byId.end() ? nullptr : hit->second;
+               },
+               contents) >= 0;
 }
 
 bool saveDeviceRecords(const std::string& dataDir, std::uint32_t groupId,
@@ -388,8 +391,7 @@ bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t
     return true;
 }
 
-bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
-                        std::uint32_t deviceId) {
+bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId, std::uint32_t deviceId) {
     const std::string path = itemFilePath(dataDir, groupId);
     std::string data;
     if (!readWholeFile(path, data)) return false;

@@ -61,7 +61,6 @@ bool createDeviceRecord(const std::string& dataDir, int modelCode, std::uint32_t
                         std::uint32_t deviceId, const std::string& name, DeviceRecord& created);
 
 // Drops the record; the file is deleted when no record is left.
-bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId,
-                        std::uint32_t deviceId);
+bool deleteDeviceRecord(const std::string& dataDir, std::uint32_t groupId, std::uint32_t deviceId);
 
 }  // namespace zelo

@@ -1,9 +1,9 @@
 #include "directory/list_columns.h"
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "common/format.h"
 #include "directory/model_table.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 
 namespace zelo {
 

@@ -15,10 +15,10 @@ enum class ModelGroup { None, Other, Prompt, UserLogin };
 
 struct ModelInfo {
     int code;
-    std::string_view displayText;  // empty for codes 1 and 2
-    std::string_view newModelName; // modelName of a new record; empty: no new records
+    std::string_view displayText;   // empty for codes 1 and 2
+    std::string_view newModelName;  // modelName of a new record; empty: no new records
     ModelGroup group;
-    bool showsUnitId;              // Terminal ID instead of the MAC address
+    bool showsUnitId;  // Terminal ID instead of the MAC address
     int iconResource;
 };
 
@@ -28,10 +28,18 @@ const ModelInfo& modelInfo(int code) noexcept;
 // The code whose display text is `text` (HX-7200 ... GV2208), or 0.
 int modelCodeFromDisplayText(std::string_view text) noexcept;
 
-constexpr bool isPromptModel(int code) noexcept { return code == 3 || code == 5; }
-constexpr bool isUserLoginModel(int code) noexcept { return code >= 6 && code <= 13; }
-constexpr bool isUnitIdModel(int code) noexcept { return code >= 6 && code <= 10; }
-constexpr bool isLatestModel(int code) noexcept { return code >= 11 && code <= 13; }
+constexpr bool isPromptModel(int code) noexcept {
+    return code == 3 || code == 5;
+}
+constexpr bool isUserLoginModel(int code) noexcept {
+    return code >= 6 && code <= 13;
+}
+constexpr bool isUnitIdModel(int code) noexcept {
+    return code >= 6 && code <= 10;
+}
+constexpr bool isLatestModel(int code) noexcept {
+    return code >= 11 && code <= 13;
+}
 // Models of which new records are made (3, 5, 6..13).
 constexpr bool isCreatableModel(int code) noexcept {
     return isPromptModel(code) || isUserLoginModel(code);

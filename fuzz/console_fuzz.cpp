@@ -8,9 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "settings/app_settings.h"
 #include "connection/device_session.h"
-
+#include "settings/app_settings.h"
 #include "tests/support/test_workspace.h"
 
 namespace {
@@ -19,7 +18,8 @@ using namespace zelo;
 
 class FuzzStream : public TcpStream {
 public:
-    FuzzStream(std::deque<std::string>& chunks, ManualClock& clock) : chunks_(chunks), clock_(clock) {}
+    FuzzStream(std::deque<std::string>& chunks, ManualClock& clock)
+        : chunks_(chunks), clock_(clock) {}
     int send(const char*, std::size_t size) noexcept override { return static_cast<int>(size); }
     int waitReadable(std::int64_t timeout) noexcept override {
         if (!chunks_.empty()) return 1;
@@ -44,9 +44,11 @@ private:
 
 class FuzzNetwork : public Network {
 public:
-    FuzzNetwork(std::deque<std::string>& chunks, ManualClock& clock) : chunks_(chunks), clock_(clock) {}
+    FuzzNetwork(std::deque<std::string>& chunks, ManualClock& clock)
+        : chunks_(chunks), clock_(clock) {}
     std::uint32_t lookupHost(const std::string&) noexcept override { return 0x7F000001; }
-    std::unique_ptr<TcpStream> connect(std::uint32_t, std::uint16_t, bool& created) noexcept override {
+    std::unique_ptr<TcpStream> connect(std::uint32_t, std::uint16_t,
+                                       bool& created) noexcept override {
         created = true;
         return std::make_unique<FuzzStream>(chunks_, clock_);
     }

@@ -20,10 +20,10 @@
 #include <string>
 #include <string_view>
 
-#include "settings/app_settings.h"
-#include "settings/profile_file.h"
 #include "common/file_replace.h"
 #include "fuzz/scratch_dir.h"
+#include "settings/app_settings.h"
+#include "settings/profile_file.h"
 
 namespace {
 

@@ -14,12 +14,11 @@
 #include <string>
 #include <string_view>
 
-#include "settings/app_settings.h"
 #include "connection/device_session.h"
 #include "connection/device_settings.h"
 #include "connection/framed_readout.h"
 #include "fuzz/scratch_dir.h"
-
+#include "settings/app_settings.h"
 #include "tests/support/test_workspace.h"
 
 namespace {

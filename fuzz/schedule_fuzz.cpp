@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "schedule/schedule.h"
 #include "fuzz/scratch_dir.h"
+#include "schedule/schedule.h"
 
 namespace {
 
@@ -64,8 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 0; i < table.count; ++i) {
             const ScheduleEntry& e = table.entries[static_cast<std::size_t>(i)];
             check(e.hour <= 23 && e.minute <= 59, "a checked entry's time is a time of day");
-            check(e.month == kSpecialDay ? e.day == kSpecialDay
-                                         : e.month >= 1 && e.month <= 12 && e.day >= 1 && e.day <= 31,
+            check(e.month == kSpecialDay
+                      ? e.day == kSpecialDay
+                      : e.month >= 1 && e.month <= 12 && e.day >= 1 && e.day <= 31,
                   "a checked entry's date is a date or the special day");
             check(e.weekday <= kMondayToSaturday, "a checked entry's weekday has a code");
             check(e.inUse(), "a checked entry is in use");

@@ -13,15 +13,14 @@
 #include <optional>
 #include <string>
 
-#include "settings/app_settings.h"
-#include "common/frontend.h"
-#include "settings/lang_strings.h"
 #include "common/clock.h"
+#include "common/frontend.h"
 #include "directory/device_directory.h"
 #include "fuzz/scratch_dir.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "status/report_decoder.h"
 #include "status/status_station.h"
-
 #include "tests/support/test_workspace.h"
 
 namespace {

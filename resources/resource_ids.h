@@ -11,9 +11,9 @@
    menu. Menu 719 holds three popups per language, at 3 x Language plus: */
 #define IDR_MENU_TREE 718
 #define IDR_MENU_LIST 719
-#define LIST_MENU_ITEM 0       /* a row was hit */
-#define LIST_MENU_GROUP 1      /* background, inside a group */
-#define LIST_MENU_TOP 2        /* background, at the top level */
+#define LIST_MENU_ITEM 0  /* a row was hit */
+#define LIST_MENU_GROUP 1 /* background, inside a group */
+#define LIST_MENU_TOP 2   /* background, at the top level */
 #define LIST_MENUS_PER_LANGUAGE 3
 
 #define IDR_ACCELERATORS 712
@@ -23,7 +23,7 @@
 #define IDD_ABOUT 703
 #define IDD_PROPERTY 704
 #define IDD_CONTROL 723
-#define IDD_CONNECTING 724     /* also the progress window of a schedule delivery */
+#define IDD_CONNECTING 724 /* also the progress window of a schedule delivery */
 
 /* Icons: program, group, device models. */
 #define IDI_PROGRAM 705
@@ -38,21 +38,21 @@
 #define IDI_MODEL_738 738
 #define IDI_MODEL_739 739
 /* Icons of the control window's machine picture. */
-#define IDI_SERIAL_PORT 729    /* "COM" of models 3 to 9 */
-#define IDI_LAN_PORT 730       /* "LAN", and "COM" of models 10 to 13 */
-#define IDI_SENSOR_PORT 735    /* "TEMP" and "AUX" */
-#define IDI_OUTLET 736         /* an outlet of type 0x11 (100V, 15A) */
+#define IDI_SERIAL_PORT 729 /* "COM" of models 3 to 9 */
+#define IDI_LAN_PORT 730    /* "LAN", and "COM" of models 10 to 13 */
+#define IDI_SENSOR_PORT 735 /* "TEMP" and "AUX" */
+#define IDI_OUTLET 736      /* an outlet of type 0x11 (100V, 15A) */
 
 /* Window commands. */
 #define IDM_TREE_RENAME 32770
 #define IDM_TREE_DELETE 32771
-#define IDM_TREE_EXPAND 32772  /* labelled Expand or Fold at run time */
+#define IDM_TREE_EXPAND 32772 /* labelled Expand or Fold at run time */
 #define IDM_LIST_OPEN 32773
 #define IDM_LIST_DELETE 32774
 #define IDM_LIST_PROPERTY 32775
 #define IDM_LIST_RENAME 32776
 #define IDM_LIST_NEW_GROUP 32777
-#define IDM_DELIVER_SCHEDULE 32778  /* list pane: deliver a schedule file */
+#define IDM_DELIVER_SCHEDULE 32778 /* list pane: deliver a schedule file */
 #define IDM_GROUP_NEW 32779
 #define IDM_DELETE_KEY 32780
 #define IDM_RENAME_KEY 32781
@@ -65,29 +65,29 @@
 #define IDM_OLD_MODEL_C 32804
 #define IDM_OLD_MODEL_D 32807
 /* New device of a model (list pane); the menus offer only IDM_NEW_GV2208. */
-#define IDM_NEW_HX7200 32787   /* model code 3 */
-#define IDM_NEW_JB81K 32788    /* 5 */
-#define IDM_NEW_SWD6ZK 32789   /* 7 */
-#define IDM_NEW_SWD8KBN 32832  /* 10 */
-#define IDM_NEW_SWD7KA 32834   /* 8 */
-#define IDM_NEW_SWD7KB 32836   /* 9 */
-#define IDM_NEW_SWD12K 32838   /* 11 */
-#define IDM_NEW_SWDQ6M 32840   /* 12 */
-#define IDM_NEW_GV2208 32841   /* 13 */
+#define IDM_NEW_HX7200 32787  /* model code 3 */
+#define IDM_NEW_JB81K 32788   /* 5 */
+#define IDM_NEW_SWD6ZK 32789  /* 7 */
+#define IDM_NEW_SWD8KBN 32832 /* 10 */
+#define IDM_NEW_SWD7KA 32834  /* 8 */
+#define IDM_NEW_SWD7KB 32836  /* 9 */
+#define IDM_NEW_SWD12K 32838  /* 11 */
+#define IDM_NEW_SWDQ6M 32840  /* 12 */
+#define IDM_NEW_GV2208 32841  /* 13 */
 
 /* Buttons shared by the tabbed dialogs and the property dialog (OK and
    Cancel are IDOK and IDCANCEL). */
 #define IDC_APPLY 4
 #ifndef IDC_STATIC
-#define IDC_STATIC (-1)        /* labels and frames the code never addresses */
+#define IDC_STATIC (-1) /* labels and frames the code never addresses */
 #endif
 
 /* Options dialog (702). */
 #define IDC_OPTIONS_TAB 1031
 
 /* About dialog (703). */
-#define IDC_ABOUT_ICON 2       /* the icon static: the id the layout gives it */
-#define IDC_ABOUT_PRODUCT 714  /* "%s Ver %s" */
+#define IDC_ABOUT_ICON 2      /* the icon static: the id the layout gives it */
+#define IDC_ABOUT_PRODUCT 714 /* "%s Ver %s" */
 #define IDC_ABOUT_COPYRIGHT 715
 
 /* Property dialog (704). Labels and their fields; the user name row sits
@@ -125,7 +125,7 @@
 
 /* Timers, private messages and child windows of the main window. */
 #define IDT_MAIN_TIMER 32795
-#define IDT_CONTROL_TIMER 32794  /* device control window, 100 ms */
+#define IDT_CONTROL_TIMER 32794 /* device control window, 100 ms */
 #define WM_ZELO_TRAY 10001
 #define IDC_STATUS_BAR 713
 

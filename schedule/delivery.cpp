@@ -5,12 +5,12 @@
 #include <set>
 #include <thread>
 
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "connection/device_session.h"
 #include "connection/framed_readout.h"
 #include "directory/device_directory.h"
 #include "directory/model_table.h"
+#include "settings/app_settings.h"
+#include "settings/lang_strings.h"
 #include "status/event_log.h"
 
 namespace zelo {
@@ -39,12 +39,17 @@ bool uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend
 
 std::string failedStepText(const DeliveryResult& r) {
     switch (r.failedStep) {
-        case DeliveryStep::None: return "";
-        case DeliveryStep::Login: return "login";
-        case DeliveryStep::Readout: return "readout";
+        case DeliveryStep::None:
+            return "";
+        case DeliveryStep::Login:
+            return "login";
+        case DeliveryStep::Readout:
+            return "readout";
         case DeliveryStep::Upload:
-            return r.tablePosition >= 0 ? "upload line " + std::to_string(r.tablePosition) : "upload";
-        case DeliveryStep::Skipped: return "skipped";
+            return r.tablePosition >= 0 ? "upload line " + std::to_string(r.tablePosition)
+                                        : "upload";
+        case DeliveryStep::Skipped:
+            return "skipped";
     }
     return "";
 }

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "common/frontend.h"
 #include "common/clock.h"
+#include "common/frontend.h"
 #include "connection/network.h"
-#include "schedule/schedule.h"
 #include "directory/device_record.h"
+#include "schedule/schedule.h"
 
 namespace zelo {
 

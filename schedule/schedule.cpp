@@ -7,8 +7,8 @@
 #include "common/c_number.h"
 #include "common/file_replace.h"
 #include "common/line_reader.h"
-#include "connection/power_control.h"
 #include "common/text_encoding.h"
+#include "connection/power_control.h"
 
 namespace zelo {
 namespace {
@@ -21,7 +21,7 @@ std::vector<std::string_view> fields(std::string_view line) {
     while (out.size() < 4) {
         const std::size_t comma = line.find(',', start);
         out.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos
-                                                                        : comma - start)
+                                                                         : comma - start)
                           .substr(0, kFieldMax));
         if (comma == std::string_view::npos) break;
         start = comma + 1;
@@ -158,10 +158,14 @@ void parseScheduleText(std::string_view data, ScheduleTable& table) {
             e.month = static_cast<std::uint8_t>(date[0]);
             e.day = static_cast<std::uint8_t>(date[1]);
         }
-        if (f[2].empty()) e.weekday = kEveryDay;
-        else if (f[2].find("1-5") != std::string_view::npos) e.weekday = kMondayToFriday;
-        else if (f[2].find("1-6") != std::string_view::npos) e.weekday = kMondayToSaturday;
-        else e.weekday = static_cast<std::uint8_t>(parseCInt(f[2]));
+        if (f[2].empty())
+            e.weekday = kEveryDay;
+        else if (f[2].find("1-5") != std::string_view::npos)
+            e.weekday = kMondayToFriday;
+        else if (f[2].find("1-6") != std::string_view::npos)
+            e.weekday = kMondayToSaturday;
+        else
+            e.weekday = static_cast<std::uint8_t>(parseCInt(f[2]));
         e.week = 0;
         e.action = std::string(f[3].substr(0, kScheduleActionMax));
         ++n;
@@ -198,13 +202,19 @@ std::string formatScheduleLine(const ScheduleEntry& e) {
         std::snprintf(buf, sizeof buf, "%02d/%02d,", e.month, e.day);
         line += buf;
     }
-    if (e.weekday == kMondayToFriday) line += "1-5,";
-    else if (e.weekday == kMondayToSaturday) line += "1-6,";
-    else if (e.weekday >= kEveryDay) line += ",";
+    if (e.weekday == kMondayToFriday)
+        line += "1-5,";
+    else if (e.weekday == kMondayToSaturday)
+        line += "1-6,";
+    else if (e.weekday >= kEveryDay)
+        line += ",";
     else {
-        if (e.week == 0) std::snprintf(buf, sizeof buf, "%d,", e.weekday);
-        else if (e.week >= 6) std::snprintf(buf, sizeof buf, "%d/L,", e.weekday);
-        else std::snprintf(buf, sizeof buf, "%d/%d,", e.weekday, e.week);
+        if (e.week == 0)
+            std::snprintf(buf, sizeof buf, "%d,", e.weekday);
+        else if (e.week >= 6)
+            std::snprintf(buf, sizeof buf, "%d/L,", e.weekday);
+        else
+            std::snprintf(buf, sizeof buf, "%d/%d,", e.weekday, e.week);
         line += buf;
     }
     return line + e.action;

@@ -33,13 +33,12 @@ struct ScheduleEntry {
     std::uint8_t week = 0;     // 0 every week, 1..5 the n-th, 6 or more the last
     std::uint8_t hour = 0;
     std::uint8_t minute = 0;
-    std::string action;        // empty: the entry is not in use
+    std::string action;  // empty: the entry is not in use
 
     bool inUse() const noexcept { return !action.empty(); }
     friend bool operator==(const ScheduleEntry& a, const ScheduleEntry& b) {
-        return a.year == b.year && a.month == b.month && a.day == b.day &&
-               a.weekday == b.weekday && a.week == b.week && a.hour == b.hour &&
-               a.minute == b.minute && a.action == b.action;
+        return a.year == b.year && a.month == b.month && a.day == b.day && a.weekday == b.weekday &&
+               a.week == b.week && a.hour == b.hour && a.minute == b.minute && a.action == b.action;
     }
 };
 

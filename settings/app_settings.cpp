@@ -1,14 +1,16 @@
 #include "settings/app_settings.h"
 
-#include "settings/lang_strings.h"
-#include "settings/profile_file.h"
 #include "common/c_number.h"
 #include "common/format.h"
+#include "settings/lang_strings.h"
+#include "settings/profile_file.h"
 
 namespace zelo {
 namespace {
 
-std::string decimal(long long v) { return std::to_string(v); }
+std::string decimal(long long v) {
+    return std::to_string(v);
+}
 
 std::string tenInts(const std::array<int, kListColumns>& a) {
     std::string s;
@@ -122,8 +124,12 @@ bool AppSettings::saveId(std::uint32_t& counter, const char* key, std::uint32_t 
     return true;
 }
 
-bool AppSettings::saveTreeId(std::uint32_t id) { return saveId(uniqueTree, "UniqueTree", id); }
+bool AppSettings::saveTreeId(std::uint32_t id) {
+    return saveId(uniqueTree, "UniqueTree", id);
+}
 
-bool AppSettings::saveObjectId(std::uint32_t id) { return saveId(uniqueObj, "UniqueObj", id); }
+bool AppSettings::saveObjectId(std::uint32_t id) {
+    return saveId(uniqueObj, "UniqueObj", id);
+}
 
 }  // namespace zelo

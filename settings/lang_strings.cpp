@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "common/c_number.h"
 #include "settings/app_settings.h"
 #include "settings/string_table.h"
-#include "common/c_number.h"
 
 namespace zelo {
 namespace {

@@ -70,7 +70,9 @@ std::string_view stripQuotes(std::string_view v) {
     return v;
 }
 
-std::string cut(std::string_view v) { return std::string(v.substr(0, kProfileValueMax)); }
+std::string cut(std::string_view v) {
+    return std::string(v.substr(0, kProfileValueMax));
+}
 
 }  // namespace
 
@@ -88,7 +90,8 @@ std::string readProfileString(const std::string& path, std::string_view section,
             continue;
         }
         std::string_view k, v;
-        if (inSection && keyLine(line, k, v) && equalNoCase(k, trim(key))) return cut(stripQuotes(v));
+        if (inSection && keyLine(line, k, v) && equalNoCase(k, trim(key)))
+            return cut(stripQuotes(v));
     }
     return cut(defaultValue);
 }
@@ -105,14 +108,15 @@ bool writeProfileString(const std::string& path, std::string_view section, std::
     if (readWholeFile(path, contents)) lines = splitLines(contents);
 
     const std::string newLine = std::string(trim(key)) + "=" + std::string(value);
-    long sectionLine = -1;   // header of the first matching section
-    long lastInSection = -1; // last non-blank line of that section
+    long sectionLine = -1;    // header of the first matching section
+    long lastInSection = -1;  // last non-blank line of that section
     long keyIndex = -1;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
         if (sectionName(lines[i], name)) {
             if (sectionLine >= 0) break;
-            if (equalNoCase(name, trim(section))) sectionLine = lastInSection = static_cast<long>(i);
+            if (equalNoCase(name, trim(section)))
+                sectionLine = lastInSection = static_cast<long>(i);
             continue;
         }
         if (sectionLine < 0) continue;

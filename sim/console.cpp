@@ -55,13 +55,17 @@ std::int64_t ConsoleSession::nextDueMs() const {
     return out_.empty() ? INT64_MAX : out_.front().dueMs;
 }
 
-std::string ConsoleSession::prefix() const { return "*" + device_.config().selectNumber + ":"; }
+std::string ConsoleSession::prefix() const {
+    return "*" + device_.config().selectNumber + ":";
+}
 
 std::string ConsoleSession::framedPrompt() const {
     return device_.config().selectNumber + ":" + device_.config().prompt + ">";
 }
 
-std::string ConsoleSession::plainPrompt() const { return device_.systemName() + "> "; }
+std::string ConsoleSession::plainPrompt() const {
+    return device_.systemName() + "> ";
+}
 
 // "state:lock," per outlet: four characters, so the states stand in every
 // fourth column.
@@ -140,8 +144,10 @@ void ConsoleSession::send(std::string bytes, bool isAnswer) {
     // A storm's sends keep their distance from the previous answer's too.
     if (isAnswer && f.iacStorm > 0 && lastDueMs_ > 0) due = std::max(due, lastDueMs_ + gap);
     auto queue = [&](std::string piece, std::int64_t when) {
-        if (f.closeAfterBytes >= 0 && bytesQueued_ + static_cast<std::int64_t>(piece.size()) >= f.closeAfterBytes) {
-            piece.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, f.closeAfterBytes - bytesQueued_)));
+        if (f.closeAfterBytes >= 0 &&
+            bytesQueued_ + static_cast<std::int64_t>(piece.size()) >= f.closeAfterBytes) {
+            piece.resize(static_cast<std::size_t>(
+                std::max<std::int64_t>(0, f.closeAfterBytes - bytesQueued_)));
             close_ = true;
         }
         bytesQueued_ += static_cast<std::int64_t>(piece.size());
@@ -308,8 +314,10 @@ void ConsoleSession::receive(const char* data, std::size_t length) {
 
 void ConsoleSession::handleLine(std::string line) {
     if (state_ == State::Closed) return;
-    if (device_.framed()) framedLine(line);
-    else plainLine(line);
+    if (device_.framed())
+        framedLine(line);
+    else
+        plainLine(line);
 }
 
 void ConsoleSession::deviceChanged() {
@@ -334,7 +342,8 @@ void ConsoleSession::framedLine(const std::string& line) {
             return;
         case State::Password: {
             if (closeAtStep("password")) return;
-            const bool ok = user_ == cfg.user && line == cfg.password && !device_.faults().refusePassword;
+            const bool ok =
+                user_ == cfg.user && line == cfg.password && !device_.faults().refusePassword;
             if (!ok) {
                 send("\r\nLogin incorrect\r\nlogin: ", true);
                 state_ = ++badPasswords_ >= 3 ? State::Closed : State::User;
@@ -347,8 +356,10 @@ void ConsoleSession::framedLine(const std::string& line) {
             closeAtStep("login");
             return;
         }
-        case State::Command: break;
-        default: return;
+        case State::Command:
+            break;
+        default:
+            return;
     }
     if (line.empty()) {
         answer(framedPrompt());
@@ -397,10 +408,14 @@ void ConsoleSession::framedCommand(const std::string& cmd) {
     auto reply = [&](const std::string& body) { answer(p + body + "\r\n" + prompt); };
     auto marker = [&](CommandResult r) {
         switch (r) {
-            case CommandResult::Locked: return std::string("Locked");
-            case CommandResult::Doubled: return std::string("Doubled");
-            case CommandResult::Full: return std::string("FullMemory");
-            default: return std::string("Err");
+            case CommandResult::Locked:
+                return std::string("Locked");
+            case CommandResult::Doubled:
+                return std::string("Doubled");
+            case CommandResult::Full:
+                return std::string("FullMemory");
+            default:
+                return std::string("Err");
         }
     };
     const std::int64_t now = clock_.nowMs();
@@ -439,9 +454,9 @@ void ConsoleSession::framedCommand(const std::string& cmd) {
         std::snprintf(buf, sizeof buf, "PSET=%03d", index);
         return reply(buf);
     }
-    if (cmd.size() == 4 && (cmd.compare(0, 3, "PON") == 0 || cmd.compare(0, 3, "POF") == 0 ||
-                            cmd.compare(0, 3, "POR") == 0 || cmd == "MPON" || cmd == "MPOF" ||
-                            cmd == "MPOR")) {
+    if (cmd.size() == 4 &&
+        (cmd.compare(0, 3, "PON") == 0 || cmd.compare(0, 3, "POF") == 0 ||
+         cmd.compare(0, 3, "POR") == 0 || cmd == "MPON" || cmd == "MPOF" || cmd == "MPOR")) {
         CommandResult r = device_.power(cmd, now);
         seenGeneration_ = device_.outletGeneration();
         if (r != CommandResult::Ok) return reply(marker(r));
@@ -454,8 +469,8 @@ void ConsoleSession::framedCommand(const std::string& cmd) {
         std::string hi = dash == std::string::npos ? lo : range.substr(dash + 1);
         if (!isHex(lo) || !isHex(hi) || lo.size() > 4 || hi.size() > 4) return reply("Err");
         std::string text = p + "RL=" + range + "\r\n";
-        for (const auto& [reg, value] :
-             device_.registerRange(std::strtol(lo.c_str(), nullptr, 16), std::strtol(hi.c_str(), nullptr, 16))) {
+        for (const auto& [reg, value] : device_.registerRange(
+                 std::strtol(lo.c_str(), nullptr, 16), std::strtol(hi.c_str(), nullptr, 16))) {
             char name[8];
             std::snprintf(name, sizeof name, "R%X=", reg);
             text += name + value + "\r\n";
@@ -490,7 +505,8 @@ void ConsoleSession::framedCommand(const std::string& cmd) {
     }
     if (cmd.size() >= 2 && cmd[0] == 'R') {
         const std::size_t eq = cmd.find('=');
-        const std::string number = cmd.substr(1, eq == std::string::npos ? std::string::npos : eq - 1);
+        const std::string number =
+            cmd.substr(1, eq == std::string::npos ? std::string::npos : eq - 1);
         if (eq == std::string::npos) {
             std::string value;
             if (!device_.readRegister(number, value)) return reply("Err");
@@ -530,8 +546,10 @@ void ConsoleSession::plainLine(const std::string& rawLine) {
             state_ = State::Command;
             closeAtStep("login");
             return;
-        case State::Command: break;
-        default: return;
+        case State::Command:
+            break;
+        default:
+            return;
     }
     std::size_t start = rawLine.find_first_not_of(' ');
     const std::string line = start == std::string::npos ? std::string() : rawLine.substr(start);
@@ -561,7 +579,8 @@ void ConsoleSession::plainCommand(const std::string& cmd) {
         bool first = true;
         for (const auto& o : device_.outlets()) {
             // state and the seconds a running delay still needs
-            const std::int64_t left = o.phase ? std::max<std::int64_t>(0, (o.dueMs - now + 999) / 1000) : 0;
+            const std::int64_t left =
+                o.phase ? std::max<std::int64_t>(0, (o.dueMs - now + 999) / 1000) : 0;
             std::snprintf(buf, sizeof buf, "%s%d:%04d", first ? "" : ",", o.state,
                           static_cast<int>(std::min<std::int64_t>(left, 9999)));
             v += buf;
@@ -570,7 +589,8 @@ void ConsoleSession::plainCommand(const std::string& cmd) {
         return reply(v);
     }
     if (cmd == "DATE") {
-        std::snprintf(buf, sizeof buf, "DATE %02d/%02d/%02d", tm.tm_year % 100, tm.tm_mon + 1, tm.tm_mday);
+        std::snprintf(buf, sizeof buf, "DATE %02d/%02d/%02d", tm.tm_year % 100, tm.tm_mon + 1,
+                      tm.tm_mday);
         return reply(buf);
     }
     if (cmd == "TIME") {
@@ -609,13 +629,14 @@ void ConsoleSession::plainCommand(const std::string& cmd) {
         if (eq == std::string::npos) return reply("501 Invalid setting");
         const std::string key = cmd.substr(1, eq - 1);
         bool restart = false;
-        if (!device_.writeSetting(key, cmd.substr(eq + 1), restart)) return reply("501 Invalid setting");
+        if (!device_.writeSetting(key, cmd.substr(eq + 1), restart))
+            return reply("501 Invalid setting");
         std::string l = device_.queryLine(key);
         return reply(l.empty() ? std::string() : l.substr(1));
     }
-    if (cmd.size() == 4 && (cmd.compare(0, 3, "PON") == 0 || cmd.compare(0, 3, "POF") == 0 ||
-                            cmd.compare(0, 3, "POR") == 0 || cmd == "MPON" || cmd == "MPOF" ||
-                            cmd == "MPOR")) {
+    if (cmd.size() == 4 &&
+        (cmd.compare(0, 3, "PON") == 0 || cmd.compare(0, 3, "POF") == 0 ||
+         cmd.compare(0, 3, "POR") == 0 || cmd == "MPON" || cmd == "MPOF" || cmd == "MPOR")) {
         CommandResult r = device_.power(cmd, now);
         seenGeneration_ = device_.outletGeneration();
         if (r == CommandResult::Locked) return reply("501 Locked");

@@ -55,7 +55,10 @@ private:
     // An answer wrapped in a telnet storm: the sends it goes out in.
     std::vector<std::string> stormSends(const std::string& text, int count);
     static std::string stormClosing();
-    void closeAfterOutput() { close_ = true; state_ = State::Closed; }
+    void closeAfterOutput() {
+        close_ = true;
+        state_ = State::Closed;
+    }
     bool closeAtStep(const char* step);
 
     std::string framedPrompt() const;

@@ -29,11 +29,11 @@ struct Outlet {
 
 // One line of the framed units' schedule memory.
 struct ScheduleEntry {
-    int year = 0;      // 0 every year
-    int month = 0;     // 255 special day
+    int year = 0;   // 0 every year
+    int month = 0;  // 255 special day
     int day = 0;
-    int weekday = 7;   // 0..6, 7 every day, 8 Monday to Friday, 9 Monday to Saturday
-    int week = 0;      // 0 every week, 1..5, 6 last
+    int weekday = 7;  // 0..6, 7 every day, 8 Monday to Friday, 9 Monday to Saturday
+    int week = 0;     // 0 every week, 1..5, 6 last
     int hour = 0;
     int minute = 0;
     std::string action;
@@ -77,7 +77,10 @@ public:
     std::string stationText() const;  // "host:port" or empty
     bool reportsEnabled() const { return msrpEnabled_ && !station_.empty(); }
     int intervalSeconds() const { return interval_; }
-    void setStation(const std::string& hostPort) { station_ = hostPort; ++configGeneration_; }
+    void setStation(const std::string& hostPort) {
+        station_ = hostPort;
+        ++configGeneration_;
+    }
     std::uint16_t nextSequence() { return sequence_++; }
 
     // --- framed registers
@@ -126,7 +129,10 @@ public:
     std::int64_t wall() const { return wall_; }
 
 private:
-    void changed() { ++outletGeneration_; ++reportGeneration_; }
+    void changed() {
+        ++outletGeneration_;
+        ++reportGeneration_;
+    }
     void log(const std::string& what);
     bool startOn(Outlet& o, int delay, std::int64_t now);
     bool startOff(Outlet& o, std::int64_t now);

@@ -1,10 +1,10 @@
-#include "sim/device.h"
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <ctime>
+
+#include "sim/device.h"
 
 namespace zelo::sim {
 
@@ -94,7 +94,8 @@ CommandResult Device::power(const std::string& command, std::int64_t nowMs) {
                 for (auto& o : outlets_) {
                     // Power returns outlet by outlet, each after its own delay;
                     // a reboot first waits for the unit's reboot time.
-                    int delay = std::max(0, o.onDelay) + (verb == "POR" ? std::max(0, o.rebootTime) : 0);
+                    int delay =
+                        std::max(0, o.onDelay) + (verb == "POR" ? std::max(0, o.rebootTime) : 0);
                     changedAny = startOn(o, delay, nowMs) || changedAny;
                     if (o.phase == kSwitchingOn && verb == "POR") o.phase = kRebootOn;
                 }
@@ -115,9 +116,12 @@ CommandResult Device::power(const std::string& command, std::int64_t nowMs) {
     for (int i = 0; i < static_cast<int>(outlets_.size()); ++i) {
         if (n != 0 && i != n - 1) continue;
         Outlet& o = outlets_[i];
-        if (verb == "PON") any = startOn(o, o.onDelay, nowMs) || any;
-        else if (verb == "POF") any = startOff(o, nowMs) || any;
-        else any = startReboot(o, nowMs) || any;
+        if (verb == "PON")
+            any = startOn(o, o.onDelay, nowMs) || any;
+        else if (verb == "POF")
+            any = startOff(o, nowMs) || any;
+        else
+            any = startReboot(o, nowMs) || any;
     }
     if (any) changed();
     log(command);
@@ -168,7 +172,8 @@ bool Device::tick(std::int64_t nowMs) {
                     o.phase = kRebootOn;
                     o.dueMs += std::max(0, o.rebootTime) * 100LL;
                     break;
-                default: o.phase = kIdle;
+                default:
+                    o.phase = kIdle;
             }
         }
     }

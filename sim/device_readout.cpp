@@ -1,7 +1,7 @@
-#include "sim/device.h"
-
 #include <algorithm>
 #include <cstdio>
+
+#include "sim/device.h"
 
 namespace zelo::sim {
 

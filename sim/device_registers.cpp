@@ -1,10 +1,9 @@
-#include "sim/device.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
+#include "sim/device.h"
 #include "sim/device_values.h"
 
 namespace zelo::sim {
@@ -33,21 +32,21 @@ const char* const kWatchWords[] = {"NONE", "PING", "MAIL", "BOTH"};
 
 Form registerForm(int r) {
     if (r == 0x170 || r == 0x901 || (r >= 0x980 && r <= 0x982) || r == 0x1080 || r == 0x1081 ||
-        r == 0x1084 || (r >= 0x2200 && r <= 0x2243 && r != 0x2201) || r == 0x4000 ||
-        r == 0x9165 || r == 0x230) {
+        r == 0x1084 || (r >= 0x2200 && r <= 0x2243 && r != 0x2201) || r == 0x4000 || r == 0x9165 ||
+        r == 0x230) {
         return Form::Flag;
     }
     if ((r >= 0x200 && r <= 0x210) || (r >= 0x4100 && r <= 0x42FF)) return Form::Address;
     if (r == 0x220 || r == 0x231 || (r >= 0x400 && r <= 0x407) || (r >= 0x480 && r <= 0x487) ||
         (r >= 0x600 && r <= 0x7FF) || (r >= 0x870 && r <= 0x887) || r == 0x2000 || r == 0x2030 ||
-        r == 0x2041 || r == 0x2042 || r == 0x2100 || (r >= 0x2110 && r <= 0x2113) ||
-        r == 0x9900 || r == 0x9930) {
+        r == 0x2041 || r == 0x2042 || r == 0x2100 || (r >= 0x2110 && r <= 0x2113) || r == 0x9900 ||
+        r == 0x9930) {
         return Form::Text;
     }
     if (r == 0x233 || r == 0x235 || r == 0x282 || r == 0x283 || (r >= 0x300 && r <= 0x367) ||
         (r >= 0x440 && r <= 0x447) || (r >= 0x4C0 && r <= 0x4C7) || (r >= 0x540 && r <= 0x547) ||
-        (r >= 0x5C0 && r <= 0x5C7) || r == 0x801 || (r >= 0x1000 && r <= 0x1067) ||
-        r == 0x2201 || (r >= 0x4010 && r <= 0x4017)) {
+        (r >= 0x5C0 && r <= 0x5C7) || r == 0x801 || (r >= 0x1000 && r <= 0x1067) || r == 0x2201 ||
+        (r >= 0x4010 && r <= 0x4017)) {
         return Form::Tenths;
     }
     if (r == 0x900) return Form::Pair;
@@ -144,8 +143,8 @@ void Device::initRegisters() const {
         set(0x4050 + n, "60");
         set(0x4060 + n, "3");
         for (int base : {0x4100, 0x4140, 0x4180, 0x41C0}) {
-            set(base + n, base == 0x4100 && n < static_cast<int>(ping_.size()) ? "127.0.0.1"
-                                                                              : "0.0.0.0");
+            set(base + n,
+                base == 0x4100 && n < static_cast<int>(ping_.size()) ? "127.0.0.1" : "0.0.0.0");
         }
     }
     const int fw = packedFirmware(config_.firmware);
@@ -174,21 +173,33 @@ bool Device::readRegister(const std::string& numberText, std::string& value) con
     if (it == registers_.end()) return false;
     const int n = r & 0x1F;
     const bool outletReg = n < static_cast<int>(outlets_.size());
-    if (r >= 0x300 && r < 0x308 && outletReg) value = tenthsText(outlets_[n].offDelay);
-    else if (r >= 0x320 && r < 0x328 && outletReg) value = tenthsText(outlets_[n].rebootTime);
-    else if (r >= 0x340 && r < 0x348 && outletReg) value = tenthsText(outlets_[n].onDelay);
+    if (r >= 0x300 && r < 0x308 && outletReg)
+        value = tenthsText(outlets_[n].offDelay);
+    else if (r >= 0x320 && r < 0x328 && outletReg)
+        value = tenthsText(outlets_[n].rebootTime);
+    else if (r >= 0x340 && r < 0x348 && outletReg)
+        value = tenthsText(outlets_[n].onDelay);
     else if (r >= 0x880 && r < 0x888 && (r - 0x880) < static_cast<int>(outlets_.size()))
         value = outlets_[r - 0x880].name;
-    else if (r == 0x870) value = systemName_;
-    else if (r == 0x230) value = msrpEnabled_ ? "1" : "0";
-    else if (r == 0x231) value = station_.substr(0, station_.rfind(':'));
+    else if (r == 0x870)
+        value = systemName_;
+    else if (r == 0x230)
+        value = msrpEnabled_ ? "1" : "0";
+    else if (r == 0x231)
+        value = station_.substr(0, station_.rfind(':'));
     else if (r == 0x232)
-        value = station_.find(':') == std::string::npos ? "0" : station_.substr(station_.rfind(':') + 1);
-    else if (r == 0x233) value = tenthsText(interval_ * 10);
-    else if (r == 0x271) value = std::to_string(port_);
-    else if (r == 0x9900) value = macWithColons();
-    else if (r == 0x9930) value = config_.serial;
-    else value = it->second;
+        value = station_.find(':') == std::string::npos ? "0"
+                                                        : station_.substr(station_.rfind(':') + 1);
+    else if (r == 0x233)
+        value = tenthsText(interval_ * 10);
+    else if (r == 0x271)
+        value = std::to_string(port_);
+    else if (r == 0x9900)
+        value = macWithColons();
+    else if (r == 0x9930)
+        value = config_.serial;
+    else
+        value = it->second;
     return true;
 }
 
@@ -196,7 +207,8 @@ CommandResult Device::writeRegister(const std::string& numberText, const std::st
     std::string current;
     if (!readRegister(numberText, current)) return CommandResult::Bad;
     const int r = static_cast<int>(std::strtol(numberText.c_str(), nullptr, 16));
-    if (r >= 0x9000 || r == 0x800 || r == 0x801 || r == 0x900) return CommandResult::Bad;  // read only
+    if (r >= 0x9000 || r == 0x800 || r == 0x801 || r == 0x900)
+        return CommandResult::Bad;  // read only
     if (locked_) return CommandResult::Locked;
     std::string v = value;
     switch (registerForm(r)) {
@@ -217,8 +229,11 @@ CommandResult Device::writeRegister(const std::string& numberText, const std::st
         case Form::Address:
             if (!isAddress(v)) return CommandResult::Bad;
             break;
-        case Form::Text: v = v.substr(0, textLimit(r)); break;
-        case Form::Pair: return CommandResult::Bad;
+        case Form::Text:
+            v = v.substr(0, textLimit(r));
+            break;
+        case Form::Pair:
+            return CommandResult::Bad;
         case Form::Fixed: {
             bool known = false;
             for (const char* w : kWatchWords) known = known || v == w;
@@ -228,19 +243,29 @@ CommandResult Device::writeRegister(const std::string& numberText, const std::st
     }
     const int n = r & 0x1F;
     const int tenths = v == "-1" ? -1 : parseTenthsValue(v);
-    if (r >= 0x300 && r < 0x308 && n < static_cast<int>(outlets_.size())) outlets_[n].offDelay = tenths;
-    else if (r >= 0x320 && r < 0x328 && n < static_cast<int>(outlets_.size())) outlets_[n].rebootTime = tenths;
-    else if (r >= 0x340 && r < 0x348 && n < static_cast<int>(outlets_.size())) outlets_[n].onDelay = tenths;
-    else if (r >= 0x880 && r < 0x888 && r - 0x880 < static_cast<int>(outlets_.size())) outlets_[r - 0x880].name = v;
-    else if (r == 0x870) systemName_ = v;
-    else if (r == 0x230) msrpEnabled_ = v == "1";
+    if (r >= 0x300 && r < 0x308 && n < static_cast<int>(outlets_.size()))
+        outlets_[n].offDelay = tenths;
+    else if (r >= 0x320 && r < 0x328 && n < static_cast<int>(outlets_.size()))
+        outlets_[n].rebootTime = tenths;
+    else if (r >= 0x340 && r < 0x348 && n < static_cast<int>(outlets_.size()))
+        outlets_[n].onDelay = tenths;
+    else if (r >= 0x880 && r < 0x888 && r - 0x880 < static_cast<int>(outlets_.size()))
+        outlets_[r - 0x880].name = v;
+    else if (r == 0x870)
+        systemName_ = v;
+    else if (r == 0x230)
+        msrpEnabled_ = v == "1";
     else if (r == 0x231) {
-        std::string port = station_.find(':') == std::string::npos ? "5000" : station_.substr(station_.rfind(':') + 1);
+        std::string port = station_.find(':') == std::string::npos
+                               ? "5000"
+                               : station_.substr(station_.rfind(':') + 1);
         setStation(v + ":" + port);
-    }
-    else if (r == 0x232) setStation(station_.substr(0, station_.rfind(':')) + ":" + v);
-    else if (r == 0x233) interval_ = tenths / 10;
-    else if (r == 0x271) port_ = std::atoi(v.c_str());
+    } else if (r == 0x232)
+        setStation(station_.substr(0, station_.rfind(':')) + ":" + v);
+    else if (r == 0x233)
+        interval_ = tenths / 10;
+    else if (r == 0x271)
+        port_ = std::atoi(v.c_str());
     registers_[r] = v;
     return CommandResult::Ok;
 }

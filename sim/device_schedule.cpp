@@ -1,8 +1,7 @@
-#include "sim/device.h"
-
 #include <algorithm>
 #include <cstdio>
 
+#include "sim/device.h"
 #include "sim/device_values.h"
 
 namespace zelo::sim {
@@ -32,10 +31,14 @@ CommandResult Device::addSchedule(const std::string& line, int& index) {
         return CommandResult::Bad;
     }
     const std::string& w = f[2];
-    if (w.empty()) e.weekday = 7;
-    else if (w == "1-5") e.weekday = 8;
-    else if (w == "1-6") e.weekday = 9;
-    else if (w.size() == 1 && w[0] >= '0' && w[0] <= '6') e.weekday = w[0] - '0';
+    if (w.empty())
+        e.weekday = 7;
+    else if (w == "1-5")
+        e.weekday = 8;
+    else if (w == "1-6")
+        e.weekday = 9;
+    else if (w.size() == 1 && w[0] >= '0' && w[0] <= '6')
+        e.weekday = w[0] - '0';
     else if (w.size() == 3 && w[0] >= '0' && w[0] <= '6' && w[1] == '/' &&
              (w[2] == 'L' || (w[2] >= '1' && w[2] <= '5'))) {
         e.weekday = w[0] - '0';
@@ -45,8 +48,9 @@ CommandResult Device::addSchedule(const std::string& line, int& index) {
     }
     const std::string& a = f[3];
     const bool masterAction = a == "MPON" || a == "MPOF" || a == "MPOR";
-    const bool outletAction = a.size() == 4 && (a.compare(0, 3, "PON") == 0 || a.compare(0, 3, "POF") == 0 ||
-                                                a.compare(0, 3, "POR") == 0) &&
+    const bool outletAction = a.size() == 4 &&
+                              (a.compare(0, 3, "PON") == 0 || a.compare(0, 3, "POF") == 0 ||
+                               a.compare(0, 3, "POR") == 0) &&
                               a[3] >= '0' && a[3] - '0' <= static_cast<int>(outlets_.size());
     if (!masterAction && !outletAction) return CommandResult::Bad;
     e.action = a;
@@ -70,7 +74,8 @@ CommandResult Device::addSchedule(const std::string& line, int& index) {
 std::string Device::scheduleValue(const ScheduleEntry& e) {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu",
                                         "Fri", "Sat", "All", "M-F", "M-S"};
-    const std::string verb = e.action.size() == 4 ? e.action.substr(e.action[0] == 'M' ? 1 : 0, 3) : "";
+    const std::string verb =
+        e.action.size() == 4 ? e.action.substr(e.action[0] == 'M' ? 1 : 0, 3) : "";
     const int action = verb == "POR" ? 1 : verb == "PON" ? 2 : verb == "POF" ? 3 : 0;
     const int outlet = e.action[0] == 'M' ? 0 : e.action.back() - '0';
     const char week = e.week == 0 ? ' ' : e.week >= 6 ? 'L' : static_cast<char>('0' + e.week);
@@ -82,7 +87,8 @@ std::string Device::scheduleValue(const ScheduleEntry& e) {
         std::snprintf(buf, sizeof buf, "WEEK %s", timePart);
     } else {
         const int date = e.month == 255 ? 9999 : e.month * 100 + e.day;
-        std::snprintf(buf, sizeof buf, "%s %04d %s", e.month == 255 ? "SPEC" : "DATE", date, timePart);
+        std::snprintf(buf, sizeof buf, "%s %04d %s", e.month == 255 ? "SPEC" : "DATE", date,
+                      timePart);
     }
     return buf;
 }

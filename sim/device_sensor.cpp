@@ -58,6 +58,8 @@ ReportState Device::reportState() const {
     return s;
 }
 
-std::string Device::stationText() const { return msrpEnabled_ ? station_ : std::string(); }
+std::string Device::stationText() const {
+    return msrpEnabled_ ? station_ : std::string();
+}
 
 }  // namespace zelo::sim

@@ -1,8 +1,7 @@
-#include "sim/device.h"
-
 #include <algorithm>
 #include <cstdlib>
 
+#include "sim/device.h"
 #include "sim/device_values.h"
 
 namespace zelo::sim {
@@ -159,7 +158,9 @@ std::string Device::settingValue(const std::string& key, bool& known) const {
         for (size_t i = 0; i < n; ++i) out += (i ? "," : "") + fn(outlets_[i]);
         return out;
     };
-    auto seconds = [](int tenths) { return tenths < 0 ? std::string("-1") : std::to_string(tenths / 10); };
+    auto seconds = [](int tenths) {
+        return tenths < 0 ? std::string("-1") : std::to_string(tenths / 10);
+    };
     if (key == "sysName") return quoted(systemName_);
     if (key == "ifPhysAddress") return macWithColons();
     if (key == "telnetPort") return std::to_string(port_);
@@ -177,9 +178,12 @@ std::string Device::settingValue(const std::string& key, bool& known) const {
     }
     if (key == "centerSendTimer") return std::to_string(interval_);
     if (key == "debOlName") return perOutlet([](const Outlet& o) { return quoted(o.name); });
-    if (key == "debOlPowerOnTime") return perOutlet([&](const Outlet& o) { return seconds(o.onDelay); });
-    if (key == "debOlShutdownTime") return perOutlet([&](const Outlet& o) { return seconds(o.offDelay); });
-    if (key == "debOlRebootTime") return perOutlet([](const Outlet& o) { return tenthsText(o.rebootTime); });
+    if (key == "debOlPowerOnTime")
+        return perOutlet([&](const Outlet& o) { return seconds(o.onDelay); });
+    if (key == "debOlShutdownTime")
+        return perOutlet([&](const Outlet& o) { return seconds(o.offDelay); });
+    if (key == "debOlRebootTime")
+        return perOutlet([](const Outlet& o) { return tenthsText(o.rebootTime); });
     if (key == "debOlWdogAddr") {
         std::string out;
         const size_t entries = std::max<size_t>(4, ping_.size());
@@ -237,8 +241,11 @@ bool Device::writeSetting(const std::string& key, const std::string& value, bool
             if (!allDigits(v)) return false;
             v = std::atol(v.c_str()) != 0 ? "1" : "0";
             break;
-        case SForm::Quoted: v = quoted(unquoted(v).substr(0, 127)); break;
-        case SForm::Text: break;
+        case SForm::Quoted:
+            v = quoted(unquoted(v).substr(0, 127));
+            break;
+        case SForm::Text:
+            break;
         case SForm::Tenths: {
             int t = parseTenthsValue(v);
             if (t < 0) return false;
@@ -248,10 +255,12 @@ bool Device::writeSetting(const std::string& key, const std::string& value, bool
         case SForm::List: {
             if (key == "debOlName") {
                 if (items.size() > n) return false;
-                for (size_t i = 0; i < items.size(); ++i) outlets_[i].name = unquoted(items[i]).substr(0, 31);
+                for (size_t i = 0; i < items.size(); ++i)
+                    outlets_[i].name = unquoted(items[i]).substr(0, 31);
                 return true;
             }
-            if (key == "debOlPowerOnTime" || key == "debOlShutdownTime" || key == "debOlRebootTime") {
+            if (key == "debOlPowerOnTime" || key == "debOlShutdownTime" ||
+                key == "debOlRebootTime") {
                 if (items.size() > n) return false;
                 std::vector<int> tenths;
                 for (const auto& i : items) {
@@ -272,13 +281,15 @@ bool Device::writeSetting(const std::string& key, const std::string& value, bool
             }
             if (key == "ipAdCenter") {
                 if (items.size() > 3 || !isAddress(items[0])) return false;
-                std::string port = station_.empty() ? "5000" : station_.substr(station_.rfind(':') + 1);
+                std::string port =
+                    station_.empty() ? "5000" : station_.substr(station_.rfind(':') + 1);
                 setStation(items[0] + ":" + port);
                 return true;
             }
             if (key == "centerPort") {
                 if (!numbers(3, false) || std::atoi(items[0].c_str()) > 65535) return false;
-                std::string host = station_.empty() ? "0.0.0.0" : station_.substr(0, station_.rfind(':'));
+                std::string host =
+                    station_.empty() ? "0.0.0.0" : station_.substr(0, station_.rfind(':'));
                 setStation(host + ":" + items[0]);
                 return true;
             }
@@ -301,7 +312,8 @@ bool Device::writeSetting(const std::string& key, const std::string& value, bool
             break;
         }
     }
-    if (key == "sysName") systemName_ = unquoted(v).substr(0, 32);
+    if (key == "sysName")
+        systemName_ = unquoted(v).substr(0, 32);
     else if (key == "telnetPort") {
         long p = std::atol(v.c_str());
         if (p < 1 || p > 65535) return false;

@@ -57,7 +57,9 @@ inline std::vector<std::string> split(const std::string& s, char sep) {
     }
 }
 
-inline std::string quoted(const std::string& s) { return "\"" + s + "\""; }
+inline std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
 
 inline std::string unquoted(const std::string& s) {
     if (s.size() >= 2 && s.front() == '"' && s.back() == '"') return s.substr(1, s.size() - 2);

@@ -79,7 +79,7 @@ void applyModelDefaults(DeviceConfig& c) {
         c.firmware = "2.01a.0012";
         c.outlets = 4;
         c.master = false;
-        c.layout = c.model >= 11   ? ReportLayout::Element
+        c.layout = c.model >= 11  ? ReportLayout::Element
                    : c.model <= 7 ? ReportLayout::Short
                                   : ReportLayout::Table;
     }
@@ -87,8 +87,7 @@ void applyModelDefaults(DeviceConfig& c) {
 
 using KeyValues = std::vector<std::pair<std::string, std::pair<int, std::string>>>;
 
-bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
-              std::string& why) {
+bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value, std::string& why) {
     long n = 0;
     bool b = false;
     auto needLong = [&](long lo, long hi) {
@@ -116,9 +115,12 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
     } else if (key == "user") {
         c.user = value;
     } else if (key == "login") {
-        if (value == "login") c.loginMode = true;
-        else if (value == "prompt") c.loginMode = false;
-        else return why = "login must be login or prompt", false;
+        if (value == "login")
+            c.loginMode = true;
+        else if (value == "prompt")
+            c.loginMode = false;
+        else
+            return why = "login must be login or prompt", false;
     } else if (key == "select") {
         if (value.size() != 2) return why = "select takes two characters", false;
         c.selectNumber = value;
@@ -175,9 +177,12 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         if (!needLong(0, 4)) return false;
         c.temperatureState = static_cast<int>(n);
     } else if (key == "temp-form") {
-        if (value == "32") c.temperatureShortForm = true;
-        else if (value == "34") c.temperatureShortForm = false;
-        else return why = "temp-form must be 32 or 34", false;
+        if (value == "32")
+            c.temperatureShortForm = true;
+        else if (value == "34")
+            c.temperatureShortForm = false;
+        else
+            return why = "temp-form must be 32 or 34", false;
     } else if (key == "ping") {
         c.ping.clear();
         c.pingGiven = true;
@@ -195,9 +200,12 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         }
         if (c.ping.size() > 8) return why = "at most 8 ping entries", false;
     } else if (key == "ping-form") {
-        if (value == "142") c.pingCompactForm = true;
-        else if (value == "long") c.pingCompactForm = false;
-        else return why = "ping-form must be 142 or long", false;
+        if (value == "142")
+            c.pingCompactForm = true;
+        else if (value == "long")
+            c.pingCompactForm = false;
+        else
+            return why = "ping-form must be 142 or long", false;
     } else if (key == "station") {
         if (value != "none" && !ValidStation(value))
             return why = "station must be HOST:PORT (port 1 to 65535) or none", false;
@@ -206,11 +214,16 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         if (!needLong(0, 86400)) return false;
         c.intervalSeconds = static_cast<int>(n);
     } else if (key == "layout") {
-        if (value == "element") c.layout = ReportLayout::Element;
-        else if (value == "table") c.layout = ReportLayout::Table;
-        else if (value == "short") c.layout = ReportLayout::Short;
-        else if (value == "none") c.layout = ReportLayout::None;
-        else return why = "layout must be element, table, short or none", false;
+        if (value == "element")
+            c.layout = ReportLayout::Element;
+        else if (value == "table")
+            c.layout = ReportLayout::Table;
+        else if (value == "short")
+            c.layout = ReportLayout::Short;
+        else if (value == "none")
+            c.layout = ReportLayout::None;
+        else
+            return why = "layout must be element, table, short or none", false;
     } else if (key == "locked") {
         if (!needBool()) return false;
         c.locked = b;
@@ -223,8 +236,8 @@ bool applyKey(DeviceConfig& c, const std::string& key, const std::string& value,
         // SECONDS or SECONDS:ENTRY
         const auto parts = splitList(value, ':');
         long seconds = 0, entry = 1;
-        if (parts.size() > 2 || !parseLong(parts[0], seconds) || seconds < 1 ||
-            seconds > 86400 || (parts.size() == 2 && (!parseLong(parts[1], entry) || entry < 1)))
+        if (parts.size() > 2 || !parseLong(parts[0], seconds) || seconds < 1 || seconds > 86400 ||
+            (parts.size() == 2 && (!parseLong(parts[1], entry) || entry < 1)))
             return why = "ping-trip takes SECONDS or SECONDS:ENTRY", false;
         c.pingTripSeconds = static_cast<int>(seconds);
         c.pingTripEntry = static_cast<int>(entry);
@@ -292,15 +305,19 @@ bool finishDevice(DeviceConfig& c, size_t index, std::string& why) {
 }  // namespace
 
 std::string ModelName(int model) {
-    static const char* const kNames[] = {"",        "",        "",        "HX-7200", "",
-                                         "JB-81K",  "SWD-6K",  "SWD-6ZK", "SWD-7KA", "SWD-7KB",
+    static const char* const kNames[] = {"",         "",        "",        "HX-7200", "",
+                                         "JB-81K",   "SWD-6K",  "SWD-6ZK", "SWD-7KA", "SWD-7KB",
                                          "SWD-8KBN", "SWD-12K", "SWD-Q6M", "GV2208"};
     if (model < 0 || model > 13) return {};
     return kNames[model];
 }
 
-bool IsFramedModel(int model) { return model == 3 || model == 5; }
-bool IsPlainModel(int model) { return model >= 6 && model <= 13; }
+bool IsFramedModel(int model) {
+    return model == 3 || model == 5;
+}
+bool IsPlainModel(int model) {
+    return model >= 6 && model <= 13;
+}
 
 std::string NormaliseMac(std::string_view text) {
     std::string out;
@@ -343,12 +360,13 @@ bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error) {
             if (!number(0)) return false;
             f.closeAfterBytes = n;
         } else if (name == "close-at") {
-            static const char* const kSteps[] = {"accept", "greeting", "user", "password",
-                                                 "login"};
+            static const char* const kSteps[] = {"accept", "greeting", "user", "password", "login"};
             bool known = arg.size() > 3 && arg.compare(0, 3, "cmd") == 0 &&
                          parseLong(arg.substr(3), n) && n >= 1;
             for (const char* s : kSteps) known = known || arg == s;
-            if (!known) return error = "close-at takes accept, greeting, user, password, login or cmdN", false;
+            if (!known)
+                return error = "close-at takes accept, greeting, user, password, login or cmdN",
+                       false;
             f.closeAt = arg;
         } else if (name == "slow") {
             if (!number(0)) return false;
@@ -358,22 +376,30 @@ bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error) {
         } else if (name == "mute-commands") {
             f.muteCommands = true;
         } else if (name == "garbage") {
-            if (arg.empty()) n = 1;
-            else if (!number(1)) return false;
+            if (arg.empty())
+                n = 1;
+            else if (!number(1))
+                return false;
             f.garbageLines = static_cast<int>(n);
         } else if (name == "split-iac") {
             f.splitIac = true;
         } else if (name == "iac-storm") {
-            if (arg.empty()) n = 32;
-            else if (!number(1)) return false;
+            if (arg.empty())
+                n = 32;
+            else if (!number(1))
+                return false;
             f.iacStorm = static_cast<int>(std::min<long>(n, 10'000'000));
         } else if (name == "drip") {
-            if (arg.empty()) n = 1000;
-            else if (!number(1)) return false;
+            if (arg.empty())
+                n = 1000;
+            else if (!number(1))
+                return false;
             f.dripMs = static_cast<int>(std::min<long>(n, 3'600'000));
         } else if (name == "flood") {
-            if (arg.empty()) n = 20000;
-            else if (!number(1)) return false;
+            if (arg.empty())
+                n = 20000;
+            else if (!number(1))
+                return false;
             f.floodBytes = static_cast<int>(n);
         } else if (name == "refuse-password") {
             f.refusePassword = true;
@@ -384,7 +410,11 @@ bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error) {
                                                  "truncated", "unknown-layout"};
             bool known = false;
             for (const char* k : kKinds) known = known || arg == k;
-            if (!known) return error = "report fault must be bad-checksum, wrong-length, odd-length, truncated or unknown-layout", false;
+            if (!known)
+                return error =
+                           "report fault must be bad-checksum, wrong-length, odd-length, truncated "
+                           "or unknown-layout",
+                       false;
             f.reportFault = arg;
         } else {
             error = "unknown fault " + name;
@@ -442,8 +472,7 @@ bool ParseFleet(std::string_view text, Fleet& fleet, std::string& error) {
             fleet.ratePerSecond = static_cast<int>(n);
             continue;
         }
-        (sections.empty() ? defaults : sections.back().keys)
-            .push_back({key, {lineNo, value}});
+        (sections.empty() ? defaults : sections.back().keys).push_back({key, {lineNo, value}});
     }
     for (const auto& s : sections) {
         KeyValues all = defaults;

@@ -32,8 +32,8 @@ struct FaultConfig {
 bool ParseFaults(std::string_view text, FaultConfig& out, std::string& error);
 
 struct PingEntry {
-    int state = 1;      // 0 off, 1 watching, 3 rebooting, other: failed
-    int reboots = 0;    // how often the watch rebooted its outlet
+    int state = 1;    // 0 off, 1 watching, 3 rebooting, other: failed
+    int reboots = 0;  // how often the watch rebooted its outlet
     std::uint32_t host = 0;
 };
 
@@ -48,40 +48,40 @@ struct DeviceConfig {
     std::string user = "admin";  // the user name a framed unit in login mode accepts
     bool loginMode = false;      // framed units: ask "login:" first
     std::string selectNumber = "00";
-    std::string prompt;          // two letters, framed units
-    std::string systemName;      // plain units
-    std::string mac;             // 12 upper-case hex digits
-    int unit = -1;               // unit number, codes 6 to 10; -1: numbered in file order
-    std::string firmware;        // version text
+    std::string prompt;      // two letters, framed units
+    std::string systemName;  // plain units
+    std::string mac;         // 12 upper-case hex digits
+    int unit = -1;           // unit number, codes 6 to 10; -1: numbered in file order
+    std::string firmware;    // version text
     std::string firmwareDate = "060401";
     std::string serial;
     int outlets = 4;
     bool master = true;
-    std::vector<int> states;       // initial outlet states (0/1), one per outlet
-    std::vector<bool> schedule;    // per-outlet schedule flags
+    std::vector<int> states;     // initial outlet states (0/1), one per outlet
+    std::vector<bool> schedule;  // per-outlet schedule flags
     std::vector<std::string> outletNames;
-    std::vector<int> onDelay;      // tenths of a second, -1 switched off
+    std::vector<int> onDelay;  // tenths of a second, -1 switched off
     std::vector<int> offDelay;
     std::vector<int> rebootTime;
     bool sensor = true;
-    int temperature = 2350;        // hundredths of a degree
+    int temperature = 2350;  // hundredths of a degree
     int temperatureState = 0;
     bool temperatureShortForm = true;  // 32-byte element instead of 34
     std::vector<PingEntry> ping;
-    bool pingGiven = false;            // the fleet named the entries, or none
-    bool pingCompactForm = true;       // 142-byte element when there are 4 entries
-    std::string station;               // "host:port" of the monitoring station; empty: none
-    int intervalSeconds = 60;          // 0: report only on changes
+    bool pingGiven = false;       // the fleet named the entries, or none
+    bool pingCompactForm = true;  // 142-byte element when there are 4 entries
+    std::string station;          // "host:port" of the monitoring station; empty: none
+    int intervalSeconds = 60;     // 0: report only on changes
     ReportLayout layout = ReportLayout::Element;
     bool locked = false;
-    int restartMs = 2000;              // how long a CPURESET keeps the unit away
+    int restartMs = 2000;  // how long a CPURESET keeps the unit away
     FaultConfig faults;
     // Events that come back on their own, for demos and long runs.
-    int pingTripSeconds = 0;           // a ping watch trips this often; 0: never
-    int pingTripEntry = 1;             // which watch entry trips (1-based)
-    int onlineSeconds = 0;             // on the network this long, then
-    int offlineSeconds = 0;            // off it this long, over and over; 0: always on
-    bool offlineSilent = false;        // off the network: connections taken, never answered
+    int pingTripSeconds = 0;     // a ping watch trips this often; 0: never
+    int pingTripEntry = 1;       // which watch entry trips (1-based)
+    int onlineSeconds = 0;       // on the network this long, then
+    int offlineSeconds = 0;      // off it this long, over and over; 0: always on
+    bool offlineSilent = false;  // off the network: connections taken, never answered
 };
 
 struct Fleet {

@@ -38,7 +38,8 @@ const char kUsage[] =
     "\n"
     "control commands (control socket or --stdin), one per line:\n"
     "  help | list | show DEV | outlet DEV N on|off | master DEV on|off\n"
-    "  temp DEV DEGREES [STATE] | sensor DEV on|off | ping DEV N trip | ping DEV N STATE [REBOOTS]\n"
+    "  temp DEV DEGREES [STATE] | sensor DEV on|off | ping DEV N trip | ping DEV N STATE "
+    "[REBOOTS]\n"
     "  offline DEV [refuse|silent] | online DEV | lock DEV on|off | fault DEV SPEC|none\n"
     "  report DEV | rate N | quit\n"
     "DEV is a unit's name or #INDEX. Every reply ends with a line OK or ERR reason.\n"
@@ -98,18 +99,23 @@ int main(int argc, char** argv) {
             interval = number(0, 86400);
         else if (a == "--rate")
             rate = number(0, 1000000);
-        else if (a == "--bind") bind = value();
+        else if (a == "--bind")
+            bind = value();
         else if (a == "--control")
             controlPort = number(0, 65535);
         else if (a == "--port-base")
             portBase = number(1, 65535);
-        else if (a == "--stdin") useStdin = true;
-        else if (a == "--ports-file") portsFile = value();
-        else if (a == "--quiet") quiet = true;
+        else if (a == "--stdin")
+            useStdin = true;
+        else if (a == "--ports-file")
+            portsFile = value();
+        else if (a == "--quiet")
+            quiet = true;
         else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "zelo-sim: unknown option %s\n%s", a.c_str(), kUsage);
             return 2;
-        } else if (fleetFile.empty()) fleetFile = a;
+        } else if (fleetFile.empty())
+            fleetFile = a;
         else {
             std::fprintf(stderr, "zelo-sim: one fleet file only\n");
             return 2;

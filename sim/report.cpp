@@ -29,7 +29,9 @@ void putElement(std::vector<std::uint8_t>& b, std::uint16_t type,
     b.insert(b.end(), body.begin(), body.end());
 }
 
-bool outputLive(int state) { return state == 1 || state == 2 || state == 4 || state == 6; }
+bool outputLive(int state) {
+    return state == 1 || state == 2 || state == 4 || state == 6;
+}
 
 void sealElementReport(std::vector<std::uint8_t>& b) {
     set16(b, 2, static_cast<std::uint16_t>(b.size()));
@@ -62,7 +64,8 @@ std::vector<std::uint8_t> EncodeElementReport(const ReportState& s) {
         std::vector<std::uint8_t> body;
         put16(body, 6);
         for (int i = 0; i < 6; ++i) {
-            body.push_back(static_cast<std::uint8_t>(std::stoi(s.mac.substr(2 * i, 2), nullptr, 16)));
+            body.push_back(
+                static_cast<std::uint8_t>(std::stoi(s.mac.substr(2 * i, 2), nullptr, 16)));
         }
         putElement(b, kElemMac, body);
         ++elements;
@@ -104,14 +107,14 @@ std::vector<std::uint8_t> EncodeElementReport(const ReportState& s) {
         if (!compact) put16(body, static_cast<std::uint16_t>(k));
         for (std::size_t i = 0; i < s.ping.size(); ++i) {
             const auto& p = s.ping[i];
-            put16(body, static_cast<std::uint16_t>(i + 1));   // entry number
-            put16(body, static_cast<std::uint16_t>(p.state)); // watch state
-            put16(body, static_cast<std::uint16_t>(i % 8 + 1)); // watched outlet
-            put16(body, 10);                                  // ping interval, seconds
-            put16(body, 3);                                   // pings per round
-            put16(body, 3);                                   // missed answers before acting
+            put16(body, static_cast<std::uint16_t>(i + 1));      // entry number
+            put16(body, static_cast<std::uint16_t>(p.state));    // watch state
+            put16(body, static_cast<std::uint16_t>(i % 8 + 1));  // watched outlet
+            put16(body, 10);                                     // ping interval, seconds
+            put16(body, 3);                                      // pings per round
+            put16(body, 3);                                      // missed answers before acting
             put16(body, p.state == 0 || p.state == 1 || p.state == 3 ? 0 : 3);  // misses now
-            put16(body, 1);                                   // action: reboot
+            put16(body, 1);                                                     // action: reboot
             put16(body, static_cast<std::uint16_t>(p.reboots));
             put32(body, p.host);
             for (int a = 1; a < k; ++a) put32(body, 0);
@@ -128,10 +131,10 @@ std::vector<std::uint8_t> EncodeElementReport(const ReportState& s) {
             block[at] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
             block[at + 1] = static_cast<std::uint8_t>(v & 0xFF);
         };
-        setBlock16(2, 3500);   // upper warning
-        setBlock16(4, 4000);   // upper alarm
-        setBlock16(6, 500);    // lower warning
-        setBlock16(8, 0);      // lower alarm
+        setBlock16(2, 3500);  // upper warning
+        setBlock16(4, 4000);  // upper alarm
+        setBlock16(6, 500);   // lower warning
+        setBlock16(8, 0);     // lower alarm
         block[24] = static_cast<std::uint8_t>(s.temperatureState);
         setBlock16(26, s.temperature);
         body.insert(body.end(), block.begin(), block.end());
@@ -153,12 +156,13 @@ std::vector<std::uint8_t> EncodeTableReport(const ReportState& s) {
     b[3] = 0x01;
     b[4] = static_cast<std::uint8_t>(s.sequence >> 8);
     b[5] = static_cast<std::uint8_t>(s.sequence & 0xFF);
-    set16(b, 8, 224);  // bytes after the 16-byte head
-    b[10] = static_cast<std::uint8_t>(s.unit & 0xFF);         // unit number, low byte first
+    set16(b, 8, 224);                                  // bytes after the 16-byte head
+    b[10] = static_cast<std::uint8_t>(s.unit & 0xFF);  // unit number, low byte first
     b[11] = static_cast<std::uint8_t>((s.unit >> 8) & 0xFF);
     b[12] = static_cast<std::uint8_t>(s.model);
     b[13] = static_cast<std::uint8_t>(s.outlets.size());
-    std::copy_n(s.systemName.begin(), std::min<std::size_t>(s.systemName.size(), 31), b.begin() + 16);
+    std::copy_n(s.systemName.begin(), std::min<std::size_t>(s.systemName.size(), 31),
+                b.begin() + 16);
     for (std::size_t i = 0; i < 4; ++i) {
         const std::size_t at = 48 + 48 * i;
         b[at] = static_cast<std::uint8_t>(i + 1);
@@ -189,10 +193,14 @@ std::vector<std::uint8_t> EncodeShortReport(const ReportState& s) {
 
 std::vector<std::uint8_t> EncodeReport(ReportLayout layout, const ReportState& s) {
     switch (layout) {
-        case ReportLayout::Element: return EncodeElementReport(s);
-        case ReportLayout::Table: return EncodeTableReport(s);
-        case ReportLayout::Short: return EncodeShortReport(s);
-        case ReportLayout::None: break;
+        case ReportLayout::Element:
+            return EncodeElementReport(s);
+        case ReportLayout::Table:
+            return EncodeTableReport(s);
+        case ReportLayout::Short:
+            return EncodeShortReport(s);
+        case ReportLayout::None:
+            break;
     }
     return {};
 }

@@ -14,7 +14,7 @@
 namespace zelo::sim {
 
 struct OutletReport {
-    int state = 0;          // 0 off, 1 on, 2 on with switch-off running, 5 off with switch-on running
+    int state = 0;  // 0 off, 1 on, 2 on with switch-off running, 5 off with switch-on running
     int remainingSeconds = 0;
 };
 

@@ -138,8 +138,8 @@ private:
     int reportPort_ = 0;
     int controlFd_ = -1;
     int controlPort_ = 0;
-    std::priority_queue<std::pair<std::int64_t, std::size_t>, std::vector<std::pair<std::int64_t, std::size_t>>,
-                        std::greater<>>
+    std::priority_queue<std::pair<std::int64_t, std::size_t>,
+                        std::vector<std::pair<std::int64_t, std::size_t>>, std::greater<>>
         timers_;
     int rate_ = 0;
     std::int64_t rateStartMs_ = 0;

@@ -147,10 +147,14 @@ bool onOff(const std::string& w, bool& out) {
 
 const char* layoutName(ReportLayout l) {
     switch (l) {
-        case ReportLayout::Element: return "element";
-        case ReportLayout::Table: return "table";
-        case ReportLayout::Short: return "short";
-        case ReportLayout::None: break;
+        case ReportLayout::Element:
+            return "element";
+        case ReportLayout::Table:
+            return "table";
+        case ReportLayout::Short:
+            return "short";
+        case ReportLayout::None:
+            break;
     }
     return "none";
 }
@@ -294,7 +298,8 @@ void SimServer::schedule(std::size_t i, std::int64_t due) {
 void SimServer::step(int timeoutMs) {
     if (epoll_ < 0) return;
     std::int64_t wait = timeoutMs;
-    if (!timers_.empty()) wait = std::min<std::int64_t>(wait, std::max<std::int64_t>(0, timers_.top().first - now()));
+    if (!timers_.empty())
+        wait = std::min<std::int64_t>(wait, std::max<std::int64_t>(0, timers_.top().first - now()));
     if (rate_ > 0) wait = std::min<std::int64_t>(wait, 5);
     if (commandResumeMs_ >= 0) {
         if (now() >= commandResumeMs_) {
@@ -316,15 +321,21 @@ void SimServer::step(int timeoutMs) {
         if (it == watches_.end()) continue;
         Watch w = it->second;
         switch (w.kind) {
-            case Kind::Listener: onAccept(w.unit); break;
+            case Kind::Listener:
+                onAccept(w.unit);
+                break;
             case Kind::Console:
                 if (events[k].events & EPOLLOUT) flush(w.conn);
                 if (watches_.count(fd) && (events[k].events & (EPOLLIN | EPOLLHUP | EPOLLERR))) {
                     onConsoleReadable(w.conn);
                 }
                 break;
-            case Kind::ControlListener: onControlAccept(); break;
-            case Kind::Control: onControlReadable(w.conn); break;
+            case Kind::ControlListener:
+                onControlAccept();
+                break;
+            case Kind::Control:
+                onControlReadable(w.conn);
+                break;
             case Kind::Command: {
                 // A terminal in another process group's hands is left alone
                 // (reading it would stop the simulator) and tried again later.
@@ -416,8 +427,12 @@ void SimServer::startThread() {
     thread_ = std::thread([this] { run(); });
 }
 
-Device& SimServer::device(std::size_t i) { return *units_[i]->device; }
-int SimServer::consolePort(std::size_t i) const { return units_[i]->boundPort; }
+Device& SimServer::device(std::size_t i) {
+    return *units_[i]->device;
+}
+int SimServer::consolePort(std::size_t i) const {
+    return units_[i]->boundPort;
+}
 
 int SimServer::find(const std::string& nameOrIndex) const {
     auto it = byName_.find(nameOrIndex);
@@ -425,7 +440,8 @@ int SimServer::find(const std::string& nameOrIndex) const {
     if (nameOrIndex.size() > 1 && nameOrIndex[0] == '#') {
         char* end = nullptr;
         long v = std::strtol(nameOrIndex.c_str() + 1, &end, 10);
-        if (*end == '\0' && v >= 0 && v < static_cast<long>(units_.size())) return static_cast<int>(v);
+        if (*end == '\0' && v >= 0 && v < static_cast<long>(units_.size()))
+            return static_cast<int>(v);
     }
     return -1;
 }
@@ -474,8 +490,7 @@ void SimServer::onConsoleReadable(Connection* c) {
         ssize_t got = recv(c->fd, buf, sizeof buf, 0);
         if (got > 0) {
             // Bytes that arrive while an answer still goes out belong to it.
-            if (c->session && c->answerSince < 0 && c->pending.empty() &&
-                !c->session->hasOutput())
+            if (c->session && c->answerSince < 0 && c->pending.empty() && !c->session->hasOutput())
                 c->answerSince = steadyMicros();
             if (c->session) {
                 u.device->setClockWall(clock_->wallSeconds());
@@ -592,8 +607,10 @@ void SimServer::runRecurring(std::size_t i, std::int64_t t) {
         // Each turn flips the presence, also one an operator changed by hand.
         const bool leave = !u.offline;
         u.nextPresenceMs = t + (leave ? cfg.offlineSeconds : cfg.onlineSeconds) * 1000LL;
-        if (leave) goOffline(i, cfg.offlineSilent);
-        else rejoin(i);
+        if (leave)
+            goOffline(i, cfg.offlineSilent);
+        else
+            rejoin(i);
     }
 }
 
@@ -649,8 +666,8 @@ void SimServer::sendReport(std::size_t i) {
     auto datagram = EncodeReport(d.config().layout, s);
     ApplyReportFault(datagram, d.config().layout, d.faults().reportFault);
     if (datagram.empty()) return;
-    if (sendto(reportFd_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&u.station),
-               sizeof u.station) >= 0) {
+    if (sendto(reportFd_, datagram.data(), datagram.size(), 0,
+               reinterpret_cast<sockaddr*>(&u.station), sizeof u.station) >= 0) {
         reportsSent_.fetch_add(1);
     }
 }
@@ -754,7 +771,8 @@ std::string SimServer::control(const std::string& line) {
     const std::string& cmd = w[0];
     const std::int64_t t = now();
     if (cmd == "help") {
-        return "list | show DEV | outlet DEV N on|off | master DEV on|off | temp DEV DEGREES [STATE]\n"
+        return "list | show DEV | outlet DEV N on|off | master DEV on|off | temp DEV DEGREES "
+               "[STATE]\n"
                "sensor DEV on|off | ping DEV N trip | ping DEV N STATE [REBOOTS]\n"
                "offline DEV [refuse|silent] | online DEV | lock DEV on|off | fault DEV SPEC|none\n"
                "report DEV | rate N | quit\nOK";
@@ -780,8 +798,8 @@ std::string SimServer::control(const std::string& line) {
             std::string states;
             for (const auto& o : d.outlets()) states += static_cast<char>('0' + o.state);
             char buf[256];
-            std::snprintf(buf, sizeof buf, "%zu %s model=%d port=%d mac=%s unit=%d states=%s%s\n", i,
-                          d.name().c_str(), d.model(), u.boundPort, d.config().mac.c_str(),
+            std::snprintf(buf, sizeof buf, "%zu %s model=%d port=%d mac=%s unit=%d states=%s%s\n",
+                          i, d.name().c_str(), d.model(), u.boundPort, d.config().mac.c_str(),
                           d.config().unit, states.c_str(), u.offline ? " offline" : "");
             out += buf;
         }
@@ -803,9 +821,9 @@ std::string SimServer::control(const std::string& line) {
         for (const auto& ot : d.outlets()) o << ot.state;
         o << "\ntemperature=" << d.temperature() << " state=" << d.temperatureState()
           << "\nstation=" << d.stationText() << " interval=" << d.intervalSeconds()
-          << " layout=" << layoutName(d.config().layout) << "\nschedule-entries=" << d.schedule().size()
-          << "\nlocked=" << (d.locked() ? 1 : 0) << "\noffline=" << (u.offline ? 1 : 0)
-          << "\nconsole=" << (u.console ? 1 : 0) << "\nOK";
+          << " layout=" << layoutName(d.config().layout)
+          << "\nschedule-entries=" << d.schedule().size() << "\nlocked=" << (d.locked() ? 1 : 0)
+          << "\noffline=" << (u.offline ? 1 : 0) << "\nconsole=" << (u.console ? 1 : 0) << "\nOK";
         return o.str();
     } else if (cmd == "outlet") {
         long n = w.size() == 4 ? std::strtol(w[2].c_str(), nullptr, 10) : 0;
@@ -824,7 +842,8 @@ std::string SimServer::control(const std::string& line) {
         int state = h >= 4000 ? 2 : h >= 3500 ? 1 : h <= 0 ? 4 : h <= 500 ? 3 : 0;
         if (w.size() == 4) {
             state = std::atoi(w[3].c_str());
-            if (state < 0 || state > 4 || w[3].find_first_not_of("0123456789") != std::string::npos) {
+            if (state < 0 || state > 4 ||
+                w[3].find_first_not_of("0123456789") != std::string::npos) {
                 return "ERR state is 0 to 4";
             }
         }
@@ -839,11 +858,13 @@ std::string SimServer::control(const std::string& line) {
             if (!d.tripPing(n, t)) return "ERR no ping entry " + w[2];
         } else {
             const int reboots = w.size() == 5 ? std::atoi(w[4].c_str()) : -1;
-            if (!d.setPingState(n, std::atoi(w[3].c_str()), reboots)) return "ERR no ping entry " + w[2];
+            if (!d.setPingState(n, std::atoi(w[3].c_str()), reboots))
+                return "ERR no ping entry " + w[2];
         }
     } else if (cmd == "offline") {
         const bool silent = w.size() == 3 && w[2] == "silent";
-        if (w.size() == 3 && !silent && w[2] != "refuse") return "ERR usage: offline DEV [refuse|silent]";
+        if (w.size() == 3 && !silent && w[2] != "refuse")
+            return "ERR usage: offline DEV [refuse|silent]";
         if (u.offline) goOnline(i);
         goOffline(i, silent);
         return "OK";

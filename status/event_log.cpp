@@ -55,7 +55,8 @@ std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameH
                              std::int64_t now) {
     char buf[48];
     int n = 0;
-    for (int shift = 28; shift >= 0; shift -= 4) buf[n++] = "0123456789ABCDEF"[(deviceId >> shift) & 0xF];
+    for (int shift = 28; shift >= 0; shift -= 4)
+        buf[n++] = "0123456789ABCDEF"[(deviceId >> shift) & 0xF];
     if (!fnameDate && !fnameHour) return std::string(buf, std::size_t(n)) + ".LOG";
     const std::tm t = localTime(now);
     if (fnameDate)
@@ -89,7 +90,8 @@ std::string eventLogPath(AppSettings& settings, const std::string& dataDir,
 
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,
                    std::int64_t now) {
-    return writeEventLog(settings, dataDir, record, now, eventLogPath(settings, dataDir, record, now));
+    return writeEventLog(settings, dataDir, record, now,
+                         eventLogPath(settings, dataDir, record, now));
 }
 
 bool writeEventLog(AppSettings& settings, const std::string& dataDir, const DeviceRecord& record,

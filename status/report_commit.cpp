@@ -85,8 +85,8 @@ ReportOutcome ReportCommit::commit(const DecodedReport& report) {
         for (std::size_t i = 0; i < report.unitOutlets.size(); ++i)
             workStatus_.outlets[i].state = report.unitOutlets[i];
         // No MAC to compare: the current device is the one with the unit number.
-        finish(pass, isUserLoginModel(currentRecord_.modelCode) &&
-                         currentRecord_.unitId == work_.unitId);
+        finish(pass,
+               isUserLoginModel(currentRecord_.modelCode) && currentRecord_.unitId == work_.unitId);
         return ReportOutcome::Accepted;
     }
     // Elements before the first MAC element work on a copy of the current

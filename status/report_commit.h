@@ -81,7 +81,7 @@ private:
     const Clock& clock_;
     AppState& state_;
     ReportLookup lookup_;
-    std::unordered_set<std::string> failedLogs_;  // event logs told as failing
+    std::unordered_set<std::string> failedLogs_;     // event logs told as failing
     std::unordered_set<std::uint32_t> failedItems_;  // groups whose item file was told as failing
 
     // Scratch pair of one report.

@@ -65,8 +65,8 @@ struct PingElement {
     std::vector<PingWatchEntry> entries;  // all that were sent
 };
 struct TemperatureElement {
-    bool sensor = false;  // a sensor is fitted
-    std::uint8_t state = 0;  // 0 normal, 1..4 warnings and alarms
+    bool sensor = false;           // a sensor is fitted
+    std::uint8_t state = 0;        // 0 normal, 1..4 warnings and alarms
     std::int16_t temperature = 0;  // hundredths of a degree
 };
 using ReportElement = std::variant<MacElement, MasterElement, OutletsElement, ScheduleElement,

@@ -53,12 +53,17 @@ INT_PTR CALLBACK AboutDialog::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM l
 
 INT_PTR AboutDialog::handle(UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
-        case WM_INITDIALOG: onInit(); return FALSE;
+        case WM_INITDIALOG:
+            onInit();
+            return FALSE;
         case WM_COMMAND:
             if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) EndDialog(dlg_, LOWORD(wp));
             return TRUE;
-        case WM_DESTROY: onDestroy(); return TRUE;
-        default: return FALSE;
+        case WM_DESTROY:
+            onDestroy();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -71,8 +76,7 @@ void AboutDialog::onInit() {
         SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     SetWindowTextA(dlg_, strings_.text(Text::AboutCaption).c_str());
 
-    const std::string line =
-        versionValue("ProductName") + " Ver " + versionValue("ProductVersion");
+    const std::string line = versionValue("ProductName") + " Ver " + versionValue("ProductVersion");
     SetDlgItemTextA(dlg_, IDC_ABOUT_PRODUCT, line.c_str());
     noticeFont_ = makeFont(face.c_str(), height, 0, charSet);
     SendDlgItemMessageA(dlg_, IDC_ABOUT_COPYRIGHT, WM_SETFONT,

@@ -21,8 +21,7 @@ INT_PTR CALLBACK ConnectingWindow::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPA
 }
 
 void ConnectingWindow::show(HWND owner, HINSTANCE instance, const LangStrings& strings,
-                            const std::string& caption, const std::string& text,
-                            bool cancellable) {
+                            const std::string& caption, const std::string& text, bool cancellable) {
     hide();
     cancelled_ = false;
     dlg_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONNECTING), owner, dialogProc,

@@ -18,22 +18,21 @@ void ControlPageBuilder::end() {
     pages_.setCurrentPage(-1);
 }
 
-HWND ControlPageBuilder::make(int page, ControlKind kind, const char* cls,
-                              const std::string& text, int x, int y, int w, int h, DWORD style,
-                              DWORD exStyle) {
+HWND ControlPageBuilder::make(int page, ControlKind kind, const char* cls, const std::string& text,
+                              int x, int y, int w, int h, DWORD style, DWORD exStyle) {
     if (!parent_ || !pages_.hasRoom(page)) return nullptr;
     const int id = pages_.takeId(kind);
-    HWND control = CreateWindowExA(exStyle, cls, text.c_str(), style, x, y, w, h, parent_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                   nullptr);
+    HWND control =
+        CreateWindowExA(exStyle, cls, text.c_str(), style, x, y, w, h, parent_,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (!control) return nullptr;
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     pages_.record(page, control);
     return control;
 }
 
-HWND ControlPageBuilder::staticText(int page, const std::string& text, int x, int y, int w,
-                                    int h, DWORD style, DWORD exStyle) {
+HWND ControlPageBuilder::staticText(int page, const std::string& text, int x, int y, int w, int h,
+                                    DWORD style, DWORD exStyle) {
     return make(page, ControlKind::StaticText, "Static", text, x, y, w, h,
                 WS_CHILD | SS_ENDELLIPSIS | style, WS_EX_TRANSPARENT | exStyle);
 }
@@ -50,8 +49,8 @@ HWND ControlPageBuilder::groupBox(int page, const std::string& text, int x, int 
                 WS_CHILD | WS_GROUP | BS_GROUPBOX | style, exStyle);
 }
 
-HWND ControlPageBuilder::pushButton(int page, const std::string& text, int x, int y, int w,
-                                    int h, DWORD style, DWORD exStyle) {
+HWND ControlPageBuilder::pushButton(int page, const std::string& text, int x, int y, int w, int h,
+                                    DWORD style, DWORD exStyle) {
     return make(page, ControlKind::PushButton, "Button", text, x, y, w, h, WS_CHILD | style,
                 exStyle);
 }
@@ -62,8 +61,8 @@ HWND ControlPageBuilder::checkBox(int page, const std::string& text, int x, int 
                 WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX | style, WS_EX_TRANSPARENT | exStyle);
 }
 
-HWND ControlPageBuilder::editField(int page, int textLimit, int x, int y, int w, int h,
-                                   DWORD style, DWORD exStyle) {
+HWND ControlPageBuilder::editField(int page, int textLimit, int x, int y, int w, int h, DWORD style,
+                                   DWORD exStyle) {
     HWND edit = make(page, ControlKind::EditField, "Edit", "", x, y, w, h,
                      WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | style, WS_EX_CLIENTEDGE | exStyle);
     if (edit) SendMessageA(edit, EM_LIMITTEXT, static_cast<WPARAM>(textLimit), 0);

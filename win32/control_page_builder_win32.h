@@ -29,17 +29,17 @@ public:
     // Each returns the control, or null when the page is out of range or full
     // (or the window could not be made). Positions and sizes are pixels in
     // the dialog's client area. Labels stay hidden until their page shows.
-    HWND staticText(int page, const std::string& text, int x, int y, int w, int h,
-                    DWORD style = 0, DWORD exStyle = 0);
+    HWND staticText(int page, const std::string& text, int x, int y, int w, int h, DWORD style = 0,
+                    DWORD exStyle = 0);
     // The same label painting its own background (not drawn through to its
     // siblings): a coloured frame or lamp.
     HWND opaqueText(int page, const std::string& text, int x, int y, int w, int h, DWORD style = 0);
-    HWND groupBox(int page, const std::string& text, int x, int y, int w, int h,
-                  DWORD style = 0, DWORD exStyle = 0);
-    HWND pushButton(int page, const std::string& text, int x, int y, int w, int h,
-                    DWORD style = 0, DWORD exStyle = 0);
-    HWND checkBox(int page, const std::string& text, int x, int y, int w, int h,
-                  DWORD style = 0, DWORD exStyle = 0);
+    HWND groupBox(int page, const std::string& text, int x, int y, int w, int h, DWORD style = 0,
+                  DWORD exStyle = 0);
+    HWND pushButton(int page, const std::string& text, int x, int y, int w, int h, DWORD style = 0,
+                    DWORD exStyle = 0);
+    HWND checkBox(int page, const std::string& text, int x, int y, int w, int h, DWORD style = 0,
+                  DWORD exStyle = 0);
     HWND editField(int page, int textLimit, int x, int y, int w, int h, DWORD style = 0,
                    DWORD exStyle = 0);
 

@@ -23,11 +23,16 @@ constexpr int kNavy = 0, kTeal = 1, kWhite = 2, kGreen = 4, kGrey = 5, kYellow =
 
 int brushOf(Lamp lamp) {
     switch (lamp) {
-        case Lamp::Grey: return kGrey;
-        case Lamp::Green: return kGreen;
-        case Lamp::Red: return kRed;
-        case Lamp::DarkGreen: return kDarkGreen;
-        case Lamp::Yellow: return kYellow;
+        case Lamp::Grey:
+            return kGrey;
+        case Lamp::Green:
+            return kGreen;
+        case Lamp::Red:
+            return kRed;
+        case Lamp::DarkGreen:
+            return kDarkGreen;
+        case Lamp::Yellow:
+            return kYellow;
     }
     return kYellow;
 }
@@ -64,8 +69,12 @@ INT_PTR CALLBACK ControlWindow::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM
 
 INT_PTR ControlWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_INITDIALOG: onInit(); return FALSE;  // the tab has the focus
-        case WM_COMMAND: onCommand(LOWORD(wp), HIWORD(wp)); return TRUE;
+        case WM_INITDIALOG:
+            onInit();
+            return FALSE;  // the tab has the focus
+        case WM_COMMAND:
+            onCommand(LOWORD(wp), HIWORD(wp));
+            return TRUE;
         case WM_NOTIFY:
             if (reinterpret_cast<NMHDR*>(lp)->code == TCN_SELCHANGE) onTabChanged();
             return TRUE;
@@ -74,8 +83,11 @@ INT_PTR ControlWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         case WM_CTLCOLORSTATIC:
             return onStaticColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-        case WM_DESTROY: onDestroy(); return TRUE;
-        default: return FALSE;
+        case WM_DESTROY:
+            onDestroy();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -275,9 +287,10 @@ void ControlWindow::buildInfoPage() {
 
     builder_.groupBox(page_, s.text(Text::MachineInformation), 10, 150, 562, 240);
     const auto icon = [this](int resource, int x, int y) {
-        HICON h = resource ? static_cast<HICON>(LoadImageA(app_.instance(), MAKEINTRESOURCEA(resource),
-                                                           IMAGE_ICON, 32, 32, 0))
-                           : LoadIconA(nullptr, MAKEINTRESOURCEA(32514));  // IDI_QUESTION
+        HICON h = resource
+                      ? static_cast<HICON>(LoadImageA(app_.instance(), MAKEINTRESOURCEA(resource),
+                                                      IMAGE_ICON, 32, 32, 0))
+                      : LoadIconA(nullptr, MAKEINTRESOURCEA(32514));  // IDI_QUESTION
         if (resource && h) pageIcons_.push_back(h);
         HWND w = builder_.staticText(page_, "", x, y, 32, 32, SS_ICON);
         SendMessageA(w, STM_SETICON, reinterpret_cast<WPARAM>(h), 0);
@@ -295,9 +308,8 @@ void ControlWindow::buildInfoPage() {
         caption(standard ? "15A" : "", x, 234);
     }
     if (info.physicalOutlets > 0) {
-        HWND bar = builder_.staticText(page_, info.barText, 22, 252,
-                                       40 * info.physicalOutlets - 8, 16,
-                                       SS_SUNKEN | SS_CENTER | SS_NOPREFIX);
+        HWND bar = builder_.staticText(page_, info.barText, 22, 252, 40 * info.physicalOutlets - 8,
+                                       16, SS_SUNKEN | SS_CENTER | SS_NOPREFIX);
         if (info.physicalOutlets == 1) EnableWindow(bar, FALSE);
     }
     for (std::size_t k = 0; k < info.ports.size(); ++k) {
@@ -384,9 +396,15 @@ INT_PTR ControlWindow::onStaticColour(HDC dc, HWND control) {
     int brush = kWhite;
     COLORREF text = RGB(255, 255, 255);
     switch (p.paint) {
-        case Paint::Header: brush = kNavy; break;
-        case Paint::Label: brush = kTeal; break;
-        case Paint::Name: text = RGB(0, 0, 0); break;
+        case Paint::Header:
+            brush = kNavy;
+            break;
+        case Paint::Label:
+            brush = kTeal;
+            break;
+        case Paint::Name:
+            text = RGB(0, 0, 0);
+            break;
         case Paint::Lamp:
             brush = brushOf(p.lampState != -2 ? lampOf(p.lampState) : model_.lamp(p.outlet));
             break;
@@ -400,7 +418,9 @@ INT_PTR ControlWindow::onStaticColour(HDC dc, HWND control) {
 
 // ------------------------------------------------------------ commands
 
-void ControlWindow::enableApply(bool on) { EnableWindow(GetDlgItem(dlg_, IDC_APPLY), on); }
+void ControlWindow::enableApply(bool on) {
+    EnableWindow(GetDlgItem(dlg_, IDC_APPLY), on);
+}
 bool ControlWindow::applyEnabled() const {
     return IsWindowEnabled(GetDlgItem(dlg_, IDC_APPLY)) != FALSE;
 }
@@ -438,7 +458,8 @@ void ControlWindow::onCommand(int id, int code) {
         case IDCANCEL:
             if (model_.mayCancel(applyEnabled())) close(IDCANCEL);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -41,8 +41,9 @@ public:
     // The lamp of outlet 1..8, or -1 the master's; null when its row is not
     // on show.
     HWND lampWindow(int outlet) const noexcept {
-        return outlet >= -1 && outlet <= kMaxOutlets ? lamps_[static_cast<std::size_t>(outlet < 0 ? 0 : outlet)]
-                                                     : nullptr;
+        return outlet >= -1 && outlet <= kMaxOutlets
+                   ? lamps_[static_cast<std::size_t>(outlet < 0 ? 0 : outlet)]
+                   : nullptr;
     }
 
 private:
@@ -86,7 +87,7 @@ private:
     ControlPageBuilder builder_;
     int page_ = -1;
     bool pageBuilt_ = false;
-    bool inCommand_ = false;  // a dialogue runs: the timer reads nothing meanwhile
+    bool inCommand_ = false;       // a dialogue runs: the timer reads nothing meanwhile
     std::array<HWND, 9> lamps_{};  // 0 master, 1..8 outlets
     std::unordered_map<HWND, Painted> painted_;
     std::array<HWND, kReportFields> reportEdits_{};

@@ -31,8 +31,8 @@ void copyText(const std::string& text, NMLVDISPINFOA& info) {
 bool DeviceListView::create(HWND pane, HINSTANCE instance, HIMAGELIST images) {
     RECT r{};
     GetClientRect(pane, &r);
-    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", kListStyle, 0, 0, r.right - 3, r.bottom - 4,
-                            pane, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DEVICE_LIST)),
+    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", kListStyle, 0, 0, r.right - 3, r.bottom - 4, pane,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_DEVICE_LIST)),
                             instance, nullptr);
     if (!list_) return false;
     SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, kListExStyle, kListExStyle);
@@ -136,13 +136,13 @@ void DeviceListView::redrawRow(int index) {
 }
 
 int DeviceListView::focusedRow() const {
-    return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         LVNI_FOCUSED));
+    return static_cast<int>(
+        SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
 }
 
 int DeviceListView::firstSelectedRow() const {
-    return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                         LVNI_SELECTED));
+    return static_cast<int>(
+        SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 int DeviceListView::nextSelectedRow(int row) const {
@@ -167,8 +167,7 @@ void DeviceListView::selectAll() {
     // stays where it is.
     LVITEMA item{};
     item.stateMask = item.state = LVIS_SELECTED;
-    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
 }
 
 void DeviceListView::focusFirstWhenNone() {

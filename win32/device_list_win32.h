@@ -7,6 +7,7 @@
 // its row.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <array>

@@ -37,7 +37,9 @@ void WindowDeviceView::connectingShown(const DeviceRecord& record) {
     connecting_.show(owner, app_.instance(), s, connecting, record.name + " " + connecting);
 }
 
-void WindowDeviceView::connectingHidden() { connecting_.hide(); }
+void WindowDeviceView::connectingHidden() {
+    connecting_.hide();
+}
 
 void WindowDeviceView::showMessage(std::optional<Text> textId, const std::string& path,
                                    const std::string& reason) {

@@ -20,7 +20,9 @@ void MonitorApp::openDevice(std::uint32_t deviceId) {
     CurrentDevice& current = workspace_.current();
     current.select(row);
     switch (current.open()) {
-        case OpenResult::NeedsProperties: openProperties(row); break;
+        case OpenResult::NeedsProperties:
+            openProperties(row);
+            break;
         case OpenResult::Opened: {
             ControlWindow window(*this);
             window.run(mainWindow_ ? mainWindow_->hwnd() : nullptr);
@@ -29,7 +31,8 @@ void MonitorApp::openDevice(std::uint32_t deviceId) {
             current.select(DeviceRecord{});
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -17,15 +17,14 @@ constexpr int kRootImage = 1, kGroupImage = 2;
 bool GroupTree::create(HWND pane, HINSTANCE instance, HFONT font, HIMAGELIST images) {
     RECT r{};
     GetClientRect(pane, &r);
-    combo_ = CreateWindowExA(0, "ComboBox", "COMBO1", kComboStyle, 0, 0, r.right - 3,
-                             kComboCreateHeight, pane,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_GROUP_COMBO)),
-                             instance, nullptr);
+    combo_ = CreateWindowExA(
+        0, "ComboBox", "COMBO1", kComboStyle, 0, 0, r.right - 3, kComboCreateHeight, pane,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_GROUP_COMBO)), instance, nullptr);
     if (!combo_) return false;
     SendMessageA(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     tree_ = CreateWindowExA(0, WC_TREEVIEWA, "", kTreeStyle, 0, comboHeight() + 2, 10, 10, pane,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_GROUP_TREE)),
-                            instance, nullptr);
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_GROUP_TREE)), instance,
+                            nullptr);
     if (!tree_) return false;
     SendMessageA(tree_, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(images));
     return true;
@@ -66,9 +65,15 @@ void GroupTree::place(const PaneControls& c) {
     MoveWindow(tree_, c.tree.x, c.tree.y, c.tree.width, c.tree.height, TRUE);
 }
 
-HTREEITEM GroupTree::root() const { return TreeView_GetRoot(tree_); }
-HTREEITEM GroupTree::selected() const { return TreeView_GetSelection(tree_); }
-HTREEITEM GroupTree::parentOf(HTREEITEM item) const { return TreeView_GetParent(tree_, item); }
+HTREEITEM GroupTree::root() const {
+    return TreeView_GetRoot(tree_);
+}
+HTREEITEM GroupTree::selected() const {
+    return TreeView_GetSelection(tree_);
+}
+HTREEITEM GroupTree::parentOf(HTREEITEM item) const {
+    return TreeView_GetParent(tree_, item);
+}
 
 std::uint32_t GroupTree::idOf(HTREEITEM item) const {
     TVITEMA it{};
@@ -121,8 +126,12 @@ void GroupTree::setText(HTREEITEM item, const std::string& text) {
     SendMessageA(tree_, TVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&it));
 }
 
-void GroupTree::remove(HTREEITEM item) { TreeView_DeleteItem(tree_, item); }
-void GroupTree::select(HTREEITEM item) { TreeView_SelectItem(tree_, item); }
+void GroupTree::remove(HTREEITEM item) {
+    TreeView_DeleteItem(tree_, item);
+}
+void GroupTree::select(HTREEITEM item) {
+    TreeView_SelectItem(tree_, item);
+}
 void GroupTree::expand(HTREEITEM item, bool open) {
     TreeView_Expand(tree_, item, open ? TVE_EXPAND : TVE_COLLAPSE);
 }

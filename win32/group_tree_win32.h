@@ -5,6 +5,7 @@
 // the main screen from the directory.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdint>

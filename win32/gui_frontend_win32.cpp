@@ -10,10 +10,14 @@ namespace {
 
 UINT iconStyle(Icon icon) {
     switch (icon) {
-        case Icon::Question: return MB_ICONQUESTION;
-        case Icon::Information: return MB_ICONINFORMATION;
-        case Icon::Warning: return MB_ICONWARNING;
-        case Icon::Error: return MB_ICONHAND;
+        case Icon::Question:
+            return MB_ICONQUESTION;
+        case Icon::Information:
+            return MB_ICONINFORMATION;
+        case Icon::Warning:
+            return MB_ICONWARNING;
+        case Icon::Error:
+            return MB_ICONHAND;
     }
     return MB_ICONQUESTION;
 }

@@ -19,7 +19,8 @@ HIMAGELIST buildImageList(HINSTANCE instance) {
     ImageList_AddIcon(list, smallIcon(instance, MAKEINTRESOURCEA(IDI_PROGRAM)));
     ImageList_AddIcon(list, smallIcon(instance, MAKEINTRESOURCEA(IDI_GROUP)));
     for (int code = 3; code < kImageCount; ++code) {
-        ImageList_AddIcon(list, smallIcon(instance, MAKEINTRESOURCEA(modelInfo(code).iconResource)));
+        ImageList_AddIcon(list,
+                          smallIcon(instance, MAKEINTRESOURCEA(modelInfo(code).iconResource)));
     }
     return list;
 }

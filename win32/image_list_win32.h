@@ -4,6 +4,7 @@
 // group, 3 to 13 the device model of that code.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 namespace zelo {

@@ -10,7 +10,9 @@ namespace zelo {
 namespace {
 constexpr int kSelectionPart = 1;  // of the status bar
 
-bool controlDown() { return GetKeyState(VK_CONTROL) < 0; }
+bool controlDown() {
+    return GetKeyState(VK_CONTROL) < 0;
+}
 
 POINT cursor() {
     POINT p{};
@@ -20,8 +22,7 @@ POINT cursor() {
 
 }  // namespace
 
-MainScreen::MainScreen(MonitorApp& app)
-    : app_(app), list_(app.workspace()) {}
+MainScreen::MainScreen(MonitorApp& app) : app_(app), list_(app.workspace()) {}
 
 MainScreen::~MainScreen() {
     if (treeMenu_) DestroyMenu(treeMenu_);
@@ -57,7 +58,9 @@ void MainScreen::layout(int layoutHeight) {
     list_.place(c);
 }
 
-void MainScreen::focusTree() { SetFocus(tree_.tree()); }
+void MainScreen::focusTree() {
+    SetFocus(tree_.tree());
+}
 
 LRESULT MainScreen::paneMessage(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -93,7 +96,8 @@ LRESULT MainScreen::paneMessage(HWND pane, UINT msg, WPARAM wp, LPARAM lp) {
             EndPaint(pane, &ps);
             return 0;
         }
-        default: break;
+        default:
+            break;
     }
     return DefWindowProcA(pane, msg, wp, lp);
 }
@@ -107,13 +111,20 @@ void MainScreen::recordChanged(const DeviceRecord& record) {
 
 LRESULT MainScreen::onTreeNotify(NMHDR& hdr) {
     switch (hdr.code) {
-        case NM_RCLICK: onTreeRightClick(); return 1;
-        case TVN_SELCHANGEDA: refill(); return 0;
-        case TVN_KEYDOWN: onTreeKey(reinterpret_cast<NMTVKEYDOWN&>(hdr).wVKey); return 0;
+        case NM_RCLICK:
+            onTreeRightClick();
+            return 1;
+        case TVN_SELCHANGEDA:
+            refill();
+            return 0;
+        case TVN_KEYDOWN:
+            onTreeKey(reinterpret_cast<NMTVKEYDOWN&>(hdr).wVKey);
+            return 0;
         case TVN_ENDLABELEDITA:
             onTreeLabelEdited(reinterpret_cast<NMTVDISPINFOA&>(hdr));
             return FALSE;  // the text is set above, as the directory keeps it
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -154,8 +165,11 @@ void MainScreen::onTreeKey(WORD key) {
         case VK_F2:
             if (HTREEITEM item = tree_.selected()) tree_.editLabel(item);
             break;
-        case VK_F8: openOptions(); break;
-        default: break;
+        case VK_F8:
+            openOptions();
+            break;
+        default:
+            break;
     }
 }
 
@@ -188,7 +202,8 @@ void MainScreen::onTreeCommand(int id) {
             tree_.select(contextItem_);
             TreeView_Expand(tree_.tree(), contextItem_, TVE_TOGGLE);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -245,9 +260,14 @@ int MainScreen::comboPosition(HTREEITEM item) const {
 
 LRESULT MainScreen::onListNotify(NMHDR& hdr) {
     switch (hdr.code) {
-        case LVN_GETDISPINFOA: list_.fillCell(reinterpret_cast<NMLVDISPINFOA&>(hdr)); return 0;
-        case LVN_ODFINDITEMA: return list_.findByName(reinterpret_cast<NMLVFINDITEMA&>(hdr));
-        case LVN_KEYDOWN: onListKey(reinterpret_cast<NMLVKEYDOWN&>(hdr).wVKey); return 0;
+        case LVN_GETDISPINFOA:
+            list_.fillCell(reinterpret_cast<NMLVDISPINFOA&>(hdr));
+            return 0;
+        case LVN_ODFINDITEMA:
+            return list_.findByName(reinterpret_cast<NMLVFINDITEMA&>(hdr));
+        case LVN_KEYDOWN:
+            onListKey(reinterpret_cast<NMLVKEYDOWN&>(hdr).wVKey);
+            return 0;
         case LVN_BEGINLABELEDITA: {
             const int row = reinterpret_cast<NMLVDISPINFOA&>(hdr).item.iItem;
             if (row >= 0 && row < list_.rowCount()) fetch(row);
@@ -257,8 +277,12 @@ LRESULT MainScreen::onListNotify(NMHDR& hdr) {
             onListLabelEdited(reinterpret_cast<NMLVDISPINFOA&>(hdr));
             return FALSE;
         case LVN_ITEMCHANGED:
-        case LVN_ODSTATECHANGED: showSelectionCount(); return 0;
-        case NM_RCLICK: onListRightClick(reinterpret_cast<NMITEMACTIVATE&>(hdr)); return 1;
+        case LVN_ODSTATECHANGED:
+            showSelectionCount();
+            return 0;
+        case NM_RCLICK:
+            onListRightClick(reinterpret_cast<NMITEMACTIVATE&>(hdr));
+            return 1;
         case NM_DBLCLK: {
             const int row = list_.rowAt(reinterpret_cast<NMITEMACTIVATE&>(hdr).ptAction);
             if (row < 0) return 0;
@@ -266,14 +290,17 @@ LRESULT MainScreen::onListNotify(NMHDR& hdr) {
             openDevice(*fetched_);
             return 0;
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 void MainScreen::onListKey(WORD key) {
     const int focused = list_.focusedRow();
     switch (key) {
-        case VK_TAB: SetFocus(tree_.tree()); break;
+        case VK_TAB:
+            SetFocus(tree_.tree());
+            break;
         case VK_RETURN:
             if (focused < 0) break;
             fetch(focused);
@@ -287,10 +314,17 @@ void MainScreen::onListKey(WORD key) {
         case 'A':
             if (controlDown()) list_.selectAll();
             break;
-        case VK_F2: list_.editLabel(list_.firstSelectedRow()); break;
-        case VK_F5: refill(); break;
-        case VK_F8: openOptions(); break;
-        default: break;
+        case VK_F2:
+            list_.editLabel(list_.firstSelectedRow());
+            break;
+        case VK_F5:
+            refill();
+            break;
+        case VK_F8:
+            openOptions();
+            break;
+        default:
+            break;
     }
 }
 
@@ -344,9 +378,15 @@ void MainScreen::onListCommand(int id) {
         case IDM_LIST_PROPERTY:
             if (fetched_) showProperties(*fetched_);
             return;
-        case IDM_LIST_RENAME: list_.editLabel(list_.firstSelectedRow()); return;
-        case IDM_LIST_NEW_GROUP: newGroup(); return;
-        case IDM_DELIVER_SCHEDULE: app_.deliverSchedule(); return;
+        case IDM_LIST_RENAME:
+            list_.editLabel(list_.firstSelectedRow());
+            return;
+        case IDM_LIST_NEW_GROUP:
+            newGroup();
+            return;
+        case IDM_DELIVER_SCHEDULE:
+            app_.deliverSchedule();
+            return;
         default:
             if (const int model = newDeviceModel(id)) newDevice(model);
             return;

@@ -6,6 +6,7 @@
 // redraws its row.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdint>

@@ -25,12 +25,11 @@ MainWindow::~MainWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-bool MainWindow::create(const std::string& className, const std::string& title,
-                        int showCommand) {
+bool MainWindow::create(const std::string& className, const std::string& title, int showCommand) {
     const PaneRect r = initialWindowRect(app_.settings().position);
-    hwnd_ = CreateWindowExA(0, className.c_str(), title.c_str(), kMainWindowStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, r.width, r.height, nullptr, nullptr, app_.instance(),
-                            this);
+    hwnd_ =
+        CreateWindowExA(0, className.c_str(), title.c_str(), kMainWindowStyle, CW_USEDEFAULT,
+                        CW_USEDEFAULT, r.width, r.height, nullptr, nullptr, app_.instance(), this);
     if (!hwnd_) return false;
     // The saved left and top edge, whether or not a rectangle was saved.
     MoveWindow(hwnd_, r.x, r.y, r.width, r.height, FALSE);
@@ -60,31 +59,47 @@ LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 
 LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CREATE: return onCreate() ? 0 : -1;
+        case WM_CREATE:
+            return onCreate() ? 0 : -1;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lp);
             info->ptMinTrackSize = {kMinTrackSize, kMinTrackSize};
             info->ptMaxTrackSize = {kMaxTrackSize, kMaxTrackSize};
             return 0;
         }
-        case WM_TIMER: onTimer(); return 0;
-        case WM_SIZE: onSize(wp, lp); return 0;
+        case WM_TIMER:
+            onTimer();
+            return 0;
+        case WM_SIZE:
+            onSize(wp, lp);
+            return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             BeginPaint(hwnd_, &ps);
             EndPaint(hwnd_, &ps);
             return 0;
         }
-        case WM_CLOSE: onClose(); return 0;
-        case WM_DESTROY: onDestroy(); return 0;
+        case WM_CLOSE:
+            onClose();
+            return 0;
+        case WM_DESTROY:
+            onDestroy();
+            return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
             return 0;
-        case WM_KEYDOWN: onKeyDown(wp); return 0;
-        case WM_COMMAND: onCommand(LOWORD(wp)); return 0;
-        case WM_ZELO_TRAY: onTrayCallback(wp, lp); return 0;
-        default: return DefWindowProcA(hwnd_, msg, wp, lp);
+        case WM_KEYDOWN:
+            onKeyDown(wp);
+            return 0;
+        case WM_COMMAND:
+            onCommand(LOWORD(wp));
+            return 0;
+        case WM_ZELO_TRAY:
+            onTrayCallback(wp, lp);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd_, msg, wp, lp);
     }
 }
 
@@ -181,11 +196,20 @@ void MainWindow::onKeyDown(WPARAM key) {
 
 void MainWindow::onCommand(int id) {
     switch (id) {
-        case IDM_QUIT: DestroyWindow(hwnd_); break;
-        case IDM_OPTION: OptionsDialog(app_.workspace(), app_.instance()).run(hwnd_); break;
-        case IDM_ABOUT: AboutDialog(app_.strings(), app_.instance()).run(hwnd_); break;
-        case IDM_DELIVER_SCHEDULE: app_.deliverSchedule(); break;
-        default: break;
+        case IDM_QUIT:
+            DestroyWindow(hwnd_);
+            break;
+        case IDM_OPTION:
+            OptionsDialog(app_.workspace(), app_.instance()).run(hwnd_);
+            break;
+        case IDM_ABOUT:
+            AboutDialog(app_.strings(), app_.instance()).run(hwnd_);
+            break;
+        case IDM_DELIVER_SCHEDULE:
+            app_.deliverSchedule();
+            break;
+        default:
+            break;
     }
 }
 

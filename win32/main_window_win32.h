@@ -54,8 +54,8 @@ private:
     HWND hwnd_ = nullptr;
     HWND statusBar_ = nullptr;
     HMENU menu_ = nullptr;
-    SplitterPane left_;   // the group tree's
-    SplitterPane right_;  // the device list's
+    SplitterPane left_;                   // the group tree's
+    SplitterPane right_;                  // the device list's
     std::unique_ptr<MainScreen> screen_;  // the tree and the list in the panes
 };
 

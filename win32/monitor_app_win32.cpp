@@ -18,9 +18,8 @@ constexpr std::chrono::microseconds kWindowTickBudget{10000};
 constexpr WPARAM kMessagePart = 2;  // the status bar's right part
 
 constexpr COLORREF kBrushColours[9] = {
-    RGB(0, 0, 128),  RGB(0, 96, 96),   RGB(255, 255, 255),
-    0 /* button face */, RGB(64, 255, 64), RGB(128, 128, 128),
-    RGB(255, 255, 0), RGB(255, 0, 0),  RGB(32, 128, 32),
+    RGB(0, 0, 128),     RGB(0, 96, 96),   RGB(255, 255, 255), 0 /* button face */, RGB(64, 255, 64),
+    RGB(128, 128, 128), RGB(255, 255, 0), RGB(255, 0, 0),     RGB(32, 128, 32),
 };
 constexpr int kButtonFaceBrush = 3;
 
@@ -34,12 +33,11 @@ bool registered(const WNDCLASSEXA& wc) {
 MonitorApp::MonitorApp(HINSTANCE instance, int showCommand)
     : MonitorApp(instance, showCommand, findModuleDirectory(), nullptr, true) {}
 
-MonitorApp::MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir,
-                       Frontend& frontend)
+MonitorApp::MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir, Frontend& frontend)
     : MonitorApp(instance, showCommand, std::move(dataDir), &frontend, false) {}
 
-MonitorApp::MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir,
-                       Frontend* frontend, bool ownDirectory)
+MonitorApp::MonitorApp(HINSTANCE instance, int showCommand, std::string dataDir, Frontend* frontend,
+                       bool ownDirectory)
     : instance_(instance),
       showCommand_(showCommand),
       ownDirectory_(ownDirectory),

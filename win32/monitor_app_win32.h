@@ -4,6 +4,7 @@
 // start-up, the message loop and the release of what it holds.
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <array>
@@ -92,7 +93,7 @@ private:
 
     HINSTANCE instance_;
     int showCommand_;
-    bool ownDirectory_;  // the data directory is the program's: make it current
+    bool ownDirectory_;            // the data directory is the program's: make it current
     std::string moduleDirectory_;  // ends with a separator
     SystemClock clock_;
     std::unique_ptr<Network> network_;

@@ -37,15 +37,22 @@ INT_PTR CALLBACK OptionsDialog::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM
 
 INT_PTR OptionsDialog::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_INITDIALOG: onInit(); return FALSE;  // the focus is set there
-        case WM_COMMAND: onCommand(LOWORD(wp), HIWORD(wp)); return TRUE;
+        case WM_INITDIALOG:
+            onInit();
+            return FALSE;  // the focus is set there
+        case WM_COMMAND:
+            onCommand(LOWORD(wp), HIWORD(wp));
+            return TRUE;
         case WM_NOTIFY:
             if (reinterpret_cast<NMHDR*>(lp)->code == TCN_SELCHANGE) onTabChanged();
             return TRUE;
-        case WM_CTLCOLORSTATIC: return onStaticColour(reinterpret_cast<HDC>(wp),
-                                                      reinterpret_cast<HWND>(lp));
-        case WM_DESTROY: onDestroy(); return TRUE;
-        default: return FALSE;
+        case WM_CTLCOLORSTATIC:
+            return onStaticColour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+        case WM_DESTROY:
+            onDestroy();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -94,8 +101,8 @@ void OptionsDialog::buildNetworkPage() {
     useListener_ =
         builder_.checkBox(kNetworkPage, s.text(Text::UseListener), 18, 47, 400, 18, WS_TABSTOP);
     builder_.staticText(kNetworkPage, s.text(Text::LabelPortNo), 18, 70, 150, 18);
-    port_ = builder_.editField(kNetworkPage, kPortFieldLimit, 170, 66, 60, 22,
-                               WS_TABSTOP | ES_NUMBER);
+    port_ =
+        builder_.editField(kNetworkPage, kPortFieldLimit, 170, 66, 60, 22, WS_TABSTOP | ES_NUMBER);
 }
 
 void OptionsDialog::fillNetworkPage() {
@@ -110,7 +117,9 @@ void OptionsDialog::onTabChanged() {
     builder_.showPage(sel < 0 ? kNetworkPage : static_cast<int>(sel));
 }
 
-void OptionsDialog::enableApply(bool on) { EnableWindow(GetDlgItem(dlg_, IDC_APPLY), on); }
+void OptionsDialog::enableApply(bool on) {
+    EnableWindow(GetDlgItem(dlg_, IDC_APPLY), on);
+}
 
 void OptionsDialog::onCommand(int id, int code) {
     const bool changed = IsWindowEnabled(GetDlgItem(dlg_, IDC_APPLY)) != FALSE;
@@ -132,8 +141,11 @@ void OptionsDialog::onCommand(int id, int code) {
             if (changed) save();
             EndDialog(dlg_, IDOK);
             break;
-        case IDCANCEL: EndDialog(dlg_, IDCANCEL); break;
-        default: break;
+        case IDCANCEL:
+            EndDialog(dlg_, IDCANCEL);
+            break;
+        default:
+            break;
     }
 }
 

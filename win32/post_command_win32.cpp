@@ -9,6 +9,7 @@
 // handles, keys and these messages carry no pointers: they work from
 // another process.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -42,7 +43,8 @@ int selectPath(HWND main, int count, char** positions) {
     HWND tree = findPaneControl(main, IDC_GROUP_TREE);
     if (!tree) return 1;
     const auto next = [&](UINT how, HTREEITEM item) {
-        return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
+        return reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, how, reinterpret_cast<LPARAM>(item)));
     };
     HTREEITEM item = next(TVGN_ROOT, nullptr);
     for (int i = 0; i < count && item; ++i) {

@@ -15,12 +15,12 @@ namespace {
 constexpr int kDropDownHeight = 200;
 
 // Every edit whose change enables Apply.
-constexpr int kTrackedEdits[] = {IDC_PROP_NAME,     IDC_PROP_ADDRESS, IDC_PROP_PORT,
-                                 IDC_PROP_PROMPT,   IDC_PROP_SELECT,  IDC_PROP_PASSWORD,
-                                 IDC_PROP_USER,     IDC_PROP_MAC,     IDC_PROP_SYSNAME};
+constexpr int kTrackedEdits[] = {IDC_PROP_NAME,   IDC_PROP_ADDRESS, IDC_PROP_PORT,
+                                 IDC_PROP_PROMPT, IDC_PROP_SELECT,  IDC_PROP_PASSWORD,
+                                 IDC_PROP_USER,   IDC_PROP_MAC,     IDC_PROP_SYSNAME};
 // What a group row keeps: the name, the tab, the icon, the buttons.
-constexpr int kGroupRowKeeps[] = {IDC_PROP_NAME, IDC_PROP_TAB, IDC_PROP_ICON, IDOK, IDCANCEL,
-                                  IDC_APPLY};
+constexpr int kGroupRowKeeps[] = {IDC_PROP_NAME, IDC_PROP_TAB, IDC_PROP_ICON,
+                                  IDOK,          IDCANCEL,     IDC_APPLY};
 
 std::string itemText(HWND dlg, int id, int keep) {
     char text[256] = {};
@@ -49,7 +49,9 @@ INT_PTR CALLBACK PropertyDialog::dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARA
 
 INT_PTR PropertyDialog::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_INITDIALOG: onInit(); return TRUE;
+        case WM_INITDIALOG:
+            onInit();
+            return TRUE;
         case WM_CTLCOLORSTATIC: {
             // Labels and the check box show the tab's face beneath them;
             // read-only and disabled edits keep their own.
@@ -59,9 +61,14 @@ INT_PTR PropertyDialog::handle(UINT msg, WPARAM wp, LPARAM lp) {
             SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
             return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
         }
-        case WM_COMMAND: onCommand(LOWORD(wp), HIWORD(wp)); return TRUE;
-        case WM_DESTROY: onDestroy(); return TRUE;
-        default: return FALSE;
+        case WM_COMMAND:
+            onCommand(LOWORD(wp), HIWORD(wp));
+            return TRUE;
+        case WM_DESTROY:
+            onDestroy();
+            return TRUE;
+        default:
+            return FALSE;
     }
 }
 
@@ -89,9 +96,11 @@ void PropertyDialog::onInit() {
     SendDlgItemMessageA(dlg_, IDC_PROP_TAB, TCM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tab));
     SetWindowPos(GetDlgItem(dlg_, IDC_PROP_TAB), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    const int icon = row_.modelCode == kGroupEntry ? IDI_GROUP : modelInfo(row_.modelCode).iconResource;
-    SendDlgItemMessageA(dlg_, IDC_PROP_ICON, STM_SETICON,
-                        reinterpret_cast<WPARAM>(LoadIconA(app_.instance(), MAKEINTRESOURCEA(icon))), 0);
+    const int icon =
+        row_.modelCode == kGroupEntry ? IDI_GROUP : modelInfo(row_.modelCode).iconResource;
+    SendDlgItemMessageA(
+        dlg_, IDC_PROP_ICON, STM_SETICON,
+        reinterpret_cast<WPARAM>(LoadIconA(app_.instance(), MAKEINTRESOURCEA(icon))), 0);
     const std::pair<int, Text> labels[] = {{IDC_PROP_MODEL_LABEL, Text::LabelProductType},
                                            {IDC_PROP_PROMPT_LABEL, Text::LabelPrompt},
                                            {IDC_PROP_SELECT_LABEL, Text::LabelSelectNo},
@@ -113,10 +122,11 @@ void PropertyDialog::onInit() {
     GetWindowRect(models, &r);
     SetWindowPos(models, nullptr, 0, 0, r.right - r.left, kDropDownHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const std::pair<int, int> limits[] = {
-        {IDC_PROP_NAME, 63},     {IDC_PROP_PROMPT, 2},   {IDC_PROP_SELECT, 2},
-        {IDC_PROP_PASSWORD, 16}, {IDC_PROP_USER, 16},    {IDC_PROP_ADDRESS, 127},
-        {IDC_PROP_PORT, 5},      {IDC_PROP_MAC, layout_.macLimit}, {IDC_PROP_SYSNAME, 32}};
+    const std::pair<int, int> limits[] = {{IDC_PROP_NAME, 63},   {IDC_PROP_PROMPT, 2},
+                                          {IDC_PROP_SELECT, 2},  {IDC_PROP_PASSWORD, 16},
+                                          {IDC_PROP_USER, 16},   {IDC_PROP_ADDRESS, 127},
+                                          {IDC_PROP_PORT, 5},    {IDC_PROP_MAC, layout_.macLimit},
+                                          {IDC_PROP_SYSNAME, 32}};
     for (const auto& [id, limit] : limits) SendDlgItemMessageA(dlg_, id, EM_LIMITTEXT, limit, 0);
 
     applyLayout();
@@ -128,7 +138,9 @@ void PropertyDialog::onInit() {
 }
 
 void PropertyDialog::applyLayout() {
-    const auto show = [this](int id, bool on) { ShowWindow(GetDlgItem(dlg_, id), on ? SW_SHOW : SW_HIDE); };
+    const auto show = [this](int id, bool on) {
+        ShowWindow(GetDlgItem(dlg_, id), on ? SW_SHOW : SW_HIDE);
+    };
     const auto enable = [this](int id, bool on) { EnableWindow(GetDlgItem(dlg_, id), on); };
     if (layout_.groupRow) {
         for (HWND c = GetWindow(dlg_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
@@ -173,7 +185,8 @@ void PropertyDialog::fill(const PropertyForm& f) {
         {IDC_PROP_PORT, &f.port},         {IDC_PROP_MAC, &f.mac},
         {IDC_PROP_SYSNAME, &f.systemName}};
     for (const auto& [id, text] : texts) SetDlgItemTextA(dlg_, id, text->c_str());
-    SendDlgItemMessageA(dlg_, IDC_PROP_MODEL, CB_SETCURSEL, static_cast<WPARAM>(f.modelSelection), 0);
+    SendDlgItemMessageA(dlg_, IDC_PROP_MODEL, CB_SETCURSEL, static_cast<WPARAM>(f.modelSelection),
+                        0);
     CheckDlgButton(dlg_, IDC_PROP_LOGIN, f.login ? BST_CHECKED : BST_UNCHECKED);
     EnableWindow(GetDlgItem(dlg_, IDC_PROP_PASSWORD), passwordEnabled(f));
     EnableWindow(GetDlgItem(dlg_, IDC_PROP_USER), userEnabled(f, row_.modelCode));
@@ -216,8 +229,11 @@ void PropertyDialog::onCommand(int id, int code) {
             if (applyEnabled() && !save()) break;
             EndDialog(dlg_, IDOK);
             break;
-        case IDCANCEL: EndDialog(dlg_, IDCANCEL); break;
-        default: break;
+        case IDCANCEL:
+            EndDialog(dlg_, IDCANCEL);
+            break;
+        default:
+            break;
     }
 }
 

@@ -32,9 +32,9 @@ LRESULT CALLBACK SplitterPane::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 
 LRESULT CALLBACK SplitterPane::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(
-                              reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+        SetWindowLongPtrA(
+            hwnd, GWLP_USERDATA,
+            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
     }
     auto* handler = reinterpret_cast<PaneHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (msg == WM_NCDESTROY) SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
@@ -44,8 +44,8 @@ LRESULT CALLBACK SplitterPane::childProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
 
 bool SplitterPane::create(HWND owner, HINSTANCE instance, const PaneRect& rect) {
     owner_ = owner;
-    CreateWindowExA(0, kSplitBaseClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rect.x,
-                    rect.y, rect.width, rect.height, owner, nullptr, instance, this);
+    CreateWindowExA(0, kSplitBaseClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rect.x, rect.y,
+                    rect.width, rect.height, owner, nullptr, instance, this);
     return pane_ != nullptr;
 }
 
@@ -73,17 +73,28 @@ LRESULT SplitterPane::handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETCURSOR:
             if (LOWORD(lp) == HTCLIENT && onSetCursor()) return TRUE;
             break;
-        case WM_SIZE: onSize(LOWORD(lp), HIWORD(lp)); return 0;
-        case WM_LBUTTONDOWN: onButtonDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
-        case WM_MOUSEMOVE: onMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
-        case WM_LBUTTONUP: onButtonUp(); return 0;
-        case WM_CAPTURECHANGED: drag_ = Drag::None; return 0;
+        case WM_SIZE:
+            onSize(LOWORD(lp), HIWORD(lp));
+            return 0;
+        case WM_LBUTTONDOWN:
+            onButtonDown(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        case WM_MOUSEMOVE:
+            onMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            return 0;
+        case WM_LBUTTONUP:
+            onButtonUp();
+            return 0;
+        case WM_CAPTURECHANGED:
+            drag_ = Drag::None;
+            return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrA(pane_, GWLP_USERDATA, 0);
             pane_ = nullptr;
             child_ = nullptr;
             break;
-        default: break;
+        default:
+            break;
     }
     return DefWindowProcA(self, msg, wp, lp);
 }

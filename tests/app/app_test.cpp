@@ -14,8 +14,9 @@ std::string text(const PaneRect& r) {
 }
 
 TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet) {
-    const std::pair<WindowPosition, PaneRect> rows[] = {  // saved top, bottom, left, right
-        {{0, 0, 0, 0}, {0, 0, 800, 500}}, {{40, 440, 60, 560}, {60, 40, 500, 400}},
+    const std::pair<WindowPosition, PaneRect> rows[] = {
+        // saved top, bottom, left, right
+        {{0, 0, 0, 0}, {0, 0, 800, 500}},           {{40, 440, 60, 560}, {60, 40, 500, 400}},
         {{40, 440, 0, 560}, {0, 40, 800, 500}},      // left edge 0: default size at that top
         {{40, 440, 60, 0}, {60, 40, 800, 500}},      // right edge 0
         {{-8, 300, -8, 1000}, {-8, -8, 1008, 308}},  // a maximised window's edges
@@ -27,10 +28,14 @@ TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet
 TEST(MainLayout, PanesShareTheClientArea) {
     const PaneLayout created = createPanes(787, 400);  // the left pane 20 %, rounded down
     EXPECT_EQ(text(created.left) + " " + text(created.right), "0,0 157x300 157,0 630x300");
-    const struct { int width, height, status, left; const char* panes; } rows[] = {
-        {1000, 600, 20, 150, "0,0 150x580 150,0 850x580"},  // the left width kept, the rest to the right
-        {120, 600, 20, 150, "0,0 150x580 150,0 0x580"},     // right never below 0
-        {500, 10, 20, 150, "0,0 150x0 150,0 350x0"},        // nor the height
+    const struct {
+        int width, height, status, left;
+        const char* panes;
+    } rows[] = {
+        {1000, 600, 20, 150,
+         "0,0 150x580 150,0 850x580"},  // the left width kept, the rest to the right
+        {120, 600, 20, 150, "0,0 150x580 150,0 0x580"},  // right never below 0
+        {500, 10, 20, 150, "0,0 150x0 150,0 350x0"},     // nor the height
     };
     for (const auto& r : rows) {
         const PaneLayout l = sizePanes(r.width, r.height, r.status, r.left);
@@ -44,19 +49,23 @@ TEST(MainLayout, PanesShareTheClientArea) {
 
 TEST(MainLayout, DragKeepsBothPanesAtLeastTheBarWide) {
     // span 800: the pane starts at 0 and the neighbour ends at 800.
-    const struct { int pointer, grab, span; SplitResult expected; } rows[] = {
+    const struct {
+        int pointer, grab, span;
+        SplitResult expected;
+    } rows[] = {
         {300, 2, 800, {302, 302, 498}},  // the pane ends where the pointer plus grab is
         {-50, 2, 800, {4, 4, 796}},      // far left: the pane keeps 4
-        {0, 0, 800, {4, 4, 796}},        {5, 0, 800, {5, 5, 795}},
-        {796, 0, 800, {796, 796, 4}},    // exactly the neighbour's minimum
-        {797, 0, 800, {796, 796, 4}},    // one past: the neighbour keeps 4
-        {5000, 3, 800, {796, 796, 4}},   // far right
-        {3, 1, 6, {4, 4, 4}},            // no room for both: the pane still keeps 4
+        {0, 0, 800, {4, 4, 796}},       {5, 0, 800, {5, 5, 795}},
+        {796, 0, 800, {796, 796, 4}},   // exactly the neighbour's minimum
+        {797, 0, 800, {796, 796, 4}},   // one past: the neighbour keeps 4
+        {5000, 3, 800, {796, 796, 4}},  // far right
+        {3, 1, 6, {4, 4, 4}},           // no room for both: the pane still keeps 4
     };
     for (const auto& c : rows) {
         const SplitResult r = dragSplit(c.pointer, c.grab, c.span);
         EXPECT_EQ(std::vector<int>({r.paneSize, r.neighbourStart, r.neighbourSize}),
-                  std::vector<int>({c.expected.paneSize, c.expected.neighbourStart, c.expected.neighbourSize}))
+                  std::vector<int>(
+                      {c.expected.paneSize, c.expected.neighbourStart, c.expected.neighbourSize}))
             << c.pointer << "+" << c.grab << "/" << c.span;
     }
 }
@@ -90,9 +99,20 @@ TEST(ControlPages, ThirteenPagesOfAHundredAndSeventyControls) {
 
 TEST(OptionsRules, PortFieldKeepsTheLeadingDigitsInSixteenBits) {
     const std::pair<const char*, unsigned> rows[] = {
-        {"5000", 5000}, {"", 0},         {"abc", 0},     {"0", 0},     {"65535", 65535}, {"65536", 0},
-        {"70000", 4464}, {"99999", 34463}, {"12ab", 12},  {" 12", 12},  {"00080", 80},
-        {"0000000000000000000000000000001" "9", 1},  // only 31 characters are read: the 32nd digit is not
+        {"5000", 5000},
+        {"", 0},
+        {"abc", 0},
+        {"0", 0},
+        {"65535", 65535},
+        {"65536", 0},
+        {"70000", 4464},
+        {"99999", 34463},
+        {"12ab", 12},
+        {" 12", 12},
+        {"00080", 80},
+        {"0000000000000000000000000000001"
+         "9",
+         1},  // only 31 characters are read: the 32nd digit is not
     };
     for (const auto& [text, port] : rows) EXPECT_EQ(portFromField(text), port) << text;
     EXPECT_EQ(portFieldText(0), "0");

@@ -73,10 +73,9 @@ TEST_F(ControlModelTest, MasterOffDisablesTheOutletsAndLocksDisableOff) {
         // 3000 3001 | outlet 1 ON OFF RESET | outlet 2 OFF | all ON OFF
         std::array<bool, 8> expected;
     };
-    for (const Row& r : {Row{1, false, {1, 1, 1, 1, 1, 0, 1, 1}},
-                         Row{0, false, {1, 1, 0, 0, 0, 0, 0, 0}},
-                         Row{-1, false, {1, 1, 1, 1, 1, 0, 1, 1}},
-                         Row{1, true, {1, 0, 1, 0, 1, 0, 1, 0}}}) {
+    for (const Row& r :
+         {Row{1, false, {1, 1, 1, 1, 1, 0, 1, 1}}, Row{0, false, {1, 1, 0, 0, 0, 0, 0, 0}},
+          Row{-1, false, {1, 1, 1, 1, 1, 0, 1, 1}}, Row{1, true, {1, 0, 1, 0, 1, 0, 1, 0}}}) {
         SCOPED_TRACE(testing::Message() << "master " << r.master << " lock " << r.unitLock);
         st.masterState = r.master;
         model.unitOffLock = {false, r.unitLock};
@@ -192,7 +191,7 @@ TEST(ReportFields, FramedFromRegistersPlainFromSettings) {
     st.settings.msrpEnabled = true;
     const ReportFields plain = reportFieldsOf(st, 13);
     EXPECT_TRUE(plain.enabled);
-    const std::array<std::string, 7> plainText = {"10.1.1.1", "5000", "10.2.2.2", "5001",
+    const std::array<std::string, 7> plainText = {"10.1.1.1",           "5000",  "10.2.2.2", "5001",
                                                   "a-very-long-host-n", "12345", "60"};
     EXPECT_EQ(plain.text, plainText);
 
@@ -212,9 +211,9 @@ TEST(PropertyLayout, PerModelGroup) {
     // group row, prompt shown/enabled, select shown/enabled, login, user, system name; MAC
     // label and limit
     const std::pair<int, const char*> rows[] = {
-        {3, "01111000 139/17"},  {4, "01110100 139/17"},  {5, "01111000 139/17"},
-        {7, "00101011 152/5"},   {10, "00101011 152/5"},  {11, "00101011 139/20"},
-        {13, "00101011 139/20"}, {1, "01010100 139/17"},  {2, "1"}};
+        {3, "01111000 139/17"},  {4, "01110100 139/17"}, {5, "01111000 139/17"},
+        {7, "00101011 152/5"},   {10, "00101011 152/5"}, {11, "00101011 139/20"},
+        {13, "00101011 139/20"}, {1, "01010100 139/17"}, {2, "1"}};
     for (const auto& [code, expected] : rows) {
         const PropertyLayout l = propertyLayoutOf(code);
         std::string got;
@@ -319,8 +318,8 @@ TEST(ReportFieldRule, WhatEachModelsDeviceTakes) {
         std::array<bool, kReportFields> fields;
     };
     const Row rows[] = {
-        {3, true, {1, 1, 0, 0, 0, 0, 1}},  {5, true, {1, 1, 0, 0, 0, 0, 1}},
-        {6, false, {0, 0, 0, 0, 0, 0, 0}}, {8, false, {0, 0, 0, 0, 0, 0, 0}},
+        {3, true, {1, 1, 0, 0, 0, 0, 1}},   {5, true, {1, 1, 0, 0, 0, 0, 1}},
+        {6, false, {0, 0, 0, 0, 0, 0, 0}},  {8, false, {0, 0, 0, 0, 0, 0, 0}},
         {10, false, {0, 0, 0, 0, 0, 0, 0}}, {11, true, {1, 1, 1, 1, 1, 1, 1}},
         {13, true, {1, 1, 1, 1, 1, 1, 1}},
     };
@@ -340,8 +339,12 @@ TEST(ReportApply, AChangeTheDeviceCannotTakeIsToldAndKept) {
         int model;
         int field;  // -1: the Enable check box
     };
-    const Row rows[] = {{8, -1}, {6, int(F::Address1)}, {10, int(F::Port3)},
-                        {9, int(F::Interval)}, {3, int(F::Address2)}, {5, int(F::Port3)}};
+    const Row rows[] = {{8, -1},
+                        {6, int(F::Address1)},
+                        {10, int(F::Port3)},
+                        {9, int(F::Interval)},
+                        {3, int(F::Address2)},
+                        {5, int(F::Port3)}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << "model " << r.model << " field " << r.field);
         test::TestWorkspace tw("unused/");

@@ -30,8 +30,8 @@ TEST(MainScreen, RowsAreSubGroupsInOutlineOrderThenTheGroupsOwnDevicesInLoadOrde
     // Group 7 comes before group 3 in the file; 5 is nested in 7.
     writeBytes(data + "ZELO_DIR.DAT",
                "0\tRoot\t0\r\n1\tB\t7\r\n2\tB1\t5\r\n1\tA\t3\r\n2\tA1\t9\r\n2\tA2\t4\r\n");
-    writeBytes(itemFilePath(data, 3), "#ZELO ITEM FILE#VER 2\r\n" + record("x", 21) +
-                                          record("y", 20));
+    writeBytes(itemFilePath(data, 3),
+               "#ZELO ITEM FILE#VER 2\r\n" + record("x", 21) + record("y", 20));
     writeBytes(itemFilePath(data, 7), "#ZELO ITEM FILE#VER 2\r\n" + record("z", 22));
     writeBytes(itemFilePath(data, 0), "#ZELO ITEM FILE#VER 2\r\n" + record("at root", 23));
     test::TestWorkspace w(data);
@@ -100,15 +100,15 @@ TEST(MainScreen, AnOrderThatIsNotEachColumnOnceFallsBackToTheNaturalOrder) {
     } cases[] = {
         {"2 1 0 3 4 5", {2, 1, 0, 3, 4, 5, 6, 7, 8}},  // completed by the file's tail
         {"1 0 2 3 4 5 6 7 8 9", {1, 0, 2, 3, 4, 5, 6, 7, 8}},
-        {"0 0 2 3 4 5 6 7 8", natural},                  // a column twice
-        {"9 1 2 3 4 5 6 7 8", natural},                  // a column that is not there
+        {"0 0 2 3 4 5 6 7 8", natural},  // a column twice
+        {"9 1 2 3 4 5 6 7 8", natural},  // a column that is not there
         {"-1 1 2 3 4 5 6 7 8", natural},
     };
     test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
-        writeBytes(dir.file("ZELO.INI"), std::string("[ZELO]\r\nListOrder=") + c.stored +
-                                             "\r\nColumnWidth=5 -1 0\r\n");
+        writeBytes(dir.file("ZELO.INI"),
+                   std::string("[ZELO]\r\nListOrder=") + c.stored + "\r\nColumnWidth=5 -1 0\r\n");
         AppSettings s(dir.file("ZELO.INI"));
         s.loadListLayout();
         const ListLayout l = savedListLayout(s, 9);

@@ -13,14 +13,22 @@ namespace zelo {
 namespace {
 
 TEST(CNumbers, ParseCIntAndParseCUnsigned) {
-    const std::pair<const char*, int> ints[] = {{"42", 42},  {"  -12abc", -12}, {"+7", 7},
-                                                {"abc", 0},  {"", 0},           {"-", 0},
-                                                {"99999999999", 2147483647},   {"-99999999999", -2147483647 - 1}};
+    const std::pair<const char*, int> ints[] = {{"42", 42},
+                                                {"  -12abc", -12},
+                                                {"+7", 7},
+                                                {"abc", 0},
+                                                {"", 0},
+                                                {"-", 0},
+                                                {"99999999999", 2147483647},
+                                                {"-99999999999", -2147483647 - 1}};
     for (const auto& [text, value] : ints) EXPECT_EQ(parseCInt(text), value) << text;
     // Negation modulo 32 bits; saturation.
-    const std::pair<const char*, unsigned> unsigneds[] = {{"4294967295", 4294967295u}, {"4294967296", 4294967295u},
-                                                          {"-1", 4294967295u},         {"-2", 4294967294u},
-                                                          {" 17 ", 17u},               {"x", 0u}};
+    const std::pair<const char*, unsigned> unsigneds[] = {{"4294967295", 4294967295u},
+                                                          {"4294967296", 4294967295u},
+                                                          {"-1", 4294967295u},
+                                                          {"-2", 4294967294u},
+                                                          {" 17 ", 17u},
+                                                          {"x", 0u}};
     for (const auto& [text, value] : unsigneds) EXPECT_EQ(parseCUnsigned(text), value) << text;
 }
 
@@ -30,7 +38,9 @@ TEST(CNumbers, ScanIntsStopsAtTheFirstMissingNumberAndKeepsTheRest) {
         const char* text;
         int read;
         std::vector<int> after;
-    } rows[] = {{"1 2", 2, {1, 2, 9, 9}}, {"5 x 7 8", 1, {5, 2, 9, 9}}, {"  -3\t4\r\n5 6 7", 4, {-3, 4, 5, 6}},
+    } rows[] = {{"1 2", 2, {1, 2, 9, 9}},
+                {"5 x 7 8", 1, {5, 2, 9, 9}},
+                {"  -3\t4\r\n5 6 7", 4, {-3, 4, 5, 6}},
                 {"", 0, {-3, 4, 5, 6}}};
     for (const auto& row : rows) {
         EXPECT_EQ(scanInts(row.text, v, 4), row.read) << row.text;
@@ -39,30 +49,43 @@ TEST(CNumbers, ScanIntsStopsAtTheFirstMissingNumberAndKeepsTheRest) {
 }
 
 TEST(Format, MacAndAddresses) {
-    const std::pair<const char*, const char*> macs[] = {
-        {"0090CC112233", "00:90:CC:11:22:33"}, {"0090CC112233XYZ", "00:90:CC:11:22:33"},
-        {"0090CC11223", "0090CC11223"}, {"", ""}};
+    const std::pair<const char*, const char*> macs[] = {{"0090CC112233", "00:90:CC:11:22:33"},
+                                                        {"0090CC112233XYZ", "00:90:CC:11:22:33"},
+                                                        {"0090CC11223", "0090CC11223"},
+                                                        {"", ""}};
     for (const auto& [text, shown] : macs) EXPECT_EQ(FormatMac(text), shown) << text;
     EXPECT_EQ(FormatIp(0xC0A80001u), "192.168.0.1");
     EXPECT_EQ(FormatIp(0xFFFFFFFFu), "255.255.255.255");
     // Empty parts count as zero, parts are not range checked (256 carries),
     // a missing dot or trailing text gives zero.
-    const std::pair<const char*, std::uint32_t> ips[] = {
-        {"192.168.0.1", 0xC0A80001u}, {"10.0.0.254", 0x0A0000FEu}, {"192..0.1", 0xC0000001u}, {"...", 0u},
-        {"1.2.3.", 0x01020300u},      {"1.2.3.256", 0x01020400u},  {"192.168.0", 0u},         {"192.168.0.1 ", 0u},
-        {"192.168.0.1.5", 0u},        {"192.168.0.1x", 0u},        {"1.x.3.4", 0u},           {"", 0u}};
+    const std::pair<const char*, std::uint32_t> ips[] = {{"192.168.0.1", 0xC0A80001u},
+                                                         {"10.0.0.254", 0x0A0000FEu},
+                                                         {"192..0.1", 0xC0000001u},
+                                                         {"...", 0u},
+                                                         {"1.2.3.", 0x01020300u},
+                                                         {"1.2.3.256", 0x01020400u},
+                                                         {"192.168.0", 0u},
+                                                         {"192.168.0.1 ", 0u},
+                                                         {"192.168.0.1.5", 0u},
+                                                         {"192.168.0.1x", 0u},
+                                                         {"1.x.3.4", 0u},
+                                                         {"", 0u}};
     for (const auto& [text, value] : ips) EXPECT_EQ(ParseIp(text), value) << text;
 }
 
 TEST(Format, NumbersTenthsFlagsAndQuotes) {
-    const std::pair<const char*, long long> ints[] = {{"0", 0},    {"65535", 65535}, {"", 0},  {"12a", -1},
-                                                      {"-5", -1},  {" 5", -1},
+    const std::pair<const char*, long long> ints[] = {{"0", 0},
+                                                      {"65535", 65535},
+                                                      {"", 0},
+                                                      {"12a", -1},
+                                                      {"-5", -1},
+                                                      {" 5", -1},
                                                       {"99999999999999999999", 4294967295LL}};
     for (const auto& [text, value] : ints) EXPECT_EQ(ParseInt(text), value) << text;
     // The fraction is added as a whole number.
-    const std::pair<const char*, long long> tenths[] = {{"1.5", 15}, {"1.25", 35}, {"12", 120}, {"0.0", 0},
-                                                        {"1.", 10},
-                                                        {"", 0},     {"1.5x", -1},  {"1x", -1},   {"1.2.3", -1}};
+    const std::pair<const char*, long long> tenths[] = {{"1.5", 15},  {"1.25", 35}, {"12", 120},
+                                                        {"0.0", 0},   {"1.", 10},   {"", 0},
+                                                        {"1.5x", -1}, {"1x", -1},   {"1.2.3", -1}};
     for (const auto& [text, value] : tenths) EXPECT_EQ(ParseTenths(text), value) << text;
     for (const char* on : {"1", "7", " 2x"}) EXPECT_TRUE(ParseFlag(on)) << on;
     for (const char* off : {"0", "yes", ""}) EXPECT_FALSE(ParseFlag(off)) << off;
@@ -73,19 +96,31 @@ TEST(Format, NumbersTenthsFlagsAndQuotes) {
 }
 
 TEST(Format, OutletStatesInTheirSymbols) {
-    const struct { const char* power; bool master; int language; bool lineMaster; const char* shown; } rows[] = {
-        {"1 0101-", false, 1, false, "O -O-O-"}, {"10?1", false, 2, false, "O-?O"},
+    const struct {
+        const char* power;
+        bool master;
+        int language;
+        bool lineMaster;
+        const char* shown;
+    } rows[] = {
+        {"1 0101-", false, 1, false, "O -O-O-"},
+        {"10?1", false, 2, false, "O-?O"},
         {"10-", false, 0, false, "\x81\xA0\x81\xA1\x81\x7C"},  // CP932 squares
         {"1 0", false, 0, false, "\x81\xA0 \x81\xA1"},
         // The master prefix needs the flag, the setting, and no blank second.
-        {"1010", true, 1, true, "- O-O-"}, {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
-        {"1 010", true, 1, true, "O -O-"}, {"1 ", true, 1, true, "O "},  // the master shown already
+        {"1010", true, 1, true, "- O-O-"},
+        {"1010", true, 0, true, "\x81\x7C \x81\xA0\x81\xA1\x81\xA0\x81\xA1"},
+        {"1 010", true, 1, true, "O -O-"},
+        {"1 ", true, 1, true, "O "},  // the master shown already
         {"0", true, 1, true, "- -"},
-        {"1010", false, 1, true, "O-O-"}, {"1010", true, 1, false, "O-O-"}, {"-010", true, 1, true, "--O-"},
+        {"1010", false, 1, true, "O-O-"},
+        {"1010", true, 1, false, "O-O-"},
+        {"-010", true, 1, true, "--O-"},
         {"", true, 1, true, ""},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown) << r.power;
+        EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown)
+            << r.power;
 }
 
 TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
@@ -97,10 +132,13 @@ TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
     t.tm_min = 42;
     t.tm_isdst = -1;
     const std::int64_t local = std::mktime(&t);  // 2024-03-08 05:42 local time
-    const std::pair<int, const char*> styles[] = {
-        {0, "2024/03/08 05:42"}, {1, "03/08/2024 05:42"}, {2, "08/03/2024 05:42"}, {-1, "08/03/2024 05:42"},
-        {7, "08/03/2024 05:42"}};
-    for (const auto& [style, text] : styles) EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
+    const std::pair<int, const char*> styles[] = {{0, "2024/03/08 05:42"},
+                                                  {1, "03/08/2024 05:42"},
+                                                  {2, "08/03/2024 05:42"},
+                                                  {-1, "08/03/2024 05:42"},
+                                                  {7, "08/03/2024 05:42"}};
+    for (const auto& [style, text] : styles)
+        EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
     EXPECT_EQ(FormatUpdateTime(0, 0), "");  // never
 }
 
@@ -124,8 +162,11 @@ TEST(DataLock, OneHolderAtATimeNamedToTheNext) {
     EXPECT_NE(first.reason(), "");
 
     const std::pair<std::string, std::string> holders[] = {
-        {"", "another program"}, {"  \r\n", "another program"}, {"ZELO.exe (process 7)\r\nmore", "ZELO.exe (process 7)"},
-        {std::string("a\0b\x1b[2Jc", 9), "ab[2Jc"}, {std::string(300, 'x'), std::string(200, 'x')}};
+        {"", "another program"},
+        {"  \r\n", "another program"},
+        {"ZELO.exe (process 7)\r\nmore", "ZELO.exe (process 7)"},
+        {std::string("a\0b\x1b[2Jc", 9), "ab[2Jc"},
+        {std::string(300, 'x'), std::string(200, 'x')}};
     for (const auto& [contents, shown] : holders) EXPECT_EQ(lockHolderText(contents), shown);
 }
 

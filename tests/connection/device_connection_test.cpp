@@ -23,17 +23,33 @@ TEST(TelnetFilter, CommandSequencesVanishWhereverTheChunksSplitThem) {
         std::string expected;
     };
     const Case cases[] = {
-        {{"\xFF\xFB\x01\xFF\xFB\x03login:"}, "login:"}, {{"a\xFF\xFD\x18" "b\xFF\xFE\x01" "c"}, "abc"},
+        {{"\xFF\xFB\x01\xFF\xFB\x03login:"}, "login:"},
+        {{"a\xFF\xFD\x18"
+          "b\xFF\xFE\x01"
+          "c"},
+         "abc"},
         // A doubled IAC is one data byte; back in the data state the next
         // 255 starts a new sequence.
-        {{"x\xFF\xFFy"}, "x\xFFy"}, {{"\xFF\xFF\xFF\xFB\x01z"}, "\xFFz"},
+        {{"x\xFF\xFFy"}, "x\xFFy"},
+        {{"\xFF\xFF\xFF\xFB\x01z"}, "\xFFz"},
         // Command bytes up to 240 are copied; the others (here SB and NOP)
         // drop the rest of the chunk, and only of that chunk.
-        {{"a\xFF\x41" "b"}, "aAb"}, {{"keep\xFF\xFA\x18\x01text after"}, "keep"},
+        {{"a\xFF\x41"
+          "b"},
+         "aAb"},
+        {{"keep\xFF\xFA\x18\x01text after"}, "keep"},
         {{"keep\xFF\xF1more", "next"}, "keepnext"},
         // Split between two chunks: removed whole, as if in one piece.
-        {{"abc\xFF", "\xFB\x01" "def"}, "abcdef"}, {{"abc\xFF\xFB", "\x01" "def"}, "abcdef"},
-        {{"x\xFF", "\xFFy"}, "x\xFFy"}, {{"keep\xFF", "\xF1more", "next"}, "keepnext"},
+        {{"abc\xFF",
+          "\xFB\x01"
+          "def"},
+         "abcdef"},
+        {{"abc\xFF\xFB",
+          "\x01"
+          "def"},
+         "abcdef"},
+        {{"x\xFF", "\xFFy"}, "x\xFFy"},
+        {{"keep\xFF", "\xF1more", "next"}, "keepnext"},
         {{"\xFF", "", "\xFD", "\x18ok"}, "ok"},
         // A NUL byte ends the chunk's text.
         {{std::string("ab\0cd", 5), "ef"}, "abef"},
@@ -53,9 +69,12 @@ TEST(ResolveDeviceAddress, NameLookupThenDottedText) {
     ManualClock clock;
     ScriptedNetwork net(clock);
     net.hosts = {{"pdu.local", 0x0A000001}, {"broken", 0xFFFFFFFF}};
-    const std::pair<const char*, std::uint32_t> cases[] = {
-        {"pdu.local", 0x0A000001}, {"192.168.0.10", 0xC0A8000A}, {"192.168.0", 0},
-        {"192.168.0.10x", 0},      {"1..2.3", 0},                {"broken", 0}};
+    const std::pair<const char*, std::uint32_t> cases[] = {{"pdu.local", 0x0A000001},
+                                                           {"192.168.0.10", 0xC0A8000A},
+                                                           {"192.168.0", 0},
+                                                           {"192.168.0.10x", 0},
+                                                           {"1..2.3", 0},
+                                                           {"broken", 0}};
     for (const auto& [text, address] : cases)
         EXPECT_EQ(resolveDeviceAddress(net, text), address) << text;
 }
@@ -145,12 +164,15 @@ TEST_F(ConnectionTest, ChunksAreTakenWholeAndATelnetStateLastsOneConnection) {
     EXPECT_EQ(conn.receiveChunk(0), 1600);
     EXPECT_EQ(conn.receiveChunk(0), 5);
     pump();
-    open().deliver("\xFB" "ok\r\n");  // a new connection starts in the data state
+    open().deliver(
+        "\xFB"
+        "ok\r\n");  // a new connection starts in the data state
     pump();
     ASSERT_TRUE(conn.readLine(line, "", "", 120));
-    EXPECT_EQ(line, "\xFB" "ok");
+    EXPECT_EQ(line,
+              "\xFB"
+              "ok");
 }
-
 
 // A peer's close releases the socket but keeps the flag; our close drains,
 // then shuts down; a refused connect sets the flag.

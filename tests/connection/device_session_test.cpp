@@ -40,10 +40,10 @@ TEST_F(SessionTest, FramedLoginsIdentifyTheDeviceWithAStarOrAfterTheLogin) {
         session.record.loginName = "never-sent";
         ASSERT_FALSE(session.loginFramed(true));
         const DeviceStatus& st = session.status;
-        EXPECT_EQ(net.last().sent + std::to_string(session.loginMode) + " " + st.modelNameText +
-                      " " + st.firmwareText,
-                  asksLogin ? "admin\r\n7394\r\nver\r\n1 HX-7200 3.14.12"
-                            : "*\r\n0 HX-7200 1.23.4");
+        EXPECT_EQ(
+            net.last().sent + std::to_string(session.loginMode) + " " + st.modelNameText + " " +
+                st.firmwareText,
+            asksLogin ? "admin\r\n7394\r\nver\r\n1 HX-7200 3.14.12" : "*\r\n0 HX-7200 1.23.4");
         EXPECT_EQ(st.firmwareVersion, asksLogin ? 0x31412u : 0x12304u);
         EXPECT_TRUE(frontend.errors.empty());
     }
@@ -84,7 +84,7 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         int model;
         std::function<void()> breakDevice;
         Text message;
-        int waits;  // 3-second waits that run out
+        int waits;           // 3-second waits that run out
         const char* detail;  // after the address and port
     } cases[] = {
         {"framed password refused", 3,
@@ -188,10 +188,16 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
         bool hangsUp = false;  // instead of answering
     } cases[] = {
         {"answered", {{"*00:R170=1\r\n00:HX>", 0}}, false, false, 0},
-        {"just before the wait ends", {{"*00:R170=1\r\n00:HX>", kWait - 1}}, false, false, kWait - 1},
+        {"just before the wait ends",
+         {{"*00:R170=1\r\n00:HX>", kWait - 1}},
+         false,
+         false,
+         kWait - 1},
         {"each line starts the wait afresh",
          {{"*00:R170=1\r\n", 2'000'000}, {"*00:R171=2\r\n", 2'000'000}, {"00:HX>", 2'000'000}},
-         false, false, 6'000'000},
+         false,
+         false,
+         6'000'000},
         {"refused", {{"*00:Err\r\n00:HX>", 0}}, true, false, 0},
         {"doubled", {{"*00:Doubled\r\n00:HX>", 0}}, true, false, 0},
         {"locked", {{"*00:Locked\r\n00:HX>", 0}}, true, false, 0},
@@ -315,12 +321,21 @@ TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
         std::size_t registerCommands;  // "R..." single registers and range lists
         const char* scheduleText;
     } cases[] = {
-        {" 3.10.1", {"MPOS", "R170", "PL"}, {"SCS", "R194", "R9165", "R9919", "R9801", "PL-30"},
-         134 + 1, "----"},  // no SCS: the schedule is not known
-        {" 3.14.11", {"SCS", "R9165", "R9919", "R194", "R2243", "PL"}, {"R9801", "LOG0", "PL-30"},
-         135 + 2 + 1, "1010"},
-        {" 3.14.12", {"R9801", "RL41C0-41FF", "PL186-"}, {"R170", "R9930", "LOG0"},
-         3 + 1 + 44, "1010"},
+        {" 3.10.1",
+         {"MPOS", "R170", "PL"},
+         {"SCS", "R194", "R9165", "R9919", "R9801", "PL-30"},
+         134 + 1,
+         "----"},  // no SCS: the schedule is not known
+        {" 3.14.11",
+         {"SCS", "R9165", "R9919", "R194", "R2243", "PL"},
+         {"R9801", "LOG0", "PL-30"},
+         135 + 2 + 1,
+         "1010"},
+        {" 3.14.12",
+         {"R9801", "RL41C0-41FF", "PL186-"},
+         {"R170", "R9930", "LOG0"},
+         3 + 1 + 44,
+         "1010"},
         {" 3.29.05", {"LOG0", "R9930"}, {"R170"}, 3 + 1 + 1 + 44, "1010"},
     };
     for (const auto& c : cases) {
@@ -421,7 +436,7 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
     }
     EXPECT_FALSE(session.connection.connected);
     EXPECT_TRUE(session.awaitFramedReply("RL"));
-    EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss, and it is told once
+    EXPECT_EQ(view.losses, 1);                // only the hang-up was a loss, and it is told once
     EXPECT_FALSE(readOutletStates(session));  // the next command logs in again, unasked
     EXPECT_TRUE(session.connection.isOpen());
     EXPECT_TRUE(frontend.questions.empty());

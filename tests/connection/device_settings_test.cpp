@@ -34,9 +34,12 @@ TEST_F(SettingsTest, EnteredValuesAreChecked) {
         const char* text;
         EntryResult result;
     } cases[] = {
-        {"model", "x", EntryResult::ReadOnly},         {"nope", "x", EntryResult::UnknownKey},
-        {"telnetPort", "23a", EntryResult::BadValue},  {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
-        {"debOlPowerOnTime", "1,x", EntryResult::BadValue}, {"sysContact", "\"quoted\"", EntryResult::Ok},
+        {"model", "x", EntryResult::ReadOnly},
+        {"nope", "x", EntryResult::UnknownKey},
+        {"telnetPort", "23a", EntryResult::BadValue},
+        {"ipAdEntAddr", "1.2.3", EntryResult::BadValue},
+        {"debOlPowerOnTime", "1,x", EntryResult::BadValue},
+        {"sysContact", "\"quoted\"", EntryResult::Ok},
     };
     for (const auto& c : cases) EXPECT_EQ(enterSetting(values(), c.key, c.text), c.result) << c.key;
     EXPECT_EQ(values().sysContact, "quoted");
@@ -87,16 +90,25 @@ TEST_F(SettingsTest, ChangedKeysGoOutInTheFixedOrder) {
         std::vector<std::string> commands;  // the first two whole, then their keys
     } cases[] = {
         {"one key", 11, {{"sysLocation", "Rack 7"}}, {".sysLocation=Rack 7", "WRITE"}},
-        {"tenths written in whole seconds", 11, {{"debTcpInactiveTimer", "1.5"}},
+        {"tenths written in whole seconds",
+         11,
+         {{"debTcpInactiveTimer", "1.5"}},
          {".debTcpInactiveTimer=1", "WRITE"}},
-        {"centre and watchdog keys only for the latest models", 8,
+        {"centre and watchdog keys only for the latest models",
+         8,
          {{"msrpEnabled", "1"}, {"debOlNoEchoInterval", "5"}, {"debOlPingInterval", "5"}},
          {".debOlPingInterval=5", "WRITE"}},
-        {"every group", 12,
-         {{"centerPort", "5000,5000,5000"}, {"mailSmtpServer", "smtp.example.com"},
-          {"debOlName", "A,B,C,D"}, {"ipAdDnsServer", "10.0.0.53"},
-          {"debOlShutdownTime", "5,-1,0,0"}, {"sysName", "newname"},
-          {"debOlWdogAction", "1,1,1,1"}, {"debOlPowerOnTime", "1,2,3,4"}, {"schHour", "1"},
+        {"every group",
+         12,
+         {{"centerPort", "5000,5000,5000"},
+          {"mailSmtpServer", "smtp.example.com"},
+          {"debOlName", "A,B,C,D"},
+          {"ipAdDnsServer", "10.0.0.53"},
+          {"debOlShutdownTime", "5,-1,0,0"},
+          {"sysName", "newname"},
+          {"debOlWdogAction", "1,1,1,1"},
+          {"debOlPowerOnTime", "1,2,3,4"},
+          {"schHour", "1"},
           {"dhcpEnabled", "1"}},
          // The delays are asked for again after they are written.
          {".debOlPowerOnTime=1,2,3,4", ".debOlShutdownTime=5,-1,0,0", "?debOlShutdownTime",
@@ -136,8 +148,10 @@ TEST_F(SettingsTest, AFailedWriteStopsSilentlyAndKeepsTheRestChanged) {
         login();
         plain.commands.clear();
         values() = DeviceSettings{};
-        if (hangsUp) plain.hangUpOn = ".sysContact";
-        else plain.replies[".sysContact=me"] = "501 Invalid setting\r\n";
+        if (hangsUp)
+            plain.hangUpOn = ".sysContact";
+        else
+            plain.replies[".sysContact=me"] = "501 Invalid setting\r\n";
         enterSetting(values(), "sysLocation", "here");
         enterSetting(values(), "sysContact", "me");
         enterSetting(values(), "ipAdDnsServer", "10.0.0.53");

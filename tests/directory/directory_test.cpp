@@ -28,10 +28,11 @@ const std::string kHeader = "#ZELO ITEM FILE#VER 2\r\n";
 
 // A record's fields as the reader leaves them.
 std::string fields(const DeviceRecord& r) {
-    return r.name + "|" + std::to_string(r.deviceId) + "|" + r.addressText + "|" + std::to_string(r.port) + "|" +
-           r.powerText + "|" + std::to_string(r.outletCount) + "|" + std::to_string(r.updateTime) + "|" + r.macText +
-           "|" + std::to_string(r.unitId) + "|" + r.password + "|" + r.loginName + "|" + r.prompt + "|" +
-           r.selectNumber + "|" + r.systemName + "|" + r.pingText + "|" + r.rebootText + "|" +
+    return r.name + "|" + std::to_string(r.deviceId) + "|" + r.addressText + "|" +
+           std::to_string(r.port) + "|" + r.powerText + "|" + std::to_string(r.outletCount) + "|" +
+           std::to_string(r.updateTime) + "|" + r.macText + "|" + std::to_string(r.unitId) + "|" +
+           r.password + "|" + r.loginName + "|" + r.prompt + "|" + r.selectNumber + "|" +
+           r.systemName + "|" + r.pingText + "|" + r.rebootText + "|" +
            std::to_string(r.temperature) + "|" + std::to_string(r.temperatureState) + "|" +
            std::to_string(r.lastTemperatureState);
 }
@@ -43,25 +44,34 @@ const char* kVersion0File =
     "0090CC000001\r\n7394\r\nJB 02\r\n\r\n";
 
 TEST(ItemFileRead, WhatEachTextReadsAs) {
-    const struct { const char* name; std::string text; std::vector<std::string> records; } rows[] = {
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::string> records;
+    } rows[] = {
         // The old hexadecimal address form; a short line 9 is also the unit
         // number; the two words of the update time are added.
-        {"version 0: twelve-line records with defaults", kVersion0File,
+        {"version 0: twelve-line records with defaults",
+         kVersion0File,
          {"Old one|5|192.168.0.1|23|1 1111|4|1000|1F|31|pw|login|HX|01||||0|-1|-1",
           "Old two|6|dev.local|8080|1 111|3|2|0090CC000001|0|7394||JB|02||||0|-1|-1"}},
         {"a header without digits is version 0",
-         "#ZELO ITEM FILE#VER \r\nA\r\nHX-7200\r\n1\r\n3\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nB\r\nHX-7200\r\n2\r\n3\r\n",
+         "#ZELO ITEM FILE#VER "
+         "\r\nA\r\nHX-7200\r\n1\r\n3\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nB\r\nHX-7200\r\n2\r\n3\r\n",
          {"A|1||0||1|0||0||||||||0|-1|-1", "B|2||0||1|0||0||||||||0|-1|-1"}},
         {"a user-login model's line 11 wins over a short line 9",
-         kHeader + "X\r\nSWD-6K\r\n1\r\n6\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n1F\r\ntavik admin\r\n"
+         kHeader + "X\r\nSWD-6K\r\n1\r\n6\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n1F\r\ntavik "
+                   "admin\r\n"
                    "\r\n\r\n\r\n"
                    "\r\n0\r\n-1\r\n",
          {"X|1||23|1111|4|0|1F|0|tavik|admin||||||0|-1|-1"}},
         {"reading stops at an empty line",
-         kHeader + "a\r\nHX-7200\r\n1\r\n3\r\n# 17\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n"
-                   "\r\nb\r\nHX-7200\r\n2\r\n3\r\n",
+         kHeader +
+             "a\r\nHX-7200\r\n1\r\n3\r\n# 17\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n0\r\n-1\r\n"
+             "\r\nb\r\nHX-7200\r\n2\r\n3\r\n",
          {"a|1||23||1|0||0||||||||0|-1|-1"}},
-        {"a record cut short", kHeader + "short\r\nSWD-12K\r\nA\r\n11\r\n#host 17\r\n1 11",
+        {"a record cut short",
+         kHeader + "short\r\nSWD-12K\r\nA\r\n11\r\n#host 17\r\n1 11",
          {"short|10|host|23|1 11|2|0||0||||||||0|0|0"}},
         // Over-long lines are cut without shifting the record; the port was beyond the line buffer.
         {"over-long lines",
@@ -75,9 +85,10 @@ TEST(ItemFileRead, WhatEachTextReadsAs) {
         for (const DeviceRecord& r : parseItemFile(row.text, 0x1A)) got.push_back(fields(r));
         EXPECT_EQ(got, row.records) << row.name;
     }
-    const std::pair<const char*, int> counts[] = {
-        {"1 1111", 4}, {"1111", 4}, {"1 111", 3}, {"1 11111111111", 8}, {"", 1}, {"1 ", 1}};
-    for (const auto& [power, count] : counts) EXPECT_EQ(outletCountFromPowerText(power), count) << power;
+    const std::pair<const char*, int> counts[] = {{"1 1111", 4},        {"1111", 4}, {"1 111", 3},
+                                                  {"1 11111111111", 8}, {"", 1},     {"1 ", 1}};
+    for (const auto& [power, count] : counts)
+        EXPECT_EQ(outletCountFromPowerText(power), count) << power;
 }
 
 class ItemFileTest : public ::testing::Test {
@@ -104,7 +115,8 @@ TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
     r.password = "secret";
     ASSERT_EQ(saveDeviceRecord(dataDir, 0x1A, r), 0);
     EXPECT_NE(readBytes(path).find("\r\nsecret\r\n\r\n\r\n"), std::string::npos);
-    EXPECT_EQ(fields(loadItemFile(dataDir, 0x1A)[0]), "My Device|3||23|1111|4|0|000000000000|0|secret|||||||0|-1|-1");
+    EXPECT_EQ(fields(loadItemFile(dataDir, 0x1A)[0]),
+              "My Device|3||23|1111|4|0|000000000000|0|secret|||||||0|-1|-1");
 }
 
 TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
@@ -115,7 +127,8 @@ TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
     // An old record had no sensor, and still has none after the upgrade.
     const std::string upgraded =
         kHeader +
-        "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n1F\r\n"
+        "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 "
+        "000003E8\r\n1F\r\n"
         "pw login\r\nHX 01\r\n"
         "\r\n\r\n\r\n0\r\n-1\r\n"
         "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n0 101\r\n111\r\n00000000 00000002\r\n"
@@ -124,11 +137,12 @@ TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
     EXPECT_EQ(readBytes(path), upgraded);
     writeBytes(path, kVersion0File);
     const DeviceRecord added = create(13, 9, "new");
-    EXPECT_EQ(readBytes(path), upgraded.substr(0, upgraded.find("Old two")) +
-                                   "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n1 111\r\n111\r\n"
-                                   "00000001 00000001\r\n"
-                                   "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n" +
-                                   formatRecordLines(added));
+    EXPECT_EQ(readBytes(path),
+              upgraded.substr(0, upgraded.find("Old two")) +
+                  "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n1 111\r\n111\r\n"
+                  "00000001 00000001\r\n"
+                  "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n" +
+                  formatRecordLines(added));
 }
 
 TEST_F(ItemFileTest, SavingAnUnknownIdChangesNothingAndDeletingTheLastDeletesTheFile) {
@@ -164,8 +178,10 @@ TEST_F(ItemFileTest, RecordCutShortIsCompletedOnRewrite) {
     DeviceRecord other = loadItemFile(dataDir, 0x1A).at(0);
     other.deviceId = 77;
     ASSERT_EQ(saveDeviceRecord(dataDir, 0x1A, other), 0);
-    EXPECT_EQ(readBytes(path), kHeader + "short\r\nSWD-12K\r\nA\r\n11\r\n#host 17\r\n1 11\r\n\r\n\r\n\r\n\r\n\r\n\r\n"
-                                         "\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(readBytes(path),
+              kHeader +
+                  "short\r\nSWD-12K\r\nA\r\n11\r\n#host 17\r\n1 11\r\n\r\n\r\n\r\n\r\n\r\n\r\n"
+                  "\r\n\r\n\r\n\r\n");
 }
 
 class Directory : public ::testing::Test {
@@ -193,15 +209,17 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     // Two levels up from A1x; a jump of two levels is one step deeper; one
     // level up from the previous parent B. Levels beyond 32 bits read as the
     // largest and smallest numbers; climbing past the root leaves the tree.
-    writeBytes(path, "0\tRoot\t0\n1\tA\t1\n2\tA1\t2\n3\tA1x\t5\n1\tB\t3\n3\tB-deep\t4\n2\tB2\t6\n"
-                     "99999999999\tBig\t7\n-5\tNeg\t8\n");
+    writeBytes(path,
+               "0\tRoot\t0\n1\tA\t1\n2\tA1\t2\n3\tA1x\t5\n1\tB\t3\n3\tB-deep\t4\n2\tB2\t6\n"
+               "99999999999\tBig\t7\n-5\tNeg\t8\n");
     EXPECT_EQ(tree(), "Root<-1 A<0 A1<1 A1x<2 B<0 B-deep<4 B2<0 Big<6 Neg<-1 ");
     GroupOutline o;
     ASSERT_TRUE(loadDirectoryTree(dataDir, "Root", o));
     EXPECT_EQ(o.children(0), (std::vector<int>{1, 4, 6}));
     EXPECT_EQ(o.depth(3), 3);
     EXPECT_EQ(o.entries[7].level, 2147483647);
-    EXPECT_EQ(formatDirectoryLine(1, "G", 3000000000u), "1\tG\t-1294967296\r\n");  // ids above 2^31 as signed
+    EXPECT_EQ(formatDirectoryLine(1, "G", 3000000000u),
+              "1\tG\t-1294967296\r\n");  // ids above 2^31 as signed
     EXPECT_EQ(parseDirectoryLine("1\tG\t-1294967296").id, 3000000000u);
     const GroupEntry onlyName = parseDirectoryLine("2\tonly name");
     EXPECT_EQ(onlyName.name + "|" + std::to_string(onlyName.id), "only name|0");
@@ -210,7 +228,9 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     // Damaged lines (noise, a line cut short, a control character first)
     // are skipped and counted, the groups behind them still read; an empty
     // line is no damage.
-    writeBytes(path, "0\tRoot\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n\r\n\t\t\r\nx\tY\t4\r\n2\tA1\t2\r\n1\tB\t3\r\n");
+    writeBytes(path,
+               "0\tRoot\t0\r\n\x01junk\r\n1\tA\t1\r\nno "
+               "tabs\r\n\r\n\t\t\r\nx\tY\t4\r\n2\tA1\t2\r\n1\tB\t3\r\n");
     EXPECT_EQ(tree(), "Root<-1 A<0 A1<1 B<0 ");
     ASSERT_TRUE(loadDirectoryTree(dataDir, "Root", o));
     EXPECT_EQ(o.damagedLines, 4);
@@ -219,11 +239,16 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
 }
 
 TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
-    const struct { const char* before; std::function<bool(const std::string&)> change; const char* after; } rows[] = {
-        {"0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tOther\t2\r\n",  // names with blanks survive other groups' edits
+    const struct {
+        const char* before;
+        std::function<bool(const std::string&)> change;
+        const char* after;
+    } rows[] = {
+        {"0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tOther\t2\r\n",  // names with blanks survive other
+                                                             // groups' edits
          [](const std::string& d) {
-             return renameGroupEntry(d, 2, "Renamed one") && insertGroupEntry(d, 0, 3, "New group") &&
-                    deleteGroupEntry(d, 3);
+             return renameGroupEntry(d, 2, "Renamed one") &&
+                    insertGroupEntry(d, 0, 3, "New group") && deleteGroupEntry(d, 3);
          },
          "0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tRenamed one\t2\r\n"},
         // after the parent's whole sub-tree
@@ -232,17 +257,24 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
              return insertGroupEntry(d, 1, 6, "A3") && insertGroupEntry(d, 5, 7, "B1") &&
                     insertGroupEntry(d, 0, 8, "C");
          },
-         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n2\tA3\t6\r\n1\tB\t5\r\n2\tB1\t7\r\n"
+         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n2\tA3\t6\r\n1\tB\t5\r\n2\tB"
+         "1\t7\r\n"
          "1\tC\t8\r\n"},
-        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n1\tB\t4\r\n2\tB1\t5\r\n",  // the sub-tree goes too
-         [](const std::string& d) { return deleteGroupEntry(d, 1); }, "0\tRoot\t0\r\n1\tB\t4\r\n2\tB1\t5\r\n"},
+        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n1\tB\t4\r\n2\tB1\t5\r\n",  // the
+                                                                                       // sub-tree
+                                                                                       // goes too
+         [](const std::string& d) { return deleteGroupEntry(d, 1); },
+         "0\tRoot\t0\r\n1\tB\t4\r\n2\tB1\t5\r\n"},
         // tabs cleaned
-        {"0\tRoot\t0\n1\tA\t1\n", [](const std::string& d) { return renameGroupEntry(d, 1, "New\tname"); },
+        {"0\tRoot\t0\n1\tA\t1\n",
+         [](const std::string& d) { return renameGroupEntry(d, 1, "New\tname"); },
          "0\tRoot\t0\r\n1\tNew name\t1\r\n"},
         // nothing is deeper than A: a group made under it goes beside it
         // damaged lines stay where they were, the groups behind them too
         {"0\tRoot\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n\r\n1\tB\t2\r\n",
-         [](const std::string& d) { return insertGroupEntry(d, 0, 3, "C") && renameGroupEntry(d, 0, "Top"); },
+         [](const std::string& d) {
+             return insertGroupEntry(d, 0, 3, "C") && renameGroupEntry(d, 0, "Top");
+         },
          "0\tTop\t0\r\n\x01junk\r\n1\tA\t1\r\nno tabs\r\n1\tB\t2\r\n1\tC\t3\r\n"},
         {"0\tRoot\t0\r\n99999999999\tA\t1\r\n-5\tB\t2\r\n",
          [](const std::string& d) { return insertGroupEntry(d, 1, 3, "C"); },
@@ -264,13 +296,14 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
 // directory holds, whatever ZELO.INI says.
 TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
     struct Row {
-        const char* ini;  // ZELO.INI as found (none, older, newer)
+        const char* ini;              // ZELO.INI as found (none, older, newer)
         std::uint32_t group, device;  // the next ids handed out
     };
     // The directory holds groups 1, 7 (under 1) and 3, devices 10, 0x2F and 12.
-    for (const Row& r : {Row{nullptr, 8, 0x30}, Row{"[ZELO]\r\nUniqueTree=2\r\nUniqueObj=11\r\n", 8, 0x30},
-                         Row{"[ZELO]\r\nUniqueTree=7\r\nUniqueObj=47\r\n", 8, 0x30},
-                         Row{"[ZELO]\r\nUniqueTree=20\r\nUniqueObj=100\r\n", 21, 101}}) {
+    for (const Row& r :
+         {Row{nullptr, 8, 0x30}, Row{"[ZELO]\r\nUniqueTree=2\r\nUniqueObj=11\r\n", 8, 0x30},
+          Row{"[ZELO]\r\nUniqueTree=7\r\nUniqueObj=47\r\n", 8, 0x30},
+          Row{"[ZELO]\r\nUniqueTree=20\r\nUniqueObj=100\r\n", 21, 101}}) {
         SCOPED_TRACE(r.ini ? r.ini : "no ZELO.INI");
         test::TempDir dir;
         const std::string dataDir = dir.path().string() + "/";
@@ -285,12 +318,15 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
         settings.loadSettings(strings);
         DeviceDirectory directory(dataDir, settings, strings);
         ASSERT_TRUE(directory.load());
-        EXPECT_EQ(r.ini == nullptr, !std::filesystem::exists(dataDir + "ZELO.INI"));  // loading writes nothing
+        EXPECT_EQ(r.ini == nullptr,
+                  !std::filesystem::exists(dataDir + "ZELO.INI"));  // loading writes nothing
         EXPECT_EQ(directory.addGroup(0, "new"), r.group);
         EXPECT_EQ(directory.addDevice(1, 3, "new"), r.device);  // written at once
-        EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""), std::to_string(r.device));
+        EXPECT_EQ(readProfileString(dataDir + "ZELO.INI", "ZELO", "UniqueObj", ""),
+                  std::to_string(r.device));
         std::string names;
-        for (const DeviceRecord& d : directory.devices()) names += d.name + "@" + std::to_string(d.groupId) + " ";
+        for (const DeviceRecord& d : directory.devices())
+            names += d.name + "@" + std::to_string(d.groupId) + " ";
         EXPECT_EQ(names, "a@1 b@7 c@3 new@1 ");
         ASSERT_NE(directory.addDevice(r.group, 5, "jb"), 0u);
         ASSERT_TRUE(directory.deleteGroup(r.group));
@@ -300,13 +336,17 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
 }
 
 TEST(NextFreeId, AboveTheCounterThenRoundFromOne) {
-    const struct { std::uint32_t last; std::vector<std::uint32_t> used; std::uint32_t highest, id; } rows[] = {
+    const struct {
+        std::uint32_t last;
+        std::vector<std::uint32_t> used;
+        std::uint32_t highest, id;
+    } rows[] = {
         {0, {}, kHighestId, 1},
         {4, {5, 6, 8}, kHighestId, 7},
         {kHighestId, {1, 2, kHighestId}, kHighestId, 3},  // a damaged id at the top
         {kHighestId - 1, {kHighestId}, kHighestId, 1},
-        {9, {1, 2}, 5, 3},  // a counter beyond the highest starts again at 1
-        {3, {1, 2, 3, 4, 5}, 5, 0},  // none free
+        {9, {1, 2}, 5, 3},              // a counter beyond the highest starts again at 1
+        {3, {1, 2, 3, 4, 5}, 5, 0},     // none free
         {3, {1, 2, 4, 5, 7, 9}, 5, 3},  // the counter's own id, the last one free
     };
     for (const auto& r : rows) EXPECT_EQ(nextFreeId(r.last, r.used, r.highest), r.id) << r.last;
@@ -342,28 +382,36 @@ TEST(DirectoryNewIds, FreeOfEveryIdInUseAndFailuresSayWhy) {
 TEST(PropertyEdit, FieldsTakeTheDialogsLimitsAndMacsAreSavedInUpperCase) {
     DeviceRecord r;
     r.modelCode = 13;
-    auto set = [&r](const char* field, const std::string& text) { return applyPropertyField(r, field, text); };
+    auto set = [&r](const char* field, const std::string& text) {
+        return applyPropertyField(r, field, text);
+    };
     for (const auto& [field, text] : {std::pair<const char*, std::string>{"port", "70000"},
-                                      {"name", std::string(70, 'x')}, {"password", std::string(20, 'p')},
+                                      {"name", std::string(70, 'x')},
+                                      {"password", std::string(20, 'p')},
                                       {"model", "HX-7200"}})
         EXPECT_EQ(set(field, text), EditResult::Ok) << field;
     EXPECT_EQ(std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
-                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode), "65535 62 16 3");
-    for (const auto& [field, text] : {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
+                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode),
+              "65535 62 16 3");
+    for (const auto& [field, text] :
+         {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
         EXPECT_EQ(set(field, text), EditResult::BadValue) << field << " " << text;
     EXPECT_EQ(set("colour", "red"), EditResult::UnknownField);
     // A MAC typed in the dialog or given to zeloctl set is saved in upper case, as status
     // reports give it; a terminal id is kept as typed.
     for (const auto& [model, field, typed, mac] :
          {std::tuple{13, "mac", "00-1a-2b-3c-4d-5e", "001A2B3C4D5E"},
-          {3, "mac", "0090cc:00:00:a1", "0090CC0000A1"}, {11, "mac", "00:1A:2b:3C:4d:5E", "001A2B3C4D5E"},
-          {8, "unit", "12ab", "12ab"}, {7, "mac", "5-x", "5x"}}) {
+          {3, "mac", "0090cc:00:00:a1", "0090CC0000A1"},
+          {11, "mac", "00:1A:2b:3C:4d:5E", "001A2B3C4D5E"},
+          {8, "unit", "12ab", "12ab"},
+          {7, "mac", "5-x", "5x"}}) {
         r.modelCode = model;
         EXPECT_EQ(set(field, typed), EditResult::Ok) << typed;
         EXPECT_EQ(r.macText, mac);
     }
     EXPECT_EQ(macFromField("zz-0a", 13), "ZZ0A");
-    r.modelCode = 7;  // terminal-id models take unit and MAC from the same field, at most five digits read
+    r.modelCode =
+        7;  // terminal-id models take unit and MAC from the same field, at most five digits read
     EXPECT_EQ(set("unit", "1234567"), EditResult::Ok);
     EXPECT_EQ(std::to_string(r.unitId) + " " + r.macText, "12345 1234567");
     EXPECT_EQ(set("mac", "x12"), EditResult::Ok);
@@ -448,8 +496,9 @@ TEST(PowerColumn, MasterDigitAndOutletCodes) {
     const int codes[8] = {0, 1, 2, 3, 4, 5, 6, kOutletNotReported};
     for (int i = 0; i < 8; ++i) s.outlets[std::size_t(i)].state = codes[i];
     const std::tuple<bool, int, const char*> rows[] = {
-        {false, 1, "0110101"}, {true, -1, "0110101"}, {true, 0, "0 0110101"},
-        {true, 1, "1 0110101"}, {true, 9, "9 0110101"}, {true, 10, "1 0110101"}, {true, 65535, "1 0110101"}};
+        {false, 1, "0110101"},     {true, -1, "0110101"},  {true, 0, "0 0110101"},
+        {true, 1, "1 0110101"},    {true, 9, "9 0110101"}, {true, 10, "1 0110101"},
+        {true, 65535, "1 0110101"}};
     for (const auto& [present, master, text] : rows) {
         s.masterPresent = present, s.masterState = master;
         EXPECT_EQ(powerText(s), text) << "master " << present << "/" << master;

@@ -39,7 +39,9 @@ protected:
     // A device named after the unit, pointing at its console.
     void addDevice(const char* unit, int model, const char* group = "Lab") {
         ASSERT_EQ(run({"add-device", group, std::to_string(model), unit}).code, 0);
-        ASSERT_EQ(run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim.port(unit))}).code, 0);
+        ASSERT_EQ(
+            run({"set", unit, "address=127.0.0.1", "port=" + std::to_string(sim.port(unit))}).code,
+            0);
     }
     DeviceRecord stored(const std::string& name) {
         for (const DeviceRecord& r : loadItemFile(data.path().string() + "/", 1))
@@ -88,9 +90,11 @@ TEST_F(ZeloctlDevice, FailuresAndTheirExitCodes) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("Bad password"), std::string::npos) << r.err;
     ASSERT_EQ(run({"add-device", "Lab", "11", "nowhere"}).code, 0);
-    for (const std::vector<std::string>& usage :
-         {std::vector<std::string>{"status", "nobody"}, {"status", "nowhere"} /* no address */,
-          {"status"}, {"power", "refuser", "POF9"}, {"power", "refuser", "MPOR"}})
+    for (const std::vector<std::string>& usage : {std::vector<std::string>{"status", "nobody"},
+                                                  {"status", "nowhere"} /* no address */,
+                                                  {"status"},
+                                                  {"power", "refuser", "POF9"},
+                                                  {"power", "refuser", "MPOR"}})
         EXPECT_EQ(run(usage).code, 2) << usage.back();
     r = run({"power", "nowhere", "PON1", "mpof"});  // refused before anything is sent
     EXPECT_EQ(r.code, 2);
@@ -106,14 +110,18 @@ TEST_F(ZeloctlDevice, PowerCommandsAndTheStatesReadBack) {
     addDevice("hx-32905", 3);
     RunResult r = run({"power", "hx-32905", "POF2", "pof4"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "outlet\t1\t1\ton\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t1\n");
+    EXPECT_EQ(
+        r.out,
+        "outlet\t1\t1\ton\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t1\n");
     EXPECT_EQ(stored("hx-32905").powerText, "1 1010");
 
     // The plain dialect waits for the prompt after each command.
     addDevice("swd7kb", 9);
     r = run({"power", "swd7kb", "POF0", "PON3"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "outlet\t1\t0\toff\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t-\n");
+    EXPECT_EQ(
+        r.out,
+        "outlet\t1\t0\toff\noutlet\t2\t0\toff\noutlet\t3\t1\ton\noutlet\t4\t0\toff\nmaster\t-\n");
     EXPECT_EQ(stored("swd7kb").powerText, "0010");
 
     addDevice("locked", 11);
@@ -205,7 +213,7 @@ TEST_F(ZeloctlDevice, DeliverReachesEveryDeviceOfTheGroupsOnceWithItsResult) {
     addDevice("hx", 3);
     addDevice("jb", 5, "Shelf");
     addDevice("refuser", 3, "Shelf");
-    ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);       // takes no schedule
+    ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);     // takes no schedule
     ASSERT_EQ(run({"add-device", "Shelf", "3", "nowhere"}).code, 0);  // has no address
     test::writeBytes(data.file("week.shx"), "8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n");
     const RunResult r = run({"deliver", data.file("week.shx"), "Lab", "jb", "--parallel", "4"});

@@ -21,15 +21,19 @@ protected:
     TempDir data;
     TempDir scratch;
 
-    RunResult run(std::vector<std::string> args) { return runIn(data.path().string(), std::move(args)); }
+    RunResult run(std::vector<std::string> args) {
+        return runIn(data.path().string(), std::move(args));
+    }
     RunResult runIn(const std::string& dir, std::vector<std::string> args) {
         args.insert(args.begin(), {"--dir", dir});
         return test::runProgram(ZELOCTL_PATH, args, scratch);
     }
-    // Starts `listen` over `dir` on `port` (0: any); the port it took, from its first line on stderr.
+    // Starts `listen` over `dir` on `port` (0: any); the port it took, from its first line on
+    // stderr.
     std::string listen(test::ChildProcess& p, const std::string& dir, const std::string& port,
                        const char* seconds) {
-        std::vector<std::string> args{ZELOCTL_PATH, "--dir", dir, "listen", "--port", port, "--bind", "127.0.0.1"};
+        std::vector<std::string> args{ZELOCTL_PATH, "--dir", dir,      "listen",
+                                      "--port",     port,    "--bind", "127.0.0.1"};
         if (seconds) args.insert(args.end(), {"--seconds", seconds});
         EXPECT_TRUE(p.start(args, scratch.file("listen-" + port + ".txt"), "|"));
         std::string line;
@@ -49,8 +53,8 @@ TEST_F(ZeloctlDirectory, ASessionOfChangesLeavesExactlyTheseFiles) {
     EXPECT_EQ(run({"add-device", "Rack A", "HX-7200", "hx one"}).out, "1\n");
     EXPECT_EQ(run({"add-device", "2", "10", "swd"}).out, "2\n");
     EXPECT_EQ(run({"add-device", "Office", "13", "gv"}).out, "3\n");
-    EXPECT_EQ(run({"set", "hx one", "address=192.168.1.20", "port=8023", "prompt=AB",
-                   "select=07", "password=1234"})
+    EXPECT_EQ(run({"set", "hx one", "address=192.168.1.20", "port=8023", "prompt=AB", "select=07",
+                   "password=1234"})
                   .code,
               0);
     EXPECT_EQ(run({"set", "swd", "unit=77", "address=pdu.local", "user=root", "port=70000"}).code,
@@ -127,9 +131,9 @@ TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis)
     EXPECT_EQ(run({"list", "0"}).code, 0);
     EXPECT_TRUE(std::filesystem::is_empty(data.path()));
     EXPECT_EQ(run({"add-group", "0", "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88"}).code, 0);  // テスト
-    EXPECT_EQ(file("ZELO_DIR.DAT"),
-              "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
-    EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
+    EXPECT_EQ(file("ZELO_DIR.DAT"), "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
+    EXPECT_EQ(run({"tree"}).out,
+              "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
     if (saved)
         ::setenv("LC_ALL", was.c_str(), 1);
     else
@@ -143,7 +147,8 @@ TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
     writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\n");
     writeBytes(data.file("00000001.IDX"),
                "#ZELO ITEM FILE#VER 2\r\n"
-               "damaged\r\nGV2208\r\nFFFFFFFFFFFFFFFFFFFF\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
+               "damaged\r\nGV2208\r\nFFFFFFFFFFFFFFFFFFFF\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 "
+               "00000000\r\n"
                "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n"
                "first\r\nGV2208\r\n1\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
                "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n");
@@ -188,9 +193,10 @@ TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
         ASSERT_NE(listen(station, data.path().string(), "0", nullptr), "0");
         const RunResult refused = run({"set", "hx", "address=10.0.0.2"});
         EXPECT_EQ(refused.code, 1);
-        EXPECT_EQ(refused.err, "zeloctl: the data directory " + data.path().string() +
-                                   " is in use by zeloctl listen (process " + std::to_string(station.pid()) +
-                                   "); one program at a time changes it (reading commands still work)\n");
+        EXPECT_EQ(refused.err,
+                  "zeloctl: the data directory " + data.path().string() +
+                      " is in use by zeloctl listen (process " + std::to_string(station.pid()) +
+                      "); one program at a time changes it (reading commands still work)\n");
         const RunResult shown = run({"show", "hx"});
         EXPECT_EQ(shown.code, 0);
         EXPECT_NE(shown.out.find("\naddress=\n"), std::string::npos) << shown.out;
@@ -206,11 +212,19 @@ TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
 // that reads says there is none.
 TEST_F(ZeloctlDirectory, AMissingDirectoryIsMadeByWritersOnly) {
     const std::string missing = data.file("station"), deeper = data.file("none/station");
-    const struct { std::string dir; std::vector<std::string> args; int code; std::string err; } rows[] = {
+    const struct {
+        std::string dir;
+        std::vector<std::string> args;
+        int code;
+        std::string err;
+    } rows[] = {
         {missing, {"tree"}, 2, "zeloctl: no data directory at " + missing + "\n"},
         {missing, {"show", "1"}, 2, "zeloctl: no data directory at " + missing + "\n"},
-        {deeper, {"add-group", "0", "Lab"}, 2,
-         "zeloctl: no data directory at " + deeper + ", and it cannot be made: its parent directory does not exist\n"},
+        {deeper,
+         {"add-group", "0", "Lab"},
+         2,
+         "zeloctl: no data directory at " + deeper +
+             ", and it cannot be made: its parent directory does not exist\n"},
         {missing, {"add-group", "0", "Lab"}, 0, ""},
         {missing, {"tree"}, 0, ""},
     };

@@ -69,9 +69,9 @@ protected:
     // The brush the window paints a lamp with.
     HBRUSH lampBrush(HWND dlg, ControlWindow& w, int outlet) {
         HDC dc = GetDC(dlg);
-        const auto b = reinterpret_cast<HBRUSH>(SendMessageA(
-            dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-            reinterpret_cast<LPARAM>(w.lampWindow(outlet))));
+        const auto b = reinterpret_cast<HBRUSH>(
+            SendMessageA(dlg, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(w.lampWindow(outlet))));
         ReleaseDC(dlg, dc);
         return b;
     }
@@ -86,14 +86,19 @@ protected:
 
 TEST_F(DeviceWindows, RowsButtonIdsAndTitlePerModel) {
     ASSERT_NE(startEnglish(), nullptr);
-    struct Row { const char* unit; int model, outlets; bool master; };
+    struct Row {
+        const char* unit;
+        int model, outlets;
+        bool master;
+    };
     // Which ids a device's rows have is the core's; the window makes them.
     for (const Row& r : {Row{"jb-rows", 5, 3, true}, Row{"gv-rows", 13, 4, false}}) {
         SCOPED_TRACE(r.unit);
         const std::uint32_t id = addUnit(r.unit, r.model);
         std::set<int> expected;
         if (r.master) expected.insert({3000, 3001});
-        for (int o = 0; o < r.outlets; ++o) expected.insert({3002 + 3 * o, 3003 + 3 * o, 3004 + 3 * o});
+        for (int o = 0; o < r.outlets; ++o)
+            expected.insert({3002 + 3 * o, 3003 + 3 * o, 3004 + 3 * o});
         expected.insert({3026, 3027, 3028});
         EXPECT_TRUE(openAndDrive(id, [&](HWND dlg, ControlWindow&) {
             for (int b = 2990; b <= 3040; ++b)
@@ -127,8 +132,11 @@ TEST_F(DeviceWindows, MasterButtonsAndAStatusReportRedrawTheOpenDevice) {
         for (int b : outletButtons) EXPECT_TRUE(enabled(dlg, b)) << b;
 
         const auto report = [](unsigned master, unsigned third) {
-            return test::ElementReport().mac("0090CC0000A1").master(master)
-                .outlets({{1, 1}, {1, 1}, {third, third}, {1, 1}}).build();
+            return test::ElementReport()
+                .mac("0090CC0000A1")
+                .master(master)
+                .outlets({{1, 1}, {1, 1}, {third, third}, {1, 1}})
+                .build();
         };
         sender.send(udp, report(0, 0));
         EXPECT_TRUE(waitFor([&] { return !enabled(dlg, 3002); }));
@@ -184,7 +192,8 @@ TEST_F(DeviceWindows, PressApplyAndADroppedConnectionPerDialect) {
         frontend.answers = {true, false};  // power: yes; reconnect: no
         EXPECT_TRUE(openAndDrive(addUnit(drop, model), [&](HWND dlg, ControlWindow&) {
             sim("offline " + drop);
-            EXPECT_TRUE(waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
+            EXPECT_TRUE(
+                waitFor([&] { return textOf(dlg).find("[Offline]") != std::string::npos; }));
             EXPECT_EQ(frontend.errors, std::vector<Text>{Text::NetworkDisconnected});
             click(dlg, 3002);
             EXPECT_TRUE(asked(Text::ReconnectQuestion));

@@ -5,11 +5,11 @@
 // list over the sample directory that tests/gui/sample_listing.sh makes
 // beside the test program.
 
-#include <winsock.h>
 #include <windows.h>
-#include <commctrl.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
+#include <winsock.h>
 
 #include <filesystem>
 #include <functional>
@@ -80,11 +80,14 @@ protected:
             ADD_FAILURE() << "no sample at " << data.string() << " (ctest makes it first)";
             return nullptr;
         }
-        fs::copy(data, dir.path(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        fs::copy(data, dir.path(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
         std::string ini = "[ZELO]\r\nLanguage=" + std::to_string(language) + "\r\n";
         for (const char* key : {"UniqueTree", "UniqueObj"})
-            ini += std::string(key) + "=" + std::to_string(GetPrivateProfileIntA(
-                       "ZELO", key, 0, (data / "ZELO.INI").string().c_str())) + "\r\n";
+            ini += std::string(key) + "=" +
+                   std::to_string(GetPrivateProfileIntA("ZELO", key, 0,
+                                                        (data / "ZELO.INI").string().c_str())) +
+                   "\r\n";
         return start(ini + extra);
     }
 
@@ -97,8 +100,10 @@ protected:
         bool quit = false;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) quit = true;
-            else TranslateMessage(&msg), DispatchMessageA(&msg);
+            if (msg.message == WM_QUIT)
+                quit = true;
+            else
+                TranslateMessage(&msg), DispatchMessageA(&msg);
         }
         return quit;
     }
@@ -115,7 +120,8 @@ protected:
     // Calls `open`, which shows a modal dialog, and `drive` with the dialog
     // once it is up (inside the dialog's own loop). False when no dialog
     // showed or the dialog did not close within 5 s (it is then ended).
-    static bool withDialog(const std::function<void()>& open, const std::function<void(HWND)>& drive) {
+    static bool withDialog(const std::function<void()>& open,
+                           const std::function<void(HWND)>& drive) {
         static struct {
             std::function<void(HWND)> drive;
             DWORD started;
@@ -124,13 +130,16 @@ protected:
         d = {drive, GetTickCount(), false, false, false};
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
             HWND dlg = nullptr;
-            EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM lp) -> BOOL {
-                char cls[16] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (lstrcmpA(cls, "#32770") || !IsWindowVisible(w)) return TRUE;
-                *reinterpret_cast<HWND*>(lp) = w;
-                return FALSE;
-            }, reinterpret_cast<LPARAM>(&dlg));
+            EnumThreadWindows(
+                GetCurrentThreadId(),
+                [](HWND w, LPARAM lp) -> BOOL {
+                    char cls[16] = {};
+                    GetClassNameA(w, cls, sizeof cls);
+                    if (lstrcmpA(cls, "#32770") || !IsWindowVisible(w)) return TRUE;
+                    *reinterpret_cast<HWND*>(lp) = w;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dlg));
             if (d.busy || !dlg) return;
             if (!d.driven) {
                 d.busy = d.driven = true;

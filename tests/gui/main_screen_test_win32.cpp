@@ -46,7 +46,8 @@ protected:
 TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
     ASSERT_NE(startSample(1), nullptr);
     // Each group under its parent with the group icon; the root expanded and selected.
-    for (const auto& [item, id] : treeItems()) EXPECT_EQ(treeItem(item).iImage, id == 0 ? 1 : 2) << id;
+    for (const auto& [item, id] : treeItems())
+        EXPECT_EQ(treeItem(item).iImage, id == 0 ? 1 : 2) << id;
     EXPECT_EQ(treeText(TreeView_GetParent(tree(), itemOf(3))), "Server room");
     EXPECT_TRUE(expanded(0));
     EXPECT_EQ(selectedGroup(), 0u);
@@ -59,8 +60,11 @@ TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
 
     // A combo entry selects and expands its group and folds the others.
     for (std::uint32_t id : {1u, 4u}) TreeView_Expand(tree(), itemOf(id), TVE_EXPAND);
-    const struct { int entry; std::uint32_t selected; bool serverRoom, office; } cases[] = {
-        {2, 5, false, false}, {1, 4, false, true}, {0, 1, true, false}};
+    const struct {
+        int entry;
+        std::uint32_t selected;
+        bool serverRoom, office;
+    } cases[] = {{2, 5, false, false}, {1, 4, false, true}, {0, 1, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);
         SendMessageA(combo(), CB_SETCURSEL, c.entry, 0);
@@ -76,11 +80,16 @@ TEST_F(MainScreenTest, TreeComboAndColumnsAndTheComboJump) {
 TEST_F(MainScreenTest, LabelEditsRenameInTheFilesAndEscapeWritesNothing) {
     ASSERT_NE(startSample(1), nullptr);
     // row -1: the tree's selected group; file -1: the directory, else that group's item file.
-    const struct { const char* where; std::uint32_t group; int row; const char* name; int file;
-                   const char* written; } cases[] = {
-        {"tree", 2, -1, "Racks", -1, "\r\n2\tRacks\t2\r\n"},
-        {"group row", 1, 0, "Rack 1", -1, "\r\n2\tRack 1\t2\r\n"},
-        {"device row", 3, 1, "hall lights", 3, "\r\nhall lights\r\nSWD-8KB\r\n8\r\n"}};
+    const struct {
+        const char* where;
+        std::uint32_t group;
+        int row;
+        const char* name;
+        int file;
+        const char* written;
+    } cases[] = {{"tree", 2, -1, "Racks", -1, "\r\n2\tRacks\t2\r\n"},
+                 {"group row", 1, 0, "Rack 1", -1, "\r\n2\tRack 1\t2\r\n"},
+                 {"device row", 3, 1, "hall lights", 3, "\r\nhall lights\r\nSWD-8KB\r\n8\r\n"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         selectGroup(c.group);
@@ -89,7 +98,9 @@ TEST_F(MainScreenTest, LabelEditsRenameInTheFilesAndEscapeWritesNothing) {
         const std::string before = file();
         const auto edit = [&](const char* text) {
             key(c.row < 0 ? tree() : list(), VK_F2);
-            finishEdit(c.row < 0 ? TreeView_GetEditControl(tree()) : ListView_GetEditControl(list()), text);
+            finishEdit(
+                c.row < 0 ? TreeView_GetEditControl(tree()) : ListView_GetEditControl(list()),
+                text);
         };
         edit(nullptr);  // Escape
         EXPECT_EQ(file(), before);
@@ -151,7 +162,8 @@ TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
     EXPECT_EQ(treeText(itemOf(7)), "Lab");
     EXPECT_EQ(TreeView_GetParent(tree(), itemOf(7)), itemOf(4));
 
-    SendMessageA(listPane(), WM_COMMAND, IDM_NEW_GV2208, 0);  // the model's default name, in English
+    SendMessageA(listPane(), WM_COMMAND, IDM_NEW_GV2208,
+                 0);  // the model's default name, in English
     EXPECT_EQ(cell(rows() - 1, 0), "NewGV2208");
     EXPECT_EQ(image(rows() - 1), 13);
     finishEdit(ListView_GetEditControl(list()), nullptr);  // keeps the name
@@ -164,11 +176,13 @@ TEST_F(MainScreenTest, EveryDeliveryCommandAsksForTheScheduleFile) {
     ASSERT_NE(startSample(1), nullptr);
     selectGroup(2);
     setRowState(0, LVIS_SELECTED | LVIS_FOCUSED);
-    const HACCEL keys = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const HACCEL keys =
+        LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     const std::pair<const char*, std::function<void()>> routes[] = {
         {"list menu", [&] { SendMessageA(listPane(), WM_COMMAND, IDM_DELIVER_SCHEDULE, 0); }},
         {"main menu", [&] { SendMessageA(window().hwnd(), WM_COMMAND, IDM_DELIVER_SCHEDULE, 0); }},
-        {"Ctrl+D", [&] {
+        {"Ctrl+D",
+         [&] {
              BYTE state[256] = {};
              GetKeyboardState(state);
              state[VK_CONTROL] = 0x80;
@@ -277,15 +291,20 @@ TEST_F(ListStation, AReportRedrawsOnlyItsRowKeepsTheSelectionAndWritesTheItemFil
     pump();
     UpdateWindow(list());
 
-    const test::Bytes report = test::ElementReport().mac("0090CC0A1B2C").master(1)
-        .outlets({{1, 1}, {0, 0}, {0, 0}, {1, 1}}).temperature(true, 1, 3050).build();
+    const test::Bytes report = test::ElementReport()
+                                   .mac("0090CC0A1B2C")
+                                   .master(1)
+                                   .outlets({{1, 1}, {0, 0}, {0, 0}, {1, 1}})
+                                   .temperature(true, 1, 3050)
+                                   .build();
     test::UdpSender sender;
     for (int waited = 0; waited < 5000 && cell(row, 7) != "30"; waited += 50) {
         sender.send(port, report);
         Sleep(50);
         // Only the timer: what it leaves to be drawn is still to be seen.
         MSG msg;
-        while (PeekMessageA(&msg, window().hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageA(&msg);
+        while (PeekMessageA(&msg, window().hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE))
+            DispatchMessageA(&msg);
     }
     // The columns' texts are the core's (and zeloctl's): one stands for them.
     EXPECT_EQ(cell(row, 2), "O O--O");

@@ -37,7 +37,8 @@ protected:
         EXPECT_EQ(bar[3], client.bottom);
         const LONG bottom = bar[1];
         EXPECT_EQ(rectOf(left()), std::vector<LONG>({0, 0, leftWidth, bottom}));
-        EXPECT_EQ(rectOf(window().rightPane().hwnd()), std::vector<LONG>({leftWidth, 0, client.right, bottom}));
+        EXPECT_EQ(rectOf(window().rightPane().hwnd()),
+                  std::vector<LONG>({leftWidth, 0, client.right, bottom}));
         EXPECT_EQ(rectOf(window().leftPane().child())[2], leftWidth - 4);
     }
 };
@@ -45,8 +46,11 @@ protected:
 TEST_F(MainWindowTest, MenuFollowsTheLanguageAndCarriesTheWindowsCommands) {
     // The first and third menus' labels per Language; an unknown one is Japanese.
     const std::wstring japanese = L"\x30D5\x30A1\x30A4\x30EB(&F) \x30D8\x30EB\x30D7(&H)";
-    const std::pair<const char*, std::wstring> cases[] = {
-        {"0", japanese}, {"1", L"&File &Help"}, {"2", L"&Dosiero &Savo"}, {"7", japanese}, {"-1", japanese}};
+    const std::pair<const char*, std::wstring> cases[] = {{"0", japanese},
+                                                          {"1", L"&File &Help"},
+                                                          {"2", L"&Dosiero &Savo"},
+                                                          {"7", japanese},
+                                                          {"-1", japanese}};
     for (const auto& [language, labels] : cases) {
         SCOPED_TRACE(language);
         ASSERT_NE(start(std::string("[ZELO]\r\nLanguage=") + language + "\r\n"), nullptr);
@@ -104,8 +108,14 @@ TEST_F(MainWindowTest, SavedRectangleRoundTrips) {
 }
 
 TEST_F(MainWindowTest, CloseAsksOnlyWhenQuitIsOnAndNoKeepsEverything) {
-    const struct { const char *name, *ini; UINT message; WPARAM command; std::deque<bool> answers;
-                   std::size_t questions; bool closes; } cases[] = {
+    const struct {
+        const char *name, *ini;
+        UINT message;
+        WPARAM command;
+        std::deque<bool> answers;
+        std::size_t questions;
+        bool closes;
+    } cases[] = {
         {"close, Quit on, No", "", WM_CLOSE, 0, {false}, 1, false},
         {"close, Quit on, Yes", "", WM_CLOSE, 0, {true}, 1, true},
         {"close, Quit off", "[MessageBox]\r\nQuit=0\r\n", WM_CLOSE, 0, {}, 0, true},
@@ -140,11 +150,12 @@ TEST_F(MainWindowTest, TrayClicksRestoreAndMinimiseOnlyWhenTaskTrayIsOn) {
         ShowWindow(window().hwnd(), SW_MINIMIZE);
         pump();
         EXPECT_TRUE(IsIconic(window().hwnd()));
-        EXPECT_EQ(IsWindowVisible(window().hwnd()) == FALSE, tray);  // on: only the tray icon is left
+        EXPECT_EQ(IsWindowVisible(window().hwnd()) == FALSE,
+                  tray);  // on: only the tray icon is left
     }
     HWND main = window().hwnd();
     const auto inTray = [&] { return IsIconic(main) && !IsWindowVisible(main); };
-    SendMessageA(main, WM_ZELO_TRAY, IDI_GROUP, WM_LBUTTONDOWN);  // another icon
+    SendMessageA(main, WM_ZELO_TRAY, IDI_GROUP, WM_LBUTTONDOWN);    // another icon
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_RBUTTONDOWN);  // another button
     EXPECT_TRUE(inTray());
     SendMessageA(main, WM_ZELO_TRAY, IDI_PROGRAM, WM_LBUTTONDOWN);
@@ -164,7 +175,8 @@ std::set<std::string> keysOf(const std::string& bytes) {
     std::istringstream in(bytes);
     std::string line, section;
     while (std::getline(in, line)) {
-        if (line.size() > 1 && line.front() == '[') section = line.substr(1, line.find(']') - 1);
+        if (line.size() > 1 && line.front() == '[')
+            section = line.substr(1, line.find(']') - 1);
         else if (const auto eq = line.find('='); eq != std::string::npos)
             keys.insert(section + "/" + line.substr(0, eq));
     }
@@ -175,10 +187,12 @@ class DialogTest : public test::GuiFixture {
 protected:
     void openOptions(const std::function<void(HWND, HWND, HWND)>& drive) {
         HWND main = window().hwnd();
-        EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_KEYDOWN, VK_F8, 0); }, [&](HWND dlg) {
-            EXPECT_EQ(app().state().openDialog, OpenDialog::Options);
-            drive(dlg, GetDlgItem(dlg, kUseListener), GetDlgItem(dlg, kPort));
-        }));
+        EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_KEYDOWN, VK_F8, 0); },
+                               [&](HWND dlg) {
+                                   EXPECT_EQ(app().state().openDialog, OpenDialog::Options);
+                                   drive(dlg, GetDlgItem(dlg, kUseListener),
+                                         GetDlgItem(dlg, kPort));
+                               }));
         EXPECT_EQ(app().state().openDialog, OpenDialog::None);
     }
     static bool applyEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)); }
@@ -189,7 +203,9 @@ protected:
 // change (exactly the keys saveSettings writes) and keeps the dialog open.
 TEST_F(DialogTest, OnlyApplyWritesAndItKeepsTheDialogOpen) {
     for (const int last : {IDOK, IDCANCEL, IDC_APPLY}) {
-        SCOPED_TRACE(last == IDOK ? "unchanged, OK" : last == IDCANCEL ? "changed, Cancel" : "Apply");
+        SCOPED_TRACE(last == IDOK       ? "unchanged, OK"
+                     : last == IDCANCEL ? "changed, Cancel"
+                                        : "Apply");
         ASSERT_NE(start(), nullptr);
         const std::string before = readBytes(iniPath());
         std::string afterApply = before;
@@ -226,11 +242,12 @@ TEST_F(DialogTest, EscapeClosesTheAboutBox) {
     ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n"), nullptr);
     HWND main = window().hwnd();
     std::string product;
-    EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_COMMAND, IDM_ABOUT, 0); }, [&](HWND dlg) {
-        product = textOf(GetDlgItem(dlg, IDC_ABOUT_PRODUCT));
-        HWND focus = GetFocus();
-        PostMessageA(focus ? focus : dlg, WM_KEYDOWN, VK_ESCAPE, 0);
-    }));  // closed by Escape, not by the watchdog
+    EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_COMMAND, IDM_ABOUT, 0); },
+                           [&](HWND dlg) {
+                               product = textOf(GetDlgItem(dlg, IDC_ABOUT_PRODUCT));
+                               HWND focus = GetFocus();
+                               PostMessageA(focus ? focus : dlg, WM_KEYDOWN, VK_ESCAPE, 0);
+                           }));           // closed by Escape, not by the watchdog
     EXPECT_EQ(product, "ZELO Ver 1.00");  // from the version block
 }
 

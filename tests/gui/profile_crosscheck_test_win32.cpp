@@ -17,25 +17,35 @@ namespace {
 // is dropped first so that it sees what our store wrote.
 void expectSameReads(const std::string& path) {
     const std::pair<const char*, const char*> queries[] = {
-        {"ZELO", "Position"}, {"zelo", "POSITION"}, {"ZELO", "Language"},    {"MessageBox", "Quit"},
-        {"Log", "BaseDir"},   {"Log", "Blank"},     {"Log", "Quoted"},       {"Log", "Single"},
-        {"Log", "Padded"},    {"Log", "Long"},      {"Network", "MSRPport"}, {"Network", "Missing"},
+        {"ZELO", "Position"},      {"zelo", "POSITION"},
+        {"ZELO", "Language"},      {"MessageBox", "Quit"},
+        {"Log", "BaseDir"},        {"Log", "Blank"},
+        {"Log", "Quoted"},         {"Log", "Single"},
+        {"Log", "Padded"},         {"Log", "Long"},
+        {"Network", "MSRPport"},   {"Network", "Missing"},
         {"NoSuchSection", "Quit"}, {"ListViewMode", "LineMstPow"},
     };
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     for (const auto& [section, key] : queries) {
         char system[256] = {};
         GetPrivateProfileStringA(section, key, "dflt", system, sizeof system, path.c_str());
-        EXPECT_EQ(readProfileString(path, section, key, "dflt"), system) << "[" << section << "] " << key;
+        EXPECT_EQ(readProfileString(path, section, key, "dflt"), system)
+            << "[" << section << "] " << key;
     }
 }
 
 TEST(ProfileCrossCheck, WhatEitherWritesOrAHandEditHasBothReadAlike) {
     const std::tuple<const char*, const char*, std::string> writes[] = {
-        {"ZELO", "Position", "10 510 20 820"}, {"ZELO", "Language", "1"},    {"MessageBox", "Quit", "0"},
-        {"Log", "BaseDir", "C:\\ZELO logs\\"}, {"Log", "Blank", ""},          {"Log", "Quoted", "\"quoted value\""},
-        {"Log", "Single", "'quoted value'"},   {"Log", "Padded", "  padded value  "},
-        {"Log", "Long", std::string(300, 'L')}, {"Network", "MSRPport", "5001"},
+        {"ZELO", "Position", "10 510 20 820"},
+        {"ZELO", "Language", "1"},
+        {"MessageBox", "Quit", "0"},
+        {"Log", "BaseDir", "C:\\ZELO logs\\"},
+        {"Log", "Blank", ""},
+        {"Log", "Quoted", "\"quoted value\""},
+        {"Log", "Single", "'quoted value'"},
+        {"Log", "Padded", "  padded value  "},
+        {"Log", "Long", std::string(300, 'L')},
+        {"Network", "MSRPport", "5001"},
         {"zelo", "LANGUAGE", "2"},  // the same key in another case
         {"ZELO", "Position", "5 6 7 8"},
     };
@@ -47,12 +57,15 @@ TEST(ProfileCrossCheck, WhatEitherWritesOrAHandEditHasBothReadAlike) {
         for (const auto& [section, key, value] : writes) {
             const bool ours = writer[0] == 'o' || (writer[0] == 'b' && n++ % 2);
             ASSERT_TRUE(ours ? writeProfileString(path, section, key, value)
-                             : WritePrivateProfileStringA(section, key, value.c_str(), path.c_str()) != FALSE);
-            WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());  // the system's writes through
+                             : WritePrivateProfileStringA(section, key, value.c_str(),
+                                                          path.c_str()) != FALSE);
+            WritePrivateProfileStringA(nullptr, nullptr, nullptr,
+                                       path.c_str());  // the system's writes through
         }
         expectSameReads(path);
         std::string read;
-        for (const auto& [section, key] : {std::pair{"ZELO", "Language"}, {"ZELO", "Position"}, {"Log", "Padded"}})
+        for (const auto& [section, key] :
+             {std::pair{"ZELO", "Language"}, {"ZELO", "Position"}, {"Log", "Padded"}})
             read += readProfileString(path, section, key, "") + "|";
         EXPECT_EQ(read, "2|5 6 7 8|padded value|");
     }

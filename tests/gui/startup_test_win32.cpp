@@ -40,7 +40,8 @@ TEST(ZeloStartup, CloseAsksInABoxAndQuittingWritesOnlyThePositionBesideTheProgra
     ASSERT_NE(refusal, nullptr);
     char said[512] = {};
     GetDlgItemTextA(refusal, 0xFFFF, said, sizeof said);  // a message box's text
-    EXPECT_NE(std::string(said).find("is in use by ZELO.exe (process " + std::to_string(process.pid()) + ")"),
+    EXPECT_NE(std::string(said).find("is in use by ZELO.exe (process " +
+                                     std::to_string(process.pid()) + ")"),
               std::string::npos)
         << said;
     PostMessageA(refusal, WM_COMMAND, IDOK, 0);
@@ -59,9 +60,10 @@ TEST(ZeloStartup, CloseAsksInABoxAndQuittingWritesOnlyThePositionBesideTheProgra
         PostMessageA(box, WM_COMMAND, answer, 0);
         EXPECT_EQ(process.waitForExit(answer == IDNO ? 1500 : 20000), answer == IDNO ? -1 : 0);
     }
-    EXPECT_EQ(test::readBytes(ini), "[ZELO]\r\nLanguage=1\r\nPosition=" + std::to_string(r.top) + " " +
-                                        std::to_string(r.bottom) + " " + std::to_string(r.left) + " " +
-                                        std::to_string(r.right) + "\r\n");
+    EXPECT_EQ(test::readBytes(ini), "[ZELO]\r\nLanguage=1\r\nPosition=" + std::to_string(r.top) +
+                                        " " + std::to_string(r.bottom) + " " +
+                                        std::to_string(r.left) + " " + std::to_string(r.right) +
+                                        "\r\n");
     EXPECT_TRUE(fs::is_empty(elsewhere));  // nothing lands in the working directory
 }
 
@@ -70,7 +72,8 @@ TEST(ZeloStartup, CloseAsksInABoxAndQuittingWritesOnlyThePositionBesideTheProgra
 // and zeloctl.exe takes it as --dir.
 TEST(ZeloStartup, AFolderOutsideTheAnsiCodePageHoldsTheFiles) {
     test::TempDir dir;
-    const fs::path program = dir.path() / L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1 \xd83d\xdd0c";
+    const fs::path program =
+        dir.path() / L"\x03a0\x03c1\x03cc\x03b3\x03c1\x03b1\x03bc\x03bc\x03b1 \xd83d\xdd0c";
     fs::create_directories(program);
     fs::copy_file(test::testProgramDirectory() / "ZELO.exe", program / "ZELO.exe");
     fs::copy_file(test::testProgramDirectory() / "zeloctl.exe", program / "zeloctl.exe");
@@ -79,7 +82,8 @@ TEST(ZeloStartup, AFolderOutsideTheAnsiCodePageHoldsTheFiles) {
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     {
-        std::ofstream(program / "ZELO.INI", std::ios::binary) << "[ZELO]\r\nLanguage=1\r\n[Network]\r\nMSRPenable=0\r\n";
+        std::ofstream(program / "ZELO.INI", std::ios::binary)
+            << "[ZELO]\r\nLanguage=1\r\n[Network]\r\nMSRPenable=0\r\n";
     }
     test::ZeloProcess ctl;
     ASSERT_TRUE(ctl.start(program / "zeloctl.exe", dir.path(),

@@ -33,9 +33,10 @@ public:
                const std::wstring& arguments = {}) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
-        std::wstring cmd = L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
-        return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                              workingDir.wstring().c_str(), &si, &process_) != FALSE;
+        std::wstring cmd =
+            L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
+        return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, workingDir.wstring().c_str(), &si, &process_) != FALSE;
     }
     // A visible top-level window of the process with the given class, waited for.
     HWND waitForWindow(const char* className, int milliseconds = 20000) const {
@@ -45,16 +46,19 @@ public:
     }
     HWND findWindow(const char* className) const {
         Search s{process_.dwProcessId, className, nullptr};
-        EnumWindows([](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            char cls[64] = {};
-            GetClassNameA(w, cls, sizeof cls);
-            if (pid != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w)) return TRUE;
-            s->found = w;
-            return FALSE;
-        }, reinterpret_cast<LPARAM>(&s));
+        EnumWindows(
+            [](HWND w, LPARAM lp) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(lp);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                char cls[64] = {};
+                GetClassNameA(w, cls, sizeof cls);
+                if (pid != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w))
+                    return TRUE;
+                s->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&s));
         return s.found;
     }
     DWORD pid() const { return process_.dwProcessId; }
@@ -62,7 +66,8 @@ public:
     // The exit code, or -1 when the process did not end in time.
     long waitForExit(int milliseconds = 20000) const {
         DWORD code = 0;
-        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0 ||
+        if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) !=
+                WAIT_OBJECT_0 ||
             !GetExitCodeProcess(process_.hProcess, &code))
             return -1;
         return static_cast<long>(code);

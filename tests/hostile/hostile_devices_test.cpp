@@ -7,7 +7,6 @@
 // manual clock with the core tests.) Each case prints one line for the
 // report script: HOSTILE <case> <handled|FAILED> message=<ids or -> ms=<elapsed>
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -50,8 +49,8 @@ class ExternalSim {
 public:
     bool start(const std::string& fleetText, std::string& error) {
         test::writeBytes(dir_.file("hostile.fleet"), fleetText);
-        if (!child_.start({ZELO_SIM_PATH, dir_.file("hostile.fleet"), "--control", "0",
-                           "--interval", "0"}))
+        if (!child_.start(
+                {ZELO_SIM_PATH, dir_.file("hostile.fleet"), "--control", "0", "--interval", "0"}))
             return error = "cannot start zelo-sim", false;
         // "device NAME model CODE MODELNAME console ADDR:PORT", "control ADDR:PORT", "ready"
         int controlPort = 0;
@@ -339,12 +338,18 @@ TEST_P(StartsDripping, AfterTheOpen) {
 
 INSTANTIATE_TEST_SUITE_P(
     Hostile, StartsDripping,
-    ::testing::Values(Drip{{"drip-framed-states", "ooze-hx", 3, "1011", "", kFramedMs - 100},
-                           "drip:1000", true, {Text::BadPassword}, "1011"},
-                      Drip{{"drip-plain-power", "ooze-sw", 13, "1100", "", kPlainMs - 100},
-                           "drip:1000", true, {}, "1100"},
-                      Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, "drip:20", false, {},
-                           "0111"}),
+    ::testing::Values(
+        Drip{{"drip-framed-states", "ooze-hx", 3, "1011", "", kFramedMs - 100},
+             "drip:1000",
+             true,
+             {Text::BadPassword},
+             "1011"},
+        Drip{{"drip-plain-power", "ooze-sw", 13, "1100", "", kPlainMs - 100},
+             "drip:1000",
+             true,
+             {},
+             "1100"},
+        Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, "drip:20", false, {}, "0111"}),
     caseName<Drip>);
 
 // ------------------------------------------------ trouble inside a list
@@ -394,16 +399,37 @@ TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, TroubleInAList,
     ::testing::Values(
-        ListCase{{"drip-framed-readout", "seep-hx", 3, "1011", ""}, "RL300-31F",
-                 Text::BadCommunication, false, 0, ""},
-        ListCase{{"drop-framed-register-list", "cut-hx", 3, "1011", "close-after:1000"}, "",
-                 Text::BadCommunication, true, 2, "1111"},
-        ListCase{{"drop-framed-at-list-command", "cut-jb", 5, "101", "close-at:cmd15"}, "",
-                 Text::BadCommunication, true, 2, "111"},
-        ListCase{{"drop-plain-settings-list", "cut-sw", 8, "1001", "close-after:700"}, "",
-                 Text::ErrorCaption, true, 2, "1101", true},
-        ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"}, "",
-                 Text::ErrorCaption, true, 1, "1101"}),
+        ListCase{{"drip-framed-readout", "seep-hx", 3, "1011", ""},
+                 "RL300-31F",
+                 Text::BadCommunication,
+                 false,
+                 0,
+                 ""},
+        ListCase{{"drop-framed-register-list", "cut-hx", 3, "1011", "close-after:1000"},
+                 "",
+                 Text::BadCommunication,
+                 true,
+                 2,
+                 "1111"},
+        ListCase{{"drop-framed-at-list-command", "cut-jb", 5, "101", "close-at:cmd15"},
+                 "",
+                 Text::BadCommunication,
+                 true,
+                 2,
+                 "111"},
+        ListCase{{"drop-plain-settings-list", "cut-sw", 8, "1001", "close-after:700"},
+                 "",
+                 Text::ErrorCaption,
+                 true,
+                 2,
+                 "1101",
+                 true},
+        ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"},
+                 "",
+                 Text::ErrorCaption,
+                 true,
+                 1,
+                 "1101"}),
     caseName<ListCase>);
 
 // Every register read before a drop holds what a whole readout reads.

@@ -31,8 +31,8 @@ std::set<std::string> filesIn(const fs::path& dir) {
 }
 
 std::wstring wide(const std::string& utf8) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
     return w;
@@ -71,9 +71,9 @@ bool startZeloctl(const std::vector<std::string>& args, const test::TempDir& cap
     si.hStdInput = INVALID_HANDLE_VALUE;
     si.hStdOutput = out;
     si.hStdError = err;
-    const bool started = CreateProcessW((folder / "zeloctl.exe").wstring().c_str(), command.data(),
-                                        nullptr, nullptr, TRUE, flags, nullptr,
-                                        folder.wstring().c_str(), &si, &pi) != FALSE;
+    const bool started =
+        CreateProcessW((folder / "zeloctl.exe").wstring().c_str(), command.data(), nullptr, nullptr,
+                       TRUE, flags, nullptr, folder.wstring().c_str(), &si, &pi) != FALSE;
     CloseHandle(out);
     CloseHandle(err);
     return started;
@@ -144,8 +144,7 @@ TEST(Package, ZeloExeStartsFromTheFolderAndQuits) {
     PostMessageA(main, WM_COMMAND, IDM_QUIT, 0);
     EXPECT_EQ(zelo.waitForExit(), 0);
     // Its settings land beside it, not in the working directory.
-    EXPECT_NE(test::readBytes((folder / "ZELO.INI").string()).find("Position="),
-              std::string::npos);
+    EXPECT_NE(test::readBytes((folder / "ZELO.INI").string()).find("Position="), std::string::npos);
     EXPECT_TRUE(fs::is_empty(elsewhere.path()));
 }
 
@@ -156,13 +155,15 @@ TEST(Package, ListenHoldsItsDirectoryAgainstOtherWriters) {
     const std::string dir = data.path().string();
     ASSERT_EQ(zeloctl({"--dir", dir, "add-group", "0", "Lab"}).code, 0);
     PROCESS_INFORMATION listen{};
-    ASSERT_TRUE(startZeloctl({"--dir", dir, "listen", "--port", "0", "--bind", "127.0.0.1"}, capture,
-                             CREATE_NO_WINDOW, listen));
-    for (int waited = 0; waited < 20000 && test::readBytes(capture.file("err.txt")).empty(); waited += 50)
+    ASSERT_TRUE(startZeloctl({"--dir", dir, "listen", "--port", "0", "--bind", "127.0.0.1"},
+                             capture, CREATE_NO_WINDOW, listen));
+    for (int waited = 0; waited < 20000 && test::readBytes(capture.file("err.txt")).empty();
+         waited += 50)
         Sleep(50);
     const Result refused = zeloctl({"--dir", dir, "add-group", "0", "Office"});
     EXPECT_EQ(refused.code, 1);
-    EXPECT_NE(refused.err.find("in use by zeloctl listen (process " + std::to_string(listen.dwProcessId) + ")"),
+    EXPECT_NE(refused.err.find("in use by zeloctl listen (process " +
+                               std::to_string(listen.dwProcessId) + ")"),
               std::string::npos)
         << refused.err;
     EXPECT_EQ(zeloctl({"--dir", dir, "tree"}).code, 0);

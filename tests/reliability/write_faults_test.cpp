@@ -49,7 +49,8 @@ std::pair<bool, Files> run(FaultyFileOps& ops, const Files& start, const Operati
     Files files;
     for (const auto& e : fs::recursive_directory_iterator(dir.path()))
         if (e.is_regular_file())
-            files[fs::relative(e.path(), dir.path()).generic_string()] = test::readBytes(e.path().string());
+            files[fs::relative(e.path(), dir.path()).generic_string()] =
+                test::readBytes(e.path().string());
     return {reported, files};
 }
 
@@ -93,8 +94,10 @@ void sweep(const Case& c) {
                 if (g != bytesOf(c.start, file) && g != bytesOf(after, file))
                     ++damaged, ADD_FAILURE() << file << " is neither old nor new";
             }
-            if (reported) EXPECT_EQ(got, after) << "reported success without doing it all";
-            else EXPECT_NE(got, after) << "did it all but reported failure";
+            if (reported)
+                EXPECT_EQ(got, after) << "reported success without doing it all";
+            else
+                EXPECT_NE(got, after) << "did it all but reported failure";
         }
     }
     EXPECT_GT(cases, 0);
@@ -103,11 +106,13 @@ void sweep(const Case& c) {
 
 const std::string kIni = "[ZELO]\r\nUniqueTree=3\r\nUniqueObj=32\r\nQuit=1\r\n";
 const Files kPopulated = {
-    {"ZELO.INI", kIni}, {"ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n"},
+    {"ZELO.INI", kIni},
+    {"ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n2\tShelf\t3\r\n1\tSpare\t2\r\n"},
     {"00000001.IDX", test::kHeader + test::kHxRecord + test::kGvRecord + test::kSwdRecord},
     {"00000002.IDX", test::kHeader + test::kDupRecord},
-    {"00000003.IDX", "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
-                     "1F\r\npw login\r\nHX 01\r\n\r\n"},  // version 0
+    {"00000003.IDX",
+     "Old one\r\nHX-7200\r\n5\r\n3\r\nC0A80001 17\r\n1 1111\r\n1111\r\n00000000 000003E8\r\n"
+     "1F\r\npw login\r\nHX 01\r\n\r\n"},  // version 0
 };
 
 // A directory change over the directory as a fresh start reads it; then its
@@ -118,11 +123,13 @@ Case onDirectory(const char* name, std::function<bool(DeviceDirectory&)> change)
                 AppSettings settings(dataDir + "ZELO.INI");
                 LangStrings strings(settings);
                 settings.loadSettings(strings);
-                DeviceDirectory directory(dataDir, settings, strings), fresh(dataDir, settings, strings);
+                DeviceDirectory directory(dataDir, settings, strings),
+                    fresh(dataDir, settings, strings);
                 EXPECT_TRUE(directory.load(false));
                 const bool ok = change(directory);
                 EXPECT_TRUE(fresh.load(false));
-                std::vector<std::string> inMemory, onDisk;  // compared as the lines they are stored as
+                std::vector<std::string> inMemory,
+                    onDisk;  // compared as the lines they are stored as
                 for (const GroupEntry& g : directory.outline().entries) {
                     inMemory.push_back(g.name + "\t" + std::to_string(g.id));
                     for (const DeviceRecord& r : directory.devices())
@@ -130,7 +137,8 @@ Case onDirectory(const char* name, std::function<bool(DeviceDirectory&)> change)
                 }
                 for (const GroupEntry& g : fresh.outline().entries) {
                     onDisk.push_back(g.name + "\t" + std::to_string(g.id));
-                    for (const DeviceRecord& r : loadItemFile(dataDir, g.id)) onDisk.push_back(formatRecordLines(r));
+                    for (const DeviceRecord& r : loadItemFile(dataDir, g.id))
+                        onDisk.push_back(formatRecordLines(r));
                 }
                 EXPECT_EQ(inMemory, onDisk);
                 return ok;
@@ -166,9 +174,12 @@ bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterF
     if (!station.decodeStatusReport(report.data(), report.size())) return false;
     station.commitPendingSaves();
     auto saved = [&] {
-        return loadItemFile(dataDir, 1).at(1).powerText == w.ws.directory().devices().find(0x11)->powerText;
+        return loadItemFile(dataDir, 1).at(1).powerText ==
+               w.ws.directory().devices().find(0x11)->powerText;
     };
-    const bool done = saved() && fs::exists(dataDir + "00000011.LOG");  // a log line that cannot be written is skipped
+    const bool done =
+        saved() &&
+        fs::exists(dataDir + "00000011.LOG");  // a log line that cannot be written is skipped
     if (afterFault) *afterFault = {{"00000001.IDX", test::readBytes(dataDir + "00000001.IDX")}};
     if (!retry) return done;
     // Saved or not, the row shows the report; a file not written is told once.
@@ -186,8 +197,10 @@ bool stationCommit(const std::string& dataDir, bool retry = false, Files* afterF
 // rewritten in one batch, each whole old or whole new whatever step fails.
 const Files kTwoGroups = [] {
     Files f = kPopulated;
-    f["00000002.IDX"] = test::kHeader + test::ItemRecord{"gv2", "GV2208", 0x21, 13, "1111", " ", "0000AABBCC03",
-                                                         "tavik admin", "0 gvsys"}.lines();
+    f["00000002.IDX"] =
+        test::kHeader + test::ItemRecord{"gv2", "GV2208",       0x21,          13,       "1111",
+                                         " ",   "0000AABBCC03", "tavik admin", "0 gvsys"}
+                            .lines();
     return f;
 }();
 
@@ -196,30 +209,38 @@ bool stationCommitTwoGroups(const std::string& dataDir) {
     EXPECT_TRUE(w.load(false));
     StatusStation& station = w.ws.station();
     for (const char* mac : {"0000AABBCC02", "0000AABBCC03"}) {
-        const test::Bytes report = test::ElementReport().mac(mac).outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
+        const test::Bytes report =
+            test::ElementReport().mac(mac).outlets({{0, 0}, {1, 1}, {0, 1}, {1, 0}}).build();
         if (!station.decodeStatusReport(report.data(), report.size())) return false;
     }
     station.commitPendingSaves();
-    return loadItemFile(dataDir, 1).at(1).powerText == "0101" && loadItemFile(dataDir, 2).at(0).powerText == "0101";
+    return loadItemFile(dataDir, 1).at(1).powerText == "0101" &&
+           loadItemFile(dataDir, 2).at(0).powerText == "0101";
 }
 
 class WriteFaults : public ::testing::TestWithParam<Case> {};
-TEST_P(WriteFaults, EveryFileWholeOldOrNew) { sweep(GetParam()); }
+TEST_P(WriteFaults, EveryFileWholeOldOrNew) {
+    sweep(GetParam());
+}
 
 const Case kCases[] = {
-    {"directory-create", {{"ZELO.INI", kIni}},
+    {"directory-create",
+     {{"ZELO.INI", kIni}},
      [](const std::string& d) {
          AppSettings settings(d + "ZELO.INI");
          LangStrings strings(settings);
          return DeviceDirectory(d, settings, strings).load(true);
      }},
     onDirectory("group-add", [](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; }),
-    onDirectory("group-add-under-root", [](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; }),
+    onDirectory("group-add-under-root",
+                [](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; }),
     onDirectory("group-rename", [](DeviceDirectory& d) { return d.renameGroup(2, "Other"); }),
     onDirectory("group-delete", [](DeviceDirectory& d) { return d.deleteGroup(1); }),
     onDirectory("device-add", [](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; }),
-    onDirectory("device-add-new-file", [](DeviceDirectory& d) { return d.addDevice(2, 3, "first") != 0; }),
-    onDirectory("device-add-old-file", [](DeviceDirectory& d) { return d.addDevice(3, 8, "swd") != 0; }),
+    onDirectory("device-add-new-file",
+                [](DeviceDirectory& d) { return d.addDevice(2, 3, "first") != 0; }),
+    onDirectory("device-add-old-file",
+                [](DeviceDirectory& d) { return d.addDevice(3, 8, "swd") != 0; }),
     onDirectory("device-save",
                 [](DeviceDirectory& d) {
                     DeviceRecord r = *d.devices().find(0x11);
@@ -228,17 +249,28 @@ const Case kCases[] = {
                     r.powerText = "0101";
                     return d.saveDevice(r);
                 }),
-    onDirectory("device-rename", [](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); }),
+    onDirectory("device-rename",
+                [](DeviceDirectory& d) { return d.renameDevice(0x12, "renamed"); }),
     onDirectory("device-delete", [](DeviceDirectory& d) { return d.deleteDevice(0x11); }),
     onDirectory("device-delete-last", [](DeviceDirectory& d) { return d.deleteDevice(0x20); }),
-    {"ini-change-key", {{"ZELO.INI", kIni}},
+    {"ini-change-key",
+     {{"ZELO.INI", kIni}},
      [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Quit", "0"); }},
-    {"ini-new-section", {{"ZELO.INI", kIni}},
-     [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "MessageBox", "Reconnect", "1"); }},
-    {"ini-new-file", {}, [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Lang", "1"); }},
-    {"ini-position", {{"ZELO.INI", kIni}},
-     [](const std::string& d) { return AppSettings(d + "ZELO.INI").savePosition({10, 400, 20, 620}); }},
-    {"ini-new-tree-id", {{"ZELO.INI", kIni}},
+    {"ini-new-section",
+     {{"ZELO.INI", kIni}},
+     [](const std::string& d) {
+         return writeProfileString(d + "ZELO.INI", "MessageBox", "Reconnect", "1");
+     }},
+    {"ini-new-file",
+     {},
+     [](const std::string& d) { return writeProfileString(d + "ZELO.INI", "ZELO", "Lang", "1"); }},
+    {"ini-position",
+     {{"ZELO.INI", kIni}},
+     [](const std::string& d) {
+         return AppSettings(d + "ZELO.INI").savePosition({10, 400, 20, 620});
+     }},
+    {"ini-new-tree-id",
+     {{"ZELO.INI", kIni}},
      [](const std::string& d) {
          AppSettings s(d + "ZELO.INI");
          LangStrings l(s);
@@ -248,8 +280,10 @@ const Case kCases[] = {
          EXPECT_EQ(s.uniqueTree, taken ? before + 1 : before);  // an id not saved is not counted
          return taken;
      }},
-    {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog}, {"event-log-new", {}, eventLog},
-    {"delivery-log-append", {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
+    {"event-log-append", {{"00000010.LOG", "earlier line\r\n"}}, eventLog},
+    {"event-log-new", {}, eventLog},
+    {"delivery-log-append",
+     {{"ZELO.LOG", "------------------------------\r\nold\r\n\r\n"}},
      [](const std::string& d) {
          AppSettings s(d + "ZELO.INI");
          LangStrings l(s);
@@ -268,16 +302,20 @@ TEST(WriteFaultsStation, AFailedCommitIsWrittenWithTheNextOne) {
     // Every single failure of the item file rewrite, followed by a commit on
     // a working disk: the states that stayed in memory reach the file.
     FaultyFileOps watch;
-    ASSERT_TRUE(run(watch, kPopulated, [](const std::string& d) { return stationCommit(d); }).first);
+    ASSERT_TRUE(
+        run(watch, kPopulated, [](const std::string& d) { return stationCommit(d); }).first);
     int itemSteps = 0;
     for (std::size_t step = 0; step < watch.trace().size(); ++step) {
         const FileStep& s = watch.trace()[step];
-        if (s.path.find(".IDX") == std::string::npos && s.path.find(".TMP") == std::string::npos) continue;
+        if (s.path.find(".IDX") == std::string::npos && s.path.find(".TMP") == std::string::npos)
+            continue;
         ++itemSteps;
         FaultyFileOps faulty;
         faulty.failStep(step, 0);
         Files afterFault;
-        auto commitTwice = [&](const std::string& d) { return stationCommit(d, true, &afterFault); };
+        auto commitTwice = [&](const std::string& d) {
+            return stationCommit(d, true, &afterFault);
+        };
         EXPECT_TRUE(run(faulty, kPopulated, commitTwice).first)
             << test::kindName(s.kind) << " of " << s.path;
         EXPECT_EQ(afterFault.at("00000001.IDX"), kPopulated.at("00000001.IDX"));

@@ -1,11 +1,12 @@
 // Schedule files, the devices a delivery reaches, and a walk run to its end.
+#include "schedule/schedule.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "directory/device_directory.h"
 #include "schedule/delivery.h"
-#include "schedule/schedule.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
@@ -13,8 +14,9 @@ namespace zelo {
 namespace {
 
 std::string describe(const ScheduleEntry& e) {
-    return std::to_string(e.hour) + ":" + std::to_string(e.minute) + " " + std::to_string(e.year) + "/" +
-           std::to_string(e.month) + "/" + std::to_string(e.day) + " w" + std::to_string(e.weekday) + " " + e.action;
+    return std::to_string(e.hour) + ":" + std::to_string(e.minute) + " " + std::to_string(e.year) +
+           "/" + std::to_string(e.month) + "/" + std::to_string(e.day) + " w" +
+           std::to_string(e.weekday) + " " + e.action;
 }
 
 TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
@@ -30,14 +32,18 @@ TEST(ScheduleFile, EachLineReadInTurnAndSentBack) {
         {"1:00,1/1,Mon 1-6 Sat,A", "1:0 0/1/1 w9 A", "01:00,01/01,1-6,A"},
         {"0:00,12/24,0,POR1", "0:0 0/12/24 w0 POR1", "00:00,12/24,0,POR1"},
         {"1:00,1/1,x,C", "1:0 0/1/1 w0 C", "01:00,01/01,0,C"},  // not a number: read as 0
-        {"1:00,1/1,12,C", "1:0 0/1/1 w12 C", "01:00,01/01,,C"},  // any code above 9 counts as every day
-        {"1:00,1/1,,CPURESET", "1:0 0/1/1 w7 CPURES", "01:00,01/01,,CPURES"},  // six characters count
-        {"2:00,1/1,,POF", "2:0 0/1/1 w7 POF", "02:00,01/01,,POF"},  // nothing left of the longer one before
+        {"1:00,1/1,12,C", "1:0 0/1/1 w12 C",
+         "01:00,01/01,,C"},  // any code above 9 counts as every day
+        {"1:00,1/1,,CPURESET", "1:0 0/1/1 w7 CPURES",
+         "01:00,01/01,,CPURES"},  // six characters count
+        {"2:00,1/1,,POF", "2:0 0/1/1 w7 POF",
+         "02:00,01/01,,POF"},  // nothing left of the longer one before
         {"1:00,1/1,,PON1,extra,fields", "1:0 0/1/1 w7 PON1", "01:00,01/01,,PON1"},
         // A field counts with its first 31 characters.
         {"3:00,1/1," + std::string(28, ' ') + "1-5,B", "3:0 0/1/1 w8 B", "03:00,01/01,1-5,B"},
         {"3:00,1/1," + std::string(29, ' ') + "1-5,B", "3:0 0/1/1 w1 B", "03:00,01/01,1,B"},
-        {"garbage", "0:0 0/0/0 w7 ", nullptr}, {std::string(300, ','), "0:0 0/0/0 w7 ", nullptr},
+        {"garbage", "0:0 0/0/0 w7 ", nullptr},
+        {std::string(300, ','), "0:0 0/0/0 w7 ", nullptr},
         {"99:99:99,20,1-5", "99:99 20/0/0 w8 ", nullptr},
     };
     std::string text;
@@ -116,7 +122,8 @@ TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
 TEST(ScheduleFile, WeekOfTheMonth) {
     ScheduleTable t;
     parseScheduleText("8:30,2/9,3,PON1\n", t);
-    for (const auto& [week, line] : {std::pair{6, "08:30,02/09,3/L,PON1"}, {2, "08:30,02/09,3/2,PON1"}}) {
+    for (const auto& [week, line] :
+         {std::pair{6, "08:30,02/09,3/L,PON1"}, {2, "08:30,02/09,3/2,PON1"}}) {
         t.entries[0].week = static_cast<std::uint8_t>(week);
         EXPECT_EQ(formatScheduleLine(t.entries[0]), line);
     }
@@ -126,10 +133,15 @@ class DeliveryTargets : public ::testing::Test {
 protected:
     void SetUp() override {
         // Root > A (a1, a2) > A1 (x) ; Root > B (b, plain device, one without address)
-        test::writeBytes(dir.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n1\tB\t3\r\n");
+        test::writeBytes(dir.file("ZELO_DIR.DAT"),
+                         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n1\tB\t3\r\n");
         ASSERT_TRUE(w.load());
-        for (const auto& [group, model, name] : {std::tuple{1u, 3, "a1"}, {1u, 5, "a2"}, {2u, 3, "x"}, {3u, 3, "b"},
-                                                 {3u, 11, "plain"}, {3u, 3, "no address"}}) {
+        for (const auto& [group, model, name] : {std::tuple{1u, 3, "a1"},
+                                                 {1u, 5, "a2"},
+                                                 {2u, 3, "x"},
+                                                 {3u, 3, "b"},
+                                                 {3u, 11, "plain"},
+                                                 {3u, 3, "no address"}}) {
             DeviceRecord r = *directory.devices().find(directory.addDevice(group, model, name));
             r.addressText = r.name == "no address" ? "" : "127.0.0.1";
             ASSERT_TRUE(directory.saveDevice(r));
@@ -146,11 +158,13 @@ protected:
     DeviceDirectory& directory = w.ws.directory();
 };
 
-TEST_F(DeliveryTargets, GroupsWithTheirSubGroupsDepthFirstEachDeviceOnceOnlyDevicesThatTakeASchedule) {
+TEST_F(DeliveryTargets,
+       GroupsWithTheirSubGroupsDepthFirstEachDeviceOnceOnlyDevicesThatTakeASchedule) {
     EXPECT_EQ(names({{true, 1}}), (std::vector<std::string>{"a1", "a2", "x"}));
     EXPECT_EQ(names({{true, 0}}), (std::vector<std::string>{"a1", "a2", "x", "b"}));
     // A device named on its own and again through its group counts once.
-    EXPECT_EQ(names({{false, 3}, {true, 1}, {true, 2}}), (std::vector<std::string>{"x", "a1", "a2"}));
+    EXPECT_EQ(names({{false, 3}, {true, 1}, {true, 2}}),
+              (std::vector<std::string>{"x", "a1", "a2"}));
     EXPECT_EQ(names({{true, 3}}), (std::vector<std::string>{"b"}));
     EXPECT_TRUE(names({{false, 5}, {false, 99}, {true, 42}}).empty());
 }
@@ -164,8 +178,8 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
     for (int parallel : {0, 1, 3}) {
         SCOPED_TRACE(parallel);
         DeliveryWalk walk(targets, table,
-                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
-                                          w.ws.dataDir()},
+                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(),
+                                          w.ws.strings(), w.ws.dataDir()},
                           directory, w.frontend);
         std::vector<std::thread::id> threads(targets.size());
         walk.runToEnd(parallel, [&](std::size_t i) -> Frontend& {
@@ -200,7 +214,8 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
     EXPECT_EQ(walk.results().size(), 2u);
     ASSERT_EQ(w.frontend.progress.size(), 2u);  // before each device
     EXPECT_EQ(w.frontend.progress[1].done, 1u);
-    EXPECT_EQ(w.frontend.progress[0].name + "/" + std::to_string(w.frontend.progress[0].total), "plain/4");
+    EXPECT_EQ(w.frontend.progress[0].name + "/" + std::to_string(w.frontend.progress[0].total),
+              "plain/4");
 }
 
 }  // namespace

@@ -24,19 +24,31 @@ TEST(ProfileFile, Reads) {
     // empty value is not the default; paired quotes are removed; the first
     // duplicate wins and keys stay in their section; comments and lines
     // without '=' are not keys.
-    writeBytes(ini, "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" +
-                    std::string(300, 'v') +
-                    "\r\n[S]\r\na=\"x y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n"
-                    "[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
+    writeBytes(ini,
+               "  [ zelo ]  \nlanguage  =   2  \n[Log]\nBaseDir= C:\\logs \\ \nBlank=\r\nlong=" +
+                   std::string(300, 'v') +
+                   "\r\n[S]\r\na=\"x "
+                   "y\"\r\nb='z'\r\nc=\"open\r\nd=\"\r\n[A]\r\nk=1\r\nk=2\r\n;c=1\r\nn\r\n"
+                   "[B]\r\nk=3\r\n[A]\r\nk=4\r\n");
     const std::tuple<const char*, const char*, std::string> rows[] = {
-        {"ZELO", "LANGUAGE", "2"}, {"log", "BASEDIR", "C:\\logs \\"}, {"Log", "Blank", ""}, {"S", "a", "x y"},
+        {"ZELO", "LANGUAGE", "2"},
+        {"log", "BASEDIR", "C:\\logs \\"},
+        {"Log", "Blank", ""},
+        {"S", "a", "x y"},
         {"S", "b", "z"},
-        {"S", "c", "\"open"}, {"S", "d", "\""}, {"A", "k", "1"}, {"B", "k", "3"}, {"C", "k", "dflt"},
+        {"S", "c", "\"open"},
+        {"S", "d", "\""},
+        {"A", "k", "1"},
+        {"B", "k", "3"},
+        {"C", "k", "dflt"},
         {"A", ";c", "dflt"},
-        {"A", "n", "dflt"}, {"Network", "MSRPport", "dflt"}, {"Log", "long", std::string(255, 'v')}};
+        {"A", "n", "dflt"},
+        {"Network", "MSRPport", "dflt"},
+        {"Log", "long", std::string(255, 'v')}};
     for (const auto& [section, key, expected] : rows)
         EXPECT_EQ(readProfileString(ini, section, key, "dflt"), expected) << key;
-    EXPECT_EQ(readProfileString(ini, "Log", "Other", std::string(300, 'v')), std::string(255, 'v'));  // the default too
+    EXPECT_EQ(readProfileString(ini, "Log", "Other", std::string(300, 'v')),
+              std::string(255, 'v'));  // the default too
 }
 
 TEST(ProfileFile, Writes) {
@@ -53,9 +65,11 @@ TEST(ProfileFile, Writes) {
         {"[ZELO]\r\nPosition=1 2 3 4\r\n", "Network", "MSRPport", "5001",
          "[ZELO]\r\nPosition=1 2 3 4\r\n\r\n[Network]\r\nMSRPport=5001\r\n"},
         // One key changed in place, every other line kept.
-        {"; operator notes\n[ZELO]\nLanguage=0\nposition = 9 9 9 9 \n\n[Log]\nLOGenable=1\nunknown line\n", "zelo",
-         "Position", "1 2 3 4",
-         "; operator notes\r\n[ZELO]\r\nLanguage=0\r\nPosition=1 2 3 4\r\n\r\n[Log]\r\nLOGenable=1\r\n"
+        {"; operator notes\n[ZELO]\nLanguage=0\nposition = 9 9 9 9 \n\n[Log]\nLOGenable=1\nunknown "
+         "line\n",
+         "zelo", "Position", "1 2 3 4",
+         "; operator notes\r\n[ZELO]\r\nLanguage=0\r\nPosition=1 2 3 "
+         "4\r\n\r\n[Log]\r\nLOGenable=1\r\n"
          "unknown line\r\n"},
         // A new key goes after the last line of its section.
         {"[ZELO]\r\nLanguage=0\r\n\r\n[Log]\r\nLOGenable=1\r\n", "ZELO", "UniqueObj", "1",
@@ -72,7 +86,8 @@ TEST(ProfileFile, Writes) {
     ASSERT_TRUE(writeProfileString(ini, "Log", "BaseDir", std::string(300, 'v')));
     EXPECT_EQ(readProfileString(ini, "Log", "BaseDir", ""), std::string(255, 'v'));
     EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.TMP")));
-    const std::string missingDir = dir.file("no-such-dir") + "/ZELO.INI";  // a failed write leaves no file
+    const std::string missingDir =
+        dir.file("no-such-dir") + "/ZELO.INI";  // a failed write leaves no file
     EXPECT_FALSE(writeProfileString(missingDir, "ZELO", "Position", "1 2 3 4"));
     EXPECT_FALSE(std::filesystem::exists(missingDir));
 }
@@ -105,24 +120,29 @@ TEST_F(AppSettingsTest, WhatEachFileReadsAs) {
         std::function<std::string(const AppSettings&)> read;
         std::string expected;
     } rows[] = {
-        {"[ZELO]\r\nLanguage=1\r\n", [](const AppSettings& s) { return s.clockFormat; }, "Present time %02d:%02d:%02d"},
-        {"[Network]\r\nMSRPport=70000\r\n", [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "4464"},
-        {"[Network]\r\nMSRPport=-1\r\n", [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "65535"},
+        {"[ZELO]\r\nLanguage=1\r\n", [](const AppSettings& s) { return s.clockFormat; },
+         "Present time %02d:%02d:%02d"},
+        {"[Network]\r\nMSRPport=70000\r\n",
+         [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "4464"},
+        {"[Network]\r\nMSRPport=-1\r\n",
+         [](const AppSettings& s) { return std::to_string(s.msrpPort); }, "65535"},
         // Values that are not numbers read as 0.
         {"[Network]\r\nMSRPenable=yes\r\n[MessageBox]\r\nQuit=x\r\nDelete= 2\r\n",
-         [](const AppSettings& s) { return std::to_string(s.msrpEnable + 2 * s.confirmQuit + 4 * s.confirmDelete); },
+         [](const AppSettings& s) {
+             return std::to_string(s.msrpEnable + 2 * s.confirmQuit + 4 * s.confirmDelete);
+         },
          "4"},
         // Short lists are filled up by the appended tails; numbers beyond the tenth are ignored.
         {"[ZELO]\r\nListOrder=2 1 0 3 4 5\r\nColumnWidth=100 120\r\n",
          [](const AppSettings& s) { return list(s.listOrder) + list(s.columnWidth); },
          "2 1 0 3 4 5 6 7 8 9 100 120 80 80 80 80 80 80 80 80 "},
-        {"[ZELO]\r\nListOrder=9 8 7 6 5 4 3 2 1 0 11 12\r\n", [](const AppSettings& s) { return list(s.listOrder); },
-         "9 8 7 6 5 4 3 2 1 0 "},
+        {"[ZELO]\r\nListOrder=9 8 7 6 5 4 3 2 1 0 11 12\r\n",
+         [](const AppSettings& s) { return list(s.listOrder); }, "9 8 7 6 5 4 3 2 1 0 "},
         // Top, bottom, left, right; missing numbers keep what the row before read.
         {"[ZELO]\r\nPosition=10 510 20 820\r\n", position, "10 510 20 820"},
         {"[ZELO]\r\nPosition=1 2\r\n", position, "1 2 20 820"},
-        {"[Log]\r\nBaseDir=" + std::string(250, 'd') + "\r\n", [](const AppSettings& s) { return s.baseDir; },
-         std::string(200, 'd')},
+        {"[Log]\r\nBaseDir=" + std::string(250, 'd') + "\r\n",
+         [](const AppSettings& s) { return s.baseDir; }, std::string(200, 'd')},
     };
     for (const auto& row : rows) {
         writeBytes(ini, row.file);
@@ -158,9 +178,9 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
     EXPECT_EQ(std::to_string(again.language) + " " + std::to_string(again.dateStyle) + " " +
                   std::to_string(again.msrpPort) + " " + again.baseDir,
               "2 1 65535 C:\\ZELO logs");
-    const bool flags[] = {again.confirmQuit, again.confirmDisconnect, again.confirmPower, again.taskTray,
-                          again.lineMstPow, again.logEnable,        again.fnameDate,    again.fnameHour,
-                          again.msrpEnable};
+    const bool flags[] = {again.confirmQuit, again.confirmDisconnect, again.confirmPower,
+                          again.taskTray,    again.lineMstPow,        again.logEnable,
+                          again.fnameDate,   again.fnameHour,         again.msrpEnable};
     EXPECT_EQ(std::vector<bool>(std::begin(flags), std::end(flags)),
               (std::vector<bool>{false, true, false, true, true, true, false, true, false}));
 }
@@ -169,7 +189,8 @@ TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {
     load();
     EXPECT_TRUE(settings.saveTreeId(2));
     EXPECT_TRUE(settings.saveObjectId(3000000001u));
-    EXPECT_EQ(readBytes(ini), "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=3000000001\r\n");  // written unsigned
+    EXPECT_EQ(readBytes(ini),
+              "[ZELO]\r\nUniqueTree=2\r\nUniqueObj=3000000001\r\n");  // written unsigned
     AppSettings again(ini);
     LangStrings againStrings(again);
     again.loadSettings(againStrings);
@@ -184,10 +205,14 @@ TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
     AppSettings settings("unused.ini");
     LangStrings strings(settings);
     settings.savedLanguage = 0;  // the active language counts, not the saved one
-    const struct { int language, id; const char* text; int number; } rows[] = {
-        {1, 184, "Confirm", 0}, {1, 134, "15", 15},  // a font size
-        {1, 99, "", 0}, {0, 9999, "", 0},            // unknown ids, below and above the table
-        {1, 101, "", 0}, {0, 101, "ZELO", 0},        // a one-column entry
+    const struct {
+        int language, id;
+        const char* text;
+        int number;
+    } rows[] = {
+        {1, 184, "Confirm", 0}, {1, 134, "15", 15},   // a font size
+        {1, 99, "", 0},         {0, 9999, "", 0},     // unknown ids, below and above the table
+        {1, 101, "", 0},        {0, 101, "ZELO", 0},  // a one-column entry
     };
     for (const auto& row : rows) {
         settings.language = row.language;
@@ -199,18 +224,32 @@ TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
 }
 
 TEST(LangStrings, EntriesAreCutTo254CharactersBeforeTheColumnIsChosen) {
-    const std::string ja(100, 'j'), en(100, 'e'), eo(100, 'o'), longFirst = std::string(260, 'j') + "\tEn\tEo";
-    const struct { std::string entry; int language; std::string column; } rows[] = {
-        {ja + "\t" + en + "\t" + eo, 0, ja}, {ja + "\t" + en + "\t" + eo, 1, en},
+    const std::string ja(100, 'j'), en(100, 'e'), eo(100, 'o'),
+        longFirst = std::string(260, 'j') + "\tEn\tEo";
+    const struct {
+        std::string entry;
+        int language;
+        std::string column;
+    } rows[] = {
+        {ja + "\t" + en + "\t" + eo, 0, ja},
+        {ja + "\t" + en + "\t" + eo, 1, en},
         {ja + "\t" + en + "\t" + eo, 2, std::string(52, 'o')},  // 302 characters cut to 254
-        {longFirst, 0, std::string(254, 'j')}, {longFirst, 1, ""}, {longFirst, 2, ""},
+        {longFirst, 0, std::string(254, 'j')},
+        {longFirst, 1, ""},
+        {longFirst, 2, ""},
         // The search for a column's end starts at its second character.
-        {"\tEn\tEo", 0, "\tEn"}, {"Ja\t\tEo", 1, "\tEo"}, {"Ja\tEn", 2, ""}, {"", 0, ""}, {"x", 1, ""},
+        {"\tEn\tEo", 0, "\tEn"},
+        {"Ja\t\tEo", 1, "\tEo"},
+        {"Ja\tEn", 2, ""},
+        {"", 0, ""},
+        {"x", 1, ""},
         // Any other language: the rest after the second TAB, TABs and all.
-        {"Ja\tEn\tEo\tXx", 3, "Eo\tXx"}, {"Ja\tEn\tEo", -1, "Eo"},
+        {"Ja\tEn\tEo\tXx", 3, "Eo\tXx"},
+        {"Ja\tEn\tEo", -1, "Eo"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(LangStrings::selectColumn(row.entry, row.language), row.column) << row.entry.substr(0, 12);
+        EXPECT_EQ(LangStrings::selectColumn(row.entry, row.language), row.column)
+            << row.entry.substr(0, 12);
 }
 
 TEST(LangStrings, EnglishAndEsperantoColumnsArePlainAscii) {

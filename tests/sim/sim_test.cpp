@@ -27,7 +27,8 @@
 namespace zelo::sim::test {
 namespace {
 
-// ---- on loopback: a raw TCP client, the station's UDP socket, an embedded simulator on a manual clock
+// ---- on loopback: a raw TCP client, the station's UDP socket, an embedded simulator on a manual
+// clock
 
 // A console client on the system's sockets, read without waiting.
 class RawClient {
@@ -49,7 +50,9 @@ public:
         }
         return !closed_;
     }
-    std::string take() { return std::exchange(received_, std::string()); }  // every byte since the last take
+    std::string take() {
+        return std::exchange(received_, std::string());
+    }  // every byte since the last take
     const std::string& received() const { return received_; }
     bool peerClosed() const { return closed_; }
     void closeNow() { stream_.reset(); }
@@ -69,7 +72,8 @@ struct UdpStation {
     std::vector<std::vector<std::uint8_t>> drain() {  // the datagrams that arrived, oldest first
         std::vector<std::vector<std::uint8_t>> out;
         std::uint8_t buf[4096];  // room to spare: an oversized one shows its true size
-        for (std::size_t n = 0; socket.receive(buf, sizeof buf, n) == UdpReceiver::Result::Datagram;)
+        for (std::size_t n = 0;
+             socket.receive(buf, sizeof buf, n) == UdpReceiver::Result::Datagram;)
             out.emplace_back(buf, buf + n);
         return out;
     }
@@ -86,21 +90,27 @@ public:
         EXPECT_TRUE(server_->start(error)) << error;
     }
     SimServer& server() { return *server_; }
-    int port(const std::string& name) { return server_->consolePort(std::size_t(server_->find(name))); }
+    int port(const std::string& name) {
+        return server_->consolePort(std::size_t(server_->find(name)));
+    }
     // Steps the simulator and reads the client until its bytes end with
     // `tail`, the peer closes it, or about a second of real time has passed;
     // returns what was received.
     std::string until(RawClient& c, const std::string& tail) {
-        for (const auto end = aSecond(); !c.peerClosed() && std::chrono::steady_clock::now() < end;) {
+        for (const auto end = aSecond();
+             !c.peerClosed() && std::chrono::steady_clock::now() < end;) {
             server_->step(1);
             c.poll();
             const std::string& r = c.received();
-            if (r.size() >= tail.size() && r.compare(r.size() - tail.size(), tail.size(), tail) == 0) break;
+            if (r.size() >= tail.size() &&
+                r.compare(r.size() - tail.size(), tail.size(), tail) == 0)
+                break;
         }
         return c.take();
     }
     bool untilClosed(RawClient& c) {
-        for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed(); c.poll())
+        for (const auto end = aSecond(); std::chrono::steady_clock::now() < end && !c.peerClosed();
+             c.poll())
             server_->step(1);
         return c.peerClosed();
     }
@@ -108,12 +118,14 @@ public:
         for (int i = 0; i < rounds; ++i)
             if (server_->step(1), c) c->poll();
     }
-    std::string exchange(RawClient& c, const std::string& send, const std::string& tail) {  // sends, then until
+    std::string exchange(RawClient& c, const std::string& send,
+                         const std::string& tail) {  // sends, then until
         c.take();
         c.send(send);
         return until(c, tail);
     }
-    void advance(std::int64_t ms, RawClient* c = nullptr) {  // the clock moved on, what fell due run
+    void advance(std::int64_t ms,
+                 RawClient* c = nullptr) {  // the clock moved on, what fell due run
         clock_.advanceMs(ms);
         settle(c, 3);
     }
@@ -128,8 +140,10 @@ private:
 
 // The units the console tests use.
 const std::string kFleet =
-    "interval = 0\n[hx]\nmodel = 3\n[hxdelay]\nmodel = 3\noff-delay = 30\non-delay = 20\nreboot-time = 10\n"
-    "[swd12k]\nmodel = 11\nsysname = RACK-12\noff-delay = 20,0,0,0\n[gv]\nmodel = 13\npassword = s3cret\n";
+    "interval = 0\n[hx]\nmodel = 3\n[hxdelay]\nmodel = 3\noff-delay = 30\non-delay = "
+    "20\nreboot-time = 10\n"
+    "[swd12k]\nmodel = 11\nsysname = RACK-12\noff-delay = 20,0,0,0\n[gv]\nmodel = 13\npassword = "
+    "s3cret\n";
 const std::string kTelnetHello = "\xFF\xFB\x01\xFF\xFB\x03";  // WILL ECHO, WILL SUPPRESS-GO-AHEAD
 
 // One console conversation on a fresh simulator of kFleet, step by step.
@@ -140,8 +154,14 @@ const std::string kTelnetHello = "\xFF\xFB\x01\xFF\xFB\x03";  // WILL ECHO, WILL
 // console closed by the unit after `reply`. Any other text is a line sent
 // with CR LF and answered by exactly `reply`. The console is opened before
 // the first step that is no control command.
-struct Step { std::string send, reply; };
-struct Transcript { const char* name; const char* unit; std::vector<Step> steps; };
+struct Step {
+    std::string send, reply;
+};
+struct Transcript {
+    const char* name;
+    const char* unit;
+    std::vector<Step> steps;
+};
 void Play(const Transcript& t) {
     SCOPED_TRACE(t.name);
     SimHarness h(kFleet);
@@ -177,13 +197,17 @@ void Play(const Transcript& t) {
 TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesFaultsTheirDefaultsAndTheFleetFilesLoad) {
     Fleet fleet;
     std::string error;
-    ASSERT_TRUE(ParseFleet("[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n",
-                           fleet, error));
+    ASSERT_TRUE(ParseFleet(
+        "[rack]\nmodel = 8\ncount = 3\nport = 4000\nunit = 65535\nmac = 00-80-87-00-00-ff\n", fleet,
+        error));
     std::string got;
     for (const auto& d : fleet.devices)
-        got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) + ", ";
+        got += d.name + " " + std::to_string(d.port) + " " + d.mac + " " + std::to_string(d.unit) +
+               ", ";
     // units wrap at 16 bits
-    EXPECT_EQ(got, "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");
+    EXPECT_EQ(
+        got,
+        "rack-1 4000 0080870000FF 65535, rack-2 4001 008087000100 0, rack-3 4002 008087000101 1, ");
     FaultConfig f;  // fault values left out take their defaults
     ASSERT_TRUE(ParseFaults("slow:5, iac-storm, drip, flood", f, error)) << error;
     EXPECT_EQ(std::vector<int>({f.slowMs, f.iacStorm, f.dripMs}), std::vector<int>({5, 32, 1000}));
@@ -197,19 +221,25 @@ TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesFaultsTheirDefaultsAnd
 
 TEST(SimFleet, ErrorsNameTheirLine) {
     std::vector<std::pair<std::string, const char*>> bad = {
-        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},   {"[a]\nmodel = 4\n", "line 1"},
-        {"[a]\nmodel = 3\nstates = 101\n", "line 1"},   {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
-        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"}, {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
-        {"[a]\nmodel = 3\njust words\n", "line 3"},     {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
-        {"[a]\nmodel = 11\nping-trip = 0\n", "line 3"},  {"[a]\nmodel = 11\nping-trip = 30:x\n", "line 3"},
+        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},
+        {"[a]\nmodel = 4\n", "line 1"},
+        {"[a]\nmodel = 3\nstates = 101\n", "line 1"},
+        {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
+        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"},
+        {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
+        {"[a]\nmodel = 3\njust words\n", "line 3"},
+        {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 0\n", "line 3"},
+        {"[a]\nmodel = 11\nping-trip = 30:x\n", "line 3"},
         {"[a]\nmodel = 11\nping-trip = 30:2:1\n", "line 3"},
         {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
         {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
-        {"[a]\nmodel = 3\noffline-cycle = 40\n", "line 3"}, {"[a]\nmodel = 3\noffline-cycle = 40:0\n", "line 3"},
+        {"[a]\nmodel = 3\noffline-cycle = 40\n", "line 3"},
+        {"[a]\nmodel = 3\noffline-cycle = 40:0\n", "line 3"},
         {"[a]\nmodel = 3\noffline-cycle = 40:15:gone\n", "line 3"},
     };
-    for (const char* faults : {"explode", "close-at:never", "report:loud", "close-after:-1", "close-at:cmd0",
-                               "iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"})
+    for (const char* faults : {"explode", "close-at:never", "report:loud", "close-after:-1",
+                               "close-at:cmd0", "iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"})
         bad.push_back({"[a]\nmodel = 3\nfaults = " + std::string(faults) + "\n", "line 3"});
     for (const auto& [text, where] : bad) {
         Fleet fleet;
@@ -232,7 +262,8 @@ ReportState sample(int outlets, bool master = true) {
         s.outlets.push_back(OutletReport{"10251011"[i] - '0', 0});
         s.schedule.push_back(i % 2 == 0);
     }
-    s.ping = {PingEntry{1, 0, 0x7F000001}, PingEntry{0, 2, 0}, PingEntry{3, 1, 0}, PingEntry{2, 7, 0}};
+    s.ping = {PingEntry{1, 0, 0x7F000001}, PingEntry{0, 2, 0}, PingEntry{3, 1, 0},
+              PingEntry{2, 7, 0}};
     s.temperature = 2350;
     s.temperatureState = 1;
     return s;
@@ -248,17 +279,22 @@ TEST(SimReport, TheStationsDecoderReadsEveryLayoutAndForm) {
     older.unit = 0x1234;
     Fleet fleet;
     std::string error;
-    ASSERT_TRUE(ParseFleet("[u]\nmodel = 13\nmac = 000000000001\nping = none\n", fleet, error)) << error;
+    ASSERT_TRUE(ParseFleet("[u]\nmodel = 13\nmac = 000000000001\nping = none\n", fleet, error))
+        << error;
     const std::pair<std::vector<std::uint8_t>, const char*> rows[] = {
         {EncodeElementReport(sample(4)),  // compact ping watch, short temperature
-         "mac:00808712ABCD master:1 outlets:1025 schedule:1010 ping:1/0,0/2,3/1,2/7, temp:1/1/2350 "},
+         "mac:00808712ABCD master:1 outlets:1025 schedule:1010 ping:1/0,0/2,3/1,2/7, "
+         "temp:1/1/2350 "},
         {EncodeElementReport(longForms),
-         "mac:00808712ABCD outlets:10251011 schedule:10101010 ping:1/0,0/2,3/1,2/7,1/9, temp:1/4/-425 "},
+         "mac:00808712ABCD outlets:10251011 schedule:10101010 ping:1/0,0/2,3/1,2/7,1/9, "
+         "temp:1/4/-425 "},
         {EncodeElementReport(noSensor),
          "mac:00808712ABCD master:1 outlets:10 schedule:10 ping:1/0,0/2,3/1,2/7, temp:0/1/2350 "},
-        {EncodeElementReport(Device(fleet.devices.at(0), 0).reportState()),  // a unit without ping watch
+        {EncodeElementReport(
+             Device(fleet.devices.at(0), 0).reportState()),  // a unit without ping watch
          "mac:000000000001 outlets:1111 schedule:0000 temp:1/0/2350 "},
-        {EncodeTableReport(sample(4)), "unit=258 outlets=1025"}, {EncodeShortReport(older), "unit=4660 outlets=1025"},
+        {EncodeTableReport(sample(4)), "unit=258 outlets=1025"},
+        {EncodeShortReport(older), "unit=4660 outlets=1025"},
     };
     for (const auto& [datagram, read] : rows) EXPECT_EQ(describe(datagram), read);
 }
@@ -266,7 +302,8 @@ TEST(SimReport, TheStationsDecoderReadsEveryLayoutAndForm) {
 TEST(SimReport, EverySpoiltDatagramIsRejected) {
     for (ReportLayout layout : {ReportLayout::Element, ReportLayout::Table, ReportLayout::Short}) {
         const bool element = layout == ReportLayout::Element;
-        for (const std::string fault : {"bad-checksum", "wrong-length", "odd-length", "truncated", "unknown-layout"}) {
+        for (const std::string fault :
+             {"bad-checksum", "wrong-length", "odd-length", "truncated", "unknown-layout"}) {
             if (!element && fault == "odd-length") continue;  // a fault of the element report only
             std::vector<std::uint8_t> d = EncodeReport(layout, sample(4));
             ApplyReportFault(d, layout, fault);
@@ -284,37 +321,64 @@ TEST(SimReport, EverySpoiltDatagramIsRejected) {
 
 const std::string kHx = kTelnetHello + "00:HX>";
 const std::string kErr = "*00:Err\r\n00:HX>";
-std::string pos(const std::string& fields) { return "*00:POS=" + fields + "\r\n"; }
+std::string pos(const std::string& fields) {
+    return "*00:POS=" + fields + "\r\n";
+}
 const std::string kPrompt = "RACK-12> ";
 const std::string kGreeting = " 220 SWD-12K (RACK-12) Ver 2.01a.0012 ready.\r\n";
-std::string answer(const std::string& line) { return line + "\r\n" + kPrompt; }
+std::string answer(const std::string& line) {
+    return line + "\r\n" + kPrompt;
+}
 
 TEST(SimConsole, Transcripts) {
     const Transcript transcripts[] = {
-        {"prompt mode: a frame without its select number, and refused ones", "hx",
-         {{"<", kHx}, {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"}, {"*00:1234#MPOS", kErr},
+        {"prompt mode: a frame without its select number, and refused ones",
+         "hx",
+         {{"<", kHx},
+          {"*7394#POS", pos("1:0,1:0,1:0,1:0,") + "00:HX>"},
+          {"*00:1234#MPOS", kErr},
           {"MPOS", kErr},  // no login: the password must come along
-          {"*00:7394#NOSUCH", kErr}, {"*01:7394#MPOS", "00:HX>"},  // another unit's select number
-          {"!outlet hx 1 off", "OK"}, {"<", pos("0:0,1:0,1:0,1:0,")}}},  // a hand switch shows unasked
-        {"power delays show states 2 and 5 while they run", "hxdelay",
-         {{"<", kHx}, {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"}, {"+2999", ""},
+          {"*00:7394#NOSUCH", kErr},
+          {"*01:7394#MPOS", "00:HX>"},  // another unit's select number
+          {"!outlet hx 1 off", "OK"},
+          {"<", pos("0:0,1:0,1:0,1:0,")}}},  // a hand switch shows unasked
+        {"power delays show states 2 and 5 while they run",
+         "hxdelay",
+         {{"<", kHx},
+          {"*00:7394#POF2", pos("1:0,2:0,1:0,1:0,") + "00:HX>"},
+          {"+2999", ""},
           {"+1", pos("1:0,0:0,1:0,1:0,")},
-          {"*00:7394#PON2", pos("1:0,5:0,1:0,1:0,") + "00:HX>"}, {"+2000", pos("1:0,1:0,1:0,1:0,")},
+          {"*00:7394#PON2", pos("1:0,5:0,1:0,1:0,") + "00:HX>"},
+          {"+2000", pos("1:0,1:0,1:0,1:0,")},
           // a reboot: off delay (2), then the reboot time (5), then on
-          {"*00:7394#POR3", pos("1:0,1:0,2:0,1:0,") + "00:HX>"}, {"+3000", pos("1:0,1:0,5:0,1:0,")},
+          {"*00:7394#POR3", pos("1:0,1:0,2:0,1:0,") + "00:HX>"},
+          {"+3000", pos("1:0,1:0,5:0,1:0,")},
           {"+1000", pos("1:0,1:0,1:0,1:0,")},
-          {"*00:7394#MPOF", pos("0:0,0:0,0:0,0:0,") + "00:HX>"},  // the master: off at once, every outlet with it
-          {"*00:7394#MPOS", "*00:MPOS=0,0:0,0:0,0:0,0:0,\r\n00:HX>"}, {"*00:7394#PON9", kErr}}},
-        {"plain: nothing until the empty line; a switch-off delay; the new system name is the prompt", "swd12k",
-         {{"<", kGreeting}, {"+0", ""}, {"", "Password:"}, {"tavik", "\r\n" + kPrompt}, {"", kPrompt},
+          {"*00:7394#MPOF",
+           pos("0:0,0:0,0:0,0:0,") + "00:HX>"},  // the master: off at once, every outlet with it
+          {"*00:7394#MPOS", "*00:MPOS=0,0:0,0:0,0:0,0:0,\r\n00:HX>"},
+          {"*00:7394#PON9", kErr}}},
+        {"plain: nothing until the empty line; a switch-off delay; the new system name is the "
+         "prompt",
+         "swd12k",
+         {{"<", kGreeting},
+          {"+0", ""},
+          {"", "Password:"},
+          {"tavik", "\r\n" + kPrompt},
+          {"", kPrompt},
           {"POF1", kPrompt},  // a 2 s switch-off delay
-          {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")}, {"+2000", ""},
+          {"XPOS", answer("XPOS 2:0002,1:0000,1:0000,1:0000")},
+          {"+2000", ""},
           {"XPOS", answer("XPOS 0:0000,1:0000,1:0000,1:0000")},
           {".sysName=LAB", "sysName=\"LAB\"\r\nLAB> "}}},
-        {"plain: the third wrong password ends the console", "gv",
-         {{"<", " 220 GV2208 (gv) Ver 2.01a.0012 ready.\r\n"}, {"", "Password:"},
-          {"tavik", "\r\nIncorrect password\r\nPassword:"}, {"x", "\r\nIncorrect password\r\nPassword:"},
-          {"y", "\r\nIncorrect password\r\n"}, {"~", ""}}},
+        {"plain: the third wrong password ends the console",
+         "gv",
+         {{"<", " 220 GV2208 (gv) Ver 2.01a.0012 ready.\r\n"},
+          {"", "Password:"},
+          {"tavik", "\r\nIncorrect password\r\nPassword:"},
+          {"x", "\r\nIncorrect password\r\nPassword:"},
+          {"y", "\r\nIncorrect password\r\n"},
+          {"~", ""}}},
     };
     for (const Transcript& t : transcripts) Play(t);
 }
@@ -326,12 +390,13 @@ TEST(SimConsole, ScheduleMemoryHoldsTwoHundredEntries) {
     ASSERT_EQ(h.until(c, "00:HX>"), kHx);
     char frame[64];
     for (int i = 0; i < 200; ++i) {
-        std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60, i % 60);
+        std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60,
+                      i % 60);
         ASSERT_EQ(h.exchange(c, frame, "00:HX>").compare(0, 9, "*00:PSET="), 0) << i;
     }
-    EXPECT_EQ(h.exchange(c, "*00:7394#PSET23:59,01/01,,PON1\r\n", "00:HX>"), "*00:FullMemory\r\n00:HX>");
+    EXPECT_EQ(h.exchange(c, "*00:7394#PSET23:59,01/01,,PON1\r\n", "00:HX>"),
+              "*00:FullMemory\r\n00:HX>");
 }
-
 
 std::string fleetFor(const UdpStation& st, const std::string& body) {
     return "station = " + st.address() + "\ninterval = 60\n" + body;
@@ -346,14 +411,17 @@ std::multiset<std::string> drained(UdpStation& st) {
 
 TEST(SimServerReports, ChangesGoOutAtOnceAndIntervalsKeepTime) {
     UdpStation st;
-    SimHarness h(fleetFor(st, "[q]\nmodel = 12\nmac = 00:80:87:12:34:56\nstates = 1010\nping = 1:0\n"));
+    SimHarness h(
+        fleetFor(st, "[q]\nmodel = 12\nmac = 00:80:87:12:34:56\nstates = 1010\nping = 1:0\n"));
     const std::string head = "mac:008087123456 outlets:", tail = " schedule:0000 ping:1/0, temp:1/";
     h.settle();
     EXPECT_EQ(drained(st), (std::multiset<std::string>{head + "1010" + tail + "0/2350 "}));
     const std::pair<const char*, std::string> changes[] = {
-        {"outlet q 2 on", head + "1110" + tail + "0/2350 "}, {"temp q 41.5", head + "1110" + tail + "2/4150 "},
+        {"outlet q 2 on", head + "1110" + tail + "0/2350 "},
+        {"temp q 41.5", head + "1110" + tail + "2/4150 "},
         {"", head + "1110" + tail + "2/4150 "},  // the interval: a minute after the first
-        {"ping q 1 trip", head + "5110 schedule:0000 ping:3/1, temp:1/2/4150 "},  // the watch reboots outlet 1
+        {"ping q 1 trip",
+         head + "5110 schedule:0000 ping:3/1, temp:1/2/4150 "},  // the watch reboots outlet 1
     };
     for (const auto& [command, report] : changes) {
         if (*command) {
@@ -370,10 +438,12 @@ TEST(SimServerReports, ChangesGoOutAtOnceAndIntervalsKeepTime) {
 
 TEST(SimServerReports, OlderUnitsSendTableAndShortReportsAndFaultsSpoilEveryDatagram) {
     UdpStation st;
-    SimHarness h(fleetFor(st, "[t]\nmodel = 10\nunit = 258\nstates = 1011\n[s]\nmodel = 6\nunit = 7\n"
-                              "[a]\nmodel = 11\nfaults = report:bad-checksum\n"));
+    SimHarness h(fleetFor(st,
+                          "[t]\nmodel = 10\nunit = 258\nstates = 1011\n[s]\nmodel = 6\nunit = 7\n"
+                          "[a]\nmodel = 11\nfaults = report:bad-checksum\n"));
     h.advance(1000);
-    EXPECT_EQ(drained(st), (std::multiset<std::string>{"unit=258 outlets=1011", "unit=7 outlets=1111", "rejected"}));
+    EXPECT_EQ(drained(st), (std::multiset<std::string>{"unit=258 outlets=1011",
+                                                       "unit=7 outlets=1111", "rejected"}));
     EXPECT_EQ(h.server().control("fault a none"), "OK");
     EXPECT_EQ(h.server().control("report a"), "OK");
     EXPECT_NE(describe(st.drain().at(0)), "rejected");
@@ -381,7 +451,8 @@ TEST(SimServerReports, OlderUnitsSendTableAndShortReportsAndFaultsSpoilEveryData
 
 TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
     UdpStation st;
-    SimHarness h("rate = 200\nstation = " + st.address() + "\ninterval = 0\n[u]\nmodel = 11\ncount = 50\n");
+    SimHarness h("rate = 200\nstation = " + st.address() +
+                 "\ninterval = 0\n[u]\nmodel = 11\ncount = 50\n");
     for (int i = 0; i < 100; ++i) h.advance(10);
     const auto got = st.drain();
     EXPECT_GE(got.size(), 195u);
@@ -396,27 +467,69 @@ const Step kSwdLogin[] = {{"<", kGreeting}, {"", "Password:"}};
 
 TEST(SimServerFaults, Transcripts) {
     const Transcript faults[] = {
-        {"close after bytes cuts the stream", "hx", {{"!fault hx close-after:4", "OK"}, {"~", "\xFF\xFB\x01\xFF"}}},
-        {"close at the login", "swd12k",
-         {{"!fault swd12k close-at:login", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"~", ""}}},
-        {"close at the second command", "hx",
-         {{"!fault hx close-at:cmd2", "OK"}, {"<", kHx}, {"*", kIdent}, {"*00:7394#MPOS", ""}, {"~", ""}}},
-        {"slow answers wait for the clock", "hx", {{"!fault hx slow:800", "OK"}, {"+799", ""}, {"+1", kHx}}},
-        {"a mute unit accepts and says nothing", "hx", {{"!fault hx mute", "OK"}, {"*", ""}, {"+0", ""}}},
-        {"mute commands, framed", "hx", {{"!fault hx mute-commands", "OK"}, {"<", kHx}, {"*", ""}, {"+0", ""}}},
-        {"mute commands, plain", "swd12k",
-         {{"!fault swd12k mute-commands", "OK"}, kSwdLogin[0], kSwdLogin[1], {"tavik", "\r\nRACK-12> "}, {"XPOS", ""},
+        {"close after bytes cuts the stream",
+         "hx",
+         {{"!fault hx close-after:4", "OK"}, {"~", "\xFF\xFB\x01\xFF"}}},
+        {"close at the login",
+         "swd12k",
+         {{"!fault swd12k close-at:login", "OK"},
+          kSwdLogin[0],
+          kSwdLogin[1],
+          {"tavik", "\r\nRACK-12> "},
+          {"~", ""}}},
+        {"close at the second command",
+         "hx",
+         {{"!fault hx close-at:cmd2", "OK"},
+          {"<", kHx},
+          {"*", kIdent},
+          {"*00:7394#MPOS", ""},
+          {"~", ""}}},
+        {"slow answers wait for the clock",
+         "hx",
+         {{"!fault hx slow:800", "OK"}, {"+799", ""}, {"+1", kHx}}},
+        {"a mute unit accepts and says nothing",
+         "hx",
+         {{"!fault hx mute", "OK"}, {"*", ""}, {"+0", ""}}},
+        {"mute commands, framed",
+         "hx",
+         {{"!fault hx mute-commands", "OK"}, {"<", kHx}, {"*", ""}, {"+0", ""}}},
+        {"mute commands, plain",
+         "swd12k",
+         {{"!fault swd12k mute-commands", "OK"},
+          kSwdLogin[0],
+          kSwdLogin[1],
+          {"tavik", "\r\nRACK-12> "},
+          {"XPOS", ""},
           {"+0", ""}}},
-        {"silent reset: the unit restarts without an answer", "hx",
-         {{"!fault hx silent-reset", "OK"}, {"<", kHx}, {"*", kIdent}, {"*00:7394#CPURESET", ""}, {"~", ""}}},
-        {"refused password, plain", "swd12k",
-         {{"!fault swd12k refuse-password", "OK"}, kSwdLogin[0], kSwdLogin[1],
+        {"silent reset: the unit restarts without an answer",
+         "hx",
+         {{"!fault hx silent-reset", "OK"},
+          {"<", kHx},
+          {"*", kIdent},
+          {"*00:7394#CPURESET", ""},
+          {"~", ""}}},
+        {"refused password, plain",
+         "swd12k",
+         {{"!fault swd12k refuse-password", "OK"},
+          kSwdLogin[0],
+          kSwdLogin[1],
           {"tavik", "\r\nIncorrect password\r\nPassword:"}}},
-        {"drip: every byte alone, a tenth of a second apart", "swd12k",
-         {{"!fault swd12k drip:100", "OK"}, {"+0", " "}, {"+99", ""}, {"+1", "2"}, {"+100", "2"}, {"+100", "0"},
+        {"drip: every byte alone, a tenth of a second apart",
+         "swd12k",
+         {{"!fault swd12k drip:100", "OK"},
+          {"+0", " "},
+          {"+99", ""},
+          {"+1", "2"},
+          {"+100", "2"},
+          {"+100", "0"},
           {"+100", " "}}},
-        {"split telnet sequences", "hx",
-         {{"!fault hx split-iac", "OK"}, {"+0", "\xFF"}, {"+40", "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03" "00:HX>"},
+        {"split telnet sequences",
+         "hx",
+         {{"!fault hx split-iac", "OK"},
+          {"+0", "\xFF"},
+          {"+40",
+           "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03"
+           "00:HX>"},
           {"*", "\xFF"},
           {"+40", "\xFB\x01" + kIdent}}},
     };
@@ -429,11 +542,11 @@ TEST(SimServerRecurring, PingWatchTripsEveryPeriodAndWatchesAgainOnceItsOutletIs
     h.settle();
     ASSERT_NE(describe(st.drain().at(0)).find(" ping:1/0,1/0,"), std::string::npos);
     const std::pair<std::int64_t, std::string> steps[] = {
-        {29000, ""},                                          // not yet
-        {1000, "outlets:1511 schedule:0000 ping:1/0,3/1,"},   // entry 2 reboots outlet 2
-        {2000, "outlets:1111 schedule:0000 ping:1/0,1/1,"},   // back on: watching again
+        {29000, ""},                                         // not yet
+        {1000, "outlets:1511 schedule:0000 ping:1/0,3/1,"},  // entry 2 reboots outlet 2
+        {2000, "outlets:1111 schedule:0000 ping:1/0,1/1,"},  // back on: watching again
         {27000, ""},
-        {1000, "outlets:1511 schedule:0000 ping:1/0,3/2,"},   // thirty seconds after the first
+        {1000, "outlets:1511 schedule:0000 ping:1/0,3/2,"},  // thirty seconds after the first
     };
     for (const auto& [ms, report] : steps) {
         h.advance(ms);
@@ -450,8 +563,9 @@ TEST(SimServerRecurring, PingWatchTripsEveryPeriodAndWatchesAgainOnceItsOutletIs
 
 TEST(SimServerRecurring, OfflineCycleLeavesAndRejoinsTheNetworkOnItsOwn) {
     UdpStation st;
-    SimHarness h(fleetFor(st, "[a]\nmodel = 3\noffline-cycle = 20:10\n"
-                              "[b]\nmodel = 3\noffline-cycle = 20:10:silent\n"));
+    SimHarness h(fleetFor(st,
+                          "[a]\nmodel = 3\noffline-cycle = 20:10\n"
+                          "[b]\nmodel = 3\noffline-cycle = 20:10:silent\n"));
     h.advance(1000);  // the first reports of a fleet spread over a second
     ASSERT_EQ(st.drain().size(), 2u);
     const int port = h.port("a");

@@ -50,8 +50,10 @@ public:
     // (state code, output flag) per outlet; `length` 0: the right one.
     ElementReport& outlets(const Pairs& entries, unsigned length = 0, int countOverride = -1) {
         const unsigned n = unsigned(entries.size());
-        words({0x0110, length ? length : 6 * n + 6, countOverride >= 0 ? unsigned(countOverride) : n});
-        for (const auto& [state, output] : entries) body({state, output, 0xABCD});  // the third not examined
+        words({0x0110, length ? length : 6 * n + 6,
+               countOverride >= 0 ? unsigned(countOverride) : n});
+        for (const auto& [state, output] : entries)
+            body({state, output, 0xABCD});  // the third not examined
         return *this;
     }
     ElementReport& schedule(const std::vector<unsigned>& flags, unsigned length = 0) {
@@ -79,16 +81,23 @@ public:
         Bytes block(28, 0x11);
         block[0] = sensor ? 1 : 0;
         block[24] = std::uint8_t(state);
-        block[26] = std::uint8_t((unsigned(hundredths) >> 8) & 0xFF), block[27] = std::uint8_t(hundredths & 0xFF);
+        block[26] = std::uint8_t((unsigned(hundredths) >> 8) & 0xFF),
+        block[27] = std::uint8_t(hundredths & 0xFF);
         return raw(block);
     }
     ElementReport& unknown(unsigned type, unsigned length) {
         return words({type, length}).raw(Bytes(length - 4, 0xEE));
     }
-    ElementReport& raw(const Bytes& bytes) { body_.insert(body_.end(), bytes.begin(), bytes.end()); return *this; }
+    ElementReport& raw(const Bytes& bytes) {
+        body_.insert(body_.end(), bytes.begin(), bytes.end());
+        return *this;
+    }
     // Zero filler words added by build(), per element (devices send at least
     // one word per element so that the walk reaches every element).
-    ElementReport& fillerWords(int perElement) { filler_ = perElement; return *this; }
+    ElementReport& fillerWords(int perElement) {
+        filler_ = perElement;
+        return *this;
+    }
     // The datagram: version word 0x01nn, total length, a word not examined,
     // checksum, the elements, the filler.
     Bytes build() const {
@@ -102,7 +111,10 @@ public:
     }
 
 private:
-    ElementReport& words(std::initializer_list<unsigned> head) { ++elements_; return body(head); }  // its first
+    ElementReport& words(std::initializer_list<unsigned> head) {
+        ++elements_;
+        return body(head);
+    }  // its first
     ElementReport& body(std::initializer_list<unsigned> ws) {
         for (unsigned w : ws) putBe16(body_, w);
         return *this;
@@ -124,7 +136,8 @@ inline Bytes tableReport(unsigned unit, const Pairs& outMode) {
     b[1] = 0x07, b[3] = 1, b[9] = 224;
     b[10] = std::uint8_t(unit & 0xFF), b[11] = std::uint8_t(unit >> 8);
     for (std::size_t i = 0; i < outMode.size(); ++i)
-        b[48 + 48 * i + 1] = std::uint8_t(outMode[i].first), b[48 + 48 * i + 2] = std::uint8_t(outMode[i].second);
+        b[48 + 48 * i + 1] = std::uint8_t(outMode[i].first),
+                        b[48 + 48 * i + 2] = std::uint8_t(outMode[i].second);
     return b;
 }
 
@@ -143,31 +156,37 @@ inline Bytes shortReport(unsigned unit, const Pairs& outPending) {
 inline std::string describe(const Bytes& d) {
     const auto r = decodeReport(d.data(), d.size());
     if (!r) return "rejected";
-    std::string out = r->layout == ReportLayout::Element ? "" : "unit=" + std::to_string(r->unitId) + " outlets=";
+    std::string out =
+        r->layout == ReportLayout::Element ? "" : "unit=" + std::to_string(r->unitId) + " outlets=";
     for (int o : r->unitOutlets) out += r->layout == ReportLayout::Element ? "" : std::to_string(o);
     for (const ReportElement& element : r->elements) {
-        std::visit([&out](const auto& e) {
-            using E = std::decay_t<decltype(e)>;
-            if constexpr (std::is_same_v<E, MacElement>) {
-                out += "mac:";
-                for (std::uint8_t b : e.mac) out += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
-            } else if constexpr (std::is_same_v<E, MasterElement>) {
-                out += "master:" + std::to_string(e.state);
-            } else if constexpr (std::is_same_v<E, OutletsElement>) {
-                out += "outlets:";
-                for (std::size_t i = 0; i < e.kept(); ++i) out += std::to_string(e.outlets[i].state());
-            } else if constexpr (std::is_same_v<E, ScheduleElement>) {
-                out += "schedule:";
-                for (std::size_t i = 0; i < e.kept(); ++i) out += e.scheduled[i] ? '1' : '0';
-            } else if constexpr (std::is_same_v<E, PingElement>) {
-                out += "ping:";
-                for (const auto& p : e.entries) out += std::to_string(p.state) + "/" + std::to_string(p.reboots) + ",";
-            } else {
-                out += "temp:" + std::to_string(e.sensor) + "/" + std::to_string(e.state) + "/" +
-                       std::to_string(e.temperature);
-            }
-            out += " ";
-        }, element);
+        std::visit(
+            [&out](const auto& e) {
+                using E = std::decay_t<decltype(e)>;
+                if constexpr (std::is_same_v<E, MacElement>) {
+                    out += "mac:";
+                    for (std::uint8_t b : e.mac)
+                        out += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
+                } else if constexpr (std::is_same_v<E, MasterElement>) {
+                    out += "master:" + std::to_string(e.state);
+                } else if constexpr (std::is_same_v<E, OutletsElement>) {
+                    out += "outlets:";
+                    for (std::size_t i = 0; i < e.kept(); ++i)
+                        out += std::to_string(e.outlets[i].state());
+                } else if constexpr (std::is_same_v<E, ScheduleElement>) {
+                    out += "schedule:";
+                    for (std::size_t i = 0; i < e.kept(); ++i) out += e.scheduled[i] ? '1' : '0';
+                } else if constexpr (std::is_same_v<E, PingElement>) {
+                    out += "ping:";
+                    for (const auto& p : e.entries)
+                        out += std::to_string(p.state) + "/" + std::to_string(p.reboots) + ",";
+                } else {
+                    out += "temp:" + std::to_string(e.sensor) + "/" + std::to_string(e.state) +
+                           "/" + std::to_string(e.temperature);
+                }
+                out += " ";
+            },
+            element);
     }
     return out;
 }

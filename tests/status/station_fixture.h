@@ -34,10 +34,10 @@ struct ItemRecord {
 
     std::string lines() const {  // never updated, no ping watch, no temperature
         std::string out;
-        for (const std::string& line : {name, modelName, hexText(id), std::to_string(code), std::string("#10.0.0.1 17"),
-                                        power, schedule, std::string("00000000 00000000"), mac, login, extra,
-                                        std::string(), std::string(), std::string(), std::string("0"),
-                                        std::string("-1")})
+        for (const std::string& line :
+             {name, modelName, hexText(id), std::to_string(code), std::string("#10.0.0.1 17"),
+              power, schedule, std::string("00000000 00000000"), mac, login, extra, std::string(),
+              std::string(), std::string(), std::string("0"), std::string("-1")})
             out += line + "\r\n";
         return out;
     }
@@ -48,18 +48,23 @@ inline const std::string kHeader = "#ZELO ITEM FILE#VER 2\r\n";
 inline const std::string kHxRecord =
     ItemRecord{"hx", "HX-7200", 0x10, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
 inline const std::string kGvRecord =
-    ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}.lines();
+    ItemRecord{"gv", "GV2208", 0x11, 13, "1111", " ", "0000AABBCC02", "tavik admin", "0 gvsys"}
+        .lines();
 inline const std::string kSwdRecord =
-    ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}.lines();
+    ItemRecord{"swd", "SWD-8KB", 0x12, 10, "1111", " ", "000000000000", "tavik admin", "102 s"}
+        .lines();
 // A prompt model whose older MAC line also reads as unit number 5.
 inline const std::string kOldHxRecord =
     ItemRecord{"oldhx", "HX-7200", 0x13, 3, "1 1111", "1111", "5", "7394", "HX 00"}.lines();
 inline const std::string kSwd6Record =
-    ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}.lines();
+    ItemRecord{"swd6", "SWD-6K", 0x14, 6, "1111", " ", "000000000000", "tavik admin", "5 s6"}
+        .lines();
 // Group 2: a second device with the hx's MAC, later in list order.
 inline const std::string kDupRecord =
-    ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}.lines();
-inline const std::string kGroup1 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record;
+    ItemRecord{"dup", "HX-7200", 0x20, 3, "1 1111", "1111", "0000AABBCC01", "7394", "HX 00"}
+        .lines();
+inline const std::string kGroup1 =
+    kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord + kSwd6Record;
 
 inline constexpr std::int64_t kNow = 1167606300;  // 2006-12-31 23:05 UTC
 
@@ -95,8 +100,11 @@ protected:
     }
     const DeviceRecord& device(std::uint32_t id) { return *directory->devices().find(id); }
     std::string file(const std::string& name) { return readBytes(dataDir + name); }
-    std::string logFile(std::uint32_t id) { return readBytes(dataDir + "logs/" + hexText(id, 8) + ".LOG"); }
-    std::map<std::string, std::string> snapshot() {  // every file under the data directory with its bytes
+    std::string logFile(std::uint32_t id) {
+        return readBytes(dataDir + "logs/" + hexText(id, 8) + ".LOG");
+    }
+    std::map<std::string, std::string>
+    snapshot() {  // every file under the data directory with its bytes
         std::map<std::string, std::string> files;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
             if (e.is_regular_file()) files[e.path().string()] = readBytes(e.path().string());

@@ -25,7 +25,9 @@ using test::Bytes;
 using test::ElementReport;
 using test::kNow;
 
-ElementReport gv() { return ElementReport().mac("0000AABBCC02"); }
+ElementReport gv() {
+    return ElementReport().mac("0000AABBCC02");
+}
 
 TEST(StatusChecksum, FoldsTheComplementsOfBigEndianWords) {
     const std::uint8_t header[] = {0x01, 0x00, 0x00, 0x0A, 0, 0, 0, 0, 0, 0};
@@ -43,27 +45,50 @@ TEST(StatusChecksum, FoldsTheComplementsOfBigEndianWords) {
 // position moves by the length rounded down to even; the walk goes on while
 // the count is not below zero.
 TEST(ReportDecoder, WhatEachDatagramReadsAs) {
-    const struct { const char* name; Bytes report; const char* read; } rows[] = {
-        {"every kind, in order of arrival", ElementReport().master(3).mac("0000AABBCC02").unknown(0x0999, 6)
-             .outlets({{5, 1}, {2, 0}, {7, 0}}).schedule({0, 1}).pingFull(1, {{3, 9}, {0, 65535}})
-             .temperature(false, 4, -250, false).build(),
+    const struct {
+        const char* name;
+        Bytes report;
+        const char* read;
+    } rows[] = {
+        {"every kind, in order of arrival",
+         ElementReport()
+             .master(3)
+             .mac("0000AABBCC02")
+             .unknown(0x0999, 6)
+             .outlets({{5, 1}, {2, 0}, {7, 0}})
+             .schedule({0, 1})
+             .pingFull(1, {{3, 9}, {0, 65535}})
+             .temperature(false, 4, -250, false)
+             .build(),
          "master:3 mac:0000AABBCC02 outlets:107 schedule:01 ping:3/9,0/65535, temp:0/4/-250 "},
         // a flag is set whatever bit of its word is
-        {"short report", test::shortReport(258, {{1, 256}, {256, 0}, {0, 1}, {0, 0}}), "unit=258 outlets=2150"},
-        {"table report, on", test::tableReport(258, {{1, 1}, {1, 2}, {1, 7}, {0, 2}}), "unit=258 outlets=1252"},
-        {"table report, off", test::tableReport(7, {{0, 3}, {0, 0}, {1, 0}, {0, 1}}), "unit=7 outlets=5050"},
+        {"short report", test::shortReport(258, {{1, 256}, {256, 0}, {0, 1}, {0, 0}}),
+         "unit=258 outlets=2150"},
+        {"table report, on", test::tableReport(258, {{1, 1}, {1, 2}, {1, 7}, {0, 2}}),
+         "unit=258 outlets=1252"},
+        {"table report, off", test::tableReport(7, {{0, 3}, {0, 0}, {1, 0}, {0, 1}}),
+         "unit=7 outlets=5050"},
         {"a MAC element ending at the datagram's last byte",
-         ElementReport().master(1).mac("4080871234AB").fillerWords(0).build(), "master:1 mac:4080871234AB "},
-        {"a four-byte unknown element as the last bytes", gv().unknown(0x0999, 4).fillerWords(0).build(),
-         "mac:0000AABBCC02 "},
+         ElementReport().master(1).mac("4080871234AB").fillerWords(0).build(),
+         "master:1 mac:4080871234AB "},
+        {"a four-byte unknown element as the last bytes",
+         gv().unknown(0x0999, 4).fillerWords(0).build(), "mac:0000AABBCC02 "},
         {"the count reaching exactly zero reads one more element",
          gv().outlets({{0, 0}}).unknown(0x0999, 4).master(0).fillerWords(0).build(),
          "mac:0000AABBCC02 outlets:0 master:0 "},
         {"the count below zero ends the walk",
-         gv().outlets({{0, 0}}).unknown(0x0999, 4).unknown(0x0999, 4).master(0).fillerWords(0).build(),
+         gv().outlets({{0, 0}})
+             .unknown(0x0999, 4)
+             .unknown(0x0999, 4)
+             .master(0)
+             .fillerWords(0)
+             .build(),
          "mac:0000AABBCC02 outlets:0 "},
         {"an odd length moves the walk on by one less",
-         gv().raw({0x09, 0x99, 0x00, 0x09, 0xEE, 0xEE, 0xEE, 0xEE}).outlets({{0, 0}, {1, 1}}).fillerWords(2).build(),
+         gv().raw({0x09, 0x99, 0x00, 0x09, 0xEE, 0xEE, 0xEE, 0xEE})
+             .outlets({{0, 0}, {1, 1}})
+             .fillerWords(2)
+             .build(),
          "mac:0000AABBCC02 outlets:01 "},
         {"ten bytes: a header and a filler word", ElementReport().raw({0, 0}).build(), ""},
     };
@@ -77,8 +102,9 @@ protected:
     // power | outlet count | schedule | ping | reboots | temperature | its state
     std::string summary(std::uint32_t id) {
         const DeviceRecord& r = device(id);
-        return r.powerText + "|" + std::to_string(r.outletCount) + "|" + r.scheduleText + "|" + r.pingText + "|" +
-               r.rebootText + "|" + std::to_string(r.temperature) + "|" + std::to_string(r.temperatureState);
+        return r.powerText + "|" + std::to_string(r.outletCount) + "|" + r.scheduleText + "|" +
+               r.pingText + "|" + r.rebootText + "|" + std::to_string(r.temperature) + "|" +
+               std::to_string(r.temperatureState);
     }
 };
 
@@ -91,19 +117,24 @@ struct RecordRow {
 };
 
 const RecordRow kRecordRows[] = {
-    {"Codes5And2FollowTheOutput", gv().outlets({{5, 1}, {2, 0}, {5, 0}, {2, 1}}).build(), 0x11, "1001|4| |||0|-1"},
+    {"Codes5And2FollowTheOutput", gv().outlets({{5, 1}, {2, 0}, {5, 0}, {2, 1}}).build(), 0x11,
+     "1001|4| |||0|-1"},
     {"MoreThanEightOutletsAreCutToEight",
-     gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {0, 0}}).build(), 0x11,
-     "11111111|8| |||0|-1"},
-    {"PingSymbolsAreCp932InJapanese", gv().pingCompact({{0, 0}, {1, 0}, {3, 0}, {4, 0}}).outlets({{1, 1}}).build(),
-     0x11, "1|1| |\x81\x7C\x81\x9B\x81\xA2\x81\x7E|0 0 0 0 |0|-1", 0},
+     gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {1, 1}, {0, 0}})
+         .build(),
+     0x11, "11111111|8| |||0|-1"},
+    {"PingSymbolsAreCp932InJapanese",
+     gv().pingCompact({{0, 0}, {1, 0}, {3, 0}, {4, 0}}).outlets({{1, 1}}).build(), 0x11,
+     "1|1| |\x81\x7C\x81\x9B\x81\xA2\x81\x7E|0 0 0 0 |0|-1", 0},
     {"LongPingTextsAreCutToTheirFields",
      gv().pingFull(0, std::vector<test::PingEntry>(40, {2, 65535})).outlets({{1, 1}}).build(), 0x11,
-     "1|1| |" + std::string(32, 'X') + "|65535 65535 65535 65535 65535 65535 65535 65535 65535 65535 6553|0|-1"},
-    {"TableReportOutputAndMode", test::tableReport(258, {{1, 1}, {1, 7}, {0, 2}, {0, 3}}), 0x12, "1010|4| |||0|-1"},
+     "1|1| |" + std::string(32, 'X') +
+         "|65535 65535 65535 65535 65535 65535 65535 65535 65535 65535 6553|0|-1"},
+    {"TableReportOutputAndMode", test::tableReport(258, {{1, 1}, {1, 7}, {0, 2}, {0, 3}}), 0x12,
+     "1010|4| |||0|-1"},
     // Unit 5 of a user-login model, not the prompt model whose old MAC line reads 5.
-    {"ShortReportOutputAndPendingFlags", test::shortReport(5, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}), 0x14,
-     "1100|4| |||0|-1"},
+    {"ShortReportOutputAndPendingFlags", test::shortReport(5, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}),
+     0x14, "1100|4| |||0|-1"},
 };
 
 class ReportToRecord : public DecodeReport, public ::testing::WithParamInterface<RecordRow> {};
@@ -120,9 +151,14 @@ INSTANTIATE_TEST_SUITE_P(Rows, ReportToRecord, ::testing::ValuesIn(kRecordRows),
 
 TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     // A master value above 9 still reads as on, and is kept as sent.
-    ASSERT_TRUE(receive(ElementReport().mac("0000AABBCC01").master(208).outlets({{1, 1}, {0, 0}, {5, 0}, {2, 1}})
-                            .schedule({1, 0, 1, 1}).temperature(true, 0, 2350)
-                            .pingCompact({{1, 0}, {0, 1}, {3, 2}, {2, 65535}}).build()));
+    ASSERT_TRUE(receive(ElementReport()
+                            .mac("0000AABBCC01")
+                            .master(208)
+                            .outlets({{1, 1}, {0, 0}, {5, 0}, {2, 1}})
+                            .schedule({1, 0, 1, 1})
+                            .temperature(true, 0, 2350)
+                            .pingCompact({{1, 0}, {0, 1}, {3, 2}, {2, 65535}})
+                            .build()));
     EXPECT_EQ(summary(0x10) + " " + std::to_string(device(0x10).lastMasterState),
               "1 1001|4|1011|O-RX|0 1 2 65535 |2350|0 208");
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
@@ -132,7 +168,9 @@ TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     // No window open: the current pair takes the work copy, states as sent.
     EXPECT_EQ(currentRecord.deviceId, 0x10u);
     EXPECT_EQ(currentStatus.masterState, 208);
-    EXPECT_EQ(std::to_string(currentStatus.outlets[2].state) + std::to_string(currentStatus.outlets[3].state), "52");
+    EXPECT_EQ(std::to_string(currentStatus.outlets[2].state) +
+                  std::to_string(currentStatus.outlets[3].state),
+              "52");
 }
 
 TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirectory) {
@@ -197,7 +235,8 @@ TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
     EXPECT_EQ(logFile(0x11), t0 + "\t1111\t \tOOOO\t0\t-1\r\n");
     // Outlets as stored, then the schedule alone: saved, nothing visible changed.
     ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}}).build()));
-    ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}}).schedule({1, 0, 0, 1}).build()));
+    ASSERT_TRUE(
+        receive(gv().outlets({{1, 1}, {1, 1}, {1, 1}, {1, 1}}).schedule({1, 0, 0, 1}).build()));
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].scheduleText, "1001");
     // No sensor: temperature -1 stored, the state it reported logged once.
     const Bytes noSensor = gv().temperature(false, 2, 1800).build();
@@ -205,16 +244,20 @@ TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
         clock.advance(60 * i);
         ASSERT_TRUE(receive(noSensor));
     }
-    EXPECT_EQ(summary(0x11) + " " + std::to_string(device(0x11).lastTemperatureState), "1111|4|1001|||1800|-1 2");
-    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].updateTime, std::uint32_t(kNow + 60));  // stamped each time
-    EXPECT_EQ(logFile(0x11), t0 + "\t1111\t \tOOOO\t0\t-1\r\n" + t0 + "\t1111\tO--O\t\t1800\t-1\r\n");
+    EXPECT_EQ(summary(0x11) + " " + std::to_string(device(0x11).lastTemperatureState),
+              "1111|4|1001|||1800|-1 2");
+    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].updateTime,
+              std::uint32_t(kNow + 60));  // stamped each time
+    EXPECT_EQ(logFile(0x11),
+              t0 + "\t1111\t \tOOOO\t0\t-1\r\n" + t0 + "\t1111\tO--O\t\t1800\t-1\r\n");
     EXPECT_EQ(view.changedRecords.size(), 4u);
 }
 
 TEST_F(DecodeReport, ControlWindowOfTheReportingDeviceIsRedrawnAnotherIsLeftAlone) {
     currentRecord = device(0x11);
     state.openDialog = OpenDialog::Control;
-    currentStatus.masterPresent = true;  // no master element: the master digit comes from the current status
+    currentStatus.masterPresent =
+        true;  // no master element: the master digit comes from the current status
     currentStatus.masterState = 0;
     ASSERT_TRUE(receive(gv().outlets({{1, 1}, {1, 1}}).build()));
     EXPECT_EQ(device(0x11).powerText, "0 11");
@@ -239,14 +282,20 @@ TEST_F(DecodeReport, ControlWindowOfTheReportingDeviceIsRedrawnAnotherIsLeftAlon
 
 // ---- datagrams that leave no trace: each row breaks one rule, or names no device ----
 
-Bytes edited(Bytes b, void (*edit)(Bytes&)) { edit(b); return b; }
-Bytes good() { return gv().master(1).outlets({{1, 1}, {1, 1}}).temperature(true, 0, 1).build(); }
+Bytes edited(Bytes b, void (*edit)(Bytes&)) {
+    edit(b);
+    return b;
+}
+Bytes good() {
+    return gv().master(1).outlets({{1, 1}, {1, 1}}).temperature(true, 0, 1).build();
+}
 const Bytes kShort = test::shortReport(5, {{1, 1}, {1, 1}, {1, 1}, {1, 1}});
 const Bytes kTable = test::tableReport(258, {{1, 1}});
 
 TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTraceButItsCount) {
     using Out = ReportOutcome;
-    for (const Bytes& base : {good(), kShort, kTable}) ASSERT_TRUE(decodeReport(base.data(), base.size()));
+    for (const Bytes& base : {good(), kShort, kTable})
+        ASSERT_TRUE(decodeReport(base.data(), base.size()));
     const struct {
         const char* name;
         Bytes report;
@@ -254,29 +303,47 @@ TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTraceButItsC
         ReportOutcome counted;
     } rows[] = {
         {"ShorterThanTenBytes", Bytes{0x01, 0x00, 0x00, 0x09, 0, 0, 0, 0, 0}, false, Out::TooShort},
-        {"TotalLengthTwoMoreThanTheCount", edited(good(), [](Bytes& b) { b[3] += 2, test::resum(b); }), false, Out::Malformed},
-        {"OddLength", edited(good(), [](Bytes& b) { b.push_back(0), b[3] += 1, test::resum(b); }), false, Out::Malformed},
-        {"ChecksumOfAPayloadByte", edited(good(), [](Bytes& b) { b[20] ^= 0x40; }), false, Out::Malformed},
-        {"FirstByte2", edited(good(), [](Bytes& b) { b[0] = 0x02, test::resum(b); }), false, Out::Malformed},
-        {"TableWithoutItsMarker", edited(kTable, [](Bytes& b) { b[9] = 223; }), false, Out::Malformed},
-        {"ShortReportShorterThanItsLayout", edited(kShort, [](Bytes& b) { b.resize(28); }), false, Out::Malformed},
-        {"OutletLengthNotFittingItsCount", gv().outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false, Out::Malformed},
-        {"ScheduleLengthNotFittingItsCount", gv().outlets({{1, 1}}).schedule({1, 1}, 16).build(), false, Out::Malformed},
+        {"TotalLengthTwoMoreThanTheCount",
+         edited(good(), [](Bytes& b) { b[3] += 2, test::resum(b); }), false, Out::Malformed},
+        {"OddLength", edited(good(), [](Bytes& b) { b.push_back(0), b[3] += 1, test::resum(b); }),
+         false, Out::Malformed},
+        {"ChecksumOfAPayloadByte", edited(good(), [](Bytes& b) { b[20] ^= 0x40; }), false,
+         Out::Malformed},
+        {"FirstByte2", edited(good(), [](Bytes& b) { b[0] = 0x02, test::resum(b); }), false,
+         Out::Malformed},
+        {"TableWithoutItsMarker", edited(kTable, [](Bytes& b) { b[9] = 223; }), false,
+         Out::Malformed},
+        {"ShortReportShorterThanItsLayout", edited(kShort, [](Bytes& b) { b.resize(28); }), false,
+         Out::Malformed},
+        {"OutletLengthNotFittingItsCount",
+         gv().outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false, Out::Malformed},
+        {"ScheduleLengthNotFittingItsCount", gv().outlets({{1, 1}}).schedule({1, 1}, 16).build(),
+         false, Out::Malformed},
         {"MacElementNearTheEnd",
-         ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build(), false, Out::Malformed},
-        {"PingWatchClaimingMoreEntriesThanItCarries", gv().pingFull(0, {{1, 0}, {1, 0}}, 20).build(), false, Out::Malformed},
-        {"TemperatureBlockPastTheEnd", gv().raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0}).build(), false, Out::Malformed},
-        {"ElementLengthPastTheDatagram", gv().raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build(), false, Out::Malformed},
-        {"LengthWordPastTheEnd", ElementReport().raw({0x00, 0x01}).fillerWords(0).build(), false, Out::Malformed},
-        {"LongerThan1600Bytes", gv().outlets({{1, 1}}).fillerWords(393).build(), false, Out::TooLong},  // whole otherwise
+         ElementReport().master(1).raw({0x00, 0x01, 0x00, 0x04, 0xAA, 0xBB}).fillerWords(0).build(),
+         false, Out::Malformed},
+        {"PingWatchClaimingMoreEntriesThanItCarries",
+         gv().pingFull(0, {{1, 0}, {1, 0}}, 20).build(), false, Out::Malformed},
+        {"TemperatureBlockPastTheEnd", gv().raw({0x08, 0x02, 0x00, 0x0A, 1, 0, 0, 0, 0, 0}).build(),
+         false, Out::Malformed},
+        {"ElementLengthPastTheDatagram",
+         gv().raw({0x09, 0x99, 0x01, 0x00, 0, 0}).fillerWords(2).build(), false, Out::Malformed},
+        {"LengthWordPastTheEnd", ElementReport().raw({0x00, 0x01}).fillerWords(0).build(), false,
+         Out::Malformed},
+        {"LongerThan1600Bytes", gv().outlets({{1, 1}}).fillerWords(393).build(), false,
+         Out::TooLong},  // whole otherwise
         {"AMalformedElementAfterGoodOnes",
-         gv().temperature(true, 3, 999).outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(), false, Out::Malformed},
-        {"UnknownMac", ElementReport().mac("0000AABBCC99").outlets({{1, 1}}).build(), true, Out::UnknownMac},
+         gv().temperature(true, 3, 999).outlets({{1, 1}, {1, 1}, {1, 1}, {0, 0}}, 30, 3).build(),
+         false, Out::Malformed},
+        {"UnknownMac", ElementReport().mac("0000AABBCC99").outlets({{1, 1}}).build(), true,
+         Out::UnknownMac},
         {"NoMacElement", ElementReport().master(1).outlets({{1, 1}}).build(), true, Out::NoMac},
-        {"UnknownUnitNumber", test::shortReport(77, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}), true, Out::UnknownUnit},
+        {"UnknownUnitNumber", test::shortReport(77, {{1, 0}, {1, 0}, {1, 0}, {1, 0}}), true,
+         Out::UnknownUnit},
     };
     const auto files = snapshot();
-    const std::vector<DeviceRecord> records(directory->devices().begin(), directory->devices().end());
+    const std::vector<DeviceRecord> records(directory->devices().begin(),
+                                            directory->devices().end());
     const DeviceRecord current = currentRecord;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -286,9 +353,11 @@ TEST_F(DecodeReport, ADatagramThatBreaksARuleOrNamesNoDeviceLeavesNoTraceButItsC
         EXPECT_FALSE(receive(row.report));
         EXPECT_EQ(station->counters().reports, expected.reports);
         EXPECT_EQ(snapshot(), files);
-        EXPECT_EQ(records, std::vector<DeviceRecord>(directory->devices().begin(), directory->devices().end()));
+        EXPECT_EQ(records, std::vector<DeviceRecord>(directory->devices().begin(),
+                                                     directory->devices().end()));
         EXPECT_EQ(currentRecord, current);
-        EXPECT_TRUE(view.changedRecords.empty() && view.redrawnOutlets.empty() && view.acceptedReports.empty());
+        EXPECT_TRUE(view.changedRecords.empty() && view.redrawnOutlets.empty() &&
+                    view.acceptedReports.empty());
         EXPECT_FALSE(currentStatus.masterPresent);
     }
 }
@@ -312,8 +381,11 @@ protected:
     static Bytes outlet(unsigned code, unsigned output) {
         return ElementReport().mac("0000AABBCC02").outlets({{code, output}}).build();
     }
-    std::string power() { return device(0x11).powerText + "/" + parseItemFile(file("00000001.IDX"), 1)[1].powerText; }
-    std::string ticked(std::size_t limit = SIZE_MAX) {  // received/accepted, or "-" when the tick did not poll
+    std::string power() {
+        return device(0x11).powerText + "/" + parseItemFile(file("00000001.IDX"), 1)[1].powerText;
+    }
+    std::string ticked(
+        std::size_t limit = SIZE_MAX) {  // received/accepted, or "-" when the tick did not poll
         const TickResult r = station->tick(limit);
         return r.polled ? std::to_string(r.received) + "/" + std::to_string(r.accepted) : "-";
     }
@@ -323,8 +395,10 @@ TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTickAndSavedOnc
     send({outlet(1, 1), outlet(0, 0), outlet(5, 1)});
     EXPECT_EQ(ticked(), "3/3");
     const std::string t = FormatUpdateTime(test::kNow, 0);
-    EXPECT_EQ(logFile(0x11), t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
-    ASSERT_EQ(view.changedRecords.size(), 1u);  // one save for the group, one row refresh with the last state
+    EXPECT_EQ(logFile(0x11),
+              t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
+    ASSERT_EQ(view.changedRecords.size(),
+              1u);  // one save for the group, one row refresh with the last state
     EXPECT_EQ(view.changedRecords[0].powerText, "1");
     EXPECT_EQ(power(), "1/1");
 }
@@ -337,7 +411,8 @@ TEST_F(ListenerTick, NoPollWhileThePropertyDialogIsOpenABatchRunsOrTheListenerIs
     state.openDialog = OpenDialog::None, state.busy = true;
     EXPECT_EQ(ticked(), "-");
     EXPECT_EQ(power(), "1111/1111");
-    state.busy = false, state.openDialog = OpenDialog::Control;  // the control window does not stop polling
+    state.busy = false,
+    state.openDialog = OpenDialog::Control;  // the control window does not stop polling
     EXPECT_EQ(ticked(), "1/1");
     EXPECT_EQ(power(), "0/0");
     station->closeStatusListener();
@@ -350,7 +425,8 @@ TEST_F(ListenerTick, NoPollWhileThePropertyDialogIsOpenABatchRunsOrTheListenerIs
 
 TEST_F(ListenerTick, BudgetAndAcceptLimitEndTheTickAndTheRestWaitsForTheNext) {
     std::int64_t micros = 0;
-    station->setBudgetClock([&micros] { return micros += 25000; });  // 25 ms each: over the 20 ms budget
+    station->setBudgetClock(
+        [&micros] { return micros += 25000; });  // 25 ms each: over the 20 ms budget
     send({outlet(1, 1), outlet(1, 1), outlet(1, 1)});
     for (const char* expected : {"1/1", "1/1", "1/1", "0/0"}) EXPECT_EQ(ticked(), expected);
     // Each tick that received one took three readings: 50 ms, on its bucket's
@@ -374,7 +450,8 @@ TEST_F(ListenerTick, BudgetAndAcceptLimitEndTheTickAndTheRestWaitsForTheNext) {
 }
 
 TEST_F(ListenerTick, Exactly1600BytesAreTakenLongerAndEmptyDatagramsAreDropped) {
-    const Bytes big = ElementReport().mac("0000AABBCC02").outlets({{0, 0}}).fillerWords(392).build();
+    const Bytes big =
+        ElementReport().mac("0000AABBCC02").outlets({{0, 0}}).fillerWords(392).build();
     ASSERT_EQ(big.size(), 1600u);  // MAC, outlets, then filler words up to 1600 bytes
     Bytes tooBig = ElementReport().mac("0000AABBCC02").outlets({{1, 1}}).fillerWords(393).build();
     tooBig.resize(1602);
@@ -416,7 +493,8 @@ TEST_F(EventLog, FileNameAndDirectory) {
     EXPECT_EQ(eventLogFileName(0x2A, false, false, newYearsEve), "0000002A.LOG");
     EXPECT_EQ(eventLogFileName(0x2A, true, true, newYearsEve), "0000002A-20061231-23.LOG");
     EXPECT_EQ(eventLogFileName(0x2A, true, false, newYearsEve), "0000002A-20061231.LOG");
-    EXPECT_EQ(eventLogFileName(0xDEADBEEF, false, true, local(2007, 3, 4, 7, 0)), "DEADBEEF-07.LOG");
+    EXPECT_EQ(eventLogFileName(0xDEADBEEF, false, true, local(2007, 3, 4, 7, 0)),
+              "DEADBEEF-07.LOG");
 #ifdef _WIN32
     const std::string sep = "\\";
 #else
@@ -442,7 +520,8 @@ TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
     settings.dateStyle = 2, settings.language = 0, settings.fnameDate = true, settings.baseDir = "";
     r.scheduleText = "";
     ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
-    EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"), "31/12/2006 23:05\t1 1011\t\tO-RX\t-125\t-1\r\n");
+    EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"),
+              "31/12/2006 23:05\t1 1011\t\tO-RX\t-125\t-1\r\n");
 }
 
 TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
@@ -450,15 +529,18 @@ TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
     ASSERT_TRUE(writeDeliveryLog(dataDir, r, "week.shx", true, strings, 0, newYearsEve));
     ASSERT_TRUE(writeDeliveryLog(dataDir, r, "week.shx", false, strings, 0, newYearsEve));
     const std::string block =
-        "------------------------------\r\nrack one 10.1.2.3 2006/12/31 23:05\r\nSend filename: week.shx\r\nResult: ";
-    EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"), block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
+        "------------------------------\r\nrack one 10.1.2.3 2006/12/31 23:05\r\nSend filename: "
+        "week.shx\r\nResult: ";
+    EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"),
+              block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
     settings.language = 0;
     const std::string japanese = formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve);
     EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(Text::LogResult) +
                             strings.text(Text::LogAbnormal) + "\r\n\r\n"),
               std::string::npos);
     EXPECT_EQ(japanese.find("Result"), std::string::npos);
-    EXPECT_FALSE(writeDeliveryLog(dataDir + "missing/", r, "a.shx", true, strings, 0, 0));  // skipped
+    EXPECT_FALSE(
+        writeDeliveryLog(dataDir + "missing/", r, "a.shx", true, strings, 0, 0));  // skipped
 }
 
 TEST_F(EventLog, LinesGoToTheBaseDirectoryWhoseMissingLevelsAreMadeWithTheFirst) {
@@ -467,7 +549,8 @@ TEST_F(EventLog, LinesGoToTheBaseDirectoryWhoseMissingLevelsAreMadeWithTheFirst)
         settings.baseDir = base;
         ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve)) << base;
         ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve + 60)) << base;
-        EXPECT_EQ(readBytes(dataDir + base + "/0000002A.LOG"), line + "2006/12/31 23:06" + line.substr(16))
+        EXPECT_EQ(readBytes(dataDir + base + "/0000002A.LOG"),
+                  line + "2006/12/31 23:06" + line.substr(16))
             << base;
     }
     settings.baseDir = dataDir + "abs/logs";  // an absolute one too
@@ -503,7 +586,8 @@ TEST_F(DecodeReport, AnUnwritableLogIsToldOncePerFileUntilItWorksAgain) {
 
 DeviceRecord changed(std::uint32_t id, const std::string& power) {
     DeviceRecord r;
-    r.name = "n" + std::to_string(id), r.modelName = "GV2208", r.deviceId = id, r.modelCode = 13, r.powerText = power;
+    r.name = "n" + std::to_string(id), r.modelName = "GV2208", r.deviceId = id, r.modelCode = 13,
+    r.powerText = power;
     r.updateTime = 77;
     return r;
 }
@@ -518,14 +602,19 @@ TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
     using namespace test;
     const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
     // a name cut
-    const std::string v0 = std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
+    const std::string v0 =
+        std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
     const std::string duplicates = kHeader + kGvRecord + kGvRecord + "\r\nafter the stop line\r\n";
     const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
     const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
         {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
-        {v2, {changed(0x11, "1010"), changed(0x11, "0000")}},  // the same device twice: the later copy wins
-        {v0, {changed(0x11, "1")}}, {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
-        {duplicates, {changed(0x11, "01")}}, {cut, {changed(0x10, "1 1")}},
+        {v2,
+         {changed(0x11, "1010"),
+          changed(0x11, "0000")}},  // the same device twice: the later copy wins
+        {v0, {changed(0x11, "1")}},
+        {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
+        {duplicates, {changed(0x11, "01")}},
+        {cut, {changed(0x10, "1 1")}},
         {cut, {changed(0x11, "1"), changed(0x99, "1")}},
     };
     for (const auto& [start, saves] : rows) {
@@ -538,7 +627,8 @@ TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
             all.push_back(&r);
         }
         ASSERT_TRUE(saveDeviceRecords(b.path().string() + "/", 7, all));
-        EXPECT_EQ(readBytes(b.file("00000007.IDX")), readBytes(a.file("00000007.IDX"))) << start.substr(0, 30);
+        EXPECT_EQ(readBytes(b.file("00000007.IDX")), readBytes(a.file("00000007.IDX")))
+            << start.substr(0, 30);
     }
     TempDir a;  // a missing file fails and creates nothing
     const DeviceRecord r = changed(1, "1");

@@ -7,7 +7,9 @@
 
 namespace zelo::test {
 
-UdpSender::UdpSender() { handle_ = ::socket(AF_INET, SOCK_DGRAM, 0); }
+UdpSender::UdpSender() {
+    handle_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+}
 UdpSender::~UdpSender() {
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }

@@ -9,7 +9,10 @@ UdpSender::UdpSender() {
     WSAStartup(0x0101, &wsa);
     handle_ = static_cast<std::intptr_t>(::socket(AF_INET, SOCK_DGRAM, 0));
 }
-UdpSender::~UdpSender() { ::closesocket(static_cast<SOCKET>(handle_)); WSACleanup(); }
+UdpSender::~UdpSender() {
+    ::closesocket(static_cast<SOCKET>(handle_));
+    WSACleanup();
+}
 
 bool UdpSender::send(std::uint16_t port, const std::vector<std::uint8_t>& bytes) {
     sockaddr_in sa{};

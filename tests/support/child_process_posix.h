@@ -68,7 +68,8 @@ public:
             if (::getppid() != parent) ::_exit(127);
             ::dup2(::open("/dev/null", O_RDONLY), 0);
             for (const auto& [fd, name] : {std::pair{1, outFile}, std::pair{2, errFile}}) {
-                if (name == "|") ::dup2(fds[1], fd);
+                if (name == "|")
+                    ::dup2(fds[1], fd);
                 else if (!name.empty())
                     ::dup2(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), fd);
             }

@@ -112,8 +112,8 @@ public:
     std::string greeting;  // instead of the usual one when set
     std::string prompt;    // instead of "name> " when set
     std::string hangUpOn;
-    std::int64_t loginDelay = 0;  // how late the prompt after the password comes
-    bool mute = false;  // answers nothing after the login
+    std::int64_t loginDelay = 0;                 // how late the prompt after the password comes
+    bool mute = false;                           // answers nothing after the login
     std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
 

@@ -92,7 +92,8 @@ public:
     bool refuse = false;
     // Prepares each new connection (greeting, replies).
     std::function<void(ScriptedStream&)> onConnect;
-    std::vector<ScriptedStream*> streams;  // every connection made, oldest first (closed ones dangle)
+    std::vector<ScriptedStream*>
+        streams;  // every connection made, oldest first (closed ones dangle)
     int connects = 0;
     int shutdowns = 0;  // shutdown calls on all streams
 
