@@ -9,6 +9,7 @@ packages=(
     libmosquitto-dev mosquitto mosquitto-clients  # the MQTT forwarder and its broker tests
     pkg-config libcpp-httplib-dev prometheus      # the metrics server; promtool and a real scrape
     dpkg-dev                                      # the .deb's dependencies (dpkg-shlibdeps)
+    clang-format                                  # scripts/check-format
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,8 @@ cd "$here/.."
 "$here/install-deps.sh"
 echo "== folders as floors"
 "$here/check-layers"
+echo "== the sources as clang-format writes them"
+"$here/check-format"
 "$here/build.sh"
 
 echo "== native tests (the hostile-device cases run with the reliability checks)"
