@@ -89,35 +89,9 @@ int Session::fail(Text textId, int code) const {
 }
 
 std::string jsonString(const std::string& utf8) {
-    std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    return out + "\"";
+    std::string out;
+    AppendJsonString(out, utf8);
+    return out;
 }
 
 void printRow(Session& s, const std::vector<std::string>& fields) {

@@ -144,4 +144,40 @@ std::string FormatUpdateTime(std::int64_t seconds, int dateStyle) {
     return buf;
 }
 
+void AppendJsonString(std::string& out, std::string_view utf8) {
+    out += '"';
+    std::size_t plain = 0;  // the start of characters copied as they are
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default: {
+                static const char kHex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xF];
+            }
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+    out += '"';
+}
+
 }  // namespace zelo

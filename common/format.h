@@ -53,4 +53,8 @@ std::string FormatOutletStates(std::string_view states, bool masterPrefix, int l
 // 1 month/day/year, anything else day/month/year, then hour and minute.
 std::string FormatUpdateTime(std::int64_t seconds, int dateStyle);
 
+// Appends `utf8` as a quoted JSON string: quotes, backslashes and control
+// characters escaped, everything else as it is.
+void AppendJsonString(std::string& out, std::string_view utf8);
+
 }  // namespace zelo

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "common/format.h"
 #include "common/text_encoding.h"
 #include "directory/list_columns.h"
 #include "directory/model_table.h"
@@ -122,42 +123,6 @@ void appendIsoTime(std::string& out, std::int64_t seconds) {
     out += ':';
     appendTwo(out, unsigned(rest % 60));
     out += 'Z';
-}
-
-void appendJsonQuote(std::string& out, std::string_view utf8) {
-    out += '"';
-    std::size_t plain = 0;  // the start of characters copied as they are
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x20 && c != '"' && c != '\\') continue;
-        out.append(utf8.data() + plain, i - plain);
-        plain = i + 1;
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default: {
-                static const char kHex[] = "0123456789abcdef";
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            }
-        }
-    }
-    out.append(utf8.data() + plain, utf8.size() - plain);
-    out += '"';
 }
 
 std::string number(double v) {
@@ -299,7 +264,7 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
 std::string jsonQuote(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);
-    appendJsonQuote(out, utf8);
+    AppendJsonString(out, utf8);
     return out;
 }
 
@@ -308,24 +273,24 @@ std::string stateJson(const DeviceFacts& f) {
     j.reserve(192 + f.name.size() + f.group.size() + f.address.size() + 40 * f.outlets.size() +
               12 * f.ping.size());
     j += "{\"id\":";
-    appendJsonQuote(j, f.key);
+    AppendJsonString(j, f.key);
     j += ",\"name\":";
-    appendJsonQuote(j, f.name);
+    AppendJsonString(j, f.name);
     j += ",\"group\":";
-    appendJsonQuote(j, f.group);
+    AppendJsonString(j, f.group);
     j += ",\"model\":";
-    appendJsonQuote(j, f.model);
+    AppendJsonString(j, f.model);
     j += ",\"address\":";
-    appendJsonQuote(j, f.address);
+    AppendJsonString(j, f.address);
     j += ",\"mac\":";
-    appendJsonQuote(j, f.mac);
+    AppendJsonString(j, f.mac);
     j += ",\"outlets\":[";
     for (std::size_t i = 0; i < f.outlets.size(); ++i) {
         const OutletFact& o = f.outlets[i];
         j += i ? ",{\"n\":" : "{\"n\":";
         appendInteger(j, o.n);
         j += ",\"name\":";
-        appendJsonQuote(j, o.name);
+        AppendJsonString(j, o.name);
         j += o.on ? ",\"state\":\"ON\"}" : ",\"state\":\"OFF\"}";
     }
     j += "],\"master\":";
@@ -344,7 +309,7 @@ std::string stateJson(const DeviceFacts& f) {
     j += "],\"temperature\":";
     j += f.temperature ? number(*f.temperature) : "null";
     j += ",\"temperature_state\":";
-    appendJsonQuote(j, f.temperatureState);
+    AppendJsonString(j, f.temperatureState);
     j += ",\"updated\":";
     if (f.updated > 0) {
         j += '"';
