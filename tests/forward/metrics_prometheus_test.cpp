@@ -15,22 +15,6 @@
 namespace zelo::test {
 namespace {
 
-// A TCP port free on loopback a moment ago (for Prometheus, which cannot
-// tell which port it took when asked for any).
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
 // The number after `after` in `text` (up to the next space, tab or line end).
 int numberAfter(const std::string& text, const std::string& after) {
     const std::size_t at = text.find(after);
@@ -209,7 +193,7 @@ TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedAndTheDeviceGoing
             ASSERT_NE(reply.substr(0, 3), "ERR") << c;
     };
 
-    const int promPort = freePort();
+    const int promPort = unusedTcpPort();  // Prometheus cannot tell which port it took
     writeBytes(scratch.file("prometheus.yml"),
                "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\nscrape_configs:\n  - "
                "job_name: zelo\n"

@@ -1,7 +1,7 @@
 // The status station: the report decoder and what each report leaves in the
 // records, files and logs; datagrams that leave no trace; the listener and
 // its timer tick over a real socket on 127.0.0.1; event and delivery log
-// lines; coalesced item file saves.
+// lines.
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -582,58 +582,6 @@ TEST_F(DecodeReport, AnUnwritableLogIsToldOncePerFileUntilItWorksAgain) {
     test::writeBytes(dataDir + "blocked", "");
     ASSERT_TRUE(receive(report(1)));
     EXPECT_EQ(view.failedLogs, (std::vector<std::string>{path, path}));
-}
-
-DeviceRecord changed(std::uint32_t id, const std::string& power) {
-    DeviceRecord r;
-    r.name = "n" + std::to_string(id), r.modelName = "GV2208", r.deviceId = id, r.modelCode = 13,
-    r.powerText = power;
-    r.updateTime = 77;
-    return r;
-}
-
-std::string twelveLines(const std::string& record) {  // a version 0 record: no header, twelve lines
-    std::size_t pos = 0;
-    for (int i = 0; i < 12; ++i) pos = record.find("\r\n", pos) + 2;
-    return record.substr(0, pos);
-}
-
-TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
-    using namespace test;
-    const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
-    // a name cut
-    const std::string v0 =
-        std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
-    const std::string duplicates = kHeader + kGvRecord + kGvRecord + "\r\nafter the stop line\r\n";
-    const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
-    const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
-        {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
-        {v2,
-         {changed(0x11, "1010"),
-          changed(0x11, "0000")}},  // the same device twice: the later copy wins
-        {v0, {changed(0x11, "1")}},
-        {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
-        {duplicates, {changed(0x11, "01")}},
-        {cut, {changed(0x10, "1 1")}},
-        {cut, {changed(0x11, "1"), changed(0x99, "1")}},
-    };
-    for (const auto& [start, saves] : rows) {
-        TempDir a, b;
-        writeBytes(a.file("00000007.IDX"), start);
-        writeBytes(b.file("00000007.IDX"), start);
-        std::vector<const DeviceRecord*> all;
-        for (const DeviceRecord& r : saves) {
-            ASSERT_GE(saveDeviceRecord(a.path().string() + "/", 7, r), 0);
-            all.push_back(&r);
-        }
-        ASSERT_TRUE(saveDeviceRecords(b.path().string() + "/", 7, all));
-        EXPECT_EQ(readBytes(b.file("00000007.IDX")), readBytes(a.file("00000007.IDX")))
-            << start.substr(0, 30);
-    }
-    TempDir a;  // a missing file fails and creates nothing
-    const DeviceRecord r = changed(1, "1");
-    EXPECT_FALSE(saveDeviceRecords(a.path().string() + "/", 9, {&r}));
-    EXPECT_TRUE(std::filesystem::is_empty(a.path()));
 }
 
 }  // namespace
