@@ -46,4 +46,22 @@ std::string readMacGroups(std::string_view v) {
     return out;
 }
 
+std::optional<std::uint64_t> ParseHexDigits(std::string_view text, std::size_t digits) noexcept {
+    if (text.size() != digits) return std::nullopt;
+    std::uint64_t v = 0;
+    for (char c : text) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else
+            return std::nullopt;
+        v = (v << 4) | static_cast<std::uint64_t>(d);
+    }
+    return v;
+}
+
 }  // namespace zelo

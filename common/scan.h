@@ -4,6 +4,7 @@
 // tests, and a few fixed shapes that several readers share.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,5 +53,9 @@ int scanSeparatedInts(std::string_view text, char separator, std::int32_t* out, 
 // skipped before each group, up to two characters per group), joined without
 // separators; empty unless all six groups are there.
 std::string readMacGroups(std::string_view text);
+
+// Exactly `digits` hex digits of either case as a number; nothing for any
+// other text.
+std::optional<std::uint64_t> ParseHexDigits(std::string_view text, std::size_t digits) noexcept;
 
 }  // namespace zelo

@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "common/format.h"
+#include "common/scan.h"
 #include "common/text_encoding.h"
 #include "directory/list_columns.h"
 #include "directory/model_table.h"
@@ -162,21 +163,9 @@ std::string deviceKey(std::uint32_t id) {
 }
 
 std::optional<std::uint32_t> parseDeviceKey(const std::string& key) {
-    if (key.size() != 8) return std::nullopt;
-    std::uint32_t v = 0;
-    for (char c : key) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else
-            return std::nullopt;
-        v = v << 4 | static_cast<std::uint32_t>(d);
-    }
-    return v;
+    const auto v = ParseHexDigits(key, 8);
+    if (!v) return std::nullopt;
+    return static_cast<std::uint32_t>(*v);
 }
 
 const char* pingWord(PingState s) noexcept {

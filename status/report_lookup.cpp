@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/scan.h"
 #include "directory/device_directory.h"
 #include "directory/model_table.h"
 
@@ -12,21 +13,7 @@ namespace {
 // text (such a text can never match a report's "%02X" form). Files written
 // before MACs were saved in upper case may hold lower-case ones.
 std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
-    if (text.size() != 12) return std::nullopt;
-    std::uint64_t v = 0;
-    for (char c : text) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else
-            return std::nullopt;
-        v = (v << 4) | static_cast<std::uint64_t>(d);
-    }
-    return v;
+    return ParseHexDigits(text, 12);
 }
 
 std::string upperCase(std::string text) {
