@@ -41,6 +41,12 @@ public:
     StopRequests(const StopRequests&) = delete;
     StopRequests& operator=(const StopRequests&) = delete;
 };
+#ifdef _WIN32
+// What the console calls on an event (CTRL_C_EVENT to CTRL_SHUTDOWN_EVENT),
+// callable as the console calls it: Wine delivers Ctrl+C alone, so a test
+// makes the other events this way.
+int handleConsoleEvent(unsigned long event);
+#endif
 // Whether the user's locale is Japanese (LC_ALL, LC_MESSAGES or LANG
 // beginning with "ja"; on Windows the user's interface language).
 bool japaneseLocale();

@@ -73,6 +73,10 @@ StopRequests::~StopRequests() {
     SetEvent(stopDone);
 }
 
+int handleConsoleEvent(unsigned long event) {
+    return consoleControl(event);
+}
+
 bool isDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(utf8ToWide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -172,5 +172,32 @@ TEST(Package, ListenHoldsItsDirectoryAgainstOtherWriters) {
     EXPECT_EQ(zeloctl({"--dir", dir, "add-group", "0", "Office"}).out, "2\n");
 }
 
+// Ctrl+C in listen's console ends it in order, as Ctrl+Break and the
+// console's close do: exit 0, its list closed, the directory free again.
+TEST(Package, ListenEndsInOrderOnCtrlC) {
+    test::TempDir data, capture;
+    const std::string dir = data.path().string();
+    ASSERT_EQ(zeloctl({"--dir", dir, "add-group", "0", "Lab"}).code, 0);
+    // A console of the test's own, which listen shares; the test outlives
+    // the event.
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    const PHANDLER_ROUTINE outlive = [](DWORD) -> BOOL { return TRUE; };
+    SetConsoleCtrlHandler(outlive, TRUE);
+    PROCESS_INFORMATION listen{};
+    ASSERT_TRUE(
+        startZeloctl({"--dir", dir, "--json", "listen", "--port", "0", "--bind", "127.0.0.1"},
+                     capture, 0, listen));
+    for (int waited = 0; waited < 20000 && test::readBytes(capture.file("err.txt")).empty();
+         waited += 50)
+        Sleep(50);
+    EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
+    EXPECT_EQ(waitFor(listen), 0);
+    EXPECT_EQ(withoutCr(test::readBytes(capture.file("out.txt"))), "[]\n");
+    EXPECT_EQ(zeloctl({"--dir", dir, "add-group", "0", "Office"}).out, "2\n");
+    SetConsoleCtrlHandler(outlive, FALSE);
+    FreeConsole();
+}
+
 }  // namespace
 }  // namespace zelo
