@@ -83,6 +83,12 @@ int Session::usage(const std::string& message) const {
     return kExitUsage;
 }
 
+int Session::usageOf(const char* name) const {
+    for (const Command& c : commands())
+        if (std::string_view(c.name) == name) return usage(say("usage: ", "使い方: ") + c.synopsis);
+    return usage(name);
+}
+
 int Session::fail(Text textId, int code) const {
     err << "zeloctl: " << cp932ToUtf8(strings.text(textId)) << "\n";
     return code;

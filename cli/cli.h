@@ -19,6 +19,7 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 struct Session;
+struct Command;
 
 // The questions get zeloctl's fixed answers: reconnect yes, power yes (the
 // command is the confirmation), a device restart only when asked for.
@@ -80,9 +81,10 @@ struct Session {
 
     // Prints "zeloctl: MESSAGE" on stderr and returns the usage exit code.
     int usage(const std::string& message) const;
+    // The same with the usage line of the command `name`.
+    int usageOf(const char* name) const;
     // One of zeloctl's own texts in the configured language: Japanese for
-    // Language 0, English for any other (the usage lines and --help stay
-    // English).
+    // Language 0, English for any other.
     std::string say(const char* english, const char* japanese) const {
         return settings.language == 0 ? japanese : english;
     }
@@ -108,6 +110,12 @@ struct Target {
 // say which kind an id means. On failure prints the usage error (naming the
 // candidates of an ambiguous name) and returns nothing.
 std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, bool devices);
+
+// The help of zeloctl and of one command, in Japanese or English (see
+// help_text.cpp); `japaneseHelp` is null for a command without its text.
+void printHelp(std::ostream& out, bool japanese);
+void printCommandHelp(std::ostream& out, const Command& c, bool japanese);
+const char* japaneseHelp(const char* command);
 
 // Output helpers.
 std::string jsonString(const std::string& utf8);

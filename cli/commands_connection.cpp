@@ -160,7 +160,7 @@ void printOutlets(Session& s, const DeviceStatus& st, bool asJsonMembers) {
 }
 
 int status(Session& s, const Args& args) {
-    if (args.size() != 1) return s.usage("usage: status DEVICE");
+    if (args.size() != 1) return s.usageOf("status");
     const auto id = deviceArgument(s, args[0]);
     if (!id) return kExitUsage;
     DeviceLink link(s, *id, false);
@@ -195,7 +195,7 @@ int status(Session& s, const Args& args) {
 }
 
 int power(Session& s, const Args& args) {
-    if (args.size() < 2) return s.usage("usage: power DEVICE CMD...");
+    if (args.size() < 2) return s.usageOf("power");
     Args commands;
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::string c = args[i];
@@ -306,7 +306,7 @@ int settings(Session& s, const Args& args) {
             pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
         }
     }
-    if (device.empty()) return s.usage("usage: settings DEVICE [KEY=VALUE...] [--restart]");
+    if (device.empty()) return s.usageOf("settings");
     const auto id = deviceArgument(s, device);
     if (!id) return kExitUsage;
     const int model = s.directory.devices().find(*id)->modelCode;

@@ -34,7 +34,7 @@ int tree(Session& s, const Args& args) {
 }
 
 int list(Session& s, const Args& args) {
-    if (args.size() != 1) return s.usage("usage: list GROUP");
+    if (args.size() != 1) return s.usageOf("list");
     const auto target = resolve(s, args[0], true, false);
     if (!target) return kExitUsage;
     const GroupOutline& outline = s.directory.outline();
@@ -80,7 +80,7 @@ int show(Session& s, const Args& args) {
         else
             rest.push_back(a);
     }
-    if (rest.size() != 1) return s.usage("usage: show DEVICE [--show-password]");
+    if (rest.size() != 1) return s.usageOf("show");
     const auto target = resolve(s, rest[0], false, true);
     if (!target) return kExitUsage;
     const DeviceRecord& r = *s.directory.devices().find(target->id);
@@ -148,7 +148,7 @@ int addFailed(Session& s, const char* kind, const char* file) {
 }
 
 int addGroup(Session& s, const Args& args) {
-    if (args.size() != 2) return s.usage("usage: add-group PARENT NAME");
+    if (args.size() != 2) return s.usageOf("add-group");
     const auto parent = resolve(s, args[0], true, false);
     if (!parent) return kExitUsage;
     if (args[1].empty())
@@ -160,7 +160,7 @@ int addGroup(Session& s, const Args& args) {
 }
 
 int addDevice(Session& s, const Args& args) {
-    if (args.size() != 3) return s.usage("usage: add-device GROUP MODEL NAME");
+    if (args.size() != 3) return s.usageOf("add-device");
     const auto group = resolve(s, args[0], true, false);
     if (!group) return kExitUsage;
     int model = modelCodeFromDisplayText(args[1]);
@@ -184,7 +184,7 @@ int addDevice(Session& s, const Args& args) {
 }
 
 int set(Session& s, const Args& args) {
-    if (args.size() < 2) return s.usage("usage: set DEVICE FIELD=VALUE...");
+    if (args.size() < 2) return s.usageOf("set");
     const auto target = resolve(s, args[0], false, true);
     if (!target) return kExitUsage;
     DeviceRecord r = *s.directory.devices().find(target->id);
@@ -274,7 +274,7 @@ int set(Session& s, const Args& args) {
 }
 
 int rename(Session& s, const Args& args) {
-    if (args.size() != 2) return s.usage("usage: rename TARGET NAME");
+    if (args.size() != 2) return s.usageOf("rename");
     const auto target = resolve(s, args[0], true, true);
     if (!target) return kExitUsage;
     if (args[1].empty()) return s.usage(s.say("a name cannot be empty", "名前を空にはできません"));
@@ -290,7 +290,7 @@ int rename(Session& s, const Args& args) {
 }
 
 int remove(Session& s, const Args& args) {
-    if (args.size() != 1) return s.usage("usage: delete TARGET");
+    if (args.size() != 1) return s.usageOf("delete");
     const auto target = resolve(s, args[0], true, true);
     if (!target) return kExitUsage;
     if (target->isGroup && target->id == 0)

@@ -55,7 +55,7 @@ int deliver(Session& s, const Args& args) {
             rest.push_back(args[i]);
         }
     }
-    if (rest.size() < 2) return s.usage("usage: deliver FILE TARGET... [--parallel K]");
+    if (rest.size() < 2) return s.usageOf("deliver");
 
     std::vector<std::pair<bool, std::uint32_t>> selection;
     for (std::size_t i = 1; i < rest.size(); ++i) {

@@ -40,22 +40,27 @@ int listen(Session& s, const Args& args) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         if (a == "--port" && hasValue) {
-            if (!parseNumber(args[++i], 65535, port)) return s.usage("--port takes 0..65535");
+            if (!parseNumber(args[++i], 65535, port))
+                return s.usage(s.say("--port takes 0..65535", "--port は 0..65535 です"));
         } else if (a == "--count" && hasValue) {
             if (!parseNumber(args[++i], 0xFFFFFFFFLL, count) || count == 0)
-                return s.usage("--count takes a number above 0");
+                return s.usage(
+                    s.say("--count takes a number above 0", "--count は 0 より大きい数です"));
         } else if (a == "--seconds" && hasValue) {
             if (!parseNumber(args[++i], 0xFFFFFFFFLL, seconds))
-                return s.usage("--seconds takes a number of seconds");
+                return s.usage(
+                    s.say("--seconds takes a number of seconds", "--seconds は秒数です"));
         } else if (a == "--bind" && hasValue) {
             address = ParseIp(args[++i]);
-            if (address == 0) return s.usage("--bind takes a dotted IPv4 address");
+            if (address == 0)
+                return s.usage(s.say("--bind takes a dotted IPv4 address",
+                                     "--bind はドット区切りの IPv4 アドレスです"));
         } else {
             // The forwarding options (MQTT, metrics) where the build has them.
             int rc = kExitOk;
             if (forwarding.parse(s, args, i, rc)) continue;
             if (rc != kExitOk) return rc;
-            return s.usage("usage: " + std::string(statusCommands().front().synopsis));
+            return s.usageOf("listen");
         }
     }
     // The forwarders start before anything is received: a bad group or a
