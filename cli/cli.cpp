@@ -51,12 +51,16 @@ void CliView::eventLogFailed(const std::string& path, const std::string& reason)
 }
 
 void CliView::itemFileFailed(const std::string& path) {
-    s_.err << "zeloctl: the item file could not be written (its records are kept and tried again): "
+    s_.err << "zeloctl: "
+           << s_.say("the item file could not be written (its records are kept and tried again): ",
+                     "アイテムファイルを書き込めません (レコードは保持し、再び書き込みます): ")
            << path << std::endl;
 }
 
 void CliView::itemFileWritten(const std::string& path) {
-    s_.err << "zeloctl: the item file is written again: " << path << std::endl;
+    s_.err << "zeloctl: "
+           << s_.say("the item file is written again: ", "アイテムファイルを再び書き込みました: ")
+           << path << std::endl;
 }
 
 bool CliFrontend::askYesNo(Text textId, Text, Icon) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/workspace.h"
@@ -85,8 +86,8 @@ struct Session {
     int usageOf(const char* name) const;
     // One of zeloctl's own texts in the configured language: Japanese for
     // Language 0, English for any other.
-    std::string say(const char* english, const char* japanese) const {
-        return settings.language == 0 ? japanese : english;
+    std::string say(std::string_view english, std::string_view japanese) const {
+        return std::string(settings.language == 0 ? japanese : english);
     }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.

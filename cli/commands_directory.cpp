@@ -130,19 +130,34 @@ void printId(Session& s, std::uint32_t id) {
         s.out << id << "\n";
 }
 
-// Why a new group or device was not made: `file` could not be written,
+// Why a new group or device was not made: its file could not be written,
 // unless the ids or their counter were the trouble.
-int addFailed(Session& s, const char* kind, const char* file) {
+int addFailed(Session& s, bool group) {
+    const std::string kind = group ? s.say("group", "グループ") : s.say("device", "デバイス");
     switch (s.directory.lastAddError()) {
         case DeviceDirectory::AddError::IdsUsedUp:
-            s.err << "zeloctl: every " << kind << " id from 1 to " << kHighestId << " is in use\n";
+            s.err << "zeloctl: "
+                  << s.say("every " + kind + " id from 1 to " + std::to_string(kHighestId) +
+                               " is in use",
+                           "1 から " + std::to_string(kHighestId) + " までの" + kind +
+                               " ID はすべて使用中です")
+                  << "\n";
             break;
         case DeviceDirectory::AddError::CounterNotSaved:
-            s.err << "zeloctl: ZELO.INI could not be written (it keeps the last " << kind
-                  << " id handed out)\n";
+            s.err << "zeloctl: "
+                  << s.say("ZELO.INI could not be written (it keeps the last " + kind +
+                               " id handed out)",
+                           "ZELO.INI を書き込めません (最後に割り当てた" + kind +
+                               " ID を保持するファイルです)")
+                  << "\n";
             break;
         default:
-            s.err << "zeloctl: the " << file << " could not be written\n";
+            s.err << "zeloctl: "
+                  << (group ? s.say("the directory could not be written",
+                                    "ディレクトリファイルを書き込めません")
+                            : s.say("the item file could not be written",
+                                    "アイテムファイルを書き込めません"))
+                  << "\n";
     }
     return kExitFailed;
 }
@@ -154,7 +169,7 @@ int addGroup(Session& s, const Args& args) {
     if (args[1].empty())
         return s.usage(s.say("a group needs a name", "グループには名前が必要です"));
     const std::uint32_t id = s.directory.addGroup(parent->id, utf8ToCp932(args[1]));
-    if (id == 0) return addFailed(s, "group", "directory");
+    if (id == 0) return addFailed(s, true);
     printId(s, id);
     return kExitOk;
 }
@@ -178,7 +193,7 @@ int addDevice(Session& s, const Args& args) {
     if (args[2].empty())
         return s.usage(s.say("a device needs a name", "デバイスには名前が必要です"));
     const std::uint32_t id = s.directory.addDevice(group->id, model, utf8ToCp932(args[2]));
-    if (id == 0) return addFailed(s, "device", "item file");
+    if (id == 0) return addFailed(s, false);
     printId(s, id);
     return kExitOk;
 }
