@@ -77,8 +77,8 @@ int listen(Session& s, const Args& args) {
         char where[24];
         std::snprintf(where, sizeof where, "%u.%u.%u.%u:%u", address >> 24, (address >> 16) & 255,
                       (address >> 8) & 255, address & 255, static_cast<unsigned>(port));
-        s.err << "zeloctl: cannot listen on UDP port " << port << " (" << where << ": "
-              << station.listenerError() << ")\n";
+        s.err << "zeloctl: " << s.say("cannot listen on UDP port ", "UDP ポートで受信できません: ")
+              << port << " (" << where << ": " << station.listenerError() << ")\n";
         return kExitFailed;
     }
     s.err << "zeloctl: listening on UDP port " << station.listenerPort() << std::endl;
