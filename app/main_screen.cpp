@@ -130,4 +130,15 @@ std::string newGroupName(const LangStrings& strings) {
     return strings.text(Text::NewGroup);
 }
 
+Text addFailureText(DeviceDirectory::AddError error) {
+    switch (error) {
+        case DeviceDirectory::AddError::IdsUsedUp:
+            return Text::NewIdsUsedUp;
+        case DeviceDirectory::AddError::CounterNotSaved:
+            return Text::NewItemCounterNotSaved;
+        default:
+            return Text::NewItemNotWritten;
+    }
+}
+
 }  // namespace zelo

@@ -92,5 +92,7 @@ int newDeviceModel(int command);
 std::string newDeviceName(int modelCode, const LangStrings& strings);
 // A new group's name (string 162).
 std::string newGroupName(const LangStrings& strings);
+// The error that tells why the last new group or device was not made.
+Text addFailureText(DeviceDirectory::AddError error);
 
 }  // namespace zelo

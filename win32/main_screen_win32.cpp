@@ -240,7 +240,7 @@ void MainScreen::newGroup() {
     if (!parent) return;
     const std::string name = newGroupName(app_.strings());
     const std::uint32_t id = app_.directory().addGroup(tree_.idOf(parent), name);
-    if (id == 0) return;
+    if (id == 0) return addFailed();
     tree_.add(parent, id, name);
     refillCombo(comboPosition(parent));
     list_.appendRow({true, id});
@@ -471,9 +471,13 @@ void MainScreen::newDevice(int modelCode) {
     if (group == 0) return;
     const std::uint32_t id =
         app_.directory().addDevice(group, modelCode, newDeviceName(modelCode, app_.strings()));
-    if (id == 0) return;
+    if (id == 0) return addFailed();
     list_.appendRow({false, id});
     list_.editLabel(list_.rowCount() - 1);
+}
+
+void MainScreen::addFailed() {
+    app_.frontend().showError(addFailureText(app_.directory().lastAddError()), Text::ErrorCaption);
 }
 
 bool MainScreen::confirmDelete() {

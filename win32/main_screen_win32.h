@@ -77,6 +77,8 @@ private:
     void deleteRow(const ListRow& row);
     void newDevice(int modelCode);
 
+    // Tells why the new group or device was not made.
+    void addFailed();
     bool confirmDelete();
     void openOptions();
     void popup(HMENU menu, int defaultCommand, POINT screen, HWND owner);
