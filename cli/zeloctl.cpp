@@ -7,6 +7,7 @@
 #include "cli/platform.h"
 #include "common/c_number.h"
 #include "common/data_lock.h"
+#include "common/text_encoding.h"
 #include "settings/app_settings.h"
 #include "settings/profile_file.h"
 #include "zelo_version.h"
@@ -191,6 +192,12 @@ int main(int argc, char** argv) {
                   << dir << "\n";
         return zelo::cli::kExitFailed;
     }
+    // Lines of the directory file that could not be read were skipped (and
+    // stay in the file).
+    if (const int damaged = session.directory.outline().damagedLines)
+        std::cerr << "zeloctl: "
+                  << zelo::cp932ToUtf8(session.strings.text(zelo::Text::DirectoryLinesSkipped))
+                  << damaged << "\n";
     // A data directory zeloctl starts keeps the language its root was named in.
     if (newDirectory && command->writes) zelo::cli::keepLanguage(session);
     return command->run(session, args);
