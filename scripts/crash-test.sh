@@ -68,20 +68,7 @@ python3 "$HELPERS/check_dir.py" --reference "$PRISTINE" --dir "$PRISTINE" --zelo
 say "data directory of $((GROUPS_N * PER_GROUP)) devices built in $(python3 -c "import time; print('%.1f' % (time.time() - $t0))") s"
 
 # ---- the simulator, running through every trial ----
-PORT=$(free_udp_port) || die "no free UDP port"
-"$ZELO_SIM" "$FLEET" --station "127.0.0.1:$PORT" --rate "$RATE" --bind 127.0.0.1 \
-    --control 0 --port-base 30000 --quiet --ports-file "$WORK/ports" >"$WORK/sim.out" 2>&1 &
-SIM_PID=$!
-for _ in $(seq 1000); do
-    [[ -s $WORK/ports ]] && break
-    kill -0 "$SIM_PID" 2>/dev/null || die "zelo-sim ended: $(tail -3 "$WORK/sim.out")"
-    sleep 0.01
-done
-[[ -s $WORK/ports ]] || die "zelo-sim did not come up"
-if [[ $CHURN != 0 ]]; then
-    python3 "$HELPERS/churn.py" "$WORK/ports" --rate "$CHURN" --seed "$SEED" 2>"$WORK/churn.err" &
-    CHURN_PID=$!
-fi
+start_sim "$FLEET" --seed "$SEED"
 say "zelo-sim sends $RATE reports/s to 127.0.0.1:$PORT; seed $SEED"
 
 # ---- the trials ----

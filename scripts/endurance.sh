@@ -123,20 +123,7 @@ DATA=$WORK/data
 python3 "$HELPERS/fleet.py" --zeloctl "$ZELOCTL" --dir "$PRISTINE" --fleet "$WORK/units.fleet" ||
     die "could not build the data directory"
 cp -a "$PRISTINE" "$DATA"
-PORT=$(free_udp_port) || die "no free UDP port"
-"$ZELO_SIM" "$WORK/units.fleet" --station "127.0.0.1:$PORT" --rate "$RATE" --bind 127.0.0.1 \
-    --control 0 --port-base 30000 --quiet --ports-file "$WORK/ports" >"$WORK/sim.out" 2>&1 &
-SIM_PID=$!
-for _ in $(seq 1000); do
-    [[ -s $WORK/ports ]] && break
-    kill -0 "$SIM_PID" 2>/dev/null || die "zelo-sim ended: $(tail -3 "$WORK/sim.out")"
-    sleep 0.01
-done
-[[ -s $WORK/ports ]] || die "zelo-sim did not come up"
-if [[ $CHURN != 0 ]]; then
-    python3 "$HELPERS/churn.py" "$WORK/ports" --rate "$CHURN" 2>"$WORK/churn.err" &
-    CHURN_PID=$!
-fi
+start_sim "$WORK/units.fleet"
 say "1000 units send $RATE reports/s to 127.0.0.1:$PORT for $SECONDS_RUN s;" \
     "memory sampled every $SAMPLE s, warm-up $WARMUP s, allowance $ALLOWANCE kB"
 
