@@ -208,7 +208,12 @@ DeviceFacts deviceFacts(const DeviceRecord& r, const GroupOutline& outline) {
     return deviceFacts(r, groupPath(outline, r.groupId));
 }
 
-DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
+namespace {
+
+// The facts of a record or of its source (the same fields by the same
+// names).
+template <class Record>
+DeviceFacts factsOf(const Record& r, std::string group) {
     DeviceFacts f;
     f.deviceId = r.deviceId;
     f.groupId = r.groupId;
@@ -248,6 +253,47 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
     }
     f.updated = r.updateTime;
     return f;
+}
+
+}  // namespace
+
+DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
+    return factsOf(r, std::move(group));
+}
+
+DeviceFacts deviceFacts(const DeviceSource& s, std::string group) {
+    return factsOf(s, std::move(group));
+}
+
+void DeviceSource::assign(const DeviceRecord& r) {
+    deviceId = r.deviceId;
+    groupId = r.groupId;
+    modelCode = r.modelCode;
+    name = r.name;
+    addressText = r.addressText;
+    macText = r.macText;
+    powerText = r.powerText;
+    pingText = r.pingText;
+    rebootText = r.rebootText;
+    temperature = r.temperature;
+    temperatureState = r.temperatureState;
+    updateTime = r.updateTime;
+}
+
+const std::string& GroupTable::pathOf(std::uint32_t groupId) const {
+    static const std::string kNone;
+    const int index = outline.indexOf(groupId);
+    return index < 0 || std::size_t(index) >= paths.size() ? kNone : paths[std::size_t(index)];
+}
+
+std::shared_ptr<const GroupTable> groupTable(const GroupOutline& outline) {
+    auto g = std::make_shared<GroupTable>();
+    g->outline = outline;
+    for (const GroupEntry& e : outline.entries) {
+        g->names.push_back(cp932ToUtf8(e.name));
+        g->paths.push_back(groupPath(outline, e.id));
+    }
+    return g;
 }
 
 std::string jsonQuote(const std::string& utf8) {
