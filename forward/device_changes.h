@@ -6,17 +6,31 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 #include "forward/device_facts.h"
 
 namespace zelo::forward {
 
+// Small numbers for the devices' ids, 0, 1, 2... in the order first asked
+// for and kept for the run, so that per-device tables are arrays: one probe
+// of a flat table each, no allocation once every device has its number.
+class DeviceNumbers {
+public:
+    std::uint32_t of(std::uint32_t deviceId);
+    std::size_t size() const noexcept { return count_; }
+
+private:
+    void grow();
+    std::vector<std::uint64_t> cells_;  // the id above, its number + 1 below; 0 empty
+    std::size_t count_ = 0;
+};
+
 class DeviceChanges {
 public:
-    // The record's source takes the place of the one waiting for its device.
-    void put(const DeviceRecord& record);
+    // The record's source takes the place of the one waiting for its device
+    // (`number` its DeviceNumbers number).
+    void put(std::uint32_t number, const DeviceRecord& record);
     // Every waiting source, in the order their devices first changed since
     // the last take, into the first elements of `out` (grown as needed; the
     // room of its texts is passed back and forth, not copied). How many.
@@ -30,9 +44,8 @@ private:
         DeviceSource source;
         bool waiting = false;
     };
-    std::unordered_map<std::uint32_t, std::size_t> index_;  // deviceId -> slots_
-    std::vector<Slot> slots_;
-    std::vector<std::size_t> waiting_;
+    std::vector<Slot> slots_;             // by device number
+    std::vector<std::uint32_t> waiting_;  // device numbers
 };
 
 }  // namespace zelo::forward

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <unordered_map>
 
 #include "common/format.h"
 #include "forward/metrics_forwarder.h"
@@ -238,9 +238,13 @@ bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLin
     // Where nothing is to be printed, nothing is.
     if (!printCommand) printCommand = [](const CommandLine&) {};
     if (!printError) printError = [](const std::string&) {};
-    context_.reset(new ForwardingContext{workspace, config_, mqtt_, std::move(printCommand),
+    context_.reset(new ForwardingContext{workspace,
+                                         config_,
+                                         mqtt_,
+                                         std::move(printCommand),
                                          std::move(printError),
-                                         groupTable(workspace.directory().outline())});
+                                         groupTable(workspace.directory().outline()),
+                                         {}});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {
         if (!forwarders_[i]->started(*context_, error)) {
             while (i-- > 0) forwarders_[i]->stopped();
@@ -280,10 +284,13 @@ void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
     changed_.clear();
     ++tickNumber_;
     for (const DeviceRecord& r : accepted) {
-        Slot& slot = slot_[r.deviceId];
+        const std::uint32_t number = context_->devices.of(r.deviceId);
+        if (number >= slot_.size())
+            slot_.resize(std::max<std::size_t>(number + 1, 2 * slot_.size()));
+        Slot& slot = slot_[number];
         if (slot.tick != tickNumber_) {
             slot = {tickNumber_, changed_.size()};
-            changed_.push_back({&r});
+            changed_.push_back({&r, number});
         } else {
             changed_[slot.index].record = &r;
         }

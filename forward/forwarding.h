@@ -11,10 +11,10 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/workspace.h"
+#include "forward/device_changes.h"
 #include "forward/device_facts.h"
 
 namespace zelo::forward {
@@ -117,12 +117,16 @@ struct ForwardingContext {
     // The directory's groups, made again when its outline changes (on the
     // loop's thread; the table itself may go to any thread).
     std::shared_ptr<const GroupTable> groups;
+    // The devices' numbers for the forwarders' per-device arrays (the
+    // loop's thread).
+    DeviceNumbers devices;
 };
 
 // A device whose report a tick accepted: its record as committed. The
 // forwarders copy what they need of it and make their texts off the loop.
 struct ChangedDevice {
     const DeviceRecord* record = nullptr;
+    std::uint32_t number = 0;  // the device's number in the context's DeviceNumbers
 };
 
 // A forwarder observes the station. The loop calls these on its own thread.
@@ -177,7 +181,7 @@ private:
         std::uint64_t tick = 0;  // the tick that last saw the device
         std::size_t index = 0;   // its place in changed_ then
     };
-    std::unordered_map<std::uint32_t, Slot> slot_;
+    std::vector<Slot> slot_;  // by device number
     std::uint64_t tickNumber_ = 0;
 };
 

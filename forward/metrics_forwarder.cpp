@@ -27,7 +27,7 @@ public:
         for (const ChangedDevice& c : changed) {
             // A device this forwarder has not seen, or one whose group left
             // the outline: every device is read again.
-            if (index_.count(c.record->deviceId) == 0 ||
+            if (c.number >= listed_.size() || !listed_[c.number] ||
                 groups_->outline.indexOf(c.record->groupId) < 0)
                 return rebuild();
         }
@@ -38,7 +38,7 @@ public:
         // Only the records' few texts are copied here; the facts are made by
         // the next scrape.
         std::lock_guard<std::mutex> lock(shared_.mutex);
-        for (const ChangedDevice& c : changed) shared_.changes.put(*c.record);
+        for (const ChangedDevice& c : changed) shared_.changes.put(c.number, *c.record);
         if (counted) counted_ = shared_.station = counters;
         shared_.now = context_->workspace.clock().now();
     }
@@ -59,18 +59,19 @@ private:
         const DeviceDirectory& d = context_->workspace.directory();
         groups_ = context_->groups;
         auto order = std::make_shared<std::vector<std::uint32_t>>();
-        index_.clear();
+        std::vector<std::pair<std::uint32_t, const DeviceRecord*>> listed;
         for (const DeviceRecord& r : d.devices()) {
             if (groups_->outline.indexOf(r.groupId) < 0) continue;  // its group was deleted
-            index_.emplace(r.deviceId, order->size());
+            listed.emplace_back(context_->devices.of(r.deviceId), &r);
             order->push_back(r.deviceId);
         }
+        listed_.assign(context_->devices.size(), false);
+        for (const auto& [number, r] : listed) listed_[number] = true;
         seenDevices_ = d.devices().size();
         const StationCounters& counters = context_->workspace.station().counters();
         std::lock_guard<std::mutex> lock(shared_.mutex);
         shared_.changes.clear();
-        for (const DeviceRecord& r : d.devices())
-            if (index_.count(r.deviceId)) shared_.changes.put(r);
+        for (const auto& [number, r] : listed) shared_.changes.put(number, *r);
         ++shared_.generation;
         shared_.order = std::move(order);
         shared_.groups = groups_;
@@ -128,7 +129,7 @@ private:
 
     // The loop's own.
     std::shared_ptr<const GroupTable> groups_;
-    std::unordered_map<std::uint32_t, std::size_t> index_;  // deviceId -> list position
+    std::vector<bool> listed_;  // by device number: in the list the scrapes show
     std::size_t seenDevices_ = 0;
     StationCounters counted_;  // as last handed over
 

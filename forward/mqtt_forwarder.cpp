@@ -45,7 +45,8 @@ bool MqttForwarder::started(ForwardingContext& context, std::string& error) {
         now_ = context.workspace.clock().now();
         groups_ = context.groups;
         for (const DeviceRecord& r : directory.devices())
-            if (directory.outline().indexOf(r.groupId) >= 0) changes_.put(r);
+            if (directory.outline().indexOf(r.groupId) >= 0)
+                changes_.put(context.devices.of(r.deviceId), r);
     }
     outbox_.setPrepare([this] { prepare(); });
     if (!names_.ha.empty()) {
@@ -69,8 +70,9 @@ bool MqttForwarder::controllable(std::uint32_t groupId) const {
 }
 
 void MqttForwarder::queue(const DeviceRecord& r) {
+    const std::uint32_t number = context_->devices.of(r.deviceId);
     std::lock_guard<std::mutex> lock(changesMutex_);
-    changes_.put(r);
+    changes_.put(number, r);
 }
 
 void MqttForwarder::prepare() {
@@ -160,7 +162,7 @@ void MqttForwarder::afterTick(const std::vector<ChangedDevice>& changed) {
         // Only the records' few texts are copied here; their topics are made
         // on the broker's thread.
         std::lock_guard<std::mutex> lock(changesMutex_);
-        for (const ChangedDevice& c : changed) changes_.put(*c.record);
+        for (const ChangedDevice& c : changed) changes_.put(c.number, *c.record);
         now_ = context_->workspace.clock().now();
         if (groups_ != context_->groups) groups_ = context_->groups;
     }

@@ -356,14 +356,24 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
     EXPECT_EQ(out[0].topic, "h/x");
 }
 
+TEST(DeviceNumbers, EachIdKeepsTheNumberItGotFirstThroughTheTablesGrowth) {
+    DeviceNumbers numbers;
+    // Ids alike in their low bits and in their high bits, and zero.
+    auto id = [](std::uint32_t i) { return i % 2 ? i << 16 | 1u : i * 4096u; };
+    for (std::uint32_t i = 0; i < 20000; ++i) ASSERT_EQ(numbers.of(id(i)), i);
+    for (std::uint32_t i = 0; i < 20000; ++i) ASSERT_EQ(numbers.of(id(i)), i);
+    EXPECT_EQ(numbers.size(), 20000u);
+}
+
 TEST(DeviceChanges, EachDeviceOnceWithItsLatestSourceInTheOrderItFirstChanged) {
+    DeviceNumbers numbers;
     DeviceChanges changes;
     std::vector<DeviceSource> out;
     for (int round = 0; round < 3; ++round) {
         for (int i = 0; i < 1000; ++i) {
             DeviceRecord r = named(std::uint32_t(i % 3 + 1), "");
             r.powerText = std::to_string(i);
-            changes.put(r);
+            changes.put(numbers.of(r.deviceId), r);
         }
         ASSERT_EQ(changes.take(out), 3u);  // however long nobody took
         EXPECT_TRUE(changes.empty());
@@ -372,7 +382,7 @@ TEST(DeviceChanges, EachDeviceOnceWithItsLatestSourceInTheOrderItFirstChanged) {
             seen += std::to_string(out[i].deviceId) + "=" + out[i].powerText + " ";
         EXPECT_EQ(seen, "1=999 2=997 3=998 ");
     }
-    changes.put(named(2, "b"));
+    changes.put(numbers.of(2), named(2, "b"));
     changes.clear();
     EXPECT_EQ(changes.take(out), 0u);
 }
