@@ -97,9 +97,6 @@ DeviceFacts deviceFacts(const DeviceSource& source, std::string groupPath);
 
 // The state document of one device (one line of JSON).
 std::string stateJson(const DeviceFacts& facts);
-// Whether two devices' facts give the same state document, without writing
-// it.
-bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b);
 
 // A set of groups, each with its sub-groups.
 class GroupFilter {
@@ -113,11 +110,6 @@ public:
 private:
     std::unordered_set<std::uint32_t> groups_;
 };
-
-// The devices the directory lists (those of groups still in the outline), in
-// list order; with a filter only those of its groups.
-std::vector<DeviceFacts> collectFacts(const DeviceDirectory& directory,
-                                      const GroupFilter* filter = nullptr);
 
 // A JSON string literal of a UTF-8 text.
 std::string jsonQuote(const std::string& utf8);
