@@ -1,21 +1,40 @@
-// What the forwarders cost listen's loop per report, without the network's
-// noise: a directory of devices, ticks of changed records handed to the
-// forwarding hooks as listen hands them (the broker address leads nowhere,
-// so the MQTT outbox only fills; the metrics server is not scraped). Meant
-// to be counted in instructions:
-//   valgrind --tool=callgrind
-//     --toggle-collect='*measuredTicks*'
-//     build/native/bench/forward_tick_bench mqtt|metrics|both [DEVICES] [TICKS]
-// and divided by the reports it prints (a first round over every device
-// is left out). Wall time is printed too.
+// What the forwarders cost listen's loop per report, in instructions, without
+// the network's noise. Two ways:
+//   - the hook alone: ticks of changed records handed to the forwarding
+//     hooks as listen hands them;
+//   - the station: real report datagrams over loopback UDP, each tick taken
+//     as listen takes it (received, decoded, committed, the item files
+//     saved without their syncs) and then handed to the forwarders, or to
+//     none, so that the loop's whole cost per report compares with and
+//     without each forwarder.
+// The broker address leads nowhere, so the MQTT outbox only fills; the
+// metrics server is not scraped. Counted with
+//   valgrind --tool=callgrind --toggle-collect='*measuredTicks*'
+//     build/native/bench/forward_tick_bench [station] none|mqtt|metrics|both
+//     [DEVICES] [TICKS] [REPORTS_PER_TICK]
+// and divided by the reports it prints (a first round over every device is
+// left out; in station mode the sending is not counted). Wall time is
+// printed too. 200 reports a tick is 2,000 a second over listen's 100 ms
+// ticks; the ingest benchmarks' bursts of 2,000 are drained in ticks of up
+// to 2,000 (a tick's budget takes them all), which spreads the item files'
+// rewrites over more reports.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "bench/file_sync.h"
 #include "forward/forwarding.h"
 #include "forward/metrics_forwarder.h"
+#include "sim/report.h"
+#include "status/status_station.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
@@ -23,7 +42,7 @@ namespace zelo {
 namespace {
 
 constexpr int kGroups = 10;
-constexpr int kPerTick = 200;  // 2,000 reports a second over 100 ms ticks
+int perTick = 200;  // 2,000 reports a second over 100 ms ticks
 
 void writeBytes(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -59,6 +78,18 @@ void writeDirectory(const std::string& dir, int devices) {
     writeBytes(dir + "ZELO.INI", "[ZELO]\r\nLanguage=1\r\nLogEnable=0\r\n");
 }
 
+// A report of a device whose outlets and temperature follow `variant`.
+std::vector<std::uint8_t> report(int device, int variant) {
+    sim::ReportState s;
+    s.mac = macOf(device);
+    s.model = 13;
+    for (int k = 0; k < 4; ++k) s.outlets.push_back({(variant >> k) & 1, 0});
+    s.schedule.assign(4, false);
+    s.temperature = 2000 + variant;
+    s.sequence = static_cast<std::uint16_t>(variant);
+    return sim::EncodeElementReport(s);
+}
+
 struct Feed {
     test::TestWorkspace& tw;
     forward::Forwarding& forwarding;
@@ -71,7 +102,7 @@ struct Feed {
         for (int t = 0; t < count; ++t) {
             tw.clock.advanceMicros(100'000);
             accepted.clear();
-            for (int i = 0; i < kPerTick; ++i, ++next) {
+            for (int i = 0; i < perTick; ++i, ++next) {
                 DeviceRecord r = base[std::size_t(next) * 7919 % base.size()];
                 const int v = next % 16;
                 r.powerText = "1 ";
@@ -87,19 +118,56 @@ struct Feed {
     }
 };
 
+// The station's loop as listen runs it: the tick's reports are sent first
+// (not counted), then taken by one tick and handed to the forwarders.
+struct StationFeed {
+    test::TestWorkspace& tw;
+    forward::Forwarding* forwarding;  // none: the station alone
+    int devices;
+    int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    std::size_t reports = 0;
+    int next = 0;
+
+    [[gnu::noinline]] void send() {
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sa.sin_port = htons(tw.ws.station().listenerPort());
+        for (int i = 0; i < perTick; ++i, ++next) {
+            const auto b = report(next * 7919 % devices, next % 16);
+            ::sendto(sender, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
+                     sizeof sa);
+        }
+    }
+    void tick() {
+        tw.clock.advanceMicros(100'000);
+        tw.view.acceptedReports.clear();
+        reports += tw.ws.station().tick().accepted;
+        if (forwarding) forwarding->afterTick(tw.view.acceptedReports);
+    }
+};
+
+[[gnu::noinline]] void measuredTicks(StationFeed& feed) {
+    feed.tick();
+}
+
 // The ticks counted (callgrind's --toggle-collect names this function).
 [[gnu::noinline]] void measuredTicks(Feed& feed, int count) {
     feed.ticks(count);
 }
 
 int run(int argc, char** argv) {
+    const bool station = argc > 1 && std::string(argv[1]) == "station";
+    if (station) --argc, ++argv;
     const std::string mode = argc > 1 ? argv[1] : "both";
     const int devices = argc > 2 ? std::atoi(argv[2]) : 10000;
     const int ticks = argc > 3 ? std::atoi(argv[3]) : 50;
+    if (argc > 4) perTick = std::max(1, std::atoi(argv[4]));
     test::TempDir tmp;
     const std::string dir = tmp.path().string() + "/";
     writeDirectory(dir, devices);
-    test::TestWorkspace tw(dir);
+    const bench::SyncSwitch noSyncs(false);
+    test::TestWorkspace tw(dir, test::Net::System);
     if (!tw.load(false)) {
         std::fprintf(stderr, "cannot load the directory\n");
         return 1;
@@ -123,6 +191,40 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "forwarding: %s\n", error.c_str());
         return 1;
     }
+    if (station) {
+        StatusStation& s = tw.ws.station();
+        if (!s.openStatusListenerOn(0, 0x7F000001)) {
+            std::fprintf(stderr, "cannot listen: %s\n", s.listenerError().c_str());
+            return 1;
+        }
+        // Every tick takes all its reports, however slowly it runs (under
+        // valgrind too), as listen's ticks do at this rate.
+        s.setTickBudget(std::chrono::seconds(3600));
+        StationFeed feed{tw, forwarding.empty() ? nullptr : &forwarding, devices};
+        auto round = [&](int count, bool counted) {
+            for (int t = 0; t < count; ++t) {
+                feed.send();
+                if (counted)
+                    measuredTicks(feed);
+                else
+                    feed.tick();
+            }
+        };
+        round((devices + perTick - 1) / perTick, false);  // every device's first report
+        const std::size_t before = feed.reports;
+        const auto t0 = std::chrono::steady_clock::now();
+        // The sending is left out of the counts: only the ticks are named.
+        round(ticks, true);
+        const std::size_t reports = feed.reports - before;
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+                .count();
+        std::printf("station, %s: %zu reports over %d devices in %d ticks, %.1f ms with sending\n",
+                    mode.c_str(), reports, devices, ticks, ms);
+        ::close(feed.sender);
+        forwarding.stop();
+        return 0;
+    }
 
     // Records as the station commits them: the outlets, the temperature and
     // the time change with every report. A first round over every device
@@ -130,7 +232,7 @@ int run(int argc, char** argv) {
     std::vector<DeviceRecord> base;
     for (const DeviceRecord& r : tw.ws.directory().devices()) base.push_back(r);
     Feed feed{tw, forwarding, base, {}, 0, 0};
-    feed.ticks((devices + kPerTick - 1) / kPerTick);
+    feed.ticks((devices + perTick - 1) / perTick);
     const std::size_t before = feed.reports;
     const auto t0 = std::chrono::steady_clock::now();
     measuredTicks(feed, ticks);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <string_view>
-#include <unordered_map>
 
 #include "common/format.h"
 #include "common/scan.h"
@@ -208,7 +207,12 @@ DeviceFacts deviceFacts(const DeviceRecord& r, const GroupOutline& outline) {
     return deviceFacts(r, groupPath(outline, r.groupId));
 }
 
-DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
+namespace {
+
+// The facts of a record or of its source (the same fields by the same
+// names).
+template <class Record>
+DeviceFacts factsOf(const Record& r, std::string group) {
     DeviceFacts f;
     f.deviceId = r.deviceId;
     f.groupId = r.groupId;
@@ -248,6 +252,47 @@ DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
     }
     f.updated = r.updateTime;
     return f;
+}
+
+}  // namespace
+
+DeviceFacts deviceFacts(const DeviceRecord& r, std::string group) {
+    return factsOf(r, std::move(group));
+}
+
+DeviceFacts deviceFacts(const DeviceSource& s, std::string group) {
+    return factsOf(s, std::move(group));
+}
+
+void DeviceSource::assign(const DeviceRecord& r) {
+    deviceId = r.deviceId;
+    groupId = r.groupId;
+    modelCode = r.modelCode;
+    name = r.name;
+    addressText = r.addressText;
+    macText = r.macText;
+    powerText = r.powerText;
+    pingText = r.pingText;
+    rebootText = r.rebootText;
+    temperature = r.temperature;
+    temperatureState = r.temperatureState;
+    updateTime = r.updateTime;
+}
+
+const std::string& GroupTable::pathOf(std::uint32_t groupId) const {
+    static const std::string kNone;
+    const int index = outline.indexOf(groupId);
+    return index < 0 || std::size_t(index) >= paths.size() ? kNone : paths[std::size_t(index)];
+}
+
+std::shared_ptr<const GroupTable> groupTable(const GroupOutline& outline) {
+    auto g = std::make_shared<GroupTable>();
+    g->outline = outline;
+    for (const GroupEntry& e : outline.entries) {
+        g->names.push_back(cp932ToUtf8(e.name));
+        g->paths.push_back(groupPath(outline, e.id));
+    }
+    return g;
 }
 
 std::string jsonQuote(const std::string& utf8) {
@@ -311,22 +356,6 @@ std::string stateJson(const DeviceFacts& f) {
     return j;
 }
 
-bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b) {
-    if (a.key != b.key || a.name != b.name || a.group != b.group || a.model != b.model ||
-        a.address != b.address || a.mac != b.mac || a.master != b.master || a.ping != b.ping ||
-        a.reboots != b.reboots || a.temperature.has_value() != b.temperature.has_value() ||
-        a.temperatureState != b.temperatureState || a.updated != b.updated ||
-        a.outlets.size() != b.outlets.size())
-        return false;
-    // Temperatures are compared as written (two places).
-    if (a.temperature && number(*a.temperature) != number(*b.temperature)) return false;
-    for (std::size_t i = 0; i < a.outlets.size(); ++i)
-        if (a.outlets[i].n != b.outlets[i].n || a.outlets[i].name != b.outlets[i].name ||
-            a.outlets[i].on != b.outlets[i].on)
-            return false;
-    return true;
-}
-
 bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
     const int top = outline.indexOf(groupId);
     if (top < 0) return false;
@@ -342,21 +371,6 @@ bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
         }
     }
     return true;
-}
-
-std::vector<DeviceFacts> collectFacts(const DeviceDirectory& directory, const GroupFilter* filter) {
-    std::vector<DeviceFacts> out;
-    const GroupOutline& outline = directory.outline();
-    // Group paths once per group, not once per device.
-    std::unordered_map<std::uint32_t, std::string> paths;
-    for (const GroupEntry& g : outline.entries) paths.emplace(g.id, groupPath(outline, g.id));
-    for (const DeviceRecord& r : directory.devices()) {
-        const auto path = paths.find(r.groupId);
-        if (path == paths.end()) continue;  // its group was deleted
-        if (filter && !filter->contains(r.groupId)) continue;
-        out.push_back(deviceFacts(r, path->second));
-    }
-    return out;
 }
 
 }  // namespace zelo::forward

@@ -5,6 +5,7 @@
 // rendered from these, never from the record itself.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -42,6 +43,38 @@ struct DeviceFacts {
     std::int64_t updated = 0;           // seconds since 1970; 0 never reported
 };
 
+// The fields of a record that its facts are made from, copied as the record
+// keeps them (nothing converted): cheap enough to take on the loop's thread
+// for every report, the facts being made later on another thread.
+struct DeviceSource {
+    std::uint32_t deviceId = 0;
+    std::uint32_t groupId = 0;
+    std::int32_t modelCode = 0;
+    std::string name;
+    std::string addressText;
+    std::string macText;
+    std::string powerText;
+    std::string pingText;
+    std::string rebootText;
+    std::int16_t temperature = 0;
+    std::int16_t temperatureState = -1;
+    std::uint32_t updateTime = 0;
+
+    // Takes the record's fields, reusing this one's room for the texts.
+    void assign(const DeviceRecord& record);
+};
+
+// The directory's groups as the forwarders name them, made once per outline
+// and shared by every device's facts: UTF-8 names and paths per entry.
+struct GroupTable {
+    GroupOutline outline;
+    std::vector<std::string> names;  // per outline entry
+    std::vector<std::string> paths;  // "Root/Site A/Rack 2"
+    // The path of a group; empty when the outline has no such group.
+    const std::string& pathOf(std::uint32_t groupId) const;
+};
+std::shared_ptr<const GroupTable> groupTable(const GroupOutline& outline);
+
 // "0000002A" for 42.
 std::string deviceKey(std::uint32_t deviceId);
 // The id of such a key; nothing unless it is exactly 8 hex digits.
@@ -60,12 +93,10 @@ std::string groupPath(const GroupOutline& outline, std::uint32_t groupId);
 DeviceFacts deviceFacts(const DeviceRecord& record, const GroupOutline& outline);
 // The same with the group path already known.
 DeviceFacts deviceFacts(const DeviceRecord& record, std::string groupPath);
+DeviceFacts deviceFacts(const DeviceSource& source, std::string groupPath);
 
 // The state document of one device (one line of JSON).
 std::string stateJson(const DeviceFacts& facts);
-// Whether two devices' facts give the same state document, without writing
-// it.
-bool sameStateDocument(const DeviceFacts& a, const DeviceFacts& b);
 
 // A set of groups, each with its sub-groups.
 class GroupFilter {
@@ -79,11 +110,6 @@ public:
 private:
     std::unordered_set<std::uint32_t> groups_;
 };
-
-// The devices the directory lists (those of groups still in the outline), in
-// list order; with a filter only those of its groups.
-std::vector<DeviceFacts> collectFacts(const DeviceDirectory& directory,
-                                      const GroupFilter* filter = nullptr);
 
 // A JSON string literal of a UTF-8 text.
 std::string jsonQuote(const std::string& utf8);

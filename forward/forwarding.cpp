@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <unordered_map>
 
 #include "common/format.h"
 #include "forward/metrics_forwarder.h"
@@ -238,8 +238,13 @@ bool Forwarding::start(Workspace& workspace, std::function<void(const CommandLin
     // Where nothing is to be printed, nothing is.
     if (!printCommand) printCommand = [](const CommandLine&) {};
     if (!printError) printError = [](const std::string&) {};
-    context_.reset(new ForwardingContext{workspace, config_, mqtt_, std::move(printCommand),
-                                         std::move(printError)});
+    context_.reset(new ForwardingContext{workspace,
+                                         config_,
+                                         mqtt_,
+                                         std::move(printCommand),
+                                         std::move(printError),
+                                         groupTable(workspace.directory().outline()),
+                                         {}});
     for (std::size_t i = 0; i < forwarders_.size(); ++i) {
         if (!forwarders_[i]->started(*context_, error)) {
             while (i-- > 0) forwarders_[i]->stopped();
@@ -265,38 +270,36 @@ bool sameOutline(const GroupOutline& a, const GroupOutline& b) {
 
 }  // namespace
 
-const std::string& Forwarding::groupPathOf(std::uint32_t groupId) {
-    const auto it = paths_.find(groupId);
-    if (it != paths_.end()) return it->second;
+void Forwarding::checkGroups() {
     const GroupOutline& outline = context_->workspace.directory().outline();
-    return paths_.emplace(groupId, groupPath(outline, groupId)).first->second;
+    if (!sameOutline(outline, context_->groups->outline)) context_->groups = groupTable(outline);
 }
 
 void Forwarding::afterTick(const std::vector<DeviceRecord>& accepted) {
     if (!running_ || forwarders_.empty()) return;
-    const GroupOutline& outline = context_->workspace.directory().outline();
-    if (!accepted.empty() && !sameOutline(outline, pathsOutline_)) {
-        paths_.clear();
-        pathsOutline_ = outline;
-    }
-    // Each device once, as its last report left it; its facts taken once
-    // for all the forwarders.
+    if (!accepted.empty()) checkGroups();
+    // Each device once, as its last report left it. A device keeps its
+    // entry from tick to tick (marked with the tick that last saw it), so
+    // that no report costs an allocation.
     changed_.clear();
-    slot_.clear();
+    ++tickNumber_;
     for (const DeviceRecord& r : accepted) {
-        const auto [it, fresh] = slot_.emplace(r.deviceId, changed_.size());
-        if (fresh)
-            changed_.push_back({&r, nullptr});
-        else
-            changed_[it->second].record = &r;
+        const std::uint32_t number = context_->devices.of(r.deviceId);
+        if (number >= slot_.size())
+            slot_.resize(std::max<std::size_t>(number + 1, 2 * slot_.size()));
+        Slot& slot = slot_[number];
+        if (slot.tick != tickNumber_) {
+            slot = {tickNumber_, changed_.size()};
+            changed_.push_back({&r, number});
+        } else {
+            changed_[slot.index].record = &r;
+        }
     }
-    for (ChangedDevice& c : changed_)
-        c.facts = std::make_shared<const DeviceFacts>(
-            deviceFacts(*c.record, groupPathOf(c.record->groupId)));
     for (auto& f : forwarders_) f->afterTick(changed_);
     const std::int64_t now = context_->workspace.clock().now();
     if (now != lastSecond_) {
         lastSecond_ = now;
+        checkGroups();
         for (auto& f : forwarders_) f->everySecond(now);
     }
 }

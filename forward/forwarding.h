@@ -11,10 +11,10 @@
 #include <optional>
 #include <ostream>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "app/workspace.h"
+#include "forward/device_changes.h"
 #include "forward/device_facts.h"
 
 namespace zelo::forward {
@@ -114,13 +114,19 @@ struct ForwardingContext {
     MqttStatus& mqtt;
     std::function<void(const CommandLine&)> printCommand;
     std::function<void(const std::string&)> printError;  // one line on stderr, "zeloctl: " added
+    // The directory's groups, made again when its outline changes (on the
+    // loop's thread; the table itself may go to any thread).
+    std::shared_ptr<const GroupTable> groups;
+    // The devices' numbers for the forwarders' per-device arrays (the
+    // loop's thread).
+    DeviceNumbers devices;
 };
 
-// A device whose report a tick accepted: its record as committed, and the
-// facts taken from it once for every forwarder.
+// A device whose report a tick accepted: its record as committed. The
+// forwarders copy what they need of it and make their texts off the loop.
 struct ChangedDevice {
     const DeviceRecord* record = nullptr;
-    std::shared_ptr<const DeviceFacts> facts;
+    std::uint32_t number = 0;  // the device's number in the context's DeviceNumbers
 };
 
 // A forwarder observes the station. The loop calls these on its own thread.
@@ -161,9 +167,8 @@ public:
     void stop();
 
 private:
-    // The group path of a group of the directory's outline, UTF-8; kept
-    // while the outline stays as it was.
-    const std::string& groupPathOf(std::uint32_t groupId);
+    // The context's group table made again when the outline changed.
+    void checkGroups();
 
     ForwardingConfig config_;
     MqttStatus mqtt_;
@@ -171,10 +176,13 @@ private:
     std::unique_ptr<ForwardingContext> context_;
     bool running_ = false;
     std::int64_t lastSecond_ = 0;
-    GroupOutline pathsOutline_;  // the outline `paths_` was made from
-    std::unordered_map<std::uint32_t, std::string> paths_;
     std::vector<ChangedDevice> changed_;
-    std::unordered_map<std::uint32_t, std::size_t> slot_;
+    struct Slot {
+        std::uint64_t tick = 0;  // the tick that last saw the device
+        std::size_t index = 0;   // its place in changed_ then
+    };
+    std::vector<Slot> slot_;  // by device number
+    std::uint64_t tickNumber_ = 0;
 };
 
 // Resolves the options' groups and devices and reads the password. Empty

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "common/format.h"
-#include "common/text_encoding.h"
 #include "zelo_version.h"
 
 namespace zelo::forward {
@@ -151,16 +150,6 @@ void appendLabelValue(std::string& out, std::string_view value) {
                 out += c;
         }
     }
-}
-
-std::shared_ptr<const MetricsGroups> metricsGroups(const GroupOutline& outline) {
-    auto g = std::make_shared<MetricsGroups>();
-    g->outline = outline;
-    for (const GroupEntry& e : outline.entries) {
-        g->names.push_back(cp932ToUtf8(e.name));
-        g->paths.push_back(groupPath(outline, e.id));
-    }
-    return g;
 }
 
 bool deviceUp(const DeviceFacts& d, std::int64_t now, std::int64_t stale) noexcept {

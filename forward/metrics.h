@@ -19,14 +19,12 @@ namespace zelo::forward {
 
 inline constexpr const char* kMetricsContentType = "text/plain; version=0.0.4; charset=utf-8";
 
-// The outline as the scrapes name its groups: UTF-8 names and paths per
-// entry. Rebuilt only when the directory changes; shared by the snapshots.
-struct MetricsGroups {
-    GroupOutline outline;
-    std::vector<std::string> names;  // per outline entry
-    std::vector<std::string> paths;  // "Root/Site A/Rack 2"
-};
-std::shared_ptr<const MetricsGroups> metricsGroups(const GroupOutline& outline);
+// The outline as the scrapes name its groups. Rebuilt only when the
+// directory changes; shared by the snapshots.
+using MetricsGroups = GroupTable;
+inline std::shared_ptr<const MetricsGroups> metricsGroups(const GroupOutline& outline) {
+    return groupTable(outline);
+}
 
 // What the MQTT forwarder has to say (with --mqtt only).
 struct MqttFigures {

@@ -1,7 +1,8 @@
 #pragma once
-// The --metrics forwarder: keeps the facts of every device current on the
-// tick's thread (only the devices a tick changed are read again) and hands
-// a snapshot of them to the metrics server after changes and every second.
+// The --metrics forwarder: the tick notes which devices changed (a copy of a
+// few texts each) and the station's counters; a scrape makes the facts of
+// the devices changed since the last one, on its own thread, and renders a
+// snapshot that shares the others' with the earlier scrapes.
 
 #include <memory>
 

@@ -59,18 +59,13 @@ struct MetricsServer::Impl {
     std::atomic<bool> loopEnded{false};
     int port = 0;
 
-    mutable std::mutex snapshotMutex;
-    std::shared_ptr<const MetricsSnapshot> snapshot;
+    std::function<std::shared_ptr<const MetricsSnapshot>()> source;
 
     // Render slots: a counting semaphore.
     std::mutex slotMutex;
     std::condition_variable slotFree;
     std::size_t rendering = 0;
 
-    std::shared_ptr<const MetricsSnapshot> current() const {
-        std::lock_guard<std::mutex> lock(snapshotMutex);
-        return snapshot;
-    }
     bool takeSlot() {
         std::unique_lock<std::mutex> lock(slotMutex);
         if (!slotFree.wait_for(lock, limits.renderWait,
@@ -98,7 +93,9 @@ struct MetricsServer::Impl {
             answer = text(503, "busy: too many scrapes at once\n");
             res.set_header("Retry-After", "1");
         } else {
-            answer = answerRequest(req.path, params, queryBytes, current().get());
+            const std::shared_ptr<const MetricsSnapshot> snapshot =
+                renders && source ? source() : nullptr;
+            answer = answerRequest(req.path, params, queryBytes, snapshot.get());
             if (renders) giveSlot();
         }
         res.status = answer.status;
@@ -169,14 +166,8 @@ std::uint16_t MetricsServer::port() const noexcept {
     return static_cast<std::uint16_t>(impl_->port);
 }
 
-void MetricsServer::publish(std::shared_ptr<const MetricsSnapshot> snapshot) {
-    std::shared_ptr<const MetricsSnapshot> old;
-    {
-        std::lock_guard<std::mutex> lock(impl_->snapshotMutex);
-        old = std::move(impl_->snapshot);
-        impl_->snapshot = std::move(snapshot);
-    }
-    // The previous one is let go outside the lock.
+void MetricsServer::setSource(std::function<std::shared_ptr<const MetricsSnapshot>()> source) {
+    impl_->source = std::move(source);
 }
 
 void MetricsServer::stop() {

@@ -1,12 +1,12 @@
 #pragma once
 // The HTTP side of the metrics: GET /metrics, /metrics?group=GROUP and
-// /healthz on one address, served on threads of its own from the latest
-// snapshot the station published. A scrape never waits for the tick, and
-// the tick only waits for a pointer swap.
+// /healthz on one address, served on threads of its own from a snapshot its
+// source makes for each scrape. A scrape never waits for the tick.
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -51,8 +51,9 @@ public:
     [[nodiscard]] bool start(const std::string& host, std::uint16_t port, std::string& error);
     // The bound port; 0 before start().
     std::uint16_t port() const noexcept;
-    // Hands over the snapshot the next scrapes render from.
-    void publish(std::shared_ptr<const MetricsSnapshot> snapshot);
+    // What a scrape renders: called on the scrape's thread (within the
+    // render slots), before start().
+    void setSource(std::function<std::shared_ptr<const MetricsSnapshot>()> source);
     // Stops serving; returns when every serving thread has ended.
     void stop();
 

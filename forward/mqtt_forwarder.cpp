@@ -36,16 +36,19 @@ bool MqttForwarder::started(ForwardingContext& context, std::string& error) {
     names_.base = config.options.prefix + "/" + config.station;
     names_.ha = config.options.haDiscovery.value_or("");
 
-    // Everything the station knows waits in the outbox before the first
-    // connection, so the read-back of old retained topics can tell which
-    // ones belong to devices no longer here.
-    const std::int64_t now = context.workspace.clock().now();
+    // Everything the station knows is in the outbox before the first
+    // connection looks at it, so the read-back of old retained topics can
+    // tell which ones belong to devices no longer here.
     const DeviceDirectory& directory = context.workspace.directory();
-    for (const DeviceRecord& r : directory.devices()) {
-        if (directory.outline().indexOf(r.groupId) < 0) continue;
-        publishDevice(r);
-        publishAvailability(r, now);
+    {
+        std::lock_guard<std::mutex> lock(changesMutex_);
+        now_ = context.workspace.clock().now();
+        groups_ = context.groups;
+        for (const DeviceRecord& r : directory.devices())
+            if (directory.outline().indexOf(r.groupId) >= 0)
+                changes_.put(context.devices.of(r.deviceId), r);
     }
+    outbox_.setPrepare([this] { prepare(); });
     if (!names_.ha.empty()) {
         const Publication station = stationDiscovery(names_);
         outbox_.set(station.topic, station.payload);
@@ -62,13 +65,35 @@ bool MqttForwarder::started(ForwardingContext& context, std::string& error) {
     return true;
 }
 
-bool MqttForwarder::controllable(const DeviceRecord& r) const {
-    return context_->config.control.contains(r.groupId);
+bool MqttForwarder::controllable(std::uint32_t groupId) const {
+    return context_->config.control.contains(groupId);
 }
 
-void MqttForwarder::publishDevice(const DeviceRecord& r) {
-    publishDevice(r, std::make_shared<const DeviceFacts>(
-                         deviceFacts(r, context_->workspace.directory().outline())));
+void MqttForwarder::queue(const DeviceRecord& r) {
+    const std::uint32_t number = context_->devices.of(r.deviceId);
+    std::lock_guard<std::mutex> lock(changesMutex_);
+    changes_.put(number, r);
+}
+
+void MqttForwarder::prepare() {
+    std::lock_guard<std::mutex> preparing(prepareMutex_);
+    std::size_t n = 0;
+    std::int64_t now = 0;
+    std::shared_ptr<const GroupTable> groups;
+    {
+        std::lock_guard<std::mutex> lock(changesMutex_);
+        n = changes_.take(taken_);
+        now = now_;
+        groups = groups_;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        publishDevice(taken_[i], *groups);
+        publishAvailability(taken_[i].deviceId, known_[taken_[i].deviceId], now);
+    }
+    if (now != swept_) {
+        swept_ = now;
+        for (auto& [id, k] : known_) publishAvailability(id, k, now);
+    }
 }
 
 const std::string& MqttForwarder::topic(Known& k, std::uint32_t deviceId, std::size_t index) {
@@ -85,13 +110,13 @@ const std::string& MqttForwarder::topic(Known& k, std::uint32_t deviceId, std::s
     return k.topics[index];
 }
 
-void MqttForwarder::publishDevice(const DeviceRecord& r,
-                                  const std::shared_ptr<const DeviceFacts>& shared) {
-    const DeviceFacts& facts = *shared;
-    Known& k = known_[r.deviceId];
-    const std::uint32_t id = r.deviceId;
+void MqttForwarder::publishDevice(const DeviceSource& source, const GroupTable& groups) {
+    const DeviceFacts facts = deviceFacts(source, groups.pathOf(source.groupId));
+    const std::uint32_t id = source.deviceId;
+    Known& k = known_[id];
+    k.updated = source.updateTime;
     // The state, one topic per reported outlet, the master when known.
-    outbox_.setState(topic(k, id, kStateTopic), shared);
+    outbox_.set(topic(k, id, kStateTopic), stateJson(facts));
     for (const OutletFact& o : facts.outlets)
         outbox_.set(topic(k, id, kOutletTopic + std::size_t(o.n) - 1), o.on ? "ON" : "OFF");
     if (facts.master) outbox_.set(topic(k, id, kMasterTopic), *facts.master ? "ON" : "OFF");
@@ -104,15 +129,13 @@ void MqttForwarder::publishDevice(const DeviceRecord& r,
     k.outlets = outlets;
     k.master = facts.master.has_value();
     if (!names_.ha.empty()) {
-        const bool control = controllable(r);
+        const bool control = controllable(source.groupId);
         std::string shape = discoveryShape(facts, control);
         if (k.shape != shape) {
             scratch_.clear();
-            const std::size_t first = scratch_.size();
             discoveryConfigs(facts, names_, control, scratch_);
             std::vector<std::string> configs;
-            for (std::size_t i = first; i < scratch_.size(); ++i)
-                configs.push_back(scratch_[i].topic);
+            for (const Publication& p : scratch_) configs.push_back(p.topic);
             // Likewise the entities it no longer has.
             for (const std::string& old : k.configs)
                 if (std::find(configs.begin(), configs.end(), old) == configs.end())
@@ -124,22 +147,24 @@ void MqttForwarder::publishDevice(const DeviceRecord& r,
     }
 }
 
-void MqttForwarder::publishAvailability(const DeviceRecord& r, std::int64_t now) {
-    const bool online = r.updateTime > 0 && now - static_cast<std::int64_t>(r.updateTime) <=
-                                                context_->config.options.staleSeconds;
-    Known& k = known_[r.deviceId];
+void MqttForwarder::publishAvailability(std::uint32_t id, Known& k, std::int64_t now) {
+    const bool online = k.updated > 0 && now - static_cast<std::int64_t>(k.updated) <=
+                                             context_->config.options.staleSeconds;
     if (k.availabilityKnown && k.online == online) return;
     k.availabilityKnown = true;
     k.online = online;
-    outbox_.set(topic(k, r.deviceId, kAvailabilityTopic), online ? "online" : "offline");
+    outbox_.set(topic(k, id, kAvailabilityTopic), online ? "online" : "offline");
 }
 
 void MqttForwarder::afterTick(const std::vector<ChangedDevice>& changed) {
     if (!link_) return;
-    const std::int64_t now = context_->workspace.clock().now();
-    for (const ChangedDevice& c : changed) {
-        publishDevice(*c.record, c.facts);
-        publishAvailability(*c.record, now);
+    if (!changed.empty()) {
+        // Only the records' few texts are copied here; their topics are made
+        // on the broker's thread.
+        std::lock_guard<std::mutex> lock(changesMutex_);
+        for (const ChangedDevice& c : changed) changes_.put(c.number, *c.record);
+        now_ = context_->workspace.clock().now();
+        if (groups_ != context_->groups) groups_ = context_->groups;
     }
     for (const Inbound& m : link_->takeInbound()) handle(m);
     takeResults();
@@ -148,9 +173,9 @@ void MqttForwarder::afterTick(const std::vector<ChangedDevice>& changed) {
 
 void MqttForwarder::everySecond(std::int64_t now) {
     if (!link_) return;
-    const DeviceDirectory& directory = context_->workspace.directory();
-    for (const DeviceRecord& r : directory.devices())
-        if (directory.outline().indexOf(r.groupId) >= 0) publishAvailability(r, now);
+    std::lock_guard<std::mutex> lock(changesMutex_);
+    now_ = now;
+    if (groups_ != context_->groups) groups_ = context_->groups;
 }
 
 void MqttForwarder::stopped() {
@@ -171,7 +196,7 @@ void MqttForwarder::printNotices() {
 std::string MqttForwarder::refusal(const DeviceRecord& r, const CommandTopic& c,
                                    PowerAction action) const {
     const ForwardingConfig& config = context_->config;
-    if (!controllable(r))
+    if (!controllable(r.groupId))
         return config.control.empty() ? "the station is read-only (no --control)"
                                       : "the device is not under --control";
     if (c.target == CommandTarget::Master && action == PowerAction::Reboot)
@@ -237,7 +262,7 @@ void MqttForwarder::takeResults() {
             updated.powerText = d.record.powerText;
             if (updated.powerText != r->powerText && !directory.saveDevice(updated))
                 context_->printError("the record of " + p.name + " could not be saved");
-            publishDevice(updated);
+            queue(updated);
         }
         answer(p, d.ok ? CommandLine::Outcome::Ok : CommandLine::Outcome::Failed, d.reason);
     }

@@ -14,28 +14,12 @@ bool Outbox::set(const std::string& topic, std::string payload) {
         std::lock_guard<std::mutex> lock(mutex_);
         auto [it, fresh] = retained_.try_emplace(topic);
         Entry& e = it->second;
-        if (!fresh && !e.state && e.payload == payload) return false;
+        if (!fresh && e.payload == payload) return false;
         e.payload = std::move(payload);
-        e.state.reset();
         if (!markEntry(*it)) return true;
     }
     wake();
     return true;
-}
-
-void Outbox::setState(const std::string& topic, std::shared_ptr<const DeviceFacts> facts) {
-    std::shared_ptr<const DeviceFacts> old;  // let go outside the lock
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto [it, fresh] = retained_.try_emplace(topic);
-        Entry& e = it->second;
-        if (!fresh && e.state && sameStateDocument(*e.state, *facts)) return;
-        old = std::move(e.state);
-        e.state = std::move(facts);
-        e.payload.clear();
-        if (!markEntry(*it)) return;
-    }
-    wake();
 }
 
 void Outbox::send(const std::string& topic, const std::string& payload) {
@@ -47,12 +31,14 @@ void Outbox::send(const std::string& topic, const std::string& payload) {
     wake();
 }
 
-bool Outbox::has(const std::string& topic) const {
+bool Outbox::has(const std::string& topic) {
+    prepare();
     std::lock_guard<std::mutex> lock(mutex_);
     return retained_.count(topic) != 0;
 }
 
 void Outbox::markDirty(const std::string& prefix) {
+    prepare();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto& entry : retained_)
@@ -62,10 +48,8 @@ void Outbox::markDirty(const std::string& prefix) {
 }
 
 std::vector<OutMessage> Outbox::take(std::size_t max) {
+    prepare();
     std::vector<OutMessage> out;
-    // State documents are written after the lock is let go, so that the
-    // loop's thread never waits for their writing.
-    std::vector<std::pair<std::size_t, std::shared_ptr<const DeviceFacts>>> states;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         while (out.size() < max && !events_.empty()) {
@@ -77,19 +61,14 @@ std::vector<OutMessage> Outbox::take(std::size_t max) {
             dirty_.pop_front();
             if (!it->second.dirty) continue;
             it->second.dirty = false;
-            if (it->second.state) {
-                states.emplace_back(out.size(), it->second.state);
-                out.push_back({it->first, {}, true});
-            } else {
-                out.push_back({it->first, it->second.payload, true});
-            }
+            out.push_back({it->first, it->second.payload, true});
         }
     }
-    for (const auto& [index, facts] : states) out[index].payload = stateJson(*facts);
     return out;
 }
 
-bool Outbox::pending() const {
+bool Outbox::pending() {
+    prepare();
     std::lock_guard<std::mutex> lock(mutex_);
     return !events_.empty() || !dirty_.empty();
 }
@@ -101,6 +80,10 @@ std::size_t Outbox::topics() const {
 
 void Outbox::wake() {
     if (wake_) wake_();
+}
+
+void Outbox::prepare() {
+    if (prepare_) prepare_();
 }
 
 }  // namespace zelo::forward

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "forward/device_changes.h"
 #include "forward/device_facts.h"
 #include "forward/forwarding.h"
 #include "forward/mqtt_outbox.h"
@@ -276,7 +277,7 @@ public:
     }
     void afterTick(const std::vector<ChangedDevice>& changed) override {
         std::string line = "tick";
-        for (const ChangedDevice& c : changed) line += " " + c.record->name + "/" + c.facts->name;
+        for (const ChangedDevice& c : changed) line += " " + c.record->name;
         log_.push_back(line);
     }
     void everySecond(std::int64_t now) override { log_.push_back("second " + std::to_string(now)); }
@@ -308,7 +309,7 @@ TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
     f.afterTick({});
     f.stop();
     f.stop();
-    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2/a2 b2/b2 c/c", "tick", "tick",
+    EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2 b2 c", "tick", "tick",
                                              "second " + std::to_string(test::kWorkspaceNow + 1),
                                              "tick", "stopped"}));
 }
@@ -355,28 +356,35 @@ TEST(Outbox, OneValuePerTopicHoweverLongTheBrokerIsAway) {
     EXPECT_EQ(out[0].topic, "h/x");
 }
 
-TEST(Outbox, StateDocumentsAreWrittenWhenTheyGoOutAndOnlyWhenChanged) {
-    Outbox box;
-    auto facts = [](int outlet, std::int64_t updated) {
-        auto f = std::make_shared<DeviceFacts>();
-        f->key = "0000002A";
-        f->outlets = {{1, "", outlet == 1}};
-        f->updated = updated;
-        return std::shared_ptr<const DeviceFacts>(f);
-    };
-    box.setState("s", facts(0, 100));
-    box.setState("s", facts(1, 100));  // replaces the waiting one
-    std::vector<OutMessage> out = box.take(10);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].payload, stateJson(*facts(1, 100)));
-    box.setState("s", facts(1, 100));  // the same document: nothing goes out
-    EXPECT_FALSE(box.pending());
-    box.setState("s", facts(1, 101));
-    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
-    box.markAllDirty();  // a reconnect writes it again
-    EXPECT_EQ(box.take(10).at(0).payload, stateJson(*facts(1, 101)));
-    EXPECT_TRUE(box.set("s", ""));  // emptied: a plain value from then on
-    EXPECT_EQ(box.take(10).at(0).payload, "");
+TEST(DeviceNumbers, EachIdKeepsTheNumberItGotFirstThroughTheTablesGrowth) {
+    DeviceNumbers numbers;
+    // Ids alike in their low bits and in their high bits, and zero.
+    auto id = [](std::uint32_t i) { return i % 2 ? i << 16 | 1u : i * 4096u; };
+    for (std::uint32_t i = 0; i < 20000; ++i) ASSERT_EQ(numbers.of(id(i)), i);
+    for (std::uint32_t i = 0; i < 20000; ++i) ASSERT_EQ(numbers.of(id(i)), i);
+    EXPECT_EQ(numbers.size(), 20000u);
+}
+
+TEST(DeviceChanges, EachDeviceOnceWithItsLatestSourceInTheOrderItFirstChanged) {
+    DeviceNumbers numbers;
+    DeviceChanges changes;
+    std::vector<DeviceSource> out;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 1000; ++i) {
+            DeviceRecord r = named(std::uint32_t(i % 3 + 1), "");
+            r.powerText = std::to_string(i);
+            changes.put(numbers.of(r.deviceId), r);
+        }
+        ASSERT_EQ(changes.take(out), 3u);  // however long nobody took
+        EXPECT_TRUE(changes.empty());
+        std::string seen;
+        for (std::size_t i = 0; i < 3; ++i)
+            seen += std::to_string(out[i].deviceId) + "=" + out[i].powerText + " ";
+        EXPECT_EQ(seen, "1=999 2=997 3=998 ");
+    }
+    changes.put(numbers.of(2), named(2, "b"));
+    changes.clear();
+    EXPECT_EQ(changes.take(out), 0u);
 }
 
 }  // namespace

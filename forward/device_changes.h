@@ -1,0 +1,51 @@
+#pragma once
+// The devices changed since another thread last looked, each once, with its
+// source as last committed: the listen loop puts (a copy of a few texts),
+// the forwarder's own thread takes and makes the facts. Memory is bounded by
+// the fleet however long nobody takes. Not locked: its owner guards it.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "forward/device_facts.h"
+
+namespace zelo::forward {
+
+// Small numbers for the devices' ids, 0, 1, 2... in the order first asked
+// for and kept for the run, so that per-device tables are arrays: one probe
+// of a flat table each, no allocation once every device has its number.
+class DeviceNumbers {
+public:
+    std::uint32_t of(std::uint32_t deviceId);
+    std::size_t size() const noexcept { return count_; }
+
+private:
+    void grow();
+    std::vector<std::uint64_t> cells_;  // the id above, its number + 1 below; 0 empty
+    std::size_t count_ = 0;
+};
+
+class DeviceChanges {
+public:
+    // The record's source takes the place of the one waiting for its device
+    // (`number` its DeviceNumbers number).
+    void put(std::uint32_t number, const DeviceRecord& record);
+    // Every waiting source, in the order their devices first changed since
+    // the last take, into the first elements of `out` (grown as needed; the
+    // room of its texts is passed back and forth, not copied). How many.
+    std::size_t take(std::vector<DeviceSource>& out);
+    bool empty() const noexcept { return waiting_.empty(); }
+    // Nothing waits any more.
+    void clear() noexcept;
+
+private:
+    struct Slot {
+        DeviceSource source;
+        bool waiting = false;
+    };
+    std::vector<Slot> slots_;             // by device number
+    std::vector<std::uint32_t> waiting_;  // device numbers
+};
+
+}  // namespace zelo::forward
