@@ -278,7 +278,7 @@ TEST_F(MqttForward, BrokerOutageLosesNoReportAndEveryStateIsCurrentAfterwards) {
     watch(late);
     for (const DeviceRecord& r : loadItemFile(data.path().string() + "/", 1)) {
         SCOPED_TRACE(r.name);
-        char stamp[32];
+        char stamp[40];  // the quoted key and a 20-letter time
         const std::time_t t = r.updateTime;
         std::strftime(stamp, sizeof stamp, "\"updated\":\"%Y-%m-%dT%H:%M:%SZ\"", std::gmtime(&t));
         const std::string key = "0000000" + std::to_string(r.deviceId);
