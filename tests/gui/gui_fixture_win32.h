@@ -91,6 +91,18 @@ protected:
         return start(ini + extra);
     }
 
+    // A device of `model` in `group`, on the console at 127.0.0.1:`port`
+    // when one is given, with `mac` when one is given.
+    std::uint32_t addDevice(std::uint32_t group, int model, const std::string& name, int port = 0,
+                            const std::string& mac = {}) {
+        DeviceRecord r =
+            *app().directory().devices().find(app().directory().addDevice(group, model, name));
+        if (port) r.addressText = "127.0.0.1", r.port = static_cast<std::uint16_t>(port);
+        if (!mac.empty()) r.macText = mac;
+        app().directory().saveDevice(r);
+        return r.deviceId;
+    }
+
     MonitorApp& app() { return *app_; }
     MainWindow& window() { return *app_->mainWindow(); }
     std::string iniPath() const { return dir.file("ZELO.INI"); }
