@@ -141,17 +141,7 @@ protected:
         } d;
         d = {drive, GetTickCount(), false, false, false};
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
-            HWND dlg = nullptr;
-            EnumThreadWindows(
-                GetCurrentThreadId(),
-                [](HWND w, LPARAM lp) -> BOOL {
-                    char cls[16] = {};
-                    GetClassNameA(w, cls, sizeof cls);
-                    if (lstrcmpA(cls, "#32770") || !IsWindowVisible(w)) return TRUE;
-                    *reinterpret_cast<HWND*>(lp) = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dlg));
+            HWND dlg = visibleWindow(GetCurrentProcessId(), "#32770");
             if (d.busy || !dlg) return;
             if (!d.driven) {
                 d.busy = d.driven = true;

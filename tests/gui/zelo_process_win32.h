@@ -9,6 +9,28 @@
 
 namespace zelo::test {
 
+// A visible top-level window of the process with the given class, or null.
+inline HWND visibleWindow(DWORD pid, const char* className) {
+    struct Search {
+        DWORD pid;
+        const char* className;
+        HWND found;
+    } s{pid, className, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (owner != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 // The directory of the running test program (ZELO.exe is built beside it).
 inline std::filesystem::path testProgramDirectory() {
     char path[MAX_PATH + 1] = {};
@@ -45,21 +67,7 @@ public:
         return nullptr;
     }
     HWND findWindow(const char* className) const {
-        Search s{process_.dwProcessId, className, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                char cls[64] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (pid != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w))
-                    return TRUE;
-                s->found = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&s));
-        return s.found;
+        return visibleWindow(process_.dwProcessId, className);
     }
     DWORD pid() const { return process_.dwProcessId; }
     bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
@@ -74,11 +82,6 @@ public:
     }
 
 private:
-    struct Search {
-        DWORD pid;
-        const char* className;
-        HWND found;
-    };
     PROCESS_INFORMATION process_{};
 };
 
