@@ -53,7 +53,6 @@ struct Result {
 // its end (killed after 30 s); the arguments go through the wide command
 // line, as a console passes them.
 Result zeloctl(const std::vector<std::string>& args) {
-    const fs::path folder = packageFolder();
     test::TempDir capture;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     auto open = [&](const char* name) {
@@ -61,30 +60,16 @@ Result zeloctl(const std::vector<std::string>& args) {
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     };
     HANDLE out = open("out.txt"), err = open("err.txt");
-    std::wstring command = L"\"" + (folder / "zeloctl.exe").wstring() + L"\"";
-    for (const std::string& a : args) command += L" \"" + wide(a) + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = INVALID_HANDLE_VALUE;
-    si.hStdOutput = out;
-    si.hStdError = err;
-    PROCESS_INFORMATION pi{};
+    std::wstring arguments;
+    for (const std::string& a : args)
+        arguments += (arguments.empty() ? L"\"" : L" \"") + wide(a) + L"\"";
     Result r;
-    const bool started = CreateProcessW((folder / "zeloctl.exe").wstring().c_str(), command.data(),
-                                        nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        folder.wstring().c_str(), &si, &pi) != FALSE;
+    test::ZeloProcess process;
+    const bool started =
+        process.start(packageFolder() / "zeloctl.exe", packageFolder(), arguments, out, err);
     CloseHandle(out);
     CloseHandle(err);
-    if (!started) return r;
-    DWORD exit = 0;
-    if (WaitForSingleObject(pi.hProcess, 30000) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(pi.hProcess, &exit))
-        r.code = static_cast<long>(exit);
-    else
-        TerminateProcess(pi.hProcess, 99);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    if (started) r.code = process.waitForExit(30000);
     r.out = withoutCr(test::readBytes(capture.file("out.txt")));
     r.err = withoutCr(test::readBytes(capture.file("err.txt")));
     return r;
