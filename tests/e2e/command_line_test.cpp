@@ -3,62 +3,24 @@
 // fails, the language of their texts, and zelo-sim in a terminal's background.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 
+#include "tests/e2e/zeloctl_fixture.h"
 #include "tests/status/report_builder.h"
 #include "tests/status/udp_sender.h"
-#include "tests/support/child_process_posix.h"
-#include "tests/support/temp_dir.h"
 
 namespace zelo {
 namespace {
 
+using test::contains;
+using test::Locale;
 using test::readBytes;
 using test::RunResult;
 using test::writeBytes;
-
-// The locale the programs started within its scope see.
-class Locale {
-public:
-    explicit Locale(const char* value) {
-        if (const char* old = std::getenv("LC_ALL")) saved_ = old, had_ = true;
-        ::setenv("LC_ALL", value, 1);
-    }
-    ~Locale() {
-        if (had_)
-            ::setenv("LC_ALL", saved_.c_str(), 1);
-        else
-            ::unsetenv("LC_ALL");
-    }
-
-private:
-    std::string saved_;
-    bool had_ = false;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-class CommandLine : public ::testing::Test {
-protected:
-    RunResult zeloctl(std::vector<std::string> args) {
-        return test::runProgram(ZELOCTL_PATH, args, scratch);
-    }
-    RunResult run(std::vector<std::string> args) {
-        args.insert(args.begin(), "--dir=" + data.path().string());
-        return zeloctl(args);
-    }
-    void english() { writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n"); }
-
-    test::TempDir data, scratch;
-};
+using CommandLine = test::ZeloctlTest;
 
 TEST_F(CommandLine, GlobalOptionsVersionAndJsonNumbers) {
     english();
@@ -123,15 +85,11 @@ TEST_F(CommandLine, FailuresNameTheAddressPortAndReason) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "zeloctl: Can not connect (127.0.0.1:1: connection refused)\n");
 
-    // A port held by another socket, and an address this machine does not have.
-    const int held = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ::getsockname(held, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string port = std::to_string(ntohs(a.sin_port));
+    // A port another listen holds (over another directory), and an address
+    // this machine does not have.
+    test::ChildProcess holder;
+    const std::string port = listen(holder, scratch.path().string());
+    ASSERT_NE(port, "0");
     const std::pair<const char*, std::string> rows[] = {
         {"127.0.0.1", "(127.0.0.1:" + port + ": address already in use)"},
         {"192.0.2.1", "(192.0.2.1:" + port + ": cannot assign requested address)"},
@@ -141,7 +99,6 @@ TEST_F(CommandLine, FailuresNameTheAddressPortAndReason) {
         EXPECT_EQ(r.code, 1);
         EXPECT_TRUE(contains(r.err, "cannot listen on UDP port " + port + " " + reason)) << r.err;
     }
-    ::close(held);
 }
 
 // Reports from units the directory does not know are counted per sender; an
@@ -154,53 +111,52 @@ TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
     ASSERT_EQ(run({"add-device", "Lab", "10", "swd"}).code, 0);
     ASSERT_EQ(run({"set", "swd", "unit=258"}).code, 0);
     test::ChildProcess listen;
-    ASSERT_TRUE(listen.start({ZELOCTL_PATH, "--dir", data.path().string(), "listen", "--port", "0",
-                              "--bind", "127.0.0.1", "--count", "1"},
-                             scratch.file("out.txt"), "|"));
-    std::string line;
-    ASSERT_TRUE(listen.readLine(line, 10'000) && contains(line, "port ")) << line;
-    const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(line.find("port ") + 5)));
+    const std::string port = this->listen(listen, data.path().string(), {"--count", "1"});
+    ASSERT_NE(port, "0");
     test::UdpSender sender;
     for (unsigned unit : {999u, 7u, 999u, 258u})
-        ASSERT_TRUE(sender.send(port, test::tableReport(unit, {{1, 0}})));
+        ASSERT_TRUE(sender.send(std::stoi(port), test::tableReport(unit, {{1, 0}})));
     EXPECT_EQ(listen.wait(), 0);
-    std::string err;
+    std::string err, line;
     while (listen.readLine(line, 5'000)) err += line + "\n";
     EXPECT_EQ(err,
               "zeloctl: the event log could not be written: " + data.file("blocker") +
                   "/00000001.LOG (not a directory)\n"
                   "zeloctl: ignored 1 report from unit 7: no device of the directory has it\n"
                   "zeloctl: ignored 2 reports from unit 999: no device of the directory has it\n");
-    EXPECT_TRUE(contains(readBytes(scratch.file("out.txt")), "\tswd\t"))
-        << readBytes(scratch.file("out.txt"));
+    EXPECT_TRUE(contains(readBytes(scratch.file("listen.txt")), "\tswd\t"))
+        << readBytes(scratch.file("listen.txt"));
 }
 
 // Without a Language in ZELO.INI the texts, zeloctl's own messages among
 // them, follow the locale, and a data directory zeloctl starts keeps that
-// language.
+// language. Reading commands write no file; names are stored in Shift JIS.
 TEST_F(CommandLine, TheLanguageFollowsTheLocaleAndANewDirectoryKeepsIt) {
     const struct {
-        const char* locale;
-        const char* root;
-        const char* ini;
-        const char* unknown;
+        const char *locale, *root, *ini, *unknown, *group, *stored;
     } rows[] = {
-        {"C", "Root", "[ZELO]\r\nLanguage=1\r\n", "zeloctl: no device named 'nobody'\n"},
+        {"C", "Root", "[ZELO]\r\nLanguage=1\r\n", "zeloctl: no device named 'nobody'\n", "Lab",
+         "0\tRoot\t0\r\n1\tLab\t1\r\n"},
         {"ja_JP.UTF-8", "\xe8\xa6\x8f\xe5\xae\x9a", "[ZELO]\r\nLanguage=0\r\n",
          "zeloctl: \xe3\x83\x87\xe3\x83\x90\xe3\x82\xa4\xe3\x82\xb9 'nobody' "
-         "\xe3\x81\xaf\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\n"},
+         "\xe3\x81\xaf\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\n",
+         "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88",
+         "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n"},
     };
     for (const auto& row : rows) {
         test::TempDir dir;
-        const std::string at = "--dir=" + dir.path().string();
         Locale locale(row.locale);
-        EXPECT_EQ(zeloctl({at, "tree"}).out, std::string("0\t0\t") + row.root + "\n");
-        EXPECT_EQ(zeloctl({at, "show", "nobody"}).err, row.unknown);
-        ASSERT_EQ(zeloctl({at, "add-group", "0", "Lab"}).code, 0);
+        EXPECT_EQ(runIn(dir.path().string(), {"tree"}).out,
+                  std::string("0\t0\t") + row.root + "\n");
+        EXPECT_EQ(runIn(dir.path().string(), {"show", "nobody"}).err, row.unknown);
+        EXPECT_EQ(runIn(dir.path().string(), {"list", "0"}).code, 0);
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+        ASSERT_EQ(runIn(dir.path().string(), {"add-group", "0", row.group}).code, 0);
         EXPECT_EQ(readBytes(dir.file("ZELO.INI")).substr(0, 20), row.ini);
+        EXPECT_EQ(readBytes(dir.file("ZELO_DIR.DAT")), row.stored);
         Locale other(row.locale[0] == 'C' ? "ja_JP.UTF-8" : "C");  // the file decides now
-        EXPECT_EQ(zeloctl({at, "tree"}).out.substr(0, 4 + std::strlen(row.root)),
-                  std::string("0\t0\t") + row.root);
+        EXPECT_EQ(runIn(dir.path().string(), {"tree"}).out,
+                  std::string("0\t0\t") + row.root + "\n1\t1\t" + row.group + "\n");
     }
 }
 

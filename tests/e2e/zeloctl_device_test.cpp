@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "directory/item_file.h"
-#include "tests/support/child_process_posix.h"
+#include "tests/e2e/zeloctl_fixture.h"
 #include "tests/support/sim_fleet.h"
 
 namespace zelo {
@@ -24,17 +24,13 @@ const char* const kFleet =
     "[jb]\nmodel = 5\nlogin = login\n[mover]\nmodel = 12\nrestart-ms = 100\n"
     "[mover2]\nmodel = 12\nrestart-ms = 100\n[mover3]\nmodel = 12\nrestart-ms = 100\n";
 
-class ZeloctlDevice : public ::testing::Test {
+class ZeloctlDevice : public test::ZeloctlTest {
 protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(sim.start(kFleet, error)) << error;
-        test::writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+        english();
         ASSERT_EQ(run({"add-group", "0", "Lab"}).out, "1\n");
-    }
-    RunResult run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--dir", data.path().string()});
-        return test::runProgram(ZELOCTL_PATH, args, scratch);
     }
     // A device named after the unit, pointing at its console.
     void addDevice(const char* unit, int model, const char* group = "Lab") {
@@ -51,7 +47,6 @@ protected:
     }
 
     test::SimFleet sim;
-    test::TempDir data, scratch;
 };
 
 TEST_F(ZeloctlDevice, StatusOfEachDialectIsPrintedAndSaved) {
@@ -100,10 +95,6 @@ TEST_F(ZeloctlDevice, FailuresAndTheirExitCodes) {
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos)
         << r.err;
-    ASSERT_EQ(run({"set", "nowhere", "address=127.0.0.1", "port=1"}).code, 0);
-    r = run({"status", "nowhere"});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_NE(r.err.find("Can not connect"), std::string::npos) << r.err;
 }
 
 TEST_F(ZeloctlDevice, PowerCommandsAndTheStatesReadBack) {

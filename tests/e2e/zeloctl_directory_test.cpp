@@ -1,51 +1,19 @@
 // zeloctl over a data directory: a session of changes, then the files on
 // disk compared byte for byte with what the formats say they must hold.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
 #include <filesystem>
 
-#include "tests/support/child_process_posix.h"
-#include "tests/support/temp_dir.h"
+#include "tests/e2e/zeloctl_fixture.h"
 
 namespace zelo {
 namespace {
 
 using test::readBytes;
 using test::RunResult;
-using test::TempDir;
 using test::writeBytes;
-
-class ZeloctlDirectory : public ::testing::Test {
-protected:
-    TempDir data;
-    TempDir scratch;
-
-    RunResult run(std::vector<std::string> args) {
-        return runIn(data.path().string(), std::move(args));
-    }
-    RunResult runIn(const std::string& dir, std::vector<std::string> args) {
-        args.insert(args.begin(), {"--dir", dir});
-        return test::runProgram(ZELOCTL_PATH, args, scratch);
-    }
-    // Starts `listen` over `dir` on `port` (0: any); the port it took, from its first line on
-    // stderr.
-    std::string listen(test::ChildProcess& p, const std::string& dir, const std::string& port,
-                       const char* seconds) {
-        std::vector<std::string> args{ZELOCTL_PATH, "--dir", dir,      "listen",
-                                      "--port",     port,    "--bind", "127.0.0.1"};
-        if (seconds) args.insert(args.end(), {"--seconds", seconds});
-        EXPECT_TRUE(p.start(args, scratch.file("listen-" + port + ".txt"), "|"));
-        std::string line;
-        if (!p.readLine(line, 10'000) || line.find("port ") == std::string::npos) return "0";
-        return std::to_string(std::stoi(line.substr(line.find("port ") + 5)));
-    }
-    std::string file(const std::string& name) { return readBytes(data.file(name)); }
-    bool exists(const std::string& name) { return std::filesystem::exists(data.file(name)); }
-};
+using ZeloctlDirectory = test::ZeloctlTest;
 
 TEST_F(ZeloctlDirectory, ASessionOfChangesLeavesExactlyTheseFiles) {
-    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    english();
     EXPECT_EQ(run({"add-group", "0", "Server Room"}).out, "1\n");
     EXPECT_EQ(run({"add-group", "Server Room", "Rack A"}).out, "2\n");
     EXPECT_EQ(run({"add-group", "0", "Office"}).out, "3\n");
@@ -78,8 +46,8 @@ TEST_F(ZeloctlDirectory, ASessionOfChangesLeavesExactlyTheseFiles) {
               "#ZELO ITEM FILE#VER 2\r\n"
               "front desk\r\nGV2208\r\n3\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
               "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n");
-    EXPECT_FALSE(exists("00000004.IDX"));
-    EXPECT_FALSE(exists("ZELO_DIR.TMP"));
+    EXPECT_FALSE(std::filesystem::exists(data.file("00000004.IDX")));
+    EXPECT_FALSE(std::filesystem::exists(data.file("ZELO_DIR.TMP")));
 }
 
 TEST_F(ZeloctlDirectory, ListShowsTheRowsOfAGroup) {
@@ -122,28 +90,10 @@ TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
     EXPECT_EQ(run({"--help"}).code, 0);
 }
 
-TEST_F(ZeloctlDirectory, ReadingWritesNoFileAndJapaneseNamesAreStoredAsShiftJis) {
-    // A directory without a Language speaks the locale's (see command_line_test.cpp).
-    const char* saved = std::getenv("LC_ALL");
-    const std::string was = saved ? saved : "";
-    ::setenv("LC_ALL", "ja_JP.UTF-8", 1);
-    EXPECT_EQ(run({"tree"}).out, "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n");  // Japanese root name
-    EXPECT_EQ(run({"list", "0"}).code, 0);
-    EXPECT_TRUE(std::filesystem::is_empty(data.path()));
-    EXPECT_EQ(run({"add-group", "0", "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88"}).code, 0);  // テスト
-    EXPECT_EQ(file("ZELO_DIR.DAT"), "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n");
-    EXPECT_EQ(run({"tree"}).out,
-              "0\t0\t\xe8\xa6\x8f\xe5\xae\x9a\n1\t1\t\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88\n");
-    if (saved)
-        ::setenv("LC_ALL", was.c_str(), 1);
-    else
-        ::unsetenv("LC_ALL");
-}
-
 // A damaged record whose id reads as the highest id leaves no room above it:
 // new ids go round to the first free one instead of failing for good.
 TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
-    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    english();
     writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\n");
     writeBytes(data.file("00000001.IDX"),
                "#ZELO ITEM FILE#VER 2\r\n"
@@ -162,35 +112,22 @@ TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
     EXPECT_EQ(file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\nUniqueObj=3\r\nUniqueTree=2\r\n");
 }
 
-// zeloctl listen ends by its time, or at once when its port is taken. (Stopped
-// by a signal amid a stream of reports it leaves every file whole: the
-// reliability checks' endurance run.)
-TEST_F(ZeloctlDirectory, ListenEndsAfterItsSecondsAndFailsOnATakenPort) {
-    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
-    test::ChildProcess quiet, first, second;
-    listen(quiet, data.path().string(), "0", "0");
-    EXPECT_EQ(quiet.wait(), 0);
-    EXPECT_EQ(readBytes(scratch.file("listen-0.txt")), "");
-    const std::string port = listen(first, data.path().string(), "0", "20");
-    ASSERT_NE(port, "0");
-    listen(second, scratch.path().string(), port, nullptr);  // another directory, the same port
-    EXPECT_EQ(second.wait(), 1);
-    first.signal(SIGINT);
-    EXPECT_EQ(first.wait(), 0);
-}
-
 // One writer per data directory: while listen runs (it rewrites whole item
 // files from memory) a command that writes is turned away, naming it, and
 // cannot lose its change to the next report; reading commands still work. A
 // holder stopped in order or killed outright leaves no lock behind.
 TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
-    writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n");
+    english();
     ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
     ASSERT_EQ(run({"add-device", "Lab", "HX-7200", "hx"}).code, 0);
+    test::ChildProcess quiet;  // ends by its time, and has printed no report
+    listen(quiet, data.path().string(), {"--seconds", "0"});
+    EXPECT_EQ(quiet.wait(), 0);
+    EXPECT_EQ(readBytes(scratch.file("listen.txt")), "");
     for (const int stop : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(stop);
         test::ChildProcess station;
-        ASSERT_NE(listen(station, data.path().string(), "0", nullptr), "0");
+        ASSERT_NE(listen(station, data.path().string()), "0");
         const RunResult refused = run({"set", "hx", "address=10.0.0.2"});
         EXPECT_EQ(refused.code, 1);
         EXPECT_EQ(refused.err,
@@ -201,7 +138,7 @@ TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
         EXPECT_EQ(shown.code, 0);
         EXPECT_NE(shown.out.find("\naddress=\n"), std::string::npos) << shown.out;
         station.signal(stop);
-        station.wait();
+        EXPECT_EQ(station.wait(), stop == SIGINT ? 0 : -1);  // a signal ends it in order
         const RunResult after = run({"set", "hx", "address=10.0.0.3"});
         EXPECT_EQ(after.code, 0) << after.err;
         EXPECT_EQ(run({"set", "hx", "address="}).code, 0);
@@ -233,7 +170,7 @@ TEST_F(ZeloctlDirectory, AMissingDirectoryIsMadeByWritersOnly) {
         EXPECT_EQ(r.code, row.code) << row.args[0];
         EXPECT_EQ(r.err, row.err);
     }
-    EXPECT_FALSE(exists("none"));
+    EXPECT_FALSE(std::filesystem::exists(data.file("none")));
     EXPECT_EQ(readBytes(data.file("station/ZELO_DIR.DAT")).substr(0, 2), "0\t");
 }
 

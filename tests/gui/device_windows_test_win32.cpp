@@ -39,13 +39,7 @@ protected:
     // A device of `group` on the simulator's unit of that name.
     std::uint32_t addUnit(const std::string& unit, int model, const std::string& mac = {},
                           std::uint32_t group = 0) {
-        const std::uint32_t id = app().directory().addDevice(group, model, unit);
-        DeviceRecord r = *app().directory().devices().find(id);
-        r.addressText = "127.0.0.1";
-        r.port = static_cast<std::uint16_t>(ports.at(unit));
-        if (!mac.empty()) r.macText = mac;
-        app().directory().saveDevice(r);
-        return id;
+        return addDevice(group, model, unit, ports.at(unit), mac);
     }
     std::string sim(const std::string& command) { return simControl(ports.at("CONTROL"), command); }
     bool simShows(const std::string& unit, const std::string& line) {

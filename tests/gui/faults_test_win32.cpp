@@ -42,10 +42,7 @@ protected:
     // the program starts again over the files and shows the group's list.
     std::uint32_t addReporting(const std::string& mac) {
         group = app().directory().addGroup(0, "Rack");
-        const std::uint32_t id = app().directory().addDevice(group, 13, "gv");
-        DeviceRecord r = *app().directory().devices().find(id);
-        r.macText = mac;
-        app().directory().saveDevice(r);
+        const std::uint32_t id = addDevice(group, 13, "gv", 0, mac);
         restart();
         selectGroup(group);
         return id;
@@ -133,11 +130,7 @@ TEST_F(WindowFaults, DeviceDropsWhileItsWindowIsOpenAndAButtonIsPressed) {
         return test::simControl(ports.at("CONTROL"), command);
     };
     ASSERT_NE(start("[ZELO]\r\nLanguage=1\r\n[MessageBox]\r\nQuit=0\r\n"), nullptr);
-    const std::uint32_t id = app().directory().addDevice(0, 3, "hx-fault");
-    DeviceRecord r = *app().directory().devices().find(id);
-    r.addressText = "127.0.0.1";
-    r.port = static_cast<std::uint16_t>(ports.at("hx-fault"));
-    app().directory().saveDevice(r);
+    const std::uint32_t id = addDevice(0, 3, "hx-fault", ports.at("hx-fault"));
     long pressMs = -1, backMs = -1;
     bool offline = false, back = false;
     frontend.answers = {true, true, true};  // power: yes; reconnect: yes; power: yes

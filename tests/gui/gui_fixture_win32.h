@@ -91,6 +91,18 @@ protected:
         return start(ini + extra);
     }
 
+    // A device of `model` in `group`, on the console at 127.0.0.1:`port`
+    // when one is given, with `mac` when one is given.
+    std::uint32_t addDevice(std::uint32_t group, int model, const std::string& name, int port = 0,
+                            const std::string& mac = {}) {
+        DeviceRecord r =
+            *app().directory().devices().find(app().directory().addDevice(group, model, name));
+        if (port) r.addressText = "127.0.0.1", r.port = static_cast<std::uint16_t>(port);
+        if (!mac.empty()) r.macText = mac;
+        app().directory().saveDevice(r);
+        return r.deviceId;
+    }
+
     MonitorApp& app() { return *app_; }
     MainWindow& window() { return *app_->mainWindow(); }
     std::string iniPath() const { return dir.file("ZELO.INI"); }
@@ -129,17 +141,7 @@ protected:
         } d;
         d = {drive, GetTickCount(), false, false, false};
         const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
-            HWND dlg = nullptr;
-            EnumThreadWindows(
-                GetCurrentThreadId(),
-                [](HWND w, LPARAM lp) -> BOOL {
-                    char cls[16] = {};
-                    GetClassNameA(w, cls, sizeof cls);
-                    if (lstrcmpA(cls, "#32770") || !IsWindowVisible(w)) return TRUE;
-                    *reinterpret_cast<HWND*>(lp) = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dlg));
+            HWND dlg = visibleWindow(GetCurrentProcessId(), "#32770");
             if (d.busy || !dlg) return;
             if (!d.driven) {
                 d.busy = d.driven = true;

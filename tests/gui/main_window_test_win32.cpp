@@ -185,16 +185,6 @@ std::set<std::string> keysOf(const std::string& bytes) {
 
 class DialogTest : public test::GuiFixture {
 protected:
-    void openOptions(const std::function<void(HWND, HWND, HWND)>& drive) {
-        HWND main = window().hwnd();
-        EXPECT_TRUE(withDialog([&] { SendMessageA(main, WM_KEYDOWN, VK_F8, 0); },
-                               [&](HWND dlg) {
-                                   EXPECT_EQ(app().state().openDialog, OpenDialog::Options);
-                                   drive(dlg, GetDlgItem(dlg, kUseListener),
-                                         GetDlgItem(dlg, kPort));
-                               }));
-        EXPECT_EQ(app().state().openDialog, OpenDialog::None);
-    }
     static bool applyEnabled(HWND dlg) { return IsWindowEnabled(GetDlgItem(dlg, IDC_APPLY)); }
     static void press(HWND dlg, int id) { SendMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
 };
@@ -209,22 +199,28 @@ TEST_F(DialogTest, OnlyApplyWritesAndItKeepsTheDialogOpen) {
         ASSERT_NE(start(), nullptr);
         const std::string before = readBytes(iniPath());
         std::string afterApply = before;
-        openOptions([&](HWND dlg, HWND use, HWND port) {
-            EXPECT_EQ(SendMessageA(use, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // MSRPenable=0
-            EXPECT_EQ(textOf(port), "5000");
-            EXPECT_FALSE(applyEnabled(dlg));
-            if (last != IDOK) press(dlg, kUseListener);
-            EXPECT_EQ(applyEnabled(dlg), last != IDOK);
-            EXPECT_EQ(IsWindowEnabled(port) != FALSE, last != IDOK);
-            if (last == IDC_APPLY) {
-                SetWindowTextA(port, "12345");
-                press(dlg, IDC_APPLY);
-                afterApply = readBytes(iniPath());
-                EXPECT_TRUE(IsWindow(dlg));
-                SetWindowTextA(port, "777");  // a later change that is cancelled is not written
-            }
-            press(dlg, last == IDOK ? IDOK : IDCANCEL);
-        });
+        HWND main = window().hwnd();
+        EXPECT_TRUE(withDialog(
+            [&] { SendMessageA(main, WM_KEYDOWN, VK_F8, 0); },
+            [&](HWND dlg) {
+                EXPECT_EQ(app().state().openDialog, OpenDialog::Options);
+                HWND use = GetDlgItem(dlg, kUseListener), port = GetDlgItem(dlg, kPort);
+                EXPECT_EQ(SendMessageA(use, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // MSRPenable=0
+                EXPECT_EQ(textOf(port), "5000");
+                EXPECT_FALSE(applyEnabled(dlg));
+                if (last != IDOK) press(dlg, kUseListener);
+                EXPECT_EQ(applyEnabled(dlg), last != IDOK);
+                EXPECT_EQ(IsWindowEnabled(port) != FALSE, last != IDOK);
+                if (last == IDC_APPLY) {
+                    SetWindowTextA(port, "12345");
+                    press(dlg, IDC_APPLY);
+                    afterApply = readBytes(iniPath());
+                    EXPECT_TRUE(IsWindow(dlg));
+                    SetWindowTextA(port, "777");  // a later change that is cancelled is not written
+                }
+                press(dlg, last == IDOK ? IDOK : IDCANCEL);
+            }));
+        EXPECT_EQ(app().state().openDialog, OpenDialog::None);
         EXPECT_EQ(readBytes(iniPath()), afterApply);
         if (last != IDC_APPLY) continue;
         // The keys saveSettings writes, learnt from it over a file of its own.

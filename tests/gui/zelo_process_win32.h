@@ -9,6 +9,28 @@
 
 namespace zelo::test {
 
+// A visible top-level window of the process with the given class, or null.
+inline HWND visibleWindow(DWORD pid, const char* className) {
+    struct Search {
+        DWORD pid;
+        const char* className;
+        HWND found;
+    } s{pid, className, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (owner != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 // The directory of the running test program (ZELO.exe is built beside it).
 inline std::filesystem::path testProgramDirectory() {
     char path[MAX_PATH + 1] = {};
@@ -29,14 +51,18 @@ public:
     }
 
     // Wide paths: the program's folder may be outside the ANSI code page.
+    // With `out` and `err` (inheritable handles) as its standard output and
+    // error it runs without a console window.
     bool start(const std::filesystem::path& exe, const std::filesystem::path& workingDir,
-               const std::wstring& arguments = {}) {
+               const std::wstring& arguments = {}, HANDLE out = nullptr, HANDLE err = nullptr) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
+        if (out) si.dwFlags = STARTF_USESTDHANDLES, si.hStdOutput = out, si.hStdError = err;
         std::wstring cmd =
             L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
-        return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0,
-                              nullptr, workingDir.wstring().c_str(), &si, &process_) != FALSE;
+        return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, out != nullptr,
+                              out ? CREATE_NO_WINDOW : 0, nullptr, workingDir.wstring().c_str(),
+                              &si, &process_) != FALSE;
     }
     // A visible top-level window of the process with the given class, waited for.
     HWND waitForWindow(const char* className, int milliseconds = 20000) const {
@@ -45,21 +71,7 @@ public:
         return nullptr;
     }
     HWND findWindow(const char* className) const {
-        Search s{process_.dwProcessId, className, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                char cls[64] = {};
-                GetClassNameA(w, cls, sizeof cls);
-                if (pid != s->pid || lstrcmpA(cls, s->className) || !IsWindowVisible(w))
-                    return TRUE;
-                s->found = w;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&s));
-        return s.found;
+        return visibleWindow(process_.dwProcessId, className);
     }
     DWORD pid() const { return process_.dwProcessId; }
     bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
@@ -74,11 +86,6 @@ public:
     }
 
 private:
-    struct Search {
-        DWORD pid;
-        const char* className;
-        HWND found;
-    };
     PROCESS_INFORMATION process_{};
 };
 

@@ -154,7 +154,7 @@ protected:
         if (*u.faults) fleet += "faults = " + std::string(u.faults) + "\n";
         std::string error;
         EXPECT_TRUE(sim.start(fleet, error)) << error;
-        settings.language = 1;
+        w.ws.settings().language = 1;
         EXPECT_TRUE(directory.load());
         group = directory.addGroup(0, "Lab");
         return newSession();
@@ -211,7 +211,6 @@ protected:
     std::string dataDir = dir.path().string() + "/";
     TriggerNetwork network{sim};
     test::TestWorkspace w{dataDir, network, test::Time::System};
-    AppSettings& settings = w.ws.settings();
     DeviceDirectory& directory = w.ws.directory();
     std::vector<Text>& errors = w.frontend.errors;
     std::uint32_t group = 0;

@@ -232,8 +232,6 @@ const Case kCases[] = {
          return DeviceDirectory(d, settings, strings).load(true);
      }},
     onDirectory("group-add", [](DeviceDirectory& d) { return d.addGroup(1, "New") != 0; }),
-    onDirectory("group-add-under-root",
-                [](DeviceDirectory& d) { return d.addGroup(0, "Top") != 0; }),
     onDirectory("group-rename", [](DeviceDirectory& d) { return d.renameGroup(2, "Other"); }),
     onDirectory("group-delete", [](DeviceDirectory& d) { return d.deleteGroup(1); }),
     onDirectory("device-add", [](DeviceDirectory& d) { return d.addDevice(1, 13, "gv2") != 0; }),

@@ -27,9 +27,6 @@
 namespace zelo::sim::test {
 namespace {
 
-// ---- on loopback: a raw TCP client, the station's UDP socket, an embedded simulator on a manual
-// clock
-
 // A console client on the system's sockets, read without waiting.
 class RawClient {
 public:
@@ -50,9 +47,8 @@ public:
         }
         return !closed_;
     }
-    std::string take() {
-        return std::exchange(received_, std::string());
-    }  // every byte since the last take
+    // Every byte since the last take.
+    std::string take() { return std::exchange(received_, std::string()); }
     const std::string& received() const { return received_; }
     bool peerClosed() const { return closed_; }
     void closeNow() { stream_.reset(); }
@@ -69,7 +65,8 @@ struct UdpStation {
     UdpReceiver socket;
     UdpStation() { EXPECT_TRUE(socket.open(0, 0x7F000001u)); }
     std::string address() const { return "127.0.0.1:" + std::to_string(socket.localPort()); }
-    std::vector<std::vector<std::uint8_t>> drain() {  // the datagrams that arrived, oldest first
+    // The datagrams that arrived, oldest first.
+    std::vector<std::vector<std::uint8_t>> drain() {
         std::vector<std::vector<std::uint8_t>> out;
         std::uint8_t buf[4096];  // room to spare: an oversized one shows its true size
         for (std::size_t n = 0;
@@ -114,18 +111,18 @@ public:
             server_->step(1);
         return c.peerClosed();
     }
-    void settle(RawClient* c = nullptr, int rounds = 5) {  // a few quick rounds
+    // A few quick rounds.
+    void settle(RawClient* c = nullptr, int rounds = 5) {
         for (int i = 0; i < rounds; ++i)
             if (server_->step(1), c) c->poll();
     }
-    std::string exchange(RawClient& c, const std::string& send,
-                         const std::string& tail) {  // sends, then until
+    std::string exchange(RawClient& c, const std::string& send, const std::string& tail) {
         c.take();
         c.send(send);
         return until(c, tail);
     }
-    void advance(std::int64_t ms,
-                 RawClient* c = nullptr) {  // the clock moved on, what fell due run
+    // The clock moved on, and what fell due ran.
+    void advance(std::int64_t ms, RawClient* c = nullptr) {
         clock_.advanceMs(ms);
         settle(c, 3);
     }
@@ -220,27 +217,23 @@ TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesFaultsTheirDefaultsAnd
 }
 
 TEST(SimFleet, ErrorsNameTheirLine) {
+    // A unit that does not hold together is named by the line of its section.
     std::vector<std::pair<std::string, const char*>> bad = {
-        {"[a]\nmodel = 3\ncolour = red\n", "line 3"},
         {"[a]\nmodel = 4\n", "line 1"},
         {"[a]\nmodel = 3\nstates = 101\n", "line 1"},
-        {"[a]\nmodel = 3\nport = 70000\n", "line 3"},
-        {"[a]\nmodel = 3\n[a]\nmodel = 5\n", "line 3"},
-        {"[a]\nmodel = 3\nfaults = slow:x\n", "line 3"},
-        {"[a]\nmodel = 3\njust words\n", "line 3"},
-        {"[a]\nmodel = 11\nping = 1:0,9\n", "line 3"},
-        {"[a]\nmodel = 11\nping-trip = 0\n", "line 3"},
-        {"[a]\nmodel = 11\nping-trip = 30:x\n", "line 3"},
-        {"[a]\nmodel = 11\nping-trip = 30:2:1\n", "line 3"},
         {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
         {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
-        {"[a]\nmodel = 3\noffline-cycle = 40\n", "line 3"},
-        {"[a]\nmodel = 3\noffline-cycle = 40:0\n", "line 3"},
-        {"[a]\nmodel = 3\noffline-cycle = 40:15:gone\n", "line 3"},
     };
-    for (const char* faults : {"explode", "close-at:never", "report:loud", "close-after:-1",
-                               "close-at:cmd0", "iac-storm:0", "iac-storm:x", "drip:0", "drip:-5"})
-        bad.push_back({"[a]\nmodel = 3\nfaults = " + std::string(faults) + "\n", "line 3"});
+    for (const char* line :
+         {"colour = red", "port = 70000", "[a]\nmodel = 5", "faults = slow:x", "just words",
+          "offline-cycle = 40", "offline-cycle = 40:0", "offline-cycle = 40:15:gone",
+          "faults = explode", "faults = close-at:never", "faults = report:loud",
+          "faults = close-after:-1", "faults = close-at:cmd0", "faults = iac-storm:0",
+          "faults = iac-storm:x", "faults = drip:0", "faults = drip:-5"})
+        bad.push_back({"[a]\nmodel = 3\n" + std::string(line) + "\n", "line 3"});
+    for (const char* line :
+         {"ping = 1:0,9", "ping-trip = 0", "ping-trip = 30:x", "ping-trip = 30:2:1"})
+        bad.push_back({"[a]\nmodel = 11\n" + std::string(line) + "\n", "line 3"});
     for (const auto& [text, where] : bad) {
         Fleet fleet;
         std::string error;

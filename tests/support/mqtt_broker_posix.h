@@ -95,7 +95,6 @@ class MqttWatcher {
 public:
     struct Message {
         std::string topic, payload;
-        bool retained;
     };
 
     MqttWatcher() {
@@ -174,10 +173,6 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return latest_;
     }
-    std::vector<Message> log() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return log_;
-    }
 
 private:
     std::string latestLocked(const std::string& topic) const {
@@ -188,7 +183,7 @@ private:
         std::lock_guard<std::mutex> lock(mutex_);
         std::string payload(static_cast<const char*>(m->payload),
                             static_cast<std::size_t>(m->payloadlen));
-        log_.push_back({m->topic, payload, m->retain});
+        log_.push_back({m->topic, payload});
         latest_[m->topic] = payload;
         cv_.notify_all();
     }
