@@ -52,17 +52,18 @@ public:
 
     // Wide paths: the program's folder may be outside the ANSI code page.
     // With `out` and `err` (inheritable handles) as its standard output and
-    // error it runs without a console window.
+    // error it runs without a console window, unless it shares this one.
     bool start(const std::filesystem::path& exe, const std::filesystem::path& workingDir,
-               const std::wstring& arguments = {}, HANDLE out = nullptr, HANDLE err = nullptr) {
+               const std::wstring& arguments = {}, HANDLE out = nullptr, HANDLE err = nullptr,
+               bool shareConsole = false) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         if (out) si.dwFlags = STARTF_USESTDHANDLES, si.hStdOutput = out, si.hStdError = err;
         std::wstring cmd =
             L"\"" + exe.wstring() + L"\"" + (arguments.empty() ? L"" : L" ") + arguments;
         return CreateProcessW(exe.wstring().c_str(), cmd.data(), nullptr, nullptr, out != nullptr,
-                              out ? CREATE_NO_WINDOW : 0, nullptr, workingDir.wstring().c_str(),
-                              &si, &process_) != FALSE;
+                              out && !shareConsole ? CREATE_NO_WINDOW : 0, nullptr,
+                              workingDir.wstring().c_str(), &si, &process_) != FALSE;
     }
     // A visible top-level window of the process with the given class, waited for.
     HWND waitForWindow(const char* className, int milliseconds = 20000) const {

@@ -49,11 +49,11 @@ struct Result {
     std::string err;
 };
 
-// zeloctl.exe from the package with the folder as its working directory, to
-// its end (killed after 30 s); the arguments go through the wide command
-// line, as a console passes them.
-Result zeloctl(const std::vector<std::string>& args) {
-    test::TempDir capture;
+// zeloctl.exe from the package with the folder as its working directory;
+// the arguments go through the wide command line, as a console passes them;
+// its output and errors go to files of `capture`.
+bool startZeloctl(const std::vector<std::string>& args, const test::TempDir& capture,
+                  test::ZeloProcess& process, bool shareConsole = false) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     auto open = [&](const char* name) {
         return CreateFileA(capture.file(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -63,13 +63,19 @@ Result zeloctl(const std::vector<std::string>& args) {
     std::wstring arguments;
     for (const std::string& a : args)
         arguments += (arguments.empty() ? L"\"" : L" \"") + wide(a) + L"\"";
-    Result r;
-    test::ZeloProcess process;
-    const bool started =
-        process.start(packageFolder() / "zeloctl.exe", packageFolder(), arguments, out, err);
+    const bool started = process.start(packageFolder() / "zeloctl.exe", packageFolder(), arguments,
+                                       out, err, shareConsole);
     CloseHandle(out);
     CloseHandle(err);
-    if (started) r.code = process.waitForExit(30000);
+    return started;
+}
+
+// The same to its end (killed after 30 s).
+Result zeloctl(const std::vector<std::string>& args) {
+    test::TempDir capture;
+    test::ZeloProcess process;
+    Result r;
+    if (startZeloctl(args, capture, process)) r.code = process.waitForExit(30000);
     r.out = withoutCr(test::readBytes(capture.file("out.txt")));
     r.err = withoutCr(test::readBytes(capture.file("err.txt")));
     return r;
@@ -126,15 +132,15 @@ TEST(Package, ListenEndsInOrderOnCtrlC) {
     ASSERT_TRUE(AllocConsole());
     const PHANDLER_ROUTINE outlive = [](DWORD) -> BOOL { return TRUE; };
     SetConsoleCtrlHandler(outlive, TRUE);
-    PROCESS_INFORMATION listen{};
+    test::ZeloProcess listen;
     ASSERT_TRUE(
         startZeloctl({"--dir", dir, "--json", "listen", "--port", "0", "--bind", "127.0.0.1"},
-                     capture, 0, listen));
+                     capture, listen, true));
     for (int waited = 0; waited < 20000 && test::readBytes(capture.file("err.txt")).empty();
          waited += 50)
         Sleep(50);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
-    EXPECT_EQ(waitFor(listen), 0);
+    EXPECT_EQ(listen.waitForExit(30000), 0);
     EXPECT_EQ(withoutCr(test::readBytes(capture.file("out.txt"))), "[]\n");
     EXPECT_EQ(zeloctl({"--dir", dir, "add-group", "0", "Office"}).out, "2\n");
     SetConsoleCtrlHandler(outlive, FALSE);
