@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "tests/e2e/zeloctl_fixture.h"
 #include "tests/status/report_builder.h"
@@ -133,15 +134,16 @@ TEST_F(CommandLine, ListenSaysHowManyReportsEachUnknownSenderSent) {
 // language. Reading commands write no file; names are stored in Shift JIS.
 TEST_F(CommandLine, TheLanguageFollowsTheLocaleAndANewDirectoryKeepsIt) {
     const struct {
-        const char *locale, *root, *ini, *unknown, *group, *stored;
+        const char *locale, *root, *ini, *unknown, *group, *stored, *usage;
     } rows[] = {
         {"C", "Root", "[ZELO]\r\nLanguage=1\r\n", "zeloctl: no device named 'nobody'\n", "Lab",
-         "0\tRoot\t0\r\n1\tLab\t1\r\n"},
+         "0\tRoot\t0\r\n1\tLab\t1\r\n", "usage: "},
         {"ja_JP.UTF-8", "\xe8\xa6\x8f\xe5\xae\x9a", "[ZELO]\r\nLanguage=0\r\n",
          "zeloctl: \xe3\x83\x87\xe3\x83\x90\xe3\x82\xa4\xe3\x82\xb9 'nobody' "
          "\xe3\x81\xaf\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93\n",
          "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88",
-         "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n"},
+         "0\t\x8b\x4b\x92\xe8\t0\r\n1\t\x83\x65\x83\x58\x83\x67\t1\r\n",
+         "\xe4\xbd\xbf\xe3\x81\x84\xe6\x96\xb9: "},
     };
     for (const auto& row : rows) {
         test::TempDir dir;
@@ -157,6 +159,19 @@ TEST_F(CommandLine, TheLanguageFollowsTheLocaleAndANewDirectoryKeepsIt) {
         Locale other(row.locale[0] == 'C' ? "ja_JP.UTF-8" : "C");  // the file decides now
         EXPECT_EQ(runIn(dir.path().string(), {"tree"}).out,
                   std::string("0\t0\t") + row.root + "\n1\t1\t" + row.group + "\n");
+        // Usage lines and every command's help follow the file too.
+        EXPECT_EQ(runIn(dir.path().string(), {"show"}).err,
+                  std::string("zeloctl: ") + row.usage + "show DEVICE [--show-password]\n");
+        std::istringstream help(runIn(dir.path().string(), {"--help"}).out);
+        int commands = 0;
+        for (std::string line; std::getline(help, line);) {
+            if (line.rfind("  ", 0) != 0 || line[2] == '-' || line[2] == ' ') continue;
+            const std::string name = line.substr(2, line.find(' ', 2) - 2);
+            EXPECT_EQ(runIn(dir.path().string(), {name, "--help"}).out.rfind(row.usage, 0), 0u)
+                << name;
+            ++commands;
+        }
+        EXPECT_EQ(commands, 13);
     }
 }
 

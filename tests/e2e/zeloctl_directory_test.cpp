@@ -94,7 +94,8 @@ TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
 // new ids go round to the first free one instead of failing for good.
 TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
     english();
-    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\n");
+    writeBytes(data.file("ZELO_DIR.DAT"),
+               "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\nno group\r\n");
     writeBytes(data.file("00000001.IDX"),
                "#ZELO ITEM FILE#VER 2\r\n"
                "damaged\r\nGV2208\r\nFFFFFFFFFFFFFFFFFFFF\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 "
@@ -105,6 +106,8 @@ TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
     const RunResult device = run({"add-device", "Lab", "13", "Name"});
     EXPECT_EQ(device.code, 0) << device.err;
     EXPECT_EQ(device.out, "2\n");
+    EXPECT_EQ(device.err,
+              "zeloctl: Unreadable lines of ZELO_DIR.DAT skipped (left in the file): 1\n");
     EXPECT_EQ(run({"add-device", "Lab", "13", "Next"}).out, "3\n");
     const RunResult group = run({"add-group", "0", "New"});
     EXPECT_EQ(group.code, 0) << group.err;
