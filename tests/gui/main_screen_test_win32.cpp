@@ -168,6 +168,30 @@ TEST_F(MainScreenTest, NewGroupsAndDevicesAreNamedAtOnce) {
     EXPECT_EQ(image(rows() - 1), 13);
     finishEdit(ListView_GetEditControl(list()), nullptr);  // keeps the name
     EXPECT_NE(itemFile(4).find("\r\nNewGV2208\r\n"), std::string::npos);
+
+    // A file another program holds open cannot be replaced: no row is made,
+    // and a box says why.
+    const struct {
+        const char* file;
+        WPARAM command;
+        Text error;
+    } held[] = {
+        {"00000004.IDX", IDM_NEW_GV2208, Text::NewItemNotWritten},
+        {"ZELO_DIR.DAT", IDM_LIST_NEW_GROUP, Text::NewItemNotWritten},
+        {"ZELO.INI", IDM_NEW_GV2208, Text::NewItemCounterNotSaved},
+    };
+    for (const auto& h : held) {
+        const int before = rows();
+        const std::size_t errors = frontend.errors.size();
+        HANDLE file = CreateFileA(dir.file(h.file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << h.file;
+        SendMessageA(listPane(), WM_COMMAND, h.command, 0);
+        CloseHandle(file);
+        EXPECT_EQ(rows(), before) << h.file;
+        ASSERT_EQ(frontend.errors.size(), errors + 1) << h.file;
+        EXPECT_EQ(frontend.errors.back(), h.error) << h.file;
+    }
 }
 
 // The list menu's "Schedule delivery...", the main menu's and Ctrl+D all
