@@ -206,15 +206,18 @@ std::string ControlModel::systemName() const {
     return s_.record.systemName;
 }
 
-bool ControlModel::press(int id) {
+void ControlModel::press(int id) {
     const std::optional<PowerButton> b = powerButtonOf(id);
-    if (!b || !confirmPowerControl(s_)) return false;
-    if (b->target == OutletTarget::Master) return !s_.sendFramedCommand(b->command, true);
-    if (sendPowerCommand(s_, b->command, true)) return false;
+    if (!b || !confirmPowerControl(s_)) return;
+    // The reply brings the new states; after a failed send the lamps keep
+    // the states the device last reported.
+    if (b->target == OutletTarget::Master) {
+        static_cast<void>(s_.sendFramedCommand(b->command, true));
+        return;
+    }
+    if (sendPowerCommand(s_, b->command, true) == StepResult::Failed) return;
     // A plain device reports nothing by itself: read the states back.
-    if (dialectOf(s_.record.modelCode) == Dialect::Plain && !s_.sendPlainCommand("XPOS"))
-        s_.awaitPlainPrompt();
-    return true;
+    if (dialectOf(s_.record.modelCode) == Dialect::Plain) static_cast<void>(s_.queryPlain("XPOS"));
 }
 
 Text ControlModel::reportHeaderText() const {
@@ -233,7 +236,7 @@ void ControlModel::editReport(ReportField field, std::string_view text) {
     report_.changed[i] = true;
 }
 
-bool ControlModel::applyReport() {
+StepResult ControlModel::applyReport() {
     DeviceSettings& s = s_.status.settings;
     ReportFields& f = report_;
     const auto at = [&f](ReportField x) -> std::string& {
@@ -258,7 +261,7 @@ bool ControlModel::applyReport() {
             refused = true;
     }
     if (refused) s_.frontend().showError(Text::NotSupported, Text::ErrorCaption);
-    if (!toWrite) return refused;
+    if (!toWrite) return refused ? StepResult::Failed : StepResult::Ok;
 
     if (isPromptModel(model)) {
         // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
@@ -283,11 +286,12 @@ bool ControlModel::applyReport() {
             bad = enterCenterRegister(s, items[i].reg, items[i].value) != EntryResult::Ok;
             entered[i] = !bad;
         }
-        const bool failed = applyFramedSettings(s_);
+        const StepResult applied = applyFramedSettings(s_);
         for (std::size_t i = 0; i < 4; ++i)
             if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
                 *items[i].flag = false;
-        return failed || bad || refused;
+        return applied == StepResult::Failed || bad || refused ? StepResult::Failed
+                                                               : StepResult::Ok;
     }
 
     // Plain devices: the settings keys, written with the rest of the
@@ -317,7 +321,7 @@ bool ControlModel::applyReport() {
         k.entered = enterSetting(s, k.key, joined) == EntryResult::Ok;
         bad = bad || !k.entered;
     }
-    const bool failed = applyPlainSettings(s_);
+    const StepResult applied = applyPlainSettings(s_);
     const auto written = [&s](std::string_view key) {
         return s.changed.count(std::string(key)) == 0;
     };
@@ -325,7 +329,7 @@ bool ControlModel::applyReport() {
     for (const Key& k : keys)
         if (k.entered && written(k.key))
             for (ReportField x : k.fields) changed(x) = false;
-    return failed || bad || refused;
+    return applied == StepResult::Failed || bad || refused ? StepResult::Failed : StepResult::Ok;
 }
 
 void ControlModel::poll() {
@@ -345,10 +349,9 @@ void ControlModel::poll() {
     const std::string prompt = framed ? s_.framedPrompt() : s_.plainPrompt();
     std::string line;
     while (c.readLine(line, prompt, "", kLineLength)) {
-        if (framed)
-            s_.takeFramedReply(line);
-        else
-            s_.takePlainReply(line);
+        // A refusal outside a command answers nothing; the line's other
+        // effects are taken all the same.
+        static_cast<void>(framed ? s_.takeFramedReply(line) : s_.takePlainReply(line));
     }
 }
 

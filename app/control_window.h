@@ -131,9 +131,9 @@ public:
     std::string systemName() const;
     std::array<bool, 2> unitOffLock{};
 
-    // A button: asks (when the Power question is on), then sends. True when
-    // the command went out; the new states come with the device's reply.
-    bool press(int id);
+    // A button: asks (when the Power question is on), then sends; the new
+    // states come with the device's reply.
+    void press(int id);
 
     // The report page.
     Text reportHeaderText() const;  // MsrpReport or CenterReport
@@ -145,10 +145,11 @@ public:
     }
     bool reportEnableEditable() const noexcept { return reportEnableWritable(s_.record.modelCode); }
     // Writes the changed fields in the model group's way, then asks about a
-    // restart. True when a write failed: its flag and those behind it stay.
-    // Changed fields the device does not take are not sent: the error
-    // "Not supported" says so and their flags stay set.
-    bool applyReport();
+    // restart. Failed when a write failed: its flag and those behind it
+    // stay. Changed fields the device does not take are not sent: the error
+    // "Not supported" says so, their flags stay set, and the result is
+    // Failed.
+    StepResult applyReport();
 
     // The 100 ms timer: while no reply wait runs, reads what the device sent
     // by itself and acts on every complete line. A closed connection is a

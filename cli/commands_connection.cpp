@@ -384,15 +384,15 @@ int settings(Session& s, const Args& args) {
         return kExitOk;
     }
 
+    // Each pair was checked above: entering it again cannot fail.
     for (const auto& [key, value] : pairs) {
         std::uint32_t number = 0;
-        if (framed && registerKey(key, number))
-            enterCenterRegister(st, number, value);
-        else
-            enterSetting(st, key, value);
+        static_cast<void>(framed && registerKey(key, number)
+                              ? enterCenterRegister(st, number, value)
+                              : enterSetting(st, key, value));
     }
     const std::uint16_t storedPort = d.record.port;
-    const bool failed = framed ? applyFramedSettings(d) : applyPlainSettings(d);
+    const StepResult applied = framed ? applyFramedSettings(d) : applyPlainSettings(d);
     std::vector<std::pair<std::string, std::string>> written;
     for (const std::string& w : st.written) {
         const std::size_t eq = w.find('=');
@@ -425,7 +425,7 @@ int settings(Session& s, const Args& args) {
     for (const std::string& k : st.changed) left += " " + k;
     for (std::size_t i = 0; i < st.centerRegisterChanged.size(); ++i)
         if (st.centerRegisterChanged[i]) left += " R" + std::to_string(230 + i);
-    if (failed || !left.empty()) {
+    if (applied == StepResult::Failed || !left.empty()) {
         if (left.empty())
             s.err << "zeloctl: "
                   << s.say("not written: the device refused the keys",

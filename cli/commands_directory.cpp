@@ -295,7 +295,7 @@ int remove(Session& s, const Args& args) {
     if (!target) return kExitUsage;
     if (target->isGroup && target->id == 0)
         return s.usage(s.say("the root group cannot be deleted", "ルートグループは削除できません"));
-    const bool ok = target->isGroup ? s.directory.deleteGroup(target->id)
+    const bool ok = target->isGroup ? s.directory.deleteGroup(target->id) == GroupDeletion::Deleted
                                     : s.directory.deleteDevice(target->id);
     if (!ok) {
         s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません")

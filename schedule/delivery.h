@@ -14,6 +14,7 @@
 
 #include "common/clock.h"
 #include "common/frontend.h"
+#include "connection/device_connection.h"
 #include "connection/network.h"
 #include "directory/device_record.h"
 #include "schedule/schedule.h"
@@ -28,12 +29,12 @@ class LangStrings;
 // Devices that take a schedule: the framed models with an address and a port.
 bool isDeliverable(const DeviceRecord& record);
 
-// PCLR, then PSET with the line of every entry in use. True on failure;
-// `refusedPosition` receives the table position of a refused line (-1 when
-// the failure was not a refused line), and the refusal is shown as text 203
-// with that position.
-bool uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
-                    int& refusedPosition);
+// PCLR, then PSET with the line of every entry in use. `refusedPosition`
+// receives the table position of a refused line (-1 when the failure was
+// not a refused line), and the refusal is shown as text 203 with that
+// position.
+StepResult uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
+                          int& refusedPosition);
 
 // Where a delivery to one device stopped.
 enum class DeliveryStep { None, Login, Readout, Upload, Skipped };

@@ -465,9 +465,10 @@ void ControlWindow::onCommand(int id, int code) {
 
 void ControlWindow::onApply() {
     inCommand_ = true;
-    model_.applyReport();
+    // A failed apply leaves the flags of what was not written set: they keep
+    // Apply enabled (and Cancel asks).
+    static_cast<void>(model_.applyReport());
     inCommand_ = false;
-    // Changes that were not written keep Apply enabled (and Cancel asks).
     enableApply(model_.report().anyChanged());
 }
 

@@ -223,10 +223,9 @@ void MainScreen::onComboChanged() {
 
 void MainScreen::deleteGroup(HTREEITEM item) {
     const std::uint32_t id = tree_.idOf(item);
-    DeviceDirectory& directory = app_.directory();
-    directory.deleteGroup(id);
-    // Kept when the directory file could not be rewritten.
-    if (directory.outline().indexOf(id) >= 0) return;
+    // A group that left the outline leaves the tree, whether or not its item
+    // file could be removed.
+    if (app_.directory().deleteGroup(id) == GroupDeletion::Kept) return;
     HTREEITEM parent = tree_.parentOf(item);
     contextItem_ = nullptr;
     tree_.remove(item);
@@ -450,8 +449,7 @@ void MainScreen::groupRenamed(std::uint32_t groupId, const std::string& name) {
 void MainScreen::deleteRow(const ListRow& row) {
     DeviceDirectory& directory = app_.directory();
     if (row.isGroup) {
-        directory.deleteGroup(row.id);
-        if (directory.outline().indexOf(row.id) >= 0) return;  // the file stayed as it was
+        if (directory.deleteGroup(row.id) == GroupDeletion::Kept) return;
         list_.removeRow(list_.findRow(row));
         if (HTREEITEM child = tree_.childWithId(tree_.selected(), row.id)) {
             contextItem_ = nullptr;
