@@ -52,7 +52,8 @@ enum class Lamp { Grey, Green, Red, DarkGreen, Yellow };
 Lamp lampOf(int stateCode) noexcept;
 // The legend's four lamps, left to right: Power ON, Power OFF, ON Delay,
 // Delay time.
-inline constexpr std::array<int, 4> kLegendStates = {1, 0, 5, 2};
+inline constexpr std::array<Lamp, 4> kLegendLamps = {Lamp::Green, Lamp::Grey, Lamp::DarkGreen,
+                                                     Lamp::Red};
 
 // ------------------------------------------------------------ page 1
 

@@ -79,8 +79,8 @@ TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded);
 // background at the top level). Languages other than 1 and 2 take the
 // Japanese menus, as the main menu does.
 enum class ListMenu { Row = 0, Group = 1, TopLevel = 2 };
-int treeMenuPopup(int language);
-int listMenuPopup(int language, ListMenu menu);
+int treeMenuPopup(Language language);
+int listMenuPopup(Language language, ListMenu menu);
 
 // Status bar part 1 for `selected` rows: empty below two, else "%d %s"
 // with string 314.

@@ -71,7 +71,7 @@ bool directoryFileExists(const Session& s) {
 void keepLanguage(Session& s) {
     if (s.settings.languageGiven) return;
     if (!writeProfileString(s.settings.iniPath, "ZELO", "Language",
-                            std::to_string(s.settings.language)))
+                            std::to_string(static_cast<int>(s.settings.language))))
         s.err << "zeloctl: "
               << s.say("the language could not be written to ZELO.INI",
                        "ZELO.INI に言語を書き込めません")

@@ -84,7 +84,7 @@ struct Session {
     // Language 0, English for any other (the usage lines and --help stay
     // English).
     std::string say(const char* english, const char* japanese) const {
-        return settings.language == 0 ? japanese : english;
+        return settings.language == Language::Japanese ? japanese : english;
     }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.

@@ -126,7 +126,7 @@ int listen(Session& s, const Args& args) {
     forwarding.stop();
     for (const auto& [sender, n] : s.view.ignored)
         s.err << "zeloctl: "
-              << (s.settings.language == 0
+              << (s.settings.language == Language::Japanese
                       ? sender + " からのレポート " + std::to_string(n) +
                             " 件を無視しました: ディレクトリにこのデバイスはありません"
                       : "ignored " + std::to_string(n) + (n == 1 ? " report" : " reports") +

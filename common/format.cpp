@@ -95,9 +95,9 @@ std::string Unquote(std::string_view text, std::size_t size) {
     return std::string(inner);
 }
 
-std::string FormatOutletStates(std::string_view states, bool masterPrefix, int language,
+std::string FormatOutletStates(std::string_view states, bool masterPrefix, Language language,
                                bool lineMstPow) {
-    const bool japanese = language == 0;
+    const bool japanese = language == Language::Japanese;
     std::string out;
     out.reserve(states.size() * 2 + 3);
     if (masterPrefix && lineMstPow && states.size() >= 1 &&

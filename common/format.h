@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/language.h"
+
 namespace zelo {
 
 // "aa:bb:cc:dd:ee:ff" over the first 12 characters; a text of fewer than 12
@@ -42,11 +44,11 @@ bool ParseFlag(std::string_view text);
 std::string Unquote(std::string_view text, std::size_t size);
 
 // The outlet state text of the list and the logs: per character '1' as "O",
-// '0' as "-", '-' as "-", other characters unchanged. Japanese (language 0)
-// uses the CP932 symbols for on, off and unknown. With `masterPrefix`,
+// '0' as "-", '-' as "-", other characters unchanged. Japanese uses the
+// CP932 symbols for on, off and unknown. With `masterPrefix`,
 // `lineMstPow` on and a state text whose first character is '0' or '1' and
 // whose second is not a blank, the text gets a leading "- ".
-std::string FormatOutletStates(std::string_view states, bool masterPrefix, int language,
+std::string FormatOutletStates(std::string_view states, bool masterPrefix, Language language,
                                bool lineMstPow);
 
 // Seconds since 1970 as local time: empty for 0; dateStyle 0 year/month/day,

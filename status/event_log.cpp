@@ -66,7 +66,8 @@ std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameH
     return std::string(buf, std::size_t(n)) + ".LOG";
 }
 
-std::string formatEventLine(const DeviceRecord& r, int dateStyle, int language, std::int64_t now) {
+std::string formatEventLine(const DeviceRecord& r, int dateStyle, Language language,
+                            std::int64_t now) {
     std::string line = FormatUpdateTime(now, dateStyle);
     line += '\t';
     line += r.powerText;

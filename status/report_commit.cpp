@@ -18,8 +18,6 @@
 namespace zelo {
 namespace {
 
-constexpr int kLanguageJapanese = 0;
-
 // The MAC as 12 upper-case hex digits ("%02X" per byte).
 void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -143,7 +141,7 @@ bool ReportCommit::replay(Pass&, const ScheduleElement& e) {
 }
 
 bool ReportCommit::replay(Pass& pass, const PingElement& e) {
-    const bool japanese = settings_.language == kLanguageJapanese;
+    const bool japanese = settings_.language == Language::Japanese;
     std::string ping, reboot;
     for (const PingWatchEntry& entry : e.entries) {
         if (ping.size() >= field::kPingText && reboot.size() >= field::kRebootText)

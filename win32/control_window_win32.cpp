@@ -167,9 +167,9 @@ void ControlWindow::buildPage(int page) {
     if (page == kInfoPage) buildInfoPage();
 }
 
-HWND ControlWindow::paint(HWND control, Paint how, int outlet, int lampState) {
+HWND ControlWindow::paint(HWND control, Paint how, int outlet, std::optional<Lamp> legend) {
     if (!control) return control;
-    painted_[control] = Painted{how, lampState, outlet};
+    painted_[control] = Painted{how, legend, outlet};
     return control;
 }
 
@@ -183,9 +183,9 @@ HWND ControlWindow::frame(const std::string& text, int x, int y, int w, int h, P
     return paint(builder_.opaqueText(page_, " " + text, x, y, w, h, style), how);
 }
 
-HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, int legendState) {
+HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, std::optional<Lamp> legend) {
     return paint(builder_.opaqueText(page_, "", x, y, w, h, SS_SUNKEN), Paint::Lamp, outlet,
-                 legendState);
+                 legend);
 }
 
 void ControlWindow::buildPowerPage() {
@@ -231,7 +231,7 @@ void ControlWindow::buildPowerPage() {
     const int ly = area.bottom - 46;
     for (int i = 0; i < 4; ++i) {
         const int x = 15 + 140 * i;
-        lampAt(0, x, ly + 4, 10, 10, kLegendStates[static_cast<std::size_t>(i)]);
+        lampAt(0, x, ly + 4, 10, 10, kLegendLamps[static_cast<std::size_t>(i)]);
         builder_.staticText(page_, s.text(kLegendTexts[i]), x + 14, ly, 120, 18);
     }
     builder_.staticText(page_, s.text(Text::ControlTakesEffectNow), 15, ly + 22, 550, 18);
@@ -406,7 +406,7 @@ INT_PTR ControlWindow::onStaticColour(HDC dc, HWND control) {
             text = RGB(0, 0, 0);
             break;
         case Paint::Lamp:
-            brush = brushOf(p.lampState != -2 ? lampOf(p.lampState) : model_.lamp(p.outlet));
+            brush = brushOf(p.legend ? *p.legend : model_.lamp(p.outlet));
             break;
     }
     HBRUSH b = app_.brush(brush);

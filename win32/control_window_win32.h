@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -50,8 +51,8 @@ private:
     enum class Paint { Header, Label, Name, Lamp };
     struct Painted {
         Paint paint;
-        int lampState;  // for legend lamps; -2 live (master or outlet below)
-        int outlet;     // -1 master, 1..8
+        std::optional<Lamp> legend;  // a legend lamp's fixed colour; none: the outlet's own
+        int outlet;                  // -1 master, 1..8
     };
 
     static INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
@@ -74,9 +75,9 @@ private:
     void enableApply(bool on);
     bool applyEnabled() const;
 
-    HWND paint(HWND control, Paint how, int outlet = 0, int lampState = -2);
+    HWND paint(HWND control, Paint how, int outlet = 0, std::optional<Lamp> legend = {});
     HWND frame(const std::string& text, int x, int y, int w, int h, Paint how);
-    HWND lampAt(int outlet, int x, int y, int w, int h, int legendState = -2);
+    HWND lampAt(int outlet, int x, int y, int w, int h, std::optional<Lamp> legend = {});
 
     MonitorApp& app_;
     ControlModel model_;

@@ -331,7 +331,7 @@ void MainScreen::onListRightClick(const NMITEMACTIVATE& click) {
     POINT at = click.ptAction;
     ClientToScreen(list_.hwnd(), &at);
     const int row = list_.rowAt(click.ptAction);
-    const int language = app_.settings().language;
+    const Language language = app_.settings().language;
     if (row >= 0) {
         fetch(row);
         popup(GetSubMenu(listMenu_, listMenuPopup(language, ListMenu::Row)), IDM_LIST_OPEN, at,

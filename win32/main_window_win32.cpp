@@ -105,8 +105,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 HMENU MainWindow::loadMainMenu() const {
     int id = IDR_MENU_JA;  // 0 and any value not known
-    if (app_.settings().language == 1) id = IDR_MENU_EN;
-    if (app_.settings().language == 2) id = IDR_MENU_EO;
+    if (app_.settings().language == Language::English) id = IDR_MENU_EN;
+    if (app_.settings().language == Language::Esperanto) id = IDR_MENU_EO;
     return LoadMenuA(app_.instance(), MAKEINTRESOURCEA(id));
 }
 

@@ -119,7 +119,8 @@ TEST(Format, OutletStatesInTheirSymbols) {
         {"", true, 1, true, ""},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown)
+        EXPECT_EQ(FormatOutletStates(r.power, r.master, Language(r.language), r.lineMaster),
+                  r.shown)
             << r.power;
 }
 

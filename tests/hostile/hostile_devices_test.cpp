@@ -154,7 +154,7 @@ protected:
         if (*u.faults) fleet += "faults = " + std::string(u.faults) + "\n";
         std::string error;
         EXPECT_TRUE(sim.start(fleet, error)) << error;
-        settings.language = 1;
+        settings.language = Language::English;
         EXPECT_TRUE(directory.load());
         group = directory.addGroup(0, "Lab");
         return newSession();

@@ -140,7 +140,7 @@ const RecordRow kRecordRows[] = {
 class ReportToRecord : public DecodeReport, public ::testing::WithParamInterface<RecordRow> {};
 
 TEST_P(ReportToRecord, Fields) {
-    settings.language = GetParam().language;
+    settings.language = Language(GetParam().language);
     const auto before = device(0x13);
     ASSERT_TRUE(receive(GetParam().report));
     EXPECT_EQ(summary(GetParam().id), GetParam().record);
@@ -482,7 +482,7 @@ protected:
     const std::int64_t newYearsEve = local(2006, 12, 31, 23, 5);
     DeviceRecord r;
     void SetUp() override {
-        settings.language = 1;
+        settings.language = Language::English;
         r.deviceId = 0x2A, r.name = "rack one", r.addressText = "10.1.2.3", r.powerText = "1 1011";
         r.scheduleText = "10-1", r.pingText = "O-RX", r.temperature = -125, r.temperatureState = -1;
     }
@@ -515,9 +515,11 @@ TEST_F(EventLog, FileNameAndDirectory) {
 }
 
 TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
-    EXPECT_EQ(formatEventLine(r, 1, 0, newYearsEve),  // Japanese schedule symbols in CP932
+    EXPECT_EQ(formatEventLine(r, 1, Language::Japanese,
+                              newYearsEve),  // Japanese schedule symbols in CP932
               "12/31/2006 23:05\t1 1011\t\x81\xA0\x81\xA1\x81\x7C\x81\xA0\tO-RX\t-125\t-1\r\n");
-    settings.dateStyle = 2, settings.language = 0, settings.fnameDate = true, settings.baseDir = "";
+    settings.dateStyle = 2, settings.language = Language::Japanese, settings.fnameDate = true,
+    settings.baseDir = "";
     r.scheduleText = "";
     ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
     EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"),
@@ -533,7 +535,7 @@ TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
         "week.shx\r\nResult: ";
     EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"),
               block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
-    settings.language = 0;
+    settings.language = Language::Japanese;
     const std::string japanese = formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve);
     EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(Text::LogResult) +
                             strings.text(Text::LogAbnormal) + "\r\n\r\n"),
