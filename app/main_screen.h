@@ -16,15 +16,6 @@
 
 namespace zelo {
 
-// One row of the device list: a sub-group or a device, by id.
-struct ListRow {
-    bool isGroup = false;
-    std::uint32_t id = 0;
-    friend bool operator==(const ListRow& a, const ListRow& b) {
-        return a.isGroup == b.isGroup && a.id == b.id;
-    }
-};
-
 // The rows of a group: its sub-groups in outline order, then, below the
 // root, its devices in list order. The root lists only its groups.
 std::vector<ListRow> groupListRows(const DeviceDirectory& directory, std::uint32_t groupId);

@@ -57,11 +57,11 @@ int deliver(Session& s, const Args& args) {
     }
     if (rest.size() < 2) return s.usage("usage: deliver FILE TARGET... [--parallel K]");
 
-    std::vector<std::pair<bool, std::uint32_t>> selection;
+    std::vector<ListRow> selection;
     for (std::size_t i = 1; i < rest.size(); ++i) {
         const auto target = resolve(s, rest[i], true, true);
         if (!target) return kExitUsage;
-        selection.emplace_back(target->isGroup, target->id);
+        selection.push_back({target->isGroup, target->id});
     }
     // Every line is checked before any device is called: a file the device
     // would not take whole never clears a device's schedule.

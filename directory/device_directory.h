@@ -24,6 +24,16 @@ inline constexpr std::uint32_t kHighestId = 0xFFFF'FFFFu;
 std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& used,
                          std::uint32_t highest = kHighestId);
 
+// One row of the device list, or one target of a selection: a group or a
+// device, by id.
+struct ListRow {
+    bool isGroup = false;
+    std::uint32_t id = 0;
+    friend bool operator==(const ListRow& a, const ListRow& b) {
+        return a.isGroup == b.isGroup && a.id == b.id;
+    }
+};
+
 // What became of a group that was to be deleted.
 enum class [[nodiscard]] GroupDeletion{
     Deleted,      // gone from the outline and the files

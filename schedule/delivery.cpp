@@ -87,9 +87,9 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
     return result;
 }
 
-std::vector<DeviceRecord> deliveryTargets(
-    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
-    std::vector<DeviceRecord>* skipped) {
+std::vector<DeviceRecord> deliveryTargets(const DeviceDirectory& directory,
+                                          const std::vector<ListRow>& selection,
+                                          std::vector<DeviceRecord>* skipped) {
     const GroupOutline& outline = directory.outline();
     std::vector<DeviceRecord> targets;
     std::set<std::uint32_t> seenDevices, seenGroups;

@@ -16,6 +16,7 @@
 #include "common/frontend.h"
 #include "connection/device_connection.h"
 #include "connection/network.h"
+#include "directory/device_directory.h"
 #include "directory/device_record.h"
 #include "schedule/schedule.h"
 
@@ -71,9 +72,9 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
 // order: the named devices and groups in the order given, each group with
 // its sub-groups depth first, every group and device once. Devices that
 // cannot take a schedule are left out (and put in `skipped` when given).
-std::vector<DeviceRecord> deliveryTargets(
-    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
-    std::vector<DeviceRecord>* skipped = nullptr);
+std::vector<DeviceRecord> deliveryTargets(const DeviceDirectory& directory,
+                                          const std::vector<ListRow>& selection,
+                                          std::vector<DeviceRecord>* skipped = nullptr);
 
 // A delivery over its targets, one device a step, so that a progress
 // window can show it and stop it: next() delivers to the next device

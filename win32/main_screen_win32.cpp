@@ -1,6 +1,7 @@
 #include "win32/main_screen_win32.h"
 
 #include "app/main_layout.h"
+#include "directory/model_table.h"
 #include "resources/resource_ids.h"
 #include "win32/lang_fonts_win32.h"
 #include "win32/main_window_win32.h"
@@ -423,19 +424,17 @@ void MainScreen::showProperties(const ListRow& row) {
     const GroupOutline& outline = directory.outline();
     const int index = outline.indexOf(row.id);
     if (index < 0) return;
-    DeviceRecord group;  // a group row: model code 2, the group's id
-    group.modelCode = 2;
+    DeviceRecord group;  // a group row: the group's id
+    group.modelCode = kGroupEntry;
     group.groupId = row.id;
     group.name = outline.entries[static_cast<std::size_t>(index)].name;
     app_.openProperties(group);
 }
 
-std::vector<std::pair<bool, std::uint32_t>> MainScreen::deliverySelection() {
-    std::vector<std::pair<bool, std::uint32_t>> rows;
-    for (int i = list_.firstSelectedRow(); i >= 0; i = list_.nextSelectedRow(i)) {
-        const ListRow row = list_.row(i);
-        rows.emplace_back(row.isGroup, row.id);
-    }
+std::vector<ListRow> MainScreen::deliverySelection() {
+    std::vector<ListRow> rows;
+    for (int i = list_.firstSelectedRow(); i >= 0; i = list_.nextSelectedRow(i))
+        rows.push_back(list_.row(i));
     return rows;
 }
 

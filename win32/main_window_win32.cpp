@@ -14,8 +14,8 @@
 namespace zelo {
 namespace {
 
-constexpr DWORD kMainWindowStyle = 0x02CF0000;  // overlapped window, clip children
-constexpr DWORD kStatusBarStyle = 0x50000103;   // child, visible, bottom, size grip
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kStatusBarStyle = WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_SIZEGRIP;
 constexpr UINT kTimerMilliseconds = 100;
 constexpr int kStatusParts[3] = {200, 350, -1};
 
