@@ -17,7 +17,9 @@ std::string numberText(std::int64_t n) {
     return std::to_string(n);
 }
 
-std::string tenthsText(std::int64_t tenths) {
+// Tenths as the report field shows them: whole seconds without ".0", a
+// negative value as it is (the device's own form is FormatTenths).
+std::string tenthsFieldText(std::int64_t tenths) {
     if (tenths < 0) return std::to_string(tenths);
     if (tenths % 10 == 0) return std::to_string(tenths / 10);
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
@@ -51,7 +53,7 @@ std::vector<PowerButton> powerButtons(bool masterPresent, int outletCount) {
     std::vector<PowerButton> out;
     const auto add = [&out](int id) { out.push_back(*powerButtonOf(id)); };
     if (masterPresent) add(kMasterOnButton), add(kMasterOnButton + 1);
-    const int n = outletCount < 0 ? 0 : outletCount > kMaxOutlets ? kMaxOutlets : outletCount;
+    const int n = shownOutletCount(outletCount);
     for (int o = 0; o < n; ++o)
         for (int a = 0; a < 3; ++a) add(kFirstOutletButton + 3 * o + a);
     for (int a = 0; a < 3; ++a) add(kAllOutletsButton + a);
@@ -123,7 +125,7 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
         if (const RegisterValue* v = reg(0x231)) f.text[0] = v->text;
         if (const RegisterValue* v = reg(0x232)) f.text[1] = numberText(v->number);
         if (const RegisterValue* v = reg(0x233))
-            f.text[static_cast<std::size_t>(ReportField::Interval)] = tenthsText(v->number);
+            f.text[static_cast<std::size_t>(ReportField::Interval)] = tenthsFieldText(v->number);
     }
     for (int i = 0; i < kReportFields; ++i)
         f.text[static_cast<std::size_t>(i)] = cutText(
@@ -170,8 +172,7 @@ std::string ControlModel::title(const LangStrings& strings) const {
 }
 
 int ControlModel::outletCount() const noexcept {
-    const int n = s_.status.outletCount;
-    return n < 0 ? 0 : n > kMaxOutlets ? kMaxOutlets : n;
+    return shownOutletCount(s_.status.outletCount);
 }
 
 bool ControlModel::enabled(const PowerButton& b) const {

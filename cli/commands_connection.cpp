@@ -12,6 +12,7 @@
 #include "common/c_number.h"
 #include "common/clock.h"
 #include "common/format.h"
+#include "common/scan.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
 #include "connection/device_settings.h"
@@ -139,7 +140,7 @@ std::string masterText(const DeviceStatus& st) {
 
 // The outlet and master lines (or their JSON members, without braces).
 void printOutlets(Session& s, const DeviceStatus& st, bool asJsonMembers) {
-    const int n = std::min(st.outletCount, kMaxOutlets);
+    const int n = shownOutletCount(st.outletCount);
     if (asJsonMembers) {
         s.out << "\"outlets\":[";
         for (int i = 0; i < n; ++i) {
@@ -198,9 +199,7 @@ int power(Session& s, const Args& args) {
     if (args.size() < 2) return s.usage("usage: power DEVICE CMD...");
     Args commands;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string c = args[i];
-        for (char& ch : c)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        const std::string c = asciiUpper(args[i]);
         if (!isPowerButtonText(c))
             return s.usage("'" + args[i] +
                            s.say("' is not a power command", "' は電源コマンドではありません") +

@@ -95,6 +95,11 @@ std::string Unquote(std::string_view text, std::size_t size) {
     return std::string(inner);
 }
 
+std::string FormatTenths(std::int64_t tenths) {
+    if (tenths < 0) return "-1";
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
 std::string FormatOutletStates(std::string_view states, bool masterPrefix, Language language,
                                bool lineMstPow) {
     const bool japanese = language == Language::Japanese;

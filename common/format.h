@@ -51,6 +51,10 @@ std::string Unquote(std::string_view text, std::size_t size);
 std::string FormatOutletStates(std::string_view states, bool masterPrefix, Language language,
                                bool lineMstPow);
 
+// Tenths of a second as the device takes and reports them: "%d.%d" (a
+// whole number too, "3.0"), and "-1" for any negative value.
+std::string FormatTenths(std::int64_t tenths);
+
 // Seconds since 1970 as local time: empty for 0; dateStyle 0 year/month/day,
 // 1 month/day/year, anything else day/month/year, then hour and minute.
 std::string FormatUpdateTime(std::int64_t seconds, int dateStyle);

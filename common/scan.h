@@ -27,6 +27,15 @@ constexpr bool isAsciiAlphaNumeric(char c) noexcept {
     return isDecimalDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// 'a'..'z' as 'A'..'Z'; every other byte (CP932 ones too) as it is.
+constexpr char asciiUpper(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline std::string asciiUpper(std::string text) {
+    for (char& c : text) c = asciiUpper(c);
+    return text;
+}
+
 constexpr bool startsWith(std::string_view text, std::string_view prefix) noexcept {
     return text.substr(0, prefix.size()) == prefix;
 }

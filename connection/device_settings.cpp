@@ -252,11 +252,6 @@ void rebuildScheduleCommands(DeviceSettings& s) {
     }
 }
 
-std::string tenthsText(std::int64_t t) {
-    if (t < 0) return "-1";
-    return std::to_string(t / 10) + "." + std::to_string(t % 10);
-}
-
 int actionOfCommand(std::string_view c) {
     if (startsWith(c, "POR") || startsWith(c, "MPOR")) return 1;
     if (startsWith(c, "PON") || startsWith(c, "MPON")) return 2;
@@ -354,7 +349,7 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
         case Kind::Flag:
             return *f.flag ? "1" : "0";
         case Kind::Tenths:
-            return tenthsText(*f.numbers);
+            return FormatTenths(*f.numbers);
         case Kind::Text:
         case Kind::Quoted:
         case Kind::Model:
@@ -363,7 +358,7 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
         case Kind::NumberList:
             return joinNumbers(decimal);
         case Kind::TenthsList:
-            return joinNumbers(tenthsText);
+            return joinNumbers(FormatTenths);
         case Kind::TextList:
         case Kind::QuotedList: {
             int count = f.count;

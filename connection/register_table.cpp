@@ -267,8 +267,7 @@ std::string formatRegisterValue(const RegisterValue& v) {
         case F::Flag:
             return std::to_string(v.number);
         case F::Tenths:
-            if (v.number < 0) return "-1";
-            return std::to_string(v.number / 10) + "." + std::to_string(v.number % 10);
+            return FormatTenths(v.number);
         case F::Address:
             return FormatIp(static_cast<std::uint32_t>(v.number));
         case F::Pair:

@@ -1,6 +1,7 @@
 #include "directory/property_edit.h"
 
 #include "common/format.h"
+#include "common/scan.h"
 #include "directory/model_table.h"
 
 namespace zelo {
@@ -11,10 +12,6 @@ constexpr std::size_t kAddressField = 63;
 constexpr std::size_t kLoginField = 16;
 constexpr std::size_t kMacFieldRead = 19;
 constexpr std::size_t kUnitDigits = 5;
-
-bool isAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 std::uint32_t leadingNumber(std::string_view text) {
     std::uint32_t v = 0;
@@ -30,8 +27,7 @@ std::string macFromField(std::string_view text, int modelCode) {
     const bool mac = !isUnitIdModel(modelCode);
     std::string out;
     for (char c : text.substr(0, kMacFieldRead))
-        if (isAlnum(c) && out.size() < field::kMac)
-            out += (mac && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        if (isAsciiAlphaNumeric(c) && out.size() < field::kMac) out += mac ? asciiUpper(c) : c;
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "common/file_replace.h"
+#include "common/scan.h"
 #include "directory/device_directory.h"
 #include "directory/device_view.h"
 #include "directory/item_file.h"
@@ -32,11 +33,8 @@ void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
 // case of its letters.
 bool sameMac(const std::string& reportMac, const std::string& recordMac) noexcept {
     if (reportMac.size() != recordMac.size()) return false;
-    for (std::size_t i = 0; i < reportMac.size(); ++i) {
-        char c = recordMac[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != reportMac[i]) return false;
-    }
+    for (std::size_t i = 0; i < reportMac.size(); ++i)
+        if (asciiUpper(recordMac[i]) != reportMac[i]) return false;
     return true;
 }
 
