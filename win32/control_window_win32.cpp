@@ -101,8 +101,7 @@ void ControlWindow::onInit() {
     app_.setMessageOwner(dlg_);
     SetTimer(dlg_, IDT_CONTROL_TIMER, kTimerMilliseconds, nullptr);
 
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
+    font_ = uiFont(s);
     fixedFont_ = makeFont(s.text(Text::FixedFontFace).c_str(), s.number(Text::FixedFontHeight), 0,
                           s.number(Text::FontCharSet));
     icon_ = static_cast<HICON>(
@@ -159,8 +158,7 @@ void ControlWindow::buildPage(int page) {
     reportEdits_.fill(nullptr);
     reportCheck_ = nullptr;
     hidden_.clear();
-    for (HICON i : pageIcons_) DestroyIcon(i);
-    pageIcons_.clear();
+    destroyPageIcons();
     builder_.resetIds();
     if (page == kPowerPage) buildPowerPage();
     if (page == kReportPage) buildReportPage();
@@ -277,7 +275,7 @@ void ControlWindow::buildInfoPage() {
     for (const auto& [label, value] : fields) {
         frame(s.text(label), 20, y, 170, 22, Paint::Label);
         HWND edit = builder_.editField(page_, 127, 194, y, 368, 22, ES_READONLY);
-        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_.get()), FALSE);
         SetWindowTextA(edit, value.c_str());
         y += 27;
     }
@@ -472,6 +470,11 @@ void ControlWindow::onApply() {
     enableApply(model_.report().anyChanged());
 }
 
+void ControlWindow::destroyPageIcons() {
+    for (HICON i : pageIcons_) DestroyIcon(i);
+    pageIcons_.clear();
+}
+
 void ControlWindow::close(INT_PTR result) {
     page_ = -1;
     EndDialog(dlg_, result);
@@ -484,16 +487,12 @@ void ControlWindow::onDestroy() {
     builder_.end();
     painted_.clear();
     KillTimer(dlg_, IDT_CONTROL_TIMER);
-    for (HFONT* f : {&font_, &fixedFont_}) {
-        if (*f) DeleteObject(*f);
-        *f = nullptr;
-    }
+    fixedFont_.reset();
     for (HICON* i : {&icon_, &smallIcon_}) {
         if (*i) DestroyIcon(*i);
         *i = nullptr;
     }
-    for (HICON i : pageIcons_) DestroyIcon(i);
-    pageIcons_.clear();
+    destroyPageIcons();
     page_ = -1;
     dlg_ = nullptr;
 }

@@ -13,6 +13,7 @@
 
 #include "app/control_window.h"
 #include "win32/control_page_builder_win32.h"
+#include "win32/lang_fonts_win32.h"
 
 namespace zelo {
 
@@ -65,6 +66,7 @@ private:
     void buildPowerPage();
     void buildReportPage();
     void buildInfoPage();
+    void destroyPageIcons();
     void fillReportPage();
     void enableReportEdits(bool on);
     void onCommand(int id, int code);
@@ -82,8 +84,8 @@ private:
     MonitorApp& app_;
     ControlModel model_;
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT fixedFont_ = nullptr;
+    HFONT font_ = nullptr;  // the shared interface font (uiFont), not this window's
+    FontHandle fixedFont_;
     HICON icon_ = nullptr, smallIcon_ = nullptr;
     ControlPageBuilder builder_;
     int page_ = -1;
@@ -93,7 +95,7 @@ private:
     std::unordered_map<HWND, Painted> painted_;
     std::array<HWND, kReportFields> reportEdits_{};
     HWND reportCheck_ = nullptr;
-    std::vector<HICON> pageIcons_;
+    std::vector<HICON> pageIcons_;  // the info page's, freed by destroyPageIcons only
     std::vector<HWND> hidden_;
 };
 

@@ -28,7 +28,6 @@ MainScreen::MainScreen(MonitorApp& app) : app_(app), list_(app.workspace()) {}
 MainScreen::~MainScreen() {
     if (treeMenu_) DestroyMenu(treeMenu_);
     if (listMenu_) DestroyMenu(listMenu_);
-    if (font_) DeleteObject(font_);
 }
 
 bool MainScreen::create(HWND treePane, HWND listPane, HWND statusBar) {
@@ -38,9 +37,7 @@ bool MainScreen::create(HWND treePane, HWND listPane, HWND statusBar) {
     treeMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_TREE));
     listMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_LIST));
     const LangStrings& s = app_.strings();
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
-    if (!tree_.create(treePane, app_.instance(), font_, app_.imageList()) ||
+    if (!tree_.create(treePane, app_.instance(), uiFont(s), app_.imageList()) ||
         !list_.create(listPane, app_.instance(), app_.imageList()))
         return false;
     tree_.load(app_.directory().outline());

@@ -87,7 +87,6 @@ private:
     HWND treePane_ = nullptr;
     HWND listPane_ = nullptr;
     HWND statusBar_ = nullptr;
-    HFONT font_ = nullptr;
     HMENU treeMenu_ = nullptr;
     HMENU listMenu_ = nullptr;
     HTREEITEM contextItem_ = nullptr;  // what the tree's menu commands act on
