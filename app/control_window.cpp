@@ -115,7 +115,7 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
         f.text[static_cast<std::size_t>(2 * i + 1)] =
             numberText(s.centerPort[static_cast<std::size_t>(i)]);
     }
-    f.text[static_cast<std::size_t>(ReportField::Interval)] = numberText(s.centerSendTimer);
+    f.textOf(ReportField::Interval) = numberText(s.centerSendTimer);
     if (isPromptModel(modelCode)) {
         const auto reg = [&status](std::uint16_t n) -> const RegisterValue* {
             const auto it = status.registers.find(n);
@@ -125,7 +125,7 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
         if (const RegisterValue* v = reg(0x231)) f.text[0] = v->text;
         if (const RegisterValue* v = reg(0x232)) f.text[1] = numberText(v->number);
         if (const RegisterValue* v = reg(0x233))
-            f.text[static_cast<std::size_t>(ReportField::Interval)] = tenthsFieldText(v->number);
+            f.textOf(ReportField::Interval) = tenthsFieldText(v->number);
     }
     for (int i = 0; i < kReportFields; ++i)
         f.text[static_cast<std::size_t>(i)] = cutText(
@@ -232,22 +232,13 @@ void ControlModel::setReportEnabled(bool on) {
 }
 
 void ControlModel::editReport(ReportField field, std::string_view text) {
-    const auto i = static_cast<std::size_t>(field);
-    report_.text[i] = cutText(text, reportFieldKeeps(field));
-    report_.changed[i] = true;
+    report_.textOf(field) = cutText(text, reportFieldKeeps(field));
+    report_.changedOf(field) = true;
 }
 
 StepResult ControlModel::applyReport() {
-    DeviceSettings& s = s_.status.settings;
     ReportFields& f = report_;
-    const auto at = [&f](ReportField x) -> std::string& {
-        return f.text[static_cast<std::size_t>(x)];
-    };
-    const auto changed = [&f](ReportField x) -> bool& {
-        return f.changed[static_cast<std::size_t>(x)];
-    };
     const int model = s_.record.modelCode;
-
     // A change the device has no register or key for is never sent: the
     // operator is told, and its flag stays so that it is not taken for
     // written.
@@ -255,7 +246,7 @@ StepResult ControlModel::applyReport() {
     bool toWrite = f.enabledChanged && !refused;
     for (int i = 0; i < kReportFields; ++i) {
         const auto x = static_cast<ReportField>(i);
-        if (!changed(x)) continue;
+        if (!f.changedOf(x)) continue;
         if (reportFieldWritable(model, x))
             toWrite = true;
         else
@@ -263,40 +254,48 @@ StepResult ControlModel::applyReport() {
     }
     if (refused) s_.frontend().showError(Text::NotSupported, Text::ErrorCaption);
     if (!toWrite) return refused ? StepResult::Failed : StepResult::Ok;
+    const StepResult written =
+        isPromptModel(model) ? applyReportRegisters() : applyReportSettings();
+    return written == StepResult::Ok && !refused ? StepResult::Ok : StepResult::Failed;
+}
 
-    if (isPromptModel(model)) {
-        // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
-        // interval. A value the register cannot take fails like a refused
-        // write: the writing ends there.
-        struct Item {
-            bool* flag;
-            std::uint32_t reg;
-            std::string value;
-        };
-        const Item items[] = {
-            {&f.enabledChanged, 0x230, f.enabled ? "1" : "0"},
-            {&changed(ReportField::Address1), 0x231, at(ReportField::Address1)},
-            {&changed(ReportField::Port1), 0x232, at(ReportField::Port1)},
-            {&changed(ReportField::Interval), 0x233, at(ReportField::Interval)},
-        };
-        s.centerRegisterChanged = {};
-        bool bad = false;
-        std::array<bool, 4> entered{};
-        for (std::size_t i = 0; i < 4 && !bad; ++i) {
-            if (!*items[i].flag) continue;
-            bad = enterCenterRegister(s, items[i].reg, items[i].value) != EntryResult::Ok;
-            entered[i] = !bad;
-        }
-        const StepResult applied = applyFramedSettings(s_);
-        for (std::size_t i = 0; i < 4; ++i)
-            if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
-                *items[i].flag = false;
-        return applied == StepResult::Failed || bad || refused ? StepResult::Failed
-                                                               : StepResult::Ok;
+StepResult ControlModel::applyReportRegisters() {
+    // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
+    // interval. A value the register cannot take fails like a refused
+    // write: the writing ends there.
+    DeviceSettings& s = s_.status.settings;
+    ReportFields& f = report_;
+    struct Item {
+        bool* flag;
+        std::uint32_t reg;
+        std::string value;
+    };
+    const Item items[] = {
+        {&f.enabledChanged, 0x230, f.enabled ? "1" : "0"},
+        {&f.changedOf(ReportField::Address1), 0x231, f.textOf(ReportField::Address1)},
+        {&f.changedOf(ReportField::Port1), 0x232, f.textOf(ReportField::Port1)},
+        {&f.changedOf(ReportField::Interval), 0x233, f.textOf(ReportField::Interval)},
+    };
+    s.centerRegisterChanged = {};
+    bool bad = false;
+    std::array<bool, 4> entered{};
+    for (std::size_t i = 0; i < 4 && !bad; ++i) {
+        if (!*items[i].flag) continue;
+        bad = enterCenterRegister(s, items[i].reg, items[i].value) != EntryResult::Ok;
+        entered[i] = !bad;
     }
+    const StepResult applied = applyFramedSettings(s_);
+    for (std::size_t i = 0; i < 4; ++i)
+        if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
+            *items[i].flag = false;
+    return applied == StepResult::Failed || bad ? StepResult::Failed : StepResult::Ok;
+}
 
+StepResult ControlModel::applyReportSettings() {
     // Plain devices: the settings keys, written with the rest of the
     // device's settings.
+    DeviceSettings& s = s_.status.settings;
+    ReportFields& f = report_;
     struct Key {
         std::string_view key;
         std::vector<ReportField> fields;
@@ -315,8 +314,8 @@ StepResult ControlModel::applyReport() {
         bool any = false;
         std::string joined;
         for (ReportField x : k.fields) {
-            any = any || changed(x);
-            joined += (joined.empty() ? "" : ",") + at(x);
+            any = any || f.changedOf(x);
+            joined += (joined.empty() ? "" : ",") + f.textOf(x);
         }
         if (!any) continue;
         k.entered = enterSetting(s, k.key, joined) == EntryResult::Ok;
@@ -329,8 +328,8 @@ StepResult ControlModel::applyReport() {
     if (flagEntered && written("msrpEnabled")) f.enabledChanged = false;
     for (const Key& k : keys)
         if (k.entered && written(k.key))
-            for (ReportField x : k.fields) changed(x) = false;
-    return applied == StepResult::Failed || bad || refused ? StepResult::Failed : StepResult::Ok;
+            for (ReportField x : k.fields) f.changedOf(x) = false;
+    return applied == StepResult::Failed || bad ? StepResult::Failed : StepResult::Ok;
 }
 
 void ControlModel::poll() {

@@ -81,6 +81,8 @@ struct ReportFields {
     std::array<bool, kReportFields> changed{};
 
     bool anyChanged() const noexcept;
+    std::string& textOf(ReportField f) { return text[static_cast<std::size_t>(f)]; }
+    bool& changedOf(ReportField f) { return changed[static_cast<std::size_t>(f)]; }
 };
 
 // The report fields as the device reported them at login: the framed
@@ -164,6 +166,11 @@ public:
     DeviceSession& session() noexcept { return s_; }
 
 private:
+    // The writable changed fields, entered and applied in the model group's
+    // way; the flags of what was written are cleared.
+    StepResult applyReportRegisters();
+    StepResult applyReportSettings();
+
     DeviceSession& s_;
     bool masterPresent_ = false;
     ReportFields report_;
