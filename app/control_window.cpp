@@ -18,7 +18,7 @@ std::string numberText(std::int64_t n) {
 }
 
 // Tenths as the report field shows them: whole seconds without ".0", a
-// negative value as it is (the device's own form is FormatTenths).
+// negative value as it is (the device's own form is formatTenths).
 std::string tenthsFieldText(std::int64_t tenths) {
     if (tenths < 0) return std::to_string(tenths);
     if (tenths % 10 == 0) return std::to_string(tenths / 10);
@@ -140,7 +140,7 @@ InfoPage infoPageOf(const DeviceRecord& record, const DeviceStatus& status) {
     // Framed devices name themselves in the identification, plain ones in
     // their settings.
     p.productName = status.modelNameText.empty() ? status.settings.model : status.modelNameText;
-    p.macAddress = FormatMac(record.macText);
+    p.macAddress = formatMac(record.macText);
     p.softwareVersion = status.firmwareText.empty() ? status.settings.version : status.firmwareText;
     const int n = status.outletCount < 0 ? 0 : status.outletCount > 8 ? 8 : status.outletCount;
     p.physicalOutlets = n;

@@ -90,7 +90,7 @@ int Session::fail(Text textId, int code) const {
 
 std::string jsonString(const std::string& utf8) {
     std::string out;
-    AppendJsonString(out, utf8);
+    appendJsonString(out, utf8);
     return out;
 }
 
@@ -119,7 +119,7 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
             s.say(isGroup ? "group " : "device ", isGroup ? "グループ " : "デバイス ") +
             std::to_string(id) + " (" + cp932ToUtf8(name) + ")");
     };
-    const std::int64_t number = ParseInt(text);
+    const std::int64_t number = parseInt(text);
     if (!text.empty() && number >= 0) {
         const auto id = static_cast<std::uint32_t>(number);
         if (groups) {

@@ -33,7 +33,7 @@ using Args = std::vector<std::string>;
 constexpr const char* kPendingSection = "PendingPort";
 
 int pendingPort(const Session& s, std::uint32_t deviceId) {
-    const std::int64_t port = ParseInt(
+    const std::int64_t port = parseInt(
         readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
     return port > 0 && port <= 65535 ? static_cast<int>(port) : 0;
 }
@@ -360,7 +360,7 @@ void printSettings(Session& s, const DeviceSession& d, bool framed) {
             if (key == "mailLogDisp") continue;
             std::string value = settingText(d.status.settings, key);
             if (key == "sysName") value = d.workingPromptName;
-            if (key == "ifPhysAddress") value = FormatMac(d.record.macText);
+            if (key == "ifPhysAddress") value = formatMac(d.record.macText);
             out.push_back({std::string(key), value});
         }
     }

@@ -165,7 +165,7 @@ int addDevice(Session& s, const Args& args) {
     if (!group) return kExitUsage;
     int model = modelCodeFromDisplayText(args[1]);
     if (model == 0) {
-        const std::int64_t n = ParseInt(args[1]);
+        const std::int64_t n = parseInt(args[1]);
         if (n > 0 && n <= 13) model = static_cast<int>(n);
     }
     if (!isCreatableModel(model))

@@ -47,7 +47,7 @@ int deliver(Session& s, const Args& args) {
         if (args[i] == "--parallel") {
             if (i + 1 >= args.size())
                 return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
-            const std::int64_t k = ParseInt(args[++i]);
+            const std::int64_t k = parseInt(args[++i]);
             if (k < 1 || k > 256)
                 return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
             parallel = static_cast<int>(k);

@@ -26,7 +26,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 constexpr auto kTickPeriod = std::chrono::milliseconds(100);
 
 bool parseNumber(const std::string& text, std::int64_t max, std::int64_t& out) {
-    const std::int64_t v = ParseInt(text);
+    const std::int64_t v = parseInt(text);
     if (text.empty() || v < 0 || v > max) return false;
     out = v;
     return true;
@@ -48,7 +48,7 @@ int listen(Session& s, const Args& args) {
             if (!parseNumber(args[++i], 0xFFFFFFFFLL, seconds))
                 return s.usage("--seconds takes a number of seconds");
         } else if (a == "--bind" && hasValue) {
-            address = ParseIp(args[++i]);
+            address = parseIp(args[++i]);
             if (address == 0) return s.usage("--bind takes a dotted IPv4 address");
         } else {
             // The forwarding options (MQTT, metrics) where the build has them.

@@ -137,7 +137,7 @@ StepResult applyFramedSettings(DeviceSession& session) {
         const std::size_t i = r - kCenterRegisterFirst;
         if (!s.centerRegisterChanged[i]) continue;
         const std::string value =
-            r == 0x230 ? (ParseFlag(s.centerRegisterEdit[i]) ? "1" : "0") : s.centerRegisterEdit[i];
+            r == 0x230 ? (parseFlag(s.centerRegisterEdit[i]) ? "1" : "0") : s.centerRegisterEdit[i];
         char key[8];
         std::snprintf(key, sizeof key, "R%x", static_cast<unsigned>(r));
         // The reply tells whether the device took the value (a locked

@@ -38,7 +38,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
     } else if (name == "model") {
         int code = modelCodeFromDisplayText(value);
         if (code == 0) {
-            const std::int64_t n = ParseInt(value);
+            const std::int64_t n = parseInt(value);
             if (n >= 1 && n <= 13 && n != 2) code = static_cast<int>(n);
         }
         if (code == 0) return EditResult::BadValue;
@@ -46,7 +46,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
     } else if (name == "address") {
         r.addressText = cutText(value, kAddressField);
     } else if (name == "port") {
-        const std::int64_t n = ParseInt(value);
+        const std::int64_t n = parseInt(value);
         if (value.empty() || n < 0) return EditResult::BadValue;
         r.port = static_cast<std::uint16_t>(n > 65535 ? 65535 : n);
     } else if (name == "mac" || name == "unit") {
@@ -56,7 +56,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
         } else if (name == "mac") {
             r.macText = macFromField(value, r.modelCode);
         } else {
-            const std::int64_t n = ParseInt(value);
+            const std::int64_t n = parseInt(value);
             if (value.empty() || n < 0) return EditResult::BadValue;
             r.unitId = static_cast<std::uint32_t>(n);
         }

@@ -40,7 +40,7 @@ bool AppSettings::write(const char* section, const char* key, const std::string&
 }
 
 bool AppSettings::readFlag(const char* section, const char* key, const char* defaultValue) const {
-    return ParseFlag(read(section, key, defaultValue));
+    return parseFlag(read(section, key, defaultValue));
 }
 
 void AppSettings::loadSettings(const LangStrings& strings) {

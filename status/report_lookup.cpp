@@ -13,7 +13,7 @@ namespace {
 // text (such a text can never match a report's "%02X" form). Files written
 // before MACs were saved in upper case may hold lower-case ones.
 std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
-    return ParseHexDigits(text, 12);
+    return parseHexDigits(text, 12);
 }
 
 }  // namespace

@@ -164,7 +164,7 @@ TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
     ASSERT_EQ(view.changedRecords.size(), 1u);
     EXPECT_EQ(view.changedRecords[0].powerText, "1 1001");
-    EXPECT_EQ(logFile(0x10), FormatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
+    EXPECT_EQ(logFile(0x10), formatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
     // No window open: the current pair takes the work copy, states as sent.
     EXPECT_EQ(currentRecord.deviceId, 0x10u);
     EXPECT_EQ(currentStatus.masterState, 208);
@@ -227,7 +227,7 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
 }
 
 TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
-    const std::string t0 = FormatUpdateTime(kNow, 0);
+    const std::string t0 = formatUpdateTime(kNow, 0);
     // Ping only: logged, nothing kept or saved.
     ASSERT_TRUE(receive(gv().pingCompact({{1, 0}, {1, 0}, {1, 0}, {1, 0}}).build()));
     EXPECT_EQ(file("00000001.IDX"), test::kGroup1);
@@ -394,7 +394,7 @@ protected:
 TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTickAndSavedOnce) {
     send({outlet(1, 1), outlet(0, 0), outlet(5, 1)});
     EXPECT_EQ(ticked(), "3/3");
-    const std::string t = FormatUpdateTime(test::kNow, 0);
+    const std::string t = formatUpdateTime(test::kNow, 0);
     EXPECT_EQ(logFile(0x11),
               t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
     ASSERT_EQ(view.changedRecords.size(),
