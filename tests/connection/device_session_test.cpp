@@ -136,8 +136,7 @@ TEST_F(SessionTest, FramesForEachLoginModeAndPowerCommandsInEachDialect) {
     EXPECT_EQ(s.sent, "*00:7394#POF2\r\n*7394#PON1\r\n*00:7394#R9165=1\r\n*7394#R2ab=x\r\n");
     session.loginMode = 1;
     s.sent.clear();
-    // POR0 stays POR0 in this dialect
-    EXPECT_EQ(sendPowerCommand(session, "POR0", true), StepResult::Ok);
+    EXPECT_EQ(sendPowerCommand(session, "POR0", true), StepResult::Ok);  // sent as POR0
     EXPECT_EQ(s.sent, "POR0\r\n");
 
     useModel(11);
@@ -230,8 +229,7 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
     w.ws.state().openDialog = OpenDialog::Control;
     session.connection.connected = false;
     frontend.answers = {false};
-    // No login, and no answer.
-    EXPECT_EQ(session.sendFramedCommand("MPOS", true), StepResult::Failed);
+    EXPECT_EQ(session.sendFramedCommand("MPOS", true), StepResult::Failed);  // no login, no answer
     EXPECT_EQ(frontend.questions,
               (std::vector<test::ScriptedFrontend::Question>{
                   {Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question}}));
@@ -439,8 +437,7 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
     EXPECT_FALSE(session.connection.connected);
     EXPECT_EQ(session.awaitFramedReply("RL"), StepResult::Failed);
     EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss, and it is told once
-    // The next command logs in again, unasked.
-    EXPECT_EQ(readOutletStates(session), StepResult::Ok);
+    EXPECT_EQ(readOutletStates(session), StepResult::Ok);  // the next command logs in, unasked
     EXPECT_TRUE(session.connection.isOpen());
     EXPECT_TRUE(frontend.questions.empty());
 }

@@ -169,8 +169,7 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
     settings.taskTray = settings.lineMstPow = settings.logEnable = settings.fnameHour = true;
     settings.baseDir = "C:\\ZELO logs";
     ASSERT_TRUE(settings.saveSettings());
-    EXPECT_EQ(settings.language,
-              Language::English);  // the saved values take effect at the next start
+    EXPECT_EQ(settings.language, Language::English);  // the saved ones count at the next start
     ASSERT_TRUE(settings.savePosition({5, 505, -3, 797}));  // top, bottom, left, right
     EXPECT_EQ(readProfileString(ini, "ZELO", "Position", ""), "5 505 -3 797");
     AppSettings again(ini);

@@ -515,8 +515,7 @@ TEST_F(EventLog, FileNameAndDirectory) {
 }
 
 TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
-    EXPECT_EQ(formatEventLine(r, 1, Language::Japanese,
-                              newYearsEve),  // Japanese schedule symbols in CP932
+    EXPECT_EQ(formatEventLine(r, 1, Language::Japanese, newYearsEve),  // CP932 symbols
               "12/31/2006 23:05\t1 1011\t\x81\xA0\x81\xA1\x81\x7C\x81\xA0\tO-RX\t-125\t-1\r\n");
     settings.dateStyle = 2, settings.language = Language::Japanese, settings.fnameDate = true,
     settings.baseDir = "";
