@@ -17,7 +17,9 @@ std::string numberText(std::int64_t n) {
     return std::to_string(n);
 }
 
-std::string tenthsText(std::int64_t tenths) {
+// Tenths as the report field shows them: whole seconds without ".0", a
+// negative value as it is (the device's own form is formatTenths).
+std::string tenthsFieldText(std::int64_t tenths) {
     if (tenths < 0) return std::to_string(tenths);
     if (tenths % 10 == 0) return std::to_string(tenths / 10);
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
@@ -51,7 +53,7 @@ std::vector<PowerButton> powerButtons(bool masterPresent, int outletCount) {
     std::vector<PowerButton> out;
     const auto add = [&out](int id) { out.push_back(*powerButtonOf(id)); };
     if (masterPresent) add(kMasterOnButton), add(kMasterOnButton + 1);
-    const int n = outletCount < 0 ? 0 : outletCount > kMaxOutlets ? kMaxOutlets : outletCount;
+    const int n = shownOutletCount(outletCount);
     for (int o = 0; o < n; ++o)
         for (int a = 0; a < 3; ++a) add(kFirstOutletButton + 3 * o + a);
     for (int a = 0; a < 3; ++a) add(kAllOutletsButton + a);
@@ -113,7 +115,7 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
         f.text[static_cast<std::size_t>(2 * i + 1)] =
             numberText(s.centerPort[static_cast<std::size_t>(i)]);
     }
-    f.text[static_cast<std::size_t>(ReportField::Interval)] = numberText(s.centerSendTimer);
+    f.textOf(ReportField::Interval) = numberText(s.centerSendTimer);
     if (isPromptModel(modelCode)) {
         const auto reg = [&status](std::uint16_t n) -> const RegisterValue* {
             const auto it = status.registers.find(n);
@@ -123,7 +125,7 @@ ReportFields reportFieldsOf(const DeviceStatus& status, int modelCode) {
         if (const RegisterValue* v = reg(0x231)) f.text[0] = v->text;
         if (const RegisterValue* v = reg(0x232)) f.text[1] = numberText(v->number);
         if (const RegisterValue* v = reg(0x233))
-            f.text[static_cast<std::size_t>(ReportField::Interval)] = tenthsText(v->number);
+            f.textOf(ReportField::Interval) = tenthsFieldText(v->number);
     }
     for (int i = 0; i < kReportFields; ++i)
         f.text[static_cast<std::size_t>(i)] = cutText(
@@ -138,7 +140,7 @@ InfoPage infoPageOf(const DeviceRecord& record, const DeviceStatus& status) {
     // Framed devices name themselves in the identification, plain ones in
     // their settings.
     p.productName = status.modelNameText.empty() ? status.settings.model : status.modelNameText;
-    p.macAddress = FormatMac(record.macText);
+    p.macAddress = formatMac(record.macText);
     p.softwareVersion = status.firmwareText.empty() ? status.settings.version : status.firmwareText;
     const int n = status.outletCount < 0 ? 0 : status.outletCount > 8 ? 8 : status.outletCount;
     p.physicalOutlets = n;
@@ -170,8 +172,7 @@ std::string ControlModel::title(const LangStrings& strings) const {
 }
 
 int ControlModel::outletCount() const noexcept {
-    const int n = s_.status.outletCount;
-    return n < 0 ? 0 : n > kMaxOutlets ? kMaxOutlets : n;
+    return shownOutletCount(s_.status.outletCount);
 }
 
 bool ControlModel::enabled(const PowerButton& b) const {
@@ -206,15 +207,18 @@ std::string ControlModel::systemName() const {
     return s_.record.systemName;
 }
 
-bool ControlModel::press(int id) {
+void ControlModel::press(int id) {
     const std::optional<PowerButton> b = powerButtonOf(id);
-    if (!b || !confirmPowerControl(s_)) return false;
-    if (b->target == OutletTarget::Master) return !s_.sendFramedCommand(b->command, true);
-    if (sendPowerCommand(s_, b->command, true)) return false;
+    if (!b || !confirmPowerControl(s_)) return;
+    // The reply brings the new states; after a failed send the lamps keep
+    // the states the device last reported.
+    if (b->target == OutletTarget::Master) {
+        static_cast<void>(s_.sendFramedCommand(b->command, true));
+        return;
+    }
+    if (sendPowerCommand(s_, b->command, true) == StepResult::Failed) return;
     // A plain device reports nothing by itself: read the states back.
-    if (dialectOf(s_.record.modelCode) == Dialect::Plain && !s_.sendPlainCommand("XPOS"))
-        s_.awaitPlainPrompt();
-    return true;
+    if (dialectOf(s_.record.modelCode) == Dialect::Plain) static_cast<void>(s_.queryPlain("XPOS"));
 }
 
 Text ControlModel::reportHeaderText() const {
@@ -228,22 +232,13 @@ void ControlModel::setReportEnabled(bool on) {
 }
 
 void ControlModel::editReport(ReportField field, std::string_view text) {
-    const auto i = static_cast<std::size_t>(field);
-    report_.text[i] = cutText(text, reportFieldKeeps(field));
-    report_.changed[i] = true;
+    report_.textOf(field) = cutText(text, reportFieldKeeps(field));
+    report_.changedOf(field) = true;
 }
 
-bool ControlModel::applyReport() {
-    DeviceSettings& s = s_.status.settings;
+StepResult ControlModel::applyReport() {
     ReportFields& f = report_;
-    const auto at = [&f](ReportField x) -> std::string& {
-        return f.text[static_cast<std::size_t>(x)];
-    };
-    const auto changed = [&f](ReportField x) -> bool& {
-        return f.changed[static_cast<std::size_t>(x)];
-    };
     const int model = s_.record.modelCode;
-
     // A change the device has no register or key for is never sent: the
     // operator is told, and its flag stays so that it is not taken for
     // written.
@@ -251,47 +246,56 @@ bool ControlModel::applyReport() {
     bool toWrite = f.enabledChanged && !refused;
     for (int i = 0; i < kReportFields; ++i) {
         const auto x = static_cast<ReportField>(i);
-        if (!changed(x)) continue;
+        if (!f.changedOf(x)) continue;
         if (reportFieldWritable(model, x))
             toWrite = true;
         else
             refused = true;
     }
     if (refused) s_.frontend().showError(Text::NotSupported, Text::ErrorCaption);
-    if (!toWrite) return refused;
+    if (!toWrite) return refused ? StepResult::Failed : StepResult::Ok;
+    const StepResult written =
+        isPromptModel(model) ? applyReportRegisters() : applyReportSettings();
+    return written == StepResult::Ok && !refused ? StepResult::Ok : StepResult::Failed;
+}
 
-    if (isPromptModel(model)) {
-        // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
-        // interval. A value the register cannot take fails like a refused
-        // write: the writing ends there.
-        struct Item {
-            bool* flag;
-            std::uint32_t reg;
-            std::string value;
-        };
-        const Item items[] = {
-            {&f.enabledChanged, 0x230, f.enabled ? "1" : "0"},
-            {&changed(ReportField::Address1), 0x231, at(ReportField::Address1)},
-            {&changed(ReportField::Port1), 0x232, at(ReportField::Port1)},
-            {&changed(ReportField::Interval), 0x233, at(ReportField::Interval)},
-        };
-        s.centerRegisterChanged = {};
-        bool bad = false;
-        std::array<bool, 4> entered{};
-        for (std::size_t i = 0; i < 4 && !bad; ++i) {
-            if (!*items[i].flag) continue;
-            bad = enterCenterRegister(s, items[i].reg, items[i].value) != EntryResult::Ok;
-            entered[i] = !bad;
-        }
-        const bool failed = applyFramedSettings(s_);
-        for (std::size_t i = 0; i < 4; ++i)
-            if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
-                *items[i].flag = false;
-        return failed || bad || refused;
+StepResult ControlModel::applyReportRegisters() {
+    // Registers 0x230 enabled, 0x231 address 1, 0x232 port 1, 0x233
+    // interval. A value the register cannot take fails like a refused
+    // write: the writing ends there.
+    DeviceSettings& s = s_.status.settings;
+    ReportFields& f = report_;
+    struct Item {
+        bool* flag;
+        std::uint32_t reg;
+        std::string value;
+    };
+    const Item items[] = {
+        {&f.enabledChanged, 0x230, f.enabled ? "1" : "0"},
+        {&f.changedOf(ReportField::Address1), 0x231, f.textOf(ReportField::Address1)},
+        {&f.changedOf(ReportField::Port1), 0x232, f.textOf(ReportField::Port1)},
+        {&f.changedOf(ReportField::Interval), 0x233, f.textOf(ReportField::Interval)},
+    };
+    s.centerRegisterChanged = {};
+    bool bad = false;
+    std::array<bool, 4> entered{};
+    for (std::size_t i = 0; i < 4 && !bad; ++i) {
+        if (!*items[i].flag) continue;
+        bad = enterCenterRegister(s, items[i].reg, items[i].value) != EntryResult::Ok;
+        entered[i] = !bad;
     }
+    const StepResult applied = applyFramedSettings(s_);
+    for (std::size_t i = 0; i < 4; ++i)
+        if (entered[i] && !s.centerRegisterChanged[items[i].reg - kCenterRegisterFirst])
+            *items[i].flag = false;
+    return applied == StepResult::Failed || bad ? StepResult::Failed : StepResult::Ok;
+}
 
+StepResult ControlModel::applyReportSettings() {
     // Plain devices: the settings keys, written with the rest of the
     // device's settings.
+    DeviceSettings& s = s_.status.settings;
+    ReportFields& f = report_;
     struct Key {
         std::string_view key;
         std::vector<ReportField> fields;
@@ -310,22 +314,22 @@ bool ControlModel::applyReport() {
         bool any = false;
         std::string joined;
         for (ReportField x : k.fields) {
-            any = any || changed(x);
-            joined += (joined.empty() ? "" : ",") + at(x);
+            any = any || f.changedOf(x);
+            joined += (joined.empty() ? "" : ",") + f.textOf(x);
         }
         if (!any) continue;
         k.entered = enterSetting(s, k.key, joined) == EntryResult::Ok;
         bad = bad || !k.entered;
     }
-    const bool failed = applyPlainSettings(s_);
+    const StepResult applied = applyPlainSettings(s_);
     const auto written = [&s](std::string_view key) {
         return s.changed.count(std::string(key)) == 0;
     };
     if (flagEntered && written("msrpEnabled")) f.enabledChanged = false;
     for (const Key& k : keys)
         if (k.entered && written(k.key))
-            for (ReportField x : k.fields) changed(x) = false;
-    return failed || bad || refused;
+            for (ReportField x : k.fields) f.changedOf(x) = false;
+    return applied == StepResult::Failed || bad ? StepResult::Failed : StepResult::Ok;
 }
 
 void ControlModel::poll() {
@@ -345,10 +349,9 @@ void ControlModel::poll() {
     const std::string prompt = framed ? s_.framedPrompt() : s_.plainPrompt();
     std::string line;
     while (c.readLine(line, prompt, "", kLineLength)) {
-        if (framed)
-            s_.takeFramedReply(line);
-        else
-            s_.takePlainReply(line);
+        // A refusal outside a command answers nothing; the line's other
+        // effects are taken all the same.
+        static_cast<void>(framed ? s_.takeFramedReply(line) : s_.takePlainReply(line));
     }
 }
 

@@ -52,7 +52,8 @@ enum class Lamp { Grey, Green, Red, DarkGreen, Yellow };
 Lamp lampOf(int stateCode) noexcept;
 // The legend's four lamps, left to right: Power ON, Power OFF, ON Delay,
 // Delay time.
-inline constexpr std::array<int, 4> kLegendStates = {1, 0, 5, 2};
+inline constexpr std::array<Lamp, 4> kLegendLamps = {Lamp::Green, Lamp::Grey, Lamp::DarkGreen,
+                                                     Lamp::Red};
 
 // ------------------------------------------------------------ page 1
 
@@ -80,6 +81,8 @@ struct ReportFields {
     std::array<bool, kReportFields> changed{};
 
     bool anyChanged() const noexcept;
+    std::string& textOf(ReportField f) { return text[static_cast<std::size_t>(f)]; }
+    bool& changedOf(ReportField f) { return changed[static_cast<std::size_t>(f)]; }
 };
 
 // The report fields as the device reported them at login: the framed
@@ -131,9 +134,9 @@ public:
     std::string systemName() const;
     std::array<bool, 2> unitOffLock{};
 
-    // A button: asks (when the Power question is on), then sends. True when
-    // the command went out; the new states come with the device's reply.
-    bool press(int id);
+    // A button: asks (when the Power question is on), then sends; the new
+    // states come with the device's reply.
+    void press(int id);
 
     // The report page.
     Text reportHeaderText() const;  // MsrpReport or CenterReport
@@ -145,10 +148,11 @@ public:
     }
     bool reportEnableEditable() const noexcept { return reportEnableWritable(s_.record.modelCode); }
     // Writes the changed fields in the model group's way, then asks about a
-    // restart. True when a write failed: its flag and those behind it stay.
-    // Changed fields the device does not take are not sent: the error
-    // "Not supported" says so and their flags stay set.
-    bool applyReport();
+    // restart. Failed when a write failed: its flag and those behind it
+    // stay. Changed fields the device does not take are not sent: the error
+    // "Not supported" says so, their flags stay set, and the result is
+    // Failed.
+    StepResult applyReport();
 
     // The 100 ms timer: while no reply wait runs, reads what the device sent
     // by itself and acts on every complete line. A closed connection is a
@@ -162,6 +166,11 @@ public:
     DeviceSession& session() noexcept { return s_; }
 
 private:
+    // The writable changed fields, entered and applied in the model group's
+    // way; the flags of what was written are cleared.
+    StepResult applyReportRegisters();
+    StepResult applyReportSettings();
+
     DeviceSession& s_;
     bool masterPresent_ = false;
     ReportFields report_;

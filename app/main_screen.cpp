@@ -30,8 +30,11 @@ constexpr struct {
     {IDM_NEW_SWD12K, 11},  {IDM_NEW_SWDQ6M, 12}, {IDM_NEW_GV2208, 13},
 };
 
-int menuLanguage(int language) {
-    return language == 1 || language == 2 ? language : 0;
+// The menus of any other number are the Japanese ones.
+int menuLanguage(Language language) {
+    return language == Language::English || language == Language::Esperanto
+               ? static_cast<int>(language)
+               : static_cast<int>(Language::Japanese);
 }
 
 }  // namespace
@@ -103,11 +106,11 @@ TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded) {
     return {expanded ? Text::Fold : Text::Expand, hasChildren, !isRoot};
 }
 
-int treeMenuPopup(int language) {
+int treeMenuPopup(Language language) {
     return menuLanguage(language);
 }
 
-int listMenuPopup(int language, ListMenu menu) {
+int listMenuPopup(Language language, ListMenu menu) {
     return menuLanguage(language) * LIST_MENUS_PER_LANGUAGE + static_cast<int>(menu);
 }
 

@@ -16,15 +16,6 @@
 
 namespace zelo {
 
-// One row of the device list: a sub-group or a device, by id.
-struct ListRow {
-    bool isGroup = false;
-    std::uint32_t id = 0;
-    friend bool operator==(const ListRow& a, const ListRow& b) {
-        return a.isGroup == b.isGroup && a.id == b.id;
-    }
-};
-
 // The rows of a group: its sub-groups in outline order, then, below the
 // root, its devices in list order. The root lists only its groups.
 std::vector<ListRow> groupListRows(const DeviceDirectory& directory, std::uint32_t groupId);
@@ -79,8 +70,8 @@ TreeMenuState treeMenuState(bool isRoot, bool hasChildren, bool expanded);
 // background at the top level). Languages other than 1 and 2 take the
 // Japanese menus, as the main menu does.
 enum class ListMenu { Row = 0, Group = 1, TopLevel = 2 };
-int treeMenuPopup(int language);
-int listMenuPopup(int language, ListMenu menu);
+int treeMenuPopup(Language language);
+int listMenuPopup(Language language, ListMenu menu);
 
 // Status bar part 1 for `selected` rows: empty below two, else "%d %s"
 // with string 314.

@@ -65,7 +65,7 @@ PropertyForm propertyFormOf(const DeviceRecord& r) {
     f.select = r.selectNumber;
     f.address = r.addressText;
     f.port = std::to_string(r.port);
-    f.mac = isUnitIdModel(r.modelCode) ? std::to_string(r.unitId) : FormatMac(r.macText);
+    f.mac = isUnitIdModel(r.modelCode) ? std::to_string(r.unitId) : formatMac(r.macText);
     f.systemName = r.systemName;
     return f;
 }

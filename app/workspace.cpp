@@ -25,8 +25,7 @@ std::unique_ptr<DeviceSession> Workspace::newSession(const DeviceRecord& record,
     return session;
 }
 
-std::unique_ptr<DeliveryWalk> Workspace::startDelivery(
-    const std::vector<std::pair<bool, std::uint32_t>>& selection) {
+std::unique_ptr<DeliveryWalk> Workspace::startDelivery(const std::vector<ListRow>& selection) {
     return std::make_unique<DeliveryWalk>(
         deliveryTargets(directory_, selection), schedule_,
         DeliveryContext{network_, clock_, settings_, strings_, dataDir_}, directory_, frontend_);

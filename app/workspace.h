@@ -66,8 +66,7 @@ public:
     // A delivery of the schedule table to the devices and groups selected
     // (true: a group with its sub-groups), stepped by its owner. Messages go
     // to the Workspace's front end.
-    std::unique_ptr<DeliveryWalk> startDelivery(
-        const std::vector<std::pair<bool, std::uint32_t>>& selection);
+    std::unique_ptr<DeliveryWalk> startDelivery(const std::vector<ListRow>& selection);
 
     // A dialogue of its own with a device that is not the one being handled
     // (a batch walk, a second login): its messages go to `frontend` and its

@@ -51,8 +51,8 @@ void run(const char* label, const char* fleetText, int model, bool plain) {
         s.record.selectNumber = "00";
         s.record.prompt = "HX";
         s.record.password = plain ? "tavik" : "7394";
-        const bool failed = plain ? s.loginPlain(true) : s.loginFramed(true);
-        failures += failed;
+        const StepResult login = plain ? s.loginPlain(true) : s.loginFramed(true);
+        failures += login == StepResult::Failed;
         s.connection.closeConnection();
     }
     const double wall =

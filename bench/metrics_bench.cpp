@@ -179,7 +179,7 @@ void ingestFigures(int rounds, bool synced) {
     const std::string dir = writeDirectory();
     const bench::SyncSwitch syncs(synced);
     test::TestWorkspace w(dir, test::Net::System, test::kWorkspaceNow, test::Time::System);
-    w.ws.settings().language = 1;
+    w.ws.settings().language = Language::English;
     w.ws.settings().logEnable = false;
     w.ws.directory().load(false);
     StatusStation& station = w.ws.station();

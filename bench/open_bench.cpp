@@ -163,9 +163,9 @@ void run(const char* label, const char* fleetText, int model) {
         for (int k = 0; k < kTrips && isOpen; ++k) {
             const auto start = std::chrono::steady_clock::now();
             if (framed)
-                tripFailures += s.sendFramedCommand("MPOS", true) || s.awaitFramedReply("MPOS");
+                tripFailures += s.queryFramed("MPOS", "MPOS") == StepResult::Failed;
             else
-                tripFailures += s.sendPlainCommand("TIME") || s.awaitPlainPrompt();
+                tripFailures += s.queryPlain("TIME") == StepResult::Failed;
             trips.push_back(seconds(std::chrono::steady_clock::now() - start));
         }
         const double c2 = threadSeconds();

@@ -123,9 +123,7 @@ double switchTo(MainWindow& w, int topLevelPosition) {
 class CountingView final : public PaneLink {
 public:
     explicit CountingView(PaneLink& screen) : screen_(screen) {}
-    std::vector<std::pair<bool, std::uint32_t>> deliverySelection() override {
-        return screen_.deliverySelection();
-    }
+    std::vector<ListRow> deliverySelection() override { return screen_.deliverySelection(); }
     void recordChanged(const DeviceRecord& r) override {
         ++accepted;
         screen_.recordChanged(r);

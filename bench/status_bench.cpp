@@ -143,7 +143,7 @@ struct Fixture {
         std::fclose(f);
         ws = std::make_unique<Workspace>(dir, *network, clock, frontend, view);
         settings = &ws->settings();
-        settings->language = 1;
+        settings->language = Language::English;
         settings->logEnable = logs;
         settings->baseDir = "logs";
         directory = &ws->directory();

@@ -75,7 +75,7 @@ bool directoryFileExists(const Session& s) {
 void keepLanguage(Session& s) {
     if (s.settings.languageGiven) return;
     if (!writeProfileString(s.settings.iniPath, "ZELO", "Language",
-                            std::to_string(s.settings.language)))
+                            std::to_string(static_cast<int>(s.settings.language))))
         s.err << "zeloctl: "
               << s.say("the language could not be written to ZELO.INI",
                        "ZELO.INI に言語を書き込めません")
@@ -100,7 +100,7 @@ int Session::fail(Text textId, int code) const {
 
 std::string jsonString(const std::string& utf8) {
     std::string out;
-    AppendJsonString(out, utf8);
+    appendJsonString(out, utf8);
     return out;
 }
 
@@ -129,7 +129,7 @@ std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, b
             s.say(isGroup ? "group " : "device ", isGroup ? "グループ " : "デバイス ") +
             std::to_string(id) + " (" + cp932ToUtf8(name) + ")");
     };
-    const std::int64_t number = ParseInt(text);
+    const std::int64_t number = parseInt(text);
     if (!text.empty() && number >= 0) {
         const auto id = static_cast<std::uint32_t>(number);
         if (groups) {

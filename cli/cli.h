@@ -87,7 +87,7 @@ struct Session {
     // One of zeloctl's own texts in the configured language: Japanese for
     // Language 0, English for any other.
     std::string say(std::string_view english, std::string_view japanese) const {
-        return std::string(settings.language == 0 ? japanese : english);
+        return std::string(settings.language == Language::Japanese ? japanese : english);
     }
     // Prints a string-table text in the configured language (UTF-8) on
     // stderr and returns `code`.

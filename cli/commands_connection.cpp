@@ -12,6 +12,7 @@
 #include "common/c_number.h"
 #include "common/clock.h"
 #include "common/format.h"
+#include "common/scan.h"
 #include "common/text_encoding.h"
 #include "connection/device_session.h"
 #include "connection/device_settings.h"
@@ -32,7 +33,7 @@ using Args = std::vector<std::string>;
 constexpr const char* kPendingSection = "PendingPort";
 
 int pendingPort(const Session& s, std::uint32_t deviceId) {
-    const std::int64_t port = ParseInt(
+    const std::int64_t port = parseInt(
         readProfileString(s.settings.iniPath, kPendingSection, std::to_string(deviceId), ""));
     return port > 0 && port <= 65535 ? static_cast<int>(port) : 0;
 }
@@ -139,7 +140,7 @@ std::string masterText(const DeviceStatus& st) {
 
 // The outlet and master lines (or their JSON members, without braces).
 void printOutlets(Session& s, const DeviceStatus& st, bool asJsonMembers) {
-    const int n = std::min(st.outletCount, kMaxOutlets);
+    const int n = shownOutletCount(st.outletCount);
     if (asJsonMembers) {
         s.out << "\"outlets\":[";
         for (int i = 0; i < n; ++i) {
@@ -198,9 +199,7 @@ int power(Session& s, const Args& args) {
     if (args.size() < 2) return s.usageOf("power");
     Args commands;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string c = args[i];
-        for (char& ch : c)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        const std::string c = asciiUpper(args[i]);
         if (!isPowerButtonText(c))
             return s.usage("'" + args[i] +
                            s.say("' is not a power command", "' は電源コマンドではありません") +
@@ -289,30 +288,18 @@ void printPairs(Session& s, const std::vector<std::pair<std::string, std::string
     }
 }
 
-int settings(Session& s, const Args& args) {
-    std::string device;
-    bool restart = false;
-    std::vector<std::pair<std::string, std::string>> pairs;
-    for (const std::string& a : args) {
-        if (a == "--restart")
-            restart = true;
-        else if (device.empty())
-            device = a;
-        else {
-            const std::size_t eq = a.find('=');
-            if (eq == std::string::npos || eq == 0)
-                return s.usage("'" + a +
-                               s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
-            pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
-        }
-    }
-    if (device.empty()) return s.usageOf("settings");
-    const auto id = deviceArgument(s, device);
-    if (!id) return kExitUsage;
-    const int model = s.directory.devices().find(*id)->modelCode;
-    const bool framed = dialectOf(model) == Dialect::Framed;
+// A register's key as zeloctl prints it: "R" and its number in hex.
+std::string registerKeyText(std::uint32_t number) {
+    char key[12];
+    std::snprintf(key, sizeof key, "R%X", static_cast<unsigned>(number));
+    return key;
+}
 
-    // Every pair is checked before the device is called.
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// Every pair is checked before the device is called: 0, or the usage exit
+// code with the message printed.
+int checkEntries(Session& s, const Pairs& pairs, bool framed) {
     DeviceSettings entered;
     for (const auto& [key, value] : pairs) {
         EntryResult r;
@@ -335,97 +322,136 @@ int settings(Session& s, const Args& args) {
                                s.say("': malformed value", "': 値の形が正しくありません"));
         }
     }
+    return 0;
+}
+
+// "--restart" alone: the device restarts with what it holds, and a port
+// given to it before is where it listens from now on.
+int restartOnly(Session& s, DeviceSession& d, std::uint32_t id, const std::string& device,
+                bool framed) {
+    const std::int64_t next = d.status.settings.telnetPort;
+    const std::uint16_t storedPort = d.record.port;
+    const int pending = pendingPort(s, id);
+    restartDevice(d);
+    s.err << "zeloctl: " << s.say("the device restarts", "デバイスを再起動します") << "\n";
+    if (pending && pending != storedPort) {
+        d.record.port = static_cast<std::uint16_t>(pending);
+        d.saveRecord();
+        s.err << "zeloctl: " << s.say("the stored port is now ", "保存したポートは ") << pending
+              << s.say(" (was ", " になりました (以前は ") << storedPort << ")\n";
+    } else if (!framed && next > 0 && next != storedPort) {
+        s.err << "zeloctl: " << s.say("its telnetPort is ", "デバイスの telnetPort は ") << next
+              << s.say(", the stored port ", "、保存したポートは ") << storedPort
+              << s.say(": once it answers there, ", "です。そのポートで応答したら ")
+              << "'zeloctl set " << device << " port=" << next << "'\n";
+    }
+    setPendingPort(s, id, 0);
+    return kExitOk;
+}
+
+// No pairs: what the device reported at login.
+void printSettings(Session& s, const DeviceSession& d, bool framed) {
+    Pairs out;
+    if (framed) {
+        for (const auto& [number, value] : d.status.registers)
+            out.push_back({registerKeyText(number), formatRegisterValue(value)});
+    } else {
+        for (std::string_view key : settingKeys()) {
+            if (key == "mailLogDisp") continue;
+            std::string value = settingText(d.status.settings, key);
+            if (key == "sysName") value = d.workingPromptName;
+            if (key == "ifPhysAddress") value = formatMac(d.record.macText);
+            out.push_back({std::string(key), value});
+        }
+    }
+    printPairs(s, out);
+}
+
+// Without --restart the device holds the new values but runs on the old
+// ones until it restarts; the stored port stays the one it listens on.
+void tellRestartNeeded(Session& s, const Pairs& written, std::uint16_t storedPort,
+                       const std::string& device, bool framed) {
+    for (const auto& [key, value] : written) {
+        if (!framed && !settingRestartsDevice(key)) continue;
+        s.err << "zeloctl: " << key << ": "
+              << s.say("takes effect at the device's restart", "デバイスの再起動で有効になります");
+        if (key == "telnetPort")
+            s.err << s.say("; the stored port stays ", "。それまで保存したポートは ") << storedPort
+                  << s.say(" until then (a command that finds no device there tries ",
+                           " のままです (そこで応答がなければ次のコマンドは ")
+                  << value << s.say(")", " を試します)");
+        s.err << " ('zeloctl settings " << device << " --restart'"
+              << s.say(" restarts it)", " で再起動)") << "\n";
+    }
+}
+
+// The changed keys and registers the apply left unwritten, each after a
+// blank.
+std::string unwrittenKeys(const DeviceSettings& st) {
+    std::string left;
+    for (const std::string& k : st.changed) left += " " + k;
+    for (std::size_t i = 0; i < st.centerRegisterChanged.size(); ++i)
+        if (st.centerRegisterChanged[i])
+            left += " " + registerKeyText(kCenterRegisterFirst + static_cast<std::uint32_t>(i));
+    return left;
+}
+
+int settings(Session& s, const Args& args) {
+    std::string device;
+    bool restart = false;
+    Pairs pairs;
+    for (const std::string& a : args) {
+        if (a == "--restart")
+            restart = true;
+        else if (device.empty())
+            device = a;
+        else {
+            const std::size_t eq = a.find('=');
+            if (eq == std::string::npos || eq == 0)
+                return s.usage("'" + a +
+                               s.say("' is not KEY=VALUE", "' は KEY=VALUE の形ではありません"));
+            pairs.push_back({a.substr(0, eq), utf8ToCp932(a.substr(eq + 1))});
+        }
+    }
+    if (device.empty()) return s.usageOf("settings");
+    const auto id = deviceArgument(s, device);
+    if (!id) return kExitUsage;
+    const int model = s.directory.devices().find(*id)->modelCode;
+    const bool framed = dialectOf(model) == Dialect::Framed;
+    if (const int rc = checkEntries(s, pairs, framed)) return rc;
 
     DeviceLink link(s, *id, restart);
     if (const int rc = link.open()) return rc;
     DeviceSession& d = link.session;
     DeviceSettings& st = d.status.settings;
-
-    if (pairs.empty() && restart) {
-        // The device restarts with what it holds: a port given to it before
-        // is where it listens from now on.
-        const std::int64_t next = st.telnetPort;
-        const std::uint16_t storedPort = d.record.port;
-        const int pending = pendingPort(s, *id);
-        restartDevice(d);
-        s.err << "zeloctl: " << s.say("the device restarts", "デバイスを再起動します") << "\n";
-        if (pending && pending != storedPort) {
-            d.record.port = static_cast<std::uint16_t>(pending);
-            d.saveRecord();
-            s.err << "zeloctl: " << s.say("the stored port is now ", "保存したポートは ") << pending
-                  << s.say(" (was ", " になりました (以前は ") << storedPort << ")\n";
-        } else if (!framed && next > 0 && next != storedPort) {
-            s.err << "zeloctl: " << s.say("its telnetPort is ", "デバイスの telnetPort は ") << next
-                  << s.say(", the stored port ", "、保存したポートは ") << storedPort
-                  << s.say(": once it answers there, ", "です。そのポートで応答したら ")
-                  << "'zeloctl set " << device << " port=" << next << "'\n";
-        }
-        setPendingPort(s, *id, 0);
-        return kExitOk;
-    }
+    if (pairs.empty() && restart) return restartOnly(s, d, *id, device, framed);
     if (pairs.empty()) {
-        std::vector<std::pair<std::string, std::string>> out;
-        if (framed) {
-            for (const auto& [number, value] : d.status.registers) {
-                char key[8];
-                std::snprintf(key, sizeof key, "R%X", static_cast<unsigned>(number));
-                out.push_back({key, formatRegisterValue(value)});
-            }
-        } else {
-            for (std::string_view key : settingKeys()) {
-                if (key == "mailLogDisp") continue;
-                std::string value = settingText(st, key);
-                if (key == "sysName") value = d.workingPromptName;
-                if (key == "ifPhysAddress") value = FormatMac(d.record.macText);
-                out.push_back({std::string(key), value});
-            }
-        }
-        printPairs(s, out);
+        printSettings(s, d, framed);
         return kExitOk;
     }
 
+    // Each pair was checked above: entering it again cannot fail.
     for (const auto& [key, value] : pairs) {
         std::uint32_t number = 0;
-        if (framed && registerKey(key, number))
-            enterCenterRegister(st, number, value);
-        else
-            enterSetting(st, key, value);
+        static_cast<void>(framed && registerKey(key, number)
+                              ? enterCenterRegister(st, number, value)
+                              : enterSetting(st, key, value));
     }
     const std::uint16_t storedPort = d.record.port;
-    const bool failed = framed ? applyFramedSettings(d) : applyPlainSettings(d);
-    std::vector<std::pair<std::string, std::string>> written;
+    const StepResult applied = framed ? applyFramedSettings(d) : applyPlainSettings(d);
+    Pairs written;
     for (const std::string& w : st.written) {
         const std::size_t eq = w.find('=');
         written.push_back({w.substr(0, eq), w.substr(eq + 1)});
     }
     printPairs(s, written);
-    // Without --restart the device holds the new values but runs on the
-    // old ones until it restarts; the stored port stays the one it listens on.
     for (const auto& [key, value] : written) {
         if (key != "telnetPort") continue;
         setPendingPort(s, *id, st.restartNeeded ? static_cast<int>(st.telnetPort) : 0);
     }
-    if (st.restartNeeded) {
-        for (const auto& [key, value] : written) {
-            if (!framed && !settingRestartsDevice(key)) continue;
-            s.err << "zeloctl: " << key << ": "
-                  << s.say("takes effect at the device's restart",
-                           "デバイスの再起動で有効になります");
-            if (key == "telnetPort")
-                s.err << s.say("; the stored port stays ", "。それまで保存したポートは ")
-                      << storedPort
-                      << s.say(" until then (a command that finds no device there tries ",
-                               " のままです (そこで応答がなければ次のコマンドは ")
-                      << value << s.say(")", " を試します)");
-            s.err << " ('zeloctl settings " << device << " --restart'"
-                  << s.say(" restarts it)", " で再起動)") << "\n";
-        }
-    }
-    std::string left;
-    for (const std::string& k : st.changed) left += " " + k;
-    for (std::size_t i = 0; i < st.centerRegisterChanged.size(); ++i)
-        if (st.centerRegisterChanged[i]) left += " R" + std::to_string(230 + i);
-    if (failed || !left.empty()) {
+    if (st.restartNeeded) tellRestartNeeded(s, written, storedPort, device, framed);
+    const std::string left = unwrittenKeys(st);
+    if (applied == StepResult::Failed || !left.empty()) {
         if (left.empty())
             s.err << "zeloctl: "
                   << s.say("not written: the device refused the keys",

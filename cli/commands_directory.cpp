@@ -180,7 +180,7 @@ int addDevice(Session& s, const Args& args) {
     if (!group) return kExitUsage;
     int model = modelCodeFromDisplayText(args[1]);
     if (model == 0) {
-        const std::int64_t n = ParseInt(args[1]);
+        const std::int64_t n = parseInt(args[1]);
         if (n > 0 && n <= 13) model = static_cast<int>(n);
     }
     if (!isCreatableModel(model))
@@ -310,7 +310,7 @@ int remove(Session& s, const Args& args) {
     if (!target) return kExitUsage;
     if (target->isGroup && target->id == 0)
         return s.usage(s.say("the root group cannot be deleted", "ルートグループは削除できません"));
-    const bool ok = target->isGroup ? s.directory.deleteGroup(target->id)
+    const bool ok = target->isGroup ? s.directory.deleteGroup(target->id) == GroupDeletion::Deleted
                                     : s.directory.deleteDevice(target->id);
     if (!ok) {
         s.err << "zeloctl: " << s.say("the change could not be written", "変更を書き込めません")

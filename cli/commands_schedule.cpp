@@ -47,7 +47,7 @@ int deliver(Session& s, const Args& args) {
         if (args[i] == "--parallel") {
             if (i + 1 >= args.size())
                 return s.usage(s.say("--parallel needs a number", "--parallel には数が必要です"));
-            const std::int64_t k = ParseInt(args[++i]);
+            const std::int64_t k = parseInt(args[++i]);
             if (k < 1 || k > 256)
                 return s.usage(s.say("--parallel takes 1 to 256", "--parallel は 1 から 256 です"));
             parallel = static_cast<int>(k);
@@ -57,11 +57,11 @@ int deliver(Session& s, const Args& args) {
     }
     if (rest.size() < 2) return s.usageOf("deliver");
 
-    std::vector<std::pair<bool, std::uint32_t>> selection;
+    std::vector<ListRow> selection;
     for (std::size_t i = 1; i < rest.size(); ++i) {
         const auto target = resolve(s, rest[i], true, true);
         if (!target) return kExitUsage;
-        selection.emplace_back(target->isGroup, target->id);
+        selection.push_back({target->isGroup, target->id});
     }
     // Every line is checked before any device is called: a file the device
     // would not take whole never clears a device's schedule.

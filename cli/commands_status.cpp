@@ -26,7 +26,7 @@ volatile std::sig_atomic_t stopRequested = 0;
 constexpr auto kTickPeriod = std::chrono::milliseconds(100);
 
 bool parseNumber(const std::string& text, std::int64_t max, std::int64_t& out) {
-    const std::int64_t v = ParseInt(text);
+    const std::int64_t v = parseInt(text);
     if (text.empty() || v < 0 || v > max) return false;
     out = v;
     return true;
@@ -51,7 +51,7 @@ int listen(Session& s, const Args& args) {
                 return s.usage(
                     s.say("--seconds takes a number of seconds", "--seconds は秒数です"));
         } else if (a == "--bind" && hasValue) {
-            address = ParseIp(args[++i]);
+            address = parseIp(args[++i]);
             if (address == 0)
                 return s.usage(s.say("--bind takes a dotted IPv4 address",
                                      "--bind はドット区切りの IPv4 アドレスです"));
@@ -131,7 +131,7 @@ int listen(Session& s, const Args& args) {
     forwarding.stop();
     for (const auto& [sender, n] : s.view.ignored)
         s.err << "zeloctl: "
-              << (s.settings.language == 0
+              << (s.settings.language == Language::Japanese
                       ? sender + " からのレポート " + std::to_string(n) +
                             " 件を無視しました: ディレクトリにこのデバイスはありません"
                       : "ignored " + std::to_string(n) + (n == 1 ? " report" : " reports") +

@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
 
     zelo::cli::Session session(std::cout, std::cerr, path, json);
     // Without a Language in ZELO.INI the texts follow the user's locale.
-    session.settings.defaultLanguage = zelo::cli::japaneseLocale() ? 0 : 1;
+    session.settings.defaultLanguage =
+        zelo::cli::japaneseLocale() ? zelo::Language::Japanese : zelo::Language::English;
     const bool newDirectory = !zelo::cli::directoryFileExists(session);
     // Commands that only read leave every file as it is.
     if (!session.workspace.load(command->writes)) {

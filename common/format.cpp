@@ -25,7 +25,7 @@ bool localTime(std::int64_t seconds, std::tm& out) {
 
 }  // namespace
 
-std::string FormatMac(std::string_view text) {
+std::string formatMac(std::string_view text) {
     if (text.size() < 12) return std::string(text);
     std::string out;
     out.reserve(17);
@@ -36,7 +36,7 @@ std::string FormatMac(std::string_view text) {
     return out;
 }
 
-std::string FormatIp(std::uint32_t address) {
+std::string formatIp(std::uint32_t address) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%d.%d.%d.%d", static_cast<int>((address >> 24) & 0xFF),
                   static_cast<int>((address >> 16) & 0xFF), static_cast<int>((address >> 8) & 0xFF),
@@ -44,7 +44,7 @@ std::string FormatIp(std::uint32_t address) {
     return buf;
 }
 
-std::uint32_t ParseIp(std::string_view text) {
+std::uint32_t parseIp(std::string_view text) {
     std::uint32_t value = 0;
     std::size_t pos = 0;
     for (int part = 0; part < 4; ++part) {
@@ -62,7 +62,7 @@ std::uint32_t ParseIp(std::string_view text) {
     return pos == text.size() ? value : 0;
 }
 
-std::int64_t ParseInt(std::string_view text) {
+std::int64_t parseInt(std::string_view text) {
     std::int64_t value = 0;
     for (char c : text) {
         if (!isDecimalDigit(c)) return -1;
@@ -72,32 +72,37 @@ std::int64_t ParseInt(std::string_view text) {
     return value;
 }
 
-std::int64_t ParseTenths(std::string_view text) {
+std::int64_t parseTenths(std::string_view text) {
     const std::size_t dot = text.find('.');
-    const std::int64_t whole = ParseInt(text.substr(0, dot));
+    const std::int64_t whole = parseInt(text.substr(0, dot));
     if (whole < 0) return -1;
     std::int64_t fraction = 0;
     if (dot != std::string_view::npos) {
-        fraction = ParseInt(text.substr(dot + 1));
+        fraction = parseInt(text.substr(dot + 1));
         if (fraction < 0) return -1;
     }
     return whole * 10 + fraction;
 }
 
-bool ParseFlag(std::string_view text) {
+bool parseFlag(std::string_view text) {
     return parseCUnsigned(text) != 0;
 }
 
-std::string Unquote(std::string_view text, std::size_t size) {
+std::string unquote(std::string_view text, std::size_t size) {
     if (text.size() < 2 || size == 0) return std::string();
     std::string_view inner = text.substr(1, text.size() - 2);
     if (inner.size() > size - 1) inner = inner.substr(0, size - 1);
     return std::string(inner);
 }
 
-std::string FormatOutletStates(std::string_view states, bool masterPrefix, int language,
+std::string formatTenths(std::int64_t tenths) {
+    if (tenths < 0) return "-1";
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+std::string formatOutletStates(std::string_view states, bool masterPrefix, Language language,
                                bool lineMstPow) {
-    const bool japanese = language == 0;
+    const bool japanese = language == Language::Japanese;
     std::string out;
     out.reserve(states.size() * 2 + 3);
     if (masterPrefix && lineMstPow && states.size() >= 1 &&
@@ -125,7 +130,7 @@ std::string FormatOutletStates(std::string_view states, bool masterPrefix, int l
     return out;
 }
 
-std::string FormatUpdateTime(std::int64_t seconds, int dateStyle) {
+std::string formatUpdateTime(std::int64_t seconds, int dateStyle) {
     if (seconds == 0) return std::string();
     std::tm tm{};
     if (!localTime(seconds, tm)) return std::string();
@@ -144,7 +149,7 @@ std::string FormatUpdateTime(std::int64_t seconds, int dateStyle) {
     return buf;
 }
 
-void AppendJsonString(std::string& out, std::string_view utf8) {
+void appendJsonString(std::string& out, std::string_view utf8) {
     out += '"';
     std::size_t plain = 0;  // the start of characters copied as they are
     for (std::size_t i = 0; i < utf8.size(); ++i) {

@@ -46,7 +46,7 @@ std::string readMacGroups(std::string_view v) {
     return out;
 }
 
-std::optional<std::uint64_t> ParseHexDigits(std::string_view text, std::size_t digits) noexcept {
+std::optional<std::uint64_t> parseHexDigits(std::string_view text, std::size_t digits) noexcept {
     if (text.size() != digits) return std::nullopt;
     std::uint64_t v = 0;
     for (char c : text) {

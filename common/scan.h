@@ -27,6 +27,15 @@ constexpr bool isAsciiAlphaNumeric(char c) noexcept {
     return isDecimalDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// 'a'..'z' as 'A'..'Z'; every other byte (CP932 ones too) as it is.
+constexpr char asciiUpper(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+inline std::string asciiUpper(std::string text) {
+    for (char& c : text) c = asciiUpper(c);
+    return text;
+}
+
 constexpr bool startsWith(std::string_view text, std::string_view prefix) noexcept {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -56,6 +65,13 @@ std::string readMacGroups(std::string_view text);
 
 // Exactly `digits` hex digits of either case as a number; nothing for any
 // other text.
-std::optional<std::uint64_t> ParseHexDigits(std::string_view text, std::size_t digits) noexcept;
+std::optional<std::uint64_t> parseHexDigits(std::string_view text, std::size_t digits) noexcept;
+
+// The former name of parseHexDigits, for the callers in forward/ until they
+// take the new one.
+inline std::optional<std::uint64_t> ParseHexDigits(std::string_view text,
+                                                   std::size_t digits) noexcept {
+    return parseHexDigits(text, digits);
+}
 
 }  // namespace zelo

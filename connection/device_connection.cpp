@@ -74,7 +74,7 @@ std::uint32_t resolveDeviceAddress(Network& network, const std::string& text) {
     return parseDotted(text);
 }
 
-bool DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port) {
+StepResult DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port) {
     resetRing();
     telnet_.reset();
     connected = false;
@@ -82,7 +82,7 @@ bool DeviceConnection::connectToDevice(std::uint32_t address, std::uint16_t port
     bool socketCreated = false;
     stream_ = network_.connect(address, port, socketCreated);
     if (socketCreated) connected = true;
-    return stream_ == nullptr;
+    return stream_ ? StepResult::Ok : StepResult::Failed;
 }
 
 void DeviceConnection::appendToRing(std::string_view text) {
@@ -166,13 +166,14 @@ void DeviceConnection::send(std::string_view text) {
     if (stream_) stream_->send(text.data(), text.size());
 }
 
-bool DeviceConnection::sendAndWait(std::string_view text) {
+WaitResult DeviceConnection::sendAndWait(std::string_view text) {
     send(text);
     const std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
     for (;;) {
         const int r = receiveChunk(deadline - clock_.micros());
-        if (r != 0) return r < 0;
-        if (clock_.micros() >= deadline) return true;
+        if (r > 0) return WaitResult::Arrived;
+        if (r < 0) return WaitResult::Closed;
+        if (clock_.micros() >= deadline) return WaitResult::TimedOut;
     }
 }
 

@@ -23,6 +23,18 @@ inline constexpr std::size_t kRingSize = 8192;
 inline constexpr std::int64_t kReplySeconds = 3;
 inline constexpr std::int64_t kMicrosPerSecond = 1'000'000;
 
+// What one step of the device dialogue came to. A step that fails has
+// noted why; whether it has also shown a message and closed the
+// connection, its comment says.
+enum class [[nodiscard]] StepResult{Ok, Failed};
+
+// What a wait for the device's answer met.
+enum class [[nodiscard]] WaitResult{
+    Arrived,   // data (or the line waited for) came
+    TimedOut,  // nothing in time; the connection stays open
+    Closed,    // the device closed the connection, or there was none
+};
+
 // Drops telnet command sequences from the received chunks. A sequence
 // split between two chunks is dropped whole, as if it had come in one
 // piece; a chunk's text ends at a NUL byte. Negotiations are never
@@ -45,8 +57,8 @@ public:
     DeviceConnection(Network& network, const Clock& clock) noexcept
         : network_(network), clock_(clock) {}
 
-    // Empties the ring and connects. True on failure.
-    bool connectToDevice(std::uint32_t address, std::uint16_t port);
+    // Empties the ring and connects.
+    StepResult connectToDevice(std::uint32_t address, std::uint16_t port);
 
     // Receives one chunk into the ring, waiting at most `waitMicros` for it:
     // the byte count (1..1600), 0 when nothing came, -1 when the peer closed
@@ -64,9 +76,9 @@ public:
 
     // Sends the whole text (a failed send shows up as a missing reply).
     void send(std::string_view text);
-    // Sends, then waits up to 3 seconds for data. True on time-out or loss;
-    // the data stays in the ring.
-    bool sendAndWait(std::string_view text);
+    // Sends, then waits up to 3 seconds for data; the data stays in the
+    // ring.
+    WaitResult sendAndWait(std::string_view text);
 
     // Ends sending, drains what the device still sends (at most 3 seconds),
     // then closes.

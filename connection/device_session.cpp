@@ -48,62 +48,63 @@ void DeviceSession::noteLoss() {
     view_.connectionLost();
 }
 
-bool DeviceSession::sendCommandText(std::string_view text) {
+StepResult DeviceSession::sendCommandText(std::string_view text) {
     // A device that hangs up instead of answering is as lost as one that
     // hangs up in the middle of its reply.
     const bool wasOpen = connection.isOpen();
     failureDetail_.clear();
-    const bool failed = connection.sendAndWait(text);
-    waitTimedOut = failed && wasOpen && connection.isOpen();
-    if (failed && wasOpen && !connection.isOpen()) noteLoss();
-    if (failed)
-        noteFailure(waitTimedOut ? "no answer in time" : "the device closed the connection");
-    return failed;
+    const WaitResult answer = connection.sendAndWait(text);
+    waitTimedOut = answer == WaitResult::TimedOut;
+    if (answer == WaitResult::Closed && wasOpen) noteLoss();
+    if (answer == WaitResult::Arrived) return StepResult::Ok;
+    noteFailure(waitTimedOut ? "no answer in time" : "the device closed the connection");
+    return StepResult::Failed;
 }
 
 void DeviceSession::saveRecord() {
     if (directory_ && directory_->saveDevice(record)) view_.recordChanged(record);
 }
 
-bool DeviceSession::connectRecord() {
+StepResult DeviceSession::connectRecord() {
     failureDetail_.clear();
     const std::uint32_t address = resolveDeviceAddress(network_, record.addressText);
     record.ipAddress = address;
-    const bool failed = address == 0 || connection.connectToDevice(address, record.port);
+    const bool failed =
+        address == 0 || connection.connectToDevice(address, record.port) == StepResult::Failed;
     if (failed) {
         const std::string reason = network_.lastError();
         noteFailure(address == 0 && !reason.empty() ? "unknown host (" + reason + ")"
                     : address == 0                  ? "unknown host"
                     : reason.empty()                ? "cannot connect"
                                                     : reason);
+        return StepResult::Failed;
     }
-    return failed;
+    return StepResult::Ok;
 }
 
-bool DeviceSession::waitForLine(std::string& line, std::string_view prompt1,
-                                std::string_view prompt2, std::int64_t deadline,
-                                std::size_t maxLength, bool* lost) {
+WaitResult DeviceSession::waitForLine(std::string& line, std::string_view prompt1,
+                                      std::string_view prompt2, std::int64_t deadline,
+                                      std::size_t maxLength) {
     for (;;) {
-        if (connection.readLine(line, prompt1, prompt2, maxLength)) return true;
+        if (connection.readLine(line, prompt1, prompt2, maxLength)) return WaitResult::Arrived;
         if (clock_.micros() >= deadline) {
             noteFailure(prompt1.empty() ? std::string("no answer in time")
                                         : "no '" + std::string(prompt1) + "' in time");
-            return false;
+            return WaitResult::TimedOut;
         }
         if (connection.receiveChunk(deadline - clock_.micros()) < 0) {
             noteLoss();
-            if (connection.readLine(line, prompt1, prompt2, maxLength)) return true;
+            if (connection.readLine(line, prompt1, prompt2, maxLength)) return WaitResult::Arrived;
             noteFailure("the device closed the connection");
-            if (lost) *lost = true;
-            return false;
+            return WaitResult::Closed;
         }
     }
 }
 
 // ------------------------------------------------------------ reply waits
 
-bool DeviceSession::awaitReply(const ReplyWait& wait,
-                               const std::function<LineVerdict(const std::string&)>& onLine) {
+StepResult DeviceSession::awaitReply(const ReplyWait& wait,
+                                     const std::function<LineVerdict(const std::string&)>& onLine) {
     dialogueIdle = false;
     waitTimedOut = false;
     const std::int64_t span = wait.seconds * kMicrosPerSecond;
@@ -139,11 +140,13 @@ bool DeviceSession::awaitReply(const ReplyWait& wait,
     dialogueIdle = true;
     // Lines read before a failure keep their effect.
     settle();
-    return failed;
+    return failed ? StepResult::Failed : StepResult::Ok;
 }
 
 void DeviceSession::askForMaster() {
-    sendFramedCommand("MPOS", true);  // its reply is read with the lines that follow
+    // Its reply is read with the lines that follow; a failed send has noted
+    // its loss.
+    static_cast<void>(sendFramedCommand("MPOS", true));
 }
 
 void DeviceSession::collect(const ReplyEffects& effects) {
@@ -166,40 +169,41 @@ void DeviceSession::takeEffects(const ReplyEffects& effects) {
     if (effects.masterWanted) askForMaster();
 }
 
-bool DeviceSession::takeFramedReply(std::string_view line) {
+LineTaken DeviceSession::takeFramedReply(std::string_view line) {
     ReplyTarget target = replyTarget();
     const ReplyEffects effects = parseFramedReply(target, line, clock_.now());
     takeEffects(effects);
-    return effects.error;
+    return effects.error ? LineTaken::Refused : LineTaken::Taken;
 }
 
-bool DeviceSession::takePlainReply(std::string_view line) {
+LineTaken DeviceSession::takePlainReply(std::string_view line) {
     ReplyTarget target = replyTarget();
     const ReplyEffects effects = parsePlainReply(target, line);
     takeEffects(effects);
-    return effects.error;
+    return effects.error ? LineTaken::Refused : LineTaken::Taken;
 }
 
 // ----------------------------------------------------------- reconnection
 
-bool DeviceSession::reconnectIfNeeded() {
+StepResult DeviceSession::reconnectIfNeeded() {
     reconnectFailed_ = false;
-    if (connection.connected) return false;
+    if (connection.connected) return StepResult::Ok;
+    // Declined: the command is tried on the connection as it is.
     if (settings_.confirmReconnect && state_.openDialog == OpenDialog::Control &&
         !frontend_.askYesNo(Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question))
-        return false;
-    const bool failed =
+        return StepResult::Ok;
+    const StepResult login =
         dialectOf(record.modelCode) == Dialect::Framed ? loginFramed(false) : loginPlain(false);
-    if (failed) {
+    if (login == StepResult::Failed) {
         // The connect made a socket and set the flag; the device is still
         // not there.
         connection.connected = false;
         reconnectFailed_ = true;
-        return true;
+        return StepResult::Failed;
     }
     view_.connectionBack();
     if (state_.openDialog == OpenDialog::Control) view_.outletsChanged(-1);
-    return false;
+    return StepResult::Ok;
 }
 
 }  // namespace zelo

@@ -3,8 +3,6 @@
 // command senders and reply waits of both dialects, and reconnection. The
 // desktop program has one session at a time; a batch delivery may hold one
 // per device.
-//
-// Results follow the dialogue's convention: true means failure.
 
 #include <cstdint>
 #include <functional>
@@ -32,6 +30,9 @@ inline constexpr std::int64_t kPlainPromptSeconds = 5;
 enum class Dialect { Framed, Plain, None };
 Dialect dialectOf(int modelCode);
 
+// What became of one reply line read outside a wait.
+enum class [[nodiscard]] LineTaken{Taken, Refused};
+
 class DeviceSession {
 public:
     // `directory` (may be null) is where the record is saved and its row
@@ -42,8 +43,8 @@ public:
     DeviceSession& operator=(const DeviceSession&) = delete;
 
     // --- logins (the message is shown and the connection closed on failure)
-    bool loginFramed(bool reset);
-    bool loginPlain(bool reset);
+    StepResult loginFramed(bool reset);
+    StepResult loginPlain(bool reset);
     // Shows the message and closes the connection. After a command whose
     // reconnect failed nothing more is shown: the login has shown the
     // message of the step that failed.
@@ -55,20 +56,28 @@ public:
     // message that the open sequence shows.
     std::optional<Text> startPlainQueries();
 
-    // --- commands and replies
-    bool sendPlainCommand(std::string_view command);
-    bool awaitPlainPrompt();
-    bool writePlainSetting(std::string_view key, std::string_view value);
-    bool sendFramedCommand(std::string_view command, bool withSelect);
-    bool awaitFramedReply(std::optional<std::string_view> expectedKey);
-    bool writeRegister(std::uint16_t number, std::string_view value, bool withSelect);
+    // --- commands and replies (a send reconnects first when the connection
+    // was marked lost; a failed reconnect has shown the login's message)
+    StepResult sendPlainCommand(std::string_view command);
+    // Fails on time-out, loss or a rejection before the prompt.
+    StepResult awaitPlainPrompt();
+    // A command and the prompt behind its answer.
+    StepResult queryPlain(std::string_view command);
+    StepResult writePlainSetting(std::string_view key, std::string_view value);
+    StepResult sendFramedCommand(std::string_view command, bool withSelect);
+    // Fails on time-out, loss or a line with an error marker.
+    StepResult awaitFramedReply(std::optional<std::string_view> expectedKey);
+    // A command (with the device selected) and its reply, which carries
+    // `expectedKey`.
+    StepResult queryFramed(std::string_view command, std::string_view expectedKey);
+    StepResult writeRegister(std::uint16_t number, std::string_view value, bool withSelect);
 
     // One reply line read outside a wait (the control window reads what the
     // device sends while the dialogue is idle): parsed, then acted on at
-    // once. True when the line reports an error (framed: "Err" behind the
-    // frame prefix; plain: a rejection or a wrong model).
-    bool takeFramedReply(std::string_view line);
-    bool takePlainReply(std::string_view line);
+    // once. Refused when the line reports an error (framed: "Err" behind
+    // the frame prefix; plain: a rejection or a wrong model).
+    LineTaken takeFramedReply(std::string_view line);
+    LineTaken takePlainReply(std::string_view line);
     // Acts on what a parser reported outside a wait: saves the record and
     // tells the view, then asks for master power when a POS line wants it.
     void takeEffects(const ReplyEffects& effects);
@@ -79,9 +88,9 @@ public:
     }
 
     // Runs the login again, without a reset, when the connection was marked
-    // lost. True on failure; the connection then stays marked lost, so that
-    // the next command tries again.
-    bool reconnectIfNeeded();
+    // lost. When it fails the connection stays marked lost, so that the next
+    // command tries again.
+    StepResult reconnectIfNeeded();
     // Marks the connection lost and tells the view, only while the connected
     // flag is set: one loss, one notice, however many steps see it.
     void noteLoss();
@@ -135,10 +144,9 @@ private:
         bool restartOnLine;  // the time runs from the last line, not from the start
     };
     // Reads reply lines until `onLine` ends the wait, the time runs out or
-    // the connection is lost; then acts on what the lines did. True on
-    // failure.
-    bool awaitReply(const ReplyWait& wait,
-                    const std::function<LineVerdict(const std::string&)>& onLine);
+    // the connection is lost; then acts on what the lines did.
+    StepResult awaitReply(const ReplyWait& wait,
+                          const std::function<LineVerdict(const std::string&)>& onLine);
     // Notes a line's effects; the MPOS that a POS line wants goes out at once.
     void collect(const ReplyEffects& effects);
     // Saves the record and tells the view once for all lines since the last
@@ -146,12 +154,13 @@ private:
     void settle();
     void askForMaster();
 
-    bool connectRecord();
-    // Sends a command line and waits for the start of its reply; true on
+    StepResult connectRecord();
+    // Sends a command line and waits for the start of its reply; fails on
     // time-out or loss (a loss is noted).
-    bool sendCommandText(std::string_view text);
-    bool waitForLine(std::string& line, std::string_view prompt1, std::string_view prompt2,
-                     std::int64_t deadline, std::size_t maxLength, bool* lost = nullptr);
+    StepResult sendCommandText(std::string_view text);
+    // One line (or prompt) by the deadline; Arrived with it in `line`.
+    WaitResult waitForLine(std::string& line, std::string_view prompt1, std::string_view prompt2,
+                           std::int64_t deadline, std::size_t maxLength);
     void parseIdentification(const std::string& line);
 
     ReplyEffects pending_;  // of the lines since the last settle

@@ -190,7 +190,7 @@ std::vector<std::string_view> splitList(std::string_view v, int count) {
 }
 
 std::string quotedText(std::string_view v, std::size_t limit) {
-    return Unquote(v, limit + 1);
+    return unquote(v, limit + 1);
 }
 
 // Stores a reply value by its key's form.
@@ -198,16 +198,16 @@ void storeValue(const KeyEntry& k, DeviceSettings& s, std::string_view v) {
     const FieldRef f = k.field(s);
     switch (k.kind) {
         case Kind::Address:
-            *f.address = ParseIp(v);
+            *f.address = parseIp(v);
             break;
         case Kind::Number:
             *f.numbers = parseCInt(v);
             break;
         case Kind::Flag:
-            *f.flag = ParseFlag(v);
+            *f.flag = parseFlag(v);
             break;
         case Kind::Tenths:
-            *f.numbers = ParseTenths(v);
+            *f.numbers = parseTenths(v);
             break;
         case Kind::Text:
             *f.texts = cutText(v, k.limit);
@@ -222,7 +222,7 @@ void storeValue(const KeyEntry& k, DeviceSettings& s, std::string_view v) {
             const auto items = splitList(v, f.count);
             for (std::size_t i = 0; i < items.size(); ++i)
                 f.numbers[i] =
-                    k.kind == Kind::TenthsList ? ParseTenths(items[i]) : parseCInt(items[i]);
+                    k.kind == Kind::TenthsList ? parseTenths(items[i]) : parseCInt(items[i]);
             break;
         }
         case Kind::TextList:
@@ -250,11 +250,6 @@ void rebuildScheduleCommands(DeviceSettings& s) {
                                                     : nullptr;
         s.schCommand[slot] = verb ? verb + std::to_string(s.schOutletNo[slot]) : std::string();
     }
-}
-
-std::string tenthsText(std::int64_t t) {
-    if (t < 0) return "-1";
-    return std::to_string(t / 10) + "." + std::to_string(t % 10);
 }
 
 int actionOfCommand(std::string_view c) {
@@ -348,13 +343,13 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
     }
     switch (k->kind) {
         case Kind::Address:
-            return FormatIp(*f.address);
+            return formatIp(*f.address);
         case Kind::Number:
             return decimal(*f.numbers);
         case Kind::Flag:
             return *f.flag ? "1" : "0";
         case Kind::Tenths:
-            return tenthsText(*f.numbers);
+            return formatTenths(*f.numbers);
         case Kind::Text:
         case Kind::Quoted:
         case Kind::Model:
@@ -363,7 +358,7 @@ std::string settingText(const DeviceSettings& constSettings, std::string_view ke
         case Kind::NumberList:
             return joinNumbers(decimal);
         case Kind::TenthsList:
-            return joinNumbers(tenthsText);
+            return joinNumbers(formatTenths);
         case Kind::TextList:
         case Kind::QuotedList: {
             int count = f.count;
@@ -387,23 +382,23 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
     auto number = [](std::string_view t, bool allowSign) {
         std::string_view digits = t;
         if (allowSign && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
-        return !digits.empty() && ParseInt(digits) >= 0;
+        return !digits.empty() && parseInt(digits) >= 0;
     };
     switch (k->kind) {
         case Kind::Address:
-            if (ParseIp(text) == 0 && text != "0.0.0.0") return EntryResult::BadValue;
+            if (parseIp(text) == 0 && text != "0.0.0.0") return EntryResult::BadValue;
             break;
         case Kind::Number:
         case Kind::Flag:
             if (!number(text, false)) return EntryResult::BadValue;
             break;
         case Kind::Tenths:
-            if (ParseTenths(text) < 0) return EntryResult::BadValue;
+            if (parseTenths(text) < 0) return EntryResult::BadValue;
             break;
         case Kind::NumberList:
         case Kind::TenthsList:
             for (std::string_view item : splitList(text, count))
-                if (k->kind == Kind::NumberList ? !number(item, true) : ParseTenths(item) < 0)
+                if (k->kind == Kind::NumberList ? !number(item, true) : parseTenths(item) < 0)
                     return EntryResult::BadValue;
             break;
         default:
@@ -432,7 +427,7 @@ EntryResult enterSetting(DeviceSettings& s, std::string_view key, std::string_vi
 EntryResult enterCenterRegister(DeviceSettings& s, std::uint32_t number, std::string_view text) {
     if (number < kCenterRegisterFirst || number > kCenterRegisterLast) return EntryResult::ReadOnly;
     const std::size_t i = number - kCenterRegisterFirst;
-    if (number != 0x231 && ParseInt(text) < 0 && ParseTenths(text) < 0)
+    if (number != 0x231 && parseInt(text) < 0 && parseTenths(text) < 0)
         return EntryResult::BadValue;
     s.centerRegisterEdit[i] = std::string(text);
     s.centerRegisterChanged[i] = true;

@@ -2,8 +2,6 @@
 // A device's own configuration: the named settings of the plain dialect
 // (read from "LIST", "?model", "?debOlShutdownTime", written one by one and
 // committed with "WRITE") and the framed registers 0x230..0x235.
-//
-// Results follow the dialogue's convention: true means failure.
 
 #include <cstdint>
 #include <string>
@@ -33,7 +31,7 @@ bool settingRestartsDevice(std::string_view key);
 // The text a key's value is written as (lists joined with ",").
 std::string settingText(const DeviceSettings& settings, std::string_view key);
 
-enum class EntryResult { Ok, UnknownKey, ReadOnly, BadValue };
+enum class [[nodiscard]] EntryResult{Ok, UnknownKey, ReadOnly, BadValue};
 // Sets a key from the text a user entered (as the control window's field
 // would hold it) and marks it changed. Quoted keys take the text with or
 // without its quotes; per-outlet and schedule keys take comma lists.
@@ -44,13 +42,13 @@ EntryResult enterCenterRegister(DeviceSettings& settings, std::uint32_t number,
 
 // Writes every changed setting of a plain-dialect device in the fixed
 // order, then "WRITE", then asks about a restart when one is needed. The
-// first failed write ends the apply silently (true), leaving the remaining
+// first failed write ends the apply silently (Failed), leaving the remaining
 // changed flags set.
-bool applyPlainSettings(DeviceSession& session);
+StepResult applyPlainSettings(DeviceSession& session);
 
 // Writes the changed registers 0x230..0x235 of a framed device, then asks
-// about a restart. True when a write failed.
-bool applyFramedSettings(DeviceSession& session);
+// about a restart; Failed when a write failed.
+StepResult applyFramedSettings(DeviceSession& session);
 
 // Sends CPURESET in the device's dialect and closes the connection (the
 // device restarts; the next command connects again).

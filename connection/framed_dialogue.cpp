@@ -14,7 +14,7 @@ constexpr std::size_t kIdentTextMax = 31;
 
 }  // namespace
 
-bool DeviceSession::loginFramed(bool reset) {
+StepResult DeviceSession::loginFramed(bool reset) {
     const std::string prompt = framedPrompt();
     const std::string prefix = framePrefix();
     reconnectFailed_ = false;
@@ -28,10 +28,10 @@ bool DeviceSession::loginFramed(bool reset) {
     status.firmwareDate.clear();
     status.fullReload = true;
 
-    if (connectRecord()) {
+    if (connectRecord() == StepResult::Failed) {
         frontend_.showErrorDetail(Text::CannotConnect, Text::ErrorCaption, failureDetail_);
         connection.closeConnection();
-        return true;
+        return StepResult::Failed;
     }
 
     // The device greets with "login:" or shows its prompt at once.
@@ -39,14 +39,13 @@ bool DeviceSession::loginFramed(bool reset) {
     bool atPrompt = false;
     std::string line;
     while (!atPrompt && loginMode == 0) {
-        const bool ready = waitForLine(line, prompt, "login:", deadline, kLineLength);
-        if (!ready) {
+        if (waitForLine(line, prompt, "login:", deadline, kLineLength) != WaitResult::Arrived) {
             showErrorAndClose(Text::NetworkDisconnected);
-            return true;
+            return StepResult::Failed;
         }
         if (startsWith(line, "503 Too ")) {
             showErrorAndClose(Text::TooManyUsers);
-            return true;
+            return StepResult::Failed;
         }
         if (startsWith(line, "login:"))
             loginMode = 1;
@@ -55,20 +54,23 @@ bool DeviceSession::loginFramed(bool reset) {
     }
 
     if (loginMode == 1) {
-        bool refused = connection.sendAndWait("admin\r\n");
+        bool refused = connection.sendAndWait("admin\r\n") != WaitResult::Arrived;
         if (!refused) {
             deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
             bool asked = false;
-            while (!asked && waitForLine(line, "Password:", "", deadline, kLineLength))
+            while (!asked &&
+                   waitForLine(line, "Password:", "", deadline, kLineLength) == WaitResult::Arrived)
                 asked = contains(line, "Password:");
             refused = !asked;
         }
-        if (!refused) refused = connection.sendAndWait(record.password + "\r\n");
+        if (!refused)
+            refused = connection.sendAndWait(record.password + "\r\n") != WaitResult::Arrived;
         if (!refused) {
             deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
             bool done = false;
             refused = true;
-            while (!done && waitForLine(line, prompt, "login:", deadline, kLineLength)) {
+            while (!done && waitForLine(line, prompt, "login:", deadline, kLineLength) ==
+                                WaitResult::Arrived) {
                 if (contains(line, prompt)) {
                     refused = false;
                     done = true;
@@ -79,18 +81,20 @@ bool DeviceSession::loginFramed(bool reset) {
         }
         if (refused) {
             showErrorAndClose(Text::BadPassword);
-            return true;
+            return StepResult::Failed;
         }
     }
 
-    if (connection.sendAndWait(loginMode == 1 ? "ver\r\n" : "*\r\n")) {
-        noteFailure(connection.isOpen() ? "no answer in time" : "the device closed the connection");
+    const WaitResult answer = connection.sendAndWait(loginMode == 1 ? "ver\r\n" : "*\r\n");
+    if (answer != WaitResult::Arrived) {
+        noteFailure(answer == WaitResult::TimedOut ? "no answer in time"
+                                                   : "the device closed the connection");
         showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     }
     deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
     bool identified = false;
-    while (waitForLine(line, prompt, "", deadline, kLineLength)) {
+    while (waitForLine(line, prompt, "", deadline, kLineLength) == WaitResult::Arrived) {
         if (contains(line, prefix)) {
             parseIdentification(line.substr(line.find(prefix)));
             identified = true;
@@ -99,9 +103,9 @@ bool DeviceSession::loginFramed(bool reset) {
     }
     if (!identified) {
         showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     }
-    return false;
+    return StepResult::Ok;
 }
 
 void DeviceSession::parseIdentification(const std::string& fromPrefix) {
@@ -124,8 +128,8 @@ void DeviceSession::parseIdentification(const std::string& fromPrefix) {
     status.firmwareVersion = packFirmwareVersion(status.firmwareText);
 }
 
-bool DeviceSession::sendFramedCommand(std::string_view command, bool withSelect) {
-    if (reconnectIfNeeded()) return true;
+StepResult DeviceSession::sendFramedCommand(std::string_view command, bool withSelect) {
+    if (reconnectIfNeeded() == StepResult::Failed) return StepResult::Failed;
     std::string frame;
     if (loginMode == 1)
         frame = std::string(command);
@@ -136,13 +140,14 @@ bool DeviceSession::sendFramedCommand(std::string_view command, bool withSelect)
     return sendCommandText(frame + "\r\n");
 }
 
-bool DeviceSession::writeRegister(std::uint16_t number, std::string_view value, bool withSelect) {
+StepResult DeviceSession::writeRegister(std::uint16_t number, std::string_view value,
+                                        bool withSelect) {
     char reg[16];
     std::snprintf(reg, sizeof reg, "R%x=", static_cast<unsigned>(number));
     return sendFramedCommand(std::string(reg) + std::string(value), withSelect);
 }
 
-bool DeviceSession::awaitFramedReply(std::optional<std::string_view> expectedKey) {
+StepResult DeviceSession::awaitFramedReply(std::optional<std::string_view> expectedKey) {
     const std::string prompt = framedPrompt();
     const std::string expected =
         expectedKey ? framePrefix() + std::string(*expectedKey) + "=" : std::string();
@@ -163,6 +168,11 @@ bool DeviceSession::awaitFramedReply(std::optional<std::string_view> expectedKey
         if (effects.error) return LineVerdict::Fail;
         return complete ? LineVerdict::EndAfterPass : LineVerdict::More;
     });
+}
+
+StepResult DeviceSession::queryFramed(std::string_view command, std::string_view expectedKey) {
+    if (sendFramedCommand(command, true) == StepResult::Failed) return StepResult::Failed;
+    return awaitFramedReply(expectedKey);
 }
 
 }  // namespace zelo

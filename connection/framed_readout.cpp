@@ -29,48 +29,49 @@ const std::array<const char*, 135> kSingleRegisters = {
 const std::array<const char*, 8> kScheduleRanges = {
     "PL-30", "PL31-60", "PL61-90", "PL91-110", "PL111-135", "PL136-160", "PL161-185", "PL186-"};
 
-bool readOutletStates(DeviceSession& session) {
-    if (session.sendFramedCommand("MPOS", true) || session.awaitFramedReply("MPOS")) {
+StepResult readOutletStates(DeviceSession& session) {
+    if (session.queryFramed("MPOS", "MPOS") == StepResult::Failed) {
         session.showErrorAndClose(Text::BadPassword);
-        return true;
+        return StepResult::Failed;
     }
     if (session.status.firmwareVersion < firmware::kScheduleFlags) {
         // No SCS: the column shows the schedule as not known.
         session.record.scheduleText = cutText(scheduleText(session.status), field::kStateText);
         session.saveRecord();
-        return false;
+        return StepResult::Ok;
     }
-    if (session.sendFramedCommand("SCS", true) || session.awaitFramedReply("SCS")) {
+    if (session.queryFramed("SCS", "SCS") == StepResult::Failed) {
         session.showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     }
-    return false;
+    return StepResult::Ok;
 }
 
-bool readFramedStatus(DeviceSession& session) {
-    if (readOutletStates(session)) return true;
+StepResult readFramedStatus(DeviceSession& session) {
+    if (readOutletStates(session) == StepResult::Failed) return StepResult::Failed;
     const std::uint32_t fw = session.status.firmwareVersion;
-    auto query = [&session](std::string_view command) {
-        return session.sendFramedCommand(command, true) || session.awaitFramedReply(command);
+    auto queryFails = [&session](std::string_view command) {
+        return session.queryFramed(command, command) == StepResult::Failed;
     };
     auto fail = [&session]() {
         session.showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     };
 
-    if (fw >= firmware::kRegister9165 && query("R9165")) return fail();
-    if (fw >= firmware::kRangeLists && query("R9801")) return fail();
-    if (fw >= firmware::kRegister9919 && query("R9919")) return fail();
-    if (fw >= firmware::kLogAndSerial && query("LOG0")) return fail();
-    if (query("DT") || query("SPEC") || query("TYPE")) return fail();
+    if (fw >= firmware::kRegister9165 && queryFails("R9165")) return fail();
+    if (fw >= firmware::kRangeLists && queryFails("R9801")) return fail();
+    if (fw >= firmware::kRegister9919 && queryFails("R9919")) return fail();
+    if (fw >= firmware::kLogAndSerial && queryFails("LOG0")) return fail();
+    if (queryFails("DT") || queryFails("SPEC") || queryFails("TYPE")) return fail();
 
     // Answered during the waits that follow. A reconnect that fails here
     // has shown its message; the readout ends with it.
-    auto sendOnly = [&session](std::string_view command) {
-        return session.sendFramedCommand(command, true) && session.reconnectFailed();
+    auto reconnectFails = [&session](std::string_view command) {
+        return session.sendFramedCommand(command, true) == StepResult::Failed &&
+               session.reconnectFailed();
     };
-    if (session.record.macText == "000000000000" && sendOnly("R9900")) return fail();
-    if (fw >= firmware::kLogAndSerial && sendOnly("R9930")) return fail();
+    if (session.record.macText == "000000000000" && reconnectFails("R9900")) return fail();
+    if (fw >= firmware::kLogAndSerial && reconnectFails("R9930")) return fail();
 
     if (fw >= firmware::kRangeLists) {
         bool failed = false;
@@ -79,7 +80,7 @@ bool readFramedStatus(DeviceSession& session) {
             // a device that let one range's wait run out would cost every
             // further range its whole wait.
             if (!session.connection.isOpen()) break;
-            failed = session.sendFramedCommand(range, true) || session.awaitFramedReply("RL");
+            failed = session.queryFramed(range, "RL") == StepResult::Failed;
             if (failed && session.waitTimedOut) break;
         }
         session.listMode = 0;
@@ -91,7 +92,7 @@ bool readFramedStatus(DeviceSession& session) {
                 number.remove_prefix(1);
                 if (fw < firmware::kRegister194) continue;
             }
-            if (query("R" + std::string(number))) return fail();
+            if (queryFails("R" + std::string(number))) return fail();
         }
     }
 
@@ -99,16 +100,14 @@ bool readFramedStatus(DeviceSession& session) {
     if (fw >= firmware::kRangeLists) {
         for (const char* range : kScheduleRanges) {
             session.listStarted = false;
-            if (session.sendFramedCommand(range, true) || session.awaitFramedReply("PLIST"))
-                return fail();
+            if (session.queryFramed(range, "PLIST") == StepResult::Failed) return fail();
         }
     } else {
         session.listStarted = false;
-        if (session.sendFramedCommand("PL", true) || session.awaitFramedReply("PLIST"))
-            return fail();
+        if (session.queryFramed("PL", "PLIST") == StepResult::Failed) return fail();
     }
     session.listMode = 0;
-    return false;
+    return StepResult::Ok;
 }
 
 }  // namespace zelo

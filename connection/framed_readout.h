@@ -2,8 +2,6 @@
 // The framed dialect's status readout: the outlet states after a login or
 // a power command, and the whole readout that runs once per opening. The
 // replies are read by the framed reply parser (framed_replies.h).
-//
-// Results follow the dialogue's convention: true means failure.
 
 #include <array>
 #include <cstdint>
@@ -36,11 +34,11 @@ extern const std::array<const char*, 8> kScheduleRanges;
 
 // "MPOS" and, from firmware 0x31410 on, "SCS". On failure the message is
 // shown and the connection closed.
-bool readOutletStates(DeviceSession& session);
+StepResult readOutletStates(DeviceSession& session);
 
 // The whole readout after a framed login: outlets, registers, clock,
 // SPEC text, outlet types, schedule list. On failure the message (195
 // for a refused MPOS, else 194) is shown and the connection closed.
-bool readFramedStatus(DeviceSession& session);
+StepResult readFramedStatus(DeviceSession& session);
 
 }  // namespace zelo

@@ -98,7 +98,7 @@ void parseSpec(DeviceStatus& st, std::string_view v) {
 }
 
 void parseTypes(DeviceStatus& st, std::string_view v) {
-    const int count = std::min(st.outletCount, kMaxOutlets);
+    const int count = shownOutletCount(st.outletCount);
     std::size_t p = 0;
     for (int i = 0; i < count && p <= v.size(); ++i) {
         const std::size_t comma = v.find(',', p);
@@ -208,7 +208,7 @@ ReplyEffects parseFramedReply(ReplyTarget& t, std::string_view line, std::int64_
         effects.recordChanged = true;
         effects.masterWanted = true;
     } else if (startsWith(body, "SCS=")) {
-        const int count = std::min(st.outletCount, kMaxOutlets);
+        const int count = shownOutletCount(st.outletCount);
         for (int i = 0; i < count; ++i) {
             const std::size_t p = 4 + 4 * static_cast<std::size_t>(i);
             if (p >= body.size()) break;

@@ -12,9 +12,9 @@ OpenResult loginDevice(DeviceSession& session) {
         return OpenResult::NotSupported;
     }
     if (r.addressText.empty() || r.port == 0) return OpenResult::NeedsProperties;
-    const bool failed =
+    const StepResult login =
         dialect == Dialect::Framed ? session.loginFramed(true) : session.loginPlain(true);
-    return failed ? OpenResult::Failed : OpenResult::Opened;
+    return login == StepResult::Ok ? OpenResult::Opened : OpenResult::Failed;
 }
 
 OpenResult openDevice(DeviceSession& session) {
@@ -29,16 +29,16 @@ OpenResult openDevice(DeviceSession& session) {
     session.view().connectingShown(r);
 
     if (dialect == Dialect::Framed) {
-        if (session.loginFramed(true)) {
+        if (session.loginFramed(true) == StepResult::Failed) {
             closeConnecting();
             return OpenResult::Failed;
         }
-        const bool failed = readFramedStatus(session);
+        const StepResult readout = readFramedStatus(session);
         closeConnecting();
-        return failed ? OpenResult::Failed : OpenResult::Opened;
+        return readout == StepResult::Ok ? OpenResult::Opened : OpenResult::Failed;
     }
 
-    if (session.loginPlain(true)) {
+    if (session.loginPlain(true) == StepResult::Failed) {
         closeConnecting();
         return OpenResult::Failed;
     }

@@ -9,7 +9,7 @@
 
 namespace zelo {
 
-enum class OpenResult {
+enum class [[nodiscard]] OpenResult{
     Opened,           // logged in and read; the connection is open
     NeedsProperties,  // no address or port: the property dialog opens instead
     NotSupported,     // a model of neither dialect (message 193 shown)

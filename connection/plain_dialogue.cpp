@@ -12,7 +12,7 @@ constexpr std::size_t kGreetingNameMax = 32;
 
 }  // namespace
 
-bool DeviceSession::loginPlain(bool reset) {
+StepResult DeviceSession::loginPlain(bool reset) {
     reconnectFailed_ = false;
     if (reset) {
         status = DeviceStatus{};
@@ -21,22 +21,22 @@ bool DeviceSession::loginPlain(bool reset) {
     }
     workingPromptName = record.systemName;
 
-    if (connectRecord()) {
+    if (connectRecord() == StepResult::Failed) {
         frontend_.showErrorDetail(Text::CannotConnect, Text::ErrorCaption, failureDetail_);
         connection.closeConnection();
-        return true;
+        return StepResult::Failed;
     }
 
     // The greeting: " 220 ... (NAME) ...".
     std::string line;
     std::int64_t deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
-    if (!waitForLine(line, "", "", deadline, kLineLength)) {
+    if (waitForLine(line, "", "", deadline, kLineLength) != WaitResult::Arrived) {
         showErrorAndClose(Text::NetworkDisconnected);
-        return true;
+        return StepResult::Failed;
     }
     if (!startsWith(line, " 220 ")) {
         showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     }
     const std::size_t open = line.find(" (");
     const std::size_t close = open == std::string::npos ? open : line.find(") ", open + 2);
@@ -50,23 +50,25 @@ bool DeviceSession::loginPlain(bool reset) {
     connection.send("\r\n");
     const std::string prompt = plainPrompt();
     deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
-    if (!waitForLine(line, "Password:", "", deadline, kLineLength) || line != "Password:") {
+    if (waitForLine(line, "Password:", "", deadline, kLineLength) != WaitResult::Arrived ||
+        line != "Password:") {
         showErrorAndClose(Text::BadCommunication);
-        return true;
+        return StepResult::Failed;
     }
 
     connection.resetRing();
-    connection.sendAndWait(record.password + "\r\n");
+    // The prompt wait below reads the answer, whatever this wait met.
+    static_cast<void>(connection.sendAndWait(record.password + "\r\n"));
     deadline = clock_.micros() + kReplySeconds * kMicrosPerSecond;
-    while (waitForLine(line, prompt, "", deadline, kLineLength)) {
-        if (line == prompt) return false;
+    while (waitForLine(line, prompt, "", deadline, kLineLength) == WaitResult::Arrived) {
+        if (line == prompt) return StepResult::Ok;
         if (startsWith(line, "Incorrect password")) {
             showErrorAndClose(Text::BadPassword);
-            return true;
+            return StepResult::Failed;
         }
     }
     showErrorAndClose(Text::BadCommunication);
-    return true;
+    return StepResult::Failed;
 }
 
 std::optional<Text> DeviceSession::startPlainQueries() {
@@ -76,38 +78,44 @@ std::optional<Text> DeviceSession::startPlainQueries() {
     status.pop3Port = 110;
     for (OutletStatus& o : status.outlets) o = OutletStatus{};
 
-    auto query = [this](std::string_view command) {
-        return sendPlainCommand(command) || awaitPlainPrompt();
+    auto failed = [this](std::string_view command) {
+        return queryPlain(command) == StepResult::Failed;
     };
-    query("ver");  // an old firmware may not know it
+    static_cast<void>(queryPlain("ver"));  // an old firmware may not know it
     failureDetail_.clear();
-    if (query("?model")) {
+    if (failed("?model")) {
         if (failureDetail_.empty())
             noteFailure("the device is not a " +
                         std::string(modelInfo(record.modelCode).displayText));
         return Text::BadCommunication;
     }
-    if (query("XPOS") || query("DATE") || query("TIME")) return Text::ErrorCaption;
+    if (failed("XPOS") || failed("DATE") || failed("TIME")) return Text::ErrorCaption;
     listMode = 1;
     listStarted = listEnded = false;
-    const bool failed = sendPlainCommand("LIST") || awaitPlainPrompt() || awaitPlainPrompt();
+    // The list ends with a prompt of its own behind the command's.
+    const bool listFailed = failed("LIST") || awaitPlainPrompt() == StepResult::Failed;
     listMode = 0;
-    if (failed) return Text::ErrorCaption;
+    if (listFailed) return Text::ErrorCaption;
     return std::nullopt;
 }
 
-bool DeviceSession::sendPlainCommand(std::string_view command) {
-    if (reconnectIfNeeded()) return true;
+StepResult DeviceSession::sendPlainCommand(std::string_view command) {
+    if (reconnectIfNeeded() == StepResult::Failed) return StepResult::Failed;
     return sendCommandText(std::string(command) + "\r\n");
 }
 
-bool DeviceSession::awaitPlainPrompt() {
+StepResult DeviceSession::queryPlain(std::string_view command) {
+    if (sendPlainCommand(command) == StepResult::Failed) return StepResult::Failed;
+    return awaitPlainPrompt();
+}
+
+StepResult DeviceSession::awaitPlainPrompt() {
     const std::string prompt = plainPrompt();
     // A rejected command still ends with the prompt: it is read too, so
     // that the next command's wait does not end on it.
     bool rejected = false;
     const ReplyWait wait{prompt, kPlainLineLength, kPlainPromptSeconds, false};
-    const bool failed = awaitReply(wait, [&](const std::string& line) {
+    const StepResult waited = awaitReply(wait, [&](const std::string& line) {
         if (line == prompt) return LineVerdict::EndNow;
         ReplyTarget target = replyTarget();
         const ReplyEffects effects = parsePlainReply(target, line);
@@ -115,15 +123,14 @@ bool DeviceSession::awaitPlainPrompt() {
         rejected = rejected || effects.error;
         return LineVerdict::More;
     });
-    return failed || rejected;
+    return rejected ? StepResult::Failed : waited;
 }
 
-bool DeviceSession::writePlainSetting(std::string_view key, std::string_view value) {
+StepResult DeviceSession::writePlainSetting(std::string_view key, std::string_view value) {
     listMode = 1;
-    const bool failed =
-        sendPlainCommand("." + std::string(key) + "=" + std::string(value)) || awaitPlainPrompt();
+    const StepResult written = queryPlain("." + std::string(key) + "=" + std::string(value));
     listMode = 0;
-    return failed;
+    return written;
 }
 
 }  // namespace zelo

@@ -26,12 +26,12 @@ bool confirmPowerControl(DeviceSession& session) {
     return session.frontend().askYesNo(Text::PowerQuestion, Text::ConfirmCaption, Icon::Question);
 }
 
-bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect) {
+StepResult sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect) {
     switch (dialectOf(session.record.modelCode)) {
         case Dialect::Framed:
             return session.sendFramedCommand(command, withSelect);
         case Dialect::None:
-            return true;
+            return StepResult::Failed;
         case Dialect::Plain:
             break;
     }
@@ -42,7 +42,7 @@ bool sendPowerCommand(DeviceSession& session, std::string_view command, bool wit
         plain = "MPOF";
     else if (command == "POR0")
         plain = "MPOR";
-    return session.sendPlainCommand(plain) || session.awaitPlainPrompt();
+    return session.queryPlain(plain);
 }
 
 PowerRunResult runPowerCommands(DeviceSession& d, const std::vector<std::string>& commands,
@@ -54,17 +54,17 @@ PowerRunResult runPowerCommands(DeviceSession& d, const std::vector<std::string>
         if (!confirmPowerControl(d)) continue;
         // The framed device answers with its new states; the control
         // window's timer would read them, here the reply is read at once.
-        bool bad = sendPowerCommand(d, commands[i], true);
-        if (!bad && framed) bad = d.awaitFramedReply(std::nullopt);
-        if (bad) {
+        StepResult sent = sendPowerCommand(d, commands[i], true);
+        if (sent == StepResult::Ok && framed) sent = d.awaitFramedReply(std::nullopt);
+        if (sent == StepResult::Failed) {
             failed = i;
             result = PowerRunResult::CommandFailed;
             break;
         }
     }
     if (framed) {
-        if (readOutletStates(d)) return PowerRunResult::ReadBackFailed;
-    } else if (d.sendPlainCommand("XPOS") || d.awaitPlainPrompt()) {
+        if (readOutletStates(d) == StepResult::Failed) return PowerRunResult::ReadBackFailed;
+    } else if (d.queryPlain("XPOS") == StepResult::Failed) {
         d.showErrorAndClose(Text::ErrorCaption);
         return PowerRunResult::ReadBackFailed;
     }

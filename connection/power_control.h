@@ -1,8 +1,6 @@
 #pragma once
 // Power commands: the vocabulary of the control window's buttons, the
 // confirmation step, and how one command goes out in each dialect.
-//
-// Results follow the dialogue's convention: true means failure.
 
 #include <array>
 #include <string>
@@ -26,8 +24,8 @@ bool confirmPowerControl(DeviceSession& session);
 // command; the device reports the new states with a POS line. Plain: the
 // unit-level commands go out as MPON/MPOF/MPOR, and the device's prompt is
 // awaited so that a following "XPOS" reads the new states. Models outside
-// both dialects get nothing (failure).
-bool sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect);
+// both dialects get nothing (Failed).
+StepResult sendPowerCommand(DeviceSession& session, std::string_view command, bool withSelect);
 
 enum class [[nodiscard]] PowerRunResult{
     Done,            // every command taken, the states read back

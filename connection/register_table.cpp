@@ -218,13 +218,13 @@ RegisterValue convert(const RegisterEntry& e, std::string_view text) {
             if (e.keep) v.number &= (std::int64_t{1} << e.keep) - 1;
             break;
         case F::Flag:
-            v.number = ParseFlag(text) ? 1 : 0;
+            v.number = parseFlag(text) ? 1 : 0;
             break;
         case F::Tenths:
-            v.number = ParseTenths(text);
+            v.number = parseTenths(text);
             break;
         case F::Address:
-            v.number = ParseIp(text);
+            v.number = parseIp(text);
             break;
         case F::Text:
             v.text = cutText(text, e.keep);
@@ -267,10 +267,9 @@ std::string formatRegisterValue(const RegisterValue& v) {
         case F::Flag:
             return std::to_string(v.number);
         case F::Tenths:
-            if (v.number < 0) return "-1";
-            return std::to_string(v.number / 10) + "." + std::to_string(v.number % 10);
+            return formatTenths(v.number);
         case F::Address:
-            return FormatIp(static_cast<std::uint32_t>(v.number));
+            return formatIp(static_cast<std::uint32_t>(v.number));
         case F::Pair:
             return std::to_string(v.number) + "," + std::to_string(v.second);
         case F::Word:

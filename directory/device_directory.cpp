@@ -97,12 +97,14 @@ bool DeviceDirectory::renameGroup(std::uint32_t id, const std::string& name) {
     return reloadOutline();
 }
 
-bool DeviceDirectory::deleteGroup(std::uint32_t id) {
-    if (outline_.indexOf(id) < 0) return false;
+GroupDeletion DeviceDirectory::deleteGroup(std::uint32_t id) {
+    if (outline_.indexOf(id) < 0) return GroupDeletion::Kept;
     // Read back even on failure: the outline may be rewritten while the
     // group's item file stayed.
     const bool deleted = deleteGroupEntry(dataDir_, id);
-    return reloadOutline() && deleted;
+    const bool reloaded = reloadOutline();
+    if (outline_.indexOf(id) >= 0) return GroupDeletion::Kept;
+    return deleted && reloaded ? GroupDeletion::Deleted : GroupDeletion::OutlineOnly;
 }
 
 std::uint32_t DeviceDirectory::addDevice(std::uint32_t groupId, int modelCode,

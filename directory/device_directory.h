@@ -24,6 +24,24 @@ inline constexpr std::uint32_t kHighestId = 0xFFFF'FFFFu;
 std::uint32_t nextFreeId(std::uint32_t last, const std::vector<std::uint32_t>& used,
                          std::uint32_t highest = kHighestId);
 
+// One row of the device list, or one target of a selection: a group or a
+// device, by id.
+struct ListRow {
+    bool isGroup = false;
+    std::uint32_t id = 0;
+    friend bool operator==(const ListRow& a, const ListRow& b) {
+        return a.isGroup == b.isGroup && a.id == b.id;
+    }
+};
+
+// What became of a group that was to be deleted.
+enum class [[nodiscard]] GroupDeletion{
+    Deleted,      // gone from the outline and the files
+    OutlineOnly,  // gone from the outline, but its item file stayed or the
+                  // directory file could not be read back
+    Kept,         // still in the outline: the directory file stayed as it was
+};
+
 class DeviceDirectory {
 public:
     // `dataDir` ends with a separator; ids come from `settings`, the root
@@ -53,7 +71,7 @@ public:
     bool renameGroup(std::uint32_t id, const std::string& name);
     // The group and its sub-groups leave the outline; its devices' records
     // stay in memory until the program ends, as the list never shows them.
-    bool deleteGroup(std::uint32_t id);
+    GroupDeletion deleteGroup(std::uint32_t id);
 
     // A new device with the model's defaults; its id, or 0 on failure.
     std::uint32_t addDevice(std::uint32_t groupId, int modelCode, const std::string& name);

@@ -28,6 +28,11 @@ inline constexpr std::size_t kSystemName = 31;
 }  // namespace field
 
 inline constexpr int kMaxOutlets = 8;
+// The outlets there are rows, states and columns for: a device's count, cut
+// to 0..8.
+constexpr int shownOutletCount(int outletCount) noexcept {
+    return outletCount < 0 ? 0 : outletCount > kMaxOutlets ? kMaxOutlets : outletCount;
+}
 
 struct DeviceRecord {
     std::string name;

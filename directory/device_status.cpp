@@ -40,7 +40,7 @@ std::string powerText(const PowerState& s) {
         text += s.masterState <= 9 ? static_cast<char>('0' + s.masterState) : '1';
         text += ' ';
     }
-    const int n = std::clamp(s.outletCount, 0, kMaxOutlets);
+    const int n = shownOutletCount(s.outletCount);
     for (int i = 0; i < n; ++i) {
         const int state = s.outlets[static_cast<std::size_t>(i)].state;
         if (outletCountsAsOff(state))
@@ -53,7 +53,7 @@ std::string powerText(const PowerState& s) {
 
 std::string scheduleText(const PowerState& s) {
     std::string text;
-    const int n = std::clamp(s.outletCount, 0, kMaxOutlets);
+    const int n = shownOutletCount(s.outletCount);
     for (int i = 0; i < n; ++i)
         text += !s.scheduleKnown                                  ? '-'
                 : s.outlets[static_cast<std::size_t>(i)].schedule ? '1'

@@ -137,7 +137,7 @@ void fillRecord(DeviceRecord& r, const RawRecord& raw, int version, std::uint32_
     if (!first.empty() && first[0] == '#') {
         setCut(r.addressText, first.substr(1), field::kAddress);
     } else if (!first.empty()) {
-        r.addressText = FormatIp(parseCHex(first));  // older files: the address in hex
+        r.addressText = formatIp(parseCHex(first));  // older files: the address in hex
     }
     r.port = static_cast<std::uint16_t>(parseCHex(address.second));
 

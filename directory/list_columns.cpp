@@ -9,7 +9,7 @@ namespace zelo {
 
 std::string deviceIdColumnText(const DeviceRecord& r) {
     if (isUnitIdModel(r.modelCode)) return std::to_string(r.unitId);
-    return r.macText.size() == 12 ? FormatMac(r.macText) : r.macText;
+    return r.macText.size() == 12 ? formatMac(r.macText) : r.macText;
 }
 
 std::array<std::string, kDeviceColumns> deviceColumnTexts(const DeviceRecord& r,
@@ -18,8 +18,8 @@ std::array<std::string, kDeviceColumns> deviceColumnTexts(const DeviceRecord& r,
     std::array<std::string, kDeviceColumns> c;
     c[0] = r.name;
     c[1] = r.addressText;
-    c[2] = FormatOutletStates(r.powerText, true, settings.language, settings.lineMstPow);
-    c[3] = FormatUpdateTime(r.updateTime, settings.dateStyle);
+    c[2] = formatOutletStates(r.powerText, true, settings.language, settings.lineMstPow);
+    c[3] = formatUpdateTime(r.updateTime, settings.dateStyle);
     c[4] = deviceIdColumnText(r);
     c[5] = r.pingText;
     c[6] = r.rebootText;

@@ -1,6 +1,7 @@
 #include "directory/property_edit.h"
 
 #include "common/format.h"
+#include "common/scan.h"
 #include "directory/model_table.h"
 
 namespace zelo {
@@ -11,10 +12,6 @@ constexpr std::size_t kAddressField = 63;
 constexpr std::size_t kLoginField = 16;
 constexpr std::size_t kMacFieldRead = 19;
 constexpr std::size_t kUnitDigits = 5;
-
-bool isAlnum(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 std::uint32_t leadingNumber(std::string_view text) {
     std::uint32_t v = 0;
@@ -30,8 +27,7 @@ std::string macFromField(std::string_view text, int modelCode) {
     const bool mac = !isUnitIdModel(modelCode);
     std::string out;
     for (char c : text.substr(0, kMacFieldRead))
-        if (isAlnum(c) && out.size() < field::kMac)
-            out += (mac && c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        if (isAsciiAlphaNumeric(c) && out.size() < field::kMac) out += mac ? asciiUpper(c) : c;
     return out;
 }
 
@@ -42,7 +38,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
     } else if (name == "model") {
         int code = modelCodeFromDisplayText(value);
         if (code == 0) {
-            const std::int64_t n = ParseInt(value);
+            const std::int64_t n = parseInt(value);
             if (n >= 1 && n <= 13 && n != 2) code = static_cast<int>(n);
         }
         if (code == 0) return EditResult::BadValue;
@@ -50,7 +46,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
     } else if (name == "address") {
         r.addressText = cutText(value, kAddressField);
     } else if (name == "port") {
-        const std::int64_t n = ParseInt(value);
+        const std::int64_t n = parseInt(value);
         if (value.empty() || n < 0) return EditResult::BadValue;
         r.port = static_cast<std::uint16_t>(n > 65535 ? 65535 : n);
     } else if (name == "mac" || name == "unit") {
@@ -60,7 +56,7 @@ EditResult applyPropertyField(DeviceRecord& r, std::string_view name, std::strin
         } else if (name == "mac") {
             r.macText = macFromField(value, r.modelCode);
         } else {
-            const std::int64_t n = ParseInt(value);
+            const std::int64_t n = parseInt(value);
             if (value.empty() || n < 0) return EditResult::BadValue;
             r.unitId = static_cast<std::uint32_t>(n);
         }

@@ -57,7 +57,7 @@ struct Station {
                                             record("d", "4", 6, "000000000000", "5 d"));
         w = std::make_unique<test::TestWorkspace>(dir);
         AppSettings& settings = w->ws.settings();
-        settings.language = 0;
+        settings.language = Language::Japanese;
         settings.logEnable = true;
         settings.baseDir = "logs";
         w->ws.directory().load(false);

@@ -19,22 +19,23 @@ bool isDeliverable(const DeviceRecord& r) {
     return isPromptModel(r.modelCode) && !r.addressText.empty() && r.port != 0;
 }
 
-bool uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
-                    int& refusedPosition) {
+StepResult uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
+                          int& refusedPosition) {
     refusedPosition = -1;
-    if (session.sendFramedCommand("PCLR", true)) return true;
-    session.awaitFramedReply(std::nullopt);  // its answer does not matter
+    if (session.sendFramedCommand("PCLR", true) == StepResult::Failed) return StepResult::Failed;
+    static_cast<void>(session.awaitFramedReply(std::nullopt));  // its answer does not matter
     for (int i = 0; i < kScheduleEntries; ++i) {
         const ScheduleEntry& e = table.entries[static_cast<std::size_t>(i)];
         if (!e.inUse()) continue;
-        if (session.sendFramedCommand("PSET" + formatScheduleLine(e), true)) return true;
-        if (session.awaitFramedReply(std::nullopt)) {
+        if (session.sendFramedCommand("PSET" + formatScheduleLine(e), true) == StepResult::Failed)
+            return StepResult::Failed;
+        if (session.awaitFramedReply(std::nullopt) == StepResult::Failed) {
             refusedPosition = i;
             frontend.showNumberedError(Text::ScheduleRefused, Text::ConfirmCaption, i);
-            return true;
+            return StepResult::Failed;
         }
     }
-    return false;
+    return StepResult::Ok;
 }
 
 std::string failedStepText(const DeliveryResult& r) {
@@ -71,11 +72,12 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
     DeviceSession session(context.network, context.clock, frontend, view, state, context.settings,
                           nullptr);
     session.record = record;
-    if (session.loginFramed(true)) {
+    constexpr StepResult kFailed = StepResult::Failed;
+    if (session.loginFramed(true) == kFailed) {
         result.failedStep = DeliveryStep::Login;
-    } else if (readOutletStates(session)) {
+    } else if (readOutletStates(session) == kFailed) {
         result.failedStep = DeliveryStep::Readout;
-    } else if (uploadSchedule(session, table, frontend, result.tablePosition)) {
+    } else if (uploadSchedule(session, table, frontend, result.tablePosition) == kFailed) {
         result.failedStep = DeliveryStep::Upload;
     } else {
         result.normal = true;
@@ -85,9 +87,9 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
     return result;
 }
 
-std::vector<DeviceRecord> deliveryTargets(
-    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
-    std::vector<DeviceRecord>* skipped) {
+std::vector<DeviceRecord> deliveryTargets(const DeviceDirectory& directory,
+                                          const std::vector<ListRow>& selection,
+                                          std::vector<DeviceRecord>* skipped) {
     const GroupOutline& outline = directory.outline();
     std::vector<DeviceRecord> targets;
     std::set<std::uint32_t> seenDevices, seenGroups;

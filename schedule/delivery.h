@@ -14,7 +14,9 @@
 
 #include "common/clock.h"
 #include "common/frontend.h"
+#include "connection/device_connection.h"
 #include "connection/network.h"
+#include "directory/device_directory.h"
 #include "directory/device_record.h"
 #include "schedule/schedule.h"
 
@@ -28,12 +30,12 @@ class LangStrings;
 // Devices that take a schedule: the framed models with an address and a port.
 bool isDeliverable(const DeviceRecord& record);
 
-// PCLR, then PSET with the line of every entry in use. True on failure;
-// `refusedPosition` receives the table position of a refused line (-1 when
-// the failure was not a refused line), and the refusal is shown as text 203
-// with that position.
-bool uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
-                    int& refusedPosition);
+// PCLR, then PSET with the line of every entry in use. `refusedPosition`
+// receives the table position of a refused line (-1 when the failure was
+// not a refused line), and the refusal is shown as text 203 with that
+// position.
+StepResult uploadSchedule(DeviceSession& session, const ScheduleTable& table, Frontend& frontend,
+                          int& refusedPosition);
 
 // Where a delivery to one device stopped.
 enum class DeliveryStep { None, Login, Readout, Upload, Skipped };
@@ -70,9 +72,9 @@ DeliveryResult deliverToDevice(const DeviceRecord& record, const ScheduleTable& 
 // order: the named devices and groups in the order given, each group with
 // its sub-groups depth first, every group and device once. Devices that
 // cannot take a schedule are left out (and put in `skipped` when given).
-std::vector<DeviceRecord> deliveryTargets(
-    const DeviceDirectory& directory, const std::vector<std::pair<bool, std::uint32_t>>& selection,
-    std::vector<DeviceRecord>* skipped = nullptr);
+std::vector<DeviceRecord> deliveryTargets(const DeviceDirectory& directory,
+                                          const std::vector<ListRow>& selection,
+                                          std::vector<DeviceRecord>* skipped = nullptr);
 
 // A delivery over its targets, one device a step, so that a progress
 // window can show it and stop it: next() delivers to the next device

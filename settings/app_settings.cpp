@@ -40,7 +40,7 @@ bool AppSettings::write(const char* section, const char* key, const std::string&
 }
 
 bool AppSettings::readFlag(const char* section, const char* key, const char* defaultValue) const {
-    return ParseFlag(read(section, key, defaultValue));
+    return parseFlag(read(section, key, defaultValue));
 }
 
 void AppSettings::loadSettings(const LangStrings& strings) {
@@ -52,7 +52,8 @@ void AppSettings::loadSettings(const LangStrings& strings) {
 
     const std::string languageText = read("ZELO", "Language", "");
     languageGiven = !languageText.empty();
-    language = savedLanguage = languageGiven ? parseCInt(languageText) : defaultLanguage;
+    language = savedLanguage =
+        languageGiven ? static_cast<Language>(parseCInt(languageText)) : defaultLanguage;
     dateStyle = savedDateStyle = parseCInt(read("ZELO", "DateStyle", "0"));
     uniqueTree = parseCUnsigned(read("ZELO", "UniqueTree", "0"));
     uniqueObj = parseCUnsigned(read("ZELO", "UniqueObj", "0"));
@@ -98,7 +99,7 @@ bool AppSettings::saveSettings() const {
            write("CtrlDlgMode", "AutoJump", flag(autoJump)) &&
            write("CtrlDlgMode", "TaskTray", flag(taskTray)) &&
            write("ListViewMode", "LineMstPow", flag(lineMstPow)) &&
-           write("ZELO", "Language", decimal(savedLanguage)) &&
+           write("ZELO", "Language", decimal(static_cast<int>(savedLanguage))) &&
            write("ZELO", "DateStyle", decimal(savedDateStyle)) &&
            write("Log", "LOGenable", flag(logEnable)) && write("Log", "BaseDir", baseDir) &&
            write("Log", "FnameDate", flag(fnameDate)) &&

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/language.h"
+
 namespace zelo {
 
 class LangStrings;
@@ -54,12 +56,12 @@ struct AppSettings {
     WindowPosition position;
     std::array<int, kListColumns> listOrder{};
     std::array<int, kListColumns> columnWidth{};
-    int language = 0;  // active: what all code uses
-    int savedLanguage = 0;
-    // The language a file without a Language key gets (0 for the desktop
-    // program; zeloctl follows the user's locale), and whether the key was
-    // there.
-    int defaultLanguage = 0;
+    Language language = Language::Japanese;  // active: what all code uses
+    Language savedLanguage = Language::Japanese;
+    // The language a file without a Language key gets (Japanese for the
+    // desktop program; zeloctl follows the user's locale), and whether the
+    // key was there.
+    Language defaultLanguage = Language::Japanese;
     bool languageGiven = false;
     int dateStyle = 0;  // active
     int savedDateStyle = 0;

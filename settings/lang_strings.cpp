@@ -23,7 +23,7 @@ std::string_view LangStrings::entry(Text text) noexcept {
     return std::string_view(it->text, it->size);
 }
 
-std::string LangStrings::selectColumn(std::string_view entry, int language) {
+std::string LangStrings::selectColumn(std::string_view entry, Language language) {
     entry = entry.substr(0, kFetchMax);
     // The search for the TAB that ends a column starts at its second
     // character: a column is never empty.
@@ -35,8 +35,9 @@ std::string LangStrings::selectColumn(std::string_view entry, int language) {
         const std::size_t tab = text.find('\t');
         return tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1);
     };
-    if (language == 0) return std::string(columnEnd(entry));
-    if (language == 1) return std::string(columnEnd(afterTab(entry)));
+    if (language == Language::Japanese) return std::string(columnEnd(entry));
+    if (language == Language::English) return std::string(columnEnd(afterTab(entry)));
+    // Esperanto, and any other number
     return std::string(afterTab(afterTab(entry)));
 }
 

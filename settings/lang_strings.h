@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/language.h"
 #include "zelo_text.h"
 
 namespace zelo {
@@ -31,7 +32,11 @@ public:
 
     // The column rule on its own. Entries are first cut to 254 characters;
     // a column the entry lacks comes back empty.
-    static std::string selectColumn(std::string_view entry, int language);
+    static std::string selectColumn(std::string_view entry, Language language);
+    // The same for the key's number as it stands.
+    static std::string selectColumn(std::string_view entry, int language) {
+        return selectColumn(entry, static_cast<Language>(language));
+    }
 
 private:
     const AppSettings& settings_;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/file_replace.h"
+#include "common/scan.h"
 
 namespace zelo {
 namespace {
@@ -20,12 +21,8 @@ std::string_view trim(std::string_view s) {
 
 bool equalNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
     return true;
 }
 

@@ -66,12 +66,13 @@ std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameH
     return std::string(buf, std::size_t(n)) + ".LOG";
 }
 
-std::string formatEventLine(const DeviceRecord& r, int dateStyle, int language, std::int64_t now) {
-    std::string line = FormatUpdateTime(now, dateStyle);
+std::string formatEventLine(const DeviceRecord& r, int dateStyle, Language language,
+                            std::int64_t now) {
+    std::string line = formatUpdateTime(now, dateStyle);
     line += '\t';
     line += r.powerText;
     line += '\t';
-    line += FormatOutletStates(r.scheduleText, false, language, false);
+    line += formatOutletStates(r.scheduleText, false, language, false);
     line += '\t';
     line += r.pingText;
     line += '\t';
@@ -113,7 +114,7 @@ std::string formatDeliveryEntry(const DeviceRecord& r, std::string_view schedule
                                 bool success, const LangStrings& strings, int dateStyle,
                                 std::int64_t now) {
     std::string out = "------------------------------\r\n";
-    out += r.name + " " + r.addressText + " " + FormatUpdateTime(now, dateStyle) + "\r\n";
+    out += r.name + " " + r.addressText + " " + formatUpdateTime(now, dateStyle) + "\r\n";
     out += strings.text(Text::LogSendFileName);
     out += scheduleFileName;
     out += "\r\n";

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/language.h"
+
 namespace zelo {
 
 struct AppSettings;
@@ -33,7 +35,7 @@ std::string eventLogFileName(std::uint32_t deviceId, bool fnameDate, bool fnameH
 
 // One event line, CR LF ended: time, power, schedule (rendered), ping,
 // temperature, temperature state, separated by TAB.
-std::string formatEventLine(const DeviceRecord& record, int dateStyle, int language,
+std::string formatEventLine(const DeviceRecord& record, int dateStyle, Language language,
                             std::int64_t now);
 
 // The event log file of the record at `now`: directory and file name.

@@ -8,6 +8,7 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "common/file_replace.h"
+#include "common/scan.h"
 #include "directory/device_directory.h"
 #include "directory/device_view.h"
 #include "directory/item_file.h"
@@ -17,8 +18,6 @@
 
 namespace zelo {
 namespace {
-
-constexpr int kLanguageJapanese = 0;
 
 // The MAC as 12 upper-case hex digits ("%02X" per byte).
 void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
@@ -34,11 +33,8 @@ void macText(const std::array<std::uint8_t, 6>& mac, std::string& out) {
 // case of its letters.
 bool sameMac(const std::string& reportMac, const std::string& recordMac) noexcept {
     if (reportMac.size() != recordMac.size()) return false;
-    for (std::size_t i = 0; i < reportMac.size(); ++i) {
-        char c = recordMac[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != reportMac[i]) return false;
-    }
+    for (std::size_t i = 0; i < reportMac.size(); ++i)
+        if (asciiUpper(recordMac[i]) != reportMac[i]) return false;
     return true;
 }
 
@@ -143,7 +139,7 @@ bool ReportCommit::replay(Pass&, const ScheduleElement& e) {
 }
 
 bool ReportCommit::replay(Pass& pass, const PingElement& e) {
-    const bool japanese = settings_.language == kLanguageJapanese;
+    const bool japanese = settings_.language == Language::Japanese;
     std::string ping, reboot;
     for (const PingWatchEntry& entry : e.entries) {
         if (ping.size() >= field::kPingText && reboot.size() >= field::kRebootText)
@@ -153,10 +149,7 @@ bool ReportCommit::replay(Pass& pass, const PingElement& e) {
     }
     work_.pingText = cutText(ping, field::kPingText);
     work_.rebootText = cutText(reboot, field::kRebootText);
-    if (work_.pingText != work_.lastPingText) {
-        pass.changed = true;
-        work_.lastPingText = work_.pingText;
-    }
+    pass.follow(work_.lastPingText, work_.pingText);
     return true;
 }
 
@@ -166,10 +159,7 @@ bool ReportCommit::replay(Pass& pass, const TemperatureElement& e) {
     workStatus_.sensorPresent = e.sensor;
     workStatus_.temperature = e.temperature;
     workStatus_.temperatureState = e.state;
-    if (work_.lastTemperatureState != workStatus_.temperatureState) {
-        pass.changed = true;
-        work_.lastTemperatureState = static_cast<std::int16_t>(workStatus_.temperatureState);
-    }
+    pass.follow(work_.lastTemperatureState, workStatus_.temperatureState);
     return true;
 }
 
@@ -178,34 +168,21 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
     DeviceRecord& current = currentRecord_;
     if (pass.hasMaster) {
         workStatus_.masterState = pass.master;
-        if (pass.master != work_.lastMasterState) {
-            pass.changed = true;
-            work_.lastMasterState = pass.master;
-        }
+        pass.follow(work_.lastMasterState, pass.master);
     }
     if (workStatus_.outletCount == 0) workStatus_.outletCount = work_.outletCount;
     if (pass.temperatureSeen) {
         work_.temperature = static_cast<std::int16_t>(workStatus_.temperature);
         work_.temperatureState = static_cast<std::int16_t>(workStatus_.temperatureState);
-        if (work_.temperature != work_.lastTemperature ||
-            work_.temperatureState != work_.lastTemperatureState) {
-            pass.changed = true;
-            work_.lastTemperature = work_.temperature;
-            work_.lastTemperatureState = work_.temperatureState;
-        }
+        pass.follow(work_.lastTemperature, work_.temperature);
+        pass.follow(work_.lastTemperatureState, work_.temperatureState);
         if (!workStatus_.sensorPresent) work_.temperatureState = -1;
     }
     const bool windowOpen = state_.openDialog == OpenDialog::Control;
-    if (!windowOpen) {
-        // With no window open the current pair is only scratch: it takes
-        // every report, whatever device sent it.
-        if (work_.powerText != work_.lastPowerText) {
-            pass.changed = true;
-            work_.lastPowerText = work_.powerText;
-        }
-        current = work_;
-        static_cast<PowerState&>(currentStatus_) = workStatus_;
-    } else if (isCurrent) {
+    // With no window open the current pair is only scratch: it takes every
+    // report, whatever device sent it.
+    if (!windowOpen) pass.follow(work_.lastPowerText, work_.powerText);
+    if (!windowOpen || isCurrent) {
         current = work_;
         static_cast<PowerState&>(currentStatus_) = workStatus_;
     }
@@ -213,7 +190,7 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
         // The window redraws outlet displays only while its power page shows.
         if (pass.hasMaster) view_.outletsChanged(-1);
         if (pass.outletsSeen) {
-            const int shown = std::clamp(work_.outletCount, 0, kMaxOutlets);
+            const int shown = shownOutletCount(work_.outletCount);
             for (int i = 0; i < shown; ++i)
                 if (workStatus_.outlets[std::size_t(i)].state != kOutletNotReported)
                     view_.outletsChanged(i);
@@ -221,10 +198,7 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
     }
     if (pass.outletsSeen || pass.temperatureSeen) {
         work_.powerText = powerText(workStatus_);
-        if (work_.powerText != work_.lastPowerText) {
-            pass.changed = true;
-            work_.lastPowerText = work_.powerText;
-        }
+        pass.follow(work_.lastPowerText, work_.powerText);
         if (workStatus_.scheduleKnown) work_.scheduleText = scheduleText(workStatus_);
         work_.updateTime = static_cast<std::uint32_t>(clock_.now());
         queueSave(work_);  // written at the end of the tick; the row refreshes then

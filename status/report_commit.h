@@ -52,7 +52,15 @@ private:
         std::int32_t master = 0;
         bool outletsSeen = false;
         bool temperatureSeen = false;
-        bool changed = false;
+        bool changed = false;  // a value the event log follows differs from its last one
+        // Takes `value` as the last one, and marks the pass changed when it
+        // differs.
+        template <typename T, typename V>
+        void follow(T& last, const V& value) {
+            if (last == value) return;
+            changed = true;
+            last = static_cast<T>(value);
+        }
     };
     struct Pending {
         std::uint32_t groupId;

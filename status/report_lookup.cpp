@@ -13,13 +13,7 @@ namespace {
 // text (such a text can never match a report's "%02X" form). Files written
 // before MACs were saved in upper case may hold lower-case ones.
 std::optional<std::uint64_t> macKey(const std::string& text) noexcept {
-    return ParseHexDigits(text, 12);
-}
-
-std::string upperCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
+    return parseHexDigits(text, 12);
 }
 
 }  // namespace
@@ -34,7 +28,7 @@ void ReportLookup::rebuild() {
         if (const auto key = macKey(r.macText))
             byMac_.try_emplace(*key, ordinal, &r);
         else if (r.macText.size() > 12)
-            longMacs_.push_back({ordinal, &r, upperCase(r.macText)});
+            longMacs_.push_back({ordinal, &r, asciiUpper(r.macText)});
         if (isUserLoginModel(r.modelCode)) byUnit_.try_emplace(r.unitId, &r);
         ++ordinal;
     }

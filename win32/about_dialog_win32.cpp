@@ -73,22 +73,21 @@ void AboutDialog::onInit() {
               charSet = strings_.number(Text::FontCharSet);
     font_ = makeFont(face.c_str(), height, 0, charSet);
     for (int id : {IDC_ABOUT_PRODUCT, IDC_ABOUT_COPYRIGHT, IDOK})
-        SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SetWindowTextA(dlg_, strings_.text(Text::AboutCaption).c_str());
 
     const std::string line = versionValue("ProductName") + " Ver " + versionValue("ProductVersion");
     SetDlgItemTextA(dlg_, IDC_ABOUT_PRODUCT, line.c_str());
     noticeFont_ = makeFont(face.c_str(), height, 0, charSet);
     SendDlgItemMessageA(dlg_, IDC_ABOUT_COPYRIGHT, WM_SETFONT,
-                        reinterpret_cast<WPARAM>(noticeFont_), FALSE);
+                        reinterpret_cast<WPARAM>(noticeFont_.get()), FALSE);
     SetDlgItemTextA(dlg_, IDC_ABOUT_COPYRIGHT, versionValue("LegalCopyright").c_str());
     SetFocus(dlg_);
 }
 
 void AboutDialog::onDestroy() {
-    if (font_) DeleteObject(font_);
-    if (noticeFont_) DeleteObject(noticeFont_);
-    font_ = noticeFont_ = nullptr;
+    font_.reset();
+    noticeFont_.reset();
 }
 
 }  // namespace zelo

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "win32/lang_fonts_win32.h"
+
 namespace zelo {
 
 class LangStrings;
@@ -34,8 +36,8 @@ private:
     const LangStrings& strings_;
     HINSTANCE instance_;
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT noticeFont_ = nullptr;
+    FontHandle font_;
+    FontHandle noticeFont_;
 };
 
 }  // namespace zelo

@@ -27,15 +27,14 @@ void ConnectingWindow::show(HWND owner, HINSTANCE instance, const LangStrings& s
     dlg_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_CONNECTING), owner, dialogProc,
                               reinterpret_cast<LPARAM>(this));
     if (!dlg_) return;
-    font_ = makeFont(strings.text(Text::FontFace).c_str(), strings.number(Text::FontHeight), 0,
-                     strings.number(Text::FontCharSet));
+    HFONT font = uiFont(strings);
     SetWindowTextA(dlg_, caption.c_str());
     HWND label = GetDlgItem(dlg_, IDC_CONNECTING_TEXT);
-    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowTextA(label, text.c_str());
     if (cancellable) {
         HWND cancel = GetDlgItem(dlg_, IDCANCEL);
-        SendMessageA(cancel, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageA(cancel, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SetWindowTextA(cancel, strings.text(Text::Cancel).c_str());
         ShowWindow(cancel, SW_SHOW);
     }
@@ -52,8 +51,6 @@ void ConnectingWindow::setText(const std::string& text) {
 void ConnectingWindow::hide() {
     if (dlg_) DestroyWindow(dlg_);
     dlg_ = nullptr;
-    if (font_) DeleteObject(font_);
-    font_ = nullptr;
 }
 
 }  // namespace zelo

@@ -33,7 +33,6 @@ private:
     static INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
 
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
     bool cancelled_ = false;
 };
 

@@ -101,8 +101,7 @@ void ControlWindow::onInit() {
     app_.setMessageOwner(dlg_);
     SetTimer(dlg_, IDT_CONTROL_TIMER, kTimerMilliseconds, nullptr);
 
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
+    font_ = uiFont(s);
     fixedFont_ = makeFont(s.text(Text::FixedFontFace).c_str(), s.number(Text::FixedFontHeight), 0,
                           s.number(Text::FontCharSet));
     icon_ = static_cast<HICON>(
@@ -159,17 +158,16 @@ void ControlWindow::buildPage(int page) {
     reportEdits_.fill(nullptr);
     reportCheck_ = nullptr;
     hidden_.clear();
-    for (HICON i : pageIcons_) DestroyIcon(i);
-    pageIcons_.clear();
+    destroyPageIcons();
     builder_.resetIds();
     if (page == kPowerPage) buildPowerPage();
     if (page == kReportPage) buildReportPage();
     if (page == kInfoPage) buildInfoPage();
 }
 
-HWND ControlWindow::paint(HWND control, Paint how, int outlet, int lampState) {
+HWND ControlWindow::paint(HWND control, Paint how, int outlet, std::optional<Lamp> legend) {
     if (!control) return control;
-    painted_[control] = Painted{how, lampState, outlet};
+    painted_[control] = Painted{how, legend, outlet};
     return control;
 }
 
@@ -183,9 +181,9 @@ HWND ControlWindow::frame(const std::string& text, int x, int y, int w, int h, P
     return paint(builder_.opaqueText(page_, " " + text, x, y, w, h, style), how);
 }
 
-HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, int legendState) {
+HWND ControlWindow::lampAt(int outlet, int x, int y, int w, int h, std::optional<Lamp> legend) {
     return paint(builder_.opaqueText(page_, "", x, y, w, h, SS_SUNKEN), Paint::Lamp, outlet,
-                 legendState);
+                 legend);
 }
 
 void ControlWindow::buildPowerPage() {
@@ -231,7 +229,7 @@ void ControlWindow::buildPowerPage() {
     const int ly = area.bottom - 46;
     for (int i = 0; i < 4; ++i) {
         const int x = 15 + 140 * i;
-        lampAt(0, x, ly + 4, 10, 10, kLegendStates[static_cast<std::size_t>(i)]);
+        lampAt(0, x, ly + 4, 10, 10, kLegendLamps[static_cast<std::size_t>(i)]);
         builder_.staticText(page_, s.text(kLegendTexts[i]), x + 14, ly, 120, 18);
     }
     builder_.staticText(page_, s.text(Text::ControlTakesEffectNow), 15, ly + 22, 550, 18);
@@ -277,7 +275,7 @@ void ControlWindow::buildInfoPage() {
     for (const auto& [label, value] : fields) {
         frame(s.text(label), 20, y, 170, 22, Paint::Label);
         HWND edit = builder_.editField(page_, 127, 194, y, 368, 22, ES_READONLY);
-        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_), FALSE);
+        SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(fixedFont_.get()), FALSE);
         SetWindowTextA(edit, value.c_str());
         y += 27;
     }
@@ -406,7 +404,7 @@ INT_PTR ControlWindow::onStaticColour(HDC dc, HWND control) {
             text = RGB(0, 0, 0);
             break;
         case Paint::Lamp:
-            brush = brushOf(p.lampState != -2 ? lampOf(p.lampState) : model_.lamp(p.outlet));
+            brush = brushOf(p.legend ? *p.legend : model_.lamp(p.outlet));
             break;
     }
     HBRUSH b = app_.brush(brush);
@@ -465,10 +463,16 @@ void ControlWindow::onCommand(int id, int code) {
 
 void ControlWindow::onApply() {
     inCommand_ = true;
-    model_.applyReport();
+    // A failed apply leaves the flags of what was not written set: they keep
+    // Apply enabled (and Cancel asks).
+    static_cast<void>(model_.applyReport());
     inCommand_ = false;
-    // Changes that were not written keep Apply enabled (and Cancel asks).
     enableApply(model_.report().anyChanged());
+}
+
+void ControlWindow::destroyPageIcons() {
+    for (HICON i : pageIcons_) DestroyIcon(i);
+    pageIcons_.clear();
 }
 
 void ControlWindow::close(INT_PTR result) {
@@ -483,16 +487,12 @@ void ControlWindow::onDestroy() {
     builder_.end();
     painted_.clear();
     KillTimer(dlg_, IDT_CONTROL_TIMER);
-    for (HFONT* f : {&font_, &fixedFont_}) {
-        if (*f) DeleteObject(*f);
-        *f = nullptr;
-    }
+    fixedFont_.reset();
     for (HICON* i : {&icon_, &smallIcon_}) {
         if (*i) DestroyIcon(*i);
         *i = nullptr;
     }
-    for (HICON i : pageIcons_) DestroyIcon(i);
-    pageIcons_.clear();
+    destroyPageIcons();
     page_ = -1;
     dlg_ = nullptr;
 }

@@ -7,11 +7,13 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "app/control_window.h"
 #include "win32/control_page_builder_win32.h"
+#include "win32/lang_fonts_win32.h"
 
 namespace zelo {
 
@@ -50,8 +52,8 @@ private:
     enum class Paint { Header, Label, Name, Lamp };
     struct Painted {
         Paint paint;
-        int lampState;  // for legend lamps; -2 live (master or outlet below)
-        int outlet;     // -1 master, 1..8
+        std::optional<Lamp> legend;  // a legend lamp's fixed colour; none: the outlet's own
+        int outlet;                  // -1 master, 1..8
     };
 
     static INT_PTR CALLBACK dialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
@@ -64,6 +66,7 @@ private:
     void buildPowerPage();
     void buildReportPage();
     void buildInfoPage();
+    void destroyPageIcons();
     void fillReportPage();
     void enableReportEdits(bool on);
     void onCommand(int id, int code);
@@ -74,15 +77,15 @@ private:
     void enableApply(bool on);
     bool applyEnabled() const;
 
-    HWND paint(HWND control, Paint how, int outlet = 0, int lampState = -2);
+    HWND paint(HWND control, Paint how, int outlet = 0, std::optional<Lamp> legend = {});
     HWND frame(const std::string& text, int x, int y, int w, int h, Paint how);
-    HWND lampAt(int outlet, int x, int y, int w, int h, int legendState = -2);
+    HWND lampAt(int outlet, int x, int y, int w, int h, std::optional<Lamp> legend = {});
 
     MonitorApp& app_;
     ControlModel model_;
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
-    HFONT fixedFont_ = nullptr;
+    HFONT font_ = nullptr;  // the shared interface font (uiFont), not this window's
+    FontHandle fixedFont_;
     HICON icon_ = nullptr, smallIcon_ = nullptr;
     ControlPageBuilder builder_;
     int page_ = -1;
@@ -92,7 +95,7 @@ private:
     std::unordered_map<HWND, Painted> painted_;
     std::array<HWND, kReportFields> reportEdits_{};
     HWND reportCheck_ = nullptr;
-    std::vector<HICON> pageIcons_;
+    std::vector<HICON> pageIcons_;  // the info page's, freed by destroyPageIcons only
     std::vector<HWND> hidden_;
 };
 

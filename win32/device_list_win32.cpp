@@ -9,13 +9,15 @@
 namespace zelo {
 namespace {
 
-// Child, visible, report view, selection always shown, label editing, no
-// sort header (0x50008209); owner data, and image lists shared with the
-// tree, which the program destroys itself.
-constexpr DWORD kListStyle = 0x50008209 | LVS_OWNERDATA | LVS_SHAREIMAGELISTS;
-// Grid lines, header drag-and-drop, full-row select (0x31); drawn off screen,
-// so that rows redrawn for every status report do not flicker.
-constexpr DWORD kListExStyle = 0x31 | LVS_EX_DOUBLEBUFFER;
+// Owner data, and image lists shared with the tree, which the program
+// destroys itself.
+constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS |
+                             LVS_EDITLABELS | LVS_NOSORTHEADER | LVS_OWNERDATA |
+                             LVS_SHAREIMAGELISTS;
+// Drawn off screen, so that rows redrawn for every status report do not
+// flicker.
+constexpr DWORD kListExStyle =
+    LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
 
 std::uint64_t rowKey(const ListRow& row) {
     return (static_cast<std::uint64_t>(row.isGroup) << 32) | row.id;

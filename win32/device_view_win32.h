@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "directory/device_directory.h"
 #include "directory/device_view.h"
 #include "win32/connecting_window_win32.h"
 #include "zelo_text.h"
@@ -27,7 +28,7 @@ public:
     virtual ~PaneLink() = default;
     // The rows a schedule delivery goes to, in row order: (true, group id)
     // for a group row, (false, device id) for a device row.
-    virtual std::vector<std::pair<bool, std::uint32_t>> deliverySelection() = 0;
+    virtual std::vector<ListRow> deliverySelection() = 0;
     // A device's record was saved: refresh its row.
     virtual void recordChanged(const DeviceRecord& record) = 0;
     // A group row was renamed by the property dialog.

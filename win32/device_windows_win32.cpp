@@ -56,9 +56,8 @@ bool MonitorApp::deliverScheduleFile(const std::string& path) {
         return false;
     }
     PaneLink* panes = view_.panes();
-    const std::vector<std::pair<bool, std::uint32_t>> selection =
-        panes ? panes->deliverySelection()
-              : std::vector<std::pair<bool, std::uint32_t>>{{true, currentGroup}};
+    const std::vector<ListRow> selection =
+        panes ? panes->deliverySelection() : std::vector<ListRow>{{true, currentGroup}};
     std::unique_ptr<DeliveryWalk> walk = workspace_.startDelivery(selection);
     DeliveryWindow(*this).run(*walk);
     return true;

@@ -5,10 +5,10 @@
 namespace zelo {
 namespace {
 
-constexpr DWORD kComboStyle = 0x50010003;  // child, visible, tab stop, drop-down list
-// child, visible, both scroll bars, tab stop, buttons, lines, label editing,
-// selection always shown, hot tracking
-constexpr DWORD kTreeStyle = 0x5031022B;
+constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST;
+constexpr DWORD kTreeStyle = WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL | WS_TABSTOP |
+                             TVS_HASBUTTONS | TVS_HASLINES | TVS_EDITLABELS | TVS_SHOWSELALWAYS |
+                             TVS_TRACKSELECT;
 constexpr int kComboCreateHeight = 150;
 constexpr int kRootImage = 1, kGroupImage = 2;
 

@@ -1,6 +1,7 @@
 #include "win32/main_screen_win32.h"
 
 #include "app/main_layout.h"
+#include "directory/model_table.h"
 #include "resources/resource_ids.h"
 #include "win32/lang_fonts_win32.h"
 #include "win32/main_window_win32.h"
@@ -27,7 +28,6 @@ MainScreen::MainScreen(MonitorApp& app) : app_(app), list_(app.workspace()) {}
 MainScreen::~MainScreen() {
     if (treeMenu_) DestroyMenu(treeMenu_);
     if (listMenu_) DestroyMenu(listMenu_);
-    if (font_) DeleteObject(font_);
 }
 
 bool MainScreen::create(HWND treePane, HWND listPane, HWND statusBar) {
@@ -37,9 +37,7 @@ bool MainScreen::create(HWND treePane, HWND listPane, HWND statusBar) {
     treeMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_TREE));
     listMenu_ = LoadMenuA(app_.instance(), MAKEINTRESOURCEA(IDR_MENU_LIST));
     const LangStrings& s = app_.strings();
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
-    if (!tree_.create(treePane, app_.instance(), font_, app_.imageList()) ||
+    if (!tree_.create(treePane, app_.instance(), uiFont(s), app_.imageList()) ||
         !list_.create(listPane, app_.instance(), app_.imageList()))
         return false;
     tree_.load(app_.directory().outline());
@@ -223,10 +221,9 @@ void MainScreen::onComboChanged() {
 
 void MainScreen::deleteGroup(HTREEITEM item) {
     const std::uint32_t id = tree_.idOf(item);
-    DeviceDirectory& directory = app_.directory();
-    directory.deleteGroup(id);
-    // Kept when the directory file could not be rewritten.
-    if (directory.outline().indexOf(id) >= 0) return;
+    // A group that left the outline leaves the tree, whether or not its item
+    // file could be removed.
+    if (app_.directory().deleteGroup(id) == GroupDeletion::Kept) return;
     HTREEITEM parent = tree_.parentOf(item);
     contextItem_ = nullptr;
     tree_.remove(item);
@@ -332,7 +329,7 @@ void MainScreen::onListRightClick(const NMITEMACTIVATE& click) {
     POINT at = click.ptAction;
     ClientToScreen(list_.hwnd(), &at);
     const int row = list_.rowAt(click.ptAction);
-    const int language = app_.settings().language;
+    const Language language = app_.settings().language;
     if (row >= 0) {
         fetch(row);
         popup(GetSubMenu(listMenu_, listMenuPopup(language, ListMenu::Row)), IDM_LIST_OPEN, at,
@@ -424,19 +421,17 @@ void MainScreen::showProperties(const ListRow& row) {
     const GroupOutline& outline = directory.outline();
     const int index = outline.indexOf(row.id);
     if (index < 0) return;
-    DeviceRecord group;  // a group row: model code 2, the group's id
-    group.modelCode = 2;
+    DeviceRecord group;  // a group row: the group's id
+    group.modelCode = kGroupEntry;
     group.groupId = row.id;
     group.name = outline.entries[static_cast<std::size_t>(index)].name;
     app_.openProperties(group);
 }
 
-std::vector<std::pair<bool, std::uint32_t>> MainScreen::deliverySelection() {
-    std::vector<std::pair<bool, std::uint32_t>> rows;
-    for (int i = list_.firstSelectedRow(); i >= 0; i = list_.nextSelectedRow(i)) {
-        const ListRow row = list_.row(i);
-        rows.emplace_back(row.isGroup, row.id);
-    }
+std::vector<ListRow> MainScreen::deliverySelection() {
+    std::vector<ListRow> rows;
+    for (int i = list_.firstSelectedRow(); i >= 0; i = list_.nextSelectedRow(i))
+        rows.push_back(list_.row(i));
     return rows;
 }
 
@@ -450,8 +445,7 @@ void MainScreen::groupRenamed(std::uint32_t groupId, const std::string& name) {
 void MainScreen::deleteRow(const ListRow& row) {
     DeviceDirectory& directory = app_.directory();
     if (row.isGroup) {
-        directory.deleteGroup(row.id);
-        if (directory.outline().indexOf(row.id) >= 0) return;  // the file stayed as it was
+        if (directory.deleteGroup(row.id) == GroupDeletion::Kept) return;
         list_.removeRow(list_.findRow(row));
         if (HTREEITEM child = tree_.childWithId(tree_.selected(), row.id)) {
             contextItem_ = nullptr;

@@ -44,7 +44,7 @@ public:
 
     // What the device windows need of the panes: the rows a delivery goes
     // to, a saved record's row redrawn, a group renamed in its dialog.
-    std::vector<std::pair<bool, std::uint32_t>> deliverySelection() override;
+    std::vector<ListRow> deliverySelection() override;
     void recordChanged(const DeviceRecord& record) override;
     void groupRenamed(std::uint32_t groupId, const std::string& name) override;
 
@@ -89,7 +89,6 @@ private:
     HWND treePane_ = nullptr;
     HWND listPane_ = nullptr;
     HWND statusBar_ = nullptr;
-    HFONT font_ = nullptr;
     HMENU treeMenu_ = nullptr;
     HMENU listMenu_ = nullptr;
     HTREEITEM contextItem_ = nullptr;  // what the tree's menu commands act on

@@ -14,8 +14,8 @@
 namespace zelo {
 namespace {
 
-constexpr DWORD kMainWindowStyle = 0x02CF0000;  // overlapped window, clip children
-constexpr DWORD kStatusBarStyle = 0x50000103;   // child, visible, bottom, size grip
+constexpr DWORD kMainWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kStatusBarStyle = WS_CHILD | WS_VISIBLE | CCS_BOTTOM | SBARS_SIZEGRIP;
 constexpr UINT kTimerMilliseconds = 100;
 constexpr int kStatusParts[3] = {200, 350, -1};
 
@@ -105,8 +105,8 @@ LRESULT MainWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 HMENU MainWindow::loadMainMenu() const {
     int id = IDR_MENU_JA;  // 0 and any value not known
-    if (app_.settings().language == 1) id = IDR_MENU_EN;
-    if (app_.settings().language == 2) id = IDR_MENU_EO;
+    if (app_.settings().language == Language::English) id = IDR_MENU_EN;
+    if (app_.settings().language == Language::Esperanto) id = IDR_MENU_EO;
     return LoadMenuA(app_.instance(), MAKEINTRESOURCEA(id));
 }
 

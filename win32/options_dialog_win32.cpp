@@ -66,11 +66,10 @@ INT_PTR OptionsDialog::onStaticColour(HDC dc, HWND control) {
 void OptionsDialog::onInit() {
     workspace_.state().openDialog = OpenDialog::Options;
     const LangStrings& s = workspace_.strings();
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
+    HFONT font = uiFont(s);
     for (int id : {IDOK, IDCANCEL, IDC_APPLY})
-        SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    builder_.begin(dlg_, instance_, font_);
+        SendDlgItemMessageA(dlg_, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    builder_.begin(dlg_, instance_, font);
 
     SetWindowTextA(dlg_, s.text(Text::OptionsCaption).c_str());
     SetDlgItemTextA(dlg_, IDCANCEL, s.text(Text::Cancel).c_str());
@@ -161,8 +160,6 @@ void OptionsDialog::save() {
 void OptionsDialog::onDestroy() {
     builder_.end();
     workspace_.state().openDialog = OpenDialog::None;
-    if (font_) DeleteObject(font_);
-    font_ = nullptr;
     useListener_ = port_ = nullptr;
 }
 

@@ -39,7 +39,6 @@ private:
     Workspace& workspace_;
     HINSTANCE instance_;
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
     ControlPageBuilder builder_;
     HWND useListener_ = nullptr;
     HWND port_ = nullptr;

@@ -78,10 +78,9 @@ void PropertyDialog::onInit() {
     ws.state().openDialog = OpenDialog::Property;
     app_.setMessageOwner(dlg_);
     filling_ = true;
-    font_ = makeFont(s.text(Text::FontFace).c_str(), s.number(Text::FontHeight), 0,
-                     s.number(Text::FontCharSet));
+    HFONT font = uiFont(s);
     for (HWND c = GetWindow(dlg_, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         // Labels and the check box paint after the tab beneath them.
         char cls[16] = {};
         GetClassNameA(c, cls, sizeof cls);
@@ -270,8 +269,6 @@ bool PropertyDialog::save() {
 void PropertyDialog::onDestroy() {
     app_.workspace().state().openDialog = OpenDialog::None;
     app_.setMessageOwner(nullptr);
-    if (font_) DeleteObject(font_);
-    font_ = nullptr;
     if (app_.mainWindow() && app_.mainWindow()->hwnd()) SetFocus(app_.mainWindow()->hwnd());
 }
 

@@ -41,7 +41,6 @@ private:
     DeviceRecord row_;
     PropertyLayout layout_;
     HWND dlg_ = nullptr;
-    HFONT font_ = nullptr;
     bool filling_ = false;
 };
 

@@ -88,7 +88,7 @@ TEST_F(ControlModelTest, TheTimerReadsWhatACommandLeftInTheRingAndTellsALossOnce
     DeviceSession& s = tw.session();
     s.record.selectNumber = "00";
     s.record.prompt = "HX";
-    ASSERT_FALSE(s.connection.connectToDevice(0x0A000001, 23));
+    ASSERT_EQ(s.connection.connectToDevice(0x0A000001, 23), StepResult::Ok);
     test::ScriptedStream& device = tw.net.last();
     // A command's send has waited for its reply: the lines are in the ring.
     device.deliver("*00:MPOS=0,1:0,0:0,\r\n00:HX>");
@@ -356,7 +356,7 @@ TEST(ReportApply, AChangeTheDeviceCannotTakeIsToldAndKept) {
             model.setReportEnabled(true);
         else
             model.editReport(static_cast<F>(r.field), "10.9.8.7");
-        EXPECT_TRUE(model.applyReport());
+        EXPECT_EQ(model.applyReport(), StepResult::Failed);
         EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
         EXPECT_EQ(tw.frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_TRUE(model.report().anyChanged());
@@ -378,14 +378,14 @@ TEST(ReportApply, FramedDeviceGetsItsRegistersAndKeepsTheOthersChanged) {
     test::FramedDeviceScript device;
     device.fallback = [](const std::string& cmd) { return test::FramedDeviceScript::framed(cmd); };
     device.attach(tw.net);
-    ASSERT_FALSE(s.loginFramed(true));
+    ASSERT_EQ(s.loginFramed(true), StepResult::Ok);
     ControlModel model(s);
     model.open();
     model.editReport(F::Address1, "10.9.8.7");
     model.editReport(F::Address2, "10.9.8.8");
     model.editReport(F::Port2, "6000");
     tw.frontend.answers = {false};  // no restart
-    EXPECT_TRUE(model.applyReport());
+    EXPECT_EQ(model.applyReport(), StepResult::Failed);
     EXPECT_EQ(device.commandsStartingWith("R2"), std::vector<std::string>{"R231=10.9.8.7"});
     EXPECT_EQ(tw.frontend.errors, std::vector<Text>{Text::NotSupported});
     const ReportFields& f = model.report();

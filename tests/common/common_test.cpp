@@ -53,9 +53,9 @@ TEST(Format, MacAndAddresses) {
                                                         {"0090CC112233XYZ", "00:90:CC:11:22:33"},
                                                         {"0090CC11223", "0090CC11223"},
                                                         {"", ""}};
-    for (const auto& [text, shown] : macs) EXPECT_EQ(FormatMac(text), shown) << text;
-    EXPECT_EQ(FormatIp(0xC0A80001u), "192.168.0.1");
-    EXPECT_EQ(FormatIp(0xFFFFFFFFu), "255.255.255.255");
+    for (const auto& [text, shown] : macs) EXPECT_EQ(formatMac(text), shown) << text;
+    EXPECT_EQ(formatIp(0xC0A80001u), "192.168.0.1");
+    EXPECT_EQ(formatIp(0xFFFFFFFFu), "255.255.255.255");
     // Empty parts count as zero, parts are not range checked (256 carries),
     // a missing dot or trailing text gives zero.
     const std::pair<const char*, std::uint32_t> ips[] = {{"192.168.0.1", 0xC0A80001u},
@@ -70,7 +70,7 @@ TEST(Format, MacAndAddresses) {
                                                          {"192.168.0.1x", 0u},
                                                          {"1.x.3.4", 0u},
                                                          {"", 0u}};
-    for (const auto& [text, value] : ips) EXPECT_EQ(ParseIp(text), value) << text;
+    for (const auto& [text, value] : ips) EXPECT_EQ(parseIp(text), value) << text;
 }
 
 TEST(Format, NumbersTenthsFlagsAndQuotes) {
@@ -81,18 +81,18 @@ TEST(Format, NumbersTenthsFlagsAndQuotes) {
                                                       {"-5", -1},
                                                       {" 5", -1},
                                                       {"99999999999999999999", 4294967295LL}};
-    for (const auto& [text, value] : ints) EXPECT_EQ(ParseInt(text), value) << text;
+    for (const auto& [text, value] : ints) EXPECT_EQ(parseInt(text), value) << text;
     // The fraction is added as a whole number.
     const std::pair<const char*, long long> tenths[] = {{"1.5", 15},  {"1.25", 35}, {"12", 120},
                                                         {"0.0", 0},   {"1.", 10},   {"", 0},
                                                         {"1.5x", -1}, {"1x", -1},   {"1.2.3", -1}};
-    for (const auto& [text, value] : tenths) EXPECT_EQ(ParseTenths(text), value) << text;
-    for (const char* on : {"1", "7", " 2x"}) EXPECT_TRUE(ParseFlag(on)) << on;
-    for (const char* off : {"0", "yes", ""}) EXPECT_FALSE(ParseFlag(off)) << off;
+    for (const auto& [text, value] : tenths) EXPECT_EQ(parseTenths(text), value) << text;
+    for (const char* on : {"1", "7", " 2x"}) EXPECT_TRUE(parseFlag(on)) << on;
+    for (const char* off : {"0", "yes", ""}) EXPECT_FALSE(parseFlag(off)) << off;
     // The first and last character dropped, within the size.
-    EXPECT_EQ(Unquote("\"name\"", 32), "name");
-    EXPECT_EQ(Unquote("\"abcdef\"", 4), "abc");
-    for (const char* empty : {"\"\"", "x", ""}) EXPECT_EQ(Unquote(empty, 32), "") << empty;
+    EXPECT_EQ(unquote("\"name\"", 32), "name");
+    EXPECT_EQ(unquote("\"abcdef\"", 4), "abc");
+    for (const char* empty : {"\"\"", "x", ""}) EXPECT_EQ(unquote(empty, 32), "") << empty;
 }
 
 TEST(Format, OutletStatesInTheirSymbols) {
@@ -119,7 +119,8 @@ TEST(Format, OutletStatesInTheirSymbols) {
         {"", true, 1, true, ""},
     };
     for (const auto& r : rows)
-        EXPECT_EQ(FormatOutletStates(r.power, r.master, r.language, r.lineMaster), r.shown)
+        EXPECT_EQ(formatOutletStates(r.power, r.master, Language(r.language), r.lineMaster),
+                  r.shown)
             << r.power;
 }
 
@@ -138,8 +139,8 @@ TEST(Format, UpdateTimeDateOrderFollowsTheStyle) {
                                                   {-1, "08/03/2024 05:42"},
                                                   {7, "08/03/2024 05:42"}};
     for (const auto& [style, text] : styles)
-        EXPECT_EQ(FormatUpdateTime(local, style), text) << style;
-    EXPECT_EQ(FormatUpdateTime(0, 0), "");  // never
+        EXPECT_EQ(formatUpdateTime(local, style), text) << style;
+    EXPECT_EQ(formatUpdateTime(0, 0), "");  // never
 }
 
 // A lock belongs to its open file: a second DataLock in this process is

@@ -86,7 +86,7 @@ protected:
     DeviceConnection conn{net, clock};
 
     ScriptedStream& open() {
-        EXPECT_FALSE(conn.connectToDevice(0x7F000001, 23));
+        EXPECT_EQ(conn.connectToDevice(0x7F000001, 23), StepResult::Ok);
         return net.last();
     }
     void pump() {
@@ -189,7 +189,7 @@ TEST_F(ConnectionTest, ClosesOfBothSidesAndARefusedConnect) {
     EXPECT_FALSE(conn.isOpen());
     net.refuse = true;
     conn.connected = false;
-    EXPECT_TRUE(conn.connectToDevice(0x7F000001, 23));
+    EXPECT_EQ(conn.connectToDevice(0x7F000001, 23), StepResult::Failed);
     EXPECT_TRUE(conn.connected);
     EXPECT_FALSE(conn.isOpen());
 }

@@ -38,7 +38,7 @@ TEST_F(SessionTest, FramedLoginsIdentifyTheDeviceWithAStarOrAfterTheLogin) {
         framed.version = asksLogin ? " 3.14.12" : " 1.23.4";
         framed.loginDelay = kWait - 1;  // the prompt just before the wait ends
         session.record.loginName = "never-sent";
-        ASSERT_FALSE(session.loginFramed(true));
+        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
         const DeviceStatus& st = session.status;
         EXPECT_EQ(
             net.last().sent + std::to_string(session.loginMode) + " " + st.modelNameText + " " +
@@ -67,7 +67,7 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
         plain.prompt = c.prompt;
         plain.loginDelay = kWait - 1;  // the prompt just before the wait ends
         session.record.systemName = c.before;
-        ASSERT_FALSE(session.loginPlain(true));
+        ASSERT_EQ(session.loginPlain(true), StepResult::Ok);
         EXPECT_EQ(session.plainPrompt(), c.prompt);
         EXPECT_EQ(session.record.systemName, c.after);
         EXPECT_EQ(net.last().sent, "\r\ntavik\r\n");
@@ -113,7 +113,8 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         nextRow(c.model);
         c.breakDevice();
         const std::int64_t start = clock.micros();
-        EXPECT_TRUE(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true));
+        EXPECT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
+                  StepResult::Failed);
         EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
         EXPECT_EQ(frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
@@ -125,37 +126,37 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
 }
 
 TEST_F(SessionTest, FramesForEachLoginModeAndPowerCommandsInEachDialect) {
-    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
     ScriptedStream& s = net.last();
     s.sent.clear();
-    EXPECT_FALSE(sendPowerCommand(session, "POF2", true));
-    EXPECT_FALSE(sendPowerCommand(session, "PON1", false));
-    session.writeRegister(0x9165, "1", true);
-    session.writeRegister(0x2AB, "x", false);
+    EXPECT_EQ(sendPowerCommand(session, "POF2", true), StepResult::Ok);
+    EXPECT_EQ(sendPowerCommand(session, "PON1", false), StepResult::Ok);
+    static_cast<void>(session.writeRegister(0x9165, "1", true));
+    static_cast<void>(session.writeRegister(0x2AB, "x", false));
     EXPECT_EQ(s.sent, "*00:7394#POF2\r\n*7394#PON1\r\n*00:7394#R9165=1\r\n*7394#R2ab=x\r\n");
     session.loginMode = 1;
     s.sent.clear();
-    EXPECT_FALSE(sendPowerCommand(session, "POR0", true));  // POR0 stays POR0 in this dialect
+    EXPECT_EQ(sendPowerCommand(session, "POR0", true), StepResult::Ok);  // sent as POR0
     EXPECT_EQ(s.sent, "POR0\r\n");
 
     useModel(11);
     plain.replies["POF9"] = "501 Invalid outlet\r\n";
-    ASSERT_FALSE(session.loginPlain(true));
+    ASSERT_EQ(session.loginPlain(true), StepResult::Ok);
     for (const char* command : {"POR0", "PON0", "POF0", "POR3"})
-        EXPECT_FALSE(sendPowerCommand(session, command, true)) << command;
+        EXPECT_EQ(sendPowerCommand(session, command, true), StepResult::Ok) << command;
     EXPECT_EQ(plain.commands, (std::vector<std::string>{"MPOR", "MPON", "MPOF", "POR3"}));
     // The prompt was awaited: nothing is left over for the next command.
     EXPECT_EQ(session.connection.unreadBytes(), 0u);
-    EXPECT_TRUE(sendPowerCommand(session, "POF9", true));  // rejected
+    EXPECT_EQ(sendPowerCommand(session, "POF9", true), StepResult::Failed);  // rejected
     // A device that stops answering fails the command quietly after its wait.
     plain.mute = true;
     const std::int64_t start = clock.micros();
-    EXPECT_TRUE(sendPowerCommand(session, "POF1", true));
+    EXPECT_EQ(sendPowerCommand(session, "POF1", true), StepResult::Failed);
     EXPECT_EQ(clock.micros() - start, 3'000'000);
     EXPECT_TRUE(frontend.errors.empty());
 
     session.record.modelCode = 4;  // neither dialect: nothing goes out
-    EXPECT_TRUE(sendPowerCommand(session, "PON1", true));
+    EXPECT_EQ(sendPowerCommand(session, "PON1", true), StepResult::Failed);
     EXPECT_EQ(plain.commands.back(), "POF1");
 }
 
@@ -212,11 +213,10 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
         nextRow(3);
         framed.replies["R170"] = "";
         if (c.hangsUp) framed.hangUpOn = "R170";
-        ASSERT_FALSE(session.loginFramed(true));
+        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
         for (const auto& [text, after] : c.arrives) net.last().deliver(text, after);
         const std::int64_t start = clock.micros();
-        EXPECT_EQ(session.sendFramedCommand("R170", true) || session.awaitFramedReply("R170"),
-                  c.failed);
+        EXPECT_EQ(session.queryFramed("R170", "R170") == StepResult::Failed, c.failed);
         EXPECT_EQ(session.waitTimedOut, c.timedOut);
         EXPECT_TRUE(session.dialogueIdle);
         EXPECT_EQ(clock.micros() - start, c.took);
@@ -225,18 +225,18 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
 
 TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
     framed.replies["MPOS"] = "";
-    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
     w.ws.state().openDialog = OpenDialog::Control;
     session.connection.connected = false;
     frontend.answers = {false};
-    EXPECT_TRUE(session.sendFramedCommand("MPOS", true));  // no login, and no answer
+    EXPECT_EQ(session.sendFramedCommand("MPOS", true), StepResult::Failed);  // no login, no answer
     EXPECT_EQ(frontend.questions,
               (std::vector<test::ScriptedFrontend::Question>{
                   {Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question}}));
     EXPECT_EQ(net.connects, 1);
 
     frontend.answers = {true};
-    session.sendFramedCommand("MPOS", true);
+    static_cast<void>(session.sendFramedCommand("MPOS", true));
     EXPECT_EQ(net.connects, 2);
     EXPECT_EQ(net.last().sent, "*\r\n*00:7394#MPOS\r\n");
     EXPECT_EQ(view.reconnects, 1);
@@ -259,16 +259,16 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
         nextRow(3);
-        ASSERT_FALSE(session.loginFramed(true));
+        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
         session.connection.connected = false;  // lost
         c.breakDevice();
-        EXPECT_TRUE(readOutletStates(session));
+        EXPECT_EQ(readOutletStates(session), StepResult::Failed);
         EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
         EXPECT_FALSE(session.connection.connected);
 
         nextRow(3);
         const int connects = net.connects;
-        session.sendFramedCommand("MPOS", true);
+        static_cast<void>(session.sendFramedCommand("MPOS", true));
         EXPECT_EQ(net.connects, connects + 1);
         EXPECT_TRUE(session.connection.connected);
         EXPECT_TRUE(frontend.errors.empty());
@@ -276,9 +276,9 @@ TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgai
 }
 
 TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
-    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
     session.record.powerText = "1 1111";
-    ASSERT_FALSE(session.takeFramedReply("*00:POS=1:0,0:0,1:1,0:0,"));
+    ASSERT_EQ(session.takeFramedReply("*00:POS=1:0,0:0,1:1,0:0,"), LineTaken::Taken);
     EXPECT_EQ(session.status.previousRecord.powerText, "1 1111");
     EXPECT_EQ(stored().powerText, "1010");
     ASSERT_EQ(view.changedRecords.size(), 1u);
@@ -287,26 +287,26 @@ TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
     EXPECT_EQ(framed.commands, std::vector<std::string>{"MPOS"});
 
     clock.set(1'717'000'000);
-    ASSERT_FALSE(session.takeFramedReply("*00:MPOS=0,1:0,0:0,1:0,"));
+    ASSERT_EQ(session.takeFramedReply("*00:MPOS=0,1:0,0:0,1:0,"), LineTaken::Taken);
     EXPECT_EQ(stored().updateTime, 1'717'000'000u);
     EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the master lamp
-    EXPECT_TRUE(session.takeFramedReply("*00:Err"));
+    EXPECT_EQ(session.takeFramedReply("*00:Err"), LineTaken::Refused);
 
     // The states alone, as after a power command.
     framed.commands.clear();
-    ASSERT_FALSE(readOutletStates(session));
+    ASSERT_EQ(readOutletStates(session), StepResult::Ok);
     EXPECT_EQ(framed.commands, (std::vector<std::string>{"MPOS", "SCS"}));
     framed.replies["SCS"] = FramedDeviceScript::framed("Err");
-    EXPECT_TRUE(readOutletStates(session));
+    EXPECT_EQ(readOutletStates(session), StepResult::Failed);
     EXPECT_EQ(frontend.errors, std::vector<Text>{Text::BadCommunication});
 }
 
 TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce) {
-    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
     framed.replies["POF1"] = "*00:POS=0:0,0:0,0:0,\r\n*00:SCS=1:0,0:0,1:0,\r\n00:HX>";
-    ASSERT_FALSE(session.sendFramedCommand("POF1", true));
+    ASSERT_EQ(session.sendFramedCommand("POF1", true), StepResult::Ok);
     // The POS line asks for MPOS at once; its answer is read in the same pass.
-    ASSERT_FALSE(session.awaitFramedReply(std::nullopt));
+    ASSERT_EQ(session.awaitFramedReply(std::nullopt), StepResult::Ok);
     EXPECT_EQ(framed.commands.back(), "MPOS");
     ASSERT_EQ(view.changedRecords.size(), 1u);
     for (const DeviceRecord& r : {view.changedRecords.back(), stored()})
@@ -343,8 +343,8 @@ TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
         useModel(3);
         framed.version = c.version;
         framed.commands.clear();
-        ASSERT_FALSE(session.loginFramed(true));
-        ASSERT_FALSE(readFramedStatus(session));
+        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
+        ASSERT_EQ(readFramedStatus(session), StepResult::Ok);
         for (const std::string& command : c.asked) EXPECT_TRUE(framed.received(command)) << command;
         for (const std::string& command : c.notAsked)
             EXPECT_FALSE(framed.received(command)) << command;
@@ -359,14 +359,14 @@ TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
     EXPECT_EQ(session.status.settings.serialNo, "SN0042");
     session.record.macText = "0080870A0B0C";
     framed.commands.clear();
-    ASSERT_FALSE(session.loginFramed(true));
-    ASSERT_FALSE(readFramedStatus(session));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
+    ASSERT_EQ(readFramedStatus(session), StepResult::Ok);
     EXPECT_FALSE(framed.received("R9900"));
 }
 
 TEST_F(ReadoutTest, TheRangeReadoutInItsOrderAndTheStateItLeaves) {
-    ASSERT_FALSE(session.loginFramed(true));
-    ASSERT_FALSE(readFramedStatus(session));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
+    ASSERT_EQ(readFramedStatus(session), StepResult::Ok);
     const std::vector<std::string> head(framed.commands.begin(), framed.commands.begin() + 10);
     EXPECT_EQ(head, (std::vector<std::string>{"MPOS", "SCS", "R9165", "R9801", "R9919", "DT",
                                               "SPEC", "TYPE", "R9900", "RL170-1FF"}));
@@ -422,10 +422,10 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         SCOPED_TRACE(c.name);
         nextRow(3);
         framed.version = c.version;
-        ASSERT_FALSE(session.loginFramed(true));
+        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
         c.breakDevice();
         const std::int64_t start = clock.micros();
-        EXPECT_EQ(readFramedStatus(session), c.message.has_value());
+        EXPECT_EQ(readFramedStatus(session) == StepResult::Failed, c.message.has_value());
         EXPECT_EQ(frontend.errors, c.message ? std::vector<Text>{*c.message} : std::vector<Text>{});
         EXPECT_EQ(session.connection.isOpen(), !c.message);
         EXPECT_EQ(framed.commandsStartingWith("RL").size(), c.ranges);
@@ -435,9 +435,9 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         EXPECT_EQ(session.status.registers.count(0x300), c.read300 ? 1u : 0u);
     }
     EXPECT_FALSE(session.connection.connected);
-    EXPECT_TRUE(session.awaitFramedReply("RL"));
-    EXPECT_EQ(view.losses, 1);                // only the hang-up was a loss, and it is told once
-    EXPECT_FALSE(readOutletStates(session));  // the next command logs in again, unasked
+    EXPECT_EQ(session.awaitFramedReply("RL"), StepResult::Failed);
+    EXPECT_EQ(view.losses, 1);  // only the hang-up was a loss, and it is told once
+    EXPECT_EQ(readOutletStates(session), StepResult::Ok);  // the next command logs in, unasked
     EXPECT_TRUE(session.connection.isOpen());
     EXPECT_TRUE(frontend.questions.empty());
 }

@@ -18,7 +18,7 @@ protected:
         useModel(11);
         plain.replies["?debOlShutdownTime"] = "?debOlShutdownTime=7,-1,0,0\r\n";
     }
-    void login() { ASSERT_FALSE(session.loginPlain(true)); }
+    void login() { ASSERT_EQ(session.loginPlain(true), StepResult::Ok); }
     DeviceSettings& values() { return session.status.settings; }
     // The keys of the commands the device received.
     std::vector<std::string> writes() const {
@@ -123,7 +123,7 @@ TEST_F(SettingsTest, ChangedKeysGoOutInTheFixedOrder) {
         plain.commands.clear();
         for (const auto& [key, text] : c.entered)
             ASSERT_EQ(enterSetting(values(), key, text), EntryResult::Ok) << key;
-        EXPECT_FALSE(applyPlainSettings(session));
+        EXPECT_EQ(applyPlainSettings(session), StepResult::Ok);
         std::vector<std::string> sent = writes();
         sent[0] = plain.commands[0];
         if (sent.size() > 1) sent[1] = plain.commands[1];
@@ -152,10 +152,10 @@ TEST_F(SettingsTest, AFailedWriteStopsSilentlyAndKeepsTheRestChanged) {
             plain.hangUpOn = ".sysContact";
         else
             plain.replies[".sysContact=me"] = "501 Invalid setting\r\n";
-        enterSetting(values(), "sysLocation", "here");
-        enterSetting(values(), "sysContact", "me");
-        enterSetting(values(), "ipAdDnsServer", "10.0.0.53");
-        EXPECT_TRUE(applyPlainSettings(session));
+        ASSERT_EQ(enterSetting(values(), "sysLocation", "here"), EntryResult::Ok);
+        ASSERT_EQ(enterSetting(values(), "sysContact", "me"), EntryResult::Ok);
+        ASSERT_EQ(enterSetting(values(), "ipAdDnsServer", "10.0.0.53"), EntryResult::Ok);
+        EXPECT_EQ(applyPlainSettings(session), StepResult::Failed);
         EXPECT_EQ(plain.commands.front(), ".sysLocation=here");
         EXPECT_EQ(values().written, std::vector<std::string>{"sysLocation=here"});
         EXPECT_EQ(values().changed,
@@ -168,7 +168,7 @@ TEST_F(SettingsTest, AFailedWriteStopsSilentlyAndKeepsTheRestChanged) {
         plain.replies.clear();
         plain.commands.clear();
         const int connects = net.connects;
-        EXPECT_FALSE(applyPlainSettings(session));
+        EXPECT_EQ(applyPlainSettings(session), StepResult::Ok);
         EXPECT_EQ(writes(), (std::vector<std::string>{".sysContact", ".ipAdDnsServer", "WRITE"}));
         EXPECT_EQ(net.connects, connects + (hangsUp ? 1 : 0));
     }
@@ -176,11 +176,11 @@ TEST_F(SettingsTest, AFailedWriteStopsSilentlyAndKeepsTheRestChanged) {
 
 TEST_F(SettingsTest, APortThatDoesNotConvertEndsTheApply) {
     login();
-    enterSetting(values(), "sysLocation", "here");
+    ASSERT_EQ(enterSetting(values(), "sysLocation", "here"), EntryResult::Ok);
     values().telnetPort = -1;  // what the window's field gave
     values().changed.insert("telnetPort");
-    enterSetting(values(), "dhcpEnabled", "1");
-    EXPECT_TRUE(applyPlainSettings(session));
+    ASSERT_EQ(enterSetting(values(), "dhcpEnabled", "1"), EntryResult::Ok);
+    EXPECT_EQ(applyPlainSettings(session), StepResult::Failed);
     EXPECT_EQ(writes(), std::vector<std::string>{".sysLocation"});
 }
 
@@ -189,10 +189,10 @@ TEST_F(SettingsTest, SerialKeysAreWrittenWhenTheyDifferFromWhatWasRead) {
     ReplyTarget target = session.replyTarget();
     parseSettingLine(target, "rs232Port1Speed=9600");
     parseSettingLine(target, "rs232Port1Bits=8");
-    enterSetting(values(), "rs232Port1Speed", "9600");  // same as read
-    enterSetting(values(), "rs232Port1Bits", "7");
+    ASSERT_EQ(enterSetting(values(), "rs232Port1Speed", "9600"), EntryResult::Ok);  // same as read
+    ASSERT_EQ(enterSetting(values(), "rs232Port1Bits", "7"), EntryResult::Ok);
     frontend.answers = {false};
-    EXPECT_FALSE(applyPlainSettings(session));
+    EXPECT_EQ(applyPlainSettings(session), StepResult::Ok);
     EXPECT_EQ(writes(), (std::vector<std::string>{".rs232Port1Bits", "WRITE"}));
     // a serial key needs a restart
     EXPECT_EQ(frontend.questions,
@@ -207,13 +207,13 @@ TEST_F(SettingsTest, SerialKeysAreWrittenWhenTheyDifferFromWhatWasRead) {
 TEST_F(SettingsTest, NewPortIsSavedOnlyWithTheRestartWhichClosesTheConnection) {
     login();
     const std::uint16_t before = session.record.port;
-    enterSetting(values(), "telnetPort", "2323");
+    ASSERT_EQ(enterSetting(values(), "telnetPort", "2323"), EntryResult::Ok);
     frontend.answers = {false, true};
-    EXPECT_FALSE(applyPlainSettings(session));
+    EXPECT_EQ(applyPlainSettings(session), StepResult::Ok);
     EXPECT_EQ(session.record.port, before);
     EXPECT_TRUE(values().restartNeeded && session.connection.isOpen());
-    enterSetting(values(), "telnetPort", "2323");
-    EXPECT_FALSE(applyPlainSettings(session));
+    ASSERT_EQ(enterSetting(values(), "telnetPort", "2323"), EntryResult::Ok);
+    EXPECT_EQ(applyPlainSettings(session), StepResult::Ok);
     EXPECT_EQ(writes(), (std::vector<std::string>{".telnetPort", "WRITE", ".telnetPort", "WRITE",
                                                   "CPURESET"}));
     EXPECT_EQ(stored().port, 2323);
@@ -230,7 +230,7 @@ TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
     framed.fallback = [](const std::string& cmd) {
         return FramedDeviceScript::framed(cmd.rfind("R23", 0) == 0 ? cmd : "Err");
     };
-    ASSERT_FALSE(session.loginFramed(true));
+    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
     DeviceSettings& s = session.status.settings;
     ASSERT_EQ(enterCenterRegister(s, 0x233, "60.0"), EntryResult::Ok);
     ASSERT_EQ(enterCenterRegister(s, 0x230, "7"), EntryResult::Ok);
@@ -238,7 +238,7 @@ TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
     EXPECT_EQ(enterCenterRegister(s, 0x236, "1"), EntryResult::ReadOnly);
     EXPECT_EQ(enterCenterRegister(s, 0x232, "x"), EntryResult::BadValue);
     frontend.answers = {false};
-    EXPECT_FALSE(applyFramedSettings(session));
+    EXPECT_EQ(applyFramedSettings(session), StepResult::Ok);
     EXPECT_EQ(framed.commands,
               (std::vector<std::string>{"R230=1", "R231=192.168.0.9", "R233=60.0"}));
     EXPECT_EQ(session.status.registers.at(0x233).number, 600);
@@ -250,15 +250,15 @@ TEST_F(SettingsTest, FramedRegistersAreWrittenInOrderAndDispatched) {
 
     frontend.questions.clear();
     framed.replies["R232=5001"] = FramedDeviceScript::framed("Locked");
-    enterCenterRegister(s, 0x232, "5001");
-    enterCenterRegister(s, 0x234, "1");
-    EXPECT_TRUE(applyFramedSettings(session));
+    ASSERT_EQ(enterCenterRegister(s, 0x232, "5001"), EntryResult::Ok);
+    ASSERT_EQ(enterCenterRegister(s, 0x234, "1"), EntryResult::Ok);
+    EXPECT_EQ(applyFramedSettings(session), StepResult::Failed);
     EXPECT_TRUE(s.centerRegisterChanged[2] && s.centerRegisterChanged[4]);
     EXPECT_TRUE(frontend.questions.empty());
 
     framed.replies = {{"CPURESET", FramedDeviceScript::framed("CPURESET=OK")}};
     frontend.answers = {true};
-    EXPECT_FALSE(applyFramedSettings(session));
+    EXPECT_EQ(applyFramedSettings(session), StepResult::Ok);
     EXPECT_EQ(framed.lastLine, "*00:7394#CPURESET");
     EXPECT_FALSE(session.connection.isOpen());
 }

@@ -329,7 +329,7 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
             names += d.name + "@" + std::to_string(d.groupId) + " ";
         EXPECT_EQ(names, "a@1 b@7 c@3 new@1 ");
         ASSERT_NE(directory.addDevice(r.group, 5, "jb"), 0u);
-        ASSERT_TRUE(directory.deleteGroup(r.group));
+        ASSERT_EQ(directory.deleteGroup(r.group), GroupDeletion::Deleted);
         EXPECT_EQ(directory.addDevice(r.group, 5, "nowhere"), 0u);  // the group is gone
         EXPECT_EQ(directory.addDevice(1, 4, "no new records of model 4"), 0u);
     }

@@ -154,7 +154,7 @@ protected:
         if (*u.faults) fleet += "faults = " + std::string(u.faults) + "\n";
         std::string error;
         EXPECT_TRUE(sim.start(fleet, error)) << error;
-        w.ws.settings().language = 1;
+        w.ws.settings().language = Language::English;
         EXPECT_TRUE(directory.load());
         group = directory.addGroup(0, "Lab");
         return newSession();
@@ -190,9 +190,9 @@ protected:
         return result;
     }
     bool framed() const { return dialectOf(model_) == Dialect::Framed; }
-    bool refreshStates() {
+    StepResult refreshStates() {
         DeviceSession& s = *session;
-        return framed() ? readOutletStates(s) : s.sendPlainCommand("XPOS") || s.awaitPlainPrompt();
+        return framed() ? readOutletStates(s) : s.queryPlain("XPOS");
     }
 
     void TearDown() override {
@@ -243,7 +243,8 @@ TEST_P(LoginGivesUp, WithinItsWaitAndChangesNothing) {
     const DeviceRecord before = stored();
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts afresh (best effort)
     const long rssBefore = peakRssKb();
-    EXPECT_TRUE(timed([&] { return framed() ? s.loginFramed(true) : s.loginPlain(true); }));
+    EXPECT_EQ(timed([&] { return framed() ? s.loginFramed(true) : s.loginPlain(true); }),
+              StepResult::Failed);
     EXPECT_LT(peakRssKb() - rssBefore, kFloodRssBoundKb) << "peak RSS grew";
     EXPECT_EQ(errors, std::vector<Text>{Text::NetworkDisconnected});
     EXPECT_GE(ms, u.minMs);
@@ -326,8 +327,8 @@ TEST_P(StartsDripping, AfterTheOpen) {
     control("fault " + std::string(d.unit) + " " + d.fault);
     EXPECT_EQ(
         timed([&] { return framed() ? readOutletStates(s) : sendPowerCommand(s, "POF1", true); }),
-        d.fails);
-    if (!framed() && !d.fails) refreshStates();
+        d.fails ? StepResult::Failed : StepResult::Ok);
+    if (!framed() && !d.fails) static_cast<void>(refreshStates());
     EXPECT_EQ(errors, d.messages);
     EXPECT_GE(ms, d.minMs);
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
@@ -388,7 +389,7 @@ TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     }
     if (!c.lost) return;
     control("outlet " + std::string(c.unit) + " " + std::to_string(c.outlet) + " on");
-    EXPECT_FALSE(refreshStates());
+    EXPECT_EQ(refreshStates(), StepResult::Ok);
     EXPECT_TRUE(s.connection.isOpen());
     EXPECT_EQ(knownStates(), c.statesAfter);
     EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.statesAfter));

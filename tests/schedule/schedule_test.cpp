@@ -147,7 +147,7 @@ protected:
             ASSERT_TRUE(directory.saveDevice(r));
         }
     }
-    std::vector<std::string> names(const std::vector<std::pair<bool, std::uint32_t>>& selection) {
+    std::vector<std::string> names(const std::vector<ListRow>& selection) {
         std::vector<std::string> out;
         for (const DeviceRecord& r : deliveryTargets(directory, selection)) out.push_back(r.name);
         return out;

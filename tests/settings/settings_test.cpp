@@ -160,22 +160,22 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
               "[ListViewMode]\r\nLineMstPow=0\r\n\r\n[ZELO]\r\nLanguage=0\r\nDateStyle=0\r\n\r\n"
               "[Log]\r\nLOGenable=0\r\nBaseDir=0\r\nFnameDate=0\r\nFnameHour=0\r\n\r\n"
               "[Network]\r\nMSRPenable=1\r\nMSRPport=5000\r\n");
-    settings.language = 1;
+    settings.language = Language::English;
     settings.msrpPort = 6000;
-    settings.savedLanguage = 2;
+    settings.savedLanguage = Language::Esperanto;
     settings.savedDateStyle = 1;
     settings.savedMsrpPort = 65535;
     settings.confirmQuit = settings.confirmPower = settings.msrpEnable = false;
     settings.taskTray = settings.lineMstPow = settings.logEnable = settings.fnameHour = true;
     settings.baseDir = "C:\\ZELO logs";
     ASSERT_TRUE(settings.saveSettings());
-    EXPECT_EQ(settings.language, 1);  // the saved values take effect at the next start
+    EXPECT_EQ(settings.language, Language::English);  // the saved ones count at the next start
     ASSERT_TRUE(settings.savePosition({5, 505, -3, 797}));  // top, bottom, left, right
     EXPECT_EQ(readProfileString(ini, "ZELO", "Position", ""), "5 505 -3 797");
     AppSettings again(ini);
     LangStrings againStrings(again);
     again.loadSettings(againStrings);
-    EXPECT_EQ(std::to_string(again.language) + " " + std::to_string(again.dateStyle) + " " +
+    EXPECT_EQ(std::to_string(int(again.language)) + " " + std::to_string(again.dateStyle) + " " +
                   std::to_string(again.msrpPort) + " " + again.baseDir,
               "2 1 65535 C:\\ZELO logs");
     const bool flags[] = {again.confirmQuit, again.confirmDisconnect, again.confirmPower,
@@ -204,7 +204,7 @@ TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {
 TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
     AppSettings settings("unused.ini");
     LangStrings strings(settings);
-    settings.savedLanguage = 0;  // the active language counts, not the saved one
+    settings.savedLanguage = Language::Japanese;  // the active language counts, not the saved one
     const struct {
         int language, id;
         const char* text;
@@ -215,7 +215,7 @@ TEST(LangStrings, TheActiveLanguagesColumnOfAKnownId) {
         {1, 101, "", 0},        {0, 101, "ZELO", 0},  // a one-column entry
     };
     for (const auto& row : rows) {
-        settings.language = row.language;
+        settings.language = Language(row.language);
         EXPECT_EQ(strings.text(static_cast<Text>(row.id)), row.text)
             << row.language << "/" << row.id;
         EXPECT_EQ(strings.number(static_cast<Text>(row.id)), row.number)

@@ -18,7 +18,7 @@ TEST(SessionOverSim, ASilentRestartIsToldOnce) {
         const char* name;
         int model;
         bool (*enter)(DeviceSettings&);
-        bool (*apply)(DeviceSession&);
+        StepResult (*apply)(DeviceSession&);
     };
     const Row rows[] = {
         {"framed: report target Enable unchecked", 3,
@@ -52,10 +52,11 @@ TEST(SessionOverSim, ASilentRestartIsToldOnce) {
             record.port = static_cast<std::uint16_t>(sim.port("unit"));
             ASSERT_TRUE(directory.saveDevice(record));
             DeviceSession& session = w.select(id).session();
-            ASSERT_FALSE(row.model == 3 ? session.loginFramed(true) : session.loginPlain(true));
+            ASSERT_EQ(row.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
+                      StepResult::Ok);
             ASSERT_TRUE(row.enter(session.status.settings));
             w.frontend.answers = {true};  // restart the unit: Yes
-            row.apply(session);
+            static_cast<void>(row.apply(session));
             EXPECT_FALSE(session.connection.isOpen() || session.connection.connected);
             EXPECT_EQ(w.view.losses, 1);
         }

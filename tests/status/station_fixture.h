@@ -86,7 +86,7 @@ protected:
         writeBytes(dataDir + "ZELO_DIR.DAT", "0\tRoot\t0\r\n1\tRack\t1\r\n1\tSpare\t2\r\n");
         writeBytes(dataDir + "00000001.IDX", kGroup1);
         writeBytes(dataDir + "00000002.IDX", kHeader + kDupRecord);
-        settings.language = 1;  // English
+        settings.language = Language::English;  // English
         settings.logEnable = true;
         settings.baseDir = "logs";
         std::filesystem::create_directories(dataDir + "logs");

@@ -140,7 +140,7 @@ const RecordRow kRecordRows[] = {
 class ReportToRecord : public DecodeReport, public ::testing::WithParamInterface<RecordRow> {};
 
 TEST_P(ReportToRecord, Fields) {
-    settings.language = GetParam().language;
+    settings.language = Language(GetParam().language);
     const auto before = device(0x13);
     ASSERT_TRUE(receive(GetParam().report));
     EXPECT_EQ(summary(GetParam().id), GetParam().record);
@@ -164,7 +164,7 @@ TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
     ASSERT_EQ(view.changedRecords.size(), 1u);
     EXPECT_EQ(view.changedRecords[0].powerText, "1 1001");
-    EXPECT_EQ(logFile(0x10), FormatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
+    EXPECT_EQ(logFile(0x10), formatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
     // No window open: the current pair takes the work copy, states as sent.
     EXPECT_EQ(currentRecord.deviceId, 0x10u);
     EXPECT_EQ(currentStatus.masterState, 208);
@@ -227,7 +227,7 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
 }
 
 TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
-    const std::string t0 = FormatUpdateTime(kNow, 0);
+    const std::string t0 = formatUpdateTime(kNow, 0);
     // Ping only: logged, nothing kept or saved.
     ASSERT_TRUE(receive(gv().pingCompact({{1, 0}, {1, 0}, {1, 0}, {1, 0}}).build()));
     EXPECT_EQ(file("00000001.IDX"), test::kGroup1);
@@ -394,7 +394,7 @@ protected:
 TEST_F(ListenerTick, EveryWaitingReportIsTakenInArrivalOrderInOneTickAndSavedOnce) {
     send({outlet(1, 1), outlet(0, 0), outlet(5, 1)});
     EXPECT_EQ(ticked(), "3/3");
-    const std::string t = FormatUpdateTime(test::kNow, 0);
+    const std::string t = formatUpdateTime(test::kNow, 0);
     EXPECT_EQ(logFile(0x11),
               t + "\t1\t \t\t0\t-1\r\n" + t + "\t0\t \t\t0\t-1\r\n" + t + "\t1\t \t\t0\t-1\r\n");
     ASSERT_EQ(view.changedRecords.size(),
@@ -482,7 +482,7 @@ protected:
     const std::int64_t newYearsEve = local(2006, 12, 31, 23, 5);
     DeviceRecord r;
     void SetUp() override {
-        settings.language = 1;
+        settings.language = Language::English;
         r.deviceId = 0x2A, r.name = "rack one", r.addressText = "10.1.2.3", r.powerText = "1 1011";
         r.scheduleText = "10-1", r.pingText = "O-RX", r.temperature = -125, r.temperatureState = -1;
     }
@@ -515,9 +515,10 @@ TEST_F(EventLog, FileNameAndDirectory) {
 }
 
 TEST_F(EventLog, LinesHaveSixTabSeparatedFieldsInTheDateStyleAndLanguage) {
-    EXPECT_EQ(formatEventLine(r, 1, 0, newYearsEve),  // Japanese schedule symbols in CP932
+    EXPECT_EQ(formatEventLine(r, 1, Language::Japanese, newYearsEve),  // CP932 symbols
               "12/31/2006 23:05\t1 1011\t\x81\xA0\x81\xA1\x81\x7C\x81\xA0\tO-RX\t-125\t-1\r\n");
-    settings.dateStyle = 2, settings.language = 0, settings.fnameDate = true, settings.baseDir = "";
+    settings.dateStyle = 2, settings.language = Language::Japanese, settings.fnameDate = true,
+    settings.baseDir = "";
     r.scheduleText = "";
     ASSERT_TRUE(writeEventLog(settings, dataDir, r, newYearsEve));
     EXPECT_EQ(readBytes(dataDir + "0000002A-20061231.LOG"),
@@ -533,7 +534,7 @@ TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
         "week.shx\r\nResult: ";
     EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"),
               block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
-    settings.language = 0;
+    settings.language = Language::Japanese;
     const std::string japanese = formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve);
     EXPECT_NE(japanese.find("a.shx\r\n" + strings.text(Text::LogResult) +
                             strings.text(Text::LogAbnormal) + "\r\n\r\n"),

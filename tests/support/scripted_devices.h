@@ -153,7 +153,7 @@ protected:
     // device of its dialect.
     void SetUp() override { useModel(3); }
     void useModel(int model) {
-        settings.language = 1;
+        settings.language = Language::English;
         if (group == 0) {
             ASSERT_TRUE(directory.load());
             group = directory.addGroup(0, "Lab");
