@@ -63,13 +63,4 @@ std::string formatUpdateTime(std::int64_t seconds, int dateStyle);
 // characters escaped, everything else as it is.
 void appendJsonString(std::string& out, std::string_view utf8);
 
-// The former names of two of the above, for the callers in forward/ until
-// they take the new ones.
-inline std::int64_t ParseInt(std::string_view text) {
-    return parseInt(text);
-}
-inline void AppendJsonString(std::string& out, std::string_view utf8) {
-    appendJsonString(out, utf8);
-}
-
 }  // namespace zelo

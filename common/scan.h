@@ -67,11 +67,4 @@ std::string readMacGroups(std::string_view text);
 // other text.
 std::optional<std::uint64_t> parseHexDigits(std::string_view text, std::size_t digits) noexcept;
 
-// The former name of parseHexDigits, for the callers in forward/ until they
-// take the new one.
-inline std::optional<std::uint64_t> ParseHexDigits(std::string_view text,
-                                                   std::size_t digits) noexcept {
-    return parseHexDigits(text, digits);
-}
-
 }  // namespace zelo

@@ -15,8 +15,6 @@
 namespace zelo::forward {
 namespace {
 
-constexpr int kEnglish = 1;
-
 // The ping column holds letters, or in Japanese two-byte signs.
 std::vector<PingState> pingStates(const std::string& text) {
     std::vector<PingState> out;
@@ -162,7 +160,7 @@ std::string deviceKey(std::uint32_t id) {
 }
 
 std::optional<std::uint32_t> parseDeviceKey(const std::string& key) {
-    const auto v = ParseHexDigits(key, 8);
+    const auto v = parseHexDigits(key, 8);
     if (!v) return std::nullopt;
     return static_cast<std::uint32_t>(*v);
 }
@@ -244,11 +242,11 @@ DeviceFacts factsOf(const Record& r, std::string group) {
     f.reboots = rebootCounts(r.rebootText, f.ping.size());
     if (r.temperatureState >= 0) {
         f.temperature = r.temperature / 100.0;
-        f.temperatureState =
-            r.temperatureState <= 4
-                ? cp932ToUtf8(LangStrings::selectColumn(
-                      LangStrings::entry(temperatureStateText(r.temperatureState)), kEnglish))
-                : std::to_string(r.temperature / 100);
+        f.temperatureState = r.temperatureState <= 4
+                                 ? cp932ToUtf8(LangStrings::selectColumn(
+                                       LangStrings::entry(temperatureStateText(r.temperatureState)),
+                                       Language::English))
+                                 : std::to_string(r.temperature / 100);
     }
     f.updated = r.updateTime;
     return f;
@@ -298,7 +296,7 @@ std::shared_ptr<const GroupTable> groupTable(const GroupOutline& outline) {
 std::string jsonQuote(const std::string& utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);
-    AppendJsonString(out, utf8);
+    appendJsonString(out, utf8);
     return out;
 }
 
@@ -307,24 +305,24 @@ std::string stateJson(const DeviceFacts& f) {
     j.reserve(192 + f.name.size() + f.group.size() + f.address.size() + 40 * f.outlets.size() +
               12 * f.ping.size());
     j += "{\"id\":";
-    AppendJsonString(j, f.key);
+    appendJsonString(j, f.key);
     j += ",\"name\":";
-    AppendJsonString(j, f.name);
+    appendJsonString(j, f.name);
     j += ",\"group\":";
-    AppendJsonString(j, f.group);
+    appendJsonString(j, f.group);
     j += ",\"model\":";
-    AppendJsonString(j, f.model);
+    appendJsonString(j, f.model);
     j += ",\"address\":";
-    AppendJsonString(j, f.address);
+    appendJsonString(j, f.address);
     j += ",\"mac\":";
-    AppendJsonString(j, f.mac);
+    appendJsonString(j, f.mac);
     j += ",\"outlets\":[";
     for (std::size_t i = 0; i < f.outlets.size(); ++i) {
         const OutletFact& o = f.outlets[i];
         j += i ? ",{\"n\":" : "{\"n\":";
         appendInteger(j, o.n);
         j += ",\"name\":";
-        AppendJsonString(j, o.name);
+        appendJsonString(j, o.name);
         j += o.on ? ",\"state\":\"ON\"}" : ",\"state\":\"OFF\"}";
     }
     j += "],\"master\":";
@@ -343,7 +341,7 @@ std::string stateJson(const DeviceFacts& f) {
     j += "],\"temperature\":";
     j += f.temperature ? number(*f.temperature) : "null";
     j += ",\"temperature_state\":";
-    AppendJsonString(j, f.temperatureState);
+    appendJsonString(j, f.temperatureState);
     j += ",\"updated\":";
     if (f.updated > 0) {
         j += '"';

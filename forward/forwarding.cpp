@@ -14,7 +14,7 @@ namespace zelo::forward {
 namespace {
 
 bool parsePort(const std::string& text, bool allowZero, std::uint16_t& port) {
-    const std::int64_t v = ParseInt(text);
+    const std::int64_t v = parseInt(text);
     if (text.empty() || v < (allowZero ? 0 : 1) || v > 65535) return false;
     port = static_cast<std::uint16_t>(v);
     return true;
@@ -142,7 +142,7 @@ OptionParse parseForwardingOption(const std::vector<std::string>& args, std::siz
         o.station = stationName(v);
         if (v.empty()) error = "--station takes a name";
     } else if (a == "--stale") {
-        const std::int64_t s = ParseInt(v);
+        const std::int64_t s = parseInt(v);
         if (v.empty() || s <= 0 || s > 0xFFFFFFFFLL)
             error = "--stale takes a number of seconds above 0";
         else
@@ -153,7 +153,7 @@ OptionParse parseForwardingOption(const std::vector<std::string>& args, std::siz
     } else if (a == "--protect") {
         // Device names may hold a colon: the outlet follows the last one.
         const std::size_t colon = v.rfind(':');
-        const std::int64_t n = colon == std::string::npos ? -1 : ParseInt(v.substr(colon + 1));
+        const std::int64_t n = colon == std::string::npos ? -1 : parseInt(v.substr(colon + 1));
         if (colon == std::string::npos || colon == 0 || colon + 1 == v.size() || n < 1 ||
             n > kMaxOutlets)
             error = "--protect takes DEVICE:OUTLET with an outlet of 1..8";

@@ -163,7 +163,7 @@ GroupMatch findGroup(const MetricsGroups& g, const std::string& text, std::uint3
             return GroupMatch::Found;
         }
     }
-    const std::int64_t number = ParseInt(text);
+    const std::int64_t number = parseInt(text);
     if (!text.empty() && number >= 0 && number <= 0xFFFFFFFFLL &&
         g.outline.indexOf(static_cast<std::uint32_t>(number)) >= 0) {
         id = static_cast<std::uint32_t>(number);

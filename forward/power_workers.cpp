@@ -11,7 +11,7 @@ namespace zelo::forward {
 namespace {
 
 std::string englishText(Text id) {
-    return cp932ToUtf8(LangStrings::selectColumn(LangStrings::entry(id), 1));
+    return cp932ToUtf8(LangStrings::selectColumn(LangStrings::entry(id), Language::English));
 }
 
 }  // namespace
