@@ -13,10 +13,9 @@
 #include "directory/group_outline.h"
 #include "directory/item_file.h"
 #include "directory/property_edit.h"
-#include "settings/app_settings.h"
-#include "settings/lang_strings.h"
 #include "settings/profile_file.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
@@ -313,11 +312,9 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
              {std::tuple{3, 1u, 10u, "a"}, {13, 3u, 0x2Fu, "c"}, {8, 7u, 12u, "b"}})
             ASSERT_TRUE(createDeviceRecord(dataDir, model, group, id, name, made));
         if (r.ini) writeBytes(dataDir + "ZELO.INI", r.ini);
-        AppSettings settings(dataDir + "ZELO.INI");
-        LangStrings strings(settings);
-        settings.loadSettings(strings);
-        DeviceDirectory directory(dataDir, settings, strings);
-        ASSERT_TRUE(directory.load());
+        test::TestWorkspace w(dataDir);
+        DeviceDirectory& directory = w.ws.directory();
+        ASSERT_TRUE(w.load());
         EXPECT_EQ(r.ini == nullptr,
                   !std::filesystem::exists(dataDir + "ZELO.INI"));  // loading writes nothing
         EXPECT_EQ(directory.addGroup(0, "new"), r.group);
@@ -362,11 +359,9 @@ TEST(DirectoryNewIds, FreeOfEveryIdInUseAndFailuresSayWhy) {
     ASSERT_TRUE(createDeviceRecord(dataDir, 3, 1, kHighestId, "damaged", made));
     ASSERT_TRUE(createDeviceRecord(dataDir, 3, 1, 1, "one", made));
     writeBytes(dataDir + "00000002.IDX", kHeader);
-    AppSettings settings(dataDir + "ZELO.INI");
-    LangStrings strings(settings);
-    settings.loadSettings(strings);
-    DeviceDirectory directory(dataDir, settings, strings);
-    ASSERT_TRUE(directory.load());
+    test::TestWorkspace w(dataDir);
+    DeviceDirectory& directory = w.ws.directory();
+    ASSERT_TRUE(w.load());
     EXPECT_EQ(directory.addDevice(1, 3, "new"), 2u);
     EXPECT_EQ(directory.addGroup(0, "new"), 3u);  // 2 has an item file
     EXPECT_EQ(directory.lastAddError(), DeviceDirectory::AddError::None);

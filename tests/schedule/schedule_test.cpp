@@ -175,12 +175,11 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
     std::vector<DeviceRecord> targets;
     for (std::uint32_t id : {5u, 6u, 5u, 6u}) targets.push_back(*directory.devices().find(id));
     ScheduleTable table;
+    const DeliveryContext context{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
+                                  w.ws.dataDir()};
     for (int parallel : {0, 1, 3}) {
         SCOPED_TRACE(parallel);
-        DeliveryWalk walk(targets, table,
-                          DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(),
-                                          w.ws.strings(), w.ws.dataDir()},
-                          directory, w.frontend);
+        DeliveryWalk walk(targets, table, context, directory, w.frontend);
         std::vector<std::thread::id> threads(targets.size());
         walk.runToEnd(parallel, [&](std::size_t i) -> Frontend& {
             threads[i] = std::this_thread::get_id();
@@ -198,10 +197,7 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
     EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
     // Stepped as the progress window does, a cancelled walk ends after the device in hand.
     w.frontend.progress.clear();
-    DeliveryWalk walk(targets, table,
-                      DeliveryContext{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
-                                      w.ws.dataDir()},
-                      directory, w.frontend);
+    DeliveryWalk walk(targets, table, context, directory, w.frontend);
     for (std::size_t i = 0; i < 2; ++i) {
         ASSERT_NE(walk.next(), nullptr);
         EXPECT_EQ(walk.position(), i + 1);
