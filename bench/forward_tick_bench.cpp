@@ -30,16 +30,19 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_fleet.h"
 #include "bench/file_sync.h"
 #include "forward/forwarding.h"
 #include "forward/metrics_forwarder.h"
-#include "sim/report.h"
 #include "status/status_station.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
+
+using bench::fleetReport;
+using bench::macOf;
 
 constexpr int kGroups = 10;
 int perTick = 200;  // 2,000 reports a second over 100 ms ticks
@@ -49,12 +52,6 @@ void writeBytes(const std::string& path, const std::string& bytes) {
     if (!f) return;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-}
-
-std::string macOf(int i) {
-    char buf[13];
-    std::snprintf(buf, sizeof buf, "0010AA%06X", i);
-    return buf;
 }
 
 void writeDirectory(const std::string& dir, int devices) {
@@ -76,18 +73,6 @@ void writeDirectory(const std::string& dir, int devices) {
     }
     writeBytes(dir + "ZELO_DIR.DAT", outline);
     writeBytes(dir + "ZELO.INI", "[ZELO]\r\nLanguage=1\r\nLogEnable=0\r\n");
-}
-
-// A report of a device whose outlets and temperature follow `variant`.
-std::vector<std::uint8_t> report(int device, int variant) {
-    sim::ReportState s;
-    s.mac = macOf(device);
-    s.model = 13;
-    for (int k = 0; k < 4; ++k) s.outlets.push_back({(variant >> k) & 1, 0});
-    s.schedule.assign(4, false);
-    s.temperature = 2000 + variant;
-    s.sequence = static_cast<std::uint16_t>(variant);
-    return sim::EncodeElementReport(s);
 }
 
 struct Feed {
@@ -134,7 +119,7 @@ struct StationFeed {
         sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         sa.sin_port = htons(tw.ws.station().listenerPort());
         for (int i = 0; i < perTick; ++i, ++next) {
-            const auto b = report(next * 7919 % devices, next % 16);
+            const auto b = fleetReport(next * 7919 % devices, next % 16);
             ::sendto(sender, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&sa),
                      sizeof sa);
         }

@@ -22,33 +22,19 @@
 #include <thread>
 
 #include "app/workspace.h"
+#include "bench/bench_fleet.h"
 #include "forward/forwarding.h"
-#include "sim/report.h"
 #include "tests/support/mqtt_broker_posix.h"
 
 namespace zelo {
 namespace {
 
+using bench::fleetReport;
+using bench::macOf;
+
 constexpr int kDevices = 10000;
 constexpr int kGroups = 10;
 constexpr int kBurst = 2000;
-
-std::string macOf(int i) {
-    char buf[13];
-    std::snprintf(buf, sizeof buf, "0010AA%06X", i);
-    return buf;
-}
-
-std::vector<std::uint8_t> report(int device, int variant) {
-    sim::ReportState s;
-    s.mac = macOf(device);
-    s.model = 13;
-    for (int k = 0; k < 4; ++k) s.outlets.push_back({(variant >> k) & 1, 0});
-    s.schedule.assign(4, false);
-    s.temperature = 2000 + variant;
-    s.sequence = static_cast<std::uint16_t>(variant);
-    return sim::EncodeElementReport(s);
-}
 
 void writeDirectory(const std::string& dir) {
     std::filesystem::remove_all(dir);
@@ -228,7 +214,7 @@ int run(bool ingestOnly) {
             Station& s = which ? forwarded : plain;
             std::vector<std::vector<std::uint8_t>> burst;
             for (int i = 0; i < kBurst; ++i, ++variant)
-                burst.push_back(report((variant * 7919) % kDevices, variant % 16));
+                burst.push_back(fleetReport((variant * 7919) % kDevices, variant % 16));
             for (const auto& b : burst) sender.send(s.port(), b);
             const std::int64_t t0 = steadyUs();
             const double cpu0 = threadCpuMs();
@@ -312,7 +298,7 @@ int run(bool ingestOnly) {
         const int device = (k * 7919) % kDevices;
         const std::string topic = "zelo/bench/" + keyOf(device) + "/state";
         const std::int64_t t0 = test::steadyMs();
-        sender.send(station.port(), report(device, variant % 16));
+        sender.send(station.port(), fleetReport(device, variant % 16));
         std::unique_lock<std::mutex> lock(arrivals.m);
         if (arrivals.cv.wait_for(lock, std::chrono::seconds(2), [&] {
                 const auto it = arrivals.at.find(topic);
@@ -339,7 +325,7 @@ int run(bool ingestOnly) {
         const std::int64_t start = test::steadyMs();
         for (int slot = 0; slot < seconds * 10; ++slot) {  // 100 ms slots
             for (int i = 0; i < kBurst / 10; ++i, ++variant, ++sent)
-                sender.send(station.port(), report((variant * 7919) % kDevices, variant % 16));
+                sender.send(station.port(), fleetReport((variant * 7919) % kDevices, variant % 16));
             if (slot % 10 == 9) samples.push_back(rssMb());
             const std::int64_t due = start + (slot + 1) * 100;
             std::this_thread::sleep_for(

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/workspace.h"
+#include "bench/bench_fleet.h"
 #include "bench/figure_reporter.h"
 #include "bench/file_sync.h"
 #include "common/clock.h"
@@ -34,6 +35,7 @@
 namespace {
 
 using namespace zelo;
+using bench::macOf;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kDevices = 10000;
@@ -42,12 +44,6 @@ constexpr int kGroups = 10;  // 1,000 devices a group
 void put16(Bytes& b, unsigned v) {
     b.push_back(std::uint8_t(v >> 8));
     b.push_back(std::uint8_t(v));
-}
-
-std::string macOf(int i) {
-    char buf[13];
-    std::snprintf(buf, sizeof buf, "0010AA%06X", i);
-    return buf;
 }
 
 // An element report: MAC, master, four outlets, temperature, filler.
