@@ -1,13 +1,16 @@
 #pragma once
-// The benchmarks' fleet: the MAC address of device i, and an element report
-// of such a device whose outlets and temperature follow `variant`.
+// The benchmarks' fleet: the MAC address of device i, an element report of
+// such a device whose outlets and temperature follow `variant`, and a data
+// directory of `devices` GV2208s with those MACs in `groups` groups.
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "sim/report.h"
+#include "tests/support/temp_dir.h"
 
 namespace zelo::bench {
 
@@ -26,6 +29,29 @@ inline std::vector<std::uint8_t> fleetReport(int device, int variant) {
     s.temperature = 2000 + variant;
     s.sequence = static_cast<std::uint16_t>(variant);
     return sim::EncodeElementReport(s);
+}
+
+// Made afresh at `dir` (which ends with a separator), event logs off.
+inline void writeFleetDirectory(const std::string& dir, int devices, int groups) {
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string outline = "0\tRoot\t0\r\n";
+    for (int g = 1; g <= groups; ++g) {
+        outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
+        std::string items = "#ZELO ITEM FILE#VER 2\r\n";
+        for (int i = (g - 1) * (devices / groups); i < g * (devices / groups); ++i) {
+            char id[16];
+            std::snprintf(id, sizeof id, "%X", i + 1);
+            items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
+                     "\r\n13\r\n#10.0.0.1 17\r\n1111\r\n \r\n00000000 00000000\r\n" + macOf(i) +
+                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
+        }
+        char name[16];
+        std::snprintf(name, sizeof name, "%08X.IDX", g);
+        test::writeBytes(dir + name, items);
+    }
+    test::writeBytes(dir + "ZELO_DIR.DAT", outline);
+    test::writeBytes(dir + "ZELO.INI", "[ZELO]\r\nLanguage=1\r\nLogEnable=0\r\n");
 }
 
 }  // namespace zelo::bench

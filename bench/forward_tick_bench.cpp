@@ -42,38 +42,9 @@ namespace zelo {
 namespace {
 
 using bench::fleetReport;
-using bench::macOf;
 
 constexpr int kGroups = 10;
 int perTick = 200;  // 2,000 reports a second over 100 ms ticks
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
-void writeDirectory(const std::string& dir, int devices) {
-    std::filesystem::create_directories(dir);
-    std::string outline = "0\tRoot\t0\r\n";
-    for (int g = 1; g <= kGroups; ++g) {
-        outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
-        std::string items = "#ZELO ITEM FILE#VER 2\r\n";
-        for (int i = (g - 1) * (devices / kGroups); i < g * (devices / kGroups); ++i) {
-            char id[16];
-            std::snprintf(id, sizeof id, "%X", i + 1);
-            items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
-                     "\r\n13\r\n#10.0.0.1 17\r\n1111\r\n \r\n00000000 00000000\r\n" + macOf(i) +
-                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
-        }
-        char name[16];
-        std::snprintf(name, sizeof name, "%08X.IDX", g);
-        writeBytes(dir + name, items);
-    }
-    writeBytes(dir + "ZELO_DIR.DAT", outline);
-    writeBytes(dir + "ZELO.INI", "[ZELO]\r\nLanguage=1\r\nLogEnable=0\r\n");
-}
 
 struct Feed {
     test::TestWorkspace& tw;
@@ -150,7 +121,7 @@ int run(int argc, char** argv) {
     if (argc > 4) perTick = std::max(1, std::atoi(argv[4]));
     test::TempDir tmp;
     const std::string dir = tmp.path().string() + "/";
-    writeDirectory(dir, devices);
+    bench::writeFleetDirectory(dir, devices, kGroups);
     const bench::SyncSwitch noSyncs(false);
     test::TestWorkspace tw(dir, test::Net::System);
     if (!tw.load(false)) {

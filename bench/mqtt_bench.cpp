@@ -30,33 +30,10 @@ namespace zelo {
 namespace {
 
 using bench::fleetReport;
-using bench::macOf;
 
 constexpr int kDevices = 10000;
 constexpr int kGroups = 10;
 constexpr int kBurst = 2000;
-
-void writeDirectory(const std::string& dir) {
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::string outline = "0\tRoot\t0\r\n";
-    for (int g = 1; g <= kGroups; ++g) {
-        outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
-        std::string items = "#ZELO ITEM FILE#VER 2\r\n";
-        for (int i = (g - 1) * (kDevices / kGroups); i < g * (kDevices / kGroups); ++i) {
-            char id[16];
-            std::snprintf(id, sizeof id, "%X", i + 1);
-            items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
-                     "\r\n13\r\n#10.0.0.1 17\r\n1111\r\n \r\n00000000 00000000\r\n" + macOf(i) +
-                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
-        }
-        char name[16];
-        std::snprintf(name, sizeof name, "%08X.IDX", g);
-        test::writeBytes(dir + name, items);
-    }
-    test::writeBytes(dir + "ZELO_DIR.DAT", outline);
-    test::writeBytes(dir + "ZELO.INI", "[ZELO]\r\nLanguage=1\r\nLogEnable=0\r\n");
-}
 
 class Collect final : public DeviceView {
 public:
@@ -71,7 +48,7 @@ class Station {
 public:
     Station(const std::string& dir, int brokerPort, const char* name = "bench")
         : network_(makeSystemNetwork()), ws_(dir, *network_, clock_, frontend_, view_) {
-        writeDirectory(dir);
+        bench::writeFleetDirectory(dir, kDevices, kGroups);
         ws_.load(false);
         ws_.station().openStatusListenerOn(0, 0x7F000001);
         if (brokerPort == 0) return;
