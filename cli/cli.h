@@ -113,10 +113,9 @@ struct Target {
 std::optional<Target> resolve(Session& s, const std::string& arg, bool groups, bool devices);
 
 // The help of zeloctl and of one command, in Japanese or English (see
-// help_text.cpp); `japaneseHelp` is null for a command without its text.
+// help_text.cpp; a command without its Japanese text is shown in English).
 void printHelp(std::ostream& out, bool japanese);
 void printCommandHelp(std::ostream& out, const Command& c, bool japanese);
-const char* japaneseHelp(const char* command);
 
 // Output helpers.
 std::string jsonString(const std::string& utf8);

@@ -91,13 +91,14 @@ constexpr JapaneseHelp kJapaneseHelp[] = {
 // options, URLs and files as the user types them.
 constexpr const char* kForwardingHeading = "\nFORWARDING options (docs/forwarding.md):";
 
-}  // namespace
-
+// Null for a command without its Japanese text.
 const char* japaneseHelp(const char* command) {
     for (const JapaneseHelp& h : kJapaneseHelp)
         if (std::strcmp(h.command, command) == 0) return h.help;
     return nullptr;
 }
+
+}  // namespace
 
 void printCommandHelp(std::ostream& out, const Command& c, bool japanese) {
     const char* ja = japanese ? japaneseHelp(c.name) : nullptr;
