@@ -1,7 +1,8 @@
 #pragma once
 // The benchmarks' fleet: the MAC address of device i, an element report of
-// such a device whose outlets and temperature follow `variant`, and a data
-// directory of `devices` GV2208s with those MACs in `groups` groups.
+// such a device whose outlets and temperature follow `variant`, the n-th
+// report of a stream over the fleet, and a data directory of `devices`
+// GV2208s with those MACs in `groups` groups.
 
 #include <cstdint>
 #include <cstdio>
@@ -20,15 +21,30 @@ inline std::string macOf(int i) {
     return buf;
 }
 
-inline std::vector<std::uint8_t> fleetReport(int device, int variant) {
+// With `master`, the report carries the master power too (on).
+inline std::vector<std::uint8_t> fleetReport(int device, int variant, bool master = false) {
     sim::ReportState s;
     s.mac = macOf(device);
     s.model = 13;
+    s.master = master;
     for (int k = 0; k < 4; ++k) s.outlets.push_back({(variant >> k) & 1, 0});
     s.schedule.assign(4, false);
     s.temperature = 2000 + variant;
     s.sequence = static_cast<std::uint16_t>(variant);
     return sim::EncodeElementReport(s);
+}
+
+// The n-th report of a stream over `devices` devices: each device once in
+// every `devices` reports, in a scattered order, and its variant moved on by
+// one from its previous report, so that a report never repeats what the
+// device last said however long the stream runs.
+struct FleetTurn {
+    int device = 0;
+    int variant = 0;
+};
+inline FleetTurn fleetTurn(std::int64_t n, int devices) {
+    const std::int64_t place = n % devices, pass = n / devices;
+    return {static_cast<int>(place * 7919 % devices), static_cast<int>((place + pass) % 16)};
 }
 
 // Made afresh at `dir` (which ends with a separator), event logs off.

@@ -20,14 +20,15 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
+#include "bench/bench_fleet.h"
 #include "bench/file_sync.h"
 #include "forward/forwarding.h"
 #include "forward/metrics.h"
 #include "forward/metrics_forwarder.h"
 #include "status/status_station.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/test_workspace.h"
 
 namespace {
@@ -109,66 +110,6 @@ void renderFigures() {
 
 // ---- ingest ----
 
-void put16(Bytes& b, unsigned v) {
-    b.push_back(std::uint8_t(v >> 8));
-    b.push_back(std::uint8_t(v));
-}
-
-std::uint64_t macOf(int i) {
-    return 0x0010AA000000ull + std::uint64_t(i);
-}
-
-// An element report: MAC, master, four outlets, temperature, filler.
-Bytes report(int device, int variant) {
-    Bytes b;
-    for (unsigned w : {0x0100u, 0u, 0u, 0u, 1u, 12u, 0u}) put16(b, w);
-    for (int k = 5; k >= 0; --k) b.push_back(std::uint8_t(macOf(device) >> (8 * k)));
-    for (unsigned w : {0x100u, 6u, 1u, 0x110u, 30u, 4u}) put16(b, w);
-    for (int i = 0; i < 4; ++i) {
-        put16(b, (variant >> i) & 1);
-        put16(b, (variant >> i) & 1);
-        put16(b, 0);
-    }
-    put16(b, 0x802);
-    put16(b, 32);
-    Bytes block(28, 0);
-    block[0] = 1;
-    block[27] = std::uint8_t(variant);
-    b.insert(b.end(), block.begin(), block.end());
-    for (int i = 0; i < 4; ++i) put16(b, 0);
-    b[2] = std::uint8_t(b.size() >> 8);
-    b[3] = std::uint8_t(b.size());
-    const std::uint16_t sum = reportChecksum(b.data(), b.size());
-    b[6] = std::uint8_t(sum >> 8);
-    b[7] = std::uint8_t(sum);
-    return b;
-}
-
-std::string writeDirectory() {
-    const std::string dir =
-        (std::filesystem::temp_directory_path() / "zelo-metrics-bench").string() + "/";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    std::string outline = "0\tRoot\t0\r\n";
-    for (int g = 1; g <= kGroups; ++g) {
-        outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
-        std::string items = "#ZELO ITEM FILE#VER 2\r\n";
-        for (int i = (g - 1) * (kDevices / kGroups); i < g * (kDevices / kGroups); ++i) {
-            char id[16], mac[16];
-            std::snprintf(id, sizeof id, "%X", i + 1);
-            std::snprintf(mac, sizeof mac, "%012llX", static_cast<unsigned long long>(macOf(i)));
-            items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
-                     "\r\n13\r\n#10.0.0.1 17\r\n1 1111\r\n \r\n00000000 00000000\r\n" + mac +
-                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
-        }
-        char name[16];
-        std::snprintf(name, sizeof name, "%08X.IDX", g);
-        test::writeBytes(dir + name, items);
-    }
-    test::writeBytes(dir + "ZELO_DIR.DAT", outline);
-    return dir;
-}
-
 enum class Mode { Bare, Metrics, Scraped };
 constexpr int kBurst = 2000;
 
@@ -176,7 +117,9 @@ constexpr int kBurst = 2000;
 // without the syncs, where the CPU the metrics cost is not hidden behind the
 // disk.
 void ingestFigures(int rounds, bool synced) {
-    const std::string dir = writeDirectory();
+    const std::string dir =
+        (std::filesystem::temp_directory_path() / "zelo-metrics-bench").string() + "/";
+    bench::writeFleetDirectory(dir, kDevices, kGroups);
     const bench::SyncSwitch syncs(synced);
     test::TestWorkspace w(dir, test::Net::System, test::kWorkspaceNow, test::Time::System);
     w.ws.settings().language = Language::English;
@@ -230,7 +173,7 @@ void ingestFigures(int rounds, bool synced) {
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     sa.sin_port = htons(port);
-    int n = 0;
+    std::int64_t n = 0;
     // A burst of 2,000 changing reports (a second's worth at the fleet's
     // 2,000 a second) sent, then drained by ticks as listen runs them. With
     // a scrape, it is asked for as the draining starts, so that every
@@ -243,9 +186,12 @@ void ingestFigures(int rounds, bool synced) {
     struct Rate {
         double wall = 0, cpu = 0;  // reports a second
     };
-    auto burst = [&](Mode mode) {
+    // Nothing for a burst that was not accepted whole (datagrams lost, or
+    // reports refused): it measures no full burst and is thrown away.
+    auto burst = [&](Mode mode) -> std::optional<Rate> {
         for (int i = 0; i < kBurst; ++i, ++n) {
-            const Bytes b = report((n * 7919) % kDevices, n % 16);
+            const bench::FleetTurn t = bench::fleetTurn(n, kDevices);
+            const Bytes b = bench::fleetReport(t.device, t.variant, true);
             ::sendto(fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
         }
         if (mode == Mode::Scraped) ++due;
@@ -270,19 +216,26 @@ void ingestFigures(int rounds, bool synced) {
         const double wallMs = msSince(start);
         // The next burst starts once this one's scrape is answered.
         while (served < due) std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (accepted != std::size_t(kBurst)) return std::nullopt;
         return Rate{double(accepted) / (wallMs / 1000), double(accepted) / (cpuMs / 1000)};
     };
     // The modes take turns burst by burst, in the order A B C C B A, so that
     // the machine's other work falls on all of them alike; the median burst
     // of each mode stands for it, and the middle half shows the spread.
     std::vector<Rate> bursts[3];
+    int thrown[3] = {};
     const Mode order[] = {Mode::Bare,    Mode::Metrics, Mode::Scraped,
                           Mode::Scraped, Mode::Metrics, Mode::Bare};
     for (int k = 0; k < 4; ++k) burst(Mode::Metrics);  // the first scrape's facts, the caches
     ++due;
     while (served < due) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     for (int round = 0; round < rounds; ++round)
-        for (const Mode m : order) bursts[int(m)].push_back(burst(m));
+        for (const Mode m : order) {
+            if (const std::optional<Rate> r = burst(m))
+                bursts[int(m)].push_back(*r);
+            else
+                ++thrown[int(m)];
+        }
     done = true;
     scraper.join();
     ::close(fd);
@@ -303,6 +256,10 @@ void ingestFigures(int rounds, bool synced) {
                            "--metrics, scraped    "};
     double wall0 = 0, cpu0 = 0;
     for (int m = 0; m < 3; ++m) {
+        if (bursts[m].empty()) {
+            std::printf("  %s no burst accepted whole\n", names[m]);
+            continue;
+        }
         std::vector<double> wall, cpu;
         for (const Rate& r : bursts[m]) wall.push_back(r.wall), cpu.push_back(r.cpu);
         const double wm = at(wall, 0.5), cm = at(cpu, 0.5);
@@ -311,6 +268,9 @@ void ingestFigures(int rounds, bool synced) {
                     names[m], wm, at(wall, 0.25), at(wall, 0.75), 100 * wm / wall0, cm,
                     at(cpu, 0.25), at(cpu, 0.75), 100 * cm / cpu0);
     }
+    if (thrown[0] + thrown[1] + thrown[2] > 0)
+        std::printf("  bursts thrown away, not accepted whole: %d, %d, %d\n", thrown[0], thrown[1],
+                    thrown[2]);
     std::printf(
         "  the metrics' hook after each tick: %.2f us of CPU per accepted report; %d scrapes of "
         "%.2f MB\n",
