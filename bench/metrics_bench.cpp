@@ -90,21 +90,23 @@ void renderFigures() {
     const forward::GroupFilter* filters[] = {nullptr, &one};
     for (const forward::GroupFilter* filter : filters) {
         std::vector<double> times, cpu;
-        std::size_t size = 0;
+        std::size_t size = 0, held = 0;
         for (int i = 0; i < 15; ++i) {
             const auto t = Clock::now();
             const double c = threadCpuMs();
-            size = forward::renderMetrics(s, filter).size();
+            const std::string text = forward::renderMetrics(s, filter);
+            size = text.size(), held = text.capacity();
             cpu.push_back(threadCpuMs() - c);
             times.push_back(msSince(t));
         }
         std::sort(times.begin(), times.end());
         std::sort(cpu.begin(), cpu.end());
         std::printf(
-            "render %s: %.1f ms median (%.1f min, %.1f max), %.1f ms of CPU median, %.2f MB\n",
+            "render %s: %.1f ms median (%.1f min, %.1f max), %.1f ms of CPU median, %.2f MB "
+            "(%.2f MB allocated)\n",
             filter ? "?group= of 1,000 devices" : "10,000 devices x 8 outlets",
             times[times.size() / 2], times.front(), times.back(), cpu[cpu.size() / 2],
-            double(size) / (1024 * 1024));
+            double(size) / (1024 * 1024), double(held) / (1024 * 1024));
     }
 }
 
