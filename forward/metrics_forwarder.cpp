@@ -25,11 +25,16 @@ public:
     void afterTick(const std::vector<ChangedDevice>& changed) override {
         if (groups_ != context_->groups) return rebuild();  // the outline changed
         for (const ChangedDevice& c : changed) {
-            // A device this forwarder has not seen, or one whose group left
-            // the outline: every device is read again.
-            if (c.number >= listed_.size() || !listed_[c.number] ||
-                groups_->outline.indexOf(c.record->groupId) < 0)
-                return rebuild();
+            // A device this forwarder has not seen, or one moved to a group
+            // that is not in the outline: every device is read again. The
+            // outline is the one of the last rebuild, so a device still in
+            // the group it was seen in needs no look-up.
+            if (c.number >= listed_.size() || !listed_[c.number]) return rebuild();
+            std::uint32_t& group = groupOf_[c.number];
+            if (c.record->groupId != group) {
+                if (groups_->outline.indexOf(c.record->groupId) < 0) return rebuild();
+                group = c.record->groupId;
+            }
         }
         const StationCounters& counters = context_->workspace.station().counters();
         const bool counted = counters.reports != counted_.reports ||
@@ -66,7 +71,9 @@ private:
             order->push_back(r.deviceId);
         }
         listed_.assign(context_->devices.size(), false);
-        for (const auto& [number, r] : listed) listed_[number] = true;
+        groupOf_.assign(context_->devices.size(), 0);
+        for (const auto& [number, r] : listed)
+            listed_[number] = true, groupOf_[number] = r->groupId;
         seenDevices_ = d.devices().size();
         const StationCounters& counters = context_->workspace.station().counters();
         std::lock_guard<std::mutex> lock(shared_.mutex);
@@ -129,7 +136,8 @@ private:
 
     // The loop's own.
     std::shared_ptr<const GroupTable> groups_;
-    std::vector<bool> listed_;  // by device number: in the list the scrapes show
+    std::vector<bool> listed_;            // by device number: in the list the scrapes show
+    std::vector<std::uint32_t> groupOf_;  // by device number: its group as last seen
     std::size_t seenDevices_ = 0;
     StationCounters counted_;  // as last handed over
 
