@@ -36,6 +36,13 @@ public:
     // room of its texts is passed back and forth, not copied). How many.
     std::size_t take(std::vector<DeviceSource>& out);
     bool empty() const noexcept { return waiting_.empty(); }
+    // Trades everything with `other` in constant time: what waited here
+    // waits there. The owner's lock is then held only for this, and the
+    // sources taken from `other` after it is let go.
+    void swap(DeviceChanges& other) noexcept {
+        slots_.swap(other.slots_);
+        waiting_.swap(other.waiting_);
+    }
     // Nothing waits any more.
     void clear() noexcept;
 

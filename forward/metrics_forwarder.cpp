@@ -88,8 +88,8 @@ private:
 
     // On a scrape's thread: the facts of the devices changed since the last
     // scrape are made, and the snapshot shares them with the earlier ones.
-    // The loop waits for this only while the changed devices' sources are
-    // handed over (a swap of their texts each).
+    // The loop waits for this only while the changes trade places with the
+    // scrapes' empty ones (a swap of two tables, however many changed).
     std::shared_ptr<const MetricsSnapshot> snapshot() {
         std::lock_guard<std::mutex> caching(cache_.mutex);
         auto s = std::make_shared<MetricsSnapshot>();
@@ -98,13 +98,14 @@ private:
         std::shared_ptr<const std::vector<std::uint32_t>> order;
         {
             std::lock_guard<std::mutex> lock(shared_.mutex);
-            n = shared_.changes.take(cache_.taken);
+            shared_.changes.swap(cache_.changes);
             generation = shared_.generation;
             order = shared_.order;
             s->groups = shared_.groups;
             s->station = shared_.station;
             s->now = shared_.now;
         }
+        n = cache_.changes.take(cache_.taken);
         if (generation != cache_.generation) {
             cache_.generation = generation;
             cache_.devices.assign(order->size(), nullptr);
@@ -158,6 +159,7 @@ private:
         std::uint64_t generation = 0;  // of the device list `devices` follows
         std::vector<std::shared_ptr<const DeviceFacts>> devices;  // list order
         std::unordered_map<std::uint32_t, std::size_t> index;     // deviceId -> devices
+        DeviceChanges changes;  // as taken from the loop; empty between scrapes
         std::vector<DeviceSource> taken;
     } cache_;
 };
