@@ -150,7 +150,9 @@ void ingestFigures(int rounds, bool synced) {
     }
 
     // The scraper: a GET /metrics each time `due` goes up; `served` counts
-    // the answered ones.
+    // the answered ones. It reads every byte and keeps none: a Prometheus
+    // stores its scrape in its own process, not in the station's, where a
+    // 5 MB text appended to and freed would be counted against the loop.
     std::atomic<bool> done{false};
     std::atomic<int> due{0}, served{0}, scrapes{0};
     std::atomic<std::size_t> scrapeBytes{0};
@@ -159,9 +161,14 @@ void ingestFigures(int rounds, bool synced) {
         c.set_read_timeout(10);
         while (!done) {
             if (served < due) {
-                if (const auto r = c.Get("/metrics"); r && r->status == 200) {
+                std::size_t bytes = 0;
+                const auto r = c.Get("/metrics", [&](const char*, std::size_t length) {
+                    bytes += length;
+                    return true;
+                });
+                if (r && r->status == 200) {
                     ++scrapes;
-                    scrapeBytes = r->body.size();
+                    scrapeBytes = bytes;
                 }
                 ++served;
             } else {
