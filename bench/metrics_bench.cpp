@@ -1,9 +1,10 @@
 // The metrics: the render time and size of a 10,000-device scrape (8
 // outlets, master, temperature and four ping entries each, with one group's
 // share for ?group=), and the station's ingest rate over loopback UDP among
-// 10,000 devices, in one run: without the metrics forwarder, with it and no
-// scrape, and with it scraped once a second's worth of reports. Figures
-// printed, not asserted.
+// 10,000 devices (the fleet's reports with the master power, each telling
+// its device something new), in one run: without the metrics forwarder,
+// with it and no scrape, and with it scraped once a second's worth of
+// reports. Figures printed, not asserted.
 //
 //   build/native/bench/metrics_bench [ROUNDS]   (default 15: 30 bursts a mode, twice)
 // The loop's instructions per report with and without the metrics are
