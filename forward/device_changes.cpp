@@ -39,31 +39,34 @@ void DeviceNumbers::grow() {
 }
 
 void DeviceChanges::put(std::uint32_t number, const DeviceRecord& record) {
-    if (number >= slots_.size())
-        slots_.resize(std::max<std::size_t>(number + 1, 2 * slots_.size()));
-    Slot& slot = slots_[number];
-    slot.source.assign(record);
-    if (!slot.waiting) {
-        slot.waiting = true;
-        waiting_.push_back(number);
+    if (number >= place_.size())
+        place_.resize(std::max<std::size_t>(number + 1, 2 * place_.size()), 0);
+    std::uint32_t& place = place_[number];
+    if (place == 0) {
+        if (count_ == sources_.size()) {
+            sources_.emplace_back();
+            numbers_.push_back(0);
+        }
+        numbers_[count_] = number;
+        place = std::uint32_t(++count_);
     }
+    sources_[place - 1].assign(record);
 }
 
 std::size_t DeviceChanges::take(std::vector<DeviceSource>& out) {
-    if (out.size() < waiting_.size()) out.resize(waiting_.size());
-    std::size_t n = 0;
-    for (const std::uint32_t number : waiting_) {
-        Slot& slot = slots_[number];
-        slot.waiting = false;
-        std::swap(out[n++], slot.source);
+    if (out.size() < count_) out.resize(count_);
+    for (std::size_t i = 0; i < count_; ++i) {
+        place_[numbers_[i]] = 0;
+        std::swap(out[i], sources_[i]);
     }
-    waiting_.clear();
+    const std::size_t n = count_;
+    count_ = 0;
     return n;
 }
 
 void DeviceChanges::clear() noexcept {
-    for (const std::uint32_t number : waiting_) slots_[number].waiting = false;
-    waiting_.clear();
+    for (std::size_t i = 0; i < count_; ++i) place_[numbers_[i]] = 0;
+    count_ = 0;
 }
 
 }  // namespace zelo::forward

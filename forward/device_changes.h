@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "forward/device_facts.h"
@@ -35,24 +36,28 @@ public:
     // the last take, into the first elements of `out` (grown as needed; the
     // room of its texts is passed back and forth, not copied). How many.
     std::size_t take(std::vector<DeviceSource>& out);
-    bool empty() const noexcept { return waiting_.empty(); }
+    bool empty() const noexcept { return count_ == 0; }
     // Trades everything with `other` in constant time: what waited here
     // waits there. The owner's lock is then held only for this, and the
     // sources taken from `other` after it is let go.
     void swap(DeviceChanges& other) noexcept {
-        slots_.swap(other.slots_);
-        waiting_.swap(other.waiting_);
+        place_.swap(other.place_);
+        sources_.swap(other.sources_);
+        numbers_.swap(other.numbers_);
+        std::swap(count_, other.count_);
     }
     // Nothing waits any more.
     void clear() noexcept;
 
 private:
-    struct Slot {
-        DeviceSource source;
-        bool waiting = false;
-    };
-    std::vector<Slot> slots_;             // by device number
-    std::vector<std::uint32_t> waiting_;  // device numbers
+    // The waiting sources lie in the order their devices first changed, so
+    // that a stream of reports over a large fleet writes them one after the
+    // other rather than all over a table by device; a device that changes
+    // again while it waits is written where it lies.
+    std::vector<std::uint32_t> place_;    // by device number: its index in sources_ + 1; 0 none
+    std::vector<DeviceSource> sources_;   // the first count_ wait
+    std::vector<std::uint32_t> numbers_;  // their device numbers
+    std::size_t count_ = 0;
 };
 
 }  // namespace zelo::forward
