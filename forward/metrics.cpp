@@ -42,9 +42,9 @@ void family(std::string& out, const char* name, const char* type, const char* he
 }
 
 // `name{device="KEY"` without the closing brace, for further labels.
-void deviceSample(std::string& out, const char* name, const DeviceFacts& d) {
-    out += name;
-    out += "{device=\"";
+void deviceSample(std::string& out, std::string_view name, const DeviceFacts& d) {
+    out.append(name.data(), name.size());
+    out.append("{device=\"", 9);
     out += d.key;  // eight hex digits: nothing to escape
     out += '"';
 }
@@ -137,13 +137,16 @@ const char* reportOutcomeLabel(ReportOutcome o) noexcept {
 }
 
 void appendLabelValue(std::string& out, std::string_view value) {
-    // The text up to the next character to escape goes in at once.
-    for (std::size_t at; (at = value.find_first_of("\\\"\n")) != std::string_view::npos;) {
-        out.append(value.data(), at);
-        out += value[at] == '\\' ? "\\\\" : value[at] == '"' ? "\\\"" : "\\n";
-        value.remove_prefix(at + 1);
+    // The text between the characters to escape goes in at once.
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        if (c != '\\' && c != '"' && c != '\n') continue;
+        out.append(value.data() + from, i - from);
+        out += c == '\\' ? "\\\\" : c == '"' ? "\\\"" : "\\n";
+        from = i + 1;
     }
-    out.append(value.data(), value.size());
+    out.append(value.data() + from, value.size() - from);
 }
 
 bool deviceUp(const DeviceFacts& d, std::int64_t now, std::int64_t stale) noexcept {
