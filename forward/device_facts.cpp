@@ -357,15 +357,15 @@ std::string stateJson(const DeviceFacts& f) {
 bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
     const int top = outline.indexOf(groupId);
     if (top < 0) return false;
-    // A group is inside when its chain of parents reaches the top one.
+    // A group is inside when its chain of parents reaches the top one (a
+    // parent always comes before its children: the chain ends).
     for (std::size_t i = 0; i < outline.entries.size(); ++i) {
-        int index = static_cast<int>(i);
-        for (std::size_t steps = 0; index >= 0 && steps <= outline.entries.size(); ++steps) {
+        for (int index = static_cast<int>(i); index >= 0;
+             index = outline.entries[static_cast<std::size_t>(index)].parent) {
             if (index == top) {
                 groups_.insert(outline.entries[i].id);
                 break;
             }
-            index = outline.entries[static_cast<std::size_t>(index)].parent;
         }
     }
     return true;

@@ -262,7 +262,8 @@ class Recorder final : public Forwarder {
 public:
     explicit Recorder(std::vector<std::string>& log, bool startOk = true)
         : log_(log), startOk_(startOk) {}
-    bool started(ForwardingContext&, std::string& error) override {
+    bool started(ForwardingContext& context, std::string& error) override {
+        context_ = &context;
         log_.push_back(startOk_ ? "started" : "refused");
         if (!startOk_) error = "port in use";
         return startOk_;
@@ -272,12 +273,16 @@ public:
         for (const ChangedDevice& c : changed) line += " " + c.record->name;
         log_.push_back(line);
     }
-    void everySecond(std::int64_t now) override { log_.push_back("second " + std::to_string(now)); }
+    void everySecond(std::int64_t now) override {  // with the groups it knows by then
+        log_.push_back("second " + std::to_string(now) + " " +
+                       std::to_string(context_->groups->outline.entries.size()));
+    }
     void stopped() override { log_.push_back("stopped"); }
 
 private:
     std::vector<std::string>& log_;
     bool startOk_;
+    ForwardingContext* context_ = nullptr;
 };
 
 DeviceRecord named(std::uint32_t id, const char* name) {
@@ -288,7 +293,9 @@ DeviceRecord named(std::uint32_t id, const char* name) {
 }
 
 TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
-    test::TestWorkspace w("unwritten/");
+    test::TempDir dir;
+    test::TestWorkspace w(dir.path().string() + "/");
+    ASSERT_TRUE(w.load());
     std::vector<std::string> log;
     Forwarding f({});
     f.add(std::make_unique<Recorder>(log));
@@ -296,13 +303,16 @@ TEST(Forwarding, EachDeviceOncePerTickAsItsLastReportLeftIt) {
     ASSERT_TRUE(f.start(w.ws, {}, {}, error));
     f.afterTick({named(1, "a"), named(2, "b"), named(1, "a2"), named(3, "c"), named(2, "b2")});
     f.afterTick({});
+    const std::size_t groups = w.ws.directory().outline().entries.size();
+    ASSERT_NE(w.ws.directory().addGroup(0, "Lab"), 0u);  // seen with the next second
     w.clock.advance(1);  // the second ticks over once, however many ticks it holds
     f.afterTick({});
     f.afterTick({});
     f.stop();
     f.stop();
     EXPECT_EQ(log, (std::vector<std::string>{"started", "tick a2 b2 c", "tick", "tick",
-                                             "second " + std::to_string(test::kWorkspaceNow + 1),
+                                             "second " + std::to_string(test::kWorkspaceNow + 1) +
+                                                 " " + std::to_string(groups + 1),
                                              "tick", "stopped"}));
 }
 

@@ -229,7 +229,8 @@ TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedTheDeviceGoingDow
     EXPECT_TRUE(holds("zelo_mqtt_commands_total{result=\"refused\"}", "0"));
     MqttWatcher client;
     ASSERT_TRUE(client.connect(broker.port(), {"zelo/lab/" + key + "/result"}));
-    client.publish("zelo/lab/" + key + "/outlet/1/set", "OFF");  // read-only: refused
+    client.publish("zelo/lab/" + key + "/outlet/1/set", "OFF");  // without --control
+    EXPECT_NE(client.waitForPart("zelo/lab/" + key + "/result", "read-only"), "");
     EXPECT_TRUE(holds("zelo_mqtt_commands_total{result=\"refused\"}", "1"));
     broker.kill();
     EXPECT_TRUE(holds("zelo_mqtt_connected", "0"));
