@@ -4,6 +4,7 @@
 // lines.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <ctime>
 #include <filesystem>
 
@@ -571,6 +572,7 @@ TEST_F(DecodeReport, AnUnwritableLogIsToldOncePerFileUntilItWorksAgain) {
     ASSERT_TRUE(receive(report(0)));
     ASSERT_TRUE(receive(report(1)));  // changed again: a second line fails
     EXPECT_EQ(view.failedLogs, std::vector<std::string>{path});
+    EXPECT_TRUE(std::islower(view.logFailureReasons.at(0)[0])) << view.logFailureReasons[0];
     EXPECT_EQ(device(0x10).powerText, "11");
     std::filesystem::remove(dataDir + "blocked");
     ASSERT_TRUE(receive(report(0)));
