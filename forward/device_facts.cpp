@@ -95,13 +95,13 @@ void appendInteger(std::string& out, std::int64_t v) {
     out.append(p, static_cast<std::size_t>(end - p));
 }
 
-// "2026-12-07T05:03:57Z" of seconds since 1970 (the proleptic Gregorian
-// calendar, counted from days as the C library does, without its locks).
+// "2026-12-07T05:03:57Z" of seconds since 1970, above 0 (the proleptic
+// Gregorian calendar, counted from days as the C library does, without its
+// locks).
 void appendIsoTime(std::string& out, std::int64_t seconds) {
-    std::int64_t days = seconds / 86400, rest = seconds % 86400;
-    if (rest < 0) rest += 86400, --days;
-    days += 719468;  // from 0000-03-01
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const std::int64_t days = seconds / 86400 + 719468;  // from 0000-03-01
+    const std::int64_t rest = seconds % 86400;
+    const std::int64_t era = days / 146097;
     const std::int64_t doe = days - era * 146097;
     const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
@@ -357,15 +357,15 @@ std::string stateJson(const DeviceFacts& f) {
 bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
     const int top = outline.indexOf(groupId);
     if (top < 0) return false;
-    // A group is inside when its chain of parents reaches the top one.
+    // A group is inside when its chain of parents reaches the top one (a
+    // parent always comes before its children: the chain ends).
     for (std::size_t i = 0; i < outline.entries.size(); ++i) {
-        int index = static_cast<int>(i);
-        for (std::size_t steps = 0; index >= 0 && steps <= outline.entries.size(); ++steps) {
+        for (int index = static_cast<int>(i); index >= 0;
+             index = outline.entries[static_cast<std::size_t>(index)].parent) {
             if (index == top) {
                 groups_.insert(outline.entries[i].id);
                 break;
             }
-            index = outline.entries[static_cast<std::size_t>(index)].parent;
         }
     }
     return true;

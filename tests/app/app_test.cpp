@@ -16,9 +16,11 @@ std::string text(const PaneRect& r) {
 TEST(MainLayout, OpensAtTheSavedCornerWithTheSavedSizeOnlyWhenLeftAndRightAreSet) {
     const std::pair<WindowPosition, PaneRect> rows[] = {
         // saved top, bottom, left, right
-        {{0, 0, 0, 0}, {0, 0, 800, 500}},           {{40, 440, 60, 560}, {60, 40, 500, 400}},
-        {{40, 440, 0, 560}, {0, 40, 800, 500}},      // left edge 0: default size at that top
-        {{40, 440, 60, 0}, {60, 40, 800, 500}},      // right edge 0
+        {{0, 0, 0, 0}, {0, 0, 800, 500}},
+        {{40, 440, 60, 560}, {60, 40, 500, 400}},
+        {{40, 440, 0, 560}, {0, 40, 800, 500}},  // left edge 0: default size at that top
+        {{40, 440, 60, 0}, {60, 40, 800, 500}},  // right edge 0
+        {{40, 440, 60, 1}, {60, 40, -59, 400}},
         {{-8, 300, -8, 1000}, {-8, -8, 1008, 308}},  // a maximised window's edges
     };
     for (const auto& [saved, expected] : rows)

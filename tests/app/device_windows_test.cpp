@@ -25,9 +25,10 @@ std::vector<int> idsOf(const std::vector<PowerButton>& buttons) {
 TEST(ControlButtons, IdsStayFixedWhicheverRowsExist) {
     const std::vector<int> noMasterOne = {3002, 3003, 3004, 3026, 3027, 3028};
     EXPECT_EQ(idsOf(powerButtons(false, 1)), noMasterOne);
+    EXPECT_EQ(idsOf(powerButtons(true, 1)),
+              (std::vector<int>{3000, 3001, 3002, 3003, 3004, 3026, 3027, 3028}));
     const std::vector<int> four = idsOf(powerButtons(true, 4));
     ASSERT_EQ(four.size(), 2u + 12u + 3u);
-    EXPECT_EQ(four.front(), 3000);
     EXPECT_EQ(four[13], 3013);  // outlet 4's RESET
     EXPECT_EQ(four[14], 3026);  // all outlets follow outlet 4 at once
     EXPECT_EQ(idsOf(powerButtons(true, 8)).size(), 29u);

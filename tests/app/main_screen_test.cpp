@@ -90,6 +90,7 @@ TEST(MainScreen, LayoutIsTakenForTheColumnsShownAndSurvivesTheFile) {
     const ListLayout l = savedListLayout(back, 9);
     EXPECT_EQ(l.order, (std::vector<int>{8, 0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(l.widths, (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18}));
+    EXPECT_TRUE(savedListLayout(back, 0).order.empty());
 }
 
 TEST(MainScreen, AnOrderThatIsNotEachColumnOnceFallsBackToTheNaturalOrder) {

@@ -18,8 +18,9 @@ public:
     void connectionBack() override { ++reconnects; }
     void connectingShown(const DeviceRecord&) override { ++connectingShows; }
     void connectingHidden() override { ++connectingHides; }
-    void eventLogFailed(const std::string& path, const std::string&) override {
+    void eventLogFailed(const std::string& path, const std::string& reason) override {
         failedLogs.push_back(path);
+        logFailureReasons.push_back(reason);
     }
     void itemFileFailed(const std::string& path) override { failedItems.push_back(path); }
     void itemFileWritten(const std::string& path) override { writtenItems.push_back(path); }
@@ -31,7 +32,7 @@ public:
     int reconnects = 0;
     int connectingShows = 0;
     int connectingHides = 0;
-    std::vector<std::string> failedLogs;
+    std::vector<std::string> failedLogs, logFailureReasons;
     std::vector<std::string> failedItems;
     std::vector<std::string> writtenItems;
 };
