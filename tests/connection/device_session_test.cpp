@@ -73,6 +73,9 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
         EXPECT_EQ(net.last().sent, "\r\ntavik\r\n");
         EXPECT_EQ(session.status.specField, 20);
     }
+    // What follows the password prompt is no answer to the password.
+    plain.passwordPrompt = "Password:Incorrect password\r\n";
+    EXPECT_EQ(session.loginPlain(true), StepResult::Ok);
 }
 
 // Each failed login shows its one message with what failed (address, port,
