@@ -7,6 +7,7 @@
 #include "common/c_number.h"
 #include "common/data_lock.h"
 #include "common/format.h"
+#include "common/scan.h"
 #include "tests/support/temp_dir.h"
 
 namespace zelo {
@@ -71,6 +72,9 @@ TEST(Format, MacAndAddresses) {
                                                          {"1.x.3.4", 0u},
                                                          {"", 0u}};
     for (const auto& [text, value] : ips) EXPECT_EQ(parseIp(text), value) << text;
+    // A view into a longer line reads none of the characters behind it.
+    EXPECT_EQ(parseIp(std::string_view("1.2.3.45").substr(0, 7)), 0x01020304u);
+    EXPECT_EQ(alphaNumericRun(std::string_view("PL12=").substr(0, 3), 2, 3), 1u);
 }
 
 TEST(Format, NumbersTenthsFlagsAndQuotes) {

@@ -73,6 +73,9 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
         EXPECT_EQ(net.last().sent, "\r\ntavik\r\n");
         EXPECT_EQ(session.status.specField, 20);
     }
+    // What follows the password prompt is no answer to the password.
+    plain.passwordPrompt = "Password:Incorrect password\r\n";
+    EXPECT_EQ(session.loginPlain(true), StepResult::Ok);
 }
 
 // Each failed login shows its one message with what failed (address, port,
@@ -249,26 +252,35 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
 TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgain) {
     const struct {
         const char* step;
+        int model;
         std::function<void()> breakDevice;
         Text message;
     } cases[] = {
-        {"connect", [&] { net.refuse = true; }, Text::CannotConnect},
-        {"password", [&] { framed.asksLogin = true, session.record.password = "x"; },
+        {"connect", 3, [&] { net.refuse = true; }, Text::CannotConnect},
+        {"password", 3, [&] { framed.asksLogin = true, session.record.password = "x"; },
          Text::BadPassword},
+        {"plain password", 11, [&] { session.record.password = "x"; }, Text::BadPassword},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
-        nextRow(3);
-        ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
+        nextRow(c.model);
+        ASSERT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
+                  StepResult::Ok);
         session.connection.connected = false;  // lost
         c.breakDevice();
-        EXPECT_EQ(readOutletStates(session), StepResult::Failed);
+        EXPECT_EQ(
+            c.model == 3 ? readOutletStates(session) : sendPowerCommand(session, "PON1", true),
+            StepResult::Failed);
         EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
         EXPECT_FALSE(session.connection.connected);
+        // The silenced message was the reconnect's alone: a later open tells its own.
+        EXPECT_EQ(openDevice(session), OpenResult::Failed);
+        EXPECT_EQ(frontend.errors, (std::vector<Text>{c.message, c.message}));
+        session.connection.connected = false;  // the failed open left the flag set
 
-        nextRow(3);
+        nextRow(c.model);
         const int connects = net.connects;
-        static_cast<void>(session.sendFramedCommand("MPOS", true));
+        static_cast<void>(sendPowerCommand(session, "PON1", true));
         EXPECT_EQ(net.connects, connects + 1);
         EXPECT_TRUE(session.connection.connected);
         EXPECT_TRUE(frontend.errors.empty());
@@ -422,6 +434,7 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         EXPECT_GE(clock.micros() - start, c.waits * kWait);
         EXPECT_LT(clock.micros() - start, (c.waits + 1) * kWait);
         EXPECT_EQ(session.status.registers.count(0x300), c.read300 ? 1u : 0u);
+        EXPECT_EQ(session.listMode, 0);  // a list cut short leaves no list open
     }
     EXPECT_FALSE(session.connection.connected);
     EXPECT_EQ(session.awaitFramedReply("RL"), StepResult::Failed);
@@ -447,12 +460,8 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
          std::nullopt},
         {"neither dialect", 3, [&] { session.record.modelCode = 4; }, OpenResult::NotSupported,
          Text::NotSupported},
-        {"framed login fails", 3, [&] { net.refuse = true; }, OpenResult::Failed,
-         Text::CannotConnect},
         {"framed readout fails", 3,
          [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, OpenResult::Failed,
-         Text::BadPassword},
-        {"plain login fails", 11, [&] { session.record.password = "x"; }, OpenResult::Failed,
          Text::BadPassword},
         {"another model", 11, [&] { plain.replies["?model"] = "?model=\"SWD-Q6M\"\r\n"; },
          OpenResult::Failed, Text::BadCommunication},
@@ -489,8 +498,8 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
     const DeviceStatus& st = session.status;
     EXPECT_EQ(stored().powerText + " " + st.firmwareDate + " " + std::to_string(st.clock.hour) +
                   " " + st.settings.model + " " + st.settings.sysLocation + " " +
-                  std::to_string(st.settings.rs232Port1Speed),
-              "1011 061231 7 SWD-12K Rack room 9600");
+                  std::to_string(st.settings.rs232Port1Speed) + " " + std::to_string(st.pop3Port),
+              "1011 061231 7 SWD-12K Rack room 9600 110");
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
         {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, Text::ScheduleBadTime},
         {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, Text::ScheduleBadTime},
         {"8:60,5/1,,PON1\n", 1, Text::ScheduleBadTime},
+        {"008:30,5/1,,PON1\n", 1, Text::ScheduleBadTime},
         {" 8:30,5/1,,PON1\n", 1, Text::ScheduleBadTime},
         {"8:30,13/1,,PON1\n", 1, Text::ScheduleBadDate},
         {"8:30,5/0,,PON1\n", 1, Text::ScheduleBadDate},
@@ -193,6 +194,9 @@ TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersTh
         }
         EXPECT_TRUE(walk.done());
         EXPECT_EQ(w.frontend.progress.back().done, targets.size());
+        const std::size_t reports = w.frontend.progress.size();
+        walk.runToEnd(parallel, nullptr);  // a finished walk reports nothing more
+        EXPECT_EQ(w.frontend.progress.size(), reports);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("ZELO.LOG")));
     // Stepped as the progress window does, a cancelled walk ends after the device in hand.

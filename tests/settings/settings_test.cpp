@@ -166,7 +166,8 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
     settings.savedDateStyle = 1;
     settings.savedMsrpPort = 65535;
     settings.confirmQuit = settings.confirmPower = settings.msrpEnable = false;
-    settings.taskTray = settings.lineMstPow = settings.logEnable = settings.fnameHour = true;
+    settings.taskTray = settings.lineMstPow = settings.logEnable = settings.fnameHour =
+        settings.autoJump = true;
     settings.baseDir = "C:\\ZELO logs";
     ASSERT_TRUE(settings.saveSettings());
     EXPECT_EQ(settings.language, Language::English);  // the saved ones count at the next start
@@ -180,9 +181,10 @@ TEST_F(AppSettingsTest, SaveWritesTheSectionsInTheirOrderWithTheSavedValues) {
               "2 1 65535 C:\\ZELO logs");
     const bool flags[] = {again.confirmQuit, again.confirmDisconnect, again.confirmPower,
                           again.taskTray,    again.lineMstPow,        again.logEnable,
-                          again.fnameDate,   again.fnameHour,         again.msrpEnable};
+                          again.fnameDate,   again.fnameHour,         again.msrpEnable,
+                          again.autoJump};
     EXPECT_EQ(std::vector<bool>(std::begin(flags), std::end(flags)),
-              (std::vector<bool>{false, true, false, true, true, true, false, true, false}));
+              (std::vector<bool>{false, true, false, true, true, true, false, true, false, true}));
 }
 
 TEST_F(AppSettingsTest, IdsTakenAreWrittenAtOnceAndNeverCountedUnsaved) {

@@ -114,6 +114,7 @@ public:
     std::string hangUpOn;
     std::int64_t loginDelay = 0;                 // how late the prompt after the password comes
     bool mute = false;                           // answers nothing after the login
+    std::string passwordPrompt = "Password:";    // with what follows it, if anything
     std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
 
@@ -130,7 +131,7 @@ private:
         if (!hangUpOn.empty() && text.find(hangUpOn) != std::string::npos) return s.closeAfter();
         text.resize(text.size() - 2);  // CR LF
         if (!loggedIn_) {
-            if (text.empty()) return s.deliver("Password:");
+            if (text.empty()) return s.deliver(passwordPrompt);
             loggedIn_ = text == "tavik";
             s.deliver("\r\n");
             return s.deliver(loggedIn_ ? shownPrompt() : "Incorrect password\r\n", loginDelay);
