@@ -47,8 +47,10 @@ inline FleetTurn fleetTurn(std::int64_t n, int devices) {
     return {static_cast<int>(place * 7919 % devices), static_cast<int>((place + pass) % 16)};
 }
 
-// Made afresh at `dir` (which ends with a separator), event logs off.
-inline void writeFleetDirectory(const std::string& dir, int devices, int groups) {
+// Made afresh at `dir` (which ends with a separator), event logs off; every
+// device starts with `powerText` as its last known outlet states.
+inline void writeFleetDirectory(const std::string& dir, int devices, int groups,
+                                const std::string& powerText = "1111") {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::string outline = "0\tRoot\t0\r\n";
@@ -59,8 +61,8 @@ inline void writeFleetDirectory(const std::string& dir, int devices, int groups)
             char id[16];
             std::snprintf(id, sizeof id, "%X", i + 1);
             items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
-                     "\r\n13\r\n#10.0.0.1 17\r\n1111\r\n \r\n00000000 00000000\r\n" + macOf(i) +
-                     "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
+                     "\r\n13\r\n#10.0.0.1 17\r\n" + powerText + "\r\n \r\n00000000 00000000\r\n" +
+                     macOf(i) + "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
         }
         char name[16];
         std::snprintf(name, sizeof name, "%08X.IDX", g);

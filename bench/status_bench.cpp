@@ -104,25 +104,8 @@ struct Fixture {
     explicit Fixture(bool logs, int devices = kDevices, int groups = kGroups,
                      const std::vector<int>* logged = nullptr) {
         dir = (std::filesystem::temp_directory_path() / "zelo-status-bench").string() + "/";
-        std::filesystem::remove_all(dir);
+        bench::writeFleetDirectory(dir, devices, groups, "1 1111");
         std::filesystem::create_directories(dir + "logs");
-        std::string outline = "0\tRoot\t0\r\n";
-        for (int g = 1; g <= groups; ++g) {
-            outline += "1\tG" + std::to_string(g) + "\t" + std::to_string(g) + "\r\n";
-            std::string items = "#ZELO ITEM FILE#VER 2\r\n";
-            for (int i = (g - 1) * (devices / groups); i < g * (devices / groups); ++i) {
-                char id[16];
-                std::snprintf(id, sizeof id, "%X", i + 1);
-                items += "dev" + std::to_string(i) + "\r\nGV2208\r\n" + id +
-                         "\r\n13\r\n#10.0.0.1 17\r\n1 1111\r\n \r\n00000000 00000000\r\n" +
-                         macOf(i) + "\r\ntavik admin\r\n0 s\r\n\r\n\r\n\r\n0\r\n-1\r\n";
-            }
-            char name[16];
-            std::snprintf(name, sizeof name, "%08X.IDX", g);
-            std::FILE* f = std::fopen((dir + name).c_str(), "wb");
-            std::fwrite(items.data(), 1, items.size(), f);
-            std::fclose(f);
-        }
         // Steady state: every device's event log exists already (creating
         // 10,000 files is a one-time cost of the first reports).
         auto makeLog = [this](int id) {
@@ -134,9 +117,6 @@ struct Fixture {
             for (int device : *logged) makeLog(device + 1);
         else if (logs)
             for (int i = 1; i <= devices; ++i) makeLog(i);
-        std::FILE* f = std::fopen((dir + "ZELO_DIR.DAT").c_str(), "wb");
-        std::fwrite(outline.data(), 1, outline.size(), f);
-        std::fclose(f);
         ws = std::make_unique<Workspace>(dir, *network, clock, frontend, view);
         settings = &ws->settings();
         settings->language = Language::English;
