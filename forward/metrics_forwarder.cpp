@@ -29,7 +29,7 @@ public:
             // that is not in the outline: every device is read again. The
             // outline is the one of the last rebuild, so a device still in
             // the group it was seen in needs no look-up.
-            if (c.number >= listed_.size() || !listed_[c.number]) return rebuild();
+            if (c.number >= groupOf_.size() || groupOf_[c.number] == kNotListed) return rebuild();
             std::uint32_t& group = groupOf_[c.number];
             if (c.record->groupId != group) {
                 if (groups_->outline.indexOf(c.record->groupId) < 0) return rebuild();
@@ -70,10 +70,8 @@ private:
             listed.emplace_back(context_->devices.of(r.deviceId), &r);
             order->push_back(r.deviceId);
         }
-        listed_.assign(context_->devices.size(), false);
-        groupOf_.assign(context_->devices.size(), 0);
-        for (const auto& [number, r] : listed)
-            listed_[number] = true, groupOf_[number] = r->groupId;
+        groupOf_.assign(context_->devices.size(), kNotListed);
+        for (const auto& [number, r] : listed) groupOf_[number] = r->groupId;
         seenDevices_ = d.devices().size();
         const StationCounters& counters = context_->workspace.station().counters();
         std::lock_guard<std::mutex> lock(shared_.mutex);
@@ -137,8 +135,10 @@ private:
 
     // The loop's own.
     std::shared_ptr<const GroupTable> groups_;
-    std::vector<bool> listed_;            // by device number: in the list the scrapes show
-    std::vector<std::uint32_t> groupOf_;  // by device number: its group as last seen
+    // By device number: its group as last seen, or kNotListed for a device
+    // not in the list the scrapes show.
+    static constexpr std::uint32_t kNotListed = 0xFFFFFFFF;
+    std::vector<std::uint32_t> groupOf_;
     std::size_t seenDevices_ = 0;
     StationCounters counted_;  // as last handed over
 
