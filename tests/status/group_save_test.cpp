@@ -39,10 +39,8 @@ TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
         {v2,
          {changed(0x11, "1010"),
           changed(0x11, "0000")}},  // the same device twice: the later copy wins
-        {v0, {changed(0x11, "1")}},
         {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
         {duplicates, {changed(0x11, "01")}},
-        {cut, {changed(0x10, "1 1")}},
         {cut, {changed(0x11, "1"), changed(0x99, "1")}},
     };
     for (const auto& [start, saves] : rows) {
