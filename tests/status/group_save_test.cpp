@@ -20,27 +20,15 @@ DeviceRecord changed(std::uint32_t id, const std::string& power) {
     return r;
 }
 
-std::string twelveLines(const std::string& record) {  // a version 0 record: no header, twelve lines
-    std::size_t pos = 0;
-    for (int i = 0; i < 12; ++i) pos = record.find("\r\n", pos) + 2;
-    return record.substr(0, pos);
-}
-
 TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
     using namespace test;
     const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
-    // a name cut
-    const std::string v0 =
-        std::string(70, 'L') + twelveLines(kHxRecord).substr(2) + twelveLines(kGvRecord);
-    const std::string duplicates = kHeader + kGvRecord + kGvRecord + "\r\nafter the stop line\r\n";
     const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
     const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
         {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
         {v2,
          {changed(0x11, "1010"),
           changed(0x11, "0000")}},  // the same device twice: the later copy wins
-        {v0, {changed(0x11, "1"), changed(0x10, "0 1")}},  // upgraded once
-        {duplicates, {changed(0x11, "01")}},
         {cut, {changed(0x11, "1"), changed(0x99, "1")}},
     };
     for (const auto& [start, saves] : rows) {
