@@ -141,8 +141,6 @@ const RecordRow kRecordRows[] = {
      gv().pingFull(0, std::vector<test::PingEntry>(40, {2, 65535})).outlets({{1, 1}}).build(), 0x11,
      "1|1| |" + std::string(32, 'X') +
          "|65535 65535 65535 65535 65535 65535 65535 65535 65535 65535 6553|0|-1"},
-    {"TableReportOutputAndMode", test::tableReport(258, {{1, 1}, {1, 7}, {0, 2}, {0, 3}}), 0x12,
-     "1010|4| |||0|-1"},
     // Unit 5 of a user-login model, not the prompt model whose old MAC line reads 5.
     {"ShortReportOutputAndPendingFlags", test::shortReport(5, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}),
      0x14, "1100|4| |||0|-1"},
@@ -160,7 +158,7 @@ TEST_P(ReportToRecord, Fields) {
 INSTANTIATE_TEST_SUITE_P(Rows, ReportToRecord, ::testing::ValuesIn(kRecordRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
+TEST_F(DecodeReport, FullReportUpdatesRecordFileLogAndTheWorkCopy) {
     // A master value above 9 still reads as on, and is kept as sent.
     ASSERT_TRUE(receive(ElementReport()
                             .mac("0000AABBCC01")
@@ -173,8 +171,6 @@ TEST_F(DecodeReport, FullReportUpdatesRecordRowAndTheWorkCopy) {
     EXPECT_EQ(summary(0x10) + " " + std::to_string(device(0x10).lastMasterState),
               "1 1001|4|1011|O-RX|0 1 2 65535 |2350|0 208");
     EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[0].powerText, "1 1001");
-    ASSERT_EQ(view.changedRecords.size(), 1u);
-    EXPECT_EQ(view.changedRecords[0].powerText, "1 1001");
     EXPECT_EQ(logFile(0x10), formatUpdateTime(kNow, 0) + "\t1 1001\tO-OO\tO-RX\t2350\t0\r\n");
     // No window open: the current pair takes the work copy, states as sent.
     EXPECT_EQ(currentRecord.deviceId, 0x10u);
@@ -472,6 +468,9 @@ TEST_F(EventLog, DeliveryBlockPerAttemptInTheConfiguredLanguage) {
         "week.shx\r\nResult: ";
     EXPECT_EQ(readBytes(dataDir + "ZELO.LOG"),
               block + "Normal\r\n\r\n" + block + "Abnormal\r\n\r\n");
+    settings.language = Language::Japanese;  // its own texts, not these
+    EXPECT_EQ(formatDeliveryEntry(r, "a.shx", false, strings, 0, newYearsEve).find("Result"),
+              std::string::npos);
     EXPECT_FALSE(
         writeDeliveryLog(dataDir + "missing/", r, "a.shx", true, strings, 0, 0));  // skipped
 }
