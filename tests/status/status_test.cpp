@@ -196,13 +196,6 @@ TEST_F(DecodeReport, FirstDeviceInListOrderWithTheMacAndTheIndexFollowsTheDirect
     ASSERT_TRUE(directory->saveDevice(n));
     ASSERT_TRUE(receive(fromAdded));
     EXPECT_EQ(device(added).powerText, "10");
-    // A unit number saved: the older line's report finds the device by it.
-    DeviceRecord swd6 = device(0x14);
-    swd6.unitId = 9;
-    ASSERT_TRUE(directory->saveDevice(swd6));
-    EXPECT_FALSE(receive(test::shortReport(5, {{1, 0}, {0, 0}, {0, 0}, {0, 0}})));
-    ASSERT_TRUE(receive(test::shortReport(9, {{1, 0}, {0, 0}, {0, 0}, {0, 0}})));
-    EXPECT_EQ(device(0x14).powerText, "1000");
     // A MAC edited, in either case; the stored text stays.
     const Bytes edited = ElementReport().mac("0000AABBCCEE").outlets({{0, 0}}).build();
     for (const char* mac : {"0000AABBCCEE", "0000aabbccee"}) {
