@@ -13,7 +13,6 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "connection/device_settings.h"
@@ -86,47 +85,6 @@ long peakRssKb() {
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
 }
-
-// The system's sockets; the simulator control command `armed` runs just
-// before the client sends the command `at`, so that a device changes its
-// ways at an exact point of a dialogue.
-class TriggerNetwork final : public Network {
-public:
-    explicit TriggerNetwork(ExternalSim& sim) : sim_(sim) {}
-    std::string at, armed, reply;
-
-    std::uint32_t lookupHost(const std::string& name) noexcept override {
-        return inner_->lookupHost(name);
-    }
-    std::unique_ptr<TcpStream> connect(std::uint32_t address, std::uint16_t port,
-                                       bool& created) noexcept override {
-        auto stream = inner_->connect(address, port, created);
-        return stream ? std::make_unique<Stream>(*this, std::move(stream)) : nullptr;
-    }
-
-private:
-    struct Stream final : TcpStream {
-        Stream(TriggerNetwork& net, std::unique_ptr<TcpStream> inner)
-            : net(net), inner(std::move(inner)) {}
-        int send(const char* data, std::size_t size) noexcept override {
-            if (!net.at.empty() && net.reply.empty() &&
-                std::string_view(data, size).find(net.at) != std::string_view::npos)
-                net.reply = net.sim_.control(net.armed) + " ";
-            return inner->send(data, size);
-        }
-        int waitReadable(std::int64_t micros) noexcept override {
-            return inner->waitReadable(micros);
-        }
-        int recv(char* buffer, std::size_t size) noexcept override {
-            return inner->recv(buffer, size);
-        }
-        void shutdown(bool both) noexcept override { inner->shutdown(both); }
-        TriggerNetwork& net;
-        std::unique_ptr<TcpStream> inner;
-    };
-    ExternalSim& sim_;
-    std::unique_ptr<Network> inner_ = makeSystemNetwork();
-};
 
 // One case: a unit of the model, as it starts, with its faults. The cases
 // of each suite add their own columns to it.
@@ -209,8 +167,7 @@ protected:
     ExternalSim sim;
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
-    TriggerNetwork network{sim};
-    test::TestWorkspace w{dataDir, network, test::Time::System};
+    test::TestWorkspace w{dataDir, test::Net::System, test::kWorkspaceNow, test::Time::System};
     DeviceDirectory& directory = w.ws.directory();
     std::vector<Text>& errors = w.frontend.errors;
     std::uint32_t group = 0;
@@ -307,12 +264,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Opened, then the unit answers a byte a second: the reply's first byte
 // comes at once, its first line would take half a minute, and the wait ends
-// after its time, not with the reply. A byte every 20 ms still brings the
+// after its time, not with the reply (a framed query shows its message, a
+// plain power command fails quietly). A byte every 20 ms still brings the
 // whole reply well within the wait.
 struct Drip : Unit {
-    const char* fault;
     bool fails;
-    std::vector<Text> messages;
     const char* statesAfter;
 };
 
@@ -324,12 +280,12 @@ TEST_P(StartsDripping, AfterTheOpen) {
     ASSERT_EQ(openDevice(s), OpenResult::Opened);
     ASSERT_EQ(knownStates(), d.states);
     if (!d.fails) control("outlet " + std::string(d.unit) + " 2 on");
-    control("fault " + std::string(d.unit) + " " + d.fault);
+    control("fault " + std::string(d.unit) + (d.fails ? " drip:1000" : " drip:20"));
     EXPECT_EQ(
         timed([&] { return framed() ? readOutletStates(s) : sendPowerCommand(s, "POF1", true); }),
         d.fails ? StepResult::Failed : StepResult::Ok);
     if (!framed() && !d.fails) static_cast<void>(refreshStates());
-    EXPECT_EQ(errors, d.messages);
+    EXPECT_EQ(errors, framed() ? std::vector<Text>{Text::BadPassword} : std::vector<Text>{});
     EXPECT_GE(ms, d.minMs);
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
     EXPECT_EQ(knownStates(), d.statesAfter);
@@ -339,97 +295,57 @@ TEST_P(StartsDripping, AfterTheOpen) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, StartsDripping,
     ::testing::Values(
-        Drip{{"drip-framed-states", "ooze-hx", 3, "1011", "", kFramedMs - 100},
-             "drip:1000",
-             true,
-             {Text::BadPassword},
-             "1011"},
-        Drip{{"drip-plain-power", "ooze-sw", 13, "1100", "", kPlainMs - 100},
-             "drip:1000",
-             true,
-             {},
-             "1100"},
-        Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, "drip:20", false, {}, "0111"}),
+        Drip{{"drip-framed-states", "ooze-hx", 3, "1011", "", kFramedMs - 100}, true, "1011"},
+        Drip{{"drip-plain-power", "ooze-sw", 13, "1100", "", kPlainMs - 100}, true, "1100"},
+        Drip{{"drip-plain-steady", "trickle-sw", 6, "1011", ""}, false, "0111"}),
     caseName<Drip>);
 
 // ------------------------------------------------ trouble inside a list
 
-// The open fails part-way through the register or settings lists: the
-// console closes in the middle of a list or on its command, or the unit
-// starts dripping there. What was read is what the device said; a dropped
-// session knows the connection is gone, and its next command logs in again.
+// The console closes in the middle of the register or settings lists, or on
+// a list's command: the open fails with its dialect's one message, what was
+// read is what the device said, the session knows the connection is gone,
+// and its next command logs in again and reads the outlet switched by hand
+// meanwhile. (A list that times out: the core tests; a reply that drips:
+// StartsDripping.)
 struct ListCase : Unit {
-    const char* trigger;  // the unit's fault starts as this command goes out
-    Text message;
-    bool lost;
-    int outlet;  // switched by hand before the next command
-    const char* statesAfter;
-    bool firstPageRead = false;
+    int outlet;
 };
 
 class TroubleInAList : public Hostile, public ::testing::WithParamInterface<ListCase> {};
 
 TEST_P(TroubleInAList, EndsTheOpenAndTheNextCommandLogsInAgain) {
     const ListCase& c = GetParam();
-    network.at = c.trigger;
-    network.armed = "fault " + std::string(c.unit) + " drip:1000";
     DeviceSession& s = start(c);
+    const std::vector<Text> message{framed() ? Text::BadCommunication : Text::ErrorCaption};
     EXPECT_EQ(timed([&] { return openDevice(s); }), OpenResult::Failed);
-    EXPECT_EQ(network.reply, *c.trigger ? "OK " : "");
-    EXPECT_EQ(errors, std::vector<Text>{c.message});
+    EXPECT_EQ(errors, message);
     EXPECT_LT(ms, (framed() ? kFramedMs : kPlainMs) + kSlackMs);
-    EXPECT_EQ(w.view.losses, c.lost ? 1 : 0);
-    EXPECT_EQ(s.connection.connected, !c.lost);
+    EXPECT_EQ(w.view.losses, 1);
+    EXPECT_FALSE(s.connection.connected);
     EXPECT_EQ(knownStates(), c.states);
     EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.states));
     if (!framed()) {  // the second settings page was not read
-        EXPECT_EQ(s.status.settings.sysLocation, c.firstPageRead ? "Rack room" : "");
         EXPECT_EQ(s.status.settings.rs232Port1Speed, 0);
         EXPECT_EQ(s.status.settings.debOlRebootTime[0], 0);
     }
-    if (!c.lost) return;
     control("outlet " + std::string(c.unit) + " " + std::to_string(c.outlet) + " on");
+    std::string after = c.states;
+    after[static_cast<std::size_t>(c.outlet - 1)] = '1';
     EXPECT_EQ(refreshStates(), StepResult::Ok);
     EXPECT_TRUE(s.connection.isOpen());
-    EXPECT_EQ(knownStates(), c.statesAfter);
-    EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + std::string(c.statesAfter));
-    EXPECT_EQ(errors, std::vector<Text>{c.message});
+    EXPECT_EQ(knownStates(), after);
+    EXPECT_EQ(stored().powerText, (framed() ? "1 " : "") + after);
+    EXPECT_EQ(errors, message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Hostile, TroubleInAList,
     ::testing::Values(
-        ListCase{{"drip-framed-readout", "seep-hx", 3, "1011", ""},
-                 "RL300-31F",
-                 Text::BadCommunication,
-                 false,
-                 0,
-                 ""},
-        ListCase{{"drop-framed-register-list", "cut-hx", 3, "1011", "close-after:1000"},
-                 "",
-                 Text::BadCommunication,
-                 true,
-                 2,
-                 "1111"},
-        ListCase{{"drop-framed-at-list-command", "cut-jb", 5, "101", "close-at:cmd15"},
-                 "",
-                 Text::BadCommunication,
-                 true,
-                 2,
-                 "111"},
-        ListCase{{"drop-plain-settings-list", "cut-sw", 8, "1001", "close-after:700"},
-                 "",
-                 Text::ErrorCaption,
-                 true,
-                 2,
-                 "1101",
-                 true},
-        ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"},
-                 "",
-                 Text::ErrorCaption,
-                 true,
-                 1,
-                 "1101"}),
+        ListCase{{"drop-framed-register-list", "cut-hx", 3, "1011", "close-after:1000"}, 2},
+        ListCase{{"drop-framed-at-list-command", "cut-jb", 5, "101", "close-at:cmd15"}, 2},
+        ListCase{{"drop-plain-settings-list", "cut-sw", 8, "1001", "close-after:700"}, 2},
+        ListCase{{"drop-plain-at-list-command", "cutat-sw", 10, "0101", "close-at:cmd6"}, 1}),
     caseName<ListCase>);
 
 // Every register read before a drop holds what a whole readout reads.
