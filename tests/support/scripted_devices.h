@@ -113,7 +113,6 @@ public:
     std::string prompt;    // instead of "name> " when set
     std::string hangUpOn;
     std::int64_t loginDelay = 0;                 // how late the prompt after the password comes
-    bool mute = false;                           // answers nothing after the login
     std::string passwordPrompt = "Password:";    // with what follows it, if anything
     std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
@@ -137,7 +136,6 @@ private:
             return s.deliver(loggedIn_ ? shownPrompt() : "Incorrect password\r\n", loginDelay);
         }
         commands.push_back(text);
-        if (mute) return;
         if (auto it = replies.find(text); it != replies.end())
             return s.deliver(it->second + shownPrompt());
         if (text == "CPURESET") return s.deliver("Restarting...\r\n"), s.closeAfter();
