@@ -42,44 +42,6 @@ constexpr long kFloodRssBoundKb = 64 * 1024;
 constexpr long kFloodRssBoundKb = 4 * 1024;
 #endif
 
-// zelo-sim as a child process, so that its own memory (a flood of
-// megabytes, queued storms) stays out of the test process's peak RSS.
-class ExternalSim {
-public:
-    bool start(const std::string& fleetText, std::string& error) {
-        test::writeBytes(dir_.file("hostile.fleet"), fleetText);
-        if (!child_.start(
-                {ZELO_SIM_PATH, dir_.file("hostile.fleet"), "--control", "0", "--interval", "0"}))
-            return error = "cannot start zelo-sim", false;
-        // "device NAME model CODE MODELNAME console ADDR:PORT", "control ADDR:PORT", "ready"
-        int controlPort = 0;
-        for (std::string line; line != "ready";) {
-            if (!child_.readLine(line, 10'000)) return error = "zelo-sim did not get ready", false;
-            const std::string kind = line.substr(0, line.find(' '));
-            const int port = std::atoi(line.substr(line.rfind(':') + 1).c_str());
-            if (kind == "device") port_ = port;
-            if (kind == "control") controlPort = port;
-        }
-        if (!control_.connect(controlPort)) error = "cannot reach the control socket";
-        return error.empty();
-    }
-    int port() const { return port_; }
-    // The reply's last line ("OK" or "ERR ..."), empty when none came.
-    std::string control(const std::string& line) {
-        std::string got;
-        if (!control_.send(line + "\n")) return {};
-        while (control_.readLine(got, 5000))
-            if (got == "OK" || got.compare(0, 4, "ERR ") == 0) return got;
-        return {};
-    }
-
-private:
-    test::TempDir dir_;
-    test::ChildProcess child_;
-    test::LoopbackClient control_;
-    int port_ = 0;
-};
-
 long peakRssKb() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -97,6 +59,8 @@ struct Unit {
     std::int64_t minMs = 0;  // the case takes at least this long
 };
 
+// zelo-sim runs as a child process, so that its own memory (a flood of
+// megabytes, queued storms) stays out of the test process's peak RSS.
 class Hostile : public ::testing::Test {
 protected:
     // Starts the unit and opens a session on a new stored record of its
@@ -110,8 +74,19 @@ protected:
         if (u.model == 5) fleet += "login = login\n";
         if (*u.states) fleet += "states = " + std::string(u.states) + "\n";
         if (*u.faults) fleet += "faults = " + std::string(u.faults) + "\n";
-        std::string error;
-        EXPECT_TRUE(sim.start(fleet, error)) << error;
+        test::writeBytes(dir.file("hostile.fleet"), fleet);
+        EXPECT_TRUE(sim.start(
+            {ZELO_SIM_PATH, dir.file("hostile.fleet"), "--control", "0", "--interval", "0"}));
+        // "device NAME model CODE MODELNAME console ADDR:PORT", "control ADDR:PORT", "ready"
+        for (std::string line; line != "ready";) {
+            if (!sim.readLine(line, 10'000)) {
+                ADD_FAILURE() << "zelo-sim did not get ready";
+                break;
+            }
+            const int port = std::atoi(line.substr(line.rfind(':') + 1).c_str());
+            if (line.rfind("device ", 0) == 0) port_ = port;
+            if (line.rfind("control ", 0) == 0) EXPECT_TRUE(control_.connect(port));
+        }
         w.ws.settings().language = Language::English;
         EXPECT_TRUE(directory.load());
         group = directory.addGroup(0, "Lab");
@@ -120,7 +95,7 @@ protected:
     DeviceSession& newSession() {
         DeviceRecord r = *directory.devices().find(directory.addDevice(group, model_, unit_));
         r.addressText = "127.0.0.1";
-        r.port = static_cast<std::uint16_t>(sim.port());
+        r.port = static_cast<std::uint16_t>(port_);
         EXPECT_TRUE(directory.saveDevice(r));
         if (session) session->connection.closeConnection();
         session = w.ws.newSession(r, nullptr, &w.view, true);
@@ -138,7 +113,14 @@ protected:
             s += std::to_string(session->status.outlets[static_cast<std::size_t>(i)].state);
         return s;
     }
-    void control(const std::string& line) { ASSERT_EQ(sim.control(line), "OK") << line; }
+    // The simulator's reply's last line must be "OK" (not "ERR ...").
+    void control(const std::string& line) {
+        std::string got;
+        ASSERT_TRUE(control_.send(line + "\n"));
+        while (control_.readLine(got, 5000) && got != "OK" && got.rfind("ERR ", 0) != 0) {
+        }
+        ASSERT_EQ(got, "OK") << line;
+    }
     // Times `step` for the case's report line.
     template <typename Step>
     auto timed(Step step) {
@@ -164,7 +146,9 @@ protected:
         if (session) session->connection.closeConnection();
     }
 
-    ExternalSim sim;
+    test::ChildProcess sim;
+    test::LoopbackClient control_;
+    int port_ = 0;
     test::TempDir dir;
     std::string dataDir = dir.path().string() + "/";
     test::TestWorkspace w{dataDir, test::Net::System, test::kWorkspaceNow, test::Time::System};

@@ -33,7 +33,6 @@ public:
     // Replies by command; a command not in the table gets `fallback(cmd)`.
     std::map<std::string, std::string> replies;
     std::function<std::string(const std::string&)> fallback = readoutReply;
-    std::string lastLine;  // the last line received after the login, frame and all
     std::vector<std::string> commands;
 
     static std::string framed(const std::string& body) { return "*00:" + body + "\r\n00:HX>"; }
@@ -85,7 +84,6 @@ private:
             s.deliver("\r\n");
             return s.deliver(loggedIn_ ? "00:HX>" : "login:", loginDelay);
         }
-        lastLine = text;
         std::string cmd = text;
         for (const std::string frame : {"*00:7394#", "*7394#"})
             if (cmd.rfind(frame, 0) == 0) cmd = cmd.substr(frame.size());
