@@ -174,7 +174,9 @@ TEST_F(ConnectionTest, ClosesOfBothSidesAndARefusedConnect) {
     EXPECT_TRUE(conn.connected);
     EXPECT_EQ(conn.receiveChunk(1'000'000), -1);  // nothing to wait for
     EXPECT_EQ(clock.micros(), 1000 * 1'000'000);
-    open().deliver("bye\r\n");
+    ScriptedStream& s = open();
+    s.deliver("bye\r\n");
+    s.closeAfter();  // drained up to the peer's close, and no further
     conn.closeConnection();
     EXPECT_EQ(net.shutdowns, 2);  // sending first, then both ways
     EXPECT_FALSE(conn.isOpen());
