@@ -463,6 +463,10 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
         EXPECT_EQ(view.connectingHides, tried ? 1 : 0);
         EXPECT_EQ(session.connection.isOpen(), c.result == OpenResult::Opened);
     }
+    // A plain device's mail ports are the fixed ones, set as its queries start.
+    EXPECT_EQ(
+        std::to_string(session.status.smtpPort) + " " + std::to_string(session.status.pop3Port),
+        "25 110");
 }
 
 }  // namespace
