@@ -1,10 +1,7 @@
 // zeloctl and zelo-sim as a new user meets them: the conventions of their
 // command lines, what they say when a value is changed or a connection
-// fails, the language of their texts, and zelo-sim in a terminal's background.
-#include <fcntl.h>
+// fails, and the language of their texts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -197,56 +194,6 @@ TEST_F(CommandLine, ZeloSimRefusesBadOptionsAndFleets) {
         EXPECT_EQ(r.code, 2) << row.err;
         EXPECT_TRUE(contains(r.err, row.err)) << r.err;
     }
-}
-
-// zelo-sim --stdin started in the background of a terminal: what is typed
-// at the terminal is not its to read, and it keeps running.
-TEST_F(CommandLine, ZeloSimWithStdinInATerminalsBackgroundKeepsRunning) {
-    const std::string fleet = scratch.file("one.fleet");
-    writeBytes(fleet, "[hx]\nmodel = 3\n");
-    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    ASSERT_EQ(::grantpt(terminal) | ::unlockpt(terminal), 0);
-    const std::string slaveName = ::ptsname(terminal);
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t leader = ::fork();
-    if (leader == 0) {
-        // A session on the terminal whose foreground is this process's
-        // group; the simulator runs in a group of its own, as `&` starts it.
-        ::setsid();
-        const int slave = ::open(slaveName.c_str(), O_RDWR);
-        const pid_t sim = ::fork();
-        if (sim == 0) {
-            ::setpgid(0, 0);
-            ::dup2(slave, 0);
-            ::dup2(out[1], 1);
-            ::execl(ZELO_SIM_PATH, ZELO_SIM_PATH, fleet.c_str(), "--stdin", "--control", "0",
-                    nullptr);
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(sim, &status, WUNTRACED);
-        if (WIFSTOPPED(status)) ::kill(sim, SIGKILL);
-        ::_exit(WIFSTOPPED(status) ? 99 : WIFEXITED(status) ? WEXITSTATUS(status) : 98);
-    }
-    ::close(out[1]);
-    std::string buffer, line, control;
-    while (test::readLine(out[0], buffer, line, 10'000) && line != "ready")
-        if (line.rfind("control 127.0.0.1:", 0) == 0) control = line.substr(18);
-    ASSERT_EQ(line, "ready");
-    ASSERT_FALSE(control.empty());
-    ASSERT_EQ(::write(terminal, "list\n", 5), 5);  // typed at the terminal
-    test::LoopbackClient client;
-    ASSERT_TRUE(client.connect(std::stoi(control)));
-    ASSERT_TRUE(client.send("list\nquit\n"));
-    EXPECT_TRUE(client.readLine(line, 10'000));
-    EXPECT_TRUE(contains(line, "hx")) << line;
-    int status = 0;
-    ::waitpid(leader, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    ::close(out[0]);
-    ::close(terminal);
 }
 
 }  // namespace
