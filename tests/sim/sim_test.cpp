@@ -1,8 +1,8 @@
 // The simulator: its fleet description, its status reports as the station's
 // own decoder reads them, its consoles byte for byte where the client's tests
 // over the simulator do not go (refused frames, power delays, the three-strike
-// login, the schedule memory), its fault modes, and the report timing, ping
-// watch and offline cycles. (Logins of every model and firmware, readouts with
+// login), its fault modes, and the report timing, ping watch and offline
+// cycles. (Logins of every model and firmware, readouts with
 // their settings lists, settings, register and power commands, schedule
 // uploads and lists, locked units, refused passwords, telnet storms, floods
 // and noise lines are exercised through the client by its tests over the
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <utility>
@@ -354,21 +353,6 @@ TEST(SimConsole, Transcripts) {
           {"~", ""}}},
     };
     for (const Transcript& t : transcripts) Play(t);
-}
-
-TEST(SimConsole, ScheduleMemoryHoldsTwoHundredEntries) {
-    SimHarness h(kFleet);
-    RawClient c;
-    ASSERT_TRUE(c.connectTo(h.port("hx")));
-    ASSERT_EQ(h.until(c, "00:HX>"), kHx);
-    char frame[64];
-    for (int i = 0; i < 200; ++i) {
-        std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60,
-                      i % 60);
-        ASSERT_EQ(h.exchange(c, frame, "00:HX>").compare(0, 9, "*00:PSET="), 0) << i;
-    }
-    EXPECT_EQ(h.exchange(c, "*00:7394#PSET23:59,01/01,,PON1\r\n", "00:HX>"),
-              "*00:FullMemory\r\n00:HX>");
 }
 
 std::string fleetFor(const UdpStation& st, const std::string& body) {
