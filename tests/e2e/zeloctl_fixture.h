@@ -1,9 +1,7 @@
 #pragma once
-// zeloctl run as a program over a temporary data directory, and the locale
-// the programs it starts see.
+// zeloctl run as a program over a temporary data directory.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,20 +9,6 @@
 #include "tests/support/temp_dir.h"
 
 namespace zelo::test {
-
-// LC_ALL for the programs started within its scope.
-class Locale {
-public:
-    explicit Locale(const char* value) : had_(std::getenv("LC_ALL") != nullptr) {
-        if (had_) saved_ = std::getenv("LC_ALL");
-        ::setenv("LC_ALL", value, 1);
-    }
-    ~Locale() { had_ ? ::setenv("LC_ALL", saved_.c_str(), 1) : ::unsetenv("LC_ALL"); }
-
-private:
-    bool had_;
-    std::string saved_;
-};
 
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
