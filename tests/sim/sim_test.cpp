@@ -115,11 +115,6 @@ public:
         for (int i = 0; i < rounds; ++i)
             if (server_->step(1), c) c->poll();
     }
-    std::string exchange(RawClient& c, const std::string& send, const std::string& tail) {
-        c.take();
-        c.send(send);
-        return until(c, tail);
-    }
     // The clock moved on, and what fell due ran.
     void advance(std::int64_t ms, RawClient* c = nullptr) {
         clock_.advanceMs(ms);
@@ -185,7 +180,8 @@ void Play(const Transcript& t) {
             EXPECT_TRUE(h.untilClosed(c));
             EXPECT_EQ(c.take(), s.reply);
         } else {
-            EXPECT_EQ(h.exchange(c, s.send + "\r\n", s.reply), s.reply);
+            c.send(s.send + "\r\n");
+            EXPECT_EQ(h.until(c, s.reply), s.reply);
         }
     }
 }
@@ -222,6 +218,7 @@ TEST(SimFleet, ErrorsNameTheirLine) {
         {"[a]\nmodel = 3\nstates = 101\n", "line 1"},
         {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
         {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
+        {"station = 127.0.0.1\n[a]\nmodel = 3\n", "line 1: station must be HOST:PORT"},
     };
     for (const char* line :
          {"colour = red", "port = 70000", "[a]\nmodel = 5", "faults = slow:x", "just words",
@@ -422,24 +419,16 @@ TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
 const std::string kIdent = "*00:HX-7200 Ver 3.14.12\r\n00:HX>";
 const Step kSwdLogin[] = {{"<", kGreeting}, {"", "Password:"}};
 
+// Closing after N bytes or at the N-th command, and dripping, are the hostile
+// suite's: its cases over the simulator fail, and time out, where those do.
 TEST(SimServerFaults, Transcripts) {
     const Transcript faults[] = {
-        {"close after bytes cuts the stream",
-         "hx",
-         {{"!fault hx close-after:4", "OK"}, {"~", "\xFF\xFB\x01\xFF"}}},
         {"close at the login",
          "swd12k",
          {{"!fault swd12k close-at:login", "OK"},
           kSwdLogin[0],
           kSwdLogin[1],
           {"tavik", "\r\nRACK-12> "},
-          {"~", ""}}},
-        {"close at the second command",
-         "hx",
-         {{"!fault hx close-at:cmd2", "OK"},
-          {"<", kHx},
-          {"*", kIdent},
-          {"*00:7394#MPOS", ""},
           {"~", ""}}},
         {"slow answers wait for the clock",
          "hx",
@@ -451,15 +440,6 @@ TEST(SimServerFaults, Transcripts) {
           {"*", kIdent},
           {"*00:7394#CPURESET", ""},
           {"~", ""}}},
-        {"drip: every byte alone, a tenth of a second apart",
-         "swd12k",
-         {{"!fault swd12k drip:100", "OK"},
-          {"+0", " "},
-          {"+99", ""},
-          {"+1", "2"},
-          {"+100", "2"},
-          {"+100", "0"},
-          {"+100", " "}}},
         {"split telnet sequences",
          "hx",
          {{"!fault hx split-iac", "OK"},
