@@ -135,7 +135,6 @@ TEST_F(ZeloctlDirectory, AMissingDirectoryIsMadeByWritersOnly) {
         std::string err;
     } rows[] = {
         {missing, {"tree"}, 2, "zeloctl: no data directory at " + missing + "\n"},
-        {missing, {"show", "1"}, 2, "zeloctl: no data directory at " + missing + "\n"},
         {deeper,
          {"add-group", "0", "Lab"},
          2,

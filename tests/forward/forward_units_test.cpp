@@ -507,7 +507,6 @@ TEST(Metrics, RequestsAnsweredByPathParametersAndGroup) {
         {"/metrics", {{"group", "Root"}}, kMaxQueryBytes + 1, 400, {}},
         {"/healthz", {}, 0, 200, {}},
         {"/", {}, 0, 404, {}},
-        {"/metrics/", {}, 0, 404, {}},
     };
     for (const auto& r : rows) {
         const HttpAnswer a = answerRequest(r.path, r.params, r.queryBytes, &s);
