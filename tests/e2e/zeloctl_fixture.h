@@ -1,9 +1,7 @@
 #pragma once
-// zeloctl run as a program over a temporary data directory, and the locale
-// the programs it starts see.
+// zeloctl run as a program over a temporary data directory.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,20 +9,6 @@
 #include "tests/support/temp_dir.h"
 
 namespace zelo::test {
-
-// LC_ALL for the programs started within its scope.
-class Locale {
-public:
-    explicit Locale(const char* value) : had_(std::getenv("LC_ALL") != nullptr) {
-        if (had_) saved_ = std::getenv("LC_ALL");
-        ::setenv("LC_ALL", value, 1);
-    }
-    ~Locale() { had_ ? ::setenv("LC_ALL", saved_.c_str(), 1) : ::unsetenv("LC_ALL"); }
-
-private:
-    bool had_;
-    std::string saved_;
-};
 
 inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -43,16 +27,22 @@ protected:
     void english() { writeBytes(data.file("ZELO.INI"), "[ZELO]\r\nLanguage=1\r\n"); }
     std::string file(const std::string& name) const { return readBytes(data.file(name)); }
     // Starts `listen` over `dir` on a free loopback port with `more` options, its output in
-    // scratch's listen.txt; the port it took, from its first line on stderr ("0": none).
+    // scratch's listen.txt; the port it took, from its announcement on stderr ("0": none). The
+    // lines before it go to `before`.
     std::string listen(ChildProcess& p, const std::string& dir,
-                       const std::vector<std::string>& more = {}) {
+                       const std::vector<std::string>& more = {}, std::string* before = nullptr) {
         std::vector<std::string> args{ZELOCTL_PATH, "--dir", dir,      "listen",
                                       "--port",     "0",     "--bind", "127.0.0.1"};
         args.insert(args.end(), more.begin(), more.end());
         EXPECT_TRUE(p.start(args, scratch.file("listen.txt"), "|"));
-        std::string line;
-        if (!p.readLine(line, 10'000) || !contains(line, "port ")) return "0";
-        return std::to_string(std::stoi(line.substr(line.find("port ") + 5)));
+        const std::string announce = "listening on UDP port ";
+        for (std::string line; p.readLine(line, 10'000);) {
+            if (contains(line, announce))
+                return std::to_string(
+                    std::stoi(line.substr(line.find(announce) + announce.size())));
+            if (before) *before += line + "\n";
+        }
+        return "0";
     }
 
     TempDir data, scratch;

@@ -1,8 +1,8 @@
 // The simulator: its fleet description, its status reports as the station's
 // own decoder reads them, its consoles byte for byte where the client's tests
 // over the simulator do not go (refused frames, power delays, the three-strike
-// login, the schedule memory), its fault modes, and the report timing, ping
-// watch and offline cycles. (Logins of every model and firmware, readouts with
+// login), its fault modes, and the report timing, ping watch and offline
+// cycles. (Logins of every model and firmware, readouts with
 // their settings lists, settings, register and power commands, schedule
 // uploads and lists, locked units, refused passwords, telnet storms, floods
 // and noise lines are exercised through the client by its tests over the
@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <utility>
@@ -116,11 +115,6 @@ public:
         for (int i = 0; i < rounds; ++i)
             if (server_->step(1), c) c->poll();
     }
-    std::string exchange(RawClient& c, const std::string& send, const std::string& tail) {
-        c.take();
-        c.send(send);
-        return until(c, tail);
-    }
     // The clock moved on, and what fell due ran.
     void advance(std::int64_t ms, RawClient* c = nullptr) {
         clock_.advanceMs(ms);
@@ -186,7 +180,8 @@ void Play(const Transcript& t) {
             EXPECT_TRUE(h.untilClosed(c));
             EXPECT_EQ(c.take(), s.reply);
         } else {
-            EXPECT_EQ(h.exchange(c, s.send + "\r\n", s.reply), s.reply);
+            c.send(s.send + "\r\n");
+            EXPECT_EQ(h.until(c, s.reply), s.reply);
         }
     }
 }
@@ -209,8 +204,6 @@ TEST(SimFleet, NumberedCopiesTakeTheirOwnPortsAndAddressesFaultsTheirDefaultsAnd
     ASSERT_TRUE(ParseFaults("slow:5, iac-storm, drip, flood", f, error)) << error;
     EXPECT_EQ(std::vector<int>({f.slowMs, f.iacStorm, f.dripMs}), std::vector<int>({5, 32, 1000}));
     EXPECT_GT(f.floodBytes, 8192);  // beyond a client's receive ring
-    ASSERT_TRUE(ParseFaults("none", f, error));
-    EXPECT_EQ(f.slowMs + f.iacStorm + f.dripMs + f.floodBytes, 0);
     // The fleets the sample directory and the live demo run.
     for (const char* file : {ZELO_SIM_SAMPLE_FLEET, ZELO_SIM_DEMO_FLEET})
         EXPECT_TRUE(LoadFleetFile(file, fleet, error)) << file << ": " << error;
@@ -223,6 +216,7 @@ TEST(SimFleet, ErrorsNameTheirLine) {
         {"[a]\nmodel = 3\nstates = 101\n", "line 1"},
         {"[a]\nmodel = 3\nping-trip = 30\n", "line 1"},  // no watch entries at all
         {"[a]\nmodel = 11\nping-trip = 30:5\n", "line 1"},
+        {"station = 127.0.0.1\n[a]\nmodel = 3\n", "line 1: station must be HOST:PORT"},
     };
     for (const char* line :
          {"colour = red", "port = 70000", "[a]\nmodel = 5", "faults = slow:x", "just words",
@@ -346,21 +340,6 @@ TEST(SimConsole, Transcripts) {
     for (const Transcript& t : transcripts) Play(t);
 }
 
-TEST(SimConsole, ScheduleMemoryHoldsTwoHundredEntries) {
-    SimHarness h(kFleet);
-    RawClient c;
-    ASSERT_TRUE(c.connectTo(h.port("hx")));
-    ASSERT_EQ(h.until(c, "00:HX>"), kHx);
-    char frame[64];
-    for (int i = 0; i < 200; ++i) {
-        std::snprintf(frame, sizeof frame, "*00:7394#PSET%02d:%02d,01/01,,PON1\r\n", i / 60,
-                      i % 60);
-        ASSERT_EQ(h.exchange(c, frame, "00:HX>").compare(0, 9, "*00:PSET="), 0) << i;
-    }
-    EXPECT_EQ(h.exchange(c, "*00:7394#PSET23:59,01/01,,PON1\r\n", "00:HX>"),
-              "*00:FullMemory\r\n00:HX>");
-}
-
 std::string fleetFor(const UdpStation& st, const std::string& body) {
     return "station = " + st.address() + "\ninterval = 60\n" + body;
 }
@@ -428,24 +407,16 @@ TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
 const std::string kIdent = "*00:HX-7200 Ver 3.14.12\r\n00:HX>";
 const Step kSwdLogin[] = {{"<", kGreeting}, {"", "Password:"}};
 
+// Closing after N bytes or at the N-th command, and dripping, are the hostile
+// suite's: its cases over the simulator fail, and time out, where those do.
 TEST(SimServerFaults, Transcripts) {
     const Transcript faults[] = {
-        {"close after bytes cuts the stream",
-         "hx",
-         {{"!fault hx close-after:4", "OK"}, {"~", "\xFF\xFB\x01\xFF"}}},
         {"close at the login",
          "swd12k",
          {{"!fault swd12k close-at:login", "OK"},
           kSwdLogin[0],
           kSwdLogin[1],
           {"tavik", "\r\nRACK-12> "},
-          {"~", ""}}},
-        {"close at the second command",
-         "hx",
-         {{"!fault hx close-at:cmd2", "OK"},
-          {"<", kHx},
-          {"*", kIdent},
-          {"*00:7394#MPOS", ""},
           {"~", ""}}},
         {"slow answers wait for the clock",
          "hx",
@@ -457,15 +428,6 @@ TEST(SimServerFaults, Transcripts) {
           {"*", kIdent},
           {"*00:7394#CPURESET", ""},
           {"~", ""}}},
-        {"drip: every byte alone, a tenth of a second apart",
-         "swd12k",
-         {{"!fault swd12k drip:100", "OK"},
-          {"+0", " "},
-          {"+99", ""},
-          {"+1", "2"},
-          {"+100", "2"},
-          {"+100", "0"},
-          {"+100", " "}}},
         {"split telnet sequences",
          "hx",
          {{"!fault hx split-iac", "OK"},

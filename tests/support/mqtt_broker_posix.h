@@ -51,9 +51,6 @@ public:
         return false;
     }
     // Killed, as by a crash or a power cut: no clean goodbye to anyone.
-    void kill() {
-        process_.reset();  // SIGTERM, then SIGKILL after the wait
-    }
     void crash() {
         if (process_) process_->signal(SIGKILL);
         process_.reset();
@@ -119,10 +116,7 @@ public:
     }
 
     // Connects and subscribes to `patterns`; true once the broker said yes.
-    bool connect(int port, const std::vector<std::string>& patterns,
-                 const std::string& caFile = "") {
-        if (!caFile.empty())
-            mosquitto_tls_set(mosq_, caFile.c_str(), nullptr, nullptr, nullptr, nullptr);
+    bool connect(int port, const std::vector<std::string>& patterns) {
         if (mosquitto_connect(mosq_, "127.0.0.1", port, 30) != MOSQ_ERR_SUCCESS) return false;
         for (const std::string& p : patterns) mosquitto_subscribe(mosq_, nullptr, p.c_str(), 1);
         mosquitto_loop_start(mosq_);
