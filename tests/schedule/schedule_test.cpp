@@ -1,4 +1,4 @@
-// Schedule files, the devices a delivery reaches, and a walk run to its end.
+// Schedule files, and a delivery walk run to its end.
 #include "schedule/schedule.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +83,6 @@ TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
          0,
          {}},
         {"", 0, {}},
-        {"TIME,DATE,WEEKDAY,ACTION\n08:30,05/01,,PON1\n", 1, Text::ScheduleBadTime},
         {"8:30,5/1,,PON1\n24:00,5/1,,PON1\n", 2, Text::ScheduleBadTime},
         {"8:60,5/1,,PON1\n", 1, Text::ScheduleBadTime},
         {"008:30,5/1,,PON1\n", 1, Text::ScheduleBadTime},
@@ -98,7 +97,6 @@ TEST(ScheduleFile, EveryLineIsCheckedBeforeAnythingIsSent) {
         {"8:30,5/1,,\n", 1, Text::ScheduleBadAction},
         {"8:30,5/1,,PON9\n", 1, Text::ScheduleBadAction},
         {"8:30,5/1,,PON1\n9:00,5/1,,PON1\n08:30,05/01,,PON1\n", 3, Text::ScheduleRepeated},
-        {"8:30,5/1,,PON1\n\n9:00,5/1,,PON1\n", 2, Text::ScheduleEntriesAfterEmptyLine},
         {full, 201, Text::ScheduleTooLong},
     };
     for (const auto& row : rows) {
@@ -130,28 +128,18 @@ TEST(ScheduleFile, WeekOfTheMonth) {
     }
 }
 
-class DeliveryTargets : public ::testing::Test {
+// Two devices a delivery skips without a connection: one of a model that
+// takes no schedule, one without an address.
+class DeliveryWalkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Root > A (a1, a2) > A1 (x) ; Root > B (b, plain device, one without address)
-        test::writeBytes(dir.file("ZELO_DIR.DAT"),
-                         "0\tRoot\t0\r\n1\tA\t1\r\n2\tA1\t2\r\n1\tB\t3\r\n");
+        test::writeBytes(dir.file("ZELO_DIR.DAT"), "0\tRoot\t0\r\n1\tB\t3\r\n");
         ASSERT_TRUE(w.load());
-        for (const auto& [group, model, name] : {std::tuple{1u, 3, "a1"},
-                                                 {1u, 5, "a2"},
-                                                 {2u, 3, "x"},
-                                                 {3u, 3, "b"},
-                                                 {3u, 11, "plain"},
-                                                 {3u, 3, "no address"}}) {
-            DeviceRecord r = *directory.devices().find(directory.addDevice(group, model, name));
+        for (const auto& [model, name] : {std::pair{11, "plain"}, {3, "no address"}}) {
+            DeviceRecord r = *directory.devices().find(directory.addDevice(3, model, name));
             r.addressText = r.name == "no address" ? "" : "127.0.0.1";
             ASSERT_TRUE(directory.saveDevice(r));
         }
-    }
-    std::vector<std::string> names(const std::vector<ListRow>& selection) {
-        std::vector<std::string> out;
-        for (const DeviceRecord& r : deliveryTargets(directory, selection)) out.push_back(r.name);
-        return out;
     }
 
     test::TempDir dir;
@@ -159,22 +147,9 @@ protected:
     DeviceDirectory& directory = w.ws.directory();
 };
 
-TEST_F(DeliveryTargets,
-       GroupsWithTheirSubGroupsDepthFirstEachDeviceOnceOnlyDevicesThatTakeASchedule) {
-    EXPECT_EQ(names({{true, 1}}), (std::vector<std::string>{"a1", "a2", "x"}));
-    EXPECT_EQ(names({{true, 0}}), (std::vector<std::string>{"a1", "a2", "x", "b"}));
-    // A device named on its own and again through its group counts once.
-    EXPECT_EQ(names({{false, 3}, {true, 1}, {true, 2}}),
-              (std::vector<std::string>{"x", "a1", "a2"}));
-    EXPECT_EQ(names({{true, 3}}), (std::vector<std::string>{"b"}));
-    EXPECT_TRUE(names({{false, 5}, {false, 99}, {true, 42}}).empty());
-}
-
-TEST_F(DeliveryTargets, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersThreadCancelStops) {
-    // Devices that take no schedule are skipped without a connection: the
-    // walk needs no device to answer.
+TEST_F(DeliveryWalkTest, RunToEndKeepsTargetOrderOneConnectionStaysOnTheCallersThreadCancelStops) {
     std::vector<DeviceRecord> targets;
-    for (std::uint32_t id : {5u, 6u, 5u, 6u}) targets.push_back(*directory.devices().find(id));
+    for (std::uint32_t id : {1u, 2u, 1u, 2u}) targets.push_back(*directory.devices().find(id));
     ScheduleTable table;
     const DeliveryContext context{w.ws.network(), w.ws.clock(), w.ws.settings(), w.ws.strings(),
                                   w.ws.dataDir()};
