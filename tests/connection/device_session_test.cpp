@@ -80,8 +80,8 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
 
 // Each failed login shows its one message with what failed (address, port,
 // and the reason where one is known), closes the connection and takes the
-// waits it must and no more.
-TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
+// waits it must and no more; in a command's reconnect too.
+TEST_F(SessionTest, EachFailedLoginShowsItsMessageInAnOpenOrAReconnect) {
     const struct {
         const char* name;
         int model;
@@ -121,6 +121,29 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
         EXPECT_FALSE(session.connection.isOpen());
         EXPECT_EQ((clock.micros() - start) / 100'000, c.waits * 30);  // the close drains briefly
+
+        // The same failure in a command's reconnect: its message is the only
+        // one, the connection stays lost, a later open tells its own, and the
+        // next command (the device well again) tries again.
+        nextRow(c.model);
+        ASSERT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
+                  StepResult::Ok);
+        session.connection.connected = false;  // lost
+        c.breakDevice();
+        EXPECT_EQ(
+            c.model == 3 ? readOutletStates(session) : sendPowerCommand(session, "PON1", true),
+            StepResult::Failed);
+        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
+        EXPECT_FALSE(session.connection.connected);
+        EXPECT_EQ(openDevice(session), OpenResult::Failed);
+        EXPECT_EQ(frontend.errors, (std::vector<Text>{c.message, c.message}));
+        session.connection.connected = false;  // the failed open left the flag set
+        nextRow(c.model);
+        const int connects = net.connects;
+        static_cast<void>(sendPowerCommand(session, "PON1", true));
+        EXPECT_EQ(net.connects, connects + 1);
+        EXPECT_TRUE(session.connection.connected);
+        EXPECT_TRUE(frontend.errors.empty());
     }
 }
 
@@ -218,47 +241,6 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
               (std::vector<test::ScriptedFrontend::Question>{
                   {Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question}}));
     EXPECT_EQ(net.connects, 1);
-}
-
-// The reconnect of a command fails (before or after its connect): the
-// message of that step is the only one, and the connection stays lost for
-// the next command. (Which step shows which message: the failed logins.)
-TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgain) {
-    const struct {
-        const char* step;
-        int model;
-        std::function<void()> breakDevice;
-        Text message;
-    } cases[] = {
-        {"connect", 3, [&] { net.refuse = true; }, Text::CannotConnect},
-        {"password", 3, [&] { framed.asksLogin = true, session.record.password = "x"; },
-         Text::BadPassword},
-        {"plain password", 11, [&] { session.record.password = "x"; }, Text::BadPassword},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.step);
-        nextRow(c.model);
-        ASSERT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
-                  StepResult::Ok);
-        session.connection.connected = false;  // lost
-        c.breakDevice();
-        EXPECT_EQ(
-            c.model == 3 ? readOutletStates(session) : sendPowerCommand(session, "PON1", true),
-            StepResult::Failed);
-        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
-        EXPECT_FALSE(session.connection.connected);
-        // The silenced message was the reconnect's alone: a later open tells its own.
-        EXPECT_EQ(openDevice(session), OpenResult::Failed);
-        EXPECT_EQ(frontend.errors, (std::vector<Text>{c.message, c.message}));
-        session.connection.connected = false;  // the failed open left the flag set
-
-        nextRow(c.model);
-        const int connects = net.connects;
-        static_cast<void>(sendPowerCommand(session, "PON1", true));
-        EXPECT_EQ(net.connects, connects + 1);
-        EXPECT_TRUE(session.connection.connected);
-        EXPECT_TRUE(frontend.errors.empty());
-    }
 }
 
 TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
