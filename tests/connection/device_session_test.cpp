@@ -102,6 +102,8 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessageInAnOpenOrAReconnect) {
          ": no answer in time"},
         {"unresolvable address", 3, [&] { session.record.addressText = "no.such.host"; },
          Text::CannotConnect, 0, ": unknown host"},
+        {"connection refused", 11, [&] { net.refuse = true; }, Text::CannotConnect, 0,
+         ": cannot connect"},
         {"plain password refused", 11, [&] { session.record.password = "x"; }, Text::BadPassword, 0,
          ""},
         {"plain console taken", 11, [&] { greetWith("503 Too many users\r\n"); },
