@@ -157,7 +157,6 @@ const Row kRows[] = {
     {F, {"*00:DT=2006/7/2 Su 1:2:3 (DT)"}, "clock", "106-6-2 w0 1:2:3 dst-1"},  // 22 characters
     {F, {"*00:DT=2006/07/05 Xyz 01:02:03 (ST)"}, "clock", "106-6-5 w0 1:2:3 dst0"},  // Sunday
     {F, {"*00:DT=2006/04/01 Sat 12:34:56", "*00:DT=2006/07"}, "clock", "106-3-1 w6 12:34:56 dst0"},
-    {P, {"DATE 06.04.01"}, "clock", "106-3-1 w6 0:0:0 dst0"},
     {P, {"DATE 07/05/02", "TIME 13:05:09"}, "clock", "107-4-2 w3 13:5:9 dst0"},
     {P, {"DATE 99/12/31"}, "clock", "199-11-31 w4 0:0:0 dst0"},
     {P, {"DATE 07. 5. 2"}, "clock", "107-4-2 w3 0:0:0 dst0"},        // blanks before a number
@@ -195,7 +194,6 @@ const Row kRows[] = {
     {F, {"*00:R2004=511"}, "R2004", "255"},       // 8 bits
     {F, {"*00:R900=-3,12"}, "R900", "-3,12"},
     {F, {"*00:R582=MAIL"}, "R582", "MAIL"},
-    {F, {"*00:R9900=00:80:87:0A:0B:0C"}, "R9900", "0080870A0B0C"},
     {F, {"*00:r307=1.0", "*00:R12=1", "*00:R12345=1"}, "registers", "0"},
     // Registers that also fill settings, the prompt and the record.
     {F,
