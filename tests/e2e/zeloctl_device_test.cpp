@@ -79,23 +79,7 @@ TEST_F(ZeloctlDevice, StatusOfEachDialectIsPrintedAndSaved) {
         EXPECT_NE(json.out.find(part), std::string::npos) << part << " in " << json.out;
 }
 
-TEST_F(ZeloctlDevice, FailuresAndTheirExitCodes) {
-    addDevice("refuser", 3);
-    ASSERT_EQ(run({"add-device", "Lab", "11", "nowhere"}).code, 0);
-    for (const std::vector<std::string>& usage : {std::vector<std::string>{"status", "nobody"},
-                                                  {"status", "nowhere"} /* no address */,
-                                                  {"status"},
-                                                  {"power", "refuser", "POF9"},
-                                                  {"power", "refuser", "MPOR"}})
-        EXPECT_EQ(run(usage).code, 2) << usage.back();
-    const RunResult r =
-        run({"power", "nowhere", "PON1", "mpof"});  // refused before anything is sent
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos)
-        << r.err;
-}
-
-TEST_F(ZeloctlDevice, PowerCommandsAndTheStatesReadBack) {
+TEST_F(ZeloctlDevice, PowerCommandsTheStatesReadBackAndTheFailures) {
     addDevice("hx-32905", 3);
     RunResult r = run({"power", "hx-32905", "POF2", "pof4"});
     ASSERT_EQ(r.code, 0) << r.err;
@@ -108,6 +92,18 @@ TEST_F(ZeloctlDevice, PowerCommandsAndTheStatesReadBack) {
     r = run({"power", "locked", "POF1"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);  // the states are still printed
+
+    ASSERT_EQ(run({"add-device", "Lab", "11", "nowhere"}).code, 0);
+    for (const std::vector<std::string>& usage : {std::vector<std::string>{"status", "nobody"},
+                                                  {"status", "nowhere"} /* no address */,
+                                                  {"status"},
+                                                  {"power", "hx-32905", "POF9"},
+                                                  {"power", "hx-32905", "MPOR"}})
+        EXPECT_EQ(run(usage).code, 2) << usage.back();
+    r = run({"power", "nowhere", "PON1", "mpof"});  // refused before anything is sent
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("MPOF: nowhere (SWD-12K) has no master switch"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(ZeloctlDevice, PlainSettingsAreReadWrittenAndReadBack) {
@@ -236,22 +232,14 @@ TEST_F(ZeloctlDevice, TheGuidesScheduleExampleIsTakenAndABadFileRefusedBeforeThe
     EXPECT_EQ(r.out, "1\thx\tNormal\n");
     const std::size_t entries = std::count(example.begin(), example.end(), '\n');
     const std::size_t logged = test::readBytes(data.file("ZELO.LOG")).size();
-    const struct {
-        std::string file, err;
-    } bad[] = {
-        {"TIME,DATE,WEEKDAY,ACTION\n" + example, "line 1: the time is not HH:MM"},
-        {example + "\n25:00,05/01,,PON1\n",
-         "line " + std::to_string(entries + 1) + " is empty and entries follow"},
-        {"08:30,05/01,,PON1\n09:00,05/01,,LAMP\n", "line 2: the action is not a power command"},
-    };
-    for (const auto& row : bad) {
-        test::writeBytes(data.file("bad.shx"), row.file);
-        r = run({"deliver", data.file("bad.shx"), "hx"});
-        EXPECT_EQ(r.code, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("bad.shx: Schedule file " + row.err), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(test::readBytes(data.file("ZELO.LOG")).size(), logged);  // no device was called
+    // A header line above it: the whole file is refused before any device is called.
+    test::writeBytes(data.file("bad.shx"), "TIME,DATE,WEEKDAY,ACTION\n" + example);
+    r = run({"deliver", data.file("bad.shx"), "hx"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("bad.shx: Schedule file line 1: the time is not HH:MM"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(test::readBytes(data.file("ZELO.LOG")).size(), logged);
     test::writeBytes(data.file("empty.shx"), "");
     ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);
     r = run({"deliver", data.file("empty.shx"), "plain"});

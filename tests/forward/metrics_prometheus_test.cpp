@@ -6,7 +6,7 @@
 #include <httplib.h>
 
 #include <csignal>
-#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "tests/e2e/zeloctl_fixture.h"
@@ -34,20 +34,6 @@ protected:
         udpPort = std::stoi(listen(station, data.path().string(), extra, &before));
         metricsPort = numberAfter(before, "metrics on http://127.0.0.1:");
         ASSERT_TRUE(metricsPort && udpPort) << before;
-    }
-    // One HX-7200 in a group of its own, with the simulator's first MAC;
-    // its key, or "" when zeloctl refused.
-    std::string addDevice() {
-        const RunResult group = run({"add-group", "0", "Lab"});
-        const RunResult added =
-            run({"add-device", group.out.substr(0, group.out.find('\n')), "3", "hx"});
-        const std::string id = added.out.substr(0, added.out.find('\n'));
-        if (group.code || added.code ||
-            run({"set", id, "address=127.0.0.1", "mac=008087100001"}).code)
-            return "";
-        char key[9];
-        std::snprintf(key, sizeof key, "%08X", static_cast<unsigned>(std::stoul(id)));
-        return key;
     }
     httplib::Result get(int port, const std::string& target) {
         httplib::Client c("127.0.0.1", port);
@@ -141,8 +127,11 @@ std::string queryValue(int port, const std::string& query) {
 // With --mqtt the exposition tells too whether the broker is there and how
 // the commands from it ended.
 TEST_F(MetricsStation, PrometheusStoresWhatTheSimulatorReportedTheDeviceGoingDownAndTheBroker) {
-    const std::string key = addDevice();
-    ASSERT_FALSE(key.empty());
+    // One HX-7200 with the simulator's first MAC, device 1 of a fresh directory.
+    ASSERT_EQ(run({"add-group", "0", "Lab"}).code, 0);
+    ASSERT_EQ(run({"add-device", "Lab", "3", "hx"}).out, "1\n");
+    ASSERT_EQ(run({"set", "hx", "address=127.0.0.1", "mac=008087100001"}).code, 0);
+    const std::string key = "00000001";
     const std::string device = "{device=\"" + key + "\"";
     MqttBroker broker;
     std::string error;
