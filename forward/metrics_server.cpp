@@ -132,6 +132,12 @@ bool MetricsServer::start(const std::string& host, std::uint16_t port, std::stri
     m.http.set_read_timeout(5);
     m.http.set_write_timeout(10);
     m.http.set_payload_max_length(0);  // requests carry no body
+    // The library's default also sets SO_REUSEPORT, with which a second station
+    // would share a port another one serves and the scrapes would alternate.
+    m.http.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof yes);
+    });
     auto handler = [&m](const httplib::Request& req, httplib::Response& res) { m.serve(req, res); };
     m.http.Get("/metrics", handler);
     m.http.Get("/healthz", handler);

@@ -107,6 +107,13 @@ TEST_F(MetricsStation, ExpositionOfEveryModelPassesPromtoolAndBadRequestsAreRefu
     const auto health = get(metricsPort, "/healthz");
     ASSERT_TRUE(health);
     EXPECT_EQ(health->body, "ok\n");
+    // A second station is refused the port this one serves.
+    TempDir other;
+    const std::string port = std::to_string(metricsPort);
+    const RunResult second = runIn(other.path().string(), {"listen", "--port", "0", "--seconds",
+                                                           "5", "--metrics", "127.0.0.1:" + port});
+    EXPECT_EQ(second.code, 2) << second.err;
+    EXPECT_TRUE(contains(second.err, "cannot serve metrics on 127.0.0.1:" + port)) << second.err;
     station.signal(SIGINT);
     EXPECT_EQ(station.wait(), 0);
 }
