@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 
 #include "directory/item_file.h"
@@ -189,10 +191,14 @@ TEST_F(ZeloctlDevice, DeliverReachesEveryDeviceOfTheGroupsOnceWithItsResult) {
     ASSERT_EQ(run({"add-device", "Lab", "13", "plain"}).code, 0);     // takes no schedule
     ASSERT_EQ(run({"add-device", "Shelf", "3", "nowhere"}).code, 0);  // has no address
     test::writeBytes(data.file("week.shx"), "8:30,5/1,,PON1\r\n07:00,S,1-6,MPON\r\n");
+    const long started = static_cast<long>(std::time(nullptr));
     const RunResult r = run({"deliver", data.file("week.shx"), "Lab", "jb", "--parallel", "4"});
     EXPECT_EQ(r.code, 1);  // one device refused the password
     EXPECT_EQ(r.out, "1\thx\tNormal\n2\tjb\tNormal\n3\trefuser\tAbnormal\treadout\n");
     EXPECT_NE(r.err.find("refuser: Bad password"), std::string::npos) << r.err;
+    // What the readout learnt is kept: the states, and when they were read.
+    const std::string shown = run({"show", "hx"}).out;
+    EXPECT_GE(std::atol(shown.c_str() + shown.find("updateTime=") + 11), started) << shown;
     const std::string log = test::readBytes(data.file("ZELO.LOG"));
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3 * 5);  // three blocks of five lines
     EXPECT_NE(log.find("Send filename: week.shx\r\nResult: Abnormal\r\n"), std::string::npos);
