@@ -386,11 +386,10 @@ TEST(SimServerReports, AggregateRateSpreadsReportsOverTheFleet) {
     EXPECT_EQ(macs.size(), 50u);
 }
 
-const std::string kIdent = "*00:HX-7200 Ver 3.14.12\r\n00:HX>";
-
-// Closing after N bytes or at the N-th command, and dripping, are the hostile
-// suite's: its cases over the simulator fail, and time out, where those do; a
-// silent reset is the window suite's, whose restart waits for the close.
+// Closing after N bytes or at the N-th command, dripping and split telnet
+// sequences are the hostile suite's: its cases over the simulator fail, and
+// time out, where those do; a silent reset is the window suite's, whose
+// restart waits for the close.
 TEST(SimServerFaults, Transcripts) {
     const Transcript faults[] = {
         {"close at the login",
@@ -403,15 +402,6 @@ TEST(SimServerFaults, Transcripts) {
         {"slow answers wait for the clock",
          "hx",
          {{"!fault hx slow:800", "OK"}, {"+799", ""}, {"+1", kHx}}},
-        {"split telnet sequences",
-         "hx",
-         {{"!fault hx split-iac", "OK"},
-          {"+0", "\xFF"},
-          {"+40",
-           "\xFB\x01\xFF\xFB\x01\xFF\xFB\x03"
-           "00:HX>"},
-          {"*", "\xFF"},
-          {"+40", "\xFB\x01" + kIdent}}},
     };
     for (const Transcript& t : faults) Play(t);
 }
