@@ -25,10 +25,8 @@ TEST(StatusGroupSave, OneRewriteLeavesWhatSavingEachInTurnLeaves) {
     const std::string v2 = kHeader + kHxRecord + kGvRecord + kSwdRecord + kOldHxRecord;
     const std::string cut = kHeader + kHxRecord + "gv\r\nGV2208\r\n11\r\n";
     const std::pair<const std::string&, std::vector<DeviceRecord>> rows[] = {
-        {v2, {changed(0x11, "1010"), changed(0x13, "0 0000")}},
-        {v2,
-         {changed(0x11, "1010"),
-          changed(0x11, "0000")}},  // the same device twice: the later copy wins
+        // the same device twice: the later copy wins
+        {v2, {changed(0x11, "1010"), changed(0x13, "0 0000"), changed(0x11, "0000")}},
         {cut, {changed(0x11, "1"), changed(0x99, "1")}},
     };
     for (const auto& [start, saves] : rows) {

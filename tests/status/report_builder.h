@@ -74,10 +74,9 @@ public:
         for (const PingEntry& p : entries) pingEntry(p, k);
         return *this;
     }
-    // 32-byte form: the block at 4; otherwise 34 bytes with the block at 6.
-    ElementReport& temperature(bool sensor, unsigned state, int hundredths, bool shortForm = true) {
-        words({0x0802, shortForm ? 32u : 34u});
-        if (!shortForm) body({0x7777});
+    // The 32-byte form: the block at 4.
+    ElementReport& temperature(bool sensor, unsigned state, int hundredths) {
+        words({0x0802, 32u});
         Bytes block(28, 0x11);
         block[0] = sensor ? 1 : 0;
         block[24] = std::uint8_t(state);
