@@ -53,6 +53,15 @@ const char* pingSymbol(std::uint16_t state, bool japanese) noexcept {
     }
 }
 
+// Whether the work status knows any outlet's state: it starts each report
+// knowing none, and only the current device's report starts from what the
+// current pair holds.
+bool anyOutletKnown(const PowerState& s) noexcept {
+    for (int i = 0; i < shownOutletCount(s.outletCount); ++i)
+        if (s.outlets[static_cast<std::size_t>(i)].state != kOutletNotReported) return true;
+    return false;
+}
+
 }  // namespace
 
 ReportCommit::ReportCommit(DeviceDirectory& directory, DeviceRecord& currentRecord,
@@ -197,7 +206,10 @@ void ReportCommit::finish(Pass& pass, bool isCurrent) {
         }
     }
     if (pass.outletsSeen || pass.temperatureSeen) {
-        work_.powerText = powerText(workStatus_);
+        // A report without outlets (a temperature alone) keeps the stored
+        // power text rather than blanking it.
+        if (pass.outletsSeen || anyOutletKnown(workStatus_))
+            work_.powerText = powerText(workStatus_);
         pass.follow(work_.lastPowerText, work_.powerText);
         if (workStatus_.scheduleKnown) work_.scheduleText = scheduleText(workStatus_);
         work_.updateTime = static_cast<std::uint32_t>(clock_.now());

@@ -228,6 +228,14 @@ TEST_F(DecodeReport, WhenALineIsLoggedAndWhenTheFileIsSaved) {
     EXPECT_EQ(view.changedRecords.size(), 3u);
 }
 
+// A temperature alone, from a device whose outlets the station holds only as
+// stored, leaves the stored power text as it was.
+TEST_F(DecodeReport, ATemperatureAloneKeepsTheStoredPowerText) {
+    ASSERT_TRUE(receive(gv().temperature(true, 0, 250).build()));
+    EXPECT_EQ(summary(0x11), "1111|4| |||250|0");
+    EXPECT_EQ(parseItemFile(file("00000001.IDX"), 1)[1].powerText, "1111");
+}
+
 TEST_F(DecodeReport, ControlWindowOfTheReportingDeviceIsRedrawnAnotherIsLeftAlone) {
     currentRecord = device(0x11);
     state.openDialog = OpenDialog::Control;
