@@ -159,6 +159,7 @@ const Row kRows[] = {
     {F, {"*00:DT=2006/04/01 Sat 12:34:56", "*00:DT=2006/07"}, "clock", "106-3-1 w6 12:34:56 dst0"},
     {P, {"DATE 07/05/02", "TIME 13:05:09"}, "clock", "107-4-2 w3 13:5:9 dst0"},
     {P, {"DATE 99/12/31"}, "clock", "199-11-31 w4 0:0:0 dst0"},
+    {P, {"DATE 00/02/29"}, "clock", "100-1-29 w2 0:0:0 dst0"},       // February counts as month 14
     {P, {"DATE 07. 5. 2"}, "clock", "107-4-2 w3 0:0:0 dst0"},        // blanks before a number
     {P, {"DATE 06.04.01 (Sat)"}, "clock", "106-3-1 w6 0:0:0 dst0"},  // anything after the day
     // Other separators, mixed ones or ones off their columns, other
