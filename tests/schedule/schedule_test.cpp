@@ -165,6 +165,8 @@ TEST_F(DeliveryWalkTest, ACancelledWalkEndsAfterTheDeviceInHand) {
     EXPECT_EQ(walk.next(), nullptr);
     walk.runToEnd(2, nullptr);
     EXPECT_EQ(walk.results().size(), 2u);
+    DeliveryWalk none(std::vector<DeviceRecord>{}, table, context, directory, w.frontend);
+    none.runToEnd(2, nullptr);                  // nothing to deliver: no progress either
     ASSERT_EQ(w.frontend.progress.size(), 2u);  // before each device
     EXPECT_EQ(w.frontend.progress[1].done, 1u);
     EXPECT_EQ(w.frontend.progress[0].name + "/" + std::to_string(w.frontend.progress[0].total),

@@ -42,6 +42,7 @@ TEST(ProfileFile, Reads) {
         {"B", "k", "3"},
         {"A", ";c", "dflt"},
         {"A", "n", "dflt"},
+        {"A", "", "dflt"},  // "n" has no '=': no key at all
         {"Network", "MSRPport", "dflt"},
         {"Log", "long", std::string(255, 'v')}};
     for (const auto& [section, key, expected] : rows)
