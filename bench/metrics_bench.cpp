@@ -87,7 +87,7 @@ forward::MetricsSnapshot bigSnapshot() {
 void renderFigures() {
     const forward::MetricsSnapshot s = bigSnapshot();
     forward::GroupFilter one;
-    (void)one.add(s.groups->outline, 3);
+    one.add(s.groups->outline, 3);
     const forward::GroupFilter* filters[] = {nullptr, &one};
     for (const forward::GroupFilter* filter : filters) {
         std::vector<double> times, cpu;

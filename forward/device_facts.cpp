@@ -354,9 +354,9 @@ std::string stateJson(const DeviceFacts& f) {
     return j;
 }
 
-bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
+void GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
     const int top = outline.indexOf(groupId);
-    if (top < 0) return false;
+    if (top < 0) return;
     // A group is inside when its chain of parents reaches the top one (a
     // parent always comes before its children: the chain ends).
     for (std::size_t i = 0; i < outline.entries.size(); ++i) {
@@ -368,7 +368,6 @@ bool GroupFilter::add(const GroupOutline& outline, std::uint32_t groupId) {
             }
         }
     }
-    return true;
 }
 
 }  // namespace zelo::forward

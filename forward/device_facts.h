@@ -101,9 +101,9 @@ std::string stateJson(const DeviceFacts& facts);
 // A set of groups, each with its sub-groups.
 class GroupFilter {
 public:
-    // Adds the group and every group below it; false when the outline has
-    // no such group.
-    bool add(const GroupOutline& outline, std::uint32_t groupId);
+    // Adds the group and every group below it; a group the outline does not
+    // have adds nothing.
+    void add(const GroupOutline& outline, std::uint32_t groupId);
     bool contains(std::uint32_t groupId) const { return groups_.count(groupId) != 0; }
     bool empty() const noexcept { return groups_.empty(); }
 

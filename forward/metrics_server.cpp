@@ -49,7 +49,7 @@ HttpAnswer answerRequest(const std::string& path,
             break;
     }
     GroupFilter filter;
-    filter.add(snapshot->groups->outline, id);  // found there: never false
+    filter.add(snapshot->groups->outline, id);
     return {200, kMetricsContentType,
             std::make_shared<const std::string>(renderMetrics(*snapshot, &filter))};
 }
